@@ -1,0 +1,528 @@
+#include "components/ArchivoIni.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QMutex>
+#include <QMutexLocker>
+#include <QSaveFile>
+#include <charconv>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+// A settings file larger than this is refused rather than read into memory.
+constexpr qint64 kTamanoMaximo = qint64{256} * 1024 * 1024;
+// Files whose parsed content is kept between calls.
+constexpr qsizetype kEntradasCache = 8;
+
+enum class Codificacion { Utf8, Windows1252 };
+
+// Windows-1252 bytes 0x80 to 0x9F; the five bytes the code page leaves undefined stand for the
+// control character of the same number, so that every byte decodes and encodes back unchanged.
+constexpr char16_t kAlto1252[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,  // 80-87
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,  // 88-8F
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 90-97
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,  // 98-9F
+};
+
+QString desde1252(const char* bytes, qsizetype n) {
+    QString texto(n, Qt::Uninitialized);
+    QChar* destino = texto.data();
+    for (qsizetype i = 0; i < n; ++i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        destino[i] = (b >= 0x80 && b < 0xA0) ? QChar(kAlto1252[b - 0x80]) : QChar(char16_t{b});
+    }
+    return texto;
+}
+
+// The Windows-1252 byte of `c`, or -1 when the code page has none.
+int byte1252(char16_t c) {
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return c;
+    for (int i = 0; i < 32; ++i) {
+        if (kAlto1252[i] == c) return 0x80 + i;
+    }
+    return -1;
+}
+
+bool representable1252(QStringView texto) {
+    for (const QChar c : texto) {
+        if (byte1252(c.unicode()) < 0) return false;
+    }
+    return true;
+}
+
+// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
+bool esUtf8(const QByteArray& datos) {
+    const auto* p = reinterpret_cast<const unsigned char*>(datos.constData());
+    const qsizetype n = datos.size();
+    qsizetype i = 0;
+    while (i < n) {
+        const unsigned char c = p[i];
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        int seguidos = 0;
+        unsigned char bajo = 0x80, alto = 0xBF;  // allowed range of the second byte
+        if (c >= 0xC2 && c <= 0xDF) {
+            seguidos = 1;
+        } else if (c == 0xE0) {
+            seguidos = 2, bajo = 0xA0;
+        } else if ((c >= 0xE1 && c <= 0xEC) || c == 0xEE || c == 0xEF) {
+            seguidos = 2;
+        } else if (c == 0xED) {
+            seguidos = 2, alto = 0x9F;
+        } else if (c == 0xF0) {
+            seguidos = 3, bajo = 0x90;
+        } else if (c >= 0xF1 && c <= 0xF3) {
+            seguidos = 3;
+        } else if (c == 0xF4) {
+            seguidos = 3, alto = 0x8F;
+        } else {
+            return false;
+        }
+        if (n - i <= seguidos) return false;
+        if (p[i + 1] < bajo || p[i + 1] > alto) return false;
+        for (int k = 2; k <= seguidos; ++k) {
+            if ((p[i + k] & 0xC0) != 0x80) return false;
+        }
+        i += seguidos + 1;
+    }
+    return true;
+}
+
+bool esBlanco(char c) { return c == ' ' || c == '\t'; }
+
+QStringView recortar(QStringView texto) {
+    qsizetype ini = 0, fin = texto.size();
+    while (ini < fin && (texto[ini] == u' ' || texto[ini] == u'\t')) ++ini;
+    while (fin > ini && (texto[fin - 1] == u' ' || texto[fin - 1] == u'\t')) --fin;
+    return texto.sliced(ini, fin - ini);
+}
+
+// The form under which section names and keys are compared.
+QString plegar(QStringView nombre) { return recortar(nombre).toString().toCaseFolded(); }
+
+// Offsets are 32-bit: files above kTamanoMaximo are never parsed, and a 10 MB file has close
+// to a million lines.
+struct Linea {
+    qint32 ini;       // first byte of the line
+    qint32 finTexto;  // end of the text, before the line end
+    qint32 igual;     // the "=" of a key line; -1 on any other line
+    quint8 largoFin;  // bytes of the line end: 0 (last line without one), 1 (LF) or 2 (CR LF)
+    bool blanca;      // nothing but spaces and tabs
+    qsizetype fin() const { return qsizetype{finTexto} + largoFin; }
+};
+
+struct Seccion {
+    qsizetype cabecera;  // line of the header
+    qsizetype fin;       // line after the last line of the section
+};
+
+char minuscula(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+struct Documento {
+    QByteArray datos;
+    Codificacion codificacion = Codificacion::Utf8;
+    qsizetype bom = 0;  // length of the UTF-8 byte order mark that opens the file
+    bool crlf = false;  // lines end with CR LF (taken from the first line)
+    std::vector<Linea> lineas;
+    std::vector<Seccion> secciones;
+    QHash<QString, qsizetype> indice;  // folded section name -> its first section
+
+    QString texto(qsizetype ini, qsizetype fin) const {
+        const char* p = datos.constData() + ini;
+        return codificacion == Codificacion::Utf8 ? QString::fromUtf8(p, fin - ini)
+                                                  : desde1252(p, fin - ini);
+    }
+    // The folded name held in the bytes [ini, fin), blanks around it left out.
+    QString nombre(qsizetype ini, qsizetype fin) const {
+        const char* d = datos.constData();
+        while (ini < fin && esBlanco(d[ini])) ++ini;
+        while (fin > ini && esBlanco(d[fin - 1])) --fin;
+        return texto(ini, fin).toCaseFolded();
+    }
+    // Whether the key of line `l` is `plegada` (a folded, trimmed key). Keys are compared in place,
+    // without building a string, while they are ASCII: that is nearly always, and it keeps a
+    // lookup in a section of many thousands of keys quick.
+    bool esClave(const Linea& l, const QString& plegada) const {
+        const char* d = datos.constData();
+        qsizetype ini = l.ini, fin = l.igual;
+        while (ini < fin && esBlanco(d[ini])) ++ini;
+        while (fin > ini && esBlanco(d[fin - 1])) --fin;
+        const qsizetype largo = fin - ini;
+        for (qsizetype j = 0; j < largo; ++j) {
+            const char c = d[ini + j];
+            if (static_cast<unsigned char>(c) >= 0x80) return nombre(ini, fin) == plegada;
+            // Folding keeps an ASCII prefix as it is, so a difference there is final.
+            if (j >= plegada.size() || plegada[j] != QLatin1Char(minuscula(c))) return false;
+        }
+        return largo == plegada.size();
+    }
+    // The line of the first key `plegada` in section `sec`; -1 when it has none.
+    qsizetype buscarClave(const Seccion& sec, const QString& plegada) const {
+        for (qsizetype i = sec.cabecera + 1; i < sec.fin; ++i) {
+            const Linea& l = lineas[size_t(i)];
+            if (l.igual >= 0 && esClave(l, plegada)) return i;
+        }
+        return -1;
+    }
+    const Seccion* buscarSeccion(const QString& plegada) const {
+        const auto s = indice.constFind(plegada);
+        return s == indice.cend() ? nullptr : &secciones[size_t(*s)];
+    }
+};
+
+std::shared_ptr<const Documento> analizar(QByteArray datos) {
+    auto doc = std::make_shared<Documento>();
+    doc->datos = std::move(datos);
+    const char* d = doc->datos.constData();
+    const qsizetype n = doc->datos.size();
+    doc->codificacion = esUtf8(doc->datos) ? Codificacion::Utf8 : Codificacion::Windows1252;
+    if (doc->codificacion == Codificacion::Utf8 && n >= 3 && std::memcmp(d, "\xEF\xBB\xBF", 3) == 0)
+        doc->bom = 3;
+
+    qsizetype pos = doc->bom;
+    while (pos < n) {
+        const auto* nl = static_cast<const char*>(std::memchr(d + pos, '\n', size_t(n - pos)));
+        qsizetype finTexto = n;
+        quint8 largoFin = 0;
+        if (nl) {
+            finTexto = nl - d;
+            largoFin = 1;
+            if (finTexto > pos && d[finTexto - 1] == '\r') --finTexto, largoFin = 2;
+            if (doc->lineas.empty()) doc->crlf = largoFin == 2;
+        }
+        Linea linea{qint32(pos), qint32(finTexto), -1, largoFin, false};
+        const qsizetype numero = qsizetype(doc->lineas.size());
+        qsizetype p = pos;
+        while (p < finTexto && esBlanco(d[p])) ++p;
+        if (p == finTexto) {
+            linea.blanca = true;
+        } else if (d[p] == '[') {
+            const auto* cierre =
+                static_cast<const char*>(std::memchr(d + p + 1, ']', size_t(finTexto - p - 1)));
+            if (cierre) {
+                if (!doc->secciones.empty()) doc->secciones.back().fin = numero;
+                const QString nombre = doc->nombre(p + 1, cierre - d);
+                if (!doc->indice.contains(nombre))
+                    doc->indice.insert(nombre, qsizetype(doc->secciones.size()));
+                doc->secciones.push_back(Seccion{numero, numero + 1});
+            }
+        } else if (d[p] != ';' && d[p] != '#') {
+            const auto* igual =
+                static_cast<const char*>(std::memchr(d + p, '=', size_t(finTexto - p)));
+            qsizetype finClave = igual ? igual - d : p;
+            while (finClave > p && esBlanco(d[finClave - 1])) --finClave;
+            if (finClave > p) linea.igual = qint32(igual - d);
+        }
+        doc->lineas.push_back(linea);
+        pos = linea.fin();
+    }
+    if (!doc->secciones.empty()) doc->secciones.back().fin = qsizetype(doc->lineas.size());
+    return doc;
+}
+
+// ---- Cache of parsed files ------------------------------------------------------------------
+
+struct Firma {
+    qint64 tamano = -1;
+    QDateTime modificado;
+    bool operator==(const Firma&) const = default;
+};
+
+struct EntradaCache {
+    Firma firma;
+    std::shared_ptr<const Documento> doc;
+    quint64 uso = 0;
+};
+
+struct Cache {
+    QMutex mutex;
+    QHash<QString, EntradaCache> entradas;
+    quint64 reloj = 0;
+};
+
+Cache& cache() {
+    static Cache instancia;
+    return instancia;
+}
+
+void olvidar(const QString& ruta) {
+    Cache& c = cache();
+    const QMutexLocker bloqueo(&c.mutex);
+    c.entradas.remove(ruta);
+}
+
+enum class Estado { Ausente, Cargado, Fallo };
+
+struct Carga {
+    Estado estado = Estado::Ausente;
+    std::shared_ptr<const Documento> doc;
+    QString motivo;  // why the file could not be read (Estado::Fallo)
+};
+
+// Reads and parses the file; `usarCache` lets a parse of the same size and modification time
+// stand in for reading it again.
+Carga cargar(const QString& archivo, bool usarCache) {
+    const QFileInfo info(archivo);
+    if (!info.exists()) return {};
+    if (info.isDir()) return {Estado::Fallo, nullptr, QStringLiteral("es una carpeta")};
+    // Pipes and devices could block or never end; only ordinary files are settings files.
+    if (!info.isFile()) return {Estado::Fallo, nullptr, QStringLiteral("no es un archivo común")};
+    if (info.size() > kTamanoMaximo)
+        return {Estado::Fallo, nullptr, QStringLiteral("el archivo es demasiado grande")};
+
+    const QString clave = info.absoluteFilePath();
+    // Taken before reading: a change in between makes the next call read the file again.
+    const Firma firma{info.size(), info.lastModified()};
+    Cache& c = cache();
+    if (usarCache) {
+        const QMutexLocker bloqueo(&c.mutex);
+        const auto it = c.entradas.find(clave);
+        if (it != c.entradas.end() && it->firma == firma) {
+            it->uso = ++c.reloj;
+            return {Estado::Cargado, it->doc, {}};
+        }
+    }
+
+    QFile file(archivo);
+    if (!file.open(QIODevice::ReadOnly)) return {Estado::Fallo, nullptr, file.errorString()};
+    QByteArray datos = file.read(kTamanoMaximo + 1);
+    if (file.error() != QFileDevice::NoError) return {Estado::Fallo, nullptr, file.errorString()};
+    if (datos.size() > kTamanoMaximo)
+        return {Estado::Fallo, nullptr, QStringLiteral("el archivo es demasiado grande")};
+    auto doc = analizar(std::move(datos));
+
+    if (usarCache) {
+        const QMutexLocker bloqueo(&c.mutex);
+        if (c.entradas.size() >= kEntradasCache && !c.entradas.contains(clave)) {
+            auto viejo = c.entradas.begin();
+            for (auto it = c.entradas.begin(); it != c.entradas.end(); ++it) {
+                if (it->uso < viejo->uso) viejo = it;
+            }
+            c.entradas.erase(viejo);
+        }
+        c.entradas.insert(clave, EntradaCache{firma, doc, ++c.reloj});
+    }
+    return {Estado::Cargado, doc, {}};
+}
+
+// ---- Writing ----------------------------------------------------------------------------------
+
+// Builds the new content of the file, line by line, in the encoding `destino`.
+class Escritura {
+public:
+    Escritura(const Documento& doc, Codificacion destino)
+        : doc_(doc), destino_(destino), fin_(doc.crlf ? "\r\n" : "\n") {
+        salida_.reserve(doc.datos.size() + 256);
+        if (doc.bom > 0 && destino == doc.codificacion) salida_.append(doc.datos.first(doc.bom));
+    }
+
+    void bytes(qsizetype ini, qsizetype fin) {
+        const char* p = doc_.datos.constData() + ini;
+        if (destino_ == doc_.codificacion)
+            salida_.append(p, fin - ini);
+        else
+            salida_.append(desde1252(p, fin - ini).toUtf8());
+    }
+    // The line as it was; `terminada` adds a line end to a last line that lacks one.
+    void linea(qsizetype i, bool terminada) {
+        const Linea& l = doc_.lineas[size_t(i)];
+        bytes(l.ini, l.fin());
+        if (terminada && l.largoFin == 0) salida_.append(fin_);
+    }
+    void texto(QStringView t) {
+        if (destino_ == Codificacion::Utf8) {
+            salida_.append(t.toUtf8());
+            return;
+        }
+        for (const QChar c : t) salida_.append(char(byte1252(c.unicode())));
+    }
+    void finDeLinea() { salida_.append(fin_); }
+    QByteArray resultado() { return std::move(salida_); }
+
+private:
+    const Documento& doc_;
+    Codificacion destino_;
+    const char* fin_;
+    QByteArray salida_;
+};
+
+QByteArray modificar(const Documento& doc, const QString& seccion, const QString& clave,
+                     const QString& valor) {
+    const qsizetype total = qsizetype(doc.lineas.size());
+    const Seccion* sec = doc.buscarSeccion(plegar(seccion));
+    const qsizetype lineaClave = sec ? doc.buscarClave(*sec, plegar(clave)) : -1;
+    const QString nuevaClave = recortar(clave).toString();
+    const QString nuevaSeccion = recortar(seccion).toString();
+
+    // A Windows-1252 file stays so unless something written has no byte there; then the whole
+    // file becomes UTF-8 rather than lose a character.
+    Codificacion destino = doc.codificacion;
+    if (destino == Codificacion::Windows1252 &&
+        (!representable1252(valor) || (lineaClave < 0 && !representable1252(nuevaClave)) ||
+         (!sec && !representable1252(nuevaSeccion))))
+        destino = Codificacion::Utf8;
+
+    Escritura e(doc, destino);
+    if (lineaClave >= 0) {
+        // Only the value changes: the key keeps its spelling and blanks, the line its line end.
+        for (qsizetype i = 0; i < total; ++i) {
+            if (i != lineaClave) {
+                e.linea(i, false);
+                continue;
+            }
+            const Linea& l = doc.lineas[size_t(i)];
+            e.bytes(l.ini, l.igual + 1);
+            e.texto(valor);
+            e.bytes(l.finTexto, l.fin());
+        }
+    } else if (sec) {
+        // A new key goes after the last line of its section that is not blank.
+        qsizetype despues = sec->fin - 1;
+        while (despues > sec->cabecera && doc.lineas[size_t(despues)].blanca) --despues;
+        for (qsizetype i = 0; i <= despues; ++i) e.linea(i, i == despues);
+        e.texto(nuevaClave + u'=' + valor);
+        e.finDeLinea();
+        for (qsizetype i = despues + 1; i < total; ++i) e.linea(i, false);
+    } else {
+        for (qsizetype i = 0; i < total; ++i) e.linea(i, i == total - 1);
+        if (total > 0 && !doc.lineas.back().blanca) e.finDeLinea();
+        e.texto(u'[' + nuevaSeccion + u']');
+        e.finDeLinea();
+        e.texto(nuevaClave + u'=' + valor);
+        e.finDeLinea();
+    }
+    return e.resultado();
+}
+
+// Why the section, key or value cannot be stored so that it reads back as given; "" when it can.
+QString motivoRechazo(const QString& seccion, const QString& clave, const QString& valor) {
+    const auto saltos = [](const QString& t) { return t.contains(u'\n') || t.contains(u'\r'); };
+    if (saltos(seccion) || saltos(clave) || saltos(valor))
+        return QStringLiteral("la sección, la clave o el valor contiene un salto de línea");
+    if (recortar(seccion).isEmpty()) return QStringLiteral("el nombre de la sección está vacío");
+    if (seccion.contains(u']')) return QStringLiteral("el nombre de la sección contiene «]»");
+    const QStringView nombre = recortar(clave);
+    if (nombre.isEmpty()) return QStringLiteral("el nombre de la clave está vacío");
+    if (clave.contains(u'=')) return QStringLiteral("el nombre de la clave contiene «=»");
+    if (nombre.front() == u';' || nombre.front() == u'#' || nombre.front() == u'[')
+        return QStringLiteral("el nombre de la clave empieza con «;», «#» o «[»");
+    return {};
+}
+
+bool fallar(QString* error, const QString& texto) {
+    if (error) *error = texto;
+    return false;
+}
+
+QMutex& mutexEscritura() {
+    static QMutex m;
+    return m;
+}
+
+}  // namespace
+
+QString ArchivoIni::leer(const QString& archivo, const QString& seccion, const QString& clave) {
+    try {
+        const Carga carga = cargar(archivo, true);
+        if (carga.estado != Estado::Cargado) return {};
+        const Documento& doc = *carga.doc;
+        const Seccion* sec = doc.buscarSeccion(plegar(seccion));
+        const qsizetype linea = sec ? doc.buscarClave(*sec, plegar(clave)) : -1;
+        if (linea < 0) return {};
+        const Linea& l = doc.lineas[size_t(linea)];
+        return doc.texto(qsizetype{l.igual} + 1, l.finTexto);
+    } catch (...) {
+        return {};
+    }
+}
+
+bool ArchivoIni::escribir(const QString& archivo, const QString& seccion, const QString& clave,
+                          const QString& valor, QString* error) {
+    const QString nombre = QDir::toNativeSeparators(archivo);
+    try {
+        if (const QString motivo = motivoRechazo(seccion, clave, valor); !motivo.isEmpty()) {
+            return fallar(error,
+                          QStringLiteral("No se puede guardar la clave «%1» de la sección «%2» "
+                                         "en el archivo de configuración «%3»: %4.")
+                              .arg(clave, seccion, nombre, motivo));
+        }
+        // Reading, changing and replacing the file is one step for this process.
+        const QMutexLocker bloqueo(&mutexEscritura());
+        const Carga carga = cargar(archivo, false);
+        if (carga.estado == Estado::Fallo) {
+            return fallar(error, QStringLiteral("No se puede modificar el archivo de configuración "
+                                                "«%1»: %2.")
+                                     .arg(nombre, carga.motivo));
+        }
+        const Documento vacio;
+        const QByteArray contenido =
+            modificar(carga.doc ? *carga.doc : vacio, seccion, clave, valor);
+
+        // The new content goes to a file beside the old one, which is renamed over it only when
+        // complete; a failure anywhere leaves the old file as it was and removes the new one.
+        QSaveFile salida(archivo);
+        const bool escrito = salida.open(QIODevice::WriteOnly) &&
+                             salida.write(contenido) == contenido.size() && salida.commit();
+        const QString motivo = salida.errorString();
+        if (!escrito) salida.cancelWriting();
+        olvidar(QFileInfo(archivo).absoluteFilePath());
+        if (!escrito) {
+            return fallar(error, QStringLiteral("No se pudo escribir el archivo de configuración "
+                                                "«%1»: %2.")
+                                     .arg(nombre, motivo));
+        }
+        return true;
+    } catch (...) {
+        return fallar(
+            error,
+            QStringLiteral("No se pudo escribir el archivo de configuración «%1».").arg(nombre));
+    }
+}
+
+double obVal(const QString& texto) {
+    const qsizetype n = texto.size();
+    qsizetype i = 0;
+    while (i < n && (texto[i] == u' ' || texto[i] == u'\t')) ++i;
+    bool negativo = false;
+    if (i < n && (texto[i] == u'+' || texto[i] == u'-')) {
+        negativo = texto[i] == u'-';
+        ++i;
+    }
+    std::string numero;
+    bool hayDigito = false, hayPunto = false, enteroNoCero = false;
+    for (; i < n; ++i) {
+        const char16_t c = texto[i].unicode();
+        if (c >= u'0' && c <= u'9') {
+            hayDigito = true;
+            if (!hayPunto && c != u'0') enteroNoCero = true;
+            numero.push_back(static_cast<char>(c));
+        } else if (c == u'.' && !hayPunto) {
+            hayPunto = true;
+            numero.push_back('.');
+        } else {
+            break;
+        }
+    }
+    if (!hayDigito) return 0.0;
+    double valor = 0.0;
+    const auto [resto, ec] = std::from_chars(numero.data(), numero.data() + numero.size(), valor,
+                                             std::chars_format::fixed);
+    (void)resto;
+    if (ec == std::errc::result_out_of_range)
+        valor = enteroNoCero ? std::numeric_limits<double>::infinity() : 0.0;
+    else if (ec != std::errc())
+        return 0.0;
+    if (valor == 0.0) return 0.0;
+    return negativo ? -valor : valor;
+}

@@ -1,0 +1,30 @@
+#pragma once
+#include <QString>
+
+// Reads and writes one key of a profile-style settings file.
+//
+// Sections and keys match without regard to letter case; every other line of the file (comments,
+// blank lines, lines not understood, other sections) is kept byte for byte on a write. Files of the
+// earlier Windows program are Windows-1252 and stay so; new files are UTF-8. Every write replaces
+// the file atomically (a new file beside it, renamed over the old one).
+class ArchivoIni {
+public:
+    // The value of `clave` in `[seccion]` of `archivo`: the text after the first "=" of the key's
+    // line, exactly as stored (blanks kept, only the line end removed). "" when the file, the
+    // section or the key is missing, when the file cannot be read, or when it is a directory.
+    static QString leer(const QString& archivo, const QString& seccion, const QString& clave);
+    // Stores `valor` under `clave` in `[seccion]`, creating the file, the section or the key as
+    // needed. Returns false (and leaves the earlier file whole) when the file cannot be written;
+    // `error`, when given, then receives a Spanish description naming the file.
+    // A section, key or value that could not be read back as given (a line break in any of them, a
+    // "]" in the section, a "=" in the key, an empty section or key, a key that would read as a
+    // comment or a section header) is refused the same way, so that it cannot add or damage lines.
+    static bool escribir(const QString& archivo, const QString& seccion, const QString& clave,
+                         const QString& valor, QString* error = nullptr);
+};
+
+// The leading decimal number of a text: leading blanks (spaces, tabs) skipped, an optional sign,
+// digits with "." as the decimal separator; "" and texts without a leading number give 0.
+// "12abc" gives 12, " 3.5" gives 3.5, "-7" gives -7, "abc" gives 0, "1e3" gives 1 (no exponent).
+// A number too large for a double gives plus or minus infinity.
+double obVal(const QString& texto);

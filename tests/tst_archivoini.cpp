@@ -1,0 +1,631 @@
+// The settings file: lookups, lines kept on writes, encodings, atomic replacement, bad input.
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <cmath>
+#include <csignal>
+#include <limits>
+
+#include "components/ArchivoIni.h"
+
+namespace {
+
+// Byte strings that may hold NUL bytes.
+template <qsizetype N>
+QByteArray B(const char (&texto)[N]) {
+    return QByteArray(texto, N - 1);
+}
+
+QByteArray leerBytes(const QString& ruta) {
+    QFile f(ruta);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool guardarBytes(const QString& ruta, const QByteArray& bytes) {
+    QFile f(ruta);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
+// The names in a folder, hidden files included.
+QStringList contenido(const QString& carpeta) {
+    return QDir(carpeta).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
+                                   QDir::NoDotAndDotDot);
+}
+
+const QByteArray kArchivo1252 =
+    B("[Configuraci\xf3n]\r\nRuta de Talmira Premium=C:\\talmirapremium\r\nEmpresa 1=S\xed\r\n");
+
+}  // namespace
+
+class TstArchivoIni : public QObject {
+    Q_OBJECT
+
+private slots:
+    void leer_data();
+    void leer();
+    void leerSinArchivo();
+    void escribir_data();
+    void escribir();
+    void escribirCreaArchivoUtf8();
+    void windows1252_data();
+    void windows1252();
+    void caracterFuera1252PasaAUtf8();
+    void basura_data();
+    void basura();
+    void archivoGrande();
+    void cacheVeCambiosAjenos();
+    void carpetaEnLugarDelArchivo();
+    void entradaRechazada_data();
+    void entradaRechazada();
+    void reemplazoAtomico();
+    void escrituraInterrumpida();
+    void carpetaSoloLectura();
+    void obVal_data();
+    void obVal();
+};
+
+void TstArchivoIni::leer_data() {
+    QTest::addColumn<QByteArray>("archivo");
+    QTest::addColumn<QString>("seccion");
+    QTest::addColumn<QString>("clave");
+    QTest::addColumn<QString>("esperado");
+
+    const QByteArray basico = "[Configuraci\xc3\xb3n]\nPrecio=3\n";
+    QTest::newRow("clave exacta") << basico << "Configuración"
+                                  << "Precio"
+                                  << "3";
+    QTest::newRow("sección en mayúsculas con acento") << basico << "CONFIGURACIÓN"
+                                                      << "Precio"
+                                                      << "3";
+    QTest::newRow("clave en otra grafía") << basico << "configuración"
+                                          << "pReCiO"
+                                          << "3";
+    QTest::newRow("blancos de la pregunta") << basico << " Configuración\t"
+                                            << "  Precio "
+                                            << "3";
+    QTest::newRow("blancos alrededor del nombre de sección") << B("[ \tS  ]\nk=1\n") << "S"
+                                                             << "k"
+                                                             << "1";
+    QTest::newRow("blancos alrededor de la clave") << B("[S]\n \t k \t=1\n") << "S"
+                                                   << "k"
+                                                   << "1";
+    QTest::newRow("texto tras el corchete") << B("[S] ; nota\nk=1\n") << "S"
+                                            << "k"
+                                            << "1";
+    QTest::newRow("valor con blancos") << B("[S]\nRuta=  C:\\a b \t\n") << "S"
+                                       << "Ruta"
+                                       << "  C:\\a b \t";
+    QTest::newRow("valor solo de blancos") << B("[S]\nk=   \n") << "S"
+                                           << "k"
+                                           << "   ";
+    QTest::newRow("valor vacío") << B("[S]\nk=\n") << "S"
+                                 << "k"
+                                 << "";
+    QTest::newRow("el primer igual separa") << B("[S]\nk=a=b==c\n") << "S"
+                                            << "k"
+                                            << "a=b==c";
+    QTest::newRow("CRLF fuera del valor") << B("[S]\r\nk=v \r\n") << "S"
+                                          << "k"
+                                          << "v ";
+    QTest::newRow("última línea sin fin de línea") << B("[S]\nk=v") << "S"
+                                                   << "k"
+                                                   << "v";
+    QTest::newRow("NUL dentro del valor") << B("[S]\nk=a\0b\n") << "S"
+                                          << "k" << QString::fromUtf8("a\0b", 3);
+    QTest::newRow("UTF-8 con BOM")
+        << B("\xEF\xBB\xBF[Configuraci\xc3\xb3n]\nk=S\xc3\xad\n") << "Configuración"
+        << "k"
+        << "Sí";
+    QTest::newRow("clave no ASCII en otra grafía") << B("[S]\nA\xc3\x91O=1\n") << "s"
+                                                   << "año"
+                                                   << "1";
+    QTest::newRow("sección ausente") << basico << "Otra"
+                                     << "Precio"
+                                     << "";
+    QTest::newRow("clave ausente") << basico << "Configuración"
+                                   << "Precios"
+                                   << "";
+    QTest::newRow("clave de otra sección") << B("[A]\nk=1\n[B]\nj=2\n") << "B"
+                                           << "k"
+                                           << "";
+    QTest::newRow("clave antes de toda sección") << B("k=1\n[S]\nj=2\n") << "S"
+                                                 << "k"
+                                                 << "";
+    QTest::newRow("comentario con punto y coma") << B("[S]\n;k=1\n ;k=2\n") << "S"
+                                                 << "k"
+                                                 << "";
+    QTest::newRow("comentario con almohadilla") << B("[S]\n#k=1\n") << "S"
+                                                << "k"
+                                                << "";
+    QTest::newRow("línea sin igual") << B("[S]\nk\nk=2\n") << "S"
+                                     << "k"
+                                     << "2";
+    QTest::newRow("cabecera sin cierre no abre sección") << B("[A]\nk=1\n[B\nj=2\n") << "A"
+                                                         << "j"
+                                                         << "2";
+    QTest::newRow("sección duplicada: la primera") << B("[S]\nk=1\n[s]\nk=2\n") << "S"
+                                                   << "k"
+                                                   << "1";
+    QTest::newRow("clave solo en la segunda sección duplicada") << B("[S]\na=1\n[S]\nk=2\n") << "S"
+                                                                << "k"
+                                                                << "";
+    QTest::newRow("clave duplicada: la primera") << B("[S]\nk=1\nK=2\n") << "S"
+                                                 << "k"
+                                                 << "1";
+}
+
+void TstArchivoIni::leer() {
+    QFETCH(QByteArray, archivo);
+    QFETCH(QString, seccion);
+    QFETCH(QString, clave);
+    QFETCH(QString, esperado);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString ruta = dir.filePath("varelmo.ini");
+    QVERIFY(guardarBytes(ruta, archivo));
+    const QString leido = ArchivoIni::leer(ruta, seccion, clave);
+    QCOMPARE(leido, esperado);
+}
+
+void TstArchivoIni::leerSinArchivo() {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QCOMPARE(ArchivoIni::leer(dir.filePath("no.ini"), "S", "k"), QString());
+    QCOMPARE(ArchivoIni::leer(dir.filePath("falta/no.ini"), "S", "k"), QString());
+    QCOMPARE(ArchivoIni::leer(QString(), "S", "k"), QString());
+    QVERIFY(contenido(dir.path()).isEmpty());
+}
+
+void TstArchivoIni::escribir_data() {
+    QTest::addColumn<QByteArray>("antes");
+    QTest::addColumn<QString>("seccion");
+    QTest::addColumn<QString>("clave");
+    QTest::addColumn<QString>("valor");
+    QTest::addColumn<QByteArray>("despues");
+
+    QTest::newRow("solo cambia la línea de la clave")
+        << B("; cabecera\n[Otra]\nx = 1\n\n[Configuraci\xc3\xb3n]\n# nota\nPrecio=1\n"
+             "l\xc3\xadnea sin igual\n[=]\n[Final]\ny=2\n")
+        << "Configuración"
+        << "Precio"
+        << "7"
+        << B("; cabecera\n[Otra]\nx = 1\n\n[Configuraci\xc3\xb3n]\n# nota\nPrecio=7\n"
+             "l\xc3\xadnea sin igual\n[=]\n[Final]\ny=2\n");
+    QTest::newRow("la clave conserva grafía y blancos") << B("[S]\n  PreCio \t=1\n") << "s"
+                                                        << "precio"
+                                                        << "2" << B("[S]\n  PreCio \t=2\n");
+    QTest::newRow("valor con blancos e igual") << B("[S]\nk=1\n") << "S"
+                                               << "k"
+                                               << " a=b " << B("[S]\nk= a=b \n");
+    QTest::newRow("valor vacío") << B("[S]\nk=1\n") << "S"
+                                 << "k"
+                                 << "" << B("[S]\nk=\n");
+    QTest::newRow("clave nueva tras la última línea no blanca")
+        << B("[A]\na=1\n; fin de A\n\n\n[B]\nb=2\n") << "A"
+        << "n"
+        << "3" << B("[A]\na=1\n; fin de A\nn=3\n\n\n[B]\nb=2\n");
+    QTest::newRow("clave nueva en sección sin claves") << B("[A]\n\n[B]\n") << "a"
+                                                       << "n"
+                                                       << "1" << B("[A]\nn=1\n\n[B]\n");
+    QTest::newRow("clave nueva en la última sección sin fin de línea")
+        << B("[A]\na=1") << "A"
+        << "n"
+        << "2" << B("[A]\na=1\nn=2\n");
+    QTest::newRow("sección nueva al final tras una línea en blanco")
+        << B("[A]\na=1\n") << "B"
+        << "b"
+        << "2" << B("[A]\na=1\n\n[B]\nb=2\n");
+    QTest::newRow("sección nueva tras última línea sin fin") << B("[A]\na=1") << "B"
+                                                             << "b"
+                                                             << "2" << B("[A]\na=1\n\n[B]\nb=2\n");
+    QTest::newRow("sección nueva en archivo que termina en blanco")
+        << B("[A]\na=1\n\n") << "B"
+        << "b"
+        << "2" << B("[A]\na=1\n\n[B]\nb=2\n");
+    QTest::newRow("sección nueva en archivo vacío") << B("") << "B"
+                                                    << "b"
+                                                    << "2" << B("[B]\nb=2\n");
+    QTest::newRow("blancos de la sección y clave pedidas no se escriben")
+        << B("") << " S\t"
+        << " k "
+        << " v" << B("[S]\nk= v\n");
+    QTest::newRow("CRLF en valor cambiado") << B("[A]\r\na=1\r\nz=0\r\n") << "A"
+                                            << "a"
+                                            << "9" << B("[A]\r\na=9\r\nz=0\r\n");
+    QTest::newRow("CRLF en clave nueva") << B("[A]\r\na=1\r\n") << "A"
+                                         << "b"
+                                         << "2" << B("[A]\r\na=1\r\nb=2\r\n");
+    QTest::newRow("CRLF en sección nueva") << B("[A]\r\na=1\r\n") << "B"
+                                           << "b"
+                                           << "2" << B("[A]\r\na=1\r\n\r\n[B]\r\nb=2\r\n");
+    QTest::newRow("línea de clave sin fin al final") << B("[A]\na=1") << "A"
+                                                     << "a"
+                                                     << "22" << B("[A]\na=22");
+    QTest::newRow("sección duplicada: cambia la primera") << B("[S]\nk=1\n[S]\nk=2\n") << "S"
+                                                          << "k"
+                                                          << "3" << B("[S]\nk=3\n[S]\nk=2\n");
+    QTest::newRow("clave duplicada: cambia la primera") << B("[S]\nk=1\nk=2\n") << "S"
+                                                        << "K"
+                                                        << "3" << B("[S]\nk=3\nk=2\n");
+    QTest::newRow("clave nueva va a la primera sección duplicada")
+        << B("[S]\na=1\n[S]\nk=2\n") << "S"
+        << "k"
+        << "3" << B("[S]\na=1\nk=3\n[S]\nk=2\n");
+    QTest::newRow("sección con acento en otra grafía")
+        << B("[Configuraci\xc3\xb3n]\nk=1\n") << "CONFIGURACIÓN"
+        << "K"
+        << "2" << B("[Configuraci\xc3\xb3n]\nk=2\n");
+    QTest::newRow("UTF-8 sigue en UTF-8")
+        << B("[Configuraci\xc3\xb3n]\nEmpresa 1=No\n") << "Configuración"
+        << "Empresa 1"
+        << "Sí" << B("[Configuraci\xc3\xb3n]\nEmpresa 1=S\xc3\xad\n");
+    QTest::newRow("BOM de UTF-8 se conserva") << B("\xEF\xBB\xBF[S]\nk=1\n") << "S"
+                                              << "k"
+                                              << "\xc3\xb1" << B("\xEF\xBB\xBF[S]\nk=\xc3\xb1\n");
+    QTest::newRow("archivo solo con BOM") << B("\xEF\xBB\xBF") << "S"
+                                          << "k"
+                                          << "1" << B("\xEF\xBB\xBF[S]\nk=1\n");
+}
+
+void TstArchivoIni::escribir() {
+    QFETCH(QByteArray, antes);
+    QFETCH(QString, seccion);
+    QFETCH(QString, clave);
+    QFETCH(QString, valor);
+    QFETCH(QByteArray, despues);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString ruta = dir.filePath("varelmo.ini");
+    QVERIFY(guardarBytes(ruta, antes));
+    // A read first, so that what the write leaves is seen past the parse kept for that read.
+    (void)ArchivoIni::leer(ruta, seccion, clave);
+
+    QString error;
+    QVERIFY2(ArchivoIni::escribir(ruta, seccion, clave, valor, &error), qPrintable(error));
+    QCOMPARE(leerBytes(ruta), despues);
+    QCOMPARE(ArchivoIni::leer(ruta, seccion, clave), valor);
+    QCOMPARE(contenido(dir.path()), QStringList{"varelmo.ini"});
+}
+
+void TstArchivoIni::escribirCreaArchivoUtf8() {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString ruta = dir.filePath("nuevo.ini");
+    QVERIFY(ArchivoIni::escribir(ruta, "Configuración", "Empresa 1", "Sí"));
+    QVERIFY(ArchivoIni::escribir(ruta, "Configuración", "Precio", "1"));
+    QVERIFY(ArchivoIni::escribir(ruta, "frmDescripcion", "Linea", "1200"));
+    QCOMPARE(leerBytes(ruta), B("[Configuraci\xc3\xb3n]\nEmpresa 1=S\xc3\xad\nPrecio=1\n\n"
+                                "[frmDescripcion]\nLinea=1200\n"));
+    QCOMPARE(ArchivoIni::leer(ruta, "configuración", "empresa 1"), QStringLiteral("Sí"));
+}
+
+void TstArchivoIni::windows1252_data() {
+    QTest::addColumn<QString>("clave");
+    QTest::addColumn<QString>("valor");
+    QTest::addColumn<QByteArray>("despues");
+
+    const QByteArray cabeza =
+        B("[Configuraci\xf3n]\r\nRuta de Talmira Premium=C:\\talmirapremium\r\n");
+    QTest::newRow("valor ASCII") << "Empresa 1"
+                                 << "No" << cabeza + "Empresa 1=No\r\n";
+    QTest::newRow("valor con acento") << "Empresa 1"
+                                      << "Sí ñandú"
+                                      << cabeza + B("Empresa 1=S\xed \xf1"
+                                                    "and\xfa\r\n");
+    QTest::newRow("euro y comillas de 1252")
+        << "Empresa 1"
+        << "€ “x”" << cabeza + B("Empresa 1=\x80 \x93x\x94\r\n");
+    QTest::newRow("clave nueva con eñe") << "Año"
+                                         << "2024" << kArchivo1252 + B("A\xf1o=2024\r\n");
+}
+
+void TstArchivoIni::windows1252() {
+    QFETCH(QString, clave);
+    QFETCH(QString, valor);
+    QFETCH(QByteArray, despues);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString ruta = dir.filePath("varelmo.ini");
+    QVERIFY(guardarBytes(ruta, kArchivo1252));
+
+    QCOMPARE(ArchivoIni::leer(ruta, "Configuración", "Ruta de Talmira Premium"),
+             QStringLiteral("C:\\talmirapremium"));
+    QCOMPARE(ArchivoIni::leer(ruta, "CONFIGURACIÓN", "empresa 1"), QStringLiteral("Sí"));
+
+    QVERIFY(ArchivoIni::escribir(ruta, "configuración", clave, valor));
+    QCOMPARE(leerBytes(ruta), despues);
+    QCOMPARE(ArchivoIni::leer(ruta, "Configuración", clave), valor);
+}
+
+void TstArchivoIni::caracterFuera1252PasaAUtf8() {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString ruta = dir.filePath("varelmo.ini");
+    // A comment with 1252 letters and a byte the code page leaves undefined (0x81).
+    QVERIFY(guardarBytes(ruta, B("; Configuraci\xf3n \x81 \x80\r\n") + kArchivo1252));
+
+    QVERIFY(ArchivoIni::escribir(ruta, "Configuración", "Nota", "😀"));
+    const QByteArray utf8 =
+        B("; Configuraci\xc3\xb3n \xc2\x81 \xe2\x82\xac\r\n"
+          "[Configuraci\xc3\xb3n]\r\nRuta de Talmira Premium=C:\\talmirapremium\r\n"
+          "Empresa 1=S\xc3\xad\r\nNota=\xf0\x9f\x98\x80\r\n");
+    QCOMPARE(leerBytes(ruta), utf8);
+    QCOMPARE(ArchivoIni::leer(ruta, "Configuración", "Nota"), QStringLiteral("😀"));
+    QCOMPARE(ArchivoIni::leer(ruta, "Configuración", "Empresa 1"), QStringLiteral("Sí"));
+
+    // Once UTF-8, later writes keep it UTF-8 even for text 1252 could hold.
+    QVERIFY(ArchivoIni::escribir(ruta, "Configuración", "Empresa 1", "No"));
+    QCOMPARE(leerBytes(ruta), QByteArray(utf8).replace("S\xc3\xad", "No"));
+}
+
+void TstArchivoIni::basura_data() {
+    QTest::addColumn<quint32>("semilla");
+    QTest::addColumn<int>("tamano");
+    QTest::newRow("pocos bytes") << 1u << 17;
+    QTest::newRow("64 KiB") << 7u << 65536;
+    QTest::newRow("1 MiB") << 42u << (1 << 20);
+}
+
+void TstArchivoIni::basura() {
+    QFETCH(quint32, semilla);
+    QFETCH(int, tamano);
+    QRandomGenerator azar(semilla);
+    QByteArray ruido(tamano, Qt::Uninitialized);
+    // Bytes of every value, with line ends, "=", brackets and NULs more frequent than by chance.
+    const char frecuentes[] = {'\n', '\r', '=', '[', ']', '\0', ';', ' '};
+    for (char& c : ruido) {
+        const quint32 r = azar.bounded(320u);
+        c = r < 256 ? static_cast<char>(r) : frecuentes[(r - 256) % sizeof frecuentes];
+    }
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString ruta = dir.filePath("varelmo.ini");
+    // Garbage, then a section of ours, then garbage again.
+    const QByteArray antes = ruido + "\n[Nuestra]\nk=1\n" + ruido;
+    QVERIFY(guardarBytes(ruta, antes));
+
+    QCOMPARE(ArchivoIni::leer(ruta, "Nuestra", "k"), QStringLiteral("1"));
+    (void)ArchivoIni::leer(ruta, "", "");
+    (void)ArchivoIni::leer(ruta, QString::fromLatin1(ruido.left(8)), "=");
+
+    QVERIFY(ArchivoIni::escribir(ruta, "Nuestra", "k", "2"));
+    QCOMPARE(leerBytes(ruta), ruido + "\n[Nuestra]\nk=2\n" + ruido);
+
+    QVERIFY(ArchivoIni::escribir(ruta, "Sección nueva", "clave", "valor"));
+    const QByteArray despues = leerBytes(ruta);
+    QVERIFY(despues.startsWith(ruido + "\n[Nuestra]\nk=2\n" + ruido));
+    QCOMPARE(ArchivoIni::leer(ruta, "sección nueva", "clave"), QStringLiteral("valor"));
+    QCOMPARE(ArchivoIni::leer(ruta, "Nuestra", "k"), QStringLiteral("2"));
+}
+
+void TstArchivoIni::archivoGrande() {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString ruta = dir.filePath("varelmo.ini");
+    QByteArray datos = "[Configuraci\xc3\xb3n]\r\n";
+    for (int i = 0; datos.size() < 10 * 1024 * 1024; ++i)
+        datos += "Empresa " + QByteArray::number(i) + "=S\xc3\xad\r\n";
+    datos += "[frmDescripcion]\r\nLinea=1200\r\n";
+    QVERIFY(guardarBytes(ruta, datos));
+
+    for (int vuelta = 0; vuelta < 50; ++vuelta) {
+        QCOMPARE(ArchivoIni::leer(ruta, "Configuración", "Empresa " + QString::number(vuelta * 97)),
+                 QStringLiteral("Sí"));
+        QCOMPARE(ArchivoIni::leer(ruta, "frmDescripcion", "linea"), QStringLiteral("1200"));
+    }
+    QVERIFY(ArchivoIni::escribir(ruta, "frmDescripcion", "Linea", "15"));
+    QVERIFY(ArchivoIni::escribir(ruta, "Configuración", "Precio", "2"));
+    QCOMPARE(ArchivoIni::leer(ruta, "frmDescripcion", "Linea"), QStringLiteral("15"));
+    QCOMPARE(ArchivoIni::leer(ruta, "Configuración", "Precio"), QStringLiteral("2"));
+    QCOMPARE(QFileInfo(ruta).size(), datos.size() + qsizetype(sizeof "Precio=2\r\n") - 1 - 2);
+}
+
+void TstArchivoIni::cacheVeCambiosAjenos() {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString ruta = dir.filePath("varelmo.ini");
+    QVERIFY(guardarBytes(ruta, "[S]\nk=1\n"));
+    QCOMPARE(ArchivoIni::leer(ruta, "S", "k"), QStringLiteral("1"));
+
+    // Another size.
+    QVERIFY(guardarBytes(ruta, "[S]\nk=22\n"));
+    QCOMPARE(ArchivoIni::leer(ruta, "S", "k"), QStringLiteral("22"));
+
+    // The same size, another modification time.
+    QVERIFY(guardarBytes(ruta, "[S]\nk=33\n"));
+    {
+        QFile f(ruta);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        QVERIFY(f.setFileTime(QDateTime::currentDateTime().addSecs(60),
+                              QFileDevice::FileModificationTime));
+    }
+    QCOMPARE(ArchivoIni::leer(ruta, "S", "k"), QStringLiteral("33"));
+
+    // The file gone.
+    QVERIFY(QFile::remove(ruta));
+    QCOMPARE(ArchivoIni::leer(ruta, "S", "k"), QString());
+}
+
+void TstArchivoIni::carpetaEnLugarDelArchivo() {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString ruta = dir.filePath("varelmo.ini");
+    QVERIFY(QDir().mkdir(ruta));
+    QCOMPARE(ArchivoIni::leer(ruta, "S", "k"), QString());
+    QString error;
+    QVERIFY(!ArchivoIni::escribir(ruta, "S", "k", "v", &error));
+    QVERIFY2(error.contains(QDir::toNativeSeparators(ruta)), qPrintable(error));
+    QVERIFY(QFileInfo(ruta).isDir());
+    QVERIFY(contenido(ruta).isEmpty());
+    QCOMPARE(contenido(dir.path()), QStringList{"varelmo.ini"});
+}
+
+void TstArchivoIni::entradaRechazada_data() {
+    QTest::addColumn<QString>("seccion");
+    QTest::addColumn<QString>("clave");
+    QTest::addColumn<QString>("valor");
+    QTest::newRow("valor con salto de línea") << "S"
+                                              << "k"
+                                              << "1\n[Otra]\nx=2";
+    QTest::newRow("valor con retorno de carro") << "S"
+                                                << "k"
+                                                << "1\r";
+    QTest::newRow("clave con salto de línea") << "S"
+                                              << "k\nj"
+                                              << "1";
+    QTest::newRow("sección con salto de línea") << "S\n"
+                                                << "k"
+                                                << "1";
+    QTest::newRow("sección con corchete de cierre") << "S]x"
+                                                    << "k"
+                                                    << "1";
+    QTest::newRow("sección vacía") << " \t"
+                                   << "k"
+                                   << "1";
+    QTest::newRow("clave vacía") << "S"
+                                 << ""
+                                 << "1";
+    QTest::newRow("clave con igual") << "S"
+                                     << "a=b"
+                                     << "1";
+    QTest::newRow("clave de comentario") << "S"
+                                         << " ;k"
+                                         << "1";
+    QTest::newRow("clave con almohadilla") << "S"
+                                           << "#k"
+                                           << "1";
+    QTest::newRow("clave de cabecera") << "S"
+                                       << "[k]"
+                                       << "1";
+}
+
+void TstArchivoIni::entradaRechazada() {
+    QFETCH(QString, seccion);
+    QFETCH(QString, clave);
+    QFETCH(QString, valor);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString ruta = dir.filePath("varelmo.ini");
+    const QByteArray antes = "[S]\nk=0\n";
+    QVERIFY(guardarBytes(ruta, antes));
+    QString error;
+    QVERIFY(!ArchivoIni::escribir(ruta, seccion, clave, valor, &error));
+    QVERIFY2(error.contains(QDir::toNativeSeparators(ruta)), qPrintable(error));
+    QCOMPARE(leerBytes(ruta), antes);
+    QVERIFY(!ArchivoIni::escribir(dir.filePath("otro.ini"), seccion, clave, valor));
+    QCOMPARE(contenido(dir.path()), QStringList{"varelmo.ini"});
+}
+
+void TstArchivoIni::reemplazoAtomico() {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString ruta = dir.filePath("varelmo.ini");
+    const QString enlace = dir.filePath("enlace-duro");
+    const QByteArray antes = "[S]\nk=1\n";
+    QVERIFY(guardarBytes(ruta, antes));
+    const auto permisos = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup;
+    QVERIFY(QFile::setPermissions(ruta, permisos));
+    // A second name for the old file: an in-place rewrite would show through it.
+    QCOMPARE(::link(QFile::encodeName(ruta).constData(), QFile::encodeName(enlace).constData()), 0);
+
+    QVERIFY(ArchivoIni::escribir(ruta, "S", "k", "2"));
+    QCOMPARE(leerBytes(ruta), QByteArray("[S]\nk=2\n"));
+    QCOMPARE(leerBytes(enlace), antes);
+    const auto bitsDelArchivo =
+        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+        QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup |
+        QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
+    QCOMPARE(QFileInfo(ruta).permissions() & bitsDelArchivo, permisos);
+    QCOMPARE(contenido(dir.path()), (QStringList{"enlace-duro", "varelmo.ini"}));
+}
+
+void TstArchivoIni::escrituraInterrumpida() {
+    // A write that stops part way (here at the file size limit, as on a full disk).
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString ruta = dir.filePath("varelmo.ini");
+    const QByteArray antes = "; nota\n[S]\nk=1\n";
+    QVERIFY(guardarBytes(ruta, antes));
+
+    struct sigaction ignorar {};
+    struct sigaction previa {};
+    ignorar.sa_handler = SIG_IGN;
+    QCOMPARE(::sigaction(SIGXFSZ, &ignorar, &previa), 0);
+    rlimit limite{};
+    QCOMPARE(::getrlimit(RLIMIT_FSIZE, &limite), 0);
+    rlimit corto = limite;
+    corto.rlim_cur = 4096;
+    QCOMPARE(::setrlimit(RLIMIT_FSIZE, &corto), 0);
+    QString error;
+    const bool escrito = ArchivoIni::escribir(ruta, "S", "k", QString(20000, u'x'), &error);
+    ::setrlimit(RLIMIT_FSIZE, &limite);
+    ::sigaction(SIGXFSZ, &previa, nullptr);
+
+    QVERIFY(!escrito);
+    QVERIFY2(error.contains(QDir::toNativeSeparators(ruta)), qPrintable(error));
+    QCOMPARE(leerBytes(ruta), antes);
+    QCOMPARE(ArchivoIni::leer(ruta, "S", "k"), QStringLiteral("1"));
+    QCOMPARE(contenido(dir.path()), QStringList{"varelmo.ini"});
+}
+
+void TstArchivoIni::carpetaSoloLectura() {
+    if (::geteuid() == 0) QSKIP("root writes into read-only folders");
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString ruta = dir.filePath("varelmo.ini");
+    const QByteArray antes = "[S]\nk=1\n";
+    QVERIFY(guardarBytes(ruta, antes));
+    const auto permisos = QFile::permissions(dir.path());
+    QVERIFY(QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+    QString error;
+    const bool escrito = ArchivoIni::escribir(ruta, "S", "k", "2", &error);
+    const QStringList nombres = contenido(dir.path());
+    QVERIFY(QFile::setPermissions(dir.path(), permisos));
+
+    QVERIFY(!escrito);
+    QVERIFY2(error.contains(QDir::toNativeSeparators(ruta)), qPrintable(error));
+    QCOMPARE(leerBytes(ruta), antes);
+    QCOMPARE(nombres, QStringList{"varelmo.ini"});
+}
+
+void TstArchivoIni::obVal_data() {
+    QTest::addColumn<QString>("texto");
+    QTest::addColumn<double>("esperado");
+    QTest::newRow("vacío") << "" << 0.0;
+    QTest::newRow("solo blancos") << " \t " << 0.0;
+    QTest::newRow("entero") << "3306" << 3306.0;
+    QTest::newRow("número y letras") << "12abc" << 12.0;
+    QTest::newRow("blanco y decimal") << " 3.5" << 3.5;
+    QTest::newRow("tabulador y negativo") << "\t-7" << -7.0;
+    QTest::newRow("negativo") << "-7" << -7.0;
+    QTest::newRow("signo más") << "+4" << 4.0;
+    QTest::newRow("letras") << "abc" << 0.0;
+    QTest::newRow("sin exponente") << "1e3" << 1.0;
+    QTest::newRow("decimal sin entero") << ".5" << 0.5;
+    QTest::newRow("negativo sin entero") << "-.25" << -0.25;
+    QTest::newRow("segundo punto corta") << "1.2.3" << 1.2;
+    QTest::newRow("ceros a la izquierda") << "007" << 7.0;
+    QTest::newRow("coma no es decimal") << "1,5" << 1.0;
+    QTest::newRow("blanco tras el signo") << "- 5" << 0.0;
+    QTest::newRow("solo signo y punto") << "-." << 0.0;
+    QTest::newRow("dígito no ASCII") << "٣" << 0.0;
+    QTest::newRow("demasiado pequeño") << "0." + QString(400, u'0') + "1" << 0.0;
+    QTest::newRow("demasiado grande")
+        << "-1" + QString(400, u'0') << -std::numeric_limits<double>::infinity();
+}
+
+void TstArchivoIni::obVal() {
+    QFETCH(QString, texto);
+    QFETCH(double, esperado);
+    QCOMPARE(::obVal(texto), esperado);
+}
+
+QTEST_GUILESS_MAIN(TstArchivoIni)
+#include "tst_archivoini.moc"

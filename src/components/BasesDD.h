@@ -1,0 +1,113 @@
+#pragma once
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QString>
+#include <QVariant>
+#include <QVariantList>
+#include <optional>
+
+class BasesDD;
+
+// One database connection of its own: a QSqlDatabase under a unique Qt connection name, so any
+// number of them (the program's two, a report's own) live side by side. Move-only.
+class Conexion {
+public:
+    Conexion();
+    ~Conexion();  // closes the connection and removes its Qt connection
+    Conexion(Conexion&& otra) noexcept;
+    Conexion& operator=(Conexion&& otra) noexcept;
+    Conexion(const Conexion&) = delete;
+    Conexion& operator=(const Conexion&) = delete;
+
+    bool abierta() const;
+    QString base() const;  // database it is open on; "" when closed
+    QSqlDatabase db() const;
+
+    // Runs one statement with `valores` bound to its "?" in order; false with the server's error
+    // text in `error` (and in ultimoError()). A lost connection is a failure like any other.
+    bool ejecutar(const QString& sql, const QVariantList& valores = {}, QString* error = nullptr);
+    QString ultimoError() const;
+    void cerrar();
+
+private:
+    friend class BasesDD;
+    QSqlDatabase db_;
+    QString nombre_;  // Qt connection name; "" when nothing is held
+    QString base_;
+    QString error_;
+};
+
+// The rows of one query, walked forward from the first; field access by name without regard to
+// letter case.
+class Recordset {
+public:
+    Recordset();
+    Recordset(Recordset&&) = default;
+    Recordset& operator=(Recordset&&) = default;
+    Recordset(const Recordset&) = delete;
+    Recordset& operator=(const Recordset&) = delete;
+
+    // Runs `sql` on `c` with `valores` bound to its "?" and stands on the first row (or at the end
+    // when there are none). False, with the error in ultimoError(), when the query fails.
+    bool abrir(Conexion& c, const QString& sql, const QVariantList& valores = {});
+
+    bool abierto() const;
+    bool alFinal() const;  // true when past the last row, when there are no rows, or when closed
+    void siguiente();
+    QVariant campo(
+        const QString& nombre) const;  // current row's value; invalid QVariant if no such field
+    int numCampos() const;
+    QString nombreCampo(int i) const;
+    QVariant valor(
+        int i) const;       // invalid QVariant when `i` is out of range or there is no current row
+    qint64 cuenta() const;  // number of rows of the whole result, wherever the walk stands
+    QString ultimoError() const;
+    void cerrar();
+    QSqlQuery& consulta();  // the underlying query, for callers that stream rows themselves
+
+private:
+    int indiceCampo(const QString& nombre) const;
+    mutable QSqlQuery consulta_;
+    QSqlRecord registro_;
+    bool abierto_ = false;
+    QString error_;
+};
+
+// Connection settings and table helpers; one object per use (the program keeps a shared one and
+// the report makes its own).
+class BasesDD {
+public:
+    QString cRuta;    // server host
+    QString cMiBase;  // database name
+    QString cUsuario;
+    QString cPassword;
+    int cPuerto = 3306;
+    QString baseGeneral =
+        QStringLiteral("talmira");  // database opened when AbrirBdD is given no name
+
+    // Opens `c` (closing whatever it held) with this object's settings on `base`, or on
+    // baseGeneral when `base` is empty. Connect timeout 5 s, character set utf8mb4. True when open.
+    bool AbrirBdD(Conexion& c, const QString& base = QString());
+
+    // "SELECT <campos or *> FROM <origen>" with `valores` bound to the "?" of `origen` (program
+    // text such as "empresas where Id=?"); `campos` is a comma list of column names, each quoted
+    // here as an identifier. True when at least one row matched, the recordset then on the first
+    // row; false when none matched (ultimoError() empty) or the query failed (ultimoError() says
+    // why); the recordset is then at its end.
+    bool AbrirTabla(Recordset& rs, Conexion& c, const QString& origen,
+                    const QString& campos = QString(), const QVariantList& valores = {});
+
+    // `Valor` of table `configuracion` where `Nombre` = nombre; nullopt when no row or on failure.
+    std::optional<QString> LeerConfig(const QString& nombre, Conexion& c);
+
+    void CierraTabla(Recordset& rs);
+    void CierraBdD(Conexion& c);
+
+    // The last failure's text (the server's error), never containing the password.
+    QString ultimoError() const;
+
+private:
+    void fallo(const QString& texto);
+    QString error_;
+};

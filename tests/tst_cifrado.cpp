@@ -1,0 +1,187 @@
+#include <sys/stat.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "components/Cifrado.h"
+
+class TstCifrado : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir carpeta_;
+    std::optional<Cifrado> cifrado_;
+
+    QString rutaClave(const QString& carpeta) const {
+        return QDir(carpeta).filePath(Cifrado::nombreArchivoClave());
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(carpeta_.isValid());
+        QString error;
+        QVERIFY2(Cifrado::crearClave(carpeta_.path(), &error), qPrintable(error));
+        cifrado_ = Cifrado::abrir(carpeta_.path(), &error);
+        QVERIFY2(cifrado_.has_value(), qPrintable(error));
+    }
+
+    void idaYVuelta_data() {
+        QTest::addColumn<QString>("texto");
+        QTest::addColumn<int>("selector");
+        const QList<QPair<const char*, QString>> textos = {
+            {"vacio", QString()},
+            {"acentos", QStringLiteral("Contraseña ñandú Ñ áéíóú €")},
+            {"largo", QString(5000, QLatin1Char('x')) + QStringLiteral("fin")},
+            {"comillas", QStringLiteral("a'b\"c\\d`e;--")},
+        };
+        for (int selector = 0; selector <= 4; ++selector)
+            for (const auto& [nombre, texto] : textos)
+                QTest::addRow("%s-selector%d", nombre, selector) << texto << selector;
+    }
+    void idaYVuelta() {
+        QFETCH(QString, texto);
+        QFETCH(int, selector);
+        const QString guardado = cifrado_->cifrar(texto, selector);
+        QVERIFY(!guardado.isEmpty());
+        for (const QChar ch : guardado)
+            QVERIFY2(ch.unicode() > 0x20 && ch.unicode() < 0x7f, qPrintable(guardado));
+        QVERIFY(guardado != texto);
+        const auto vuelta = cifrado_->descifrar(guardado, selector);
+        QVERIFY(vuelta.has_value());
+        QCOMPARE(*vuelta, texto);
+    }
+
+    void cadaCifradoEsDistinto() {
+        const QString a = cifrado_->cifrar(QStringLiteral("clave"), 0);
+        const QString b = cifrado_->cifrar(QStringLiteral("clave"), 0);
+        QVERIFY(a != b);
+        QCOMPARE(cifrado_->descifrar(b, 0), std::optional<QString>(QStringLiteral("clave")));
+    }
+
+    void otroSelectorNoDescifra_data() {
+        QTest::addColumn<int>("cifrado");
+        QTest::addColumn<int>("leido");
+        for (int a = 0; a <= 4; ++a)
+            for (int b = 0; b <= 4; ++b)
+                if (a != b) QTest::addRow("%d-como-%d", a, b) << a << b;
+    }
+    void otroSelectorNoDescifra() {
+        QFETCH(int, cifrado);
+        QFETCH(int, leido);
+        const QString guardado = cifrado_->cifrar(QStringLiteral("servidor.empresa"), cifrado);
+        QCOMPARE(cifrado_->descifrar(guardado, leido), std::nullopt);
+    }
+
+    void otraClaveNoDescifra() {
+        QTemporaryDir otra;
+        QVERIFY(Cifrado::crearClave(otra.path()));
+        const auto otroCifrado = Cifrado::abrir(otra.path());
+        QVERIFY(otroCifrado.has_value());
+        const QString guardado = cifrado_->cifrar(QStringLiteral("secreto"), 3);
+        QCOMPARE(otroCifrado->descifrar(guardado, 3), std::nullopt);
+    }
+
+    void guardadoInvalido_data() {
+        QTest::addColumn<QString>("guardado");
+        const QString bueno = cifrado_->cifrar(QStringLiteral("usuario"), 1);
+        QString alterado = bueno;
+        const qsizetype medio = alterado.size() / 2;
+        alterado[medio] = alterado[medio] == QLatin1Char('A') ? QLatin1Char('B') : QLatin1Char('A');
+        QString primero = bueno;
+        primero[0] = primero[0] == QLatin1Char('A') ? QLatin1Char('B') : QLatin1Char('A');
+        QTest::newRow("alterado en medio") << alterado;
+        QTest::newRow("alterado el nonce") << primero;
+        QTest::newRow("truncado") << bueno.left(bueno.size() - 4);
+        QTest::newRow("solo nonce") << bueno.left(32);
+        QTest::newRow("basura") << QStringLiteral("esto no es base64 !!");
+        QTest::newRow("base64 corto") << QStringLiteral("AAAA");
+        QTest::newRow("vacio") << QString();
+        QTest::newRow("texto plano") << QStringLiteral("usuario");
+        QTest::newRow("con espacios") << bueno.left(8) + QLatin1Char(' ') + bueno.mid(8);
+    }
+    void guardadoInvalido() {
+        QFETCH(QString, guardado);
+        QCOMPARE(cifrado_->descifrar(guardado, 1), std::nullopt);
+    }
+
+    void archivoClaveSoloDelDueno() {
+        QTemporaryDir dir;
+        const mode_t anterior = ::umask(0);  // even a permissive umask must not widen the mode
+        const bool creada = Cifrado::crearClave(dir.path());
+        ::umask(anterior);
+        QVERIFY(creada);
+        struct stat info {};
+        QCOMPARE(::stat(QFile::encodeName(rutaClave(dir.path())).constData(), &info), 0);
+        QCOMPARE(info.st_mode & 07777, static_cast<mode_t>(0600));
+        QCOMPARE(info.st_size, static_cast<off_t>(32));
+        // Only the key file is left behind.
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{Cifrado::nombreArchivoClave()});
+    }
+
+    void crearClaveNoReemplazaLaExistente() {
+        const QString guardado = cifrado_->cifrar(QStringLiteral("persistente"), 2);
+        QVERIFY(Cifrado::crearClave(carpeta_.path()));
+        const auto reabierto = Cifrado::abrir(carpeta_.path());
+        QVERIFY(reabierto.has_value());
+        QCOMPARE(reabierto->descifrar(guardado, 2),
+                 std::optional<QString>(QStringLiteral("persistente")));
+    }
+
+    void claveAusenteOMal_data() {
+        QTest::addColumn<QByteArray>("contenido");
+        QTest::addColumn<bool>("existe");
+        QTest::newRow("ausente") << QByteArray() << false;
+        QTest::newRow("vacia") << QByteArray() << true;
+        QTest::newRow("corta") << QByteArray(31, 'k') << true;
+        QTest::newRow("larga") << QByteArray(33, 'k') << true;
+    }
+    void claveAusenteOMal() {
+        QFETCH(QByteArray, contenido);
+        QFETCH(bool, existe);
+        QTemporaryDir dir;
+        const QString ruta = rutaClave(dir.path());
+        if (existe) {
+            QFile f(ruta);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(contenido);
+            f.close();
+        }
+        QString error;
+        QCOMPARE(Cifrado::abrir(dir.path(), &error).has_value(), false);
+        QVERIFY2(error.contains(ruta), qPrintable(error));
+        if (existe) {
+            // A damaged key is reported, never silently replaced.
+            QVERIFY(!Cifrado::crearClave(dir.path(), &error));
+            QVERIFY2(error.contains(ruta), qPrintable(error));
+            QFile f(ruta);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            QCOMPARE(f.readAll(), contenido);
+        }
+    }
+
+    void claveIlegible() {
+        // A directory in the key's place cannot be read as a key, not even by root.
+        QTemporaryDir dir;
+        const QString ruta = rutaClave(dir.path());
+        QVERIFY(QDir(dir.path()).mkdir(Cifrado::nombreArchivoClave()));
+        QString error;
+        QCOMPARE(Cifrado::abrir(dir.path(), &error).has_value(), false);
+        QVERIFY2(error.contains(ruta), qPrintable(error));
+        error.clear();
+        QVERIFY(!Cifrado::crearClave(dir.path(), &error));
+        QVERIFY2(error.contains(ruta), qPrintable(error));
+    }
+
+    void copiaYMovimientoConservanLaClave() {
+        const QString guardado = cifrado_->cifrar(QStringLiteral("valor"), 4);
+        Cifrado copia = *cifrado_;
+        Cifrado movido = std::move(copia);
+        QCOMPARE(movido.descifrar(guardado, 4), std::optional<QString>(QStringLiteral("valor")));
+        QCOMPARE(cifrado_->descifrar(guardado, 4), std::optional<QString>(QStringLiteral("valor")));
+    }
+};
+
+QTEST_GUILESS_MAIN(TstCifrado)
+#include "tst_cifrado.moc"

@@ -1,0 +1,373 @@
+#include "components/LibroExcel.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "components/EscritorXlsx.h"
+
+// ---------------------------------------------------------------------------------------------
+// Rango
+
+namespace {
+
+// Reads one cell name ("B12", "$AB$3", "xfd1") into 1-based row and column.
+bool leerCelda(QStringView texto, int& fila, int& col) {
+    qsizetype i = 0;
+    const qsizetype n = texto.size();
+    if (i < n && texto[i] == u'$') ++i;
+    int c = 0;
+    qsizetype letras = 0;
+    while (i < n && texto[i].isLetter() && texto[i].unicode() < 128) {
+        const char16_t ch = texto[i].toUpper().unicode();
+        if (ch < u'A' || ch > u'Z') return false;
+        c = c * 26 + (ch - u'A' + 1);
+        if (c > kMaxColumnasHoja) return false;
+        ++i;
+        ++letras;
+    }
+    if (letras == 0) return false;
+    if (i < n && texto[i] == u'$') ++i;
+    int f = 0;
+    qsizetype digitos = 0;
+    while (i < n && texto[i] >= u'0' && texto[i] <= u'9') {
+        f = f * 10 + (texto[i].unicode() - u'0');
+        if (f > kMaxFilasHoja) return false;
+        ++i;
+        ++digitos;
+    }
+    if (digitos == 0 || i != n || f < 1) return false;
+    fila = f;
+    col = c;
+    return true;
+}
+
+}  // namespace
+
+std::optional<Rango> Rango::desdeTexto(const QString& a1) {
+    const qsizetype dosPuntos = a1.indexOf(u':');
+    Rango r;
+    if (dosPuntos < 0) {
+        if (!leerCelda(a1, r.fila1, r.col1)) return std::nullopt;
+        r.fila2 = r.fila1;
+        r.col2 = r.col1;
+        return r;
+    }
+    const QStringView vista(a1);
+    if (!leerCelda(vista.left(dosPuntos), r.fila1, r.col1) ||
+        !leerCelda(vista.mid(dosPuntos + 1), r.fila2, r.col2))
+        return std::nullopt;
+    return r;
+}
+
+// ---------------------------------------------------------------------------------------------
+// HojaExcel
+
+void HojaExcel::anotarError(const QString& texto) {
+    if (error_.isEmpty()) error_ = texto;
+}
+
+QString HojaExcel::errorPendiente() const { return error_; }
+
+namespace {
+bool posicionValida(int fila, int col) {
+    return fila >= 1 && fila <= kMaxFilasHoja && col >= 1 && col <= kMaxColumnasHoja;
+}
+QString textoFueraDeHoja(int fila, int col) {
+    return QStringLiteral(
+               "La celda (fila %1, columna %2) queda fuera de la hoja: el libro admite "
+               "filas de 1 a %3 y columnas de 1 a %4.")
+        .arg(fila)
+        .arg(col)
+        .arg(kMaxFilasHoja)
+        .arg(kMaxColumnasHoja);
+}
+}  // namespace
+
+bool HojaExcel::rangoValido(const Rango& r, const char* llamada) {
+    if (posicionValida(r.fila1, r.col1) && posicionValida(r.fila2, r.col2)) return true;
+    anotarError(QStringLiteral("%1: el rango (%2,%3)-(%4,%5) queda fuera de la hoja.")
+                    .arg(QLatin1String(llamada))
+                    .arg(r.fila1)
+                    .arg(r.col1)
+                    .arg(r.fila2)
+                    .arg(r.col2));
+    return false;
+}
+
+void HojaExcel::ponerValor(int fila, int col, const QVariant& v) {
+    if (!posicionValida(fila, col)) {
+        anotarError(textoFueraDeHoja(fila, col));
+        return;
+    }
+    valores_[{fila, col}] = Valor{v, ++orden_};
+}
+
+void HojaExcel::ponerNegrita(const Rango& r, bool negrita) {
+    if (!rangoValido(r, "Negrita")) return;
+    operaciones_.push_back({r, Propiedad::Negrita, negrita, 0, {}});
+}
+
+void HojaExcel::ponerTamano(const Rango& r, double puntos) {
+    if (!rangoValido(r, "Tamaño de letra")) return;
+    // The spreadsheet takes font sizes from 1 to 409 points.
+    if (!std::isfinite(puntos) || puntos < 1 || puntos > 409) {
+        anotarError(QStringLiteral("Tamaño de letra inválido: %1 (se admite de 1 a 409 puntos).")
+                        .arg(puntos));
+        return;
+    }
+    operaciones_.push_back({r, Propiedad::Tamano, false, puntos, {}});
+}
+
+void HojaExcel::ponerAnchoColumna(int col, double ancho) {
+    if (col < 1 || col > kMaxColumnasHoja) {
+        anotarError(
+            QStringLiteral("Ancho de columna: la columna %1 queda fuera de la hoja.").arg(col));
+        return;
+    }
+    // Column widths go from 0 (hidden) to 255 characters.
+    if (!std::isfinite(ancho) || ancho < 0 || ancho > 255) {
+        anotarError(
+            QStringLiteral("Ancho de columna inválido: %1 (se admite de 0 a 255).").arg(ancho));
+        return;
+    }
+    anchos_[col] = ancho;
+}
+
+void HojaExcel::ponerFormatoNumero(const Rango& r, const QString& formato) {
+    if (!rangoValido(r, "Formato de número")) return;
+    operaciones_.push_back({r, Propiedad::Formato, false, 0, formato});
+}
+
+void HojaExcel::copiarFilas(int fila, int col, FuenteFilas& fuente) {
+    if (!posicionValida(fila, col)) {
+        anotarError(textoFueraDeHoja(fila, col));
+        return;
+    }
+    copia_ = Copia{fila, col, &fuente, ++orden_};
+}
+
+bool HojaExcel::recorrer(const VisitaCelda& celda, QString* error) {
+    // The source pointer is only good until the save returns: never keep it past this call.
+    const std::optional<Copia> copia = std::exchange(copia_, std::nullopt);
+    auto fallar = [error](const QString& texto) {
+        if (error) *error = texto;
+        return false;
+    };
+
+    QVariantList filaCopiada;
+    int filaDeCopia = 0;  // sheet row of `filaCopiada`, 0 when no copied row is pending
+    if (copia && copia->fuente->siguiente(filaCopiada)) filaDeCopia = copia->fila;
+
+    auto revisarFilaCopiada = [&]() {
+        if (filaDeCopia == 0) return true;
+        if (filaDeCopia > kMaxFilasHoja)
+            return fallar(
+                QStringLiteral("Las filas copiadas pasan de la fila %1, la última de la hoja.")
+                    .arg(kMaxFilasHoja));
+        if (!filaCopiada.isEmpty() &&
+            static_cast<qint64>(copia->col) + filaCopiada.size() - 1 > kMaxColumnasHoja)
+            return fallar(
+                QStringLiteral("Las filas copiadas pasan de la columna %1, la última de la hoja.")
+                    .arg(kMaxColumnasHoja));
+        return true;
+    };
+    if (!revisarFilaCopiada()) return false;
+
+    struct Pendiente {
+        int col;
+        const QVariant* v;
+    };
+    std::vector<Pendiente> celdas;
+    std::vector<const Operacion*> delRenglon;
+    auto it = valores_.cbegin();
+
+    while (true) {
+        const int filaValor = it != valores_.cend() ? it->first.first : 0;
+        int fila;
+        if (filaValor == 0 && filaDeCopia == 0) break;
+        if (filaValor == 0)
+            fila = filaDeCopia;
+        else if (filaDeCopia == 0)
+            fila = filaValor;
+        else
+            fila = std::min(filaValor, filaDeCopia);
+
+        // Merge the row's set values with its copied cells, by column; the later call wins.
+        celdas.clear();
+        const bool hayCopia = filaDeCopia == fila;
+        qsizetype j = 0;
+        while (true) {
+            const bool hayValor = it != valores_.cend() && it->first.first == fila;
+            const bool quedaCopia = hayCopia && j < filaCopiada.size();
+            if (!hayValor && !quedaCopia) break;
+            const int colValor = hayValor ? it->first.second : 0;
+            const int colCopia = quedaCopia ? copia->col + static_cast<int>(j) : 0;
+            if (hayValor && (!quedaCopia || colValor < colCopia)) {
+                celdas.push_back({colValor, &it->second.v});
+                ++it;
+            } else if (!hayValor || colCopia < colValor) {
+                celdas.push_back({colCopia, &filaCopiada[j]});
+                ++j;
+            } else {
+                celdas.push_back(
+                    {colValor, it->second.orden > copia->orden ? &it->second.v : &filaCopiada[j]});
+                ++it;
+                ++j;
+            }
+        }
+
+        // Only the ranges that reach this row can style its cells.
+        delRenglon.clear();
+        for (const Operacion& op : operaciones_)
+            if (fila >= op.rango.filaMin() && fila <= op.rango.filaMax()) delRenglon.push_back(&op);
+
+        for (const Pendiente& p : celdas) {
+            if (p.v->isNull() || !p.v->isValid()) continue;
+            EstiloCelda estilo;
+            for (const Operacion* op : delRenglon) {
+                if (p.col < op->rango.colMin() || p.col > op->rango.colMax()) continue;
+                switch (op->propiedad) {
+                    case Propiedad::Negrita:
+                        estilo.negrita = op->negrita;
+                        break;
+                    case Propiedad::Tamano:
+                        estilo.tamano = op->tamano;
+                        break;
+                    case Propiedad::Formato:
+                        estilo.formatoNumero = op->formato;
+                        break;
+                }
+            }
+            if (!celda(fila, p.col, *p.v, estilo)) return false;
+        }
+
+        if (hayCopia) {
+            filaCopiada.clear();
+            if (copia->fuente->siguiente(filaCopiada)) {
+                ++filaDeCopia;
+                if (!revisarFilaCopiada()) return false;
+            } else {
+                filaDeCopia = 0;
+            }
+        }
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// LibroExcel
+
+std::unique_ptr<EscritorLibro> escritorParaRuta(const QString& ruta) {
+    // Every name gets OOXML for now; a BIFF8 backend is chosen here by the ".xls" ending when it
+    // exists.
+    Q_UNUSED(ruta);
+    return std::make_unique<EscritorXlsx>();
+}
+
+namespace {
+
+// Flushes a closed file to disk, so that the rename never exposes a workbook still in the cache.
+bool sincronizar(const QString& ruta) {
+    const int fd = ::open(QFile::encodeName(ruta).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool ok = ::fsync(fd) == 0;
+    return ::close(fd) == 0 && ok;
+}
+
+mode_t permisosNuevos() {
+    const mode_t mascara = ::umask(0);
+    ::umask(mascara);
+    return static_cast<mode_t>(0666 & ~mascara);
+}
+
+}  // namespace
+
+bool LibroExcel::guardarComo(const QString& ruta, QString* error) {
+    auto fallar = [error](const QString& texto) {
+        if (error) *error = texto;
+        return false;
+    };
+    // The caller keeps the copied rows' source alive only until this returns.
+    struct SoltarCopia {
+        HojaExcel& hoja;
+        ~SoltarCopia() { hoja.descartarCopia(); }
+    } soltarCopia{hoja_};
+    if (const QString pendiente = hoja_.errorPendiente(); !pendiente.isEmpty())
+        return fallar(QStringLiteral("No se guardó el libro '%1': %2").arg(ruta, pendiente));
+    if (ruta.isEmpty())
+        return fallar(QStringLiteral("No se guardó el libro: falta el nombre del archivo."));
+
+    const QFileInfo destino(ruta);
+    if (destino.isDir())
+        return fallar(
+            QStringLiteral("No se guardó el libro: '%1' es una carpeta, no un archivo.").arg(ruta));
+    const QString carpeta = destino.absolutePath();
+    if (!QFileInfo(carpeta).isDir())
+        return fallar(QStringLiteral("No se guardó el libro '%1': no existe la carpeta '%2'.")
+                          .arg(ruta, QDir::toNativeSeparators(carpeta)));
+
+    // The workbook is written beside its target and renamed over it only once complete.
+    QTemporaryFile temporal(carpeta + QLatin1Char('/') + QLatin1Char('.') + destino.fileName() +
+                            QStringLiteral(".XXXXXX.tmp"));
+    if (!temporal.open())
+        return fallar(
+            QStringLiteral("No se guardó el libro '%1': no se pudo crear un archivo temporal en "
+                           "'%2' (%3).")
+                .arg(ruta, QDir::toNativeSeparators(carpeta), temporal.errorString()));
+    const QString rutaTemporal = temporal.fileName();
+    temporal.close();
+
+    QString detalle;
+    const std::unique_ptr<EscritorLibro> escritor = escritorParaRuta(ruta);
+    if (!escritor->escribir(hoja_, rutaTemporal, carpeta, &detalle))
+        return fallar(QStringLiteral("No se guardó el libro '%1': %2").arg(ruta, detalle));
+    if (!sincronizar(rutaTemporal))
+        return fallar(
+            QStringLiteral("No se guardó el libro '%1': no se pudo asentar el archivo en disco.")
+                .arg(ruta));
+
+    // Keep the permissions of the file being replaced; a new file gets the usual ones.
+    const QByteArray nombreTemporal = QFile::encodeName(rutaTemporal);
+    struct stat anterior {};
+    const mode_t modo = ::stat(QFile::encodeName(ruta).constData(), &anterior) == 0
+                            ? static_cast<mode_t>(anterior.st_mode & 07777)
+                            : permisosNuevos();
+    if (::chmod(nombreTemporal.constData(), modo) != 0)
+        return fallar(QStringLiteral("No se guardó el libro '%1': %2")
+                          .arg(ruta, QString::fromLocal8Bit(std::strerror(errno))));
+
+    if (std::rename(nombreTemporal.constData(), QFile::encodeName(ruta).constData()) != 0)
+        return fallar(QStringLiteral("No se pudo reemplazar el archivo '%1': %2")
+                          .arg(ruta, QString::fromLocal8Bit(std::strerror(errno))));
+    temporal.setAutoRemove(false);  // it is the target now
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// AplicacionExcel
+
+std::unique_ptr<AplicacionExcel> AplicacionExcel::crear(const QString& clase, QString* error) {
+    if (clase.compare(QLatin1String("Excel.Application"), Qt::CaseInsensitive) != 0) {
+        if (error)
+            *error = QStringLiteral(
+                         "No se pudo crear el objeto de automatización '%1': la clase no está "
+                         "registrada.")
+                         .arg(clase);
+        return nullptr;
+    }
+    return std::unique_ptr<AplicacionExcel>(new AplicacionExcel());
+}
+
+std::unique_ptr<LibroExcel> AplicacionExcel::agregarLibro() {
+    return std::make_unique<LibroExcel>();
+}

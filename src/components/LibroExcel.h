@@ -1,0 +1,153 @@
+#pragma once
+#include <QString>
+#include <QVariant>
+#include <QVariantList>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <utility>
+#include <vector>
+
+// The workbook writer that stands in for the spreadsheet application's automation objects:
+// an application that adds a workbook, whose one worksheet takes values, fonts, widths, number
+// formats and a recordset copy, and a workbook that saves itself to a file.
+
+// Sheet limits of the workbook formats we write.
+inline constexpr int kMaxFilasHoja = 1048576;
+inline constexpr int kMaxColumnasHoja = 16384;
+// Longest text a cell holds; longer texts are cut to this many UTF-16 units.
+inline constexpr int kMaxLargoTexto = 32767;
+
+// A block of cells, 1-based, corners in any order ("C4:D3" covers rows 3 and 4, as the spreadsheet
+// takes it).
+struct Rango {
+    int fila1 = 1, col1 = 1, fila2 = 1, col2 = 1;
+
+    // "A1", "A1:B3", "C4:AB123"; letters in either case, "$" anchors allowed; nullopt when
+    // malformed or outside the sheet (beyond column XFD or row 1048576).
+    static std::optional<Rango> desdeTexto(const QString& a1);
+
+    int filaMin() const { return fila1 < fila2 ? fila1 : fila2; }
+    int filaMax() const { return fila1 < fila2 ? fila2 : fila1; }
+    int colMin() const { return col1 < col2 ? col1 : col2; }
+    int colMax() const { return col1 < col2 ? col2 : col1; }
+    bool contiene(int fila, int col) const {
+        return fila >= filaMin() && fila <= filaMax() && col >= colMin() && col <= colMax();
+    }
+    bool operator==(const Rango&) const = default;
+};
+
+// Rows copied into the sheet at save time, streamed one by one (the working table's recordset).
+class FuenteFilas {
+public:
+    virtual ~FuenteFilas() = default;
+    virtual bool siguiente(QVariantList& fila) = 0;  // false after the last row
+};
+
+// What a cell position looks like: font and number format, resolved from the ranges set on it.
+struct EstiloCelda {
+    bool negrita = false;
+    double tamano = 0;      // points; 0 means the writer's default font size
+    QString formatoNumero;  // "" means the general format
+    bool operator==(const EstiloCelda&) const = default;
+};
+
+class HojaExcel {  // the one worksheet
+public:
+    // QString -> text; int/double -> number; bool -> logical; null/invalid -> empty cell;
+    // any other type is written as its text.
+    void ponerValor(int fila, int col, const QVariant& v);
+    void ponerNegrita(const Rango& r, bool negrita = true);
+    void ponerTamano(const Rango& r, double puntos);
+    void ponerAnchoColumna(int col, double ancho);                    // character units
+    void ponerFormatoNumero(const Rango& r, const QString& formato);  // e.g. "##,###,##0.00"
+    // Copies every row of `fuente` from (fila, col) down, at save time; the caller keeps `fuente`
+    // alive until guardarComo returns. Text stays text, numbers numbers, null an empty cell.
+    // A later copy replaces an earlier one. Where copied cells and values set with ponerValor meet,
+    // the later call wins, as it would in the spreadsheet.
+    void copiarFilas(int fila, int col, FuenteFilas& fuente);
+
+    // --- used by the workbook backends ---
+
+    // Column widths set, by 1-based column.
+    const std::map<int, double>& anchosColumna() const { return anchos_; }
+    // The first fault among the calls made (a cell outside the sheet, a bad width or size), "" when
+    // none.
+    QString errorPendiente() const;
+    // Calls `celda` for every cell holding a value, strictly in row order and, within a row, in
+    // column order, merging the values set with the copied rows, which are read from their source
+    // as it goes and never held. False, with `error`, when the copy runs off the sheet or `celda`
+    // returns false (then `error` is left to `celda`). The copy is used up: it is dropped whatever
+    // the outcome.
+    using VisitaCelda =
+        std::function<bool(int fila, int col, const QVariant& v, const EstiloCelda& estilo)>;
+    bool recorrer(const VisitaCelda& celda, QString* error);
+    // Forgets the copy without reading it (a save that fails before writing).
+    void descartarCopia() { copia_.reset(); }
+
+private:
+    enum class Propiedad { Negrita, Tamano, Formato };
+    struct Operacion {
+        Rango rango;
+        Propiedad propiedad;
+        bool negrita;
+        double tamano;
+        QString formato;
+    };
+    struct Valor {
+        QVariant v;
+        std::uint64_t orden;
+    };
+    struct Copia {
+        int fila, col;
+        FuenteFilas* fuente;
+        std::uint64_t orden;
+    };
+    void anotarError(const QString& texto);
+    bool rangoValido(const Rango& r, const char* llamada);
+
+    std::map<std::pair<int, int>, Valor> valores_;
+    std::vector<Operacion> operaciones_;  // in call order: a later one wins on the cells it covers
+    std::map<int, double> anchos_;
+    std::optional<Copia> copia_;
+    std::uint64_t orden_ = 0;
+    QString error_;
+};
+
+// A file format backend. Writes the whole sheet to `ruta` and closes it; false with a Spanish text
+// in `error` on any failure. `carpetaTemporal` is where a backend may keep its working files.
+class EscritorLibro {
+public:
+    virtual ~EscritorLibro() = default;
+    virtual bool escribir(HojaExcel& hoja, const QString& ruta, const QString& carpetaTemporal,
+                          QString* error) = 0;
+};
+
+// The backend for a file name: for now every name gets OOXML (.xlsx).
+std::unique_ptr<EscritorLibro> escritorParaRuta(const QString& ruta);
+
+class LibroExcel {
+public:
+    HojaExcel& hoja() { return hoja_; }  // Worksheets(1)
+    // Writes the workbook to `ruta`: to a temporary file in the same folder first, renamed over
+    // `ruta` only when the whole workbook was written and closed. On failure: false, `error` a
+    // Spanish text, the earlier file at `ruta` untouched, no temporary file left.
+    bool guardarComo(const QString& ruta, QString* error = nullptr);
+
+private:
+    HojaExcel hoja_;
+};
+
+// The automation application: created from its class name.
+class AplicacionExcel {
+public:
+    // "Excel.Application" (compared without regard to case) gives the writer; any other name gives
+    // nullptr with a Spanish error, as a failed automation start would.
+    static std::unique_ptr<AplicacionExcel> crear(const QString& clase, QString* error = nullptr);
+    std::unique_ptr<LibroExcel> agregarLibro();  // Workbooks.Add
+
+private:
+    AplicacionExcel() = default;
+};

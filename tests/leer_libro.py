@@ -1,0 +1,89 @@
+#!/usr/bin/python3
+"""Reads a workbook with openpyxl and prints its first sheet as JSON, for the tests.
+
+    leer_libro.py FILE            every non-empty cell with its value, type, font and number format,
+                                  the column widths, max_row and max_col
+    leer_libro.py --resumen FILE  read-only streaming pass for big sheets: max_row, max_col, the number
+                                  of rows holding a value ("rows"), of non-empty cells ("cell_count"),
+                                  and the cells of the first and the last row holding a value
+
+Widths are the stored ones: a writer keeps the character width plus its padding (15 becomes
+15.7109375), so compare against that stored width, not the width asked for.
+"""
+import json
+import sys
+
+from openpyxl import load_workbook
+from openpyxl.utils import get_column_letter
+
+
+def tipo(celda):
+    return {"n": "n", "s": "s", "b": "b", "inlineStr": "s"}.get(celda.data_type, celda.data_type)
+
+
+def describir(celda):
+    valor = celda.value
+    if isinstance(valor, bool):
+        pass
+    elif hasattr(valor, "isoformat"):
+        valor = valor.isoformat()
+    return {
+        "v": valor,
+        "t": tipo(celda),
+        "bold": bool(celda.font.b),
+        "size": float(celda.font.sz) if celda.font.sz is not None else None,
+        "fmt": celda.number_format,
+    }
+
+
+def completo(ruta):
+    hoja = load_workbook(ruta).worksheets[0]
+    celdas = {}
+    for fila in hoja.iter_rows():
+        for celda in fila:
+            if celda.value is not None and celda.value != "":
+                celdas[celda.coordinate] = describir(celda)
+    anchos = {}
+    for dimension in hoja.column_dimensions.values():
+        if dimension.customWidth and dimension.width is not None:
+            for col in range(dimension.min or 1, (dimension.max or dimension.min or 1) + 1):
+                anchos[get_column_letter(col)] = dimension.width
+    return {"cells": celdas, "widths": anchos, "max_row": hoja.max_row, "max_col": hoja.max_column}
+
+
+def resumen(ruta):
+    libro = load_workbook(ruta, read_only=True)
+    hoja = libro.worksheets[0]
+    filas = 0
+    cuenta = 0
+    primera = None
+    ultima = None
+    for fila in hoja.iter_rows():
+        llenas = {c.coordinate: describir(c) for c in fila
+                  if getattr(c, "value", None) is not None and c.value != ""}
+        if llenas:
+            filas += 1
+            cuenta += len(llenas)
+            if primera is None:
+                primera = llenas
+            ultima = llenas
+    datos = {"max_row": hoja.max_row, "max_col": hoja.max_column, "rows": filas,
+             "cell_count": cuenta, "cells": {**(primera or {}), **(ultima or {})}, "widths": {}}
+    libro.close()
+    return datos
+
+
+def main(argv):
+    if len(argv) == 3 and argv[1] == "--resumen":
+        datos = resumen(argv[2])
+    elif len(argv) == 2:
+        datos = completo(argv[1])
+    else:
+        sys.stderr.write("uso: leer_libro.py [--resumen] ARCHIVO\n")
+        return 2
+    json.dump(datos, sys.stdout, ensure_ascii=False)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))

@@ -1,0 +1,71 @@
+#include "LectorLibro.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <cmath>
+
+#include "Soporte.h"
+
+namespace {
+
+LibroLeido ejecutar(const QStringList& argumentos) {
+    LibroLeido libro;
+    QProcess proceso;
+    proceso.start(
+        QStringLiteral("/usr/bin/python3"),
+        QStringList{soporte::carpetaPruebas() + QStringLiteral("/leer_libro.py")} + argumentos);
+    if (!proceso.waitForFinished(300000)) {
+        libro.error = QStringLiteral("leer_libro.py no terminó: ") + proceso.errorString();
+        proceso.kill();
+        proceso.waitForFinished();
+        return libro;
+    }
+    if (proceso.exitStatus() != QProcess::NormalExit || proceso.exitCode() != 0) {
+        libro.error = QStringLiteral("leer_libro.py falló: ") +
+                      QString::fromUtf8(proceso.readAllStandardError());
+        return libro;
+    }
+    QJsonParseError fallo{};
+    const QJsonDocument documento =
+        QJsonDocument::fromJson(proceso.readAllStandardOutput(), &fallo);
+    if (!documento.isObject()) {
+        libro.error = QStringLiteral("leer_libro.py dio un JSON inválido: ") + fallo.errorString();
+        return libro;
+    }
+    const QJsonObject raiz = documento.object();
+    const QJsonObject celdas = raiz.value(QLatin1String("cells")).toObject();
+    for (auto it = celdas.begin(); it != celdas.end(); ++it) {
+        const QJsonObject c = it.value().toObject();
+        CeldaLeida celda;
+        celda.v = c.value(QLatin1String("v")).toVariant();
+        celda.t = c.value(QLatin1String("t")).toString();
+        celda.negrita = c.value(QLatin1String("bold")).toBool();
+        celda.tamano = c.value(QLatin1String("size")).toDouble();
+        celda.formato = c.value(QLatin1String("fmt")).toString();
+        if (celda.t == QLatin1String("n")) celda.v = celda.v.toDouble();
+        libro.celdas.insert(it.key(), celda);
+    }
+    const QJsonObject anchos = raiz.value(QLatin1String("widths")).toObject();
+    for (auto it = anchos.begin(); it != anchos.end(); ++it)
+        libro.anchos.insert(it.key(), it.value().toDouble());
+    libro.maxFila = raiz.value(QLatin1String("max_row")).toInt();
+    libro.maxCol = raiz.value(QLatin1String("max_col")).toInt();
+    libro.filasConValor = raiz.value(QLatin1String("rows")).toInt();
+    libro.cuentaCeldas = raiz.value(QLatin1String("cell_count")).toInt();
+    libro.ok = true;
+    return libro;
+}
+
+}  // namespace
+
+LibroLeido leerLibro(const QString& ruta) { return ejecutar({ruta}); }
+
+LibroLeido leerResumenLibro(const QString& ruta) {
+    return ejecutar({QStringLiteral("--resumen"), ruta});
+}
+
+double anchoGuardado(double ancho) {
+    // Characters of the default font are 7 pixels wide, plus 5 pixels of padding.
+    return std::trunc((ancho * 7 + 5) / 7 * 256) / 256;
+}

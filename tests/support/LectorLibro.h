@@ -1,0 +1,37 @@
+#pragma once
+#include <QHash>
+#include <QString>
+#include <QVariant>
+
+// Reads a workbook back through tests/leer_libro.py (openpyxl), a reader independent of our writer.
+struct CeldaLeida {
+    QVariant v;  // text as QString, numbers as double, logicals as bool
+    QString t;   // "s" text, "n" number, "b" logical
+    bool negrita = false;
+    double tamano = 0;
+    QString formato;  // the number format, "General" when none was set
+};
+
+struct LibroLeido {
+    bool ok = false;
+    QString error;                      // why the reading failed, with the reader's own message
+    QHash<QString, CeldaLeida> celdas;  // non-empty cells by name ("A1")
+    QHash<QString, double> anchos;      // stored widths by column letters (see anchoGuardado)
+    int maxFila = 0, maxCol = 0;
+    int filasConValor = 0, cuentaCeldas = 0;  // filled in by the summary reading only
+
+    bool hay(const QString& nombre) const { return celdas.contains(nombre); }
+    // The cell, or an empty one (t "") when the cell is empty.
+    CeldaLeida celda(const QString& nombre) const { return celdas.value(nombre); }
+};
+
+// Every non-empty cell, its font and number format, widths and the sheet's extent.
+LibroLeido leerLibro(const QString& ruta);
+// A streaming pass for big sheets: extent, rows and cells with a value, and the cells of the first
+// and last rows holding one. No widths.
+LibroLeido leerResumenLibro(const QString& ruta);
+
+// The width a writer stores for `ancho` characters (1 or more): the width plus the cell padding of
+// the default font, in 1/256 of a character (15 -> 15.7109375). Compare read widths with this,
+// within 1/256.
+double anchoGuardado(double ancho);

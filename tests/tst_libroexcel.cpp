@@ -1,0 +1,502 @@
+// The workbook writer, read back with an independent reader (openpyxl through leer_libro.py).
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <cmath>
+#include <functional>
+#include <limits>
+
+#include "LectorLibro.h"
+#include "components/EscritorXlsx.h"
+#include "components/LibroExcel.h"
+
+Q_DECLARE_METATYPE(std::optional<Rango>)
+
+namespace {
+
+// A recordset stand-in: `filas` rows produced by `valor(fila, col)`, 0-based, never stored.
+class FuenteGenerada : public FuenteFilas {
+public:
+    FuenteGenerada(int filas, int columnas, std::function<QVariant(int, int)> valor)
+        : filas_(filas), columnas_(columnas), valor_(std::move(valor)) {}
+    bool siguiente(QVariantList& fila) override {
+        if (actual_ >= filas_) return false;
+        fila.clear();
+        for (int c = 0; c < columnas_; ++c) fila.append(valor_(actual_, c));
+        ++actual_;
+        return true;
+    }
+    int leidas() const { return actual_; }
+
+private:
+    int filas_, columnas_;
+    std::function<QVariant(int, int)> valor_;
+    int actual_ = 0;
+};
+
+std::unique_ptr<LibroExcel> libroNuevo() {
+    auto app = AplicacionExcel::crear(QStringLiteral("Excel.Application"));
+    return app ? app->agregarLibro() : nullptr;
+}
+
+QByteArray contenido(const QString& ruta) {
+    QFile f(ruta);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QStringList entradas(const QString& carpeta) {
+    return QDir(carpeta).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                                   QDir::Name);
+}
+
+}  // namespace
+
+#define GUARDAR_Y_LEER(libro, ruta, leido)                                            \
+    QString errorGuardar_;                                                            \
+    QVERIFY2((libro).guardarComo((ruta), &errorGuardar_), qPrintable(errorGuardar_)); \
+    const LibroLeido leido = leerLibro(ruta);                                         \
+    QVERIFY2(leido.ok, qPrintable(leido.error))
+
+class TstLibroExcel : public QObject {
+    Q_OBJECT
+
+private slots:
+    void rangoDesdeTexto_data() {
+        QTest::addColumn<QString>("texto");
+        QTest::addColumn<std::optional<Rango>>("esperado");
+        auto r = [](int f1, int c1, int f2, int c2) {
+            return std::optional<Rango>(Rango{f1, c1, f2, c2});
+        };
+        const std::optional<Rango> nada;
+        QTest::newRow("A1") << "A1" << r(1, 1, 1, 1);
+        QTest::newRow("Z9") << "Z9" << r(9, 26, 9, 26);
+        QTest::newRow("AA10") << "AA10" << r(10, 27, 10, 27);
+        QTest::newRow("XFD1, última columna") << "XFD1" << r(1, 16384, 1, 16384);
+        QTest::newRow("última fila") << "a1048576" << r(1048576, 1, 1048576, 1);
+        QTest::newRow("bloque") << "A1:B3" << r(1, 1, 3, 2);
+        QTest::newRow("esquinas invertidas se conservan") << "C4:D3" << r(4, 3, 3, 4);
+        QTest::newRow("anclas $") << "$C$4:AB123" << r(4, 3, 123, 28);
+        QTest::newRow("vacío") << "" << nada;
+        QTest::newRow("sin fila") << "A" << nada;
+        QTest::newRow("sin columna") << "12" << nada;
+        QTest::newRow("fila cero") << "A0" << nada;
+        QTest::newRow("columna después de XFD") << "XFE1" << nada;
+        QTest::newRow("fila después de la última") << "A1048577" << nada;
+        QTest::newRow("segunda esquina falta") << "A1:" << nada;
+        QTest::newRow("primera esquina falta") << ":B2" << nada;
+        QTest::newRow("tres esquinas") << "A1:B2:C3" << nada;
+        QTest::newRow("espacio") << "A 1" << nada;
+        QTest::newRow("letra no ASCII") << "Ñ1" << nada;
+        QTest::newRow("número antes que letras") << "1A" << nada;
+        QTest::newRow("signo") << "A-1" << nada;
+    }
+    void rangoDesdeTexto() {
+        QFETCH(QString, texto);
+        QFETCH(std::optional<Rango>, esperado);
+        const std::optional<Rango> r = Rango::desdeTexto(texto);
+        QCOMPARE(r.has_value(), esperado.has_value());
+        if (r) QCOMPARE(*r, *esperado);
+    }
+
+    void aplicacionPorNombreDeClase_data() {
+        QTest::addColumn<QString>("clase");
+        QTest::addColumn<bool>("crea");
+        QTest::newRow("nombre habitual") << "Excel.Application" << true;
+        QTest::newRow("minúsculas") << "excel.application" << true;
+        QTest::newRow("mayúsculas") << "EXCEL.APPLICATION" << true;
+        QTest::newRow("otra aplicación") << "Word.Application" << false;
+        QTest::newRow("vacío") << "" << false;
+        QTest::newRow("con versión") << "Excel.Application.16" << false;
+        QTest::newRow("con espacio") << " Excel.Application" << false;
+    }
+    void aplicacionPorNombreDeClase() {
+        QFETCH(QString, clase);
+        QFETCH(bool, crea);
+        QString error;
+        const auto app = AplicacionExcel::crear(clase, &error);
+        QCOMPARE(app != nullptr, crea);
+        QCOMPARE(error.isEmpty(), crea);
+        if (app) QVERIFY(app->agregarLibro() != nullptr);
+    }
+
+    void valores_data() {
+        QTest::addColumn<QVariant>("valor");
+        QTest::addColumn<QString>("tipo");  // "" when the cell must stay empty
+        QTest::addColumn<QVariant>("leido");
+        const QString acentos = QStringLiteral("Descripción: año, pingüino, ÁÉÍÓÚ ñ");
+        const QString emoji = QStringLiteral("Precio 😀 🇲🇽");
+        QTest::newRow("texto con acentos") << QVariant(acentos) << "s" << QVariant(acentos);
+        QTest::newRow("texto con emoji") << QVariant(emoji) << "s" << QVariant(emoji);
+        QTest::newRow("texto que parece fórmula")
+            << QVariant(QStringLiteral("=1+2")) << "s" << QVariant(QStringLiteral("=1+2"));
+        QTest::newRow("texto que parece número")
+            << QVariant(QStringLiteral("00123")) << "s" << QVariant(QStringLiteral("00123"));
+        QTest::newRow("marcado XML") << QVariant(QStringLiteral("<a href=\"x\">&amp;</a>")) << "s"
+                                     << QVariant(QStringLiteral("<a href=\"x\">&amp;</a>"));
+        QTest::newRow("1234567.89") << QVariant(1234567.89) << "n" << QVariant(1234567.89);
+        QTest::newRow("-0.5") << QVariant(-0.5) << "n" << QVariant(-0.5);
+        QTest::newRow("cero") << QVariant(0.0) << "n" << QVariant(0.0);
+        QTest::newRow("1e15") << QVariant(1e15) << "n" << QVariant(1e15);
+        QTest::newRow("1e-9") << QVariant(1e-9) << "n" << QVariant(1e-9);
+        QTest::newRow("entero") << QVariant(42) << "n" << QVariant(42.0);
+        QTest::newRow("entero largo")
+            << QVariant(qlonglong(9007199254740992LL)) << "n" << QVariant(9007199254740992.0);
+        QTest::newRow("lógico") << QVariant(true) << "b" << QVariant(true);
+        QTest::newRow("nulo") << QVariant() << "" << QVariant();
+        QTest::newRow("texto nulo") << QVariant(QString()) << "" << QVariant();
+        QTest::newRow("NaN, que el formato no admite")
+            << QVariant(std::numeric_limits<double>::quiet_NaN()) << "" << QVariant();
+        QTest::newRow("infinito") << QVariant(std::numeric_limits<double>::infinity()) << ""
+                                  << QVariant();
+    }
+    void valores() {
+        QFETCH(QVariant, valor);
+        QFETCH(QString, tipo);
+        QFETCH(QVariant, leido);
+        QTemporaryDir dir;
+        auto libro = libroNuevo();
+        libro->hoja().ponerValor(2, 3, valor);
+        libro->hoja().ponerValor(1, 1,
+                                 QStringLiteral("marca"));  // the file is readable around the cell
+        GUARDAR_Y_LEER(*libro, dir.filePath(QStringLiteral("v.xlsx")), l);
+        QCOMPARE(l.celda(QStringLiteral("A1")).v.toString(), QStringLiteral("marca"));
+        const CeldaLeida c = l.celda(QStringLiteral("C2"));
+        QCOMPARE(c.t, tipo);
+        if (tipo.isEmpty()) return;
+        if (tipo == QLatin1String("n"))
+            QCOMPARE(c.v.toDouble(), leido.toDouble());  // exact, no fuzz
+        else
+            QCOMPARE(c.v, leido);
+        QCOMPARE(c.negrita, false);
+        QCOMPARE(c.tamano, 11.0);
+        QCOMPARE(c.formato, QStringLiteral("General"));
+    }
+
+    void valorNuloBorraElAnterior() {
+        QTemporaryDir dir;
+        auto libro = libroNuevo();
+        libro->hoja().ponerValor(1, 1, QStringLiteral("viejo"));
+        libro->hoja().ponerValor(1, 1, QVariant());
+        libro->hoja().ponerValor(1, 2, 5);
+        GUARDAR_Y_LEER(*libro, dir.filePath(QStringLiteral("n.xlsx")), l);
+        QVERIFY(!l.hay(QStringLiteral("A1")));
+        QCOMPARE(l.celda(QStringLiteral("B1")).v.toDouble(), 5.0);
+    }
+
+    void textoLargoSeRecorta() {
+        QTemporaryDir dir;
+        auto libro = libroNuevo();
+        // An emoji straddling the limit must go whole, never half a surrogate pair.
+        const QString largo =
+            QString(kMaxLargoTexto - 1, u'x') + QStringLiteral("😀") + QString(100, u'y');
+        libro->hoja().ponerValor(1, 1, largo);
+        libro->hoja().ponerValor(1, 2, QString(kMaxLargoTexto, u'z'));
+        GUARDAR_Y_LEER(*libro, dir.filePath(QStringLiteral("t.xlsx")), l);
+        QCOMPARE(l.celda(QStringLiteral("A1")).v.toString(), QString(kMaxLargoTexto - 1, u'x'));
+        QCOMPARE(l.celda(QStringLiteral("B1")).v.toString(), QString(kMaxLargoTexto, u'z'));
+    }
+
+    void fuentesPorRango() {
+        QTemporaryDir dir;
+        auto libro = libroNuevo();
+        HojaExcel& h = libro->hoja();
+        h.ponerValor(1, 1, QStringLiteral("Reporte varelmo"));
+        h.ponerValor(3, 1, QStringLiteral("Clave"));
+        h.ponerValor(3, 2, QStringLiteral("Descripción"));
+        h.ponerValor(1, 3, QStringLiteral("Datos1"));
+        h.ponerValor(4, 1, QStringLiteral("fuera"));
+        h.ponerNegrita(*Rango::desdeTexto(QStringLiteral("A1:B3")));
+        h.ponerTamano(*Rango::desdeTexto(QStringLiteral("A1:B3")), 18);
+        h.ponerNegrita(*Rango::desdeTexto(QStringLiteral("C1")));
+        GUARDAR_Y_LEER(*libro, dir.filePath(QStringLiteral("f.xlsx")), l);
+        for (const char* nombre : {"A1", "A3", "B3"}) {
+            const CeldaLeida c = l.celda(QLatin1String(nombre));
+            QVERIFY2(c.negrita && c.tamano == 18.0, nombre);
+        }
+        QCOMPARE(l.celda(QStringLiteral("C1")).negrita, true);
+        QCOMPARE(l.celda(QStringLiteral("C1")).tamano, 11.0);
+        QCOMPARE(l.celda(QStringLiteral("A4")).negrita, false);
+        QCOMPARE(l.celda(QStringLiteral("A4")).tamano, 11.0);
+        QVERIFY(!l.hay(QStringLiteral("B1")));  // styled but without a value
+    }
+
+    void laUltimaLlamadaDeFormatoGana() {
+        QTemporaryDir dir;
+        auto libro = libroNuevo();
+        HojaExcel& h = libro->hoja();
+        h.ponerValor(1, 1, 1.5);
+        h.ponerValor(1, 2, 2.5);
+        h.ponerNegrita(*Rango::desdeTexto(QStringLiteral("A1:B1")));
+        h.ponerNegrita(*Rango::desdeTexto(QStringLiteral("B1")), false);
+        h.ponerFormatoNumero(*Rango::desdeTexto(QStringLiteral("A1:B1")), QStringLiteral("0.00"));
+        h.ponerFormatoNumero(*Rango::desdeTexto(QStringLiteral("A1")), QStringLiteral("0.000"));
+        GUARDAR_Y_LEER(*libro, dir.filePath(QStringLiteral("u.xlsx")), l);
+        QCOMPARE(l.celda(QStringLiteral("A1")).negrita, true);
+        QCOMPARE(l.celda(QStringLiteral("B1")).negrita, false);
+        QCOMPARE(l.celda(QStringLiteral("A1")).formato, QStringLiteral("0.000"));
+        QCOMPARE(l.celda(QStringLiteral("B1")).formato, QStringLiteral("0.00"));
+    }
+
+    void formatoAntesODespuesDelValor_data() {
+        QTest::addColumn<bool>("formatoPrimero");
+        QTest::newRow("formato antes del valor") << true;
+        QTest::newRow("formato después del valor") << false;
+    }
+    void formatoAntesODespuesDelValor() {
+        QFETCH(bool, formatoPrimero);
+        QTemporaryDir dir;
+        auto libro = libroNuevo();
+        HojaExcel& h = libro->hoja();
+        auto formatos = [&h] {
+            h.ponerNegrita(*Rango::desdeTexto(QStringLiteral("B2:C2")));
+            h.ponerTamano(*Rango::desdeTexto(QStringLiteral("C2")), 14);
+            h.ponerFormatoNumero(*Rango::desdeTexto(QStringLiteral("B2:C2")),
+                                 QStringLiteral("##,###,##0.00"));
+        };
+        if (formatoPrimero) formatos();
+        h.ponerValor(2, 2, 1234.5);
+        h.ponerValor(2, 3, QStringLiteral("texto"));
+        if (!formatoPrimero) formatos();
+        GUARDAR_Y_LEER(*libro, dir.filePath(QStringLiteral("o.xlsx")), l);
+        const CeldaLeida b2 = l.celda(QStringLiteral("B2"));
+        const CeldaLeida c2 = l.celda(QStringLiteral("C2"));
+        QCOMPARE(b2.v.toDouble(), 1234.5);
+        QCOMPARE(b2.negrita, true);
+        QCOMPARE(b2.tamano, 11.0);
+        QCOMPARE(b2.formato, QStringLiteral("##,###,##0.00"));
+        QCOMPARE(c2.negrita, true);
+        QCOMPARE(c2.tamano, 14.0);
+    }
+
+    // The report's layout: a heading, 20 rows copied at A4, prices formatted from C4 to D23.
+    void formatoDeNumeroEnFilasCopiadas() {
+        QTemporaryDir dir;
+        auto libro = libroNuevo();
+        HojaExcel& h = libro->hoja();
+        h.ponerValor(3, 1, QStringLiteral("Clave"));
+        h.ponerValor(3, 3, QStringLiteral("Costo"));
+        FuenteGenerada fuente(20, 5, [](int f, int c) -> QVariant {
+            switch (c) {
+                case 0:
+                    return QStringLiteral("C%1").arg(f, 3, 10, QLatin1Char('0'));
+                case 1:
+                    return f == 7 ? QVariant() : QVariant(QStringLiteral("Producto ñ %1").arg(f));
+                case 4:
+                    return QStringLiteral("=aviso");
+                default:
+                    return f * 10.25 + c;
+            }
+        });
+        h.copiarFilas(4, 1, fuente);
+        h.ponerFormatoNumero(*Rango::desdeTexto(QStringLiteral("C4:D23")),
+                             QStringLiteral("##,###,##0.00"));
+        GUARDAR_Y_LEER(*libro, dir.filePath(QStringLiteral("c.xlsx")), l);
+        QCOMPARE(fuente.leidas(), 20);
+        QCOMPARE(l.maxFila, 23);
+        QCOMPARE(l.maxCol, 5);
+        QCOMPARE(l.celda(QStringLiteral("A4")).v.toString(), QStringLiteral("C000"));
+        QCOMPARE(l.celda(QStringLiteral("A4")).t, QStringLiteral("s"));
+        QCOMPARE(l.celda(QStringLiteral("B5")).v.toString(), QStringLiteral("Producto ñ 1"));
+        QVERIFY(!l.hay(QStringLiteral("B11")));  // the null of row 7
+        QCOMPARE(l.celda(QStringLiteral("E23")).v.toString(), QStringLiteral("=aviso"));
+        QCOMPARE(l.celda(QStringLiteral("D23")).v.toDouble(), 19 * 10.25 + 3);
+        for (const char* dentro : {"C4", "D4", "C23", "D23", "C10"}) {
+            QCOMPARE(l.celda(QLatin1String(dentro)).formato, QStringLiteral("##,###,##0.00"));
+            QCOMPARE(l.celda(QLatin1String(dentro)).t, QStringLiteral("n"));
+        }
+        for (const char* fuera : {"A4", "B4", "E4", "E23", "C3"})
+            QCOMPARE(l.celda(QLatin1String(fuera)).formato, QStringLiteral("General"));
+        QCOMPARE(l.celda(QStringLiteral("C4")).negrita, false);
+        QCOMPARE(l.celda(QStringLiteral("C4")).tamano, 11.0);
+    }
+
+    // An empty working table gives the range C4:D3, which covers rows 3 and 4.
+    void rangoInvertidoSinFilas() {
+        QTemporaryDir dir;
+        auto libro = libroNuevo();
+        HojaExcel& h = libro->hoja();
+        h.ponerValor(2, 3, 1.0);
+        h.ponerValor(3, 3, 2.0);
+        h.ponerValor(3, 4, 3.0);
+        h.ponerValor(4, 3, 4.0);
+        h.ponerValor(5, 3, 5.0);
+        h.ponerValor(3, 5, 6.0);
+        FuenteGenerada vacia(0, 5, [](int, int) { return QVariant(); });
+        h.copiarFilas(4, 1, vacia);
+        h.ponerFormatoNumero(*Rango::desdeTexto(QStringLiteral("C4:D3")), QStringLiteral("0.00"));
+        GUARDAR_Y_LEER(*libro, dir.filePath(QStringLiteral("r.xlsx")), l);
+        for (const char* dentro : {"C3", "D3", "C4"})
+            QCOMPARE(l.celda(QLatin1String(dentro)).formato, QStringLiteral("0.00"));
+        for (const char* fuera : {"C2", "C5", "E3"})
+            QCOMPARE(l.celda(QLatin1String(fuera)).formato, QStringLiteral("General"));
+        QCOMPARE(l.celda(QStringLiteral("C4")).v.toDouble(),
+                 4.0);  // the empty copy cleared nothing
+    }
+
+    void valoresYCopiaSeSuperponen_data() {
+        QTest::addColumn<bool>("valorDespues");
+        QTest::newRow("valor puesto antes de la copia") << false;
+        QTest::newRow("valor puesto después de la copia") << true;
+    }
+    void valoresYCopiaSeSuperponen() {
+        QFETCH(bool, valorDespues);
+        QTemporaryDir dir;
+        auto libro = libroNuevo();
+        HojaExcel& h = libro->hoja();
+        FuenteGenerada fuente(3, 2, [](int f, int c) { return QVariant(f * 10 + c); });
+        if (!valorDespues) h.ponerValor(2, 2, QStringLiteral("propio"));
+        h.copiarFilas(1, 1, fuente);
+        if (valorDespues) h.ponerValor(2, 2, QStringLiteral("propio"));
+        h.ponerValor(2, 3, QStringLiteral("al lado"));
+        h.ponerValor(5, 1, QStringLiteral("debajo"));
+        GUARDAR_Y_LEER(*libro, dir.filePath(QStringLiteral("s.xlsx")), l);
+        if (valorDespues)
+            QCOMPARE(l.celda(QStringLiteral("B2")).v.toString(), QStringLiteral("propio"));
+        else
+            QCOMPARE(l.celda(QStringLiteral("B2")).v.toDouble(), 11.0);
+        QCOMPARE(l.celda(QStringLiteral("A2")).v.toDouble(), 10.0);
+        QCOMPARE(l.celda(QStringLiteral("C2")).v.toString(), QStringLiteral("al lado"));
+        QCOMPARE(l.celda(QStringLiteral("B3")).v.toDouble(), 21.0);
+        QCOMPARE(l.celda(QStringLiteral("A5")).v.toString(), QStringLiteral("debajo"));
+        QCOMPARE(l.maxFila, 5);
+    }
+
+    void anchosDeColumna() {
+        QTemporaryDir dir;
+        auto libro = libroNuevo();
+        libro->hoja().ponerAnchoColumna(1, 15);
+        libro->hoja().ponerAnchoColumna(2, 60);
+        libro->hoja().ponerValor(1, 1, QStringLiteral("x"));
+        GUARDAR_Y_LEER(*libro, dir.filePath(QStringLiteral("w.xlsx")), l);
+        QCOMPARE(l.anchos.size(), 2);
+        QVERIFY(std::abs(l.anchos.value(QStringLiteral("A")) - anchoGuardado(15)) < 1.0 / 256);
+        QVERIFY(std::abs(l.anchos.value(QStringLiteral("B")) - anchoGuardado(60)) < 1.0 / 256);
+        QVERIFY(std::abs(anchoGuardado(15) - 15.7109375) < 1e-12);
+    }
+
+    void reemplazaArchivoExistente() {
+        QTemporaryDir dir;
+        const QString ruta = dir.filePath(QStringLiteral("Reporte.XLSX"));
+        auto viejo = libroNuevo();
+        viejo->hoja().ponerValor(1, 1, QStringLiteral("viejo"));
+        viejo->hoja().ponerValor(9, 9, QStringLiteral("sobra"));
+        QVERIFY(viejo->guardarComo(ruta));
+        QFile::setPermissions(ruta, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
+        auto nuevo = libroNuevo();
+        nuevo->hoja().ponerValor(1, 1, QStringLiteral("nuevo"));
+        GUARDAR_Y_LEER(*nuevo, ruta, l);
+        QCOMPARE(l.celda(QStringLiteral("A1")).v.toString(), QStringLiteral("nuevo"));
+        QVERIFY(!l.hay(QStringLiteral("I9")));
+        QCOMPARE(entradas(dir.path()), QStringList{QStringLiteral("Reporte.XLSX")});
+        // The replaced file's permissions are kept.
+        const QFile::Permissions todos = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                         QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
+                                         QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
+        QCOMPARE(QFile::permissions(ruta) & todos,
+                 QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
+    }
+
+    void guardadoFallido_data() {
+        QTest::addColumn<QString>("caso");
+        QTest::newRow("carpeta de solo lectura") << "solo lectura";
+        QTest::newRow("el destino es una carpeta") << "carpeta";
+        QTest::newRow("la carpeta no existe") << "sin carpeta";
+        QTest::newRow("celda más allá de la última fila") << "fila";
+        QTest::newRow("celda más allá de la última columna") << "columna";
+        QTest::newRow("filas copiadas pasan de la última fila") << "copia larga";
+        QTest::newRow("filas copiadas pasan de la última columna") << "copia ancha";
+        QTest::newRow("ancho de columna inválido") << "ancho";
+    }
+    void guardadoFallido() {
+        QFETCH(QString, caso);
+        QTemporaryDir dir;
+        const QString carpeta = dir.filePath(QStringLiteral("salida"));
+        QVERIFY(QDir().mkpath(carpeta));
+        QString ruta = carpeta + QStringLiteral("/reporte.xlsx");
+        auto viejo = libroNuevo();
+        viejo->hoja().ponerValor(1, 1, QStringLiteral("viejo"));
+        QVERIFY(viejo->guardarComo(ruta));
+        const QByteArray antes = contenido(ruta);
+
+        auto libro = libroNuevo();
+        HojaExcel& h = libro->hoja();
+        h.ponerValor(1, 1, QStringLiteral("nuevo"));
+        FuenteGenerada fuente(20, 10, [](int f, int c) { return QVariant(f + c); });
+        if (caso == QLatin1String("solo lectura")) {
+            if (::geteuid() == 0) QSKIP("root writes into read-only folders");
+            QVERIFY(QFile::setPermissions(carpeta, QFile::ReadOwner | QFile::ExeOwner));
+        } else if (caso == QLatin1String("carpeta")) {
+            ruta = carpeta;
+        } else if (caso == QLatin1String("sin carpeta")) {
+            ruta = carpeta + QStringLiteral("/no/existe.xlsx");
+        } else if (caso == QLatin1String("fila")) {
+            h.ponerValor(kMaxFilasHoja + 1, 1, 1);
+        } else if (caso == QLatin1String("columna")) {
+            h.ponerValor(1, kMaxColumnasHoja + 1, 1);
+        } else if (caso == QLatin1String("copia larga")) {
+            h.copiarFilas(kMaxFilasHoja - 5, 1, fuente);
+        } else if (caso == QLatin1String("copia ancha")) {
+            h.copiarFilas(2, kMaxColumnasHoja - 5, fuente);
+        } else if (caso == QLatin1String("ancho")) {
+            h.ponerAnchoColumna(3, 300);
+        }
+        QString error;
+        const bool ok = libro->guardarComo(ruta, &error);
+        QFile::setPermissions(carpeta, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QVERIFY(!ok);
+        QVERIFY(!error.isEmpty());
+        QCOMPARE(contenido(carpeta + QStringLiteral("/reporte.xlsx")), antes);
+        QCOMPARE(entradas(carpeta), QStringList{QStringLiteral("reporte.xlsx")});
+    }
+
+    // After a save the copied rows' source may be gone: a second save must not read it.
+    void segundoGuardadoNoLeeLaFuente() {
+        QTemporaryDir dir;
+        auto libro = libroNuevo();
+        libro->hoja().ponerValor(1, 1, QStringLiteral("título"));
+        {
+            FuenteGenerada fuente(3, 2, [](int f, int c) { return QVariant(f + c); });
+            libro->hoja().copiarFilas(2, 1, fuente);
+            QVERIFY(libro->guardarComo(dir.filePath(QStringLiteral("1.xlsx"))));
+        }
+        GUARDAR_Y_LEER(*libro, dir.filePath(QStringLiteral("2.xlsx")), l);
+        QCOMPARE(l.celda(QStringLiteral("A1")).v.toString(), QStringLiteral("título"));
+        QCOMPARE(l.maxFila, 1);
+    }
+
+    void copiaGrande() {
+        QTemporaryDir dir;
+        const QString ruta = dir.filePath(QStringLiteral("grande.xlsx"));
+        auto libro = libroNuevo();
+        HojaExcel& h = libro->hoja();
+        h.ponerValor(1, 1, QStringLiteral("Reporte varelmo"));
+        h.ponerValor(3, 1, QStringLiteral("Clave"));
+        constexpr int kFilas = 20000, kColumnas = 10;
+        FuenteGenerada fuente(kFilas, kColumnas, [](int f, int c) -> QVariant {
+            if (c == 0) return QStringLiteral("P%1").arg(f);
+            return f + c / 100.0;
+        });
+        h.copiarFilas(4, 1, fuente);
+        h.ponerFormatoNumero(Rango{4, 3, kFilas + 3, 9}, QStringLiteral("##,###,##0.00"));
+        QString error;
+        QVERIFY2(libro->guardarComo(ruta, &error), qPrintable(error));
+        const LibroLeido l = leerResumenLibro(ruta);
+        QVERIFY2(l.ok, qPrintable(l.error));
+        QCOMPARE(l.maxFila, kFilas + 3);
+        QCOMPARE(l.maxCol, kColumnas);
+        QCOMPARE(l.filasConValor, kFilas + 2);
+        QCOMPARE(l.cuentaCeldas, kFilas * kColumnas + 2);
+        const QString ultima = QString::number(kFilas + 3);
+        QCOMPARE(l.celda(QStringLiteral("A") + ultima).v.toString(),
+                 QStringLiteral("P%1").arg(kFilas - 1));
+        QCOMPARE(l.celda(QStringLiteral("I") + ultima).v.toDouble(), (kFilas - 1) + 8 / 100.0);
+        QCOMPARE(l.celda(QStringLiteral("I") + ultima).formato, QStringLiteral("##,###,##0.00"));
+        QCOMPARE(l.celda(QStringLiteral("J") + ultima).formato, QStringLiteral("General"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TstLibroExcel)
+#include "tst_libroexcel.moc"

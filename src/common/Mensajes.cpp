@@ -1,0 +1,43 @@
+#include "common/Mensajes.h"
+
+#include "common/Programa.h"
+#include "components/Dialogos.h"
+#include "components/EstiloMensaje.h"
+#include "components/Utilerias.h"
+
+namespace {
+void informarError(int numero, const QString& descripcion)
+{
+    dialogos().cajaSistema(QStringLiteral("Error %1, %2").arg(numero).arg(descripcion), 16,
+                           QStringLiteral("Error"));
+}
+
+// The run-time's number and text for a call on an object variable that holds no object.
+constexpr int ErrorSinObjeto = 91;
+const char16_t* const TextoSinObjeto = u"Variable de objeto o bloque With no establecido";
+}  // namespace
+
+quint8 Mensaje(const QString& texto, int estilo, const QString& titulo, const QString&, int,
+               quint8 extra)
+{
+    Utilerias* utilerias = programa().utilerias.get();
+    if (!utilerias) {
+        // Without the object neither the main window nor the box can be handed over; the user
+        // sees one report and the question counts as answered No.
+        informarError(ErrorSinObjeto, QString::fromUtf16(TextoSinObjeto));
+        return 0;
+    }
+    utilerias->ElMenu = programa().ventanaPrincipal;
+    const int codigo = utilerias->MsgBoxSkn(texto, estilo, titulo, extra);
+    if (codigo < 0 || codigo > 255) {
+        informarError(6, QStringLiteral("Desbordamiento"));
+        return 0;
+    }
+    return static_cast<quint8>(codigo);
+}
+
+bool Pregunta(const QString& texto, const QString& titulo, bool noPorDefecto)
+{
+    const int estilo = 36 + (noPorDefecto ? 256 : 0);
+    return Mensaje(texto, estilo, titulo, QString(), 0, 0) == respuesta::Si;
+}

@@ -1,0 +1,186 @@
+#include "components/AnfitrionDemo.h"
+
+#include <QDir>
+#include <QRandomGenerator>
+#include <QStringList>
+
+#include "components/ArchivoIni.h"
+#include "components/BasesDD.h"
+#include "components/Cifrado.h"
+#include "components/Instalacion.h"
+#include "components/Sql.h"
+
+namespace anfitrion {
+
+namespace {
+bool guardar(const QString& archivo, const QString& clave, const QString& valor, QString* error)
+{
+    return ArchivoIni::escribir(archivo, Instalacion::seccionAjustes(), clave, valor, error);
+}
+
+bool ejecutar(Conexion& c, const QString& sql, QString* error, const QVariantList& valores = {})
+{
+    QString motivo;
+    if (c.ejecutar(sql, valores, &motivo))
+        return true;
+    if (error)
+        *error = motivo;
+    return false;
+}
+
+const QStringList Articulos = {
+    QStringLiteral("Tornillo"), QStringLiteral("Tuerca"), QStringLiteral("Llave"), QStringLiteral("Martillo"),
+    QStringLiteral("Cable"), QStringLiteral("Tubería"), QStringLiteral("Bisagra"), QStringLiteral("Pintura"),
+    QStringLiteral("Cerradura"), QStringLiteral("Escalera"), QStringLiteral("Lámpara"), QStringLiteral("Válvula"),
+    QStringLiteral("Manguera"), QStringLiteral("Taladro"), QStringLiteral("Cepillo"), QStringLiteral("Candado")};
+const QStringList Cualidades = {
+    QStringLiteral("de acero"), QStringLiteral("galvanizado"), QStringLiteral("de latón"),
+    QStringLiteral("para exterior"), QStringLiteral("reforzado"), QStringLiteral("económico"),
+    QStringLiteral("de precisión"), QStringLiteral("con baño de níquel"), QStringLiteral("de aluminio"),
+    QStringLiteral("térmico"), QStringLiteral("eléctrico"), QStringLiteral("de señalización")};
+const QStringList NombresEmpresas = {
+    QStringLiteral("Ferretería del Centro"), QStringLiteral("Materiales Núñez"),
+    QStringLiteral("Distribuidora Peña"), QStringLiteral("Herrajes y Tornillería Ávila"),
+    QStringLiteral("Comercial Ibáñez"), QStringLiteral("Suministros Muñoz"),
+    QStringLiteral("Ferre-Útil del Norte"), QStringLiteral("Almacenes Begoña"),
+    QStringLiteral("Eléctrica Martínez"), QStringLiteral("Grupo Señorío")};
+
+QString descripcion(quint32 n)
+{
+    return Articulos[static_cast<int>(n % static_cast<quint32>(Articulos.size()))] + u' ' +
+           Cualidades[static_cast<int>((n / 16) % static_cast<quint32>(Cualidades.size()))] +
+           QStringLiteral(" %1 mm").arg(n % 97 + 3);
+}
+}  // namespace
+
+bool crearInstalacion(const QString& carpeta, const AjustesInstalacion& ajustes, QString* error)
+{
+    if (!QDir().mkpath(carpeta)) {
+        if (error)
+            *error = QStringLiteral("No se pudo crear la carpeta %1").arg(carpeta);
+        return false;
+    }
+    if (!Cifrado::crearClave(carpeta, error))
+        return false;
+    const QString archivo = QDir(carpeta).filePath(Instalacion::nombreArchivoAjustes());
+    if (!guardar(archivo, QStringLiteral("MySQLServer"), ajustes.servidor, error) ||
+        !guardar(archivo, QStringLiteral("servidor"), ajustes.servidor, error) ||
+        !guardar(archivo, QStringLiteral("MySQLPuerto"), QString::number(ajustes.puerto), error) ||
+        !guardar(archivo, QStringLiteral("MySQLBaseGeneral"), ajustes.baseGeneral, error))
+        return false;
+    QString usuario, contrasena;
+    if (ajustes.guardarUsuario && (!cifrar(carpeta, 0, ajustes.usuario, &usuario, error) ||
+                                   !cifrar(carpeta, 0, ajustes.contrasena, &contrasena, error)))
+        return false;
+    return guardar(archivo, QStringLiteral("MySQLUsuario"), usuario, error) &&
+           guardar(archivo, QStringLiteral("MySQLPassword"), contrasena, error);
+}
+
+bool cifrar(const QString& carpeta, int selector, const QString& texto, QString* resultado,
+            QString* error)
+{
+    const std::optional<Cifrado> cifrado = Cifrado::abrir(carpeta, error);
+    if (!cifrado)
+        return false;
+    *resultado = cifrado->cifrar(texto, selector);
+    return true;
+}
+
+bool crearDemo(Conexion& c, const Demo& demo, QString* error,
+               const std::function<void(const QString&)>& progreso)
+{
+    const QString general = citarIdentificador(demo.baseGeneral);
+    if (demo.reemplazar && !ejecutar(c, QStringLiteral("DROP DATABASE IF EXISTS %1").arg(general), error))
+        return false;
+    if (!ejecutar(c, QStringLiteral("CREATE DATABASE IF NOT EXISTS %1").arg(general), error) ||
+        !ejecutar(c,
+                  QStringLiteral("CREATE TABLE %1.`empresas` (`Id` int NOT NULL PRIMARY KEY, "
+                                 "`Empresa` varchar(60) NOT NULL DEFAULT '', `BaseDeDatos` varchar(64) DEFAULT '', "
+                                 "`BaseDeDatos2` varchar(255) DEFAULT '', `Servidor` varchar(255) DEFAULT '', "
+                                 "`Usuario` varchar(255) DEFAULT '', `Conexion` varchar(255) DEFAULT '', "
+                                 "`Puerto` int DEFAULT 3306)")
+                      .arg(general),
+                  error) ||
+        !ejecutar(c,
+                  QStringLiteral("CREATE TABLE %1.`configuracion` (`Nombre` varchar(60) NOT NULL PRIMARY KEY, "
+                                 "`Valor` varchar(255) DEFAULT '')")
+                      .arg(general),
+                  error) ||
+        !ejecutar(c, QStringLiteral("INSERT INTO %1.`configuracion` VALUES ('Precios', ?)").arg(general), error,
+                  {QString::number(demo.niveles)}))
+        return false;
+
+    QRandomGenerator azar(demo.semilla);
+    const int lote = 500;
+    for (int e = 1; e <= demo.empresas; ++e) {
+        const QString nombreBase = demo.prefijoEmpresas + QString::number(e);
+        const QString base = citarIdentificador(nombreBase);
+        if (progreso)
+            progreso(QStringLiteral("%1: %2 productos").arg(nombreBase).arg(demo.productos));
+        if (demo.reemplazar && !ejecutar(c, QStringLiteral("DROP DATABASE IF EXISTS %1").arg(base), error))
+            return false;
+        QString columnas;
+        for (int n = 1; n <= demo.niveles; ++n)
+            columnas += QStringLiteral(", `Precio%1` double DEFAULT 0").arg(n);
+        if (!ejecutar(c, QStringLiteral("CREATE DATABASE %1").arg(base), error) ||
+            !ejecutar(c,
+                      QStringLiteral("CREATE TABLE %1.`productos` (`Clave` varchar(15) NOT NULL PRIMARY KEY, "
+                                     "`Descrip` varchar(60) DEFAULT '', `Costo` double DEFAULT 0%2)")
+                          .arg(base, columnas),
+                      error) ||
+            !ejecutar(c,
+                      QStringLiteral("CREATE TABLE %1.`configuracion` (`Nombre` varchar(60) NOT NULL "
+                                     "PRIMARY KEY, `Valor` varchar(255) DEFAULT '')")
+                          .arg(base),
+                      error) ||
+            !ejecutar(c, QStringLiteral("INSERT INTO %1.`configuracion` VALUES ('Precios', ?)").arg(base),
+                      error, {QString::number(demo.niveles)}) ||
+            !ejecutar(c,
+                      QStringLiteral("INSERT INTO %1.`empresas` (`Id`, `Empresa`, `BaseDeDatos`) VALUES (?, ?, ?)")
+                          .arg(general),
+                      error,
+                      {e,
+                       NombresEmpresas[(e - 1) % NombresEmpresas.size()] +
+                           (e > NombresEmpresas.size() ? QStringLiteral(" %1").arg(e) : QString()),
+                       nombreBase}))
+            return false;
+
+        if (!ejecutar(c, QStringLiteral("START TRANSACTION"), error))
+            return false;
+        QVariantList valores;
+        int enLote = 0;
+        auto vaciar = [&]() {
+            if (enLote == 0)
+                return true;
+            QString marcas = QStringLiteral("(?,?,?") + QStringLiteral(",?").repeated(demo.niveles) + u')';
+            QStringList filas;
+            for (int i = 0; i < enLote; ++i)
+                filas << marcas;
+            const bool bien =
+                ejecutar(c, QStringLiteral("INSERT INTO %1.`productos` VALUES %2").arg(base, filas.join(u',')),
+                         error, valores);
+            valores.clear();
+            enLote = 0;
+            return bien;
+        };
+        for (int i = 0; i < demo.productos; ++i) {
+            // Nine codes in ten are shared by every company; the rest belong to this company only.
+            const bool propio = i % 10 == 9;
+            const quint32 n = static_cast<quint32>(i);
+            const QString clave = propio ? QStringLiteral("E%1-%2").arg(e).arg(i, 6, 10, QChar(u'0'))
+                                         : QStringLiteral("%1").arg(100000 + i);
+            const double costo = static_cast<double>(azar.bounded(10, 2000000)) / 100.0 +
+                                 (i % 50 == 0 ? 1000000.0 : 0.0);
+            valores << clave << descripcion(n + (propio ? static_cast<quint32>(e) * 7 : 0)) << costo;
+            for (int nivel = 1; nivel <= demo.niveles; ++nivel)
+                valores << static_cast<double>(qRound64(costo * (1.0 + 0.1 * nivel + 0.01 * e) * 100.0)) / 100.0;
+            if (++enLote == lote && !vaciar())
+                return false;
+        }
+        if (!vaciar() || !ejecutar(c, QStringLiteral("COMMIT"), error))
+            return false;
+    }
+    return true;
+}
+
+}  // namespace anfitrion

@@ -1,0 +1,44 @@
+#pragma once
+#include <QString>
+#include <functional>
+
+class Conexion;
+
+// The least of the host product that the program needs, made from scratch: an installation folder
+// with its settings and key, and a host database with companies and their products. Used by the
+// talmira-host tool, the demo, the tests and the benchmark.
+namespace anfitrion {
+
+struct AjustesInstalacion {
+    QString servidor = QStringLiteral("127.0.0.1");
+    int puerto = 3306;
+    QString usuario;        // stored enciphered; blank leaves the key blank for start-up to fill
+    QString contrasena;     // the same
+    bool guardarUsuario = false;
+    QString baseGeneral;    // "MySQLBaseGeneral"; blank means "talmira"
+};
+
+// Creates `carpeta`, its talmira.ini with the given settings and its key file (owner only).
+bool crearInstalacion(const QString& carpeta, const AjustesInstalacion& ajustes, QString* error);
+
+// Stored form of `texto` for a selector (0 for the host's own credentials, 1 to 4 for a company's).
+bool cifrar(const QString& carpeta, int selector, const QString& texto, QString* resultado,
+            QString* error);
+
+struct Demo {
+    QString baseGeneral = QStringLiteral("talmira");
+    QString prefijoEmpresas = QStringLiteral("datos");   // company databases datos1, datos2, ...
+    int empresas = 3;
+    int productos = 2000;
+    int niveles = 4;            // Precio1 .. Precio<niveles>
+    quint32 semilla = 1;
+    bool reemplazar = true;     // drop databases of the same names first
+};
+
+// Creates the host database with `empresas` and `configuracion`, and one database per company with
+// `productos` and `configuracion`, on the server that `conexion` is open on (any database).
+// Most codes are shared by all companies, some belong to one only. `progreso` gets a line per company.
+bool crearDemo(Conexion& conexion, const Demo& demo, QString* error,
+               const std::function<void(const QString&)>& progreso = {});
+
+}  // namespace anfitrion

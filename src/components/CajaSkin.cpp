@@ -1,0 +1,171 @@
+#include "components/CajaSkin.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPushButton>
+#include <QStyle>
+#include <QUrl>
+#include <QVBoxLayout>
+
+using namespace respuesta;
+
+namespace {
+QString textoBoton(int codigo)
+{
+    switch (codigo) {
+    case Aceptar: return QStringLiteral("Aceptar");
+    case Cancelar: return QStringLiteral("Cancelar");
+    case Anular: return QStringLiteral("Anular");
+    case Reintentar: return QStringLiteral("Reintentar");
+    case Omitir: return QStringLiteral("Omitir");
+    case Si: return QStringLiteral("Sí");
+    case No: return QStringLiteral("No");
+    default: return QString::number(codigo);
+    }
+}
+
+QStyle::StandardPixmap pixmapIcono(IconoMensaje icono)
+{
+    switch (icono) {
+    case IconoMensaje::Critico: return QStyle::SP_MessageBoxCritical;
+    case IconoMensaje::Pregunta: return QStyle::SP_MessageBoxQuestion;
+    case IconoMensaje::Exclamacion: return QStyle::SP_MessageBoxWarning;
+    default: return QStyle::SP_MessageBoxInformation;
+    }
+}
+
+// The program's texts break lines with a lone carriage return.
+QString conSaltos(const QString& texto)
+{
+    QString t = texto;
+    return t.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
+}
+
+const QColor ColorBanda(38, 70, 115);
+const QColor ColorFondo(250, 246, 240);
+const QColor ColorBorde(24, 45, 76);
+constexpr int AltoBanda = 28;
+}  // namespace
+
+CajaSkin::CajaSkin(QWidget* padre, const QString& texto, int estilo, const QString& titulo)
+    : QDialog(padre, Qt::Dialog | Qt::FramelessWindowHint), estilo_(EstiloMensaje::desde(estilo)),
+      titulo_(titulo)
+{
+    setObjectName(QStringLiteral("CajaSkin"));
+    setModal(true);
+    setWindowTitle(titulo);
+
+    auto* principal = new QVBoxLayout(this);
+    principal->setContentsMargins(18, AltoBanda + 14, 18, 14);
+    principal->setSpacing(14);
+
+    auto* cuerpo = new QHBoxLayout;
+    if (estilo_.icono != IconoMensaje::Ninguno) {
+        auto* icono = new QLabel(this);
+        icono->setObjectName(QStringLiteral("icono"));
+        icono->setPixmap(style()->standardIcon(pixmapIcono(estilo_.icono)).pixmap(32, 32));
+        icono->setAlignment(Qt::AlignTop);
+        cuerpo->addWidget(icono);
+    }
+    auto* etiqueta = new QLabel(conSaltos(texto), this);
+    etiqueta->setObjectName(QStringLiteral("texto"));
+    etiqueta->setTextFormat(Qt::PlainText);
+    etiqueta->setWordWrap(true);
+    etiqueta->setMinimumWidth(260);
+    cuerpo->addWidget(etiqueta, 1);
+    principal->addLayout(cuerpo);
+
+    auto* fila = new QHBoxLayout;
+    fila->addStretch(1);
+    for (int codigo : std::as_const(estilo_.botones)) {
+        auto* boton = new QPushButton(textoBoton(codigo), this);
+        boton->setObjectName(QStringLiteral("boton%1").arg(codigo));
+        boton->setAutoDefault(false);
+        if (codigo == estilo_.porDefecto) {
+            boton->setDefault(true);
+            boton->setFocus();
+        }
+        connect(boton, &QPushButton::clicked, this, [this, codigo] { done(codigo); });
+        botones_ << boton;
+        fila->addWidget(boton);
+    }
+    principal->addLayout(fila);
+}
+
+int CajaSkin::ejecutar()
+{
+    for (QPushButton* b : std::as_const(botones_))
+        if (b->isDefault())
+            b->setFocus();
+    return exec();
+}
+
+QPushButton* CajaSkin::boton(int codigo) const
+{
+    return findChild<QPushButton*>(QStringLiteral("boton%1").arg(codigo));
+}
+
+void CajaSkin::reject() { done(estilo_.alEscapar); }
+
+void CajaSkin::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    p.fillRect(rect(), ColorFondo);
+    QLinearGradient banda(0, 0, 0, AltoBanda);
+    banda.setColorAt(0, ColorBanda.lighter(135));
+    banda.setColorAt(1, ColorBanda);
+    p.fillRect(QRect(0, 0, width(), AltoBanda), banda);
+    p.setPen(Qt::white);
+    QFont negrita = font();
+    negrita.setBold(true);
+    p.setFont(negrita);
+    p.drawText(QRect(12, 0, width() - 24, AltoBanda), Qt::AlignVCenter | Qt::AlignLeft, titulo_);
+    p.setPen(QPen(ColorBorde, 2));
+    p.drawRect(rect().adjusted(1, 1, -1, -1));
+}
+
+int DialogosVentanas::cajaSistema(const QString& texto, int estilo, const QString& titulo)
+{
+    const EstiloMensaje e = EstiloMensaje::desde(estilo);
+    QMessageBox caja;
+    caja.setWindowTitle(titulo);
+    caja.setText(conSaltos(texto));
+    caja.setTextFormat(Qt::PlainText);
+    switch (e.icono) {
+    case IconoMensaje::Critico: caja.setIcon(QMessageBox::Critical); break;
+    case IconoMensaje::Pregunta: caja.setIcon(QMessageBox::Question); break;
+    case IconoMensaje::Exclamacion: caja.setIcon(QMessageBox::Warning); break;
+    case IconoMensaje::Informacion: caja.setIcon(QMessageBox::Information); break;
+    default: break;
+    }
+    QHash<QAbstractButton*, int> codigos;
+    for (int codigo : e.botones) {
+        QPushButton* b = caja.addButton(textoBoton(codigo), codigo == No || codigo == Cancelar
+                                                                 ? QMessageBox::RejectRole
+                                                                 : QMessageBox::AcceptRole);
+        codigos.insert(b, codigo);
+        if (codigo == e.porDefecto)
+            caja.setDefaultButton(b);
+    }
+    caja.exec();
+    return codigos.value(caja.clickedButton(), e.alEscapar);
+}
+
+int DialogosVentanas::cajaSkin(const QString& texto, int estilo, const QString& titulo)
+{
+    // No owner: the main window is disabled while a report runs, and a box it owned would be too.
+    CajaSkin caja(nullptr, texto, estilo, titulo);
+    caja.setWindowModality(Qt::ApplicationModal);
+    return caja.ejecutar();
+}
+
+void DialogosVentanas::beep() { QApplication::beep(); }
+
+bool DialogosVentanas::abrirDocumento(const QString& ruta)
+{
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(ruta));
+}

@@ -1,0 +1,38 @@
+#pragma once
+#include <QDialog>
+
+#include "components/EstiloMensaje.h"
+
+class QPushButton;
+
+// The modal message box drawn in the program's skin: a title band, the icon of the style, the text
+// and the buttons of the style, the default one focused. exec() returns the Windows code of the
+// button pressed, or the style's closing code when the box is closed otherwise.
+class CajaSkin : public QDialog {
+    Q_OBJECT
+public:
+    CajaSkin(QWidget* padre, const QString& texto, int estilo, const QString& titulo);
+    int ejecutar();
+    // The button that answers `codigo` (for tests driving the box).
+    QPushButton* boton(int codigo) const;
+
+protected:
+    void paintEvent(QPaintEvent* evento) override;
+    void reject() override;
+
+private:
+    EstiloMensaje estilo_;
+    QString titulo_;
+    QList<QPushButton*> botones_;
+};
+
+// The real dialogs of the window program: the platform's message box, the skinned box, the beep
+// and the desktop's opening of documents.
+#include "components/Dialogos.h"
+class DialogosVentanas : public Dialogos {
+public:
+    int cajaSistema(const QString& texto, int estilo, const QString& titulo) override;
+    int cajaSkin(const QString& texto, int estilo, const QString& titulo) override;
+    void beep() override;
+    bool abrirDocumento(const QString& ruta) override;
+};

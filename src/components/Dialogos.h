@@ -1,0 +1,35 @@
+#pragma once
+#include <QString>
+#include <memory>
+
+// Where the program meets the user with a message, a beep or a document to open.
+//
+// The window program shows real dialogs, the headless report writes to the terminal, and the tests
+// answer from a script. Every message box of the program passes through the one current instance, so
+// none of them can block a test.
+class Dialogos {
+public:
+    virtual ~Dialogos() = default;
+    // The platform's plain message box. `estilo` holds the Windows message-box flags; the result is
+    // the Windows code of the button pressed (1 OK, 2 Cancel, 6 Yes, 7 No).
+    virtual int cajaSistema(const QString& texto, int estilo, const QString& titulo) = 0;
+    // The message box drawn in the program's skin; same flags and results.
+    virtual int cajaSkin(const QString& texto, int estilo, const QString& titulo) = 0;
+    virtual void beep() = 0;
+    // Opens a file for the user in the desktop's own program, without waiting for it.
+    virtual bool abrirDocumento(const QString& ruta) = 0;
+};
+
+// The instance in use. Until one is installed, a console instance answers.
+Dialogos& dialogos();
+// Installs `nuevos` and returns the one it replaces.
+std::unique_ptr<Dialogos> ponerDialogos(std::unique_ptr<Dialogos> nuevos);
+
+// Answers every box with its default button and writes it to the terminal (headless runs).
+class DialogosConsola : public Dialogos {
+public:
+    int cajaSistema(const QString& texto, int estilo, const QString& titulo) override;
+    int cajaSkin(const QString& texto, int estilo, const QString& titulo) override;
+    void beep() override;
+    bool abrirDocumento(const QString& ruta) override;
+};

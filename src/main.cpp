@@ -1,0 +1,44 @@
+#include <QApplication>
+
+#include <cstdio>
+
+#include "components/CajaSkin.h"
+#include "components/Dialogos.h"
+#include "startup/Arranque.h"
+#include "startup/ReporteSinVentana.h"
+#include "ui/frmInicial.h"
+
+int main(int argc, char** argv)
+{
+    QStringList argumentos;
+    for (int i = 1; i < argc; ++i)
+        argumentos << QString::fromLocal8Bit(argv[i]);
+    if (argumentos.contains(QStringLiteral("--help")) || argumentos.contains(QStringLiteral("-h"))) {
+        std::fputs(qUtf8Printable(AyudaLineaDeOrdenes()), stdout);
+        return 0;
+    }
+    if (argumentos.contains(QStringLiteral("--reporte"))) {
+        QCoreApplication app(argc, argv);
+        return EjecutarReporteSinVentana(argumentos);
+    }
+    if (!argumentos.isEmpty()) {
+        std::fprintf(stderr, "varelmo: opción desconocida: %s\n\n%s", qUtf8Printable(argumentos.first()),
+                     qUtf8Printable(AyudaLineaDeOrdenes()));
+        return 2;
+    }
+
+    QApplication app(argc, argv);
+    ponerDialogos(std::make_unique<DialogosVentanas>());
+    if (!ArrancarPrograma(QCoreApplication::applicationFilePath()))
+        return 1;
+    QString error;
+    const std::optional<DatosIniciales> datos = CargarDatosIniciales(&error);
+    if (!datos) {
+        dialogos().cajaSistema(error, 16, QStringLiteral("Atención"));
+        return 1;
+    }
+    frmInicial ventana;
+    ventana.mostrarDatos(*datos);
+    ventana.show();
+    return app.exec();
+}

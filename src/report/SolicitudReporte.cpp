@@ -1,0 +1,66 @@
+#include "report/SolicitudReporte.h"
+
+#include "components/BasesDD.h"
+#include "startup/Arranque.h"
+
+Validacion ValidarSolicitud(const QString& archivo, const QList<MarcaEmpresa>& filas, QString* motivo)
+{
+    if (archivo.trimmed().isEmpty())
+        return Validacion::ArchivoEnBlanco;
+    if (EmpresasMarcadas(filas).isEmpty())
+        return Validacion::SinEmpresas;
+    const QString problema = ProblemaNombreArchivo(archivo);
+    if (!problema.isEmpty()) {
+        if (motivo)
+            *motivo = problema;
+        return Validacion::ArchivoInvalido;
+    }
+    return Validacion::Valida;
+}
+
+QString ProblemaNombreArchivo(const QString& archivo)
+{
+    if (archivo.contains(u'/') || archivo.contains(u'\\'))
+        return QStringLiteral("el nombre no puede llevar carpetas; el archivo se guarda junto al programa");
+    if (archivo == QStringLiteral(".") || archivo == QStringLiteral(".."))
+        return QStringLiteral("no es un nombre de archivo");
+    for (const QChar c : archivo)
+        if (c.unicode() < 32 || c == u'\x7f')
+            return QStringLiteral("el nombre lleva caracteres de control");
+    if (archivo.toUtf8().size() > 250)
+        return QStringLiteral("el nombre es demasiado largo");
+    return QString();
+}
+
+QList<int> EmpresasMarcadas(const QList<MarcaEmpresa>& filas)
+{
+    QList<int> ids;
+    for (const MarcaEmpresa& fila : filas)
+        if (fila.marca == TextoSi())
+            ids << fila.id.trimmed().toInt();
+    return ids;
+}
+
+QString DefinicionTablaTrabajo(const QList<int>& ids)
+{
+    // Costs and prices are doubles: a float keeps about seven digits and would change prices
+    // such as 1,234,567.89.
+    QString sql = QStringLiteral("CREATE TABLE if not exists `tbltempproductos` (") +
+                  QStringLiteral("`Clave` varchar(15) NOT NULL DEFAULT '',") +
+                  QStringLiteral("`Descrip` varchar(60) DEFAULT '',");
+    for (int id : ids)
+        sql += QStringLiteral("`Costo%1` double DEFAULT '0',`Precio%1` double DEFAULT '0',").arg(id);
+    sql += QStringLiteral("`Aviso` varchar(50) DEFAULT '', PRIMARY KEY (`Clave`))");
+    return sql;
+}
+
+bool CrearTablaTrabajo(Conexion& principal, const QList<int>& ids, QString* error)
+{
+    return principal.ejecutar(QStringLiteral("Drop table if exists tbltempproductos"), {}, error) &&
+           principal.ejecutar(DefinicionTablaTrabajo(ids), {}, error);
+}
+
+QString TextoReporteFallido(const QString& motivo)
+{
+    return QStringLiteral("El reporte no pudo generarse: ") + motivo;
+}

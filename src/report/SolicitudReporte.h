@@ -1,0 +1,40 @@
+#pragma once
+#include <QList>
+#include <QString>
+
+class Conexion;
+
+// The checks and the working table of one report request.
+//
+// The window and the headless run both go through these: the request is checked, then the
+// working table tbltempproductos is dropped and made again with one Costo/Precio pair per ticked
+// company, and the selection list holds those companies' Ids in grid order.
+
+// Column 0 (the Id) and column 2 (the tick mark) of a company row of the grid.
+struct MarcaEmpresa {
+    QString id;
+    QString marca;
+};
+
+enum class Validacion { Valida, ArchivoEnBlanco, SinEmpresas, ArchivoInvalido };
+
+// Blank file name first, then no ticked company, then a name that is no bare file name.
+Validacion ValidarSolicitud(const QString& archivo, const QList<MarcaEmpresa>& filas,
+                            QString* motivo = nullptr);
+
+// Why `archivo` cannot be written beside the program ("" when it can): it must be a bare file
+// name, without folders, "." or "..", and without characters a file name cannot hold.
+QString ProblemaNombreArchivo(const QString& archivo);
+
+// The ticked companies' Ids, in grid order. A row counts as ticked only when its mark is "Sí"
+// exactly.
+QList<int> EmpresasMarcadas(const QList<MarcaEmpresa>& filas);
+
+// The definition of the working table for these companies.
+QString DefinicionTablaTrabajo(const QList<int>& ids);
+
+// Drops and creates the working table on `principal`; false with the server's error.
+bool CrearTablaTrabajo(Conexion& principal, const QList<int>& ids, QString* error);
+
+// "El reporte no pudo generarse: " followed by the reason.
+QString TextoReporteFallido(const QString& motivo);

@@ -1,0 +1,111 @@
+#include "startup/Arranque.h"
+
+#include <QDir>
+
+#include "common/Programa.h"
+#include "components/BasesDD.h"
+#include "components/DelRegistro.h"
+#include "components/LibOBCM.h"
+#include "startup/ParaPluginsPortables.h"
+
+namespace {
+QString leer(const QString& clave, const QString& defecto)
+{
+    Programa& p = programa();
+    return LeeIniDefecto(SeccionConfiguracion(), clave, defecto, *p.libOBCM, p.ArchivoIni);
+}
+
+QString conMotivo(const QString& que, const QString& motivo)
+{
+    return motivo.isEmpty() ? que : que + QStringLiteral(": ") + motivo;
+}
+}  // namespace
+
+QString TextoSi() { return QStringLiteral("Sí"); }
+QString TextoNo() { return QStringLiteral("No"); }
+
+QString TextoVersion()
+{
+    return QStringLiteral("   v %1.%2.%3")
+        .arg(VARELMO_VERSION_MAJOR)
+        .arg(VARELMO_VERSION_MINOR)
+        .arg(VARELMO_VERSION_PATCH);
+}
+
+QString TituloConVersion(const QString& tituloDisenado)
+{
+    return tituloDisenado.trimmed() + TextoVersion();
+}
+
+QString TextoMuestra()
+{
+    const BasesDD& bases = *programa().basesDD;
+    return QStringLiteral(" Servidor: ") + bases.cRuta + QChar(u'\r') + QStringLiteral("  Base de datos: ") +
+           bases.cMiBase;
+}
+
+bool ArrancarPrograma(const QString& rutaEjecutable)
+{
+    Programa& p = programa();
+    p.ponerEjecutable(rutaEjecutable);
+    QDir::setCurrent(p.carpetaPrograma);
+    p.crearComponentes();
+    p.VersionPrograma = TextoVersion();
+    return PrepararConexion(*p.libOBCM, *p.delRegistro, *p.basesDD, p.ArchivoIni, true);
+}
+
+std::optional<DatosIniciales> CargarDatosIniciales(QString* error)
+{
+    Programa& p = programa();
+    BasesDD& bases = *p.basesDD;
+    DatosIniciales datos;
+
+    if (!bases.AbrirBdD(p.ConexionEmpresa, bases.cMiBase)) {
+        if (error)
+            *error = conMotivo(QStringLiteral("No se pudo abrir la base de datos \"%1\"").arg(bases.cMiBase),
+                               bases.ultimoError());
+        return std::nullopt;
+    }
+    const std::optional<QString> precios = bases.LeerConfig(QStringLiteral("Precios"), p.ConexionEmpresa);
+    bool esNumero = false;
+    const int niveles = precios ? precios->trimmed().toShort(&esNumero) : 0;
+    if (!esNumero) {
+        if (error)
+            *error = conMotivo(
+                QStringLiteral("La base de datos \"%1\" no indica un número de precios válido")
+                    .arg(bases.cMiBase),
+                precios ? QStringLiteral("\"%1\"").arg(*precios) : bases.ultimoError());
+        return std::nullopt;
+    }
+    for (int nivel = 1; nivel <= niveles; ++nivel)
+        datos.precios << QString::number(nivel);
+
+    const QString precio = leer(QStringLiteral("Precio"), QStringLiteral("1"));
+    datos.precioSeleccionado = static_cast<int>(datos.precios.indexOf(precio));
+    datos.archivo = leer(QStringLiteral("Archivo de Excel"), p.nombrePrograma + QStringLiteral(".xls"));
+    p.AplicativoExcel = leer(QStringLiteral("Aplicativo de Excel"), QStringLiteral("Excel.Application"));
+    p.FormatoPrecios = leer(QStringLiteral("Formato para precios"), QStringLiteral("##,###,##0.00"));
+
+    if (!bases.AbrirBdD(p.ConexionPrincipal)) {
+        if (error)
+            *error = conMotivo(
+                QStringLiteral("No se pudo abrir la base de datos \"%1\"").arg(bases.baseGeneral),
+                bases.ultimoError());
+        return std::nullopt;
+    }
+    const bool hayEmpresas = bases.AbrirTabla(p.TablaEmpresas, p.ConexionPrincipal,
+                                              QStringLiteral("empresas order by Id"), QStringLiteral("Id,Empresa"));
+    if (!hayEmpresas && !bases.ultimoError().isEmpty()) {
+        if (error)
+            *error = conMotivo(QStringLiteral("No se pudo leer la tabla de empresas"), bases.ultimoError());
+        return std::nullopt;
+    }
+    for (; !p.TablaEmpresas.alFinal(); p.TablaEmpresas.siguiente()) {
+        EmpresaInicial empresa;
+        empresa.id = p.TablaEmpresas.campo(QStringLiteral("ID")).toInt();
+        empresa.nombre = p.TablaEmpresas.campo(QStringLiteral("Empresa")).toString();
+        empresa.marcada = leer(QStringLiteral("Empresa %1").arg(empresa.id), TextoNo()) == TextoSi();
+        datos.empresas << empresa;
+    }
+    return datos;
+}

@@ -1,0 +1,41 @@
+#pragma once
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+// Start-up of the program, shared by the window and the headless report.
+//
+// ArrancarPrograma makes the executable's folder current, derives the settings and description
+// files from the executable's name, creates the component objects and has the host installation
+// found. CargarDatosIniciales then opens both connections and gathers what the main window shows.
+
+// False when the program must end; the user has been told why.
+bool ArrancarPrograma(const QString& rutaEjecutable);
+
+struct EmpresaInicial {
+    int id = 0;
+    QString nombre;
+    bool marcada = false;
+};
+
+struct DatosIniciales {
+    QStringList precios;          // "1" .. number of price levels
+    int precioSeleccionado = -1;  // index into precios of the saved level; -1 when none matches
+    QString archivo;              // the saved spreadsheet file name
+    QList<EmpresaInicial> empresas;   // in Id order, with their saved ticks
+};
+
+// The main window's initial content; nullopt with the reason (the server's error text, or a
+// price-level count that is not a number) when the host databases cannot be read.
+std::optional<DatosIniciales> CargarDatosIniciales(QString* error);
+
+// "   v <major>.<minor>.<revision>"
+QString TextoVersion();
+// The designed caption without its surrounding blanks, followed by the version.
+QString TituloConVersion(const QString& tituloDisenado);
+// " Servidor: <server>", a lone carriage return, "  Base de datos: <database>".
+QString TextoMuestra();
+// The mark of a ticked company, in the grid and in the settings file, and of an unticked one.
+QString TextoSi();
+QString TextoNo();

@@ -1,0 +1,140 @@
+#include "startup/ParaPluginsPortables.h"
+
+#include "common/Programa.h"
+#include "components/BasesDD.h"
+#include "components/DeArchivos.h"
+#include "components/DelRegistro.h"
+#include "components/Dialogos.h"
+#include "components/EstiloMensaje.h"
+#include "components/Instalacion.h"
+#include "components/LibOBCM.h"
+#include "components/Utilerias.h"
+
+namespace {
+const QChar CR(u'\r');
+
+constexpr int EstiloAlto = 16;          // stop icon, OK
+constexpr int EstiloPreguntaSiNo = 36;  // question icon, Yes and No, Yes the default
+
+void avisarInstalacionAusente(const QString& archivoIni, const QString& carpeta)
+{
+    const QString texto = QStringLiteral("En el archivo de configuración de este programa") + CR + CR +
+                          u'(' + archivoIni + u')' + CR + CR +
+                          QStringLiteral("debe indicarse la ruta correcta de Talmira Premium.") + CR +
+                          QStringLiteral("Ruta indicada e incorrecta: ") + CR + CR + carpeta;
+    dialogos().cajaSistema(texto, EstiloAlto, QStringLiteral("Atención"));
+    const int editar = dialogos().cajaSistema(QStringLiteral("¿Desea editar el archivo de configuración?"),
+                                              EstiloPreguntaSiNo, QStringLiteral("Editar INI"));
+    if (editar == respuesta::Si)
+        programa().deArchivos->AbreDocumento(archivoIni, 0, 1);
+}
+
+void avisarAjusteDelAnfitrion(const QString& problema, const QString& clave, const QString& motivo)
+{
+    const QString ajustes = programa().instalacion ? programa().instalacion->archivoAjustes() : QString();
+    const QString texto = problema + QStringLiteral(" \"") + clave +
+                          QStringLiteral("\" de la instalación de Talmira Premium") + CR +
+                          u'(' + ajustes + u')' + CR + CR + motivo;
+    dialogos().cajaSistema(texto, EstiloAlto, QStringLiteral("Atención"));
+}
+
+// Stores a fill-in value; false after telling the user when the host's file cannot be written.
+bool guardar(DelRegistro& registro, const QString& clave, const QString& valor)
+{
+    QString error;
+    if (registro.GuardaDatosTMW(clave, valor, &error))
+        return true;
+    avisarAjusteDelAnfitrion(QStringLiteral("No se pudo guardar el valor"), clave, error);
+    return false;
+}
+
+bool guardarCifrado(DelRegistro& registro, const QString& clave, const QString& plano)
+{
+    QString error;
+    const std::optional<QString> guardado = programa().utilerias->Encripta(plano, &error);
+    if (!guardado) {
+        avisarAjusteDelAnfitrion(QStringLiteral("No se pudo cifrar el valor"), clave, error);
+        return false;
+    }
+    return guardar(registro, clave, *guardado);
+}
+
+std::optional<QString> descifrar(DelRegistro& registro, const QString& clave)
+{
+    QString error;
+    std::optional<QString> plano = programa().utilerias->DesEncripta(registro.DatosTMW(clave), &error);
+    if (!plano)
+        avisarAjusteDelAnfitrion(QStringLiteral("No se pudo descifrar el valor"), clave, error);
+    return plano;
+}
+}  // namespace
+
+QString SeccionConfiguracion() { return QStringLiteral("Configuración"); }
+
+QString LeeIniDefecto(const QString& seccion, const QString& clave, const QString& defecto,
+                      LibOBCM& ajustes, const QString& archivo)
+{
+    const QString leido = ajustes.LeeIni(seccion, clave, archivo);
+    if (!leido.isEmpty())
+        return leido;
+    // One write and one read back: when the file cannot be written the default is still the answer.
+    ajustes.EscribeIni(seccion, clave, defecto, archivo);
+    const QString releido = ajustes.LeeIni(seccion, clave, archivo);
+    return releido.isEmpty() ? defecto : releido;
+}
+
+bool PrepararConexion(LibOBCM& ajustes, DelRegistro& registro, BasesDD& bases,
+                      const QString& archivoIni, bool leerBase)
+{
+    const QString carpeta = LeeIniDefecto(SeccionConfiguracion(), QStringLiteral("Ruta de Talmira Premium"),
+                                          QStringLiteral("C:\\talmirapremium"), ajustes, archivoIni);
+    if (registro.BuscarRegistroTMW(carpeta).isEmpty()) {
+        avisarInstalacionAusente(archivoIni, carpeta);
+        return false;
+    }
+
+    bases.cPuerto = 3306;
+    bases.cPassword = QString();
+    bases.cUsuario = QStringLiteral("root");
+
+    const QString puerto = QStringLiteral("MySQLPuerto");
+    const QString servidor = QStringLiteral("MySQLServer");
+    const QString usuario = QStringLiteral("MySQLUsuario");
+    const QString clave = QStringLiteral("MySQLPassword");
+
+    if (ajustes.obVal(registro.DatosTMW(puerto)) == 0 &&
+        !guardar(registro, puerto, QString::number(bases.cPuerto)))
+        return false;
+    if (registro.DatosTMW(servidor).trimmed().isEmpty() &&
+        !guardar(registro, servidor, registro.DatosTMW(QStringLiteral("servidor"))))
+        return false;
+    if (registro.DatosTMW(usuario).trimmed().isEmpty() && !guardarCifrado(registro, usuario, bases.cUsuario))
+        return false;
+    if (registro.DatosTMW(clave).trimmed().isEmpty() && !guardarCifrado(registro, clave, bases.cPassword))
+        return false;
+
+    // Everything is read again, so the settings are what the host now stores.
+    const std::optional<QString> contrasena = descifrar(registro, clave);
+    if (!contrasena)
+        return false;
+    const std::optional<QString> nombreUsuario = descifrar(registro, usuario);
+    if (!nombreUsuario)
+        return false;
+    const double numeroPuerto = ajustes.obVal(registro.DatosTMW(puerto));
+    if (numeroPuerto < 1 || numeroPuerto > 65535 || numeroPuerto != static_cast<int>(numeroPuerto)) {
+        avisarAjusteDelAnfitrion(QStringLiteral("No es un puerto válido el valor"), puerto,
+                                 registro.DatosTMW(puerto));
+        return false;
+    }
+    bases.cPassword = *contrasena;
+    bases.cUsuario = *nombreUsuario;
+    bases.cPuerto = static_cast<int>(numeroPuerto);
+    bases.cRuta = registro.DatosTMW(servidor);
+    const QString general = registro.DatosTMW(QStringLiteral("MySQLBaseGeneral")).trimmed();
+    bases.baseGeneral = general.isEmpty() ? QStringLiteral("talmira") : general;
+
+    if (leerBase)
+        bases.cMiBase = LeeIniDefecto(SeccionConfiguracion(), QStringLiteral("Base de datos a usar"),
+                                      QStringLiteral("datos1"), ajustes, archivoIni);
+    return true;
+}

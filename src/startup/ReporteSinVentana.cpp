@@ -1,0 +1,146 @@
+#include "startup/ReporteSinVentana.h"
+
+#include <QCoreApplication>
+#include <QSet>
+
+#include <cstdio>
+
+#include "common/Programa.h"
+#include "components/BasesDD.h"
+#include "components/Dialogos.h"
+#include "report/SolicitudReporte.h"
+#include "report/clsLlenarTabla.h"
+#include "startup/Arranque.h"
+
+namespace {
+int fallar(const QString& texto)
+{
+    dialogos().cajaSistema(texto, 16, QStringLiteral("Alerta"));
+    return 1;
+}
+
+struct Opciones {
+    bool hayEmpresas = false;
+    QList<int> empresas;
+    bool hayPrecio = false;
+    QString precio;
+    bool hayArchivo = false;
+    QString archivo;
+};
+
+std::optional<Opciones> leerOpciones(const QStringList& args, QString* error)
+{
+    Opciones o;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        auto valor = [&](QString* destino) {
+            if (i + 1 >= args.size()) {
+                *error = QStringLiteral("falta el valor de %1").arg(a);
+                return false;
+            }
+            *destino = args[++i];
+            return true;
+        };
+        if (a == QStringLiteral("--reporte")) {
+            continue;
+        } else if (a == QStringLiteral("--empresas")) {
+            QString lista;
+            if (!valor(&lista))
+                return std::nullopt;
+            o.hayEmpresas = true;
+            for (const QString& parte : lista.split(u',', Qt::SkipEmptyParts)) {
+                bool bien = false;
+                const int id = parte.trimmed().toInt(&bien);
+                if (!bien) {
+                    *error = QStringLiteral("\"%1\" no es un número de empresa").arg(parte);
+                    return std::nullopt;
+                }
+                o.empresas << id;
+            }
+        } else if (a == QStringLiteral("--precio")) {
+            if (!valor(&o.precio))
+                return std::nullopt;
+            o.hayPrecio = true;
+        } else if (a == QStringLiteral("--archivo")) {
+            if (!valor(&o.archivo))
+                return std::nullopt;
+            o.hayArchivo = true;
+        } else {
+            *error = QStringLiteral("opción desconocida: %1").arg(a);
+            return std::nullopt;
+        }
+    }
+    return o;
+}
+}  // namespace
+
+QString AyudaLineaDeOrdenes()
+{
+    return QStringLiteral(
+        "Uso: varelmo [--reporte [--empresas 1,3] [--precio N] [--archivo NOMBRE]]\n"
+        "\n"
+        "Sin opciones abre la ventana del programa.\n"
+        "\n"
+        "  --reporte           genera el reporte sin abrir la ventana y termina\n"
+        "  --empresas 1,3      empresas a incluir, por su número (si se omite, las marcadas\n"
+        "                      la última vez en la ventana)\n"
+        "  --precio N          nivel de precio a mostrar (si se omite, el último elegido)\n"
+        "  --archivo NOMBRE    nombre del libro, junto al programa (si se omite, el último usado)\n"
+        "  --help              muestra esta ayuda\n"
+        "\n"
+        "El programa toma la conexión de la instalación de Talmira Premium que indica su archivo\n"
+        "de configuración. Con --reporte no guarda ninguna elección en ese archivo. Termina con 0\n"
+        "cuando el libro quedó escrito y con otro valor en caso contrario.\n");
+}
+
+int EjecutarReporteSinVentana(const QStringList& argumentos)
+{
+    QString error;
+    const std::optional<Opciones> opciones = leerOpciones(argumentos, &error);
+    if (!opciones) {
+        std::fprintf(stderr, "varelmo: %s\n\n%s", qUtf8Printable(error), qUtf8Printable(AyudaLineaDeOrdenes()));
+        return 2;
+    }
+    if (!ArrancarPrograma(QCoreApplication::applicationFilePath()))
+        return 1;
+    const std::optional<DatosIniciales> datos = CargarDatosIniciales(&error);
+    if (!datos)
+        return fallar(error);
+
+    QList<MarcaEmpresa> filas;
+    QSet<int> conocidas;
+    for (const EmpresaInicial& e : datos->empresas) {
+        conocidas.insert(e.id);
+        const bool marcada = opciones->hayEmpresas ? opciones->empresas.contains(e.id) : e.marcada;
+        filas << MarcaEmpresa{QString::number(e.id), marcada ? TextoSi() : QString()};
+    }
+    for (int id : opciones->empresas)
+        if (!conocidas.contains(id))
+            return fallar(QStringLiteral("No existe la empresa %1").arg(id));
+
+    const QString archivo = opciones->hayArchivo ? opciones->archivo : datos->archivo;
+    const QString precio = opciones->hayPrecio ? opciones->precio : datos->precios.value(datos->precioSeleccionado);
+    QString motivo;
+    switch (ValidarSolicitud(archivo, filas, &motivo)) {
+    case Validacion::ArchivoEnBlanco: return fallar(QStringLiteral("No se indicó el nombre del archivo"));
+    case Validacion::SinEmpresas: return fallar(QStringLiteral("No está seleccionada ninguna empresa"));
+    case Validacion::ArchivoInvalido:
+        return fallar(QStringLiteral("El nombre de archivo '%1' no es válido: %2").arg(archivo, motivo));
+    case Validacion::Valida: break;
+    }
+
+    Programa& p = programa();
+    p.listaSeleccion = EmpresasMarcadas(filas);
+    if (!CrearTablaTrabajo(p.ConexionPrincipal, p.listaSeleccion, &error))
+        return fallar(TextoReporteFallido(error));
+    clsLlenarTabla llenar(precio, archivo, [](const QString& linea) {
+        std::fprintf(stdout, "%s\n", qUtf8Printable(linea));
+        std::fflush(stdout);
+    });
+    const bool escrito = llenar.RellenarTabla();
+    // The run ends here, so the working table goes as it does when the window closes.
+    p.ConexionPrincipal.ejecutar(QStringLiteral("Drop table if exists tbltempproductos"));
+    if (escrito)
+        std::fprintf(stdout, "%s\n", qUtf8Printable(llenar.rutaArchivo()));
+    return escrito ? 0 : 1;
+}

@@ -1,0 +1,149 @@
+// The message box of the report and closing paths: styles, answers, the failure report, and the
+// skinned box itself.
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest>
+
+#include "DialogosGuion.h"
+#include "common/Mensajes.h"
+#include "common/Programa.h"
+#include "components/CajaSkin.h"
+#include "components/EstiloMensaje.h"
+#include "components/Utilerias.h"
+
+class TstMensajes : public QObject {
+    Q_OBJECT
+private slots:
+    void init()
+    {
+        reiniciarPrograma();
+        programa().crearComponentes();
+    }
+
+    void estilos_data()
+    {
+        QTest::addColumn<int>("estilo");
+        QTest::addColumn<QList<int>>("botones");
+        QTest::addColumn<int>("icono");
+        QTest::addColumn<int>("porDefecto");
+        QTest::addColumn<int>("alEscapar");
+        QTest::newRow("aviso 0") << 0 << QList<int>{1} << int(IconoMensaje::Ninguno) << 1 << 1;
+        QTest::newRow("alerta 16") << 16 << QList<int>{1} << int(IconoMensaje::Critico) << 1 << 1;
+        QTest::newRow("si-no 4") << 4 << QList<int>{6, 7} << int(IconoMensaje::Ninguno) << 6 << 7;
+        QTest::newRow("pregunta 36") << 36 << QList<int>{6, 7} << int(IconoMensaje::Pregunta) << 6 << 7;
+        QTest::newRow("pregunta no por defecto 292") << 292 << QList<int>{6, 7} << int(IconoMensaje::Pregunta) << 7 << 7;
+        QTest::newRow("si-no-cancelar 3 tercero") << (3 + 512) << QList<int>{6, 7, 2} << int(IconoMensaje::Ninguno) << 2 << 2;
+        QTest::newRow("aceptar-cancelar 1") << 1 << QList<int>{1, 2} << int(IconoMensaje::Ninguno) << 1 << 2;
+        QTest::newRow("segundo de un solo boton") << 256 << QList<int>{1} << int(IconoMensaje::Ninguno) << 1 << 1;
+    }
+    void estilos()
+    {
+        QFETCH(int, estilo);
+        const EstiloMensaje e = EstiloMensaje::desde(estilo);
+        QTEST(e.botones, "botones");
+        QTEST(int(e.icono), "icono");
+        QTEST(e.porDefecto, "porDefecto");
+        QTEST(e.alEscapar, "alEscapar");
+    }
+
+    void preguntaPasaSuEstilo_data()
+    {
+        QTest::addColumn<bool>("noPorDefecto");
+        QTest::addColumn<int>("estilo");
+        QTest::newRow("no por defecto") << true << 292;
+        QTest::newRow("si por defecto") << false << 36;
+    }
+    void preguntaPasaSuEstilo()
+    {
+        QFETCH(bool, noPorDefecto);
+        GuionDialogos guion;
+        guion->respuestas << 6;
+        QVERIFY(Pregunta(QStringLiteral("¿Desea cerrar este programa?"), QStringLiteral("Finalizar"), noPorDefecto));
+        QCOMPARE(guion->mostradas.size(), 1);
+        const CajaMostrada caja = guion->mostradas.first();
+        QVERIFY(caja.skin);
+        QTEST(caja.estilo, "estilo");
+        QCOMPARE(caja.texto, QStringLiteral("¿Desea cerrar este programa?"));
+        QCOMPARE(caja.titulo, QStringLiteral("Finalizar"));
+    }
+
+    void soloSiEsSi_data()
+    {
+        QTest::addColumn<int>("respuesta");
+        QTest::addColumn<bool>("si");
+        QTest::newRow("si") << 6 << true;
+        QTest::newRow("no") << 7 << false;
+        QTest::newRow("cancelar") << 2 << false;
+        QTest::newRow("sin respuesta") << 0 << false;
+        QTest::newRow("aceptar") << 1 << false;
+    }
+    void soloSiEsSi()
+    {
+        QFETCH(int, respuesta);
+        GuionDialogos guion;
+        guion->respuestas << respuesta;
+        QTEST(Pregunta(QStringLiteral("¿Desea crear el archivo indicado?"), QStringLiteral("Generar archivo"), true), "si");
+    }
+
+    void mensajeDevuelveElBoton()
+    {
+        GuionDialogos guion;
+        guion->respuestas << 1;
+        QCOMPARE(Mensaje(QStringLiteral("Archivo 'a.xlsx' creado"), 0, QStringLiteral("Aviso")), quint8(1));
+        QCOMPARE(guion->mostradas.first().estilo, 0);
+    }
+
+    void sinComponenteInformaUnaVezYRespondeNo()
+    {
+        GuionDialogos guion;
+        programa().utilerias.reset();
+        guion->respuestas << 6 << 6;
+        QVERIFY(!Pregunta(QStringLiteral("¿Desea cerrar este programa?"), QStringLiteral("Finalizar"), false));
+        QCOMPARE(guion->mostradas.size(), 1);
+        const CajaMostrada caja = guion->mostradas.first();
+        QVERIFY(!caja.skin);
+        QCOMPARE(caja.titulo, QStringLiteral("Error"));
+        QCOMPARE(caja.estilo, 16);
+        QVERIFY2(caja.texto.startsWith(QStringLiteral("Error 91, ")), qPrintable(caja.texto));
+        QVERIFY(!caja.texto.contains(QStringLiteral("cerrar")));
+    }
+
+    void cajaSkinMuestraLosBotonesDelEstilo()
+    {
+        CajaSkin caja(nullptr, QStringLiteral("¿Desea crear el archivo indicado?"), 292, QStringLiteral("Generar archivo"));
+        QVERIFY(caja.boton(6));
+        QVERIFY(caja.boton(7));
+        QVERIFY(!caja.boton(1));
+        QCOMPARE(caja.boton(6)->text(), QStringLiteral("Sí"));
+        QVERIFY(caja.boton(7)->isDefault());
+        QVERIFY(!caja.boton(6)->isDefault());
+    }
+
+    void cajaSkinDevuelveElCodigo_data()
+    {
+        QTest::addColumn<int>("estilo");
+        QTest::addColumn<int>("pulsado");   // 0: Escape
+        QTest::addColumn<int>("esperado");
+        QTest::newRow("si") << 36 << 6 << 6;
+        QTest::newRow("no") << 36 << 7 << 7;
+        QTest::newRow("escape en si-no") << 36 << 0 << 7;
+        QTest::newRow("aceptar") << 16 << 1 << 1;
+        QTest::newRow("escape en aviso") << 0 << 0 << 1;
+    }
+    void cajaSkinDevuelveElCodigo()
+    {
+        QFETCH(int, estilo);
+        QFETCH(int, pulsado);
+        CajaSkin caja(nullptr, QStringLiteral("texto\rcon dos líneas"), estilo, QStringLiteral("Titulo"));
+        QTimer::singleShot(0, &caja, [&caja, pulsado] {
+            if (pulsado)
+                caja.boton(pulsado)->click();
+            else
+                QTest::keyClick(&caja, Qt::Key_Escape);
+        });
+        QTEST(caja.ejecutar(), "esperado");
+    }
+};
+
+QTEST_MAIN(TstMensajes)
+#include "tst_mensajes.moc"

@@ -1,4 +1,4 @@
-#include "ui/Twips.h"
+#include "common/Twips.h"
 
 #include <QWidget>
 #include <cmath>

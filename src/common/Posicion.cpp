@@ -1,0 +1,94 @@
+#include "common/Posicion.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWidget>
+#include <cmath>
+#include <optional>
+
+#include "common/Programa.h"
+#include "common/Twips.h"
+#include "components/LibOBCM.h"
+
+namespace {
+QString seccionDe(const QWidget* ventana)
+{
+    const QString etiqueta = ventana->property("tag").toString();
+    if (!etiqueta.trimmed().isEmpty())
+        return etiqueta;
+    return ventana->objectName().trimmed();
+}
+
+// A whole number of twips, or nothing when the text is not one.
+std::optional<qint64> entero(const QString& texto)
+{
+    bool bien = false;
+    const double valor = texto.trimmed().toDouble(&bien);
+    if (!bien || !std::isfinite(valor) || std::fabs(valor) > 1e12)
+        return std::nullopt;
+    return static_cast<qint64>(std::llround(valor));
+}
+
+QString numero(double twips) { return QString::number(std::llround(twips)); }
+}  // namespace
+
+bool GuardarPosicion(QWidget* ventana, bool conTamano)
+{
+    Programa& p = programa();
+    const QString seccion = seccionDe(ventana);
+    if (seccion.isEmpty() || !p.libOBCM)
+        return true;
+    const QRect marco = ventana->frameGeometry();
+    LibOBCM& ini = *p.libOBCM;
+    bool bien = ini.EscribeIni(seccion, QStringLiteral("Ventana"), ventana->windowTitle(), p.ArchivoIni);
+    bien = ini.EscribeIni(seccion, QStringLiteral("Linea"), numero(PixelesATwips(ventana, marco.y())), p.ArchivoIni) && bien;
+    bien = ini.EscribeIni(seccion, QStringLiteral("Columna"), numero(PixelesATwips(ventana, marco.x())), p.ArchivoIni) && bien;
+    if (conTamano) {
+        bien = ini.EscribeIni(seccion, QStringLiteral("Ancho"), numero(PixelesATwips(ventana, marco.width())), p.ArchivoIni) && bien;
+        bien = ini.EscribeIni(seccion, QStringLiteral("Alto"), numero(PixelesATwips(ventana, marco.height())), p.ArchivoIni) && bien;
+    }
+    return bien;
+}
+
+void LeerPosicion(QWidget* ventana, bool conTamano)
+{
+    Programa& p = programa();
+    const QString seccion = seccionDe(ventana);
+    qint64 arriba = 0, izquierda = 0, ancho = 0, alto = 0;
+    if (!seccion.isEmpty() && p.libOBCM) {
+        const LibOBCM& ini = *p.libOBCM;
+        arriba = static_cast<qint64>(ini.obVal(ini.LeeIni(seccion, QStringLiteral("Linea"), p.ArchivoIni)));
+        izquierda = static_cast<qint64>(ini.obVal(ini.LeeIni(seccion, QStringLiteral("Columna"), p.ArchivoIni)));
+        if (conTamano) {
+            ancho = entero(ini.LeeIni(seccion, QStringLiteral("Ancho"), p.ArchivoIni)).value_or(0);
+            alto = entero(ini.LeeIni(seccion, QStringLiteral("Alto"), p.ArchivoIni)).value_or(0);
+        }
+    }
+
+    // The frame around the client area, to turn a saved outer size into the client size.
+    const QSize marco = ventana->frameGeometry().size() - ventana->geometry().size();
+    QSize tamano = ventana->size();
+    if (conTamano && ancho > 0 && alto > 0) {
+        const QSize guardado(TwipsAPixeles(ventana, static_cast<double>(ancho)) - marco.width(),
+                             TwipsAPixeles(ventana, static_cast<double>(alto)) - marco.height());
+        const QSize minimo = ventana->minimumSizeHint().expandedTo(ventana->minimumSize());
+        if (guardado.width() >= minimo.width() && guardado.height() >= minimo.height())
+            tamano = guardado;
+    }
+    QPoint lugar(TwipsAPixeles(ventana, static_cast<double>(izquierda)),
+                 TwipsAPixeles(ventana, static_cast<double>(arriba)));
+    const QRect deseado(lugar, tamano + marco);
+    bool visible = false;
+    for (const QScreen* pantalla : QGuiApplication::screens())
+        if (pantalla->availableGeometry().intersects(deseado))
+            visible = true;
+    if (!visible)
+        if (const QScreen* primaria = QGuiApplication::primaryScreen()) {
+            const QRect zona = primaria->availableGeometry();
+            lugar = QPoint(qBound(zona.left(), lugar.x(), qMax(zona.left(), zona.right() - deseado.width())),
+                           qBound(zona.top(), lugar.y(), qMax(zona.top(), zona.bottom() - deseado.height())));
+        }
+    ventana->move(lugar);
+    if (tamano != ventana->size())
+        ventana->resize(tamano);
+}

@@ -1,0 +1,22 @@
+#pragma once
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// The closing of the program: the user's choices saved for the next start, the working table
+// dropped, the company recordset and both connections closed.
+
+struct EleccionEmpresa {
+    int id = 0;
+    bool marcada = false;
+};
+
+// Writes "Empresa <Id>" for each company (its tick, "Sí" or "No"), then "Precio" and
+// "Archivo de Excel". Returns the reasons of the writes that failed (empty when all were saved);
+// a failing write does not stop the others.
+QStringList GuardarElecciones(const QList<EleccionEmpresa>& empresas, const QString& precio,
+                              const QString& archivo);
+
+// Drops the working table and closes the company recordset and both connections. A connection
+// already lost does not stop the rest.
+void CerrarBasesDeDatos();

@@ -1,0 +1,120 @@
+#include "ui/frmDescripcion.h"
+
+#include <QCloseEvent>
+#include <QFile>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QStringDecoder>
+#include <QTimer>
+
+#include "common/Posicion.h"
+#include "common/Programa.h"
+#include "common/Twips.h"
+#include "components/DeArchivos.h"
+#include "components/Dialogos.h"
+
+frmDescripcion::frmDescripcion(QWidget* padre) : QWidget(padre, Qt::Window)
+{
+    setObjectName(QStringLiteral("frmDescripcion"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("Descripción del programa"));
+
+    barra_ = new QMenuBar(this);
+    mnUno_ = barra_->addMenu(QStringLiteral("Uno"));
+    mnUno_->setObjectName(QStringLiteral("mnUno"));
+    QAction* mnDescrip = mnUno_->addAction(QStringLiteral("Descripción del programa"));
+    mnDescrip->setObjectName(QStringLiteral("mnDescrip"));
+    QAction* mnEditINI = mnUno_->addAction(QStringLiteral("Editar archivo INI de configuración"));
+    mnEditINI->setObjectName(QStringLiteral("mnEditINI"));
+    connect(mnDescrip, &QAction::triggered, this, [this] {
+        show();
+        raise();
+        activateWindow();
+    });
+    connect(mnEditINI, &QAction::triggered, this, [] {
+        Programa& p = programa();
+        if (p.deArchivos)
+            p.deArchivos->AbreDocumento(p.ArchivoIni, 0, 1);
+    });
+
+    rtbTexto_ = new QPlainTextEdit(this);
+    rtbTexto_->setObjectName(QStringLiteral("rtbTexto"));
+    rtbTexto_->setReadOnly(true);
+    rtbTexto_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+
+    resize(TwipsAPixeles(this, 9180), TwipsAPixeles(this, 6330) + barra_->sizeHint().height());
+    LeerPosicion(this, true);
+}
+
+void frmDescripcion::showEvent(QShowEvent* evento)
+{
+    QWidget::showEvent(evento);
+    activar();
+}
+
+void frmDescripcion::changeEvent(QEvent* evento)
+{
+    QWidget::changeEvent(evento);
+    if (evento->type() == QEvent::ActivationChange && isActiveWindow())
+        activar();
+}
+
+void frmDescripcion::activar()
+{
+    if (!PrimeraActivacion)
+        return;
+    PrimeraActivacion = false;
+    cargarDescripcion();
+}
+
+void frmDescripcion::cargarDescripcion()
+{
+    Programa& p = programa();
+    const QString ruta = p.ArchivoDescripcion;
+    if (!p.deArchivos || !p.deArchivos->HayArchivo(ruta)) {
+        dialogos().cajaSistema(QStringLiteral("No existe el archivo de ayuda"), 16, QStringLiteral("Error"));
+        // Unload once the activation that brought us here has finished.
+        QTimer::singleShot(0, this, &QWidget::close);
+        return;
+    }
+    QFile archivo(ruta);
+    if (!archivo.open(QIODevice::ReadOnly)) {
+        dialogos().cajaSistema(QStringLiteral("No se pudo leer el archivo de ayuda: ") + ruta, 16,
+                               QStringLiteral("Error"));
+        QTimer::singleShot(0, this, &QWidget::close);
+        return;
+    }
+    ++lecturas_;
+    const QByteArray bytes = archivo.readAll();
+    // Plain text always: a file in rich text format shows its raw text. Bytes that are not UTF-8
+    // are taken as the Windows code page the earlier program's files were written in.
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    QString texto = utf8.decode(bytes);
+    if (utf8.hasError())
+        texto = QString::fromLatin1(bytes);
+    texto.replace(QChar(u'\0'), QChar(u' '));
+    rtbTexto_->setPlainText(texto);
+}
+
+void frmDescripcion::ajustarTexto()
+{
+    const QRect marco = frameGeometry();
+    const int arriba = barra_->sizeHint().height();
+    barra_->setGeometry(0, 0, width(), arriba);
+    const int ancho = qMax(0, marco.width() - TwipsAPixeles(this, 260));
+    const int alto = qMax(0, marco.height() - TwipsAPixeles(this, 600));
+    rtbTexto_->setGeometry(0, arriba, ancho, alto);
+}
+
+void frmDescripcion::resizeEvent(QResizeEvent* evento)
+{
+    QWidget::resizeEvent(evento);
+    ajustarTexto();
+}
+
+void frmDescripcion::closeEvent(QCloseEvent* evento)
+{
+    GuardarPosicion(this, true);
+    QWidget::closeEvent(evento);
+}

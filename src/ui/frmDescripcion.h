@@ -1,0 +1,36 @@
+#pragma once
+#include <QWidget>
+
+class QMenu;
+class QMenuBar;
+class QPlainTextEdit;
+
+// The description window: the program's description file as plain text, and the menu of general
+// options ("Uno") that the main window also pops up from its logo. It remembers its placement.
+class frmDescripcion : public QWidget {
+    Q_OBJECT
+public:
+    explicit frmDescripcion(QWidget* padre = nullptr);
+
+    QMenu* mnUno() const { return mnUno_; }
+    QPlainTextEdit* rtbTexto() const { return rtbTexto_; }
+    // Times the description file was read (tests).
+    int lecturas() const { return lecturas_; }
+
+protected:
+    void showEvent(QShowEvent* evento) override;
+    void changeEvent(QEvent* evento) override;
+    void resizeEvent(QResizeEvent* evento) override;
+    void closeEvent(QCloseEvent* evento) override;
+
+private:
+    void activar();
+    void cargarDescripcion();
+    void ajustarTexto();
+
+    QMenuBar* barra_ = nullptr;
+    QMenu* mnUno_ = nullptr;
+    QPlainTextEdit* rtbTexto_ = nullptr;
+    bool PrimeraActivacion = true;
+    int lecturas_ = 0;
+};

@@ -35,7 +35,8 @@ void LibOBCM::Enter(int& codigoCaracter) const
     if (codigoCaracter != 13)
         return;
     codigoCaracter = 0;
-    if (QWidget* foco = QApplication::focusWidget())
-        if (QWidget* ventana = foco->window())
-            ventana->focusNextChild();
+    if (QWidget* foco = QApplication::focusWidget()) {
+        QKeyEvent tabulador(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
+        QApplication::sendEvent(foco, &tabulador);
+    }
 }

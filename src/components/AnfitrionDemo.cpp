@@ -53,6 +53,34 @@ QString descripcion(quint32 n)
 }
 }  // namespace
 
+QString nombreEmpresaDemo(int e)
+{
+    return NombresEmpresas[(e - 1) % NombresEmpresas.size()] +
+           (e > NombresEmpresas.size() ? QStringLiteral(" %1").arg(e) : QString());
+}
+
+QList<ProductoDemo> productosDemo(const Demo& demo, int e)
+{
+    QRandomGenerator azar(demo.semilla * 7919u + static_cast<quint32>(e));
+    QList<ProductoDemo> productos;
+    productos.reserve(demo.productos);
+    for (int i = 0; i < demo.productos; ++i) {
+        // Nine codes in ten are shared by every company; the rest belong to this company only.
+        const bool propio = i % 10 == 9;
+        const quint32 n = static_cast<quint32>(i);
+        ProductoDemo p;
+        p.clave = propio ? QStringLiteral("E%1-%2").arg(e).arg(i, 6, 10, QChar(u'0'))
+                         : QStringLiteral("%1").arg(100000 + i);
+        p.descrip = descripcion(n + (propio ? static_cast<quint32>(e) * 7 : 0));
+        // Prices with cents; one product in fifty above a million.
+        p.costo = static_cast<double>(azar.bounded(10, 2000000)) / 100.0 + (i % 50 == 0 ? 1000000.0 : 0.0);
+        for (int nivel = 1; nivel <= demo.niveles; ++nivel)
+            p.precios << static_cast<double>(qRound64(p.costo * (1.0 + 0.1 * nivel + 0.01 * e) * 100.0)) / 100.0;
+        productos << p;
+    }
+    return productos;
+}
+
 bool crearInstalacion(const QString& carpeta, const AjustesInstalacion& ajustes, QString* error)
 {
     if (!QDir().mkpath(carpeta)) {
@@ -110,7 +138,6 @@ bool crearDemo(Conexion& c, const Demo& demo, QString* error,
                   {QString::number(demo.niveles)}))
         return false;
 
-    QRandomGenerator azar(demo.semilla);
     const int lote = 500;
     for (int e = 1; e <= demo.empresas; ++e) {
         const QString nombreBase = demo.prefijoEmpresas + QString::number(e);
@@ -138,46 +165,29 @@ bool crearDemo(Conexion& c, const Demo& demo, QString* error,
             !ejecutar(c,
                       QStringLiteral("INSERT INTO %1.`empresas` (`Id`, `Empresa`, `BaseDeDatos`) VALUES (?, ?, ?)")
                           .arg(general),
-                      error,
-                      {e,
-                       NombresEmpresas[(e - 1) % NombresEmpresas.size()] +
-                           (e > NombresEmpresas.size() ? QStringLiteral(" %1").arg(e) : QString()),
-                       nombreBase}))
+                      error, {e, nombreEmpresaDemo(e), nombreBase}))
             return false;
 
         if (!ejecutar(c, QStringLiteral("START TRANSACTION"), error))
             return false;
-        QVariantList valores;
-        int enLote = 0;
-        auto vaciar = [&]() {
-            if (enLote == 0)
-                return true;
-            QString marcas = QStringLiteral("(?,?,?") + QStringLiteral(",?").repeated(demo.niveles) + u')';
+        const QList<ProductoDemo> productos = productosDemo(demo, e);
+        const QString marcas = QStringLiteral("(?,?,?") + QStringLiteral(",?").repeated(demo.niveles) + u')';
+        for (qsizetype desde = 0; desde < productos.size(); desde += lote) {
+            const qsizetype hasta = qMin(productos.size(), desde + lote);
+            QVariantList valores;
             QStringList filas;
-            for (int i = 0; i < enLote; ++i)
+            for (qsizetype i = desde; i < hasta; ++i) {
+                const ProductoDemo& p = productos[i];
+                valores << p.clave << p.descrip << p.costo;
+                for (double precio : p.precios)
+                    valores << precio;
                 filas << marcas;
-            const bool bien =
-                ejecutar(c, QStringLiteral("INSERT INTO %1.`productos` VALUES %2").arg(base, filas.join(u',')),
-                         error, valores);
-            valores.clear();
-            enLote = 0;
-            return bien;
-        };
-        for (int i = 0; i < demo.productos; ++i) {
-            // Nine codes in ten are shared by every company; the rest belong to this company only.
-            const bool propio = i % 10 == 9;
-            const quint32 n = static_cast<quint32>(i);
-            const QString clave = propio ? QStringLiteral("E%1-%2").arg(e).arg(i, 6, 10, QChar(u'0'))
-                                         : QStringLiteral("%1").arg(100000 + i);
-            const double costo = static_cast<double>(azar.bounded(10, 2000000)) / 100.0 +
-                                 (i % 50 == 0 ? 1000000.0 : 0.0);
-            valores << clave << descripcion(n + (propio ? static_cast<quint32>(e) * 7 : 0)) << costo;
-            for (int nivel = 1; nivel <= demo.niveles; ++nivel)
-                valores << static_cast<double>(qRound64(costo * (1.0 + 0.1 * nivel + 0.01 * e) * 100.0)) / 100.0;
-            if (++enLote == lote && !vaciar())
+            }
+            if (!ejecutar(c, QStringLiteral("INSERT INTO %1.`productos` VALUES %2").arg(base, filas.join(u',')),
+                          error, valores))
                 return false;
         }
-        if (!vaciar() || !ejecutar(c, QStringLiteral("COMMIT"), error))
+        if (!ejecutar(c, QStringLiteral("COMMIT"), error))
             return false;
     }
     return true;

@@ -1,4 +1,5 @@
 #pragma once
+#include <QList>
 #include <QString>
 #include <functional>
 
@@ -34,6 +35,19 @@ struct Demo {
     quint32 semilla = 1;
     bool reemplazar = true;     // drop databases of the same names first
 };
+
+struct ProductoDemo {
+    QString clave;
+    QString descrip;
+    double costo = 0;
+    QList<double> precios;   // Precio1 .. Precio<niveles>
+};
+
+// The products of company `empresa` (1-based) of a demo, in the order they are stored; the same
+// for the same demo every time, whatever else has been generated.
+QList<ProductoDemo> productosDemo(const Demo& demo, int empresa);
+// The name of company `empresa` of a demo.
+QString nombreEmpresaDemo(int empresa);
 
 // Creates the host database with `empresas` and `configuracion`, and one database per company with
 // `productos` and `configuracion`, on the server that `conexion` is open on (any database).

@@ -1,0 +1,109 @@
+// The floor of the report's export: the same sheet as the report of a demo host (same rows, same
+// headings, fonts, widths and price format), built in memory and written with the same writer.
+// Prints the seconds spent writing the workbook.
+//
+//   varelmo-bench-libro --empresas K --productos N --precio L --archivo RUTA [--formato F]
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QMap>
+
+#include <cstdio>
+
+#include "common/LetraColumna.h"
+#include "components/AnfitrionDemo.h"
+#include "components/LibroExcel.h"
+
+namespace {
+QString opcion(const QStringList& args, const QString& nombre, const QString& defecto)
+{
+    const qsizetype i = args.indexOf(nombre);
+    return (i >= 0 && i + 1 < args.size()) ? args[i + 1] : defecto;
+}
+
+struct Fila {
+    QString clave, descrip, aviso;
+    QList<QVariant> pares;
+};
+
+class FilasEnMemoria : public FuenteFilas {
+public:
+    explicit FilasEnMemoria(const QMap<QString, Fila>& filas) : it_(filas.begin()), fin_(filas.end()) {}
+    bool siguiente(QVariantList& fila) override
+    {
+        if (it_ == fin_)
+            return false;
+        fila.clear();
+        fila << it_->clave << it_->descrip;
+        fila.append(it_->pares);
+        fila << it_->aviso;
+        ++it_;
+        return true;
+    }
+
+private:
+    QMap<QString, Fila>::const_iterator it_, fin_;
+};
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    anfitrion::Demo demo;
+    demo.empresas = opcion(args, QStringLiteral("--empresas"), QStringLiteral("10")).toInt();
+    demo.productos = opcion(args, QStringLiteral("--productos"), QStringLiteral("50000")).toInt();
+    demo.niveles = opcion(args, QStringLiteral("--niveles"), QStringLiteral("4")).toInt();
+    const int precio = opcion(args, QStringLiteral("--precio"), QStringLiteral("1")).toInt();
+    const QString archivo = opcion(args, QStringLiteral("--archivo"), QStringLiteral("floor.xlsx"));
+    const QString formato = opcion(args, QStringLiteral("--formato"), QStringLiteral("##,###,##0.00"));
+
+    // The merged rows, as the report's working table holds them.
+    QMap<QString, Fila> filas;
+    for (int e = 1; e <= demo.empresas; ++e) {
+        for (const anfitrion::ProductoDemo& p : anfitrion::productosDemo(demo, e)) {
+            auto it = filas.find(p.clave);
+            if (it == filas.end()) {
+                Fila f{p.clave, p.descrip, e > 1 ? QStringLiteral("No existe en alguna empresa") : QString(), {}};
+                for (int i = 0; i < demo.empresas * 2; ++i)
+                    f.pares << 0.0;
+                it = filas.insert(p.clave, f);
+            }
+            it->pares[2 * (e - 1)] = p.costo;
+            it->pares[2 * (e - 1) + 1] = p.precios.value(precio - 1);
+        }
+    }
+
+    QElapsedTimer reloj;
+    reloj.start();
+    std::unique_ptr<LibroExcel> libro = AplicacionExcel::crear(QStringLiteral("Excel.Application"))->agregarLibro();
+    HojaExcel& hoja = libro->hoja();
+    hoja.ponerValor(1, 1, QStringLiteral("Reporte varelmo"));
+    for (int e = 1; e <= demo.empresas; ++e) {
+        const int c = 1 + 2 * e;
+        hoja.ponerValor(1, c, QStringLiteral("Datos%1").arg(e));
+        hoja.ponerNegrita(Rango{1, c, 1, c});
+        hoja.ponerValor(2, c, anfitrion::nombreEmpresaDemo(e));
+        hoja.ponerValor(3, c, QStringLiteral("Costo"));
+        hoja.ponerValor(3, c + 1, QStringLiteral("Precio"));
+        hoja.ponerNegrita(Rango{2, c, 3, c + 1});
+        hoja.ponerTamano(Rango{2, c, 3, c + 1}, 18);
+    }
+    hoja.ponerValor(3, 1, QStringLiteral("Clave"));
+    hoja.ponerValor(3, 2, QStringLiteral("Descripción"));
+    hoja.ponerNegrita(Rango{1, 1, 3, 2});
+    hoja.ponerTamano(Rango{1, 1, 3, 2}, 18);
+    hoja.ponerAnchoColumna(1, 15);
+    hoja.ponerAnchoColumna(2, 60);
+    FilasEnMemoria fuente(filas);
+    hoja.copiarFilas(4, 1, fuente);
+    hoja.ponerFormatoNumero(*Rango::desdeTexto(QStringLiteral("C4:") + LetraColumna(2 + 2 * demo.empresas) +
+                                               QString::number(filas.size() + 3)),
+                            formato);
+    QString error;
+    if (!libro->guardarComo(archivo, &error)) {
+        std::fprintf(stderr, "%s\n", qUtf8Printable(error));
+        return 1;
+    }
+    std::printf("%.3f %lld\n", static_cast<double>(reloj.nsecsElapsed()) / 1e9, static_cast<long long>(filas.size()));
+    return 0;
+}

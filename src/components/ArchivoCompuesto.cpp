@@ -13,7 +13,7 @@ constexpr std::uint32_t kSector = 512;
 constexpr std::uint32_t kEntradasPorSector = kSector / 4;  // FAT entries in one sector
 constexpr std::uint32_t kDifatEnCabecera = 109;
 constexpr std::uint32_t kDifatPorSector = kEntradasPorSector - 1;  // the last slot chains
-constexpr std::uint32_t kMinimoFlujo = 4096;                      // the mini stream cutoff
+constexpr std::uint32_t kMinimoFlujo = 4096;                       // the mini stream cutoff
 
 void ponerU16(QByteArray& b, qsizetype pos, std::uint16_t v) {
     b[pos] = static_cast<char>(v & 0xFF);
@@ -24,7 +24,9 @@ void ponerU32(QByteArray& b, qsizetype pos, std::uint32_t v) {
 }
 
 std::uint32_t difatNecesarios(std::uint32_t fat) {
-    return fat <= kDifatEnCabecera ? 0 : (fat - kDifatEnCabecera + kDifatPorSector - 1) / kDifatPorSector;
+    return fat <= kDifatEnCabecera
+               ? 0
+               : (fat - kDifatEnCabecera + kDifatPorSector - 1) / kDifatPorSector;
 }
 
 // One 128-byte directory entry.
@@ -40,8 +42,8 @@ void entradaDirectorio(QByteArray& sector, int indice, const char16_t* nombre, s
     ponerU16(sector, base + 64, bytesNombre);
     sector[base + 66] = static_cast<char>(tipo);
     sector[base + 67] = static_cast<char>(tipo == 0 ? 0 : 1);  // black
-    ponerU32(sector, base + 68, kLibre);                        // left sibling: none
-    ponerU32(sector, base + 72, kLibre);                        // right sibling: none
+    ponerU32(sector, base + 68, kLibre);                       // left sibling: none
+    ponerU32(sector, base + 72, kLibre);                       // right sibling: none
     ponerU32(sector, base + 76, hijo);
     ponerU32(sector, base + 116, inicio);
     ponerU32(sector, base + 120, largo);
@@ -78,7 +80,8 @@ bool escribirCompuesto(QIODevice& salida, std::uint64_t largoFlujo,
     };
     const std::optional<DisposicionCompuesta> disposicion = disponerCompuesto(largoFlujo);
     if (!disposicion)
-        return fallar(QStringLiteral("el libro pasa de 4 GB, más de lo que admite el formato .xls."));
+        return fallar(
+            QStringLiteral("el libro pasa de 4 GB, más de lo que admite el formato .xls."));
     const DisposicionCompuesta& d = *disposicion;
     const std::uint32_t primerDifat = d.sectoresFlujo;
     const std::uint32_t primerFat = primerDifat + d.sectoresDifat;

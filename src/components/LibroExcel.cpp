@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "components/EscritorXls.h"
 #include "components/EscritorXlsx.h"
 
 // ---------------------------------------------------------------------------------------------
@@ -268,10 +269,14 @@ bool HojaExcel::recorrer(const VisitaCelda& celda, QString* error) {
 // LibroExcel
 
 std::unique_ptr<EscritorLibro> escritorParaRuta(const QString& ruta) {
-    // Every name gets OOXML for now; a BIFF8 backend is chosen here by the ".xls" ending when it
-    // exists.
-    Q_UNUSED(ruta);
+    // Excel opens a ".xls" name as an Excel 97-2003 workbook and complains when it holds OOXML.
+    if (ruta.endsWith(QLatin1String(".xls"), Qt::CaseInsensitive))
+        return std::make_unique<EscritorXls>();
     return std::make_unique<EscritorXlsx>();
+}
+
+bool cabeEnXls(int filas, int columnas) {
+    return filas <= kMaxFilasXls && columnas <= kMaxColumnasXls;
 }
 
 namespace {

@@ -125,8 +125,12 @@ public:
                           QString* error) = 0;
 };
 
-// The backend for a file name: for now every name gets OOXML (.xlsx).
+// The backend for a file name: a name ending ".xls" (any case) gets BIFF8 (Excel 97-2003), every
+// other name OOXML (.xlsx).
 std::unique_ptr<EscritorLibro> escritorParaRuta(const QString& ruta);
+// True when a sheet of `filas` rows and `columnas` columns fits a .xls workbook (65536 rows, 256
+// columns); check it before saving under a ".xls" name, which refuses larger sheets.
+bool cabeEnXls(int filas, int columnas);
 
 class LibroExcel {
 public:

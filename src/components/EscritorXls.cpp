@@ -1,0 +1,726 @@
+#include "components/EscritorXls.h"
+
+#include <QDir>
+#include <QFile>
+#include <QHash>
+#include <QTemporaryFile>
+#include <bit>
+#include <cmath>
+#include <map>
+#include <tuple>
+
+#include "components/ArchivoCompuesto.h"
+#include "components/EscritorXlsx.h"
+
+namespace {
+
+// ---------------------------------------------------------------------------------------------
+// Little-endian fields and record framing
+
+void u8(QByteArray& b, std::uint8_t v) { b.append(static_cast<char>(v)); }
+void u16(QByteArray& b, std::uint16_t v) {
+    b.append(static_cast<char>(v & 0xFF));
+    b.append(static_cast<char>(v >> 8));
+}
+void u32(QByteArray& b, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) b.append(static_cast<char>((v >> (8 * i)) & 0xFF));
+}
+void f64(QByteArray& b, double v) {
+    const auto bits = std::bit_cast<std::uint64_t>(v);
+    u32(b, static_cast<std::uint32_t>(bits & 0xFFFFFFFFu));
+    u32(b, static_cast<std::uint32_t>(bits >> 32));
+}
+void ponerU32En(QByteArray& b, qsizetype pos, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) b[pos + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+}
+
+// Starts a record: its id and the length of the body that the caller appends next.
+void cabecera(QByteArray& b, std::uint16_t id, std::uint16_t largo) {
+    u16(b, id);
+    u16(b, largo);
+}
+void registro(QByteArray& b, std::uint16_t id, const QByteArray& cuerpo) {
+    cabecera(b, id, static_cast<std::uint16_t>(cuerpo.size()));
+    b.append(cuerpo);
+}
+void registroU16(QByteArray& b, std::uint16_t id, std::uint16_t valor) {
+    cabecera(b, id, 2);
+    u16(b, valor);
+}
+
+// Excel refuses any record body longer than this; longer data goes on in CONTINUE records.
+constexpr qsizetype kMaxCuerpo = 8224;
+
+enum : std::uint16_t {
+    kBof = 0x0809,
+    kEof = 0x000A,
+    kContinue = 0x003C,
+    kSst = 0x00FC,
+    kExtSst = 0x00FF,
+    kBoundSheet = 0x0085,
+    kFont = 0x0031,
+    kFormat = 0x041E,
+    kXf = 0x00E0,
+    kColInfo = 0x007D,
+    kDimensions = 0x0200,
+    kRow = 0x0208,
+    kNumber = 0x0203,
+    kLabelSst = 0x00FD,
+    kBoolErr = 0x0205,
+};
+
+void bof(QByteArray& b, std::uint16_t tipo) {
+    cabecera(b, kBof, 16);
+    u16(b, 0x0600);  // BIFF8
+    u16(b, tipo);    // 0x0005 workbook globals, 0x0010 worksheet
+    u16(b, 0x0DBB);  // build
+    u16(b, 0x07CC);  // year
+    u32(b, 0);
+    u32(b, 6);  // lowest version that can read the file
+}
+
+// Text as BIFF8 keeps it: one byte per character when every UTF-16 unit fits in Latin-1 (never
+// cp1252: U+20AC is not 0x80), UTF-16LE otherwise.
+bool cabeEnLatin1(const QString& t) {
+    for (const QChar c : t)
+        if (c.unicode() > 0xFF) return false;
+    return true;
+}
+void caracteres(QByteArray& b, const QChar* c, qsizetype n, bool comprimido) {
+    if (comprimido) {
+        for (qsizetype i = 0; i < n; ++i) u8(b, static_cast<std::uint8_t>(c[i].unicode()));
+    } else {
+        for (qsizetype i = 0; i < n; ++i) u16(b, c[i].unicode());
+    }
+}
+// XLUnicodeString: u16 count of UTF-16 units, flags, characters.
+void textoLargo(QByteArray& b, const QString& t) {
+    const bool comprimido = cabeEnLatin1(t);
+    u16(b, static_cast<std::uint16_t>(t.size()));
+    u8(b, comprimido ? 0 : 1);
+    caracteres(b, t.constData(), t.size(), comprimido);
+}
+// ShortXLUnicodeString: the count in one byte.
+void textoCorto(QByteArray& b, const QString& t) {
+    const bool comprimido = cabeEnLatin1(t);
+    u8(b, static_cast<std::uint8_t>(t.size()));
+    u8(b, comprimido ? 0 : 1);
+    caracteres(b, t.constData(), t.size(), comprimido);
+}
+
+// Numbers go in as doubles; anything that is not a number is not taken here.
+std::optional<double> comoNumero(const QVariant& v) {
+    switch (v.typeId()) {
+        case QMetaType::Int:
+        case QMetaType::UInt:
+        case QMetaType::LongLong:
+        case QMetaType::ULongLong:
+        case QMetaType::Short:
+        case QMetaType::UShort:
+        case QMetaType::Long:
+        case QMetaType::ULong:
+        case QMetaType::Char:
+        case QMetaType::SChar:
+        case QMetaType::UChar:
+        case QMetaType::Float:
+        case QMetaType::Double:
+            return v.toDouble();
+        default:
+            return std::nullopt;
+    }
+}
+
+// Font height in twips for a cell style; 0 points is the default 10-point font.
+std::uint16_t altoFuente(const EstiloCelda& e) {
+    return e.tamano > 0 ? static_cast<std::uint16_t>(std::lround(e.tamano * 20)) : 200;
+}
+
+// The stored column width for `ancho` characters, in 1/256 of the default font's '0': the
+// characters plus the cell padding (7-pixel digits, 5 pixels of padding), as the OOXML backend
+// stores it, so that Excel shows the width asked for.
+std::uint16_t anchoGuardado(double ancho) {
+    const double pixeles =
+        ancho < 1 ? std::floor(ancho * 12 + 0.5) : std::floor(ancho * 7 + 0.5) + 5;
+    return static_cast<std::uint16_t>(std::floor(pixeles * 256 / 7));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Fonts, number formats and cell XFs
+
+class TablaEstilos {
+public:
+    TablaEstilos() {
+        // Records 0 to 3 are the default font (0) and its bold form (1); index 4 is never used.
+        fuentes_ = {{false, 200}, {true, 200}, {false, 200}, {false, 200}};
+        indiceFuente_[{false, 200}] = 0;
+        indiceFuente_[{true, 200}] = 1;
+    }
+
+    // The XF of a cell style: 15 for the plain style, 16 onwards for the others.
+    std::optional<std::uint16_t> xfPara(const EstiloCelda& e, QString* error) {
+        if (ultimo_ && e == ultimo_->first) return ultimo_->second;
+        std::uint16_t xf = kXfCeldaPredeterminado;
+        const std::uint16_t alto = altoFuente(e);
+        const bool general =
+            e.formatoNumero.isEmpty() ||
+            e.formatoNumero.compare(QLatin1String("General"), Qt::CaseInsensitive) == 0;
+        if (e.negrita || alto != 200 || !general) {
+            const auto clave =
+                std::make_tuple(e.negrita, alto, general ? QString() : e.formatoNumero);
+            if (const auto it = indiceXf_.find(clave); it != indiceXf_.end()) {
+                xf = it->second;
+            } else {
+                const auto fuente = fuentePara(e.negrita, alto, error);
+                if (!fuente) return std::nullopt;
+                const auto formato =
+                    general ? std::optional<std::uint16_t>(0) : formatoPara(e.formatoNumero, error);
+                if (!formato) return std::nullopt;
+                if (kXfCeldaPredeterminado + 1 + xfs_.size() > kMaxXf) {
+                    if (error)
+                        *error = QStringLiteral(
+                            "la hoja usa más combinaciones de letra y formato de las que admite "
+                            "un libro .xls.");
+                    return std::nullopt;
+                }
+                xfs_.push_back({*fuente, *formato});
+                xf = static_cast<std::uint16_t>(kXfCeldaPredeterminado + xfs_.size());
+                indiceXf_.emplace(clave, xf);
+            }
+        }
+        ultimo_ = std::make_pair(e, xf);
+        return xf;
+    }
+
+    // FONT, FORMAT, XF and STYLE records, in the order the globals take them.
+    void registros(QByteArray& b) const {
+        for (const Fuente& f : fuentes_) {
+            QByteArray c;
+            u16(c, f.alto);
+            u16(c, f.negrita ? 0x0001 : 0x0000);  // bold flag: some readers look only at it
+            u16(c, 0x7FFF);                       // automatic colour
+            u16(c, f.negrita ? 700 : 400);        // weight
+            u16(c, 0);                            // no super/subscript
+            u8(c, 0);                             // no underline
+            u8(c, 0);                             // family
+            u8(c, 0);                             // charset
+            u8(c, 0);
+            textoCorto(c, QStringLiteral("Arial"));
+            registro(b, kFont, c);
+        }
+        for (std::size_t i = 0; i < formatos_.size(); ++i) {
+            QByteArray c;
+            u16(c, static_cast<std::uint16_t>(kPrimerFormato + i));
+            textoLargo(c, formatos_[i]);
+            registro(b, kFormat, c);
+        }
+        // The 15 style XFs (Normal, then the outline styles), the default cell XF, then ours.
+        for (int i = 0; i < 15; ++i) xf(b, 0, 0, true, i == 0 ? 0x00 : 0xF4);
+        xf(b, 0, 0, false, 0x00);
+        for (const Xf& x : xfs_) xf(b, x.fuente, x.formato, false, 0xFC);
+        cabecera(b, 0x0293, 4);  // STYLE: built-in Normal on XF 0
+        u16(b, 0x8000);
+        u8(b, 0);
+        u8(b, 0xFF);
+    }
+
+private:
+    static constexpr std::uint16_t kXfCeldaPredeterminado = 15;
+    static constexpr std::size_t kMaxXf = 4050;
+    static constexpr std::size_t kMaxFuentes = 510;
+    static constexpr std::size_t kMaxFormatos = 218;
+    static constexpr std::uint16_t kPrimerFormato = 164;
+    static constexpr qsizetype kMaxLargoFormato = 255;
+
+    struct Fuente {
+        bool negrita;
+        std::uint16_t alto;
+    };
+    struct Xf {
+        std::uint16_t fuente, formato;
+    };
+
+    static void xf(QByteArray& b, std::uint16_t fuente, std::uint16_t formato, bool deEstilo,
+                   std::uint8_t usados) {
+        cabecera(b, kXf, 20);
+        u16(b, fuente);
+        u16(b, formato);
+        u16(b, deEstilo ? 0xFFF5 : 0x0001);  // locked; style XF with no parent, or child of Normal
+        u8(b, 0x20);                         // general alignment, bottom
+        u8(b, 0);
+        u8(b, 0);
+        u8(b, usados);
+        u32(b, 0);  // no borders
+        u32(b, 0);  // no fill
+        u16(b, 0x20C0);
+    }
+
+    std::optional<std::uint16_t> fuentePara(bool negrita, std::uint16_t alto, QString* error) {
+        if (const auto it = indiceFuente_.find({negrita, alto}); it != indiceFuente_.end())
+            return it->second;
+        if (fuentes_.size() >= kMaxFuentes) {
+            if (error)
+                *error = QStringLiteral(
+                    "la hoja usa más tipos de letra de los que admite un libro .xls.");
+            return std::nullopt;
+        }
+        fuentes_.push_back({negrita, alto});
+        // The record after the fourth is font 5: index 4 does not exist.
+        const auto indice = static_cast<std::uint16_t>(fuentes_.size());
+        indiceFuente_[{negrita, alto}] = indice;
+        return indice;
+    }
+
+    std::optional<std::uint16_t> formatoPara(const QString& formato, QString* error) {
+        if (const auto it = indiceFormato_.constFind(formato); it != indiceFormato_.cend())
+            return it.value();
+        if (formato.size() > kMaxLargoFormato) {
+            if (error)
+                *error = QStringLiteral(
+                             "el formato de número '%1…' pasa de %2 caracteres, el máximo de un "
+                             "libro .xls.")
+                             .arg(formato.left(20))
+                             .arg(kMaxLargoFormato);
+            return std::nullopt;
+        }
+        if (formatos_.size() >= kMaxFormatos) {
+            if (error)
+                *error = QStringLiteral(
+                    "la hoja usa más formatos de número de los que admite un libro .xls.");
+            return std::nullopt;
+        }
+        formatos_.push_back(formato);
+        const auto id = static_cast<std::uint16_t>(kPrimerFormato + formatos_.size() - 1);
+        indiceFormato_.insert(formato, id);
+        return id;
+    }
+
+    std::vector<Fuente> fuentes_;
+    std::map<std::pair<bool, std::uint16_t>, std::uint16_t> indiceFuente_;
+    std::vector<QString> formatos_;
+    QHash<QString, std::uint16_t> indiceFormato_;
+    std::vector<Xf> xfs_;
+    std::map<std::tuple<bool, std::uint16_t, QString>, std::uint16_t> indiceXf_;
+    std::optional<std::pair<EstiloCelda, std::uint16_t>> ultimo_;  // most cells repeat the last
+};
+
+// ---------------------------------------------------------------------------------------------
+// Shared string table
+
+struct EntradaExtSst {
+    std::uint32_t posicion;    // stream offset of the string's header
+    std::uint16_t enRegistro;  // its offset within its record, the record header included
+};
+
+class TablaTextos {
+public:
+    std::uint32_t indice(const QString& t) {
+        ++referencias_;
+        const auto it = indices_.constFind(t);
+        if (it != indices_.cend()) return it.value();
+        const auto i = static_cast<std::uint32_t>(textos_.size());
+        textos_.push_back(t);  // shares the hash key's characters
+        indices_.insert(t, i);
+        return i;
+    }
+    // No more lookups: frees the hash, keeping the texts in index order.
+    void cerrar() { indices_ = {}; }
+
+    // Strings per EXTSST bucket, as Excel sizes them.
+    std::uint16_t porCubeta() const {
+        return textos_.size() < 1024 ? 8 : static_cast<std::uint16_t>(textos_.size() / 128 + 1);
+    }
+
+    // Emits the SST record and its CONTINUE records, `emitir(id, body)` each, for a table that
+    // starts at stream offset `base`; fills `cubetas` with the EXTSST entries when given.
+    template <class Emitir>
+    void volcar(std::uint64_t base, Emitir&& emitir, std::vector<EntradaExtSst>* cubetas) const {
+        QByteArray bloque;
+        bloque.reserve(kMaxCuerpo);
+        u32(bloque, referencias_);
+        u32(bloque, static_cast<std::uint32_t>(textos_.size()));
+        std::uint64_t emitido = 0;
+        bool primero = true;
+        auto cerrarBloque = [&]() {
+            emitir(primero ? kSst : kContinue, bloque);
+            emitido += 4 + static_cast<std::uint64_t>(bloque.size());
+            primero = false;
+            bloque.clear();
+        };
+        const std::uint16_t n = porCubeta();
+        for (std::size_t i = 0; i < textos_.size(); ++i) {
+            const QString& t = textos_[i];
+            const bool comprimido = cabeEnLatin1(t);
+            const qsizetype ancho = comprimido ? 1 : 2;
+            // A string's header stays in the record that holds its first character.
+            if (bloque.size() + 3 + (t.isEmpty() ? 0 : ancho) > kMaxCuerpo) cerrarBloque();
+            if (cubetas && i % n == 0)
+                cubetas->push_back(
+                    {static_cast<std::uint32_t>(base + emitido + 4 +
+                                                static_cast<std::uint64_t>(bloque.size())),
+                     static_cast<std::uint16_t>(4 + bloque.size())});
+            u16(bloque, static_cast<std::uint16_t>(t.size()));
+            u8(bloque, comprimido ? 0 : 1);
+            qsizetype hecho = 0;
+            while (hecho < t.size()) {
+                qsizetype caben = (kMaxCuerpo - bloque.size()) / ancho;
+                qsizetype tramo = std::min(caben, t.size() - hecho);
+                // Never split a surrogate pair across records.
+                if (tramo > 0 && tramo < t.size() - hecho && t[hecho + tramo - 1].isHighSurrogate())
+                    --tramo;
+                caracteres(bloque, t.constData() + hecho, tramo, comprimido);
+                hecho += tramo;
+                if (hecho < t.size()) {
+                    // The characters go on in a CONTINUE that opens with the flags byte again.
+                    cerrarBloque();
+                    u8(bloque, comprimido ? 0 : 1);
+                }
+            }
+        }
+        cerrarBloque();
+    }
+
+    std::size_t cuantos() const { return textos_.size(); }
+
+private:
+    QHash<QString, std::uint32_t> indices_;
+    std::vector<QString> textos_;
+    std::uint32_t referencias_ = 0;  // LABELSST cells
+};
+
+// ---------------------------------------------------------------------------------------------
+// The sheet substream, written to a working file
+
+class HojaEnArchivo {
+public:
+    explicit HojaEnArchivo(QFileDevice& archivo) : archivo_(archivo) { buffer_.reserve(kTope * 2); }
+
+    QByteArray& buffer() { return buffer_; }
+    qint64 posicion() const { return escrito_ + buffer_.size(); }
+    bool vaciarSiLleno() { return buffer_.size() < kTope || vaciar(); }
+    bool vaciar() {
+        if (buffer_.isEmpty()) return true;
+        if (archivo_.write(buffer_) != buffer_.size()) return false;
+        escrito_ += buffer_.size();
+        buffer_.clear();
+        return true;
+    }
+
+private:
+    static constexpr qsizetype kTope = 1 << 16;
+    QFileDevice& archivo_;
+    QByteArray buffer_;
+    qint64 escrito_ = 0;
+};
+
+// The cells of one row, held until the row ends so that its ROW record can go first.
+struct FilaPendiente {
+    int fila = 0;  // 1-based; 0 when none
+    int primeraCol = 0, ultimaCol = 0;
+    std::uint16_t altoMaximo = 0;
+    QByteArray celdas;
+};
+
+void escribirFila(QByteArray& b, const FilaPendiente& f) {
+    cabecera(b, kRow, 16);
+    u16(b, static_cast<std::uint16_t>(f.fila - 1));
+    u16(b, static_cast<std::uint16_t>(f.primeraCol - 1));
+    u16(b, static_cast<std::uint16_t>(f.ultimaCol));
+    // A row holding a font bigger than the default is made tall enough for it (18 points: 465
+    // twips), as Excel does on its own; the height is marked as set so readers keep it.
+    const bool alta = f.altoMaximo > 200;
+    const std::uint16_t alto =
+        alta ? static_cast<std::uint16_t>(std::lround(f.altoMaximo * 1.29 / 15.0) * 15)
+             : std::uint16_t{255};
+    u16(b, alto);
+    u16(b, 0);
+    u16(b, 0);
+    u32(b, alta ? 0x140 : 0x100);
+    b.append(f.celdas);
+}
+
+}  // namespace
+
+bool EscritorXls::escribir(HojaExcel& hoja, const QString& ruta, const QString& carpetaTemporal,
+                           QString* error) {
+    auto fallar = [error](const QString& texto) {
+        if (error) *error = texto;
+        return false;
+    };
+
+    // --- the sheet substream, to a working file that goes away with this call ---
+    const QString carpeta = carpetaTemporal.isEmpty() ? QDir::tempPath() : carpetaTemporal;
+    QTemporaryFile temporal(carpeta + QStringLiteral("/.varelmo-hoja-XXXXXX.tmp"));
+    if (!temporal.open()) {
+        hoja.descartarCopia();
+        return fallar(QStringLiteral("no se pudo crear un archivo de trabajo en '%1' (%2).")
+                          .arg(carpeta, temporal.errorString()));
+    }
+    auto fallaTemporal = [&]() {
+        return fallar(QStringLiteral("no se pudo escribir el archivo de trabajo (%1).")
+                          .arg(temporal.errorString()));
+    };
+    HojaEnArchivo salidaHoja(temporal);
+    QByteArray& b = salidaHoja.buffer();
+
+    bof(b, 0x0010);
+    registroU16(b, 0x000D, 1);    // CALCMODE: automatic
+    registroU16(b, 0x000C, 100);  // CALCCOUNT
+    registroU16(b, 0x000F, 1);    // REFMODE: A1
+    registroU16(b, 0x0011, 0);    // ITERATION off
+    cabecera(b, 0x0010, 8);       // DELTA
+    f64(b, 0.001);
+    registroU16(b, 0x005F, 0);  // SAVERECALC
+    registroU16(b, 0x002A, 0);  // PRINTHEADERS
+    registroU16(b, 0x002B, 0);  // PRINTGRIDLINES
+    registroU16(b, 0x0082, 1);  // GRIDSET
+    cabecera(b, 0x0080, 8);     // GUTS: no outline
+    u32(b, 0);
+    u32(b, 0);
+    cabecera(b, 0x0225, 4);  // DEFAULTROWHEIGHT
+    u16(b, 0);
+    u16(b, 255);
+    registroU16(b, 0x0081, 0x04C1);  // WSBOOL
+    registroU16(b, 0x0055, 8);       // DEFCOLWIDTH
+    for (const auto& [col, ancho] : hoja.anchosColumna()) {
+        // A width set beyond the .xls grid has no column to go to; its cells, if any, fail below.
+        if (col > kMaxColumnasXls) continue;
+        cabecera(b, kColInfo, 12);
+        u16(b, static_cast<std::uint16_t>(col - 1));
+        u16(b, static_cast<std::uint16_t>(col - 1));
+        u16(b, anchoGuardado(ancho));
+        u16(b, 15);                  // default cell XF
+        u16(b, ancho == 0 ? 1 : 0);  // width 0 hides the column
+        u16(b, 0);
+    }
+    const qint64 posDimensiones = salidaHoja.posicion() + 4;
+    cabecera(b, kDimensions, 14);
+    b.append(QByteArray(14, '\0'));  // filled in once every cell is known
+
+    TablaEstilos estilos;
+    TablaTextos textos;
+    FilaPendiente pendiente;
+    int filaMin = 0, filaMax = 0, colMin = 0, colMax = 0;
+    bool errorDeArchivo = false;
+    QString errorCelda;
+
+    auto cerrarFila = [&]() {
+        if (pendiente.fila == 0) return true;
+        escribirFila(b, pendiente);
+        pendiente.fila = 0;
+        pendiente.celdas.clear();
+        if (!salidaHoja.vaciarSiLleno()) {
+            errorDeArchivo = true;
+            return false;
+        }
+        return true;
+    };
+
+    const bool recorrido = hoja.recorrer(
+        [&](int fila, int col, const QVariant& v, const EstiloCelda& estilo) {
+            if (fila > kMaxFilasXls || col > kMaxColumnasXls) {
+                errorCelda = QStringLiteral(
+                                 "la celda (fila %1, columna %2) no cabe en un libro .xls, que "
+                                 "admite hasta %3 filas y %4 columnas.")
+                                 .arg(fila)
+                                 .arg(col)
+                                 .arg(kMaxFilasXls)
+                                 .arg(kMaxColumnasXls);
+                return false;
+            }
+            // What the cell holds; a value the format cannot keep (NaN, infinity, empty text)
+            // leaves it empty.
+            std::optional<double> numero = comoNumero(v);
+            QString texto;
+            const bool logico = v.typeId() == QMetaType::Bool;
+            if (numero) {
+                if (!std::isfinite(*numero)) return true;
+            } else if (!logico) {
+                texto = EscritorXlsx::textoDeCelda(v.toString());
+                if (texto.isEmpty()) return true;
+            }
+            const std::optional<std::uint16_t> xf = estilos.xfPara(estilo, &errorCelda);
+            if (!xf) return false;
+
+            if (pendiente.fila != fila) {
+                if (!cerrarFila()) return false;
+                pendiente.fila = fila;
+                pendiente.primeraCol = col;
+                pendiente.altoMaximo = 0;
+            }
+            pendiente.ultimaCol = col;
+            pendiente.altoMaximo = std::max(pendiente.altoMaximo, altoFuente(estilo));
+            if (filaMin == 0) {
+                filaMin = fila;
+                colMin = col;
+            }
+            filaMax = fila;
+            colMin = std::min(colMin, col);
+            colMax = std::max(colMax, col);
+
+            QByteArray& c = pendiente.celdas;
+            const auto f = static_cast<std::uint16_t>(fila - 1);
+            const auto k = static_cast<std::uint16_t>(col - 1);
+            if (numero) {
+                cabecera(c, kNumber, 14);
+                u16(c, f);
+                u16(c, k);
+                u16(c, *xf);
+                f64(c, *numero);
+            } else if (logico) {
+                cabecera(c, kBoolErr, 8);
+                u16(c, f);
+                u16(c, k);
+                u16(c, *xf);
+                u8(c, v.toBool() ? 1 : 0);
+                u8(c, 0);  // a logical, not an error
+            } else {
+                cabecera(c, kLabelSst, 10);
+                u16(c, f);
+                u16(c, k);
+                u16(c, *xf);
+                u32(c, textos.indice(texto));
+            }
+            return true;
+        },
+        &errorCelda);
+    if (!recorrido) return errorDeArchivo ? fallaTemporal() : fallar(errorCelda);
+    if (!cerrarFila()) return fallaTemporal();
+
+    cabecera(b, 0x023E, 18);  // WINDOW2
+    u16(b, 0x06B6);           // gridlines, headers, zeros, automatic grid colour, selected, shown
+    u16(b, 0);                // top row
+    u16(b, 0);                // left column
+    u32(b, 64);               // grid colour: automatic
+    u16(b, 0);
+    u16(b, 0);
+    u32(b, 0);
+    cabecera(b, kEof, 0);
+    if (!salidaHoja.vaciar()) return fallaTemporal();
+
+    QByteArray dimensiones;
+    if (filaMin > 0) {
+        u32(dimensiones, static_cast<std::uint32_t>(filaMin - 1));
+        u32(dimensiones, static_cast<std::uint32_t>(filaMax));  // one past the last
+        u16(dimensiones, static_cast<std::uint16_t>(colMin - 1));
+        u16(dimensiones, static_cast<std::uint16_t>(colMax));
+        u16(dimensiones, 0);
+    } else {
+        dimensiones = QByteArray(14, '\0');  // an empty sheet
+    }
+    if (!temporal.flush() || !temporal.seek(posDimensiones) ||
+        temporal.write(dimensiones) != dimensiones.size() || !temporal.flush())
+        return fallaTemporal();
+    const qint64 largoHoja = temporal.size();
+    textos.cerrar();
+
+    // --- the workbook globals ---
+    QByteArray g;
+    bof(g, 0x0005);
+    registroU16(g, 0x00E1, 0x04B0);  // INTERFACEHDR
+    registroU16(g, 0x00C1, 0);       // MMS
+    cabecera(g, 0x00E2, 0);          // INTERFACEEND
+    {
+        QByteArray c;
+        textoLargo(c, QStringLiteral("varelmo"));
+        c.append(QByteArray(112 - c.size(), ' '));
+        registro(g, 0x005C, c);  // WRITEACCESS
+    }
+    registroU16(g, 0x0042, 1200);  // CODEPAGE: Unicode
+    registroU16(g, 0x0161, 0);     // DSF
+    registroU16(g, 0x013D, 1);     // TABID: one sheet
+    registroU16(g, 0x009C, 14);    // FNGROUPCOUNT
+    registroU16(g, 0x0019, 0);     // WINDOWPROTECT
+    registroU16(g, 0x0012, 0);     // PROTECT
+    registroU16(g, 0x0013, 0);     // PASSWORD
+    registroU16(g, 0x01AF, 0);     // PROT4REV
+    registroU16(g, 0x01BC, 0);     // PROT4REVPASS
+    registroU16(g, 0x0040, 0);     // BACKUP
+    registroU16(g, 0x008D, 0);     // HIDEOBJ
+    cabecera(g, 0x003D, 18);       // WINDOW1
+    for (const int v : {0x01E0, 0x005A, 0x3FCF, 0x2A4E, 0x0038, 0, 0, 1, 600})
+        u16(g, static_cast<std::uint16_t>(v));
+    registroU16(g, 0x0022, 0);  // DATEMODE: 1900
+    registroU16(g, 0x000E, 1);  // PRECISION: as shown
+    registroU16(g, 0x01B7, 0);  // REFRESHALL
+    registroU16(g, 0x00DA, 0);  // BOOKBOOL
+    estilos.registros(g);
+    registroU16(g, 0x0160, 0);  // USESELFS
+    const qsizetype posDesplazamiento = g.size() + 4;
+    {
+        QByteArray c;
+        u32(c, 0);  // the sheet's BOF offset, patched below
+        u8(c, 0);   // visible
+        u8(c, 0);   // worksheet
+        textoCorto(c, QStringLiteral("Sheet1"));
+        registro(g, kBoundSheet, c);
+    }
+    cabecera(g, 0x008C, 4);  // COUNTRY
+    u16(g, 1);
+    u16(g, 1);
+
+    // The SST is laid out twice: once to learn its size and EXTSST offsets, once to write it.
+    std::vector<EntradaExtSst> cubetas;
+    std::uint64_t largoSst = 0;
+    textos.volcar(
+        static_cast<std::uint64_t>(g.size()),
+        [&largoSst](std::uint16_t, const QByteArray& cuerpo) {
+            largoSst += 4 + static_cast<std::uint64_t>(cuerpo.size());
+        },
+        &cubetas);
+    QByteArray cola;
+    cabecera(cola, kExtSst, static_cast<std::uint16_t>(2 + 8 * cubetas.size()));
+    u16(cola, textos.porCubeta());
+    for (const EntradaExtSst& e : cubetas) {
+        u32(cola, e.posicion);
+        u16(cola, e.enRegistro);
+        u16(cola, 0);
+    }
+    cabecera(cola, kEof, 0);
+    const std::uint64_t largoGlobales =
+        static_cast<std::uint64_t>(g.size()) + largoSst + static_cast<std::uint64_t>(cola.size());
+    const std::uint64_t largoFlujo = largoGlobales + static_cast<std::uint64_t>(largoHoja);
+    if (largoFlujo > 0xFFFFFFFFull)
+        return fallar(
+            QStringLiteral("el libro pasa de 4 GB, más de lo que admite el formato .xls."));
+    ponerU32En(g, posDesplazamiento, static_cast<std::uint32_t>(largoGlobales));
+
+    // --- the compound file ---
+    QFile salida(ruta);
+    if (!salida.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return fallar(
+            QStringLiteral("no se pudo crear el archivo (%1).").arg(salida.errorString()));
+    QString detalle;
+    const bool escrito = escribirCompuesto(
+        salida, largoFlujo,
+        [&](QIODevice& d) {
+            if (d.write(g) != g.size()) return false;
+            bool ok = true;
+            QByteArray r;
+            textos.volcar(
+                static_cast<std::uint64_t>(g.size()),
+                [&](std::uint16_t id, const QByteArray& cuerpo) {
+                    r.clear();
+                    registro(r, id, cuerpo);
+                    ok = ok && d.write(r) == r.size();
+                },
+                nullptr);
+            if (!ok || d.write(cola) != cola.size() || !temporal.seek(0)) return false;
+            while (!temporal.atEnd()) {
+                const QByteArray trozo = temporal.read(1 << 20);
+                if (trozo.isEmpty() || d.write(trozo) != trozo.size()) return false;
+            }
+            return true;
+        },
+        &detalle);
+    const bool cerrado = escrito && salida.flush() && salida.error() == QFileDevice::NoError;
+    salida.close();
+    if (!cerrado) {
+        salida.remove();
+        if (detalle.isEmpty())
+            detalle = QStringLiteral("no se pudo escribir el archivo (%1).")
+                          .arg(salida.errorString().isEmpty() ? temporal.errorString()
+                                                              : salida.errorString());
+        return fallar(detalle);
+    }
+    return true;
+}

@@ -1,6 +1,7 @@
 #include "report/clsLlenarTabla.h"
 
 #include <QDir>
+#include <climits>
 
 #include "common/LetraColumna.h"
 #include "common/Mensajes.h"
@@ -23,10 +24,23 @@ constexpr int LargoDescripcion = 60;
 
 const char16_t* const AvisoFaltante = u"No existe en alguna empresa";
 
+// The first `largo` characters of `texto`, counted as the server counts them (code points), so a
+// character outside the basic plane is never split into half a surrogate pair.
+QString cortarTexto(const QString& texto, int largo)
+{
+    qsizetype unidades = 0;
+    for (int caracteres = 0; unidades < texto.size() && caracteres < largo; ++caracteres)
+        unidades += texto.at(unidades).isHighSurrogate() && unidades + 1 < texto.size() &&
+                            texto.at(unidades + 1).isLowSurrogate()
+                        ? 2
+                        : 1;
+    return texto.left(unidades);
+}
+
 // The working table's rows, streamed into the sheet.
 class FilasDeRecordset : public FuenteFilas {
 public:
-    explicit FilasDeRecordset(Recordset& rs) : rs_(rs) {}
+    FilasDeRecordset(Recordset& rs, std::function<void()> latido) : rs_(rs), latido_(std::move(latido)) {}
     bool siguiente(QVariantList& fila) override
     {
         if (rs_.alFinal())
@@ -37,11 +51,14 @@ public:
         for (int i = 0; i < n; ++i)
             fila << rs_.valor(i);
         rs_.siguiente();
+        if (latido_)
+            latido_();
         return true;
     }
 
 private:
     Recordset& rs_;
+    std::function<void()> latido_;
 };
 }  // namespace
 
@@ -49,6 +66,7 @@ clsLlenarTabla::clsLlenarTabla(QString nivelPrecio, QString archivo, Progreso pr
     : columnaPrecio_(QStringLiteral("Precio") + nivelPrecio.trimmed()), archivo_(std::move(archivo)),
       progreso_(std::move(progreso))
 {
+    reloj_.start();
 }
 
 QString clsLlenarTabla::rutaArchivo() const
@@ -64,7 +82,9 @@ void clsLlenarTabla::avanzar(const QString& base, const QString& clave, bool for
     if (!forzar && ultimoAviso_ >= 0 && ahora - ultimoAviso_ < MilisegundosEntreAvisos)
         return;
     ultimoAviso_ = ahora;
-    progreso_(base + QStringLiteral(".- ") + clave);
+    if (!base.isEmpty())
+        ultimoTexto_ = base + QStringLiteral(".- ") + clave;
+    progreso_(ultimoTexto_);
 }
 
 clsLlenarTabla::Paso clsLlenarTabla::fusionarEmpresa(int posicion, int id, Recordset& empresa,
@@ -132,7 +152,9 @@ clsLlenarTabla::Paso clsLlenarTabla::fusionarEmpresa(int posicion, int id, Recor
     // A code already in the table keeps its description and warning; this company only writes
     // its own pair, as a lookup followed by an update of the found row would.
     const QString alDuplicar = QStringLiteral(" ON DUPLICATE KEY UPDATE %1=VALUES(%1),%2=VALUES(%2)").arg(costo, precio);
-    const QString aviso = posicion > 1 ? QString::fromUtf16(AvisoFaltante) : QString();
+    // A code first met in the first company gets the column's empty default, never NULL (a null
+    // QString would be bound as NULL).
+    const QString aviso = posicion > 1 ? QString::fromUtf16(AvisoFaltante) : QStringLiteral("");
 
     Conexion& principal = p.ConexionPrincipal;
     if (!principal.ejecutar(QStringLiteral("START TRANSACTION"), {}, error))
@@ -158,7 +180,7 @@ clsLlenarTabla::Paso clsLlenarTabla::fusionarEmpresa(int posicion, int id, Recor
         ultimaClave = productos.valor(0).toString();
         QVariant descripcion = productos.valor(1);
         if (!descripcion.isNull())
-            descripcion = descripcion.toString().left(LargoDescripcion);
+            descripcion = cortarTexto(descripcion.toString(), LargoDescripcion);
         valores << productos.valor(0) << descripcion << productos.valor(2) << productos.valor(3) << aviso;
         avanzar(propio.cMiBase, ultimaClave);
         if (++enLote == FilasPorLote && !vaciar()) {
@@ -198,6 +220,13 @@ bool clsLlenarTabla::RellenarTabla()
     p.basesDD->CierraTabla(trabajo);
 
     Utilerias& u = *p.utilerias;
+    if (excedeXls_) {
+        Mensaje(u.CambXXX(QStringLiteral("El archivo 'XXX' no fue creado: el formato .xls admite hasta 65,536 filas y "
+                                         "256 columnas; use un nombre terminado en .xlsx"),
+                          archivo_),
+                16, QStringLiteral("Alerta"));
+        return false;
+    }
     if (escrito && p.deArchivos->HayArchivo(rutaArchivo())) {
         Mensaje(u.CambXXX(QStringLiteral("Archivo 'XXX' creado"), archivo_), 0, QStringLiteral("Aviso"));
         return true;
@@ -249,7 +278,17 @@ bool clsLlenarTabla::ExportarExcel(Recordset& rs, QString* error)
             *error = p.basesDD->ultimoError();
         return false;
     }
-    FilasDeRecordset filas(rs);
+    // An .xls sheet holds 65,536 rows and 256 columns; a report that does not fit is refused
+    // whole, before anything is written, rather than cut short.
+    excedeXls_ = rutaArchivo().endsWith(QStringLiteral(".xls"), Qt::CaseInsensitive) &&
+                 !cabeEnXls(static_cast<int>(qMin<qint64>(rs.cuenta() + 3, INT_MAX)), rs.numCampos());
+    if (excedeXls_) {
+        if (error)
+            *error = QStringLiteral("el formato .xls no admite tantas filas o columnas");
+        return false;
+    }
+    // While the sheet is written the progress line keeps its last text, and the window repaints.
+    FilasDeRecordset filas(rs, [this] { avanzar(QString(), QString()); });
     hoja.copiarFilas(4, 1, filas);
     const QString bloque = QStringLiteral("C4:") + LetraColumna(rs.numCampos() - 1) +
                            QString::number(rs.cuenta() + 3);

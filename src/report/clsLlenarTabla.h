@@ -26,6 +26,8 @@ public:
     // False, with the reason, when the workbook could not be written (the earlier file stays).
     bool ExportarExcel(Recordset& rs, QString* error);
 
+    // True when the last ExportarExcel failed because the report does not fit an .xls sheet.
+    bool excedeXls() const { return excedeXls_; }
     // The full path of the workbook.
     QString rutaArchivo() const;
 
@@ -39,4 +41,6 @@ private:
     Progreso progreso_;
     QElapsedTimer reloj_;
     qint64 ultimoAviso_ = -1;
+    bool excedeXls_ = false;
+    QString ultimoTexto_;
 };

@@ -128,12 +128,28 @@ int EjecutarReporteSinVentana(const QStringList& argumentos)
         return fallar(QStringLiteral("El nombre de archivo '%1' no es válido: %2").arg(archivo, motivo));
     case Validacion::Valida: break;
     }
+    // The window only offers the host's levels; here a saved level that is no longer one of them,
+    // or a --precio outside them, would otherwise reach the query as a column that does not exist.
+    if (!datos->precios.contains(precio.trimmed())) {
+        if (datos->precios.isEmpty())
+            return fallar(TextoReporteFallido(QStringLiteral("la base de datos no tiene niveles de precio")));
+        const QString rango = QStringLiteral("de 1 a %1").arg(datos->precios.size());
+        if (precio.trimmed().isEmpty())
+            return fallar(TextoReporteFallido(
+                QStringLiteral("no está elegido ningún nivel de precio; indíquelo con --precio (%1)").arg(rango)));
+        return fallar(TextoReporteFallido(QStringLiteral("no existe el nivel de precio '%1' (%2)").arg(precio, rango)));
+    }
 
     Programa& p = programa();
     p.listaSeleccion = EmpresasMarcadas(filas);
     if (!CrearTablaTrabajo(p.ConexionPrincipal, p.listaSeleccion, &error))
         return fallar(TextoReporteFallido(error));
-    clsLlenarTabla llenar(precio, archivo, [](const QString& linea) {
+    QString ultimaLinea;
+    clsLlenarTabla llenar(precio, archivo, [&ultimaLinea](const QString& linea) {
+        // The progress line repeats while the workbook is written; the terminal gets it once.
+        if (linea == ultimaLinea)
+            return;
+        ultimaLinea = linea;
         std::fprintf(stdout, "%s\n", qUtf8Printable(linea));
         std::fflush(stdout);
     });

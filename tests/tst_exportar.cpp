@@ -1,0 +1,266 @@
+// The workbook of a report: layout, fonts, widths and number format, read back with openpyxl, and
+// what happens to an earlier file of the same name.
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QtTest>
+
+#include "AnfitrionPrueba.h"
+#include "DialogosGuion.h"
+#include "LectorLibro.h"
+#include "ServidorPrueba.h"
+#include "common/LetraColumna.h"
+#include "common/Programa.h"
+#include "components/BasesDD.h"
+#include "components/Sql.h"
+#include "report/SolicitudReporte.h"
+#include "report/clsLlenarTabla.h"
+
+namespace {
+QString celda(int columna, int fila) { return LetraColumna(columna) + QString::number(fila); }
+
+// A host with companies 1, 2 and 3 (no products), started; the working table made for `ids` and
+// filled with `filas` rows here, inserted in reverse order so the sheet has to sort them.
+bool prepararTabla(AnfitrionPrueba& a, const QList<int>& ids, int filas, QString* error)
+{
+    if (!a.valido() || !a.crearGeneral()) {
+        *error = a.error();
+        return false;
+    }
+    for (int id = 1; id <= 3; ++id) {
+        EmpresaPrueba e;
+        e.id = id;
+        e.nombre = QStringLiteral("Compañía %1").arg(id);
+        if (a.crearEmpresa(e).isEmpty()) {
+            *error = a.error();
+            return false;
+        }
+    }
+    if (!a.arrancar(error))
+        return false;
+    Programa& p = programa();
+    p.listaSeleccion = ids;
+    if (!CrearTablaTrabajo(p.ConexionPrincipal, ids, error))
+        return false;
+    for (int f = filas; f >= 1; --f) {
+        QVariantList valores{QStringLiteral("K%1").arg(f, 3, 10, QLatin1Char('0')), QStringLiteral("desc %1").arg(f)};
+        QString marcas = QStringLiteral("?,?");
+        for (int i = 0; i < ids.size(); ++i) {
+            valores << f * 100.0 + i + 0.25 << f * 100.0 + i + 0.75;
+            marcas += QStringLiteral(",?,?");
+        }
+        valores << (f % 2 ? QStringLiteral("No existe en alguna empresa") : QStringLiteral(""));
+        if (!p.ConexionPrincipal.ejecutar(QStringLiteral("INSERT INTO tbltempproductos VALUES (%1,?)").arg(marcas),
+                                          valores, error))
+            return false;
+    }
+    return true;
+}
+}  // namespace
+
+class TstExportar : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        QString razon;
+        if (!ServidorPrueba::disponible(&razon))
+            QFAIL(qPrintable(razon));
+    }
+
+    void hoja_data()
+    {
+        QTest::addColumn<QList<int>>("ids");
+        QTest::addColumn<int>("filas");
+        QTest::addColumn<QString>("formato");   // "" keeps the default
+        QTest::newRow("una empresa Id 1") << QList<int>{1} << 3 << QString();
+        QTest::newRow("tres empresas: C/D, E/F, G/H y Aviso en I") << QList<int>{1, 2, 3} << 2 << QString();
+        QTest::newRow("20 filas: de la 4 a la 23") << QList<int>{2} << 20 << QString();
+        QTest::newRow("tabla vacia: titulo y encabezados") << QList<int>{1} << 0 << QString();
+        QTest::newRow("empresa sin fila: datos7") << QList<int>{7, 1} << 1 << QString();
+        QTest::newRow("formato propio") << QList<int>{3} << 2 << QStringLiteral("0.000");
+    }
+    void hoja()
+    {
+        QFETCH(QList<int>, ids);
+        QFETCH(int, filas);
+        QFETCH(QString, formato);
+        GuionDialogos guion;
+        AnfitrionPrueba a;
+        QString error;
+        QVERIFY2(prepararTabla(a, ids, filas, &error), qPrintable(error));
+        Programa& p = programa();
+        if (!formato.isEmpty())
+            p.FormatoPrecios = formato;
+        QCOMPARE(p.FormatoPrecios, formato.isEmpty() ? QStringLiteral("##,###,##0.00") : formato);
+        clsLlenarTabla llenar(QStringLiteral("1"), QStringLiteral("hoja.xlsx"));
+        Recordset rs;
+        QVERIFY2(llenar.ExportarExcel(rs, &error), qPrintable(error));
+        const LibroLeido libro = leerLibro(QDir(a.carpetaPrograma()).filePath(QStringLiteral("hoja.xlsx")));
+        QVERIFY2(libro.ok, qPrintable(libro.error));
+
+        auto grande = [&](const QString& nombre, const QString& texto) {
+            const CeldaLeida c = libro.celda(nombre);
+            QCOMPARE(c.v.toString(), texto);
+            QVERIFY2(c.negrita && c.tamano == 18, qPrintable(nombre));
+        };
+        grande(QStringLiteral("A1"), QStringLiteral("Reporte varelmo"));
+        grande(QStringLiteral("A3"), QStringLiteral("Clave"));
+        grande(QStringLiteral("B3"), QStringLiteral("Descripción"));
+        QVERIFY(!libro.hay(QStringLiteral("A2")) && !libro.hay(QStringLiteral("B2")) && !libro.hay(QStringLiteral("B1")));
+        QVERIFY(qAbs(libro.anchos.value(QStringLiteral("A")) - anchoGuardado(15)) <= 1.0 / 256);
+        QVERIFY(qAbs(libro.anchos.value(QStringLiteral("B")) - anchoGuardado(60)) <= 1.0 / 256);
+        QCOMPARE(libro.anchos.size(), 2);
+
+        const int ultimoPrecio = 2 + 2 * static_cast<int>(ids.size());
+        for (int i = 0; i < ids.size(); ++i) {
+            const int c = 3 + 2 * i;
+            const CeldaLeida datos = libro.celda(celda(c, 1));
+            QCOMPARE(datos.v.toString(), QStringLiteral("Datos%1").arg(ids[i]));
+            QVERIFY(datos.negrita);
+            QVERIFY(datos.tamano != 18);
+            grande(celda(c, 2), ids[i] == 7 ? QStringLiteral("datos7") : QStringLiteral("Compañía %1").arg(ids[i]));
+            grande(celda(c, 3), QStringLiteral("Costo"));
+            grande(celda(c + 1, 3), QStringLiteral("Precio"));
+            QVERIFY(!libro.hay(celda(c + 1, 1)) && !libro.hay(celda(c + 1, 2)));
+        }
+        // The Aviso column has no heading.
+        for (int f = 1; f <= 3; ++f)
+            QVERIFY(!libro.hay(celda(ultimoPrecio + 1, f)));
+
+        for (int f = 1; f <= filas; ++f) {
+            const int fila = f + 3;
+            QCOMPARE(libro.celda(celda(1, fila)).v.toString(), QStringLiteral("K%1").arg(f, 3, 10, QLatin1Char('0')));
+            QCOMPARE(libro.celda(celda(1, fila)).t, QStringLiteral("s"));
+            QCOMPARE(libro.celda(celda(2, fila)).v.toString(), QStringLiteral("desc %1").arg(f));
+            QVERIFY(!libro.celda(celda(1, fila)).negrita);
+            for (int i = 0; i < ids.size(); ++i) {
+                const CeldaLeida costo = libro.celda(celda(3 + 2 * i, fila));
+                const CeldaLeida precio = libro.celda(celda(4 + 2 * i, fila));
+                QCOMPARE(costo.v.toDouble(), f * 100.0 + i + 0.25);
+                QCOMPARE(precio.v.toDouble(), f * 100.0 + i + 0.75);
+                QCOMPARE(costo.formato, p.FormatoPrecios);
+                QCOMPARE(precio.formato, p.FormatoPrecios);
+            }
+            const CeldaLeida aviso = libro.celda(celda(ultimoPrecio + 1, fila));
+            if (f % 2)
+                QCOMPARE(aviso.v.toString(), QStringLiteral("No existe en alguna empresa"));
+            else
+                QVERIFY(!libro.hay(celda(ultimoPrecio + 1, fila)));
+            QVERIFY(aviso.formato != p.FormatoPrecios);
+        }
+        QCOMPARE(libro.maxFila, filas + 3);
+        QCOMPARE(libro.maxCol, filas > 0 ? ultimoPrecio + 1 : ultimoPrecio);
+        QVERIFY(guion->mostradas.isEmpty());
+    }
+
+    void reemplazaUnArchivoAnterior()
+    {
+        GuionDialogos guion;
+        AnfitrionPrueba a;
+        QString error;
+        QVERIFY2(prepararTabla(a, {1}, 2, &error), qPrintable(error));
+        const QString ruta = QDir(a.carpetaPrograma()).filePath(QStringLiteral("viejo.xlsx"));
+        QFile viejo(ruta);
+        QVERIFY(viejo.open(QIODevice::WriteOnly));
+        viejo.write("no es un libro");
+        viejo.close();
+        QVERIFY(clsLlenarTabla(QStringLiteral("1"), QStringLiteral("viejo.xlsx")).RellenarTabla());
+        const LibroLeido libro = leerLibro(ruta);
+        QVERIFY2(libro.ok, qPrintable(libro.error));
+        QCOMPARE(libro.celda(QStringLiteral("A1")).v.toString(), QStringLiteral("Reporte varelmo"));
+        QCOMPARE(guion->mostradas.size(), 1);
+        QCOMPARE(guion->mostradas.first().texto, QStringLiteral("Archivo 'viejo.xlsx' creado"));
+        // Nothing of the write is left beside it.
+        QCOMPARE(QDir(a.carpetaPrograma()).entryList({QStringLiteral("*viejo*")}, QDir::Files | QDir::Hidden),
+                 QStringList{QStringLiteral("viejo.xlsx")});
+    }
+
+    // An automation class the program does not know: the alert, and the earlier file kept as it was.
+    void aplicativoDesconocido_data()
+    {
+        QTest::addColumn<bool>("hayAnterior");
+        QTest::newRow("con archivo anterior") << true;
+        QTest::newRow("sin archivo anterior") << false;
+    }
+    void aplicativoDesconocido()
+    {
+        QFETCH(bool, hayAnterior);
+        GuionDialogos guion;
+        AnfitrionPrueba a;
+        QString error;
+        QVERIFY2(prepararTabla(a, {1}, 2, &error), qPrintable(error));
+        programa().AplicativoExcel = QStringLiteral("Otro.App");
+        const QString ruta = QDir(a.carpetaPrograma()).filePath(QStringLiteral("r.xlsx"));
+        const QByteArray contenido("PK\x03\x04 contenido anterior\r\n\x00\xff", 28);
+        if (hayAnterior) {
+            QFile f(ruta);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(contenido);
+        }
+        QVERIFY(!clsLlenarTabla(QStringLiteral("1"), QStringLiteral("r.xlsx")).RellenarTabla());
+        QCOMPARE(guion->mostradas.size(), 1);
+        const CajaMostrada caja = guion->mostradas.first();
+        QCOMPARE(caja.texto, QStringLiteral("El archivo 'r.xlsx' no fue creado, debido a un error de automatización"));
+        QCOMPARE(caja.titulo, QStringLiteral("Alerta"));
+        QCOMPARE(caja.estilo, 16);
+        QCOMPARE(QFile::exists(ruta), hayAnterior);
+        if (hayAnterior) {
+            QFile f(ruta);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            QCOMPARE(f.readAll(), contenido);
+        }
+    }
+
+    // 126 companies fill the 256 columns of an .xls sheet; one more is refused whole, with the
+    // message that asks for an .xlsx name, and the earlier file stays as it was.
+    void limiteDeColumnasXls_data()
+    {
+        QTest::addColumn<int>("empresas");
+        QTest::addColumn<QString>("archivo");
+        QTest::addColumn<bool>("creado");
+        QTest::newRow("126 empresas caben en .xls") << 126 << QStringLiteral("r.xls") << true;
+        QTest::newRow("127 empresas no caben en .xls") << 127 << QStringLiteral("r.XLS") << false;
+        QTest::newRow("127 empresas en .xlsx") << 127 << QStringLiteral("r.xlsx") << true;
+    }
+    void limiteDeColumnasXls()
+    {
+        QFETCH(int, empresas);
+        QFETCH(QString, archivo);
+        QFETCH(bool, creado);
+        AnfitrionPrueba a;
+        QList<int> ids;
+        for (int id = 1; id <= empresas; ++id)
+            ids << 100 + id;   // companies without a row: their columns stay, headed datos<Id>
+        QString error;
+        QVERIFY2(prepararTabla(a, ids, 2, &error), qPrintable(error));
+        const QString ruta = QDir(programa().carpetaPrograma).filePath(archivo);
+        QFile anterior(ruta);
+        QVERIFY(anterior.open(QIODevice::WriteOnly));
+        anterior.write("anterior");
+        anterior.close();
+
+        GuionDialogos guion;
+        clsLlenarTabla llenar(QStringLiteral("1"), archivo);
+        QCOMPARE(llenar.RellenarTabla(), creado);
+        QCOMPARE(guion->mostradas.size(), 1);
+        const CajaMostrada caja = guion->mostradas.first();
+        if (creado) {
+            QCOMPARE(caja.texto, QStringLiteral("Archivo '%1' creado").arg(archivo));
+            QVERIFY(QFileInfo(ruta).size() > 100);
+        } else {
+            QCOMPARE(caja.texto, QStringLiteral("El archivo '%1' no fue creado: el formato .xls admite hasta 65,536 "
+                                                "filas y 256 columnas; use un nombre terminado en .xlsx").arg(archivo));
+            QCOMPARE(caja.titulo, QStringLiteral("Alerta"));
+            QCOMPARE(caja.estilo, 16);
+            QVERIFY(anterior.open(QIODevice::ReadOnly));
+            QCOMPARE(anterior.readAll(), QByteArray("anterior"));
+            // Nothing half-written beside it: only the settings file and the earlier workbook.
+            QCOMPARE(QDir(programa().carpetaPrograma).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+                     QStringList({archivo, QStringLiteral("varelmo.ini")}));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TstExportar)
+#include "tst_exportar.moc"

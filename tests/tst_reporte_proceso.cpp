@@ -1,0 +1,202 @@
+// `varelmo --reporte` as a process, from a copy of the program in the host's program folder:
+// exit code, terminal output, the workbook and the settings file.
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QtTest>
+
+#include "AnfitrionPrueba.h"
+#include "LectorLibro.h"
+#include "ServidorPrueba.h"
+#include "Soporte.h"
+#include "components/Sql.h"
+
+namespace {
+struct Salida {
+    int codigo = -1;
+    QString salida, errores;
+};
+
+ProductoPrueba producto(const QString& clave, double costo, double precio2)
+{
+    return ProductoPrueba{clave, QStringLiteral("d ") + clave, costo, {precio2 - 1, precio2}};
+}
+
+// Companies 1 (A, B), 2 (B, C) and 3 (Z) at two price levels, the program copied beside the
+// settings file, and earlier choices in that file.
+bool preparar(AnfitrionPrueba& a, QString* error)
+{
+    if (!a.valido() || !a.crearGeneral(2)) {
+        *error = a.error();
+        return false;
+    }
+    const QList<QList<ProductoPrueba>> productos{
+        {producto(QStringLiteral("A"), 1, 2), producto(QStringLiteral("B"), 3, 4)},
+        {producto(QStringLiteral("B"), 5, 6), producto(QStringLiteral("C"), 7, 8)},
+        {producto(QStringLiteral("Z"), 9, 10)}};
+    for (int i = 0; i < productos.size(); ++i) {
+        EmpresaPrueba e;
+        e.id = i + 1;
+        e.niveles = 2;
+        e.productos = productos[i];
+        if (a.crearEmpresa(e).isEmpty()) {
+            *error = a.error();
+            return false;
+        }
+    }
+    QFile::remove(a.ejecutable());
+    if (!QFile::copy(soporte::carpetaBinarios() + QStringLiteral("/varelmo"), a.ejecutable())) {
+        *error = QStringLiteral("no se pudo copiar el programa");
+        return false;
+    }
+    if (!a.escribirIni({QStringLiteral("Precio=1"), QStringLiteral("Archivo de Excel=anterior.xlsx"),
+                        QStringLiteral("Empresa 3=Sí")})) {
+        *error = QStringLiteral("no se pudo escribir el archivo de configuración");
+        return false;
+    }
+    return true;
+}
+
+Salida correr(const AnfitrionPrueba& a, const QStringList& argumentos)
+{
+    QProcess proceso;
+    proceso.setWorkingDirectory(QDir::tempPath());
+    proceso.start(a.ejecutable(), argumentos);
+    Salida s;
+    if (!proceso.waitForFinished(120000)) {
+        proceso.kill();
+        proceso.waitForFinished();
+        s.errores = QStringLiteral("el programa no terminó");
+        return s;
+    }
+    s.codigo = proceso.exitStatus() == QProcess::NormalExit ? proceso.exitCode() : -2;
+    s.salida = QString::fromUtf8(proceso.readAllStandardOutput());
+    s.errores = QString::fromUtf8(proceso.readAllStandardError());
+    return s;
+}
+
+QStringList lineas(const QString& archivo)
+{
+    QFile f(archivo);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(f.readAll()).split(u'\n', Qt::SkipEmptyParts);
+}
+
+bool hayTablaTrabajo(const AnfitrionPrueba& a)
+{
+    // Selecting from a table that is gone fails.
+    return ServidorPrueba::ejecutar(
+        QStringLiteral("SELECT 1 FROM %1.tbltempproductos LIMIT 1").arg(citarIdentificador(a.general())));
+}
+}  // namespace
+
+class TstReporteProceso : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        QString razon;
+        if (!ServidorPrueba::disponible(&razon))
+            QFAIL(qPrintable(razon));
+    }
+
+    void reporte()
+    {
+        AnfitrionPrueba a;
+        QString error;
+        QVERIFY2(preparar(a, &error), qPrintable(error));
+        const QStringList antes = lineas(a.archivoIni());
+        const Salida s = correr(a, {QStringLiteral("--reporte"), QStringLiteral("--empresas"), QStringLiteral("1,2"),
+                                    QStringLiteral("--precio"), QStringLiteral("2"), QStringLiteral("--archivo"),
+                                    QStringLiteral("r.xlsx")});
+        QVERIFY2(s.codigo == 0, qPrintable(s.errores));
+        const QString ruta = QDir(a.carpetaPrograma()).filePath(QStringLiteral("r.xlsx"));
+        QVERIFY2(s.salida.contains(ruta), qPrintable(s.salida));
+        QVERIFY2(s.errores.contains(QStringLiteral("Archivo 'r.xlsx' creado")), qPrintable(s.errores));
+
+        const LibroLeido libro = leerLibro(ruta);
+        QVERIFY2(libro.ok, qPrintable(libro.error));
+        QCOMPARE(libro.maxFila, 6);
+        QCOMPARE(libro.celda(QStringLiteral("C1")).v.toString(), QStringLiteral("Datos1"));
+        QCOMPARE(libro.celda(QStringLiteral("E1")).v.toString(), QStringLiteral("Datos2"));
+        const QStringList filas{QStringLiteral("A|1|2|0|0|"), QStringLiteral("B|3|4|5|6|"),
+                                QStringLiteral("C|0|0|7|8|No existe en alguna empresa")};
+        for (int i = 0; i < filas.size(); ++i) {
+            const int f = i + 4;
+            const QStringList p = filas[i].split(u'|');
+            QCOMPARE(libro.celda(QStringLiteral("A%1").arg(f)).v.toString(), p[0]);
+            QCOMPARE(libro.celda(QStringLiteral("C%1").arg(f)).v.toDouble(), p[1].toDouble());
+            QCOMPARE(libro.celda(QStringLiteral("D%1").arg(f)).v.toDouble(), p[2].toDouble());
+            QCOMPARE(libro.celda(QStringLiteral("E%1").arg(f)).v.toDouble(), p[3].toDouble());
+            QCOMPARE(libro.celda(QStringLiteral("F%1").arg(f)).v.toDouble(), p[4].toDouble());
+            QCOMPARE(libro.celda(QStringLiteral("G%1").arg(f)).v.toString(), p[5]);
+        }
+
+
+        // The run saved no choice: every earlier line is still there, only defaults were added.
+        const QStringList despues = lineas(a.archivoIni());
+        for (const QString& l : antes)
+            QVERIFY2(despues.contains(l), qPrintable(l));
+        QVERIFY(!despues.contains(QStringLiteral("Precio=2")));
+        QVERIFY(!despues.contains(QStringLiteral("Archivo de Excel=r.xlsx")));
+        QVERIFY(!despues.contains(QStringLiteral("Empresa 1=Sí")));
+        QVERIFY(!hayTablaTrabajo(a));
+    }
+
+    // The choices of the settings file when the command line gives none.
+    void sinOpcionesUsaLoGuardado()
+    {
+        AnfitrionPrueba a;
+        QString error;
+        QVERIFY2(preparar(a, &error), qPrintable(error));
+        const Salida s = correr(a, {QStringLiteral("--reporte")});
+        QVERIFY2(s.codigo == 0, qPrintable(s.errores));
+        const LibroLeido libro = leerLibro(QDir(a.carpetaPrograma()).filePath(QStringLiteral("anterior.xlsx")));
+        QVERIFY2(libro.ok, qPrintable(libro.error));
+        QCOMPARE(libro.celda(QStringLiteral("C1")).v.toString(), QStringLiteral("Datos3"));
+        QCOMPARE(libro.celda(QStringLiteral("A4")).v.toString(), QStringLiteral("Z"));
+        QCOMPARE(libro.celda(QStringLiteral("D4")).v.toDouble(), 9.0);  // level 1
+        QCOMPARE(libro.maxFila, 4);
+    }
+
+    void fallos_data()
+    {
+        QTest::addColumn<QStringList>("argumentos");
+        QTest::addColumn<QString>("mensaje");
+        QTest::addColumn<QString>("archivo");   // must not be written
+        QTest::newRow("empresa desconocida")
+            << QStringList{QStringLiteral("--empresas"), QStringLiteral("1,99"), QStringLiteral("--archivo"), QStringLiteral("x.xlsx")}
+            << QStringLiteral("No existe la empresa 99") << QStringLiteral("x.xlsx");
+        QTest::newRow("nivel que las empresas no tienen")
+            << QStringList{QStringLiteral("--empresas"), QStringLiteral("1"), QStringLiteral("--precio"), QStringLiteral("3"),
+                           QStringLiteral("--archivo"), QStringLiteral("x.xlsx")}
+            << QStringLiteral("El reporte no pudo generarse: ") << QStringLiteral("x.xlsx");
+        QTest::newRow("nombre con carpeta")
+            << QStringList{QStringLiteral("--empresas"), QStringLiteral("1"), QStringLiteral("--archivo"), QStringLiteral("../x.xlsx")}
+            << QStringLiteral("no es válido") << QStringLiteral("../x.xlsx");
+        QTest::newRow("ninguna empresa")
+            << QStringList{QStringLiteral("--empresas"), QString(), QStringLiteral("--archivo"), QStringLiteral("x.xlsx")}
+            << QStringLiteral("No está seleccionada ninguna empresa") << QStringLiteral("x.xlsx");
+        QTest::newRow("Id que no es numero")
+            << QStringList{QStringLiteral("--empresas"), QStringLiteral("1,dos")} << QStringLiteral("no es un número de empresa")
+            << QStringLiteral("anterior.xlsx");
+    }
+    void fallos()
+    {
+        QFETCH(QStringList, argumentos);
+        QFETCH(QString, mensaje);
+        QFETCH(QString, archivo);
+        AnfitrionPrueba a;
+        QString error;
+        QVERIFY2(preparar(a, &error), qPrintable(error));
+        const Salida s = correr(a, QStringList{QStringLiteral("--reporte")} + argumentos);
+        QVERIFY2(s.codigo != 0 && s.codigo != -1 && s.codigo != -2, qPrintable(s.errores));
+        QVERIFY2(s.errores.contains(mensaje), qPrintable(s.errores));
+        QVERIFY(!QFile::exists(QDir(a.carpetaPrograma()).filePath(archivo)));
+        QVERIFY(!s.salida.contains(QStringLiteral("creado")));
+    }
+};
+
+QTEST_GUILESS_MAIN(TstReporteProceso)
+#include "tst_reporte_proceso.moc"

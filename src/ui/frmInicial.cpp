@@ -1,6 +1,9 @@
 #include "ui/frmInicial.h"
 
 #include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QComboBox>
 #include <QGuiApplication>
 #include <QLabel>
@@ -10,11 +13,15 @@
 
 #include "common/Mensajes.h"
 #include "common/Programa.h"
+#include "components/DeArchivos.h"
 #include "components/DeControles.h"
+#include "components/LibOBCM.h"
 #include "components/Dialogos.h"
 #include "report/SolicitudReporte.h"
 #include "report/clsLlenarTabla.h"
+#include "startup/Cierre.h"
 #include "ui/RejaFlexible.h"
+#include "ui/frmDescripcion.h"
 #include "ui/Twips.h"
 
 namespace {
@@ -63,6 +70,15 @@ frmInicial::frmInicial(QWidget* padre) : QWidget(padre, Qt::Window | Qt::Framele
     cmdReporte_->setObjectName(QStringLiteral("cmdReporte"));
     cmdReporte_->setGeometry(RectTwips(this, 6360, 6720, 1215, 495));
     connect(cmdReporte_, &QPushButton::clicked, this, &frmInicial::cmdReporte_Click);
+
+    cmdReporte_->setStyleSheet(QStringLiteral("padding: 0px"));
+
+    // Every control hands its keys to the window first; the grid and the file name also have
+    // behaviour of their own.
+    for (QWidget* control : {static_cast<QWidget*>(cmbPrecios_), static_cast<QWidget*>(txtArchivo_),
+                             static_cast<QWidget*>(mfgEmpresas_), static_cast<QWidget*>(cmdReporte_)})
+        control->installEventFilter(this);
+    connect(mfgEmpresas_, &QTableWidget::cellDoubleClicked, this, [this] { marcarDesmarcar(); });
 
     if (const QScreen* pantalla = QGuiApplication::primaryScreen())
         move(pantalla->availableGeometry().center() - rect().center());
@@ -161,4 +177,135 @@ void frmInicial::cmdReporte_Click()
     Label4_->setText(QString());
     setEnabled(true);
     mfgEmpresas_->setFocus();
+}
+
+void frmInicial::marcarDesmarcar()
+{
+    filaMarcada_ = mfgEmpresas_->Row();
+    if (filaMarcada_ <= 0)
+        return;
+    const bool marcada = mfgEmpresas_->TextMatrix(filaMarcada_, 2) == TextoSi();
+    mfgEmpresas_->setTextMatrix(filaMarcada_, 2, marcada ? QString() : TextoSi());
+}
+
+frmDescripcion* frmInicial::descripcion(bool crear)
+{
+    if (!descripcion_ && crear)
+        descripcion_ = new frmDescripcion(nullptr);
+    return descripcion_;
+}
+
+void frmInicial::mostrarDescripcion()
+{
+    frmDescripcion* ventana = descripcion();
+    ventana->show();
+    ventana->raise();
+    ventana->activateWindow();
+}
+
+void frmInicial::cerrarDesdePrograma()
+{
+    cierrePorPrograma_ = true;
+    close();
+    cierrePorPrograma_ = false;
+}
+
+bool frmInicial::teclaDeVentana(QKeyEvent* evento)
+{
+    if (evento->key() == Qt::Key_F1) {
+        mostrarDescripcion();
+        return true;
+    }
+    const Qt::KeyboardModifiers estado =
+        evento->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
+    if (evento->key() == Qt::Key_F4 && estado == Qt::AltModifier) {
+        cerrarDesdePrograma();
+        return true;
+    }
+    return false;
+}
+
+bool frmInicial::eventFilter(QObject* objeto, QEvent* evento)
+{
+    if (evento->type() == QEvent::KeyPress) {
+        auto* tecla = static_cast<QKeyEvent*>(evento);
+        if (teclaDeVentana(tecla))
+            return true;
+        if (objeto == mfgEmpresas_ && tecla->key() == Qt::Key_Space) {
+            marcarDesmarcar();
+            return true;
+        }
+        if (objeto == txtArchivo_ && programa().libOBCM) {
+            int codigo = tecla->key();
+            programa().libOBCM->Teclas(codigo);
+            if (!tecla->text().isEmpty()) {
+                int caracter = tecla->key() == Qt::Key_Return || tecla->key() == Qt::Key_Enter
+                                   ? 13
+                                   : tecla->text().at(0).unicode();
+                programa().libOBCM->Enter(caracter);
+                if (caracter == 0)
+                    return true;   // the character is cancelled
+            }
+            if (codigo == 0)
+                return true;
+        }
+    } else if (evento->type() == QEvent::FocusIn && objeto == txtArchivo_ && programa().libOBCM) {
+        programa().libOBCM->Resalta(txtArchivo_);
+    }
+    return QWidget::eventFilter(objeto, evento);
+}
+
+void frmInicial::keyPressEvent(QKeyEvent* evento)
+{
+    if (!teclaDeVentana(evento))
+        QWidget::keyPressEvent(evento);
+}
+
+void frmInicial::mouseDoubleClickEvent(QMouseEvent* evento)
+{
+    // Only the window's own background opens the settings file, not a control on it.
+    if (evento->button() == Qt::LeftButton && !childAt(evento->position().toPoint())) {
+        Programa& p = programa();
+        if (p.deArchivos)
+            p.deArchivos->AbreDocumento(p.ArchivoIni, 0, 1);
+        return;
+    }
+    QWidget::mouseDoubleClickEvent(evento);
+}
+
+void frmInicial::closeEvent(QCloseEvent* evento)
+{
+    if (!cierrePorPrograma_) {
+        // A close from the window system (taskbar, window manager) sends the program to the
+        // taskbar instead; it is closed from its own close control or Alt+F4.
+        evento->ignore();
+        showMinimized();
+        return;
+    }
+    if (!Pregunta(QStringLiteral("¿Desea cerrar este programa?"), QStringLiteral("Finalizar"), false)) {
+        evento->ignore();
+        return;
+    }
+    descargar();
+    evento->accept();
+}
+
+void frmInicial::descargar()
+{
+    QList<EleccionEmpresa> elecciones;
+    for (int f = 1; f < mfgEmpresas_->Rows(); ++f)
+        elecciones << EleccionEmpresa{mfgEmpresas_->TextMatrix(f, 0).trimmed().toInt(),
+                                      mfgEmpresas_->TextMatrix(f, 2) == TextoSi()};
+    const QStringList fallos = GuardarElecciones(elecciones, cmbPrecios_->currentText(), txtArchivo_->text());
+    if (!fallos.isEmpty())
+        Mensaje(QStringLiteral("No se pudieron guardar las elecciones para la próxima vez: ") + fallos.join(u' '),
+                16, QStringLiteral("Alerta"));
+    CerrarBasesDeDatos();
+    // The description window saves its placement as it closes.
+    if (descripcion_)
+        descripcion_->close();
+    for (QWidget* ventana : QApplication::topLevelWidgets())
+        if (ventana != this && ventana->isVisible())
+            ventana->close();
+    programa().liberarComponentes();
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include <QPointer>
 #include <QWidget>
 
 #include "startup/Arranque.h"
@@ -8,6 +9,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class RejaFlexible;
+class frmDescripcion;
 
 // The main window: the company grid, the price level, the file name and "Generar archivo".
 //
@@ -25,6 +27,14 @@ public:
 
     // The click on cmdReporte.
     void cmdReporte_Click();
+    // Toggles the tick of the grid's current row (space or double-click); the heading row never.
+    void marcarDesmarcar();
+    // Shows the one description window, creating it when it does not exist (F1).
+    void mostrarDescripcion();
+    // The description window, creating it hidden when it does not exist (the logo menu needs it).
+    frmDescripcion* descripcion(bool crear = true);
+    // A close asked for by the program (close control, Alt+F4): asks before closing.
+    void cerrarDesdePrograma();
 
     // The caption of lblMuestra as the program set it (the label shows its carriage return as a
     // line break).
@@ -36,7 +46,16 @@ public:
     QLabel* Label4() const { return Label4_; }
     QPushButton* cmdReporte() const { return cmdReporte_; }
 
+protected:
+    bool eventFilter(QObject* objeto, QEvent* evento) override;
+    void keyPressEvent(QKeyEvent* evento) override;
+    void mouseDoubleClickEvent(QMouseEvent* evento) override;
+    void closeEvent(QCloseEvent* evento) override;
+
 private:
+    // Keys every control of the window hands on first (F1, Alt+F4); true when handled.
+    bool teclaDeVentana(QKeyEvent* evento);
+    void descargar();
     QLabel* etiqueta(const QString& nombre, const QString& texto, int x, int y, int ancho, int alto);
     void ponerProgreso(const QString& texto);
 
@@ -47,4 +66,7 @@ private:
     QLabel* Label4_ = nullptr;
     QPushButton* cmdReporte_ = nullptr;
     QString textoMuestra_;
+    QPointer<frmDescripcion> descripcion_;
+    bool cierrePorPrograma_ = false;
+    int filaMarcada_ = 0;
 };

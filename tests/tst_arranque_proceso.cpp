@@ -1,4 +1,4 @@
-// Start-up of the real program (spec Part 1.1), run as a process: a copy of the built `varelmo`
+// Start-up of the real program, run as a process: a copy of the built `varelmo`
 // under another name reads and writes the settings file of that name beside itself, whatever
 // folder it is started from; the headless report, the help and the refusal of unknown options.
 #include <QDir>

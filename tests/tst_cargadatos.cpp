@@ -1,4 +1,4 @@
-// The main window's initial content (spec Parts 1.1 and 1.3): CargarDatosIniciales on a host of
+// The main window's initial content: CargarDatosIniciales on a host of
 // its own on the private server (AnfitrionPrueba), the label texts and the caption with the
 // version.
 #include <netinet/in.h>

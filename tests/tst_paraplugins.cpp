@@ -1,4 +1,4 @@
-// The host installation and its connection settings (spec Part 1.2): LeeIniDefecto and
+// The host installation and its connection settings: LeeIniDefecto and
 // PrepararConexion, with the installation made by anfitrion::crearInstalacion and the dialogs
 // answered by a script. No database server is needed: PrepararConexion never connects.
 #include <unistd.h>

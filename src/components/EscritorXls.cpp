@@ -108,27 +108,6 @@ void textoCorto(QByteArray& b, const QString& t) {
     caracteres(b, t.constData(), t.size(), comprimido);
 }
 
-// Numbers go in as doubles; anything that is not a number is not taken here.
-std::optional<double> comoNumero(const QVariant& v) {
-    switch (v.typeId()) {
-        case QMetaType::Int:
-        case QMetaType::UInt:
-        case QMetaType::LongLong:
-        case QMetaType::ULongLong:
-        case QMetaType::Short:
-        case QMetaType::UShort:
-        case QMetaType::Long:
-        case QMetaType::ULong:
-        case QMetaType::Char:
-        case QMetaType::SChar:
-        case QMetaType::UChar:
-        case QMetaType::Float:
-        case QMetaType::Double:
-            return v.toDouble();
-        default:
-            return std::nullopt;
-    }
-}
 
 // Font height in twips for a cell style; 0 points is the default 10-point font.
 std::uint16_t altoFuente(const EstiloCelda& e) {
@@ -529,7 +508,7 @@ bool EscritorXls::escribir(HojaExcel& hoja, const QString& ruta, const QString& 
             }
             // What the cell holds; a value the format cannot keep (NaN, infinity, empty text)
             // leaves it empty.
-            std::optional<double> numero = comoNumero(v);
+            std::optional<double> numero = numeroDeCelda(v);
             QString texto;
             const bool logico = v.typeId() == QMetaType::Bool;
             if (numero) {

@@ -18,27 +18,6 @@ QString textoError(lxw_error codigo) {
         .arg(QString::fromUtf8(lxw_strerror(codigo)));
 }
 
-// Numbers go in as doubles; anything that is not a number is not taken here.
-std::optional<double> comoNumero(const QVariant& v) {
-    switch (v.typeId()) {
-        case QMetaType::Int:
-        case QMetaType::UInt:
-        case QMetaType::LongLong:
-        case QMetaType::ULongLong:
-        case QMetaType::Short:
-        case QMetaType::UShort:
-        case QMetaType::Long:
-        case QMetaType::ULong:
-        case QMetaType::Char:
-        case QMetaType::SChar:
-        case QMetaType::UChar:
-        case QMetaType::Float:
-        case QMetaType::Double:
-            return v.toDouble();
-        default:
-            return std::nullopt;
-    }
-}
 
 }  // namespace
 
@@ -111,7 +90,7 @@ bool EscritorXlsx::escribir(HojaExcel& hoja, const QString& ruta, const QString&
             const auto f = static_cast<lxw_row_t>(fila - 1);
             const auto c = static_cast<lxw_col_t>(col - 1);
             lxw_error e = LXW_NO_ERROR;
-            if (const std::optional<double> numero = comoNumero(v)) {
+            if (const std::optional<double> numero = numeroDeCelda(v)) {
                 // A value the format cannot hold (NaN, infinity) would corrupt the file: left
                 // empty.
                 if (!std::isfinite(*numero)) return true;

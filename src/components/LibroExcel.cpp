@@ -376,3 +376,24 @@ std::unique_ptr<AplicacionExcel> AplicacionExcel::crear(const QString& clase, QS
 std::unique_ptr<LibroExcel> AplicacionExcel::agregarLibro() {
     return std::make_unique<LibroExcel>();
 }
+
+std::optional<double> numeroDeCelda(const QVariant& v) {
+    switch (v.typeId()) {
+        case QMetaType::Int:
+        case QMetaType::UInt:
+        case QMetaType::LongLong:
+        case QMetaType::ULongLong:
+        case QMetaType::Short:
+        case QMetaType::UShort:
+        case QMetaType::Long:
+        case QMetaType::ULong:
+        case QMetaType::Char:
+        case QMetaType::SChar:
+        case QMetaType::UChar:
+        case QMetaType::Float:
+        case QMetaType::Double:
+            return v.toDouble();
+        default:
+            return std::nullopt;
+    }
+}

@@ -132,6 +132,10 @@ std::unique_ptr<EscritorLibro> escritorParaRuta(const QString& ruta);
 // columns); check it before saving under a ".xls" name, which refuses larger sheets.
 bool cabeEnXls(int filas, int columnas);
 
+// The number a cell value holds, for the writers: integers and floating types go in as doubles;
+// anything else is not a number.
+std::optional<double> numeroDeCelda(const QVariant& v);
+
 class LibroExcel {
 public:
     HojaExcel& hoja() { return hoja_; }  // Worksheets(1)

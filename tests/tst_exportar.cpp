@@ -73,18 +73,24 @@ private slots:
         QTest::addColumn<QList<int>>("ids");
         QTest::addColumn<int>("filas");
         QTest::addColumn<QString>("formato");   // "" keeps the default
-        QTest::newRow("una empresa Id 1") << QList<int>{1} << 3 << QString();
-        QTest::newRow("tres empresas: C/D, E/F, G/H y Aviso en I") << QList<int>{1, 2, 3} << 2 << QString();
-        QTest::newRow("20 filas: de la 4 a la 23") << QList<int>{2} << 20 << QString();
-        QTest::newRow("tabla vacia: titulo y encabezados") << QList<int>{1} << 0 << QString();
-        QTest::newRow("empresa sin fila: datos7") << QList<int>{7, 1} << 1 << QString();
-        QTest::newRow("formato propio") << QList<int>{3} << 2 << QStringLiteral("0.000");
+        QTest::addColumn<QString>("archivo");
+        // The same sheet in both formats: .xls is read back with xlrd, .xlsx with openpyxl.
+        for (const QString& archivo : {QStringLiteral("hoja.xlsx"), QStringLiteral("hoja.xls")}) {
+            const QByteArray sufijo = (u' ' + archivo).toUtf8();
+            QTest::newRow((QByteArray("una empresa Id 1") + sufijo).constData()) << QList<int>{1} << 3 << QString() << archivo;
+            QTest::newRow((QByteArray("tres empresas: C/D, E/F, G/H y Aviso en I") + sufijo).constData()) << QList<int>{1, 2, 3} << 2 << QString() << archivo;
+            QTest::newRow((QByteArray("20 filas: de la 4 a la 23") + sufijo).constData()) << QList<int>{2} << 20 << QString() << archivo;
+            QTest::newRow((QByteArray("tabla vacia: titulo y encabezados") + sufijo).constData()) << QList<int>{1} << 0 << QString() << archivo;
+            QTest::newRow((QByteArray("empresa sin fila: datos7") + sufijo).constData()) << QList<int>{7, 1} << 1 << QString() << archivo;
+            QTest::newRow((QByteArray("formato propio") + sufijo).constData()) << QList<int>{3} << 2 << QStringLiteral("0.000") << archivo;
+        }
     }
     void hoja()
     {
         QFETCH(QList<int>, ids);
         QFETCH(int, filas);
         QFETCH(QString, formato);
+        QFETCH(QString, archivo);
         GuionDialogos guion;
         AnfitrionPrueba a;
         QString error;
@@ -93,10 +99,10 @@ private slots:
         if (!formato.isEmpty())
             p.FormatoPrecios = formato;
         QCOMPARE(p.FormatoPrecios, formato.isEmpty() ? QStringLiteral("##,###,##0.00") : formato);
-        clsLlenarTabla llenar(QStringLiteral("1"), QStringLiteral("hoja.xlsx"));
+        clsLlenarTabla llenar(QStringLiteral("1"), archivo);
         Recordset rs;
         QVERIFY2(llenar.ExportarExcel(rs, &error), qPrintable(error));
-        const LibroLeido libro = leerLibro(QDir(a.carpetaPrograma()).filePath(QStringLiteral("hoja.xlsx")));
+        const LibroLeido libro = leerLibro(QDir(a.carpetaPrograma()).filePath(archivo));
         QVERIFY2(libro.ok, qPrintable(libro.error));
 
         auto grande = [&](const QString& nombre, const QString& texto) {

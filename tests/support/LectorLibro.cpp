@@ -12,9 +12,13 @@ namespace {
 LibroLeido ejecutar(const QStringList& argumentos) {
     LibroLeido libro;
     QProcess proceso;
+    // An .xls workbook is read with xlrd, every other one with openpyxl; both print the same JSON,
+    // but xlrd gives widths in 1/256 of a character and the extent as row and column counts.
+    const bool xls = argumentos.last().endsWith(QStringLiteral(".xls"), Qt::CaseInsensitive);
     proceso.start(
         QStringLiteral("/usr/bin/python3"),
-        QStringList{soporte::carpetaPruebas() + QStringLiteral("/leer_libro.py")} + argumentos);
+        QStringList{soporte::carpetaPruebas() + (xls ? QStringLiteral("/leer_xls.py") : QStringLiteral("/leer_libro.py"))} +
+            argumentos);
     if (!proceso.waitForFinished(300000)) {
         libro.error = QStringLiteral("leer_libro.py no terminó: ") + proceso.errorString();
         proceso.kill();
@@ -48,9 +52,9 @@ LibroLeido ejecutar(const QStringList& argumentos) {
     }
     const QJsonObject anchos = raiz.value(QLatin1String("widths")).toObject();
     for (auto it = anchos.begin(); it != anchos.end(); ++it)
-        libro.anchos.insert(it.key(), it.value().toDouble());
-    libro.maxFila = raiz.value(QLatin1String("max_row")).toInt();
-    libro.maxCol = raiz.value(QLatin1String("max_col")).toInt();
+        libro.anchos.insert(it.key(), it.value().toDouble() / (xls ? 256.0 : 1.0));
+    libro.maxFila = raiz.value(xls ? QLatin1String("nrows") : QLatin1String("max_row")).toInt();
+    libro.maxCol = raiz.value(xls ? QLatin1String("ncols") : QLatin1String("max_col")).toInt();
     libro.filasConValor = raiz.value(QLatin1String("rows")).toInt();
     libro.cuentaCeldas = raiz.value(QLatin1String("cell_count")).toInt();
     libro.ok = true;

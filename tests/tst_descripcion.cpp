@@ -1,0 +1,172 @@
+// The description window on the offscreen platform: its file shown as plain text and read once,
+// a missing file, the text box following the window's size, and its menu.
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "DialogosGuion.h"
+#include "common/Programa.h"
+#include "common/Twips.h"
+#include "components/LibOBCM.h"
+#include "ui/frmDescripcion.h"
+
+class TstDescripcion : public QObject {
+    Q_OBJECT
+private:
+    QTemporaryDir carpeta_;
+    int caso_ = 0;
+
+    void ponerDescripcion(const QByteArray& contenido)
+    {
+        QFile f(programa().ArchivoDescripcion);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(contenido);
+    }
+    QString leer(const QString& clave) const
+    {
+        return programa().libOBCM->LeeIni(QStringLiteral("frmDescripcion"), clave, programa().ArchivoIni);
+    }
+
+private slots:
+    void init()
+    {
+        reiniciarPrograma();
+        ++caso_;
+        programa().ArchivoIni = carpeta_.filePath(QStringLiteral("d%1.ini").arg(caso_));
+        programa().ArchivoDescripcion = carpeta_.filePath(QStringLiteral("d%1.txt").arg(caso_));
+        programa().crearComponentes();
+    }
+
+    // The file as it is, whatever it looks like, and read only once while the window lives.
+    void textoPlano_data()
+    {
+        QTest::addColumn<QByteArray>("contenido");
+        QTest::addColumn<QString>("mostrado");
+        QTest::newRow("texto") << QByteArray("Programa de precios\nSegunda línea") << QStringLiteral("Programa de precios\nSegunda línea");
+        QTest::newRow("rtf") << QByteArray("{\\rtf1 hola}") << QStringLiteral("{\\rtf1 hola}");
+        QTest::newRow("html") << QByteArray("<b>hola</b>") << QStringLiteral("<b>hola</b>");
+        QTest::newRow("windows-1252") << QByteArray("Descripci\xf3n") << QStringLiteral("Descripción");
+        QTest::newRow("vacio") << QByteArray() << QString();
+    }
+    void textoPlano()
+    {
+        QFETCH(QByteArray, contenido);
+        QFETCH(QString, mostrado);
+        GuionDialogos guion;
+        ponerDescripcion(contenido);
+        frmDescripcion w;
+        QCOMPARE(w.windowTitle(), QStringLiteral("Descripción del programa"));
+        QCOMPARE(w.lecturas(), 0);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QCOMPARE(w.rtbTexto()->toPlainText(), mostrado);
+        QCOMPARE(w.lecturas(), 1);
+
+        // Activated and shown again, changed on disk meanwhile: not read again.
+        ponerDescripcion("cambiado");
+        w.hide();
+        w.show();
+        w.activateWindow();
+        QTest::qWait(20);
+        QCOMPARE(w.lecturas(), 1);
+        QCOMPARE(w.rtbTexto()->toPlainText(), mostrado);
+        QVERIFY(guion->mostradas.isEmpty());
+    }
+
+    // No description file: one plain box, the window unloads and still saves its placement.
+    void sinArchivo()
+    {
+        GuionDialogos guion;
+        QPointer<frmDescripcion> w = new frmDescripcion;
+        w->show();
+        QTRY_VERIFY(w.isNull());
+        QCOMPARE(guion->mostradas.size(), 1);
+        QCOMPARE(guion->mostradas[0].skin, false);
+        QCOMPARE(guion->mostradas[0].texto, QStringLiteral("No existe el archivo de ayuda"));
+        QCOMPARE(guion->mostradas[0].titulo, QStringLiteral("Error"));
+        QCOMPARE(guion->mostradas[0].estilo, 16);
+        QCOMPARE(leer(QStringLiteral("Ventana")), QStringLiteral("Descripción del programa"));
+        QVERIFY(!leer(QStringLiteral("Ancho")).isEmpty());
+        for (QWidget* v : QApplication::topLevelWidgets())
+            QVERIFY(!qobject_cast<frmDescripcion*>(v));
+    }
+
+    // The text box: 260 twips narrower and 600 twips lower than the window, never negative.
+    void tamanoTexto_data()
+    {
+        QTest::addColumn<int>("ancho");
+        QTest::addColumn<int>("alto");
+        QTest::newRow("9180x6930") << 9180 << 6930;
+        QTest::newRow("grande") << 15000 << 12000;
+        QTest::newRow("diminuta") << 120 << 90;
+    }
+    void tamanoTexto()
+    {
+        QFETCH(int, ancho);
+        QFETCH(int, alto);
+        GuionDialogos guion;
+        ponerDescripcion("x");
+        frmDescripcion w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.resize(TwipsAPixeles(&w, ancho), TwipsAPixeles(&w, alto));
+        QCoreApplication::processEvents();
+        const QSize marco = w.frameGeometry().size();
+        const QSize texto = w.rtbTexto()->size();
+        QVERIFY(texto.width() >= 0 && texto.height() >= 0);
+        QCOMPARE(w.rtbTexto()->x(), 0);
+        if (marco.width() > TwipsAPixeles(&w, 260) && marco.height() > TwipsAPixeles(&w, 600)) {
+            QVERIFY(qAbs(texto.width() - TwipsAPixeles(&w, PixelesATwips(&w, marco.width()) - 260)) <= 1);
+            QVERIFY(qAbs(texto.height() - TwipsAPixeles(&w, PixelesATwips(&w, marco.height()) - 600)) <= 1);
+        }
+        if (ancho == 9180 && alto == 6930 && marco == w.size()) {
+            QVERIFY(qAbs(texto.width() - TwipsAPixeles(&w, 8920)) <= 1);
+            QVERIFY(qAbs(texto.height() - TwipsAPixeles(&w, 6330)) <= 1);
+        }
+    }
+
+    // The menu the main window's logo pops up: editing the settings file leaves the window hidden.
+    void menu()
+    {
+        GuionDialogos guion;
+        ponerDescripcion("x");
+        frmDescripcion w;
+        auto* editar = w.findChild<QAction*>(QStringLiteral("mnEditINI"));
+        auto* mostrar = w.findChild<QAction*>(QStringLiteral("mnDescrip"));
+        QVERIFY(editar && mostrar);
+        editar->trigger();
+        QCOMPARE(guion->abiertos, QStringList{programa().ArchivoIni});
+        QVERIFY(!w.isVisible());
+        QCOMPARE(w.lecturas(), 0);
+        mostrar->trigger();
+        QVERIFY(w.isVisible());
+        QCOMPARE(w.lecturas(), 1);
+        QCOMPARE(guion->abiertos.size(), 1);
+    }
+
+    // The saved placement of an earlier close comes back when the window is made again.
+    void recuerdaLugar()
+    {
+        GuionDialogos guion;
+        ponerDescripcion("x");
+        {
+            auto* w = new frmDescripcion;
+            w->show();
+            QVERIFY(QTest::qWaitForWindowExposed(w));
+            w->setGeometry(80, 60, 600, 400);
+            QPointer<frmDescripcion> p = w;
+            w->close();
+            QTRY_VERIFY(p.isNull());
+        }
+        frmDescripcion otra;
+        QCOMPARE(otra.size(), QSize(600, 400));
+        QCOMPARE(otra.pos(), QPoint(80, 60));
+    }
+};
+
+QTEST_MAIN(TstDescripcion)
+#include "tst_descripcion.moc"

@@ -44,8 +44,10 @@ bool GuardarPosicion(QWidget* ventana, bool conTamano)
     bien = ini.EscribeIni(seccion, QStringLiteral("Linea"), numero(PixelesATwips(ventana, marco.y())), p.ArchivoIni) && bien;
     bien = ini.EscribeIni(seccion, QStringLiteral("Columna"), numero(PixelesATwips(ventana, marco.x())), p.ArchivoIni) && bien;
     if (conTamano) {
-        bien = ini.EscribeIni(seccion, QStringLiteral("Ancho"), numero(PixelesATwips(ventana, marco.width())), p.ArchivoIni) && bien;
-        bien = ini.EscribeIni(seccion, QStringLiteral("Alto"), numero(PixelesATwips(ventana, marco.height())), p.ArchivoIni) && bien;
+        // The size is the window's own area: the frame the window system adds is not known yet
+        // when the window reads its placement back, before it is first shown.
+        bien = ini.EscribeIni(seccion, QStringLiteral("Ancho"), numero(PixelesATwips(ventana, ventana->width())), p.ArchivoIni) && bien;
+        bien = ini.EscribeIni(seccion, QStringLiteral("Alto"), numero(PixelesATwips(ventana, ventana->height())), p.ArchivoIni) && bien;
     }
     return bien;
 }
@@ -65,12 +67,11 @@ void LeerPosicion(QWidget* ventana, bool conTamano)
         }
     }
 
-    // The frame around the client area, to turn a saved outer size into the client size.
     const QSize marco = ventana->frameGeometry().size() - ventana->geometry().size();
     QSize tamano = ventana->size();
     if (conTamano && ancho > 0 && alto > 0) {
-        const QSize guardado(TwipsAPixeles(ventana, static_cast<double>(ancho)) - marco.width(),
-                             TwipsAPixeles(ventana, static_cast<double>(alto)) - marco.height());
+        const QSize guardado(TwipsAPixeles(ventana, static_cast<double>(ancho)),
+                             TwipsAPixeles(ventana, static_cast<double>(alto)));
         const QSize minimo = ventana->minimumSizeHint().expandedTo(ventana->minimumSize());
         if (guardado.width() >= minimo.width() && guardado.height() >= minimo.height())
             tamano = guardado;

@@ -5,12 +5,16 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QComboBox>
+#include <QCursor>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QScreen>
 
+#include "common/Arrastre.h"
+#include "common/Colapso.h"
 #include "common/Mensajes.h"
 #include "common/Programa.h"
 #include "components/DeArchivos.h"
@@ -20,6 +24,9 @@
 #include "report/SolicitudReporte.h"
 #include "report/clsLlenarTabla.h"
 #include "startup/Cierre.h"
+#include "ui/BotonDegradado.h"
+#include "ui/ImagenMarco.h"
+#include "ui/PintarSkin.h"
 #include "ui/RejaFlexible.h"
 #include "ui/frmDescripcion.h"
 #include "ui/Twips.h"
@@ -72,6 +79,14 @@ frmInicial::frmInicial(QWidget* padre) : QWidget(padre, Qt::Window | Qt::Framele
     connect(cmdReporte_, &QPushButton::clicked, this, &frmInicial::cmdReporte_Click);
 
     cmdReporte_->setStyleSheet(QStringLiteral("padding: 0px"));
+    // The design's sizes were made for a narrower font than the one a desktop may offer: the
+    // caption's letters shrink until it fits the button.
+    QFont letraBoton = cmdReporte_->font();
+    const int holgura = TwipsAPixeles(this, 120);
+    while (letraBoton.pointSizeF() > 6 &&
+           QFontMetrics(letraBoton).horizontalAdvance(cmdReporte_->text()) > cmdReporte_->width() - holgura)
+        letraBoton.setPointSizeF(letraBoton.pointSizeF() - 0.5);
+    cmdReporte_->setFont(letraBoton);
 
     // Every control hands its keys to the window first; the grid and the file name also have
     // behaviour of their own.
@@ -82,6 +97,7 @@ frmInicial::frmInicial(QWidget* padre) : QWidget(padre, Qt::Window | Qt::Framele
 
     if (const QScreen* pantalla = QGuiApplication::primaryScreen())
         move(pantalla->availableGeometry().center() - rect().center());
+    pctSkin_ = MapaSkin();
 }
 
 QLabel* frmInicial::etiqueta(const QString& nombre, const QString& texto, int x, int y, int ancho, int alto)
@@ -308,4 +324,77 @@ void frmInicial::descargar()
         if (ventana != this && ventana->isVisible())
             ventana->close();
     programa().liberarComponentes();
+}
+
+void frmInicial::changeEvent(QEvent* evento)
+{
+    QWidget::changeEvent(evento);
+    if (evento->type() == QEvent::ActivationChange && isActiveWindow())
+        prepararMarco();
+}
+
+void frmInicial::prepararMarco()
+{
+    if (!PrimeraActivacion)
+        return;
+    PrimeraActivacion = false;
+
+    const auto imagen = [this](const QString& nombre) {
+        auto* control = new ImagenMarco(this);
+        control->setObjectName(nombre);
+        return control;
+    };
+    MinimizarVentana_ = imagen(QStringLiteral("MinimizarVentana"));
+    CerrarVentana_ = imagen(QStringLiteral("CerrarVentana"));
+    RestaurarForma_ = new BotonDegradado(this);
+    RestaurarForma_->setObjectName(QStringLiteral("RestaurarForma"));
+    imgLogoVentana_ = imagen(QStringLiteral("imgLogoVentana"));
+    imgLogoVentana_->setToolTip(QStringLiteral("Menú de opciones generales"));
+
+    connect(MinimizarVentana_, &QAbstractButton::clicked, this, [this] {
+        ReducirVentana(this, RestaurarForma_);
+        // Keys go to the bar, the only control that shows, not to the hidden grid.
+        RestaurarForma_->setFocus();
+    });
+    connect(CerrarVentana_, &QAbstractButton::clicked, this, &frmInicial::cerrarDesdePrograma);
+    connect(RestaurarForma_, &QAbstractButton::clicked, this, [this] {
+        AmpliarVentana(this, RestaurarForma_);
+        if (!RestaurarForma_->isVisible())
+            mfgEmpresas_->setFocus();
+    });
+    RestaurarForma_->setAlArrastrar(
+        [this](int botones, const QPoint& global) { return moverSobreVentana(botones, global); });
+    connect(imgLogoVentana_, &QAbstractButton::clicked, this,
+            [this] { descripcion()->mnUno()->popup(QCursor::pos()); });
+
+    PintarSkin(pctSkin_, this, ControlesMarco{MinimizarVentana_, CerrarVentana_, RestaurarForma_, imgLogoVentana_});
+    mfgEmpresas_->setFocus();
+}
+
+bool frmInicial::moverSobreVentana(int botones, const QPoint& global)
+{
+    return ArrastrarVentana(botones, this, global);
+}
+
+void frmInicial::mousePressEvent(QMouseEvent* evento)
+{
+    if (evento->button() == Qt::LeftButton)
+        pulsado_ = evento->globalPosition().toPoint();
+    QWidget::mousePressEvent(evento);
+}
+
+void frmInicial::mouseMoveEvent(QMouseEvent* evento)
+{
+    // A move of a few pixels while clicking is no drag: the double-click on the background stays one.
+    const QPoint global = evento->globalPosition().toPoint();
+    if (pulsado_ && (global - *pulsado_).manhattanLength() >= QApplication::startDragDistance())
+        moverSobreVentana(static_cast<int>(evento->buttons()), global);
+    QWidget::mouseMoveEvent(evento);
+}
+
+void frmInicial::mouseReleaseEvent(QMouseEvent* evento)
+{
+    if (evento->button() == Qt::LeftButton)
+        pulsado_.reset();
+    QWidget::mouseReleaseEvent(evento);
 }

@@ -1,9 +1,13 @@
 #pragma once
+#include <QImage>
 #include <QPointer>
 #include <QWidget>
+#include <optional>
 
 #include "startup/Arranque.h"
 
+class BotonDegradado;
+class ImagenMarco;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -16,6 +20,10 @@ class frmDescripcion;
 // Start-up (startup/) has already found the host and gathered the initial content; the window lays
 // out its controls from the design in twips, shows that content, and turns a click on
 // "Generar archivo" into a report run of report/.
+//
+// The window is borderless: on its first activation it gets its frame controls (minimise, close,
+// the restore bar and the logo) and the skin; minimise collapses it into the restore bar
+// (common/Colapso), and dragging its background or the bar moves it (common/Arrastre).
 class frmInicial : public QWidget {
     Q_OBJECT
 public:
@@ -45,14 +53,28 @@ public:
     QLineEdit* txtArchivo() const { return txtArchivo_; }
     QLabel* Label4() const { return Label4_; }
     QPushButton* cmdReporte() const { return cmdReporte_; }
+    // The frame controls; null until the first activation.
+    ImagenMarco* MinimizarVentana() const { return MinimizarVentana_; }
+    ImagenMarco* CerrarVentana() const { return CerrarVentana_; }
+    BotonDegradado* RestaurarForma() const { return RestaurarForma_; }
+    ImagenMarco* imgLogoVentana() const { return imgLogoVentana_; }
 
 protected:
     bool eventFilter(QObject* objeto, QEvent* evento) override;
     void keyPressEvent(QKeyEvent* evento) override;
     void mouseDoubleClickEvent(QMouseEvent* evento) override;
     void closeEvent(QCloseEvent* evento) override;
+    void changeEvent(QEvent* evento) override;
+    void mousePressEvent(QMouseEvent* evento) override;
+    void mouseMoveEvent(QMouseEvent* evento) override;
+    void mouseReleaseEvent(QMouseEvent* evento) override;
 
 private:
+    // The frame set-up of the first activation: the frame controls, their handlers and the skin.
+    void prepararMarco();
+    // A mouse move over the background or the restore bar: drags the window with the left button
+    // alone. True when a drag is under way.
+    bool moverSobreVentana(int botones, const QPoint& global);
     // Keys every control of the window hands on first (F1, Alt+F4); true when handled.
     bool teclaDeVentana(QKeyEvent* evento);
     void descargar();
@@ -68,5 +90,13 @@ private:
     QString textoMuestra_;
     QPointer<frmDescripcion> descripcion_;
     bool cierrePorPrograma_ = false;
+    bool PrimeraActivacion = true;
+    QImage pctSkin_;
+    ImagenMarco* MinimizarVentana_ = nullptr;
+    ImagenMarco* CerrarVentana_ = nullptr;
+    BotonDegradado* RestaurarForma_ = nullptr;
+    ImagenMarco* imgLogoVentana_ = nullptr;
+    // Where the left button went down on the background, until it goes up.
+    std::optional<QPoint> pulsado_;
     int filaMarcada_ = 0;
 };

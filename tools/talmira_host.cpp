@@ -126,7 +126,7 @@ int main(int argc, char** argv)
         Instalacion instalacion;
         instalacion.ponerCarpeta(carpeta);
         if (!ArchivoIni::escribir(instalacion.archivoAjustes(), Instalacion::seccionAjustes(), resto[0],
-                                  resto[1], &error))
+                                  resto[1], &error, ArchivoIni::Acceso::SoloDueno))
             return fallo(error);
         return 0;
     }

@@ -15,7 +15,9 @@ namespace anfitrion {
 namespace {
 bool guardar(const QString& archivo, const QString& clave, const QString& valor, QString* error)
 {
-    return ArchivoIni::escribir(archivo, Instalacion::seccionAjustes(), clave, valor, error);
+    // talmira.ini keeps the enciphered credentials: created for its owner only.
+    return ArchivoIni::escribir(archivo, Instalacion::seccionAjustes(), clave, valor, error,
+                                ArchivoIni::Acceso::SoloDueno);
 }
 
 bool ejecutar(Conexion& c, const QString& sql, QString* error, const QVariantList& valores = {})

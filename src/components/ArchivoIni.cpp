@@ -1,5 +1,9 @@
 #include "components/ArchivoIni.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -8,6 +12,7 @@
 #include <QMutex>
 #include <QMutexLocker>
 #include <QSaveFile>
+#include <cerrno>
 #include <charconv>
 #include <cstring>
 #include <limits>
@@ -296,7 +301,11 @@ Carga cargar(const QString& archivo, bool usarCache) {
 
     QFile file(archivo);
     if (!file.open(QIODevice::ReadOnly)) return {Estado::Fallo, nullptr, file.errorString()};
-    QByteArray datos = file.read(kTamanoMaximo + 1);
+    // A buffer of the size just seen, one byte more to notice a file that grew meanwhile: asking
+    // for the largest size at once would reserve that much memory on every read.
+    QByteArray datos = file.read(info.size() + 1);
+    if (datos.size() > info.size() && file.error() == QFileDevice::NoError)
+        datos += file.read(kTamanoMaximo + 1 - datos.size());
     if (file.error() != QFileDevice::NoError) return {Estado::Fallo, nullptr, file.errorString()};
     if (datos.size() > kTamanoMaximo)
         return {Estado::Fallo, nullptr, QStringLiteral("el archivo es demasiado grande")};
@@ -425,6 +434,19 @@ bool fallar(QString* error, const QString& texto) {
     return false;
 }
 
+// Creates the empty file `archivo` readable by its owner only, so that the file that replaces it
+// (which takes the permissions of the file it replaces) never shows its content to anyone else.
+bool crearSoloDueno(const QString& archivo, QString* motivo) {
+    const int fd = ::open(QFile::encodeName(archivo).constData(),
+                          O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, S_IRUSR | S_IWUSR);
+    if (fd < 0) {
+        *motivo = QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    ::close(fd);
+    return true;
+}
+
 QMutex& mutexEscritura() {
     static QMutex m;
     return m;
@@ -447,8 +469,17 @@ QString ArchivoIni::leer(const QString& archivo, const QString& seccion, const Q
     }
 }
 
+QString ArchivoIni::motivoIlegible(const QString& archivo) {
+    try {
+        const Carga carga = cargar(archivo, true);
+        return carga.estado == Estado::Fallo ? carga.motivo : QString();
+    } catch (...) {
+        return QStringLiteral("no hay memoria para leerlo");
+    }
+}
+
 bool ArchivoIni::escribir(const QString& archivo, const QString& seccion, const QString& clave,
-                          const QString& valor, QString* error) {
+                          const QString& valor, QString* error, Acceso nuevo) {
     const QString nombre = QDir::toNativeSeparators(archivo);
     try {
         if (const QString motivo = motivoRechazo(seccion, clave, valor); !motivo.isEmpty()) {
@@ -469,6 +500,15 @@ bool ArchivoIni::escribir(const QString& archivo, const QString& seccion, const 
         const QByteArray contenido =
             modificar(carga.doc ? *carga.doc : vacio, seccion, clave, valor);
 
+        const bool creado = carga.estado == Estado::Ausente && nuevo == Acceso::SoloDueno;
+        if (creado) {
+            QString motivo;
+            if (!crearSoloDueno(archivo, &motivo)) {
+                return fallar(error, QStringLiteral("No se pudo crear el archivo de configuración "
+                                                    "«%1»: %2.")
+                                         .arg(nombre, motivo));
+            }
+        }
         // The new content goes to a file beside the old one, which is renamed over it only when
         // complete; a failure anywhere leaves the old file as it was and removes the new one.
         QSaveFile salida(archivo);
@@ -476,6 +516,7 @@ bool ArchivoIni::escribir(const QString& archivo, const QString& seccion, const 
                              salida.write(contenido) == contenido.size() && salida.commit();
         const QString motivo = salida.errorString();
         if (!escrito) salida.cancelWriting();
+        if (!escrito && creado) QFile::remove(archivo);
         olvidar(QFileInfo(archivo).absoluteFilePath());
         if (!escrito) {
             return fallar(error, QStringLiteral("No se pudo escribir el archivo de configuración "

@@ -9,10 +9,19 @@
 // the file atomically (a new file beside it, renamed over the old one).
 class ArchivoIni {
 public:
+    // Who may read a file that a write creates. An existing file keeps its own permissions.
+    enum class Acceso {
+        Comun,     // as the process's umask allows
+        SoloDueno  // read and write for the owner only: for files that hold credentials
+    };
+
     // The value of `clave` in `[seccion]` of `archivo`: the text after the first "=" of the key's
     // line, exactly as stored (blanks kept, only the line end removed). "" when the file, the
     // section or the key is missing, when the file cannot be read, or when it is a directory.
     static QString leer(const QString& archivo, const QString& seccion, const QString& clave);
+    // Why `archivo` cannot be read ("es una carpeta", "el archivo es demasiado grande", the
+    // system's reason); "" when it can be read or does not exist.
+    static QString motivoIlegible(const QString& archivo);
     // Stores `valor` under `clave` in `[seccion]`, creating the file, the section or the key as
     // needed. Returns false (and leaves the earlier file whole) when the file cannot be written;
     // `error`, when given, then receives a Spanish description naming the file.
@@ -20,7 +29,8 @@ public:
     // "]" in the section, a "=" in the key, an empty section or key, a key that would read as a
     // comment or a section header) is refused the same way, so that it cannot add or damage lines.
     static bool escribir(const QString& archivo, const QString& seccion, const QString& clave,
-                         const QString& valor, QString* error = nullptr);
+                         const QString& valor, QString* error = nullptr,
+                         Acceso nuevo = Acceso::Comun);
 };
 
 // The leading decimal number of a text: leading blanks (spaces, tabs) skipped, an optional sign,

@@ -34,6 +34,7 @@ bool DelRegistro::GuardaDatosTMW(const QString& clave, const QString& valor, QSt
             *error = QStringLiteral("No se ha localizado la instalación de Talmira Premium");
         return false;
     }
+    // talmira.ini keeps the host's enciphered credentials: a new one is for its owner only.
     return ArchivoIni::escribir(instalacion_->archivoAjustes(), Instalacion::seccionAjustes(), clave,
-                                valor, error);
+                                valor, error, ArchivoIni::Acceso::SoloDueno);
 }

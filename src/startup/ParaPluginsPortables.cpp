@@ -1,6 +1,7 @@
 #include "startup/ParaPluginsPortables.h"
 
 #include "common/Programa.h"
+#include "components/ArchivoIni.h"
 #include "components/BasesDD.h"
 #include "components/DeArchivos.h"
 #include "components/DelRegistro.h"
@@ -27,6 +28,13 @@ void avisarInstalacionAusente(const QString& archivoIni, const QString& carpeta)
                                               EstiloPreguntaSiNo, QStringLiteral("Editar INI"));
     if (editar == respuesta::Si)
         programa().deArchivos->AbreDocumento(archivoIni, 0, 1);
+}
+
+void avisarIniIlegible(const QString& archivoIni, const QString& motivo)
+{
+    const QString texto = QStringLiteral("No se puede leer el archivo de configuración de este programa") + CR +
+                          CR + u'(' + archivoIni + u')' + CR + CR + motivo + u'.';
+    dialogos().cajaSistema(texto, EstiloAlto, QStringLiteral("Atención"));
 }
 
 void avisarAjusteDelAnfitrion(const QString& problema, const QString& clave, const QString& motivo)
@@ -86,6 +94,12 @@ QString LeeIniDefecto(const QString& seccion, const QString& clave, const QStrin
 bool PrepararConexion(LibOBCM& ajustes, DelRegistro& registro, BasesDD& bases,
                       const QString& archivoIni, bool leerBase)
 {
+    // A settings file that is there but cannot be read (a folder, too large, no permission) would
+    // otherwise read as empty and send the user after a wrong installation folder.
+    if (const QString motivo = ArchivoIni::motivoIlegible(archivoIni); !motivo.isEmpty()) {
+        avisarIniIlegible(archivoIni, motivo);
+        return false;
+    }
     const QString carpeta = LeeIniDefecto(SeccionConfiguracion(), QStringLiteral("Ruta de Talmira Premium"),
                                           QStringLiteral("C:\\talmirapremium"), ajustes, archivoIni);
     if (registro.BuscarRegistroTMW(carpeta).isEmpty()) {

@@ -87,6 +87,12 @@ void frmDescripcion::cargarDescripcion()
     }
     ++lecturas_;
     const QByteArray bytes = archivo.readAll();
+    if (archivo.error() != QFileDevice::NoError) {
+        dialogos().cajaSistema(QStringLiteral("No se pudo leer el archivo de ayuda: ") + ruta, 16,
+                               QStringLiteral("Error"));
+        QTimer::singleShot(0, this, &QWidget::close);
+        return;
+    }
     // Plain text always: a file in rich text format shows its raw text. Bytes that are not UTF-8
     // are taken as the Windows code page the earlier program's files were written in.
     QStringDecoder utf8(QStringDecoder::Utf8);

@@ -1,0 +1,308 @@
+// Faults of the settings file and of the host settings, injected for real and run through the
+// built program: a settings file that is damaged, huge, in the old code page or a folder, host
+// settings that do not decipher, and who may read the files that hold credentials.
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "AnfitrionPrueba.h"
+#include "Soporte.h"
+#include "components/AnfitrionDemo.h"
+#include "components/ArchivoIni.h"
+#include "components/Cifrado.h"
+#include "components/DelRegistro.h"
+#include "components/Instalacion.h"
+
+namespace {
+
+struct Resultado {
+    int codigo = -1;  // -1: did not end by itself, or crashed
+    QString salida;
+    QString describir() const { return QStringLiteral("código %1\n%2").arg(codigo).arg(salida); }
+};
+
+Resultado ejecutar(const QString& programa, const QStringList& argumentos,
+                   const QByteArray& entrada = QByteArray()) {
+    QProcess proceso;
+    proceso.setProcessChannelMode(QProcess::MergedChannels);
+    proceso.start(programa, argumentos);
+    Resultado r;
+    if (!proceso.waitForStarted(10000)) return r;
+    proceso.write(entrada);
+    proceso.closeWriteChannel();
+    const bool terminado = proceso.waitForFinished(180000);
+    if (!terminado) proceso.kill(), proceso.waitForFinished(5000);
+    if (terminado && proceso.exitStatus() == QProcess::NormalExit) r.codigo = proceso.exitCode();
+    r.salida = QString::fromUtf8(proceso.readAll());
+    return r;
+}
+
+QByteArray leerBytes(const QString& ruta) {
+    QFile f(ruta);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool guardarBytes(const QString& ruta, const QByteArray& bytes) {
+    QFile f(ruta);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
+// Random bytes without line ends or "[": one long line that no reader takes for a section.
+QByteArray basura(qsizetype n, quint32 semilla) {
+    QRandomGenerator azar(semilla);
+    QByteArray b(n, Qt::Uninitialized);
+    for (char& c : b) {
+        c = static_cast<char>(azar.bounded(256));
+        if (c == '\n' || c == '\r' || c == '[') c = '\0';
+    }
+    return b;
+}
+
+int permisos(const QString& ruta) {
+    struct stat info {};
+    return ::stat(QFile::encodeName(ruta).constData(), &info) == 0 ? int(info.st_mode & 07777)
+                                                                  : -1;
+}
+
+const QString kPassword = QStringLiteral("Secreto-h8-7Qz");
+
+// Sets the process's umask for one scope, so that a file that ignores the request shows.
+class Umask {
+public:
+    explicit Umask(mode_t m) : anterior_(::umask(m)) {}
+    ~Umask() { ::umask(anterior_); }
+
+private:
+    mode_t anterior_;
+};
+
+}  // namespace
+
+class TstFallosAjustes : public QObject {
+    Q_OBJECT
+
+    // A host with one company and a copy of the program beside its settings file.
+    struct Escena {
+        AnfitrionPrueba a;
+        QString programa;
+        bool preparar() {
+            if (!a.valido() || !a.crearGeneral(2)) return false;
+            EmpresaPrueba e;
+            e.productos = {{QStringLiteral("A1"), QStringLiteral("Tornillo"), 1.5, {10.0, 20.0}}};
+            if (a.crearEmpresa(e).isEmpty()) return false;
+            programa = a.ejecutable();
+            return QFile::copy(soporte::carpetaBinarios() + QStringLiteral("/varelmo"), programa);
+        }
+        Resultado reporte() const {
+            return ejecutar(programa, {QStringLiteral("--reporte"), QStringLiteral("--archivo"),
+                                       QStringLiteral("r.xlsx")});
+        }
+        QString libro() const { return QDir(a.carpetaPrograma()).filePath(QStringLiteral("r.xlsx")); }
+    };
+
+private slots:
+    // The program starts and writes its report from a settings file that is damaged around the
+    // keys it needs; the defaults it adds go after the last line of its section, and every other
+    // byte of the file stays as it was.
+    void iniDanado_data() {
+        QTest::addColumn<QByteArray>("antes");    // up to the section's last line
+        QTest::addColumn<QByteArray>("despues");  // the rest of the file
+        QTest::addColumn<QByteArray>("fin");      // the file's line end
+        QTest::addColumn<QByteArray>("empresa");  // how "Empresa 1=Sí" is spelt in the file
+        const QByteArray utf8 = QStringLiteral("Empresa 1=Sí").toUtf8();
+        QTest::newRow("basura binaria alrededor")
+            << basura(4096, 1) + "\n[Configuraci\xf3n]\n" << "\n[Otra]\n" + basura(65536, 2)
+            << QByteArray("\n") << QByteArray("Empresa 1=S\xed");
+        QTest::newRow("10 MB de líneas")
+            << QByteArray("[Configuraci\xc3\xb3n]\n")
+            << "[Otra]\n" + QByteArray("Clave=valor que se repite hasta los diez megabytes\n")
+                                .repeated(10 * 1024 * 1024 / 51)
+            << QByteArray("\n") << utf8;
+        QTest::newRow("windows-1252 con claves en español")
+            << QByteArray("; Configuraci\xf3n del a\xf1o\r\n[CONFIGURACI\xd3N]\r\n")
+            << QByteArray("\r\n[Se\xf1" "ales]\r\nTama\xf1o=peque\xf1o\r\n") << QByteArray("\r\n")
+            << QByteArray("EMPRESA 1=S\xed");
+        QTest::newRow("secciones y claves duplicadas")
+            << QByteArray("[configuraci\xc3\xb3n]\nPrecio=2\n")
+            << QByteArray("[Configuraci\xc3\xb3n]\nRuta de Talmira Premium=/no/existe\n"
+                          "Empresa 1=No\nFormato para precios=0\n")
+            << QByteArray("\n") << utf8 + "\nempresa 1=No";
+    }
+    void iniDanado() {
+        QFETCH(QByteArray, antes);
+        QFETCH(QByteArray, despues);
+        QFETCH(QByteArray, fin);
+        QFETCH(QByteArray, empresa);
+        Escena e;
+        QVERIFY2(e.preparar(), qPrintable(e.a.error()));
+        // The keys of the section; "Aplicativo de Excel" and "Formato para precios" are missing.
+        const QByteArray seccion =
+            "Ruta de Talmira Premium=" + e.a.carpetaInstalacion().toUtf8() + fin +
+            "Base de datos a usar=" + e.a.general().toUtf8() + fin + "Precio=1" + fin +
+            "Archivo de Excel=x.xls" + fin + empresa + fin + "; nota que se conserva" + fin;
+        QVERIFY(guardarBytes(e.a.archivoIni(), antes + seccion + despues));
+
+        const Resultado r = e.reporte();
+        QVERIFY2(r.codigo == 0, qPrintable(r.describir().left(2000)));
+        QVERIFY(QFileInfo(e.libro()).size() > 0);
+        QCOMPARE(leerBytes(e.a.archivoIni()),
+                 antes + seccion + "Aplicativo de Excel=Excel.Application" + fin +
+                     "Formato para precios=##,###,##0.00" + fin + despues);
+    }
+
+    // A settings file that cannot be read ends start-up with a message that says so and why,
+    // not with the wrong-folder message, and nothing is written over it.
+    void iniIlegible_data() {
+        QTest::addColumn<QString>("como");
+        QTest::addColumn<QString>("motivo");
+        QTest::newRow("carpeta") << QStringLiteral("carpeta") << QStringLiteral("es una carpeta");
+        QTest::newRow("tubería") << QStringLiteral("fifo") << QStringLiteral("no es un archivo común");
+    }
+    void iniIlegible() {
+        QFETCH(QString, como);
+        QFETCH(QString, motivo);
+        Escena e;
+        QVERIFY2(e.preparar(), qPrintable(e.a.error()));
+        if (como == QStringLiteral("carpeta"))
+            QVERIFY(QDir().mkdir(e.a.archivoIni()));
+        else
+            QCOMPARE(::mkfifo(QFile::encodeName(e.a.archivoIni()).constData(), 0600), 0);
+        const Resultado r = e.reporte();
+        QVERIFY2(r.codigo == 1, qPrintable(r.describir()));
+        QVERIFY2(r.salida.contains(QStringLiteral("No se puede leer el archivo de configuración")) &&
+                     r.salida.contains(e.a.archivoIni()) && r.salida.contains(motivo),
+                 qPrintable(r.salida));
+        QVERIFY(!r.salida.contains(QStringLiteral("Editar INI")));
+        QVERIFY(!QFileInfo(e.a.archivoIni()).isFile());
+    }
+
+    // Host settings that cannot be used stop start-up with a clear message, never a crash, never
+    // the stored text taken as plain; and no password, plain or stored, shows in the output.
+    void anfitrionDanado_data() {
+        QTest::addColumn<QString>("como");
+        QTest::newRow("sin archivo de clave") << QStringLiteral("sinClave");
+        QTest::newRow("cifrado con otra clave") << QStringLiteral("otraClave");
+        QTest::newRow("cifrado alterado") << QStringLiteral("alterado");
+        QTest::newRow("contraseña en texto plano") << QStringLiteral("plano");
+        QTest::newRow("contraseña equivocada") << QStringLiteral("equivocada");
+    }
+    void anfitrionDanado() {
+        QFETCH(QString, como);
+        Escena e;
+        QVERIFY2(e.preparar(), qPrintable(e.a.error()));
+        QVERIFY(e.a.escribirIni());
+        const QString carpeta = e.a.carpetaInstalacion();
+        QString guardado, usuario;
+        QVERIFY(anfitrion::cifrar(carpeta, 0, kPassword, &guardado, nullptr));
+        QVERIFY(anfitrion::cifrar(carpeta, 0, QStringLiteral("root"), &usuario, nullptr));
+        const QString clave = QDir(carpeta).filePath(Cifrado::nombreArchivoClave());
+        if (como == QStringLiteral("sinClave")) {
+            QVERIFY(QFile::remove(clave));
+        } else if (como == QStringLiteral("otraClave")) {
+            QVERIFY(QFile::remove(clave));
+            QVERIFY(Cifrado::crearClave(carpeta));
+        } else if (como == QStringLiteral("alterado")) {
+            guardado[10] = guardado[10] == u'A' ? u'B' : u'A';
+        } else if (como == QStringLiteral("plano")) {
+            guardado = kPassword;
+        }
+        const QString ajustes = QDir(carpeta).filePath(Instalacion::nombreArchivoAjustes());
+        for (const auto& [k, v] : {std::pair{QStringLiteral("MySQLUsuario"), usuario},
+                                   std::pair{QStringLiteral("MySQLPassword"), guardado}})
+            QVERIFY(ArchivoIni::escribir(ajustes, Instalacion::seccionAjustes(), k, v));
+        const QByteArray antes = leerBytes(ajustes);
+
+        const Resultado r = e.reporte();
+        QVERIFY2(r.codigo == 1, qPrintable(r.describir()));
+        QVERIFY(!r.salida.contains(kPassword));
+        QVERIFY(!r.salida.contains(guardado));
+        QVERIFY(!r.salida.contains(usuario));
+        QVERIFY(!QFileInfo::exists(e.libro()));
+        if (como == QStringLiteral("equivocada")) {
+            QVERIFY2(r.salida.contains(QStringLiteral("No se pudo abrir la base de datos")),
+                     qPrintable(r.salida));
+        } else {
+            QVERIFY2(r.salida.contains(QStringLiteral("Atención")) &&
+                         r.salida.contains(QStringLiteral("\"MySQLPassword\"")),
+                     qPrintable(r.salida));
+            QCOMPARE(leerBytes(ajustes), antes);
+        }
+    }
+
+    // The key file and the host's settings file, which holds the enciphered credentials, are
+    // created for their owner only, whatever the umask; the settings file of the program is not.
+    void archivosDeCredenciales() {
+        const Umask mascara(022);
+        QTemporaryDir dir;
+        const QString carpeta = dir.filePath(QStringLiteral("talmira"));
+        const QString herramienta = soporte::carpetaBinarios() + QStringLiteral("/talmira-host");
+        const Resultado r = ejecutar(herramienta,
+                                     {QStringLiteral("instalar"), carpeta, QStringLiteral("--usuario"),
+                                      QStringLiteral("varelmo")},
+                                     kPassword.toUtf8() + '\n');
+        QVERIFY2(r.codigo == 0, qPrintable(r.describir()));
+        QVERIFY(!r.salida.contains(kPassword));
+        const QString ajustes = QDir(carpeta).filePath(Instalacion::nombreArchivoAjustes());
+        QCOMPARE(permisos(QDir(carpeta).filePath(Cifrado::nombreArchivoClave())), 0600);
+        QCOMPARE(permisos(ajustes), 0600);
+        QVERIFY(!leerBytes(ajustes).contains(kPassword.toUtf8()));
+
+        // A host settings file written anew by the program itself.
+        QVERIFY(QFile::remove(ajustes));
+        auto instalacion = std::make_shared<Instalacion>();
+        instalacion->ponerCarpeta(carpeta);
+        QVERIFY(DelRegistro(instalacion).GuardaDatosTMW(QStringLiteral("MySQLPuerto"), QStringLiteral("3306")));
+        QCOMPARE(permisos(ajustes), 0600);
+
+        // An existing file keeps its permissions; an ordinary settings file follows the umask.
+        QVERIFY(::chmod(QFile::encodeName(ajustes).constData(), 0640) == 0);
+        QVERIFY(DelRegistro(instalacion).GuardaDatosTMW(QStringLiteral("MySQLPuerto"), QStringLiteral("3307")));
+        QCOMPARE(permisos(ajustes), 0640);
+        const QString ini = dir.filePath(QStringLiteral("varelmo.ini"));
+        QVERIFY(ArchivoIni::escribir(ini, QStringLiteral("S"), QStringLiteral("k"), QStringLiteral("v")));
+        QCOMPARE(permisos(ini), 0644);
+
+        // A creation that fails leaves no empty file behind.
+        const QString dentro = dir.filePath(QStringLiteral("no/existe.ini"));
+        QVERIFY(!ArchivoIni::escribir(dentro, QStringLiteral("S"), QStringLiteral("k"),
+                                      QStringLiteral("v"), nullptr, ArchivoIni::Acceso::SoloDueno));
+        QVERIFY(!QFileInfo::exists(dentro));
+    }
+
+    // Reading and writing a settings file takes memory in proportion to the file, not to the
+    // largest file accepted: with little address space to spare both still work.
+    void pocaMemoria() {
+#if defined(__SANITIZE_ADDRESS__)
+        QSKIP("AddressSanitizer reserves its shadow memory as address space");
+#else
+        QTemporaryDir dir;
+        const QString ini = dir.filePath(QStringLiteral("a.ini"));
+        QVERIFY(guardarBytes(ini, "[S]\nk=1\n"));
+        QFile estado(QStringLiteral("/proc/self/statm"));
+        QVERIFY(estado.open(QIODevice::ReadOnly));
+        const qint64 paginas = estado.readAll().split(' ').value(0).toLongLong();
+        QVERIFY(paginas > 0);
+        rlimit anterior{};
+        QCOMPARE(::getrlimit(RLIMIT_AS, &anterior), 0);
+        rlimit limite = anterior;
+        limite.rlim_cur = static_cast<rlim_t>(paginas * ::sysconf(_SC_PAGESIZE) + (96 << 20));
+        QCOMPARE(::setrlimit(RLIMIT_AS, &limite), 0);
+        const bool escrito =
+            ArchivoIni::escribir(ini, QStringLiteral("S"), QStringLiteral("k"), QStringLiteral("2"));
+        const QString leido = ArchivoIni::leer(ini, QStringLiteral("S"), QStringLiteral("k"));
+        ::setrlimit(RLIMIT_AS, &anterior);
+        QVERIFY(escrito);
+        QCOMPARE(leido, QStringLiteral("2"));
+#endif
+    }
+};
+
+QTEST_GUILESS_MAIN(TstFallosAjustes)
+#include "tst_fallos_ajustes.moc"

@@ -1,0 +1,80 @@
+// The description file when it is not a plain small text: binary, 20 MB, a folder, a file whose
+// reading fails. The window shows what it can or says why, and never stays open empty-handed.
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "DialogosGuion.h"
+#include "common/Programa.h"
+#include "ui/frmDescripcion.h"
+
+class TstFallosDescripcion : public QObject {
+    Q_OBJECT
+    QTemporaryDir carpeta_;
+    int caso_ = 0;
+
+private slots:
+    void init() {
+        reiniciarPrograma();
+        ++caso_;
+        programa().ArchivoIni = carpeta_.filePath(QStringLiteral("d%1.ini").arg(caso_));
+        programa().ArchivoDescripcion = carpeta_.filePath(QStringLiteral("d%1.txt").arg(caso_));
+        programa().crearComponentes();
+    }
+
+    // Whatever the bytes, the window shows them as text, with no character lost to a NUL.
+    void contenidoExtrano_data() {
+        QTest::addColumn<QByteArray>("contenido");
+        QByteArray binario(65536, Qt::Uninitialized);
+        QRandomGenerator azar(8);
+        for (char& c : binario) c = static_cast<char>(azar.bounded(256));
+        QTest::newRow("binario") << binario;
+        QTest::newRow("20 MB en líneas")
+            << QByteArray("Línea de la descripción del programa de precios.\n").repeated(400000);
+    }
+    void contenidoExtrano() {
+        QFETCH(QByteArray, contenido);
+        QFile f(programa().ArchivoDescripcion);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(contenido) == contenido.size());
+        f.close();
+        GuionDialogos guion;
+        QElapsedTimer reloj;
+        reloj.start();
+        frmDescripcion w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        qInfo("mostrada en %lld ms", reloj.elapsed());
+        QVERIFY(guion->mostradas.isEmpty());
+        const QString texto = w.rtbTexto()->toPlainText();
+        QVERIFY(!texto.contains(QChar(u'\0')));
+        QVERIFY(texto.size() >= contenido.size() / 4);
+    }
+
+    // A description path that is a folder, or a file whose reading fails: one plain box and
+    // the window goes.
+    void ilegible_data() {
+        QTest::addColumn<QString>("destino");  // what the description path is a link to
+        QTest::newRow("carpeta") << carpeta_.path();
+        QTest::newRow("lectura que falla") << QStringLiteral("/proc/self/mem");
+    }
+    void ilegible() {
+        QFETCH(QString, destino);
+        QVERIFY(QFile::link(destino, programa().ArchivoDescripcion));
+        GuionDialogos guion;
+        QPointer<frmDescripcion> w = new frmDescripcion;
+        w->show();
+        QTRY_VERIFY(w.isNull());
+        QCOMPARE(guion->mostradas.size(), 1);
+        QCOMPARE(guion->mostradas[0].titulo, QStringLiteral("Error"));
+        QCOMPARE(guion->mostradas[0].estilo, 16);
+        for (QWidget* v : QApplication::topLevelWidgets()) QVERIFY(!qobject_cast<frmDescripcion*>(v));
+    }
+};
+
+QTEST_MAIN(TstFallosDescripcion)
+#include "tst_fallos_descripcion.moc"

@@ -36,6 +36,8 @@ private slots:
         QTest::newRow("binario") << binario;
         QTest::newRow("20 MB en líneas")
             << QByteArray("Línea de la descripción del programa de precios.\n").repeated(400000);
+        // No line feed at all: the text box gets it in lines it can lay out.
+        QTest::newRow("20 MB en una línea") << QByteArray("precio costo ").repeated(1600000);
     }
     void contenidoExtrano() {
         QFETCH(QByteArray, contenido);

@@ -14,6 +14,32 @@
 #include "components/DeArchivos.h"
 #include "components/Dialogos.h"
 
+namespace {
+// Longest line the text box is given. Laying out one very long line takes minutes (a file of
+// megabytes without line feeds, binary data), so longer lines are continued on the next one.
+constexpr qsizetype LargoMaximoLinea = 4096;
+
+QString partirLineasLargas(const QString& texto)
+{
+    QString resultado;
+    resultado.reserve(texto.size() + texto.size() / LargoMaximoLinea + 1);
+    qsizetype enLinea = 0;
+    for (qsizetype i = 0; i < texto.size(); ++i) {
+        const QChar c = texto.at(i);
+        if (c == u'\n') {
+            enLinea = 0;
+        } else if (enLinea >= LargoMaximoLinea && !c.isLowSurrogate()) {
+            resultado += u'\n';
+            enLinea = 0;
+        }
+        resultado += c;
+        if (c != u'\n')
+            ++enLinea;
+    }
+    return resultado;
+}
+}  // namespace
+
 frmDescripcion::frmDescripcion(QWidget* padre) : QWidget(padre, Qt::Window)
 {
     setObjectName(QStringLiteral("frmDescripcion"));
@@ -100,7 +126,7 @@ void frmDescripcion::cargarDescripcion()
     if (utf8.hasError())
         texto = QString::fromLatin1(bytes);
     texto.replace(QChar(u'\0'), QChar(u' '));
-    rtbTexto_->setPlainText(texto);
+    rtbTexto_->setPlainText(partirLineasLargas(texto));
 }
 
 void frmDescripcion::ajustarTexto()

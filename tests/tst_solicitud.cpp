@@ -48,6 +48,11 @@ private slots:
         QTest::newRow("tabulador") << QStringLiteral("r\t.xlsx") << una << Validacion::ArchivoInvalido;
         QTest::newRow("salto de linea") << QStringLiteral("r\n.xlsx") << una << Validacion::ArchivoInvalido;
         QTest::newRow("DEL") << QStringLiteral("r\x7f.xlsx") << una << Validacion::ArchivoInvalido;
+        QTest::newRow("guion al principio") << QStringLiteral("-r.xlsx") << una << Validacion::ArchivoInvalido;
+        QTest::newRow("guion dentro del nombre") << QStringLiteral("r-1.xlsx") << una << Validacion::Valida;
+        for (const char* c : {"<", ">", ":", "\"", "|", "?", "*"})
+            QTest::addRow("caracter %s", c) << QStringLiteral("r%1.xlsx").arg(QLatin1String(c)) << una
+                                           << Validacion::ArchivoInvalido;
         QTest::newRow("demasiado largo") << QString(251, u'a') << una << Validacion::ArchivoInvalido;
     }
     void validar()

@@ -30,6 +30,39 @@ bool ejecutarEn(QSqlQuery& q, const QString& sql, const QVariantList& valores) {
 
 const QString errorCerrada = QStringLiteral("La conexión con la base de datos no está abierta.");
 
+// A connection in use is checked before a statement once it has been idle this long.
+constexpr qint64 MilisegundosSinComprobar = 1000;
+
+// The client's codes for a connection that is gone: server gone away, lost during a query, lost
+// (extended), and the server's own "connection killed" and "shutdown in progress".
+bool esConexionPerdida(const QSqlError& error) {
+    static const QStringList codigos{QStringLiteral("2006"), QStringLiteral("2013"),
+                                     QStringLiteral("2055"), QStringLiteral("1927"),
+                                     QStringLiteral("1053")};
+    return codigos.contains(error.nativeErrorCode());
+}
+
+// The first word of a statement, in capitals ("START", "COMMIT", ...).
+QString primeraPalabra(const QString& sql) {
+    const QString limpio = sql.trimmed();
+    qsizetype fin = 0;
+    while (fin < limpio.size() && limpio.at(fin).isLetter()) ++fin;
+    return limpio.left(fin).toUpper();
+}
+
+// Statements after which an earlier transaction is over: its own end, a new one, and the
+// statements the server runs with an implicit commit.
+bool terminaTransaccion(const QString& palabra) {
+    static const QStringList palabras{
+        QStringLiteral("COMMIT"), QStringLiteral("ROLLBACK"), QStringLiteral("START"),
+        QStringLiteral("BEGIN"),  QStringLiteral("DROP"),     QStringLiteral("CREATE"),
+        QStringLiteral("ALTER"),  QStringLiteral("TRUNCATE"), QStringLiteral("RENAME")};
+    return palabras.contains(palabra);
+}
+
+const QString errorPerdida =
+    QStringLiteral("Se perdió la conexión con el servidor de la base de datos");
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -43,10 +76,16 @@ Conexion::Conexion(Conexion&& otra) noexcept
     : db_(std::move(otra.db_)),
       nombre_(std::move(otra.nombre_)),
       base_(std::move(otra.base_)),
-      error_(std::move(otra.error_)) {
+      error_(std::move(otra.error_)),
+      ajustes_(std::move(otra.ajustes_)),
+      perdida_(otra.perdida_),
+      enTransaccion_(otra.enTransaccion_),
+      transaccionPerdida_(otra.transaccionPerdida_),
+      usoReciente_(otra.usoReciente_) {
     otra.db_ = QSqlDatabase();
     otra.nombre_.clear();
     otra.base_.clear();
+    otra.ajustes_ = Ajustes();
 }
 
 Conexion& Conexion::operator=(Conexion&& otra) noexcept {
@@ -56,29 +95,153 @@ Conexion& Conexion::operator=(Conexion&& otra) noexcept {
         nombre_ = std::move(otra.nombre_);
         base_ = std::move(otra.base_);
         error_ = std::move(otra.error_);
+        ajustes_ = std::move(otra.ajustes_);
+        perdida_ = otra.perdida_;
+        enTransaccion_ = otra.enTransaccion_;
+        transaccionPerdida_ = otra.transaccionPerdida_;
+        usoReciente_ = otra.usoReciente_;
         otra.db_ = QSqlDatabase();
         otra.nombre_.clear();
         otra.base_.clear();
+        otra.ajustes_ = Ajustes();
     }
     return *this;
 }
 
-bool Conexion::abierta() const { return !nombre_.isEmpty() && db_.isOpen(); }
+// A connection the server dropped still counts as open: the next statement reopens it.
+bool Conexion::abierta() const { return !nombre_.isEmpty() && (db_.isOpen() || perdida_); }
 
 QString Conexion::base() const { return abierta() ? base_ : QString(); }
 
 QSqlDatabase Conexion::db() const { return db_; }
 
 bool Conexion::ejecutar(const QString& sql, const QVariantList& valores, QString* error) {
+    QSqlQuery q(QSqlDatabase{});
+    correr(q, sql, valores);
+    if (error) *error = error_;
+    return error_.isEmpty();
+}
+
+bool Conexion::abrirSesion(QSqlDatabase& db, const Ajustes& a, QString* problema) {
+    db.setHostName(a.host);
+    db.setPort(a.puerto);
+    db.setUserName(a.usuario);
+    db.setPassword(a.password);
+    db.setDatabaseName(a.base);
+    // A server that does not answer ends the attempt within seconds; a statement whose answer
+    // never comes ends within two minutes, well past any statement of a report.
+    db.setConnectOptions(
+        QStringLiteral("MYSQL_OPT_CONNECT_TIMEOUT=5;MYSQL_OPT_READ_TIMEOUT=120;"
+                       "MYSQL_OPT_WRITE_TIMEOUT=120"));
+    if (!db.open()) {
+        *problema = QStringLiteral("No se pudo abrir la base de datos %1 en %2:%3: %4")
+                        .arg(a.base, a.host, QString::number(a.puerto), textoError(db.lastError()));
+        return false;
+    }
+    // Tables of the companies may be latin1 or utf8; the connection speaks utf8mb4 so the server
+    // converts every value and no accent is lost on the way.
+    QSqlQuery q(db);
+    QString fallo;
+    if (!q.exec(QStringLiteral("SELECT @@character_set_client, @@character_set_connection, "
+                               "@@character_set_results")) ||
+        !q.next()) {
+        fallo = textoError(q.lastError());
+    } else if (q.value(0).toString() != QLatin1String("utf8mb4") ||
+               q.value(1).toString() != QLatin1String("utf8mb4") ||
+               q.value(2).toString() != QLatin1String("utf8mb4")) {
+        if (!q.exec(QStringLiteral("SET NAMES utf8mb4"))) fallo = textoError(q.lastError());
+    }
+    if (fallo.isEmpty()) return true;
+    *problema = QStringLiteral("No se pudo preparar la conexión con %1: %2").arg(a.base, fallo);
+    q = QSqlQuery(QSqlDatabase{});
+    db.close();
+    return false;
+}
+
+void Conexion::comprobar() {
+    if (usoReciente_.isValid() && usoReciente_.elapsed() < MilisegundosSinComprobar) return;
+    // After a pause the server may have gone and come back: a harmless statement finds out
+    // before the caller's statement is sent.
+    QSqlQuery prueba(db_);
+    if (prueba.exec(QStringLiteral("DO 1"))) {
+        usoReciente_.start();
+    } else if (esConexionPerdida(prueba.lastError())) {
+        marcarPerdida();
+    } else {
+        error_ = textoError(prueba.lastError());
+    }
+}
+
+void Conexion::marcarPerdida() {
+    perdida_ = true;
+    // The server rolled back whatever transaction was open on it.
+    if (enTransaccion_) transaccionPerdida_ = true;
+    enTransaccion_ = false;
+}
+
+bool Conexion::reabrir() {
+    db_.close();
+    QString problema;
+    if (!abrirSesion(db_, ajustes_, &problema)) {
+        error_ = errorPerdida + QStringLiteral(" y no se pudo restablecer: ") + problema;
+        if (!ajustes_.password.isEmpty()) error_.replace(ajustes_.password, QStringLiteral("****"));
+        return false;
+    }
+    perdida_ = false;
+    usoReciente_.start();
+    return true;
+}
+
+void Conexion::anotarFallo(const QSqlError& fallo, const QString& sql) {
+    error_ = textoError(fallo);
+    if (!esConexionPerdida(fallo)) return;
+    // The statement may or may not have run; it is not sent again. The next one reopens.
+    marcarPerdida();
+    error_ = errorPerdida + QStringLiteral(": ") + error_;
+    const QString palabra = primeraPalabra(sql);
+    if (palabra == QLatin1String("COMMIT") || palabra == QLatin1String("ROLLBACK"))
+        transaccionPerdida_ = false;  // that transaction is over, and its failure reported
+}
+
+bool Conexion::correr(QSqlQuery& q, const QString& sql, const QVariantList& valores) {
     error_.clear();
     if (!abierta()) {
         error_ = errorCerrada;
-    } else {
-        QSqlQuery q(db_);
-        if (!ejecutarEn(q, sql, valores)) error_ = textoError(q.lastError());
+        return false;
     }
-    if (error) *error = error_;
-    return error_.isEmpty();
+    const QString palabra = primeraPalabra(sql);
+    if (!perdida_ && !transaccionPerdida_) comprobar();
+    if (!error_.isEmpty()) return false;
+    if (transaccionPerdida_) {
+        // The rest of a transaction the server dropped must not run alone on a fresh
+        // connection: a ROLLBACK has nothing left to undo, a COMMIT nothing to apply. A
+        // statement that would end a transaction anyway (a new one, a table dropped or made)
+        // starts afresh.
+        const QString perdida =
+            errorPerdida + QStringLiteral(" durante una transacción; sus cambios no se aplicaron.");
+        if (!terminaTransaccion(palabra)) {
+            error_ = perdida;
+            return false;
+        }
+        transaccionPerdida_ = false;
+        if (palabra == QLatin1String("ROLLBACK")) return true;
+        if (palabra == QLatin1String("COMMIT")) {
+            error_ = perdida;
+            return false;
+        }
+    }
+    if (perdida_ && !reabrir()) return false;
+    q = QSqlQuery(db_);
+    if (!ejecutarEn(q, sql, valores)) {
+        anotarFallo(q.lastError(), sql);
+        return false;
+    }
+    usoReciente_.start();
+    if (palabra == QLatin1String("START") || palabra == QLatin1String("BEGIN"))
+        enTransaccion_ = true;
+    else if (terminaTransaccion(palabra))
+        enTransaccion_ = false;
+    return true;
 }
 
 QString Conexion::ultimoError() const { return error_; }
@@ -90,6 +253,9 @@ void Conexion::cerrar() {
     QSqlDatabase::removeDatabase(nombre_);
     nombre_.clear();
     base_.clear();
+    ajustes_ = Ajustes();
+    perdida_ = enTransaccion_ = transaccionPerdida_ = false;
+    usoReciente_.invalidate();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -103,9 +269,9 @@ bool Recordset::abrir(Conexion& c, const QString& sql, const QVariantList& valor
         error_ = errorCerrada;
         return false;
     }
-    QSqlQuery q(c.db());
-    if (!ejecutarEn(q, sql, valores)) {
-        error_ = textoError(q.lastError());
+    QSqlQuery q(QSqlDatabase{});
+    if (!c.correr(q, sql, valores)) {
+        error_ = c.error_;
         return false;
     }
     consulta_ = std::move(q);
@@ -188,7 +354,8 @@ bool BasesDD::AbrirBdD(Conexion& c, const QString& base) {
     c.cerrar();
     error_.clear();
     c.error_.clear();
-    const QString nombreBase = base.isEmpty() ? baseGeneral : base;
+    const Conexion::Ajustes ajustes{cRuta, cUsuario, cPassword,
+                                    base.isEmpty() ? baseGeneral : base, cPuerto};
     const QString nombre = nombreConexionNuevo();
     QString problema;
     {
@@ -196,43 +363,13 @@ bool BasesDD::AbrirBdD(Conexion& c, const QString& base) {
         if (!db.isValid()) {
             problema = QStringLiteral("No está disponible el controlador QMYSQL de Qt: %1")
                            .arg(textoError(db.lastError()));
-        } else {
-            db.setHostName(cRuta);
-            db.setPort(cPuerto);
-            db.setUserName(cUsuario);
-            db.setPassword(cPassword);
-            db.setDatabaseName(nombreBase);
-            db.setConnectOptions(QStringLiteral("MYSQL_OPT_CONNECT_TIMEOUT=5"));
-            if (!db.open()) {
-                problema = QStringLiteral("No se pudo abrir la base de datos %1 en %2:%3: %4")
-                               .arg(nombreBase, cRuta, QString::number(cPuerto),
-                                    textoError(db.lastError()));
-            } else {
-                // Tables of the companies may be latin1 or utf8; the connection speaks utf8mb4 so
-                // the server converts every value and no accent is lost on the way.
-                QSqlQuery q(db);
-                if (!q.exec(
-                        QStringLiteral("SELECT @@character_set_client, @@character_set_connection, "
-                                       "@@character_set_results")) ||
-                    !q.next()) {
-                    problema = textoError(q.lastError());
-                } else if (q.value(0).toString() != QLatin1String("utf8mb4") ||
-                           q.value(1).toString() != QLatin1String("utf8mb4") ||
-                           q.value(2).toString() != QLatin1String("utf8mb4")) {
-                    if (!q.exec(QStringLiteral("SET NAMES utf8mb4")))
-                        problema = textoError(q.lastError());
-                }
-                if (!problema.isEmpty())
-                    problema = QStringLiteral("No se pudo preparar la conexión con %1: %2")
-                                   .arg(nombreBase, problema);
-            }
-            if (problema.isEmpty()) {
-                c.db_ = db;
-                c.nombre_ = nombre;
-                c.base_ = nombreBase;
-                return true;
-            }
-            db.close();
+        } else if (Conexion::abrirSesion(db, ajustes, &problema)) {
+            c.db_ = db;
+            c.nombre_ = nombre;
+            c.base_ = ajustes.base;
+            c.ajustes_ = ajustes;
+            c.usoReciente_.start();
+            return true;
         }
     }
     QSqlDatabase::removeDatabase(nombre);

@@ -1,4 +1,5 @@
 #pragma once
+#include <QElapsedTimer>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -11,6 +12,13 @@ class BasesDD;
 
 // One database connection of its own: a QSqlDatabase under a unique Qt connection name, so any
 // number of them (the program's two, a report's own) live side by side. Move-only.
+//
+// A connection the server dropped (a restart, a timeout, a kill) is reopened with the settings it
+// was opened with before the next statement runs; the statement that met the loss fails and is
+// never sent twice. After a pause the connection is checked before use, so a server restarted
+// while the program waited is met by that check and not by the user's statement. A loss inside a
+// transaction keeps failing the statements of that transaction until its COMMIT or ROLLBACK, so
+// what is left of it never runs on a fresh connection as if the earlier part had been applied.
 class Conexion {
 public:
     Conexion();
@@ -25,17 +33,37 @@ public:
     QSqlDatabase db() const;
 
     // Runs one statement with `valores` bound to its "?" in order; false with the server's error
-    // text in `error` (and in ultimoError()). A lost connection is a failure like any other.
+    // text in `error` (and in ultimoError()).
     bool ejecutar(const QString& sql, const QVariantList& valores = {}, QString* error = nullptr);
     QString ultimoError() const;
     void cerrar();
 
 private:
     friend class BasesDD;
+    friend class Recordset;
+    struct Ajustes {
+        QString host, usuario, password, base;
+        int puerto = 0;
+    };
+    // Runs `sql` on the connection, reopening it first when it was lost; false with the reason in
+    // error_.
+    bool correr(QSqlQuery& q, const QString& sql, const QVariantList& valores);
+    void comprobar();     // after a pause, finds out whether the server dropped the connection
+    void marcarPerdida(); // the server dropped it, with any transaction open on it
+    bool reabrir();       // opens it again with its own settings
+    // Opens `db` with `a`: timeouts, then the utf8mb4 session; false with the reason.
+    static bool abrirSesion(QSqlDatabase& db, const Ajustes& a, QString* problema);
+    void anotarFallo(const QSqlError& fallo, const QString& sql);
+
     QSqlDatabase db_;
     QString nombre_;  // Qt connection name; "" when nothing is held
     QString base_;
     QString error_;
+    Ajustes ajustes_;
+    bool perdida_ = false;            // the server dropped it; reopen before the next statement
+    bool enTransaccion_ = false;      // a START TRANSACTION not yet ended by COMMIT or ROLLBACK
+    bool transaccionPerdida_ = false; // the loss happened inside that transaction
+    QElapsedTimer usoReciente_;       // since the last statement that reached the server
 };
 
 // The rows of one query, walked forward from the first; field access by name without regard to
@@ -87,7 +115,9 @@ public:
         QStringLiteral("talmira");  // database opened when AbrirBdD is given no name
 
     // Opens `c` (closing whatever it held) with this object's settings on `base`, or on
-    // baseGeneral when `base` is empty. Connect timeout 5 s, character set utf8mb4. True when open.
+    // baseGeneral when `base` is empty. Character set utf8mb4. A server that does not answer fails
+    // within the connect timeout (5 s); a statement waits at most 120 s for the server. True when
+    // open.
     bool AbrirBdD(Conexion& c, const QString& base = QString());
 
     // "SELECT <campos or *> FROM <origen>" with `valores` bound to the "?" of `origen` (program

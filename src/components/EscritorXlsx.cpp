@@ -1,6 +1,7 @@
 #include "components/EscritorXlsx.h"
 
 #include <xlsxwriter.h>
+#include <zlib.h>
 
 #include <QFile>
 #include <cmath>
@@ -18,6 +19,86 @@ QString textoError(lxw_error codigo) {
         .arg(QString::fromUtf8(lxw_strerror(codigo)));
 }
 
+quint32 leer32(const QByteArray& b, qsizetype i) {
+    return static_cast<quint32>(static_cast<quint8>(b[i])) |
+           static_cast<quint32>(static_cast<quint8>(b[i + 1])) << 8 |
+           static_cast<quint32>(static_cast<quint8>(b[i + 2])) << 16 |
+           static_cast<quint32>(static_cast<quint8>(b[i + 3])) << 24;
+}
+
+quint16 leer16(const QByteArray& b, qsizetype i) {
+    return static_cast<quint16>(static_cast<quint8>(b[i]) | static_cast<quint8>(b[i + 1]) << 8);
+}
+
+// Why the workbook at `ruta` is not whole ("" when it is). The zip library does not report every
+// failed write (a full disk, a file-size limit): its working files and the zip itself may be cut
+// short without an error. A whole workbook ends in a zip directory that lies where its record
+// says, and its sheet, inflated, ends with the sheet's closing tag.
+QString libroIncompleto(const QString& ruta) {
+    const QString cortado = QStringLiteral("el archivo quedó incompleto; puede que el disco esté lleno.");
+    QFile f(ruta);
+    if (!f.open(QIODevice::ReadOnly)) return f.errorString();
+    const qint64 tamano = f.size();
+    constexpr qint64 registro = 22;  // end-of-central-directory record without its comment
+    if (tamano < registro) return cortado;
+    const qint64 desde = qMax<qint64>(0, tamano - registro - 65535);
+    if (!f.seek(desde)) return cortado;
+    const QByteArray cola = f.readAll();
+    const qsizetype fin = cola.lastIndexOf(QByteArrayLiteral("PK\x05\x06"));
+    if (fin < 0 || cola.size() - fin < registro) return cortado;
+    const quint32 largoDirectorio = leer32(cola, fin + 12);
+    const quint32 inicioDirectorio = leer32(cola, fin + 16);
+    if (static_cast<qint64>(inicioDirectorio) + largoDirectorio != desde + fin) return cortado;
+    if (!f.seek(inicioDirectorio)) return cortado;
+    const QByteArray directorio = f.read(largoDirectorio);
+
+    // The sheet's entry in the directory: method, compressed size, local header offset.
+    const QByteArray hoja = QByteArrayLiteral("xl/worksheets/sheet1.xml");
+    qsizetype i = 0;
+    qint64 local = -1, comprimido = 0;
+    quint16 metodo = 0;
+    while (i + 46 <= directorio.size() && directorio.mid(i, 4) == QByteArrayLiteral("PK\x01\x02")) {
+        const quint16 largoNombre = leer16(directorio, i + 28);
+        const qsizetype siguiente =
+            i + 46 + largoNombre + leer16(directorio, i + 30) + leer16(directorio, i + 32);
+        if (directorio.mid(i + 46, largoNombre) == hoja) {
+            metodo = leer16(directorio, i + 10);
+            comprimido = leer32(directorio, i + 20);
+            local = leer32(directorio, i + 42);
+        }
+        i = siguiente;
+    }
+    if (local < 0 || !f.seek(local)) return cortado;
+    const QByteArray cabecera = f.read(30);
+    if (cabecera.size() < 30 || !cabecera.startsWith(QByteArrayLiteral("PK\x03\x04")) ||
+        !f.seek(local + 30 + leer16(cabecera, 26) + leer16(cabecera, 28)))
+        return cortado;
+
+    // Inflated in pieces; only its last bytes are kept.
+    z_stream z{};
+    if (metodo != Z_DEFLATED || inflateInit2(&z, -MAX_WBITS) != Z_OK) return cortado;
+    QByteArray ultimos;
+    int estado = Z_OK;
+    qint64 restante = comprimido;
+    QByteArray entrada, salida(1 << 16, '\0');
+    while (estado == Z_OK && restante > 0) {
+        entrada = f.read(qMin<qint64>(restante, 1 << 16));
+        if (entrada.isEmpty()) break;
+        restante -= entrada.size();
+        z.next_in = reinterpret_cast<Bytef*>(entrada.data());
+        z.avail_in = static_cast<uInt>(entrada.size());
+        while (estado == Z_OK && z.avail_in > 0) {
+            z.next_out = reinterpret_cast<Bytef*>(salida.data());
+            z.avail_out = static_cast<uInt>(salida.size());
+            estado = inflate(&z, Z_NO_FLUSH);
+            ultimos = (ultimos + salida.left(salida.size() - static_cast<qsizetype>(z.avail_out))).right(64);
+        }
+    }
+    inflateEnd(&z);
+    if (estado != Z_STREAM_END || !ultimos.trimmed().endsWith(QByteArrayLiteral("</worksheet>")))
+        return cortado;
+    return QString();
+}
 
 }  // namespace
 
@@ -117,5 +198,6 @@ bool EscritorXlsx::escribir(HojaExcel& hoja, const QString& ruta, const QString&
     // workbook_close writes the file and frees the workbook whatever its result.
     const lxw_error cierre = workbook_close(libro.release());
     if (cierre != LXW_NO_ERROR) return fallar(textoError(cierre));
+    if (const QString motivo = libroIncompleto(ruta); !motivo.isEmpty()) return fallar(motivo);
     return true;
 }

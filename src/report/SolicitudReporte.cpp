@@ -24,9 +24,18 @@ QString ProblemaNombreArchivo(const QString& archivo)
         return QStringLiteral("el nombre no puede llevar carpetas; el archivo se guarda junto al programa");
     if (archivo == QStringLiteral(".") || archivo == QStringLiteral(".."))
         return QStringLiteral("no es un nombre de archivo");
+    // A leading dash reads as an option to any command the file is later handed to.
+    if (archivo.startsWith(u'-'))
+        return QStringLiteral("el nombre no puede empezar con un guion");
     for (const QChar c : archivo)
         if (c.unicode() < 32 || c == u'\x7f')
             return QStringLiteral("el nombre lleva caracteres de control");
+    // Characters that a file name on the users' other systems cannot hold: a workbook named with
+    // them could not be copied there or opened from a shared folder.
+    const QString prohibidos = QStringLiteral("<>:\"|?*");
+    for (const QChar c : archivo)
+        if (prohibidos.contains(c))
+            return QStringLiteral("el nombre no puede llevar ninguno de los caracteres < > : \" | ? *");
     if (archivo.toUtf8().size() > 250)
         return QStringLiteral("el nombre es demasiado largo");
     return QString();
@@ -56,8 +65,14 @@ QString DefinicionTablaTrabajo(const QList<int>& ids)
 
 bool CrearTablaTrabajo(Conexion& principal, const QList<int>& ids, QString* error)
 {
-    return principal.ejecutar(QStringLiteral("Drop table if exists tbltempproductos"), {}, error) &&
-           principal.ejecutar(DefinicionTablaTrabajo(ids), {}, error);
+    if (!principal.ejecutar(QStringLiteral("Drop table if exists tbltempproductos"), {}, error))
+        return false;
+    if (principal.ejecutar(DefinicionTablaTrabajo(ids), {}, error))
+        return true;
+    // The server caps the columns of a table (about 500 companies); say what was asked for.
+    if (error)
+        *error = QStringLiteral("no se pudo crear la tabla de trabajo para %1 empresas: %2").arg(ids.size()).arg(*error);
+    return false;
 }
 
 QString TextoReporteFallido(const QString& motivo)

@@ -23,7 +23,8 @@ Validacion ValidarSolicitud(const QString& archivo, const QList<MarcaEmpresa>& f
                             QString* motivo = nullptr);
 
 // Why `archivo` cannot be written beside the program ("" when it can): it must be a bare file
-// name, without folders, "." or "..", and without characters a file name cannot hold.
+// name, without folders, "." or "..", not starting with a dash, and without control characters or
+// the characters < > : " | ? * that file names elsewhere cannot hold.
 QString ProblemaNombreArchivo(const QString& archivo);
 
 // The ticked companies' Ids, in grid order. A row counts as ticked only when its mark is "Sí"

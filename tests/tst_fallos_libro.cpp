@@ -1,0 +1,154 @@
+// The workbook cannot be written, for real, under `varelmo --reporte` run as a process: a folder
+// the program may not write to, a file-size limit that stops the write half-way (as a full disk
+// does), and a target name taken by a folder. Each time: the alert, a failing exit code, the
+// earlier workbook byte for byte, and no temporary file left in the folder.
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QtTest>
+
+#include <unistd.h>
+
+#include "AnfitrionPrueba.h"
+#include "ServidorPrueba.h"
+#include "Soporte.h"
+#include "components/Sql.h"
+
+namespace {
+struct Salida {
+    int codigo = -1;  // -2: the program died of a signal
+    QString errores;
+};
+
+// One company with 2,000 products, enough for a workbook of well over the size limit below.
+bool preparar(AnfitrionPrueba& a, QString* error)
+{
+    EmpresaPrueba e;
+    e.niveles = 2;
+    QString base;
+    if (!a.valido() || !a.crearGeneral(2) || (base = a.crearEmpresa(e)).isEmpty() ||
+        !a.sql(QStringLiteral("INSERT INTO %1.productos SELECT CONCAT('P', seq), CONCAT('Producto ', seq), seq, "
+                              "seq * 1.5, seq * 2.5 FROM %1.seq_1_to_2000")
+                   .arg(citarIdentificador(base)))) {
+        *error = a.error();
+        return false;
+    }
+    QFile::remove(a.ejecutable());
+    if (!QFile::copy(soporte::carpetaBinarios() + QStringLiteral("/varelmo"), a.ejecutable())) {
+        *error = QStringLiteral("no se pudo copiar el programa");
+        return false;
+    }
+    return a.escribirIni({QStringLiteral("Precio=2"), QStringLiteral("Empresa 1=Sí")});
+}
+
+// The report as a process; `envoltura` runs it under a shell line that ends in `exec "$@"`.
+Salida correr(const AnfitrionPrueba& a, const QString& archivo, const QString& envoltura = QString())
+{
+    const QStringList orden{a.ejecutable(), QStringLiteral("--reporte"), QStringLiteral("--archivo"), archivo};
+    QProcess proceso;
+    proceso.setWorkingDirectory(QDir::tempPath());
+    if (envoltura.isEmpty())
+        proceso.start(orden.first(), orden.mid(1));
+    else
+        proceso.start(QStringLiteral("bash"), QStringList{QStringLiteral("-c"), envoltura, QStringLiteral("bash")} + orden);
+    Salida s;
+    if (!proceso.waitForFinished(120000)) {
+        proceso.kill();
+        proceso.waitForFinished();
+        return s;
+    }
+    s.codigo = proceso.exitStatus() == QProcess::NormalExit ? proceso.exitCode() : -2;
+    s.errores = QString::fromUtf8(proceso.readAllStandardError());
+    return s;
+}
+
+QByteArray contenido(const QString& ruta)
+{
+    QFile f(ruta);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QStringList entradas(const QString& carpeta)
+{
+    return QDir(carpeta).entryList(QDir::Files | QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot);
+}
+
+bool cambiarDueno(const QString& carpeta, const QString& dueno)
+{
+    return QProcess::execute(QStringLiteral("chown"), {QStringLiteral("-R"), dueno, carpeta}) == 0;
+}
+}  // namespace
+
+class TstFallosLibro : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        QString razon;
+        if (!ServidorPrueba::disponible(&razon))
+            QFAIL(qPrintable(razon));
+    }
+
+    void libroNoEscrito_data()
+    {
+        QTest::addColumn<QString>("caso");
+        QTest::addColumn<QString>("archivo");
+        QTest::newRow("carpeta de solo lectura") << "solo lectura" << "r.xlsx";
+        QTest::newRow("limite de tamano, .xlsx") << "limite" << "r.xlsx";
+        QTest::newRow("limite de tamano, .xls") << "limite" << "r.xls";
+        QTest::newRow("el destino es una carpeta") << "carpeta" << "r.xlsx";
+    }
+    void libroNoEscrito()
+    {
+        QFETCH(QString, caso);
+        QFETCH(QString, archivo);
+        AnfitrionPrueba a;
+        QString error;
+        QVERIFY2(preparar(a, &error), qPrintable(error));
+        const QString carpeta = a.carpetaPrograma();
+        const QString ruta = QDir(carpeta).filePath(archivo);
+
+        Salida s = correr(a, archivo);
+        QVERIFY2(s.codigo == 0, qPrintable(s.errores));
+        const QByteArray anterior = contenido(ruta);
+        QVERIFY(anterior.size() > 16 * 1024);
+
+        QString envoltura;
+        const QString raiz = QFileInfo(a.carpetaInstalacion()).absolutePath();
+        if (caso == QLatin1String("solo lectura")) {
+            QVERIFY(QFile::setPermissions(carpeta, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup |
+                                                       QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther));
+            // Root writes into any folder: the program then runs as an ordinary user who owns the
+            // files but may not write into the folder.
+            if (::geteuid() == 0) {
+                QVERIFY(cambiarDueno(raiz, QStringLiteral("nobody:nogroup")));
+                QVERIFY(QFile::setPermissions(raiz, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+                envoltura = QStringLiteral("exec setpriv --reuid=nobody --regid=nogroup --clear-groups \"$@\"");
+            }
+        } else if (caso == QLatin1String("limite")) {
+            // Writes past 8 KiB fail as on a full disk; the signal is ignored so the write returns
+            // its error to the program.
+            envoltura = QStringLiteral("trap '' XFSZ; ulimit -f 8; exec \"$@\"");
+        } else {
+            QVERIFY(QFile::remove(ruta));
+            QVERIFY(QDir(carpeta).mkdir(archivo));
+        }
+        const QStringList antes = entradas(carpeta);
+        s = correr(a, archivo, envoltura);
+        if (::geteuid() == 0)
+            cambiarDueno(raiz, QStringLiteral("root:root"));
+        QFile::setPermissions(carpeta, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+        QVERIFY2(s.codigo == 1, qPrintable(QString::number(s.codigo) + u' ' + s.errores));
+        QVERIFY2(s.errores.contains(QStringLiteral("El archivo '%1' no fue creado").arg(archivo)), qPrintable(s.errores));
+        QVERIFY(!s.errores.contains(QStringLiteral("Archivo '%1' creado").arg(archivo)));
+        QCOMPARE(entradas(carpeta), antes);
+        if (caso == QLatin1String("carpeta"))
+            QVERIFY(QFileInfo(ruta).isDir() && entradas(ruta).isEmpty());
+        else
+            QCOMPARE(contenido(ruta), anterior);
+    }
+};
+
+QTEST_GUILESS_MAIN(TstFallosLibro)
+#include "tst_fallos_libro.moc"

@@ -1,0 +1,289 @@
+// The database server killed for real, on a server of this program's own: in the middle of a
+// report, while the program waits between two reports, before closing, and under the window. The
+// user gets the reason, the earlier workbook stays, nothing is left behind, and once the server is
+// back the next report works in the same run. Also a company server that never answers.
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QtTest>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "AnfitrionPrueba.h"
+#include "ConsultaPrueba.h"
+#include "DialogosGuion.h"
+#include "ServidorPropio.h"
+#include "ServidorPrueba.h"
+#include "common/Mensajes.h"
+#include "common/Programa.h"
+#include "components/AnfitrionDemo.h"
+#include "components/Sql.h"
+#include "report/SolicitudReporte.h"
+#include "report/clsLlenarTabla.h"
+#include "startup/Cierre.h"
+#include "ui/RejaFlexible.h"
+#include "ui/frmInicial.h"
+
+namespace {
+const QStringList TablaEsperada{QStringLiteral("A|d A|1|2|0|0|"), QStringLiteral("B|d B|3|4|5|6|"),
+                                QStringLiteral("C|d C|0|0|7|8|No existe en alguna empresa")};
+
+// Companies 1 (A, B) and 2 (B, C) at two price levels, started up as the program starts.
+bool preparar(AnfitrionPrueba& a, QString* error)
+{
+    if (!a.valido() || !a.crearGeneral(2)) {
+        *error = a.error();
+        return false;
+    }
+    const QList<QList<ProductoPrueba>> productos{
+        {{QStringLiteral("A"), QStringLiteral("d A"), 1.0, {1.5, 2.0}}, {QStringLiteral("B"), QStringLiteral("d B"), 3.0, {3.5, 4.0}}},
+        {{QStringLiteral("B"), QStringLiteral("x B"), 5.0, {5.5, 6.0}}, {QStringLiteral("C"), QStringLiteral("d C"), 7.0, {7.5, 8.0}}}};
+    for (int i = 0; i < productos.size(); ++i) {
+        EmpresaPrueba e;
+        e.id = i + 1;
+        e.niveles = 2;
+        e.productos = productos[i];
+        if (a.crearEmpresa(e).isEmpty()) {
+            *error = a.error();
+            return false;
+        }
+    }
+    return a.arrancar(error).has_value();
+}
+
+// One report as the window runs it after the user confirmed; a table that cannot be made is
+// reported as the window reports it.
+bool reporte(const QList<int>& ids, const QString& archivo, clsLlenarTabla::Progreso progreso = {})
+{
+    Programa& p = programa();
+    p.listaSeleccion = ids;
+    QString error;
+    if (!CrearTablaTrabajo(p.ConexionPrincipal, ids, &error)) {
+        Mensaje(TextoReporteFallido(error), 16, QStringLiteral("Alerta"));
+        return false;
+    }
+    return clsLlenarTabla(QStringLiteral("2"), archivo, std::move(progreso)).RellenarTabla();
+}
+
+QByteArray contenido(const QString& ruta)
+{
+    QFile f(ruta);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QStringList entradas(const QString& carpeta)
+{
+    return QDir(carpeta).entryList(QDir::Files | QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot);
+}
+
+// The one box of a failed report: an alert with a reason, never the success notice.
+bool esAlertaDeFallo(const QList<CajaMostrada>& cajas, QString* porque)
+{
+    *porque = cajas.isEmpty() ? QStringLiteral("ninguna caja") : cajas.last().texto;
+    return cajas.size() == 1 && cajas[0].titulo == QLatin1String("Alerta") && cajas[0].estilo == 16 &&
+           (cajas[0].texto.startsWith(QStringLiteral("El reporte no pudo generarse: ")) ||
+            cajas[0].texto.contains(QStringLiteral("no fue creado")));
+}
+}  // namespace
+
+class TstFallosServidor : public QObject {
+    Q_OBJECT
+    ServidorPropio servidor_;
+
+private slots:
+    void initTestCase()
+    {
+        QString error;
+        QVERIFY2(servidor_.iniciar(&error), qPrintable(error));
+        servidor_.usarEnPruebas();
+    }
+    void init()
+    {
+        QString error;
+        if (!servidor_.vivo())
+            QVERIFY2(servidor_.iniciar(&error), qPrintable(error));
+    }
+
+    void muereDuranteElReporte()
+    {
+        GuionDialogos guion;
+        AnfitrionPrueba a;
+        QString error;
+        QVERIFY2(preparar(a, &error), qPrintable(error));
+        const QString carpeta = a.carpetaPrograma();
+        const QString ruta = QDir(carpeta).filePath(QStringLiteral("r.xlsx"));
+        QVERIFY(reporte({1, 2}, QStringLiteral("r.xlsx")));
+        const QByteArray anterior = contenido(ruta);
+        QVERIFY(!anterior.isEmpty());
+        const QStringList archivos = entradas(carpeta);
+
+        // The server dies at the first progress line, while the companies are being merged.
+        guion->mostradas.clear();
+        int avisos = 0;
+        QVERIFY(!reporte({1, 2}, QStringLiteral("r.xlsx"), [&](const QString&) {
+            if (++avisos == 1)
+                servidor_.matar();
+        }));
+        QVERIFY(avisos >= 1);
+        QVERIFY2(esAlertaDeFallo(guion->mostradas, &error), qPrintable(error));
+        QCOMPARE(contenido(ruta), anterior);
+        QCOMPARE(entradas(carpeta), archivos);
+
+        // Back on the same port: the same run of the program reports again, with no restart.
+        QVERIFY2(servidor_.iniciar(&error), qPrintable(error));
+        guion->mostradas.clear();
+        const bool escrito = reporte({1, 2}, QStringLiteral("r.xlsx"));
+        QVERIFY2(escrito, qPrintable(guion->mostradas.value(0).texto));
+        QCOMPARE(guion->mostradas.size(), 1);
+        QCOMPARE(guion->mostradas[0].texto, QStringLiteral("Archivo 'r.xlsx' creado"));
+        QCOMPARE(consulta::tablaTrabajo(a.general()), TablaEsperada);
+
+        // Killed and back while the program waits: the next report does not notice.
+        servidor_.matar();
+        QVERIFY2(servidor_.iniciar(&error), qPrintable(error));
+        QTest::qWait(1100);
+        guion->mostradas.clear();
+        QVERIFY(reporte({2, 1}, QStringLiteral("s.xlsx")));
+        QCOMPARE(guion->mostradas.size(), 1);
+        QCOMPARE(guion->mostradas[0].texto, QStringLiteral("Archivo 's.xlsx' creado"));
+    }
+
+    // A transaction the server dropped is not finished on a fresh connection as if nothing was
+    // lost: its remaining statements fail, its COMMIT fails, and the connection works afterwards.
+    void perdidaDentroDeUnaTransaccion()
+    {
+        AnfitrionPrueba a;
+        QString error;
+        QVERIFY2(preparar(a, &error), qPrintable(error));
+        Conexion& c = programa().ConexionPrincipal;
+        QVERIFY(c.ejecutar(QStringLiteral("CREATE TABLE t (n int)")));
+        QVERIFY(c.ejecutar(QStringLiteral("START TRANSACTION")));
+        QVERIFY(c.ejecutar(QStringLiteral("INSERT INTO t VALUES (1)")));
+        servidor_.matar();
+        QVERIFY(!c.ejecutar(QStringLiteral("INSERT INTO t VALUES (2)"), {}, &error));
+        QVERIFY2(error.startsWith(QStringLiteral("Se perdió la conexión")), qPrintable(error));
+        QVERIFY2(servidor_.iniciar(&error), qPrintable(error));
+        QVERIFY(!c.ejecutar(QStringLiteral("INSERT INTO t VALUES (3)"), {}, &error));
+        QVERIFY(!c.ejecutar(QStringLiteral("COMMIT")));
+        QVERIFY2(c.ejecutar(QStringLiteral("INSERT INTO t VALUES (4)"), {}, &error), qPrintable(error));
+        QList<QVariantList> filas;
+        QVERIFY(consulta::filas(a.general(), QStringLiteral("SELECT n FROM t"), &filas));
+        QCOMPARE(filas.size(), 1);
+        QCOMPARE(filas[0].value(0).toInt(), 4);
+    }
+
+    // Closing with the server gone: the choices are still saved and closing does not wait.
+    void muereAntesDeCerrar()
+    {
+        GuionDialogos guion;
+        AnfitrionPrueba a;
+        QString error;
+        QVERIFY2(preparar(a, &error), qPrintable(error));
+        QVERIFY(reporte({1}, QStringLiteral("r.xlsx")));
+        servidor_.matar();
+        QElapsedTimer reloj;
+        reloj.start();
+        QCOMPARE(GuardarElecciones({{1, true}, {2, false}}, QStringLiteral("2"), QStringLiteral("r.xlsx")),
+                 QStringList{});
+        CerrarBasesDeDatos();
+        QVERIFY2(reloj.elapsed() < 10000, qPrintable(QString::number(reloj.elapsed())));
+        const QString ini = QString::fromUtf8(contenido(a.archivoIni()));
+        for (const char* linea : {"Empresa 1=Sí", "Empresa 2=No", "Precio=2", "Archivo de Excel=r.xlsx"})
+            QVERIFY2(ini.contains(QString::fromUtf8(linea)), linea);
+    }
+
+    // The window through a lost server: the alert, the window back and usable, the earlier file
+    // kept; with the server back, the next click writes the workbook.
+    void ventana()
+    {
+        GuionDialogos guion;
+        AnfitrionPrueba a;
+        QString error;
+        QVERIFY2(preparar(a, &error), qPrintable(error));
+        const std::optional<DatosIniciales> datos = a.arrancar(&error);
+        QVERIFY2(datos, qPrintable(error));
+        frmInicial v;
+        programa().ventanaPrincipal = &v;
+        v.mostrarDatos(*datos);
+        v.txtArchivo()->setText(QStringLiteral("r.xlsx"));
+        v.cmbPrecios()->setCurrentIndex(1);
+        v.mfgEmpresas()->setTextMatrix(1, 2, QStringLiteral("Sí"));
+        v.mfgEmpresas()->setTextMatrix(2, 2, QStringLiteral("Sí"));
+        v.show();
+        const QString ruta = QDir(a.carpetaPrograma()).filePath(QStringLiteral("r.xlsx"));
+        QFile anterior(ruta);
+        QVERIFY(anterior.open(QIODevice::WriteOnly));
+        anterior.write("libro anterior");
+        anterior.close();
+
+        servidor_.matar();
+        guion->respuestas << 6;
+        QTest::mouseClick(v.cmdReporte(), Qt::LeftButton);
+        QCOMPARE(guion->mostradas.size(), 2);
+        guion->mostradas.removeFirst();
+        QVERIFY2(esAlertaDeFallo(guion->mostradas, &error), qPrintable(error));
+        QVERIFY(v.isEnabled());
+        QVERIFY(v.Label4()->isHidden());
+        QCOMPARE(contenido(ruta), QByteArray("libro anterior"));
+
+        QVERIFY2(servidor_.iniciar(&error), qPrintable(error));
+        guion->mostradas.clear();
+        guion->respuestas << 6;
+        QTest::mouseClick(v.cmdReporte(), Qt::LeftButton);
+        QCOMPARE(guion->mostradas.size(), 2);
+        QCOMPARE(guion->mostradas[1].texto, QStringLiteral("Archivo 'r.xlsx' creado"));
+        QVERIFY(v.isEnabled());
+        QCOMPARE(consulta::tablaTrabajo(a.general()), TablaEsperada);
+        programa().ventanaPrincipal = nullptr;
+    }
+
+    // A company whose own server takes the connection and never answers: skipped after the
+    // connect timeout, not waited for.
+    void servidorDeEmpresaQueNoContesta()
+    {
+        const int mudo = ::socket(AF_INET, SOCK_STREAM, 0);
+        QVERIFY(mudo >= 0);
+        sockaddr_in dir{};
+        dir.sin_family = AF_INET;
+        dir.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t largo = sizeof dir;
+        QVERIFY(::bind(mudo, reinterpret_cast<sockaddr*>(&dir), largo) == 0 && ::listen(mudo, 8) == 0 &&
+                ::getsockname(mudo, reinterpret_cast<sockaddr*>(&dir), &largo) == 0);
+        GuionDialogos guion;
+        AnfitrionPrueba a;
+        QString error;
+        QVERIFY2(preparar(a, &error), qPrintable(error));
+        auto cifrado = [&](int selector, const QString& texto) {
+            QString resultado, motivo;
+            if (!anfitrion::cifrar(a.carpetaInstalacion(), selector, texto, &resultado, &motivo))
+                qWarning("%s", qPrintable(motivo));
+            return resultado;
+        };
+        QVERIFY2(a.sql(QStringLiteral("UPDATE %1.empresas SET Servidor='%2', BaseDeDatos2='%3', Usuario='%4', "
+                                      "Conexion='%5', Puerto=%6 WHERE Id=1")
+                           .arg(citarIdentificador(a.general()), cifrado(1, QStringLiteral("127.0.0.1")),
+                                cifrado(2, QStringLiteral("datos")), cifrado(3, QStringLiteral("root")),
+                                cifrado(4, QStringLiteral("x")))
+                           .arg(ntohs(dir.sin_port))),
+                 qPrintable(a.error()));
+        QElapsedTimer reloj;
+        reloj.start();
+        const bool escrito = reporte({1, 2}, QStringLiteral("m.xlsx"));
+        const qint64 tardanza = reloj.elapsed();
+        ::close(mudo);
+        QVERIFY(escrito);
+        QVERIFY2(tardanza < 15000, qPrintable(QString::number(tardanza)));
+        QCOMPARE(consulta::tablaTrabajo(a.general()),
+                 (QStringList{QStringLiteral("B|x B|0|0|5|6|No existe en alguna empresa"),
+                              QStringLiteral("C|d C|0|0|7|8|No existe en alguna empresa")}));
+    }
+};
+
+QTEST_MAIN(TstFallosServidor)
+#include "tst_fallos_servidor.moc"

@@ -1,7 +1,9 @@
 #include "report/clsLlenarTabla.h"
 
 #include <QDir>
+#include <QFile>
 #include <climits>
+#include <thread>
 
 #include "common/LetraColumna.h"
 #include "common/Mensajes.h"
@@ -12,54 +14,15 @@
 #include "components/LibroExcel.h"
 #include "components/Sql.h"
 #include "components/Utilerias.h"
+#include "report/ColaFilas.h"
+#include "report/FilasTrabajo.h"
+#include "report/FusionEmpresa.h"
 #include "report/SolicitudReporte.h"
+#include "report/TablaIntermedia.h"
 
 namespace {
-// Rows per INSERT: large enough to cut the round trips, small enough for the server's packet.
-constexpr int FilasPorLote = 500;
 // The progress line is refreshed by time, not per product.
 constexpr qint64 MilisegundosEntreAvisos = 100;
-// Longest description the working table holds.
-constexpr int LargoDescripcion = 60;
-
-const char16_t* const AvisoFaltante = u"No existe en alguna empresa";
-
-// The first `largo` characters of `texto`, counted as the server counts them (code points), so a
-// character outside the basic plane is never split into half a surrogate pair.
-QString cortarTexto(const QString& texto, int largo)
-{
-    qsizetype unidades = 0;
-    for (int caracteres = 0; unidades < texto.size() && caracteres < largo; ++caracteres)
-        unidades += texto.at(unidades).isHighSurrogate() && unidades + 1 < texto.size() &&
-                            texto.at(unidades + 1).isLowSurrogate()
-                        ? 2
-                        : 1;
-    return texto.left(unidades);
-}
-
-// The working table's rows, streamed into the sheet.
-class FilasDeRecordset : public FuenteFilas {
-public:
-    FilasDeRecordset(Recordset& rs, std::function<void()> latido) : rs_(rs), latido_(std::move(latido)) {}
-    bool siguiente(QVariantList& fila) override
-    {
-        if (rs_.alFinal())
-            return false;
-        fila.clear();
-        const int n = rs_.numCampos();
-        fila.reserve(n);
-        for (int i = 0; i < n; ++i)
-            fila << rs_.valor(i);
-        rs_.siguiente();
-        if (latido_)
-            latido_();
-        return true;
-    }
-
-private:
-    Recordset& rs_;
-    std::function<void()> latido_;
-};
 }  // namespace
 
 clsLlenarTabla::clsLlenarTabla(QString nivelPrecio, QString archivo, Progreso progreso)
@@ -88,7 +51,7 @@ void clsLlenarTabla::avanzar(const QString& base, const QString& clave, bool for
 }
 
 clsLlenarTabla::Paso clsLlenarTabla::fusionarEmpresa(int posicion, int id, Recordset& empresa,
-                                                      Recordset& productos, QString* error)
+                                                      TablaIntermedia& intermedia, QString* error)
 {
     Programa& p = programa();
     BasesDD& compartido = *p.basesDD;
@@ -138,60 +101,34 @@ clsLlenarTabla::Paso clsLlenarTabla::fusionarEmpresa(int posicion, int id, Recor
         return Paso::Omitida;   // the company database does not open
 
     avanzar(propio.cMiBase, QString(), true);
-    const bool hay = propio.AbrirTabla(productos, p.ConexionEmpresa, QStringLiteral("productos order by Clave"),
-                                       QStringLiteral("Clave,Descrip,Costo,") + columnaPrecio_);
-    if (!hay && !propio.ultimoError().isEmpty()) {
-        *error = propio.ultimoError();
-        return Paso::Fallo;
-    }
-
-    const QString costo = citarIdentificador(QStringLiteral("Costo%1").arg(id));
-    const QString precio = citarIdentificador(QStringLiteral("Precio%1").arg(id));
-    const QString cabecera = QStringLiteral("INSERT INTO `tbltempproductos` (`Clave`,`Descrip`,%1,%2,`Aviso`) VALUES ")
-                                 .arg(costo, precio);
-    // A code already in the table keeps its description and warning; this company only writes
-    // its own pair, as a lookup followed by an update of the found row would.
-    const QString alDuplicar = QStringLiteral(" ON DUPLICATE KEY UPDATE %1=VALUES(%1),%2=VALUES(%2)").arg(costo, precio);
-    // A code first met in the first company gets the column's empty default, never NULL (a null
-    // QString would be bound as NULL).
-    const QString aviso = posicion > 1 ? QString::fromUtf16(AvisoFaltante) : QStringLiteral("");
-
-    Conexion& principal = p.ConexionPrincipal;
-    if (!principal.ejecutar(QStringLiteral("START TRANSACTION"), {}, error))
-        return Paso::Fallo;
-    QVariantList valores;
-    valores.reserve(FilasPorLote * 5);
-    int enLote = 0;
+    // The server can read the company's products itself when they lie on the host's server and
+    // the host's user reaches them.
+    const bool enServidor = !soloCliente_ && propio.cRuta == compartido.cRuta && propio.cPuerto == compartido.cPuerto &&
+                            propio.cUsuario == compartido.cUsuario && propio.cPassword == compartido.cPassword;
     QString ultimaClave;
-    auto vaciar = [&]() {
-        if (enLote == 0)
-            return true;
-        QString sql = cabecera;
-        sql.reserve(cabecera.size() + enLote * 12 + alDuplicar.size());
-        for (int i = 0; i < enLote; ++i)
-            sql += i ? QStringLiteral(",(?,?,?,?,?)") : QStringLiteral("(?,?,?,?,?)");
-        sql += alDuplicar;
-        const bool bien = principal.ejecutar(sql, valores, error);
-        valores.clear();
-        enLote = 0;
-        return bien;
+    auto fusionar = [&]() {
+        const FusionEmpresa f{p.ConexionPrincipal, p.ConexionEmpresa, propio.cMiBase, id, posicion, columnaPrecio_,
+                              intermedia.destino(), [&](const QString& clave) {
+                                  ultimaClave = clave;
+                                  avanzar(propio.cMiBase, clave);
+                              }};
+        return enServidor ? fusionarEnServidor(f, error) : fusionarPorCliente(f, error);
     };
-    for (; !productos.alFinal(); productos.siguiente()) {
-        ultimaClave = productos.valor(0).toString();
-        QVariant descripcion = productos.valor(1);
-        if (!descripcion.isNull())
-            descripcion = cortarTexto(descripcion.toString(), LargoDescripcion);
-        valores << productos.valor(0) << descripcion << productos.valor(2) << productos.valor(3) << aviso;
-        avanzar(propio.cMiBase, ultimaClave);
-        if (++enLote == FilasPorLote && !vaciar()) {
-            principal.ejecutar(QStringLiteral("ROLLBACK"));
+    bool bien = fusionar();
+    if (!bien && intermedia.activa()) {
+        // The copy in memory may be full: the rows go on in the working table, and this company
+        // is merged again there, which gives the same rows.
+        QString motivo;
+        if (!intermedia.vaciar(&motivo)) {
+            *error = motivo;
             return Paso::Fallo;
         }
+        bien = fusionar();
     }
-    if (!vaciar() || !principal.ejecutar(QStringLiteral("COMMIT"), {}, error)) {
-        principal.ejecutar(QStringLiteral("ROLLBACK"));
+    if (!bien)
         return Paso::Fallo;
-    }
+    if (enServidor)
+        ++fusionesEnServidor_;
     if (!ultimaClave.isEmpty())
         avanzar(propio.cMiBase, ultimaClave, true);
     return Paso::Siguiente;
@@ -201,21 +138,35 @@ bool clsLlenarTabla::RellenarTabla()
 {
     Programa& p = programa();
     reloj_.start();
-    Recordset empresa, productos, trabajo;
+    Recordset empresa, trabajo;
     QString error;
+    fusionesEnServidor_ = 0;
+    TablaIntermedia intermedia(p.ConexionPrincipal);
+    intermedia.crear();
     const QList<int> lista = p.listaSeleccion;
-    for (int posicion = 1; posicion <= lista.size(); ++posicion) {
-        if (fusionarEmpresa(posicion, lista[posicion - 1], empresa, productos, &error) == Paso::Fallo) {
-            p.basesDD->CierraTabla(productos);
-            p.basesDD->CierraTabla(empresa);
-            Mensaje(TextoReporteFallido(error), 16, QStringLiteral("Alerta"));
-            return false;
-        }
+    bool bien = true;
+    for (int posicion = 1; bien && posicion <= lista.size(); ++posicion)
+        bien = fusionarEmpresa(posicion, lista[posicion - 1], empresa, intermedia, &error) != Paso::Fallo;
+    if (!bien) {
+        p.basesDD->CierraTabla(empresa);
+        Mensaje(TextoReporteFallido(error), 16, QStringLiteral("Alerta"));
+        return false;
     }
 
+    // The export reads the rows from the copy in memory and moves them into the working table
+    // while the workbook is being finished; whatever its outcome, the working table gets them.
     QString motivo;
-    const bool escrito = ExportarExcel(trabajo, &motivo);
-    p.basesDD->CierraTabla(productos);
+    intermedia_ = intermedia.activa() ? &intermedia : nullptr;
+    bool escrito = ExportarExcel(trabajo, &motivo);
+    intermedia_ = nullptr;
+    if (!intermedia.vaciar(&error)) {
+        if (escrito)
+            QFile::remove(rutaArchivo());
+        p.basesDD->CierraTabla(empresa);
+        p.basesDD->CierraTabla(trabajo);
+        Mensaje(TextoReporteFallido(error), 16, QStringLiteral("Alerta"));
+        return false;
+    }
     p.basesDD->CierraTabla(empresa);
     p.basesDD->CierraTabla(trabajo);
 
@@ -272,27 +223,65 @@ bool clsLlenarTabla::ExportarExcel(Recordset& rs, QString* error)
     hoja.ponerAnchoColumna(1, 15);
     hoja.ponerAnchoColumna(2, 60);
 
-    if (!p.basesDD->AbrirTabla(rs, p.ConexionPrincipal, QStringLiteral("tbltempproductos order by Clave")) &&
-        !p.basesDD->ultimoError().isEmpty()) {
+    // While the sheet is written the progress line keeps its last text, and the window repaints.
+    FilasTrabajo filas([this] { avanzar(QString(), QString()); });
+    QString motivo;
+    if (!filas.abrir(p.ConexionPrincipal, intermedia_ ? intermedia_->destino() : QStringLiteral("tbltempproductos"),
+                     &motivo)) {
         if (error)
-            *error = p.basesDD->ultimoError();
+            *error = motivo;
         return false;
     }
     // An .xls sheet holds 65,536 rows and 256 columns; a report that does not fit is refused
     // whole, before anything is written, rather than cut short.
     excedeXls_ = rutaArchivo().endsWith(QStringLiteral(".xls"), Qt::CaseInsensitive) &&
-                 !cabeEnXls(static_cast<int>(qMin<qint64>(rs.cuenta() + 3, INT_MAX)), rs.numCampos());
+                 !cabeEnXls(static_cast<int>(qMin<qint64>(filas.cuenta() + 3, INT_MAX)), filas.numCampos());
     if (excedeXls_) {
         if (error)
             *error = QStringLiteral("el formato .xls no admite tantas filas o columnas");
         return false;
     }
-    // While the sheet is written the progress line keeps its last text, and the window repaints.
-    FilasDeRecordset filas(rs, [this] { avanzar(QString(), QString()); });
-    hoja.copiarFilas(4, 1, filas);
-    const QString bloque = QStringLiteral("C4:") + LetraColumna(rs.numCampos() - 1) +
-                           QString::number(rs.cuenta() + 3);
+    // The workbook is written on a thread of its own while this one reads the rows from the
+    // database (whose connection belongs to it) and keeps the progress line moving, also while
+    // the writer compresses the finished file.
+    ColaFilas cola;
+    hoja.copiarFilas(4, 1, cola);
+    const QString bloque = QStringLiteral("C4:") + LetraColumna(filas.numCampos() - 1) +
+                           QString::number(filas.cuenta() + 3);
     if (const std::optional<Rango> r = Rango::desdeTexto(bloque))
         hoja.ponerFormatoNumero(*r, p.FormatoPrecios);
-    return libro->guardarComo(rutaArchivo(), error);
+    const QString ruta = rutaArchivo();
+    bool guardado = false;
+    QString motivoGuardado;
+    std::thread escritor([&] {
+        guardado = libro->guardarComo(ruta, &motivoGuardado);
+        cola.cerrarLector();
+    });
+    const std::function<void()> latido = [this] { avanzar(QString(), QString()); };
+    QVariantList fila;
+    while (filas.siguiente(fila) && cola.poner(std::move(fila), latido)) {
+    }
+    cola.terminar(latido);
+    // Every row has left the database: the copy in memory goes into the working table now, on
+    // the server, while the writer finishes and compresses the file.
+    QString motivoVaciar;
+    const bool vaciada = !intermedia_ || !filas.terminada() || intermedia_->vaciar(&motivoVaciar, latido);
+    while (!cola.esperarLector(static_cast<int>(MilisegundosEntreAvisos)))
+        avanzar(QString(), QString());
+    escritor.join();
+    if (!guardado || !vaciada) {
+        if (guardado)
+            QFile::remove(ruta);
+        if (error)
+            *error = guardado ? motivoVaciar : motivoGuardado;
+        return false;
+    }
+    if (!filas.error().isEmpty()) {
+        // The rows stopped early: a workbook short of rows must not stay behind as the report.
+        QFile::remove(rutaArchivo());
+        if (error)
+            *error = filas.error();
+        return false;
+    }
+    return true;
 }

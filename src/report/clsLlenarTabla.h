@@ -5,14 +5,17 @@
 
 class Conexion;
 class Recordset;
+class TablaIntermedia;
 
 // One report run: fills the working table company by company and writes it to the workbook.
 //
-// RellenarTabla reads each ticked company's products in one pass and merges them into the working
-// table in multi-row statements, inside a transaction per company: a code gets its row from the
-// first company that has it (its description, and the warning when that company is not the first
-// of the list); every company writes its own cost and price pair. ExportarExcel then lays out the
-// sheet and copies the table in. The window and the headless run both drive it, giving the price
+// RellenarTabla merges each ticked company's products, in list order, into a copy of the working
+// table held in the server's memory (TablaIntermedia), then moves the rows into the working table:
+// a code gets its row from the first company that has it (its description, and the warning when
+// that company is not the first of the list); every company writes its own cost and price pair
+// (FusionEmpresa). A company on the host's server and credentials is merged by the server itself;
+// one on a server of its own goes through the program. ExportarExcel then lays out the sheet and
+// streams the table in. The window and the headless run both drive it, giving the price
 // level, the file name and a progress callback for the progress line.
 class clsLlenarTabla {
 public:
@@ -22,8 +25,8 @@ public:
 
     // Fills, exports and tells the user the outcome. True when the workbook was written.
     bool RellenarTabla();
-    // Writes the working table to the workbook beside the program; `rs` is left on the table.
-    // False, with the reason, when the workbook could not be written (the earlier file stays).
+    // Writes the working table to the workbook beside the program; `rs` serves the lookups of the
+    // company names. False, with the reason, when the workbook could not be written.
     bool ExportarExcel(Recordset& rs, QString* error);
 
     // True when the last ExportarExcel failed because the report does not fit an .xls sheet.
@@ -31,9 +34,15 @@ public:
     // The full path of the workbook.
     QString rutaArchivo() const;
 
+    // Merges every company through the program, even one the server could merge itself (the two
+    // ways give the same rows; this one is kept for comparing them).
+    void fusionarSoloPorCliente(bool solo) { soloCliente_ = solo; }
+    // Companies of the last RellenarTabla merged by the server.
+    int fusionesEnServidor() const { return fusionesEnServidor_; }
+
 private:
     enum class Paso { Siguiente, Omitida, Fallo };
-    Paso fusionarEmpresa(int posicion, int id, Recordset& empresa, Recordset& productos, QString* error);
+    Paso fusionarEmpresa(int posicion, int id, Recordset& empresa, TablaIntermedia& intermedia, QString* error);
     void avanzar(const QString& base, const QString& clave, bool forzar = false);
 
     QString columnaPrecio_;
@@ -42,5 +51,10 @@ private:
     QElapsedTimer reloj_;
     qint64 ultimoAviso_ = -1;
     bool excedeXls_ = false;
+    bool soloCliente_ = false;
+    // During RellenarTabla, the copy in memory that the export reads and then empties into the
+    // working table (while the writer finishes the file); null when the export reads the table.
+    TablaIntermedia* intermedia_ = nullptr;
+    int fusionesEnServidor_ = 0;
     QString ultimoTexto_;
 };

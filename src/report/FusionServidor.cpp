@@ -1,0 +1,100 @@
+// The merge of one company done by the server: the products go from the company database into
+// the destination table without passing through the program, range of codes by range of codes.
+#include <QElapsedTimer>
+
+#include "components/BasesDD.h"
+#include "components/Sql.h"
+#include "report/FusionEmpresa.h"
+
+namespace {
+// Products per statement: it starts here and follows the server's pace, so that each statement
+// lasts a small part of a second (the window only repaints between statements).
+constexpr qint64 FilasIniciales = 10000;
+constexpr qint64 FilasMinimas = 1000;
+constexpr qint64 FilasMaximas = 50000;
+constexpr qint64 MilisegundosPorSentencia = 60;
+}  // namespace
+
+bool fusionarEnServidor(const FusionEmpresa& f, QString* error)
+{
+    const QString productos = citarIdentificador(f.base) + QStringLiteral(".`productos`");
+    const QString destino = citarIdentificador(f.destino);
+    const QString costo = citarIdentificador(QStringLiteral("Costo%1").arg(f.id));
+    const QString precio = citarIdentificador(QStringLiteral("Precio%1").arg(f.id));
+    // The same rows as the client path: the code as stored, the description cut by characters
+    // (LEFT counts characters in the column's own character set), the company's cost and price,
+    // converted by the server exactly as bound values would be.
+    // Names taken from data are joined in, never put through arg(), which would read a "%1" in them.
+    const QString cabecera = QStringLiteral("INSERT INTO ") + destino + QStringLiteral(" (`Clave`,`Descrip`,") +
+                             costo + u',' + precio + QStringLiteral(",`Aviso`) SELECT `Clave`, LEFT(`Descrip`, ") +
+                             QString::number(LargoDescripcion) + QStringLiteral("), `Costo`, ") +
+                             citarIdentificador(f.columnaPrecio) + QStringLiteral(", ? FROM ") + productos;
+    const QString cola = QStringLiteral(" ORDER BY ") + ordenProductos(f.empresa, f.columnaPrecio) +
+                         QStringLiteral(" ON DUPLICATE KEY UPDATE ") + destino + u'.' + costo +
+                         QStringLiteral("=VALUES(") + costo + QStringLiteral("),") + destino + u'.' + precio +
+                         QStringLiteral("=VALUES(") + precio + u')';
+    const QString aviso = avisoDeFusion(f.posicion);
+
+    Conexion& principal = f.principal;
+    if (!principal.ejecutar(QStringLiteral("START TRANSACTION"), {}, error))
+        return false;
+    auto fallar = [&](const QString& motivo) {
+        *error = motivo;
+        principal.ejecutar(QStringLiteral("ROLLBACK"));
+        return false;
+    };
+
+    // Ranges of codes: (none or lower, upper], each upper bound the code that lies `filas` codes
+    // on. Codes equal to a bound fall into the same range, so equal codes are never split and the
+    // order within the company is kept across ranges. A null code sorts first and goes with the
+    // first range (the destination refuses it, as it refuses it on the client path).
+    qint64 filas = FilasIniciales;
+    bool primera = true;
+    QVariant desde;
+    while (true) {
+        Recordset limite;
+        const QString condicionLimite = primera ? QString() : QStringLiteral(" WHERE `Clave` > ?");
+        if (!limite.abrir(principal,
+                          QStringLiteral("SELECT `Clave` FROM ") + productos + condicionLimite +
+                              QStringLiteral(" ORDER BY `Clave` LIMIT 1 OFFSET ") + QString::number(filas - 1),
+                          primera ? QVariantList{} : QVariantList{desde}))
+            return fallar(limite.ultimoError());
+        const QVariant hasta = limite.alFinal() ? QVariant() : limite.valor(0);
+        limite.cerrar();
+        const bool ultima = hasta.isNull();
+
+        QString condicion;
+        QVariantList valores{aviso};
+        if (!primera) {
+            condicion = QStringLiteral("`Clave` > ?");
+            valores << desde;
+        }
+        if (!ultima) {
+            const QString tope = primera ? QStringLiteral("(`Clave` IS NULL OR `Clave` <= ?)")
+                                         : QStringLiteral("`Clave` <= ?");
+            condicion = condicion.isEmpty() ? tope : condicion + QStringLiteral(" AND ") + tope;
+            valores << hasta;
+        }
+        QElapsedTimer reloj;
+        reloj.start();
+        QString motivo;
+        const QString donde = condicion.isEmpty() ? QString() : QStringLiteral(" WHERE ") + condicion;
+        if (!principal.ejecutar(cabecera + donde + cola, valores, &motivo))
+            return fallar(motivo);
+        if (ultima)
+            break;
+        if (f.avance)
+            f.avance(hasta.toString());
+        const qint64 ms = reloj.elapsed();
+        if (ms < MilisegundosPorSentencia / 2)
+            filas = qMin(FilasMaximas, filas * 2);
+        else if (ms > MilisegundosPorSentencia * 2)
+            filas = qMax(FilasMinimas, filas / 2);
+        desde = hasta;
+        primera = false;
+    }
+    QString motivo;
+    if (!principal.ejecutar(QStringLiteral("COMMIT"), {}, &motivo))
+        return fallar(motivo);
+    return true;
+}

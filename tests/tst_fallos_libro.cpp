@@ -62,16 +62,8 @@ Salida correr(const AnfitrionPrueba& a, const QString& archivo, const QString& e
     return s;
 }
 
-QByteArray contenido(const QString& ruta)
-{
-    QFile f(ruta);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-QStringList entradas(const QString& carpeta)
-{
-    return QDir(carpeta).entryList(QDir::Files | QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot);
-}
+using soporte::contenido;
+using soporte::entradas;
 
 bool cambiarDueno(const QString& carpeta, const QString& dueno)
 {

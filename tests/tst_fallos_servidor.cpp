@@ -20,6 +20,7 @@
 #include "DialogosGuion.h"
 #include "ServidorPropio.h"
 #include "ServidorPrueba.h"
+#include "Soporte.h"
 #include "common/Mensajes.h"
 #include "common/Programa.h"
 #include "components/AnfitrionDemo.h"
@@ -71,16 +72,8 @@ bool reporte(const QList<int>& ids, const QString& archivo, clsLlenarTabla::Prog
     return clsLlenarTabla(QStringLiteral("2"), archivo, std::move(progreso)).RellenarTabla();
 }
 
-QByteArray contenido(const QString& ruta)
-{
-    QFile f(ruta);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-QStringList entradas(const QString& carpeta)
-{
-    return QDir(carpeta).entryList(QDir::Files | QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot);
-}
+using soporte::contenido;
+using soporte::entradas;
 
 // The one box of a failed report: an alert with a reason, never the success notice.
 bool esAlertaDeFallo(const QList<CajaMostrada>& cajas, QString* porque)

@@ -10,6 +10,7 @@
 #include <limits>
 
 #include "LectorLibro.h"
+#include "Soporte.h"
 #include "components/EscritorXlsx.h"
 #include "components/LibroExcel.h"
 
@@ -42,15 +43,8 @@ std::unique_ptr<LibroExcel> libroNuevo() {
     return app ? app->agregarLibro() : nullptr;
 }
 
-QByteArray contenido(const QString& ruta) {
-    QFile f(ruta);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-QStringList entradas(const QString& carpeta) {
-    return QDir(carpeta).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
-                                   QDir::Name);
-}
+using soporte::contenido;
+using soporte::entradas;
 
 }  // namespace
 

@@ -1,5 +1,7 @@
 #pragma once
+#include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 // Small helpers shared by the test programs.
 namespace soporte {
@@ -7,4 +9,8 @@ namespace soporte {
 QString carpetaBinarios();
 // Folder of the test sources (scripts such as leer_libro.py live there).
 QString carpetaPruebas();
+// The bytes of a file; empty when it cannot be read.
+QByteArray contenido(const QString& ruta);
+// Every entry of a folder, hidden ones too, by name: what a failed write may have left behind.
+QStringList entradas(const QString& carpeta);
 }  // namespace soporte

@@ -207,6 +207,9 @@ void TstArchivoIni::escribir_data() {
     QTest::newRow("valor con blancos e igual") << B("[S]\nk=1\n") << "S"
                                                << "k"
                                                << " a=b " << B("[S]\nk= a=b \n");
+    QTest::newRow("valor que empieza por U+FEFF") << B("[S]\nk=1\n") << "S"
+                                                 << "k"
+                                                 << QStringLiteral("\uFEFF\uFEFFx") << B("[S]\nk=\xef\xbb\xbf\xef\xbb\xbfx\n");
     QTest::newRow("valor vacío") << B("[S]\nk=1\n") << "S"
                                  << "k"
                                  << "" << B("[S]\nk=\n");

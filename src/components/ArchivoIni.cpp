@@ -12,6 +12,7 @@
 #include <QMutex>
 #include <QMutexLocker>
 #include <QSaveFile>
+#include <QStringDecoder>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
@@ -145,8 +146,11 @@ struct Documento {
 
     QString texto(qsizetype ini, qsizetype fin) const {
         const char* p = datos.constData() + ini;
-        return codificacion == Codificacion::Utf8 ? QString::fromUtf8(p, fin - ini)
-                                                  : desde1252(p, fin - ini);
+        if (codificacion != Codificacion::Utf8) return desde1252(p, fin - ini);
+        // A value may itself begin with U+FEFF: it is kept, not taken for a byte order mark
+        // (the file's own mark is already left out).
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+        return utf8.decode(QByteArrayView(p, fin - ini));
     }
     // The folded name held in the bytes [ini, fin), blanks around it left out.
     QString nombre(qsizetype ini, qsizetype fin) const {

@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QtTest>
+#include <cstring>
+#include <limits>
 
 #include "AnfitrionPrueba.h"
 #include "DialogosGuion.h"
@@ -180,6 +182,50 @@ private slots:
         // Nothing of the write is left beside it.
         QCOMPARE(QDir(a.carpetaPrograma()).entryList({QStringLiteral("*viejo*")}, QDir::Files | QDir::Hidden),
                  QStringList{QStringLiteral("viejo.xlsx")});
+    }
+
+    // Costs and prices reach the sheet as the very doubles the table holds, NULL as an empty
+    // cell; .xls keeps all 64 bits of a number, so the comparison is exact.
+    void importesExactos()
+    {
+        GuionDialogos guion;
+        AnfitrionPrueba a;
+        QString error;
+        QVERIFY2(prepararTabla(a, {1}, 0, &error), qPrintable(error));
+        const QList<QVariant> importes{0.1 + 0.2,
+                                       1.0 / 3,
+                                       std::numeric_limits<double>::denorm_min(),
+                                       std::numeric_limits<double>::min(),
+                                       std::numeric_limits<double>::max(),
+                                       -std::numeric_limits<double>::max(),
+                                       1e15 + 0.25,
+                                       1234567.89,
+                                       -2.5,
+                                       123456789012345678.0,
+                                       QVariant(QMetaType::fromType<double>())};
+        Programa& p = programa();
+        for (int i = 0; i < importes.size(); ++i)
+            QVERIFY2(p.ConexionPrincipal.ejecutar(QStringLiteral("INSERT INTO tbltempproductos VALUES (?,?,?,?,?)"),
+                                                  {QStringLiteral("K%1").arg(i, 2, 10, QLatin1Char('0')),
+                                                   QStringLiteral("d"), importes[i],
+                                                   importes[importes.size() - 1 - i], QStringLiteral("")},
+                                                  &error),
+                     qPrintable(error));
+        clsLlenarTabla llenar(QStringLiteral("1"), QStringLiteral("exactos.xls"));
+        Recordset rs;
+        QVERIFY2(llenar.ExportarExcel(rs, &error), qPrintable(error));
+        const LibroLeido libro = leerLibro(QDir(a.carpetaPrograma()).filePath(QStringLiteral("exactos.xls")));
+        QVERIFY2(libro.ok, qPrintable(libro.error));
+        auto igual = [&](const QString& nombre, const QVariant& esperado) {
+            if (esperado.isNull())
+                return !libro.hay(nombre);
+            const double leido = libro.celda(nombre).v.toDouble(), valor = esperado.toDouble();
+            return libro.celda(nombre).t == QStringLiteral("n") && std::memcmp(&leido, &valor, sizeof valor) == 0;
+        };
+        for (int i = 0; i < importes.size(); ++i) {
+            QVERIFY2(igual(celda(3, 4 + i), importes[i]), qPrintable(celda(3, 4 + i)));
+            QVERIFY2(igual(celda(4, 4 + i), importes[importes.size() - 1 - i]), qPrintable(celda(4, 4 + i)));
+        }
     }
 
     // An automation class the program does not know: the alert, and the earlier file kept as it was.

@@ -29,7 +29,7 @@ public:
 private:
     using Lote = std::vector<QVariantList>;
     static constexpr std::size_t FilasPorLote = 256;
-    static constexpr std::size_t LotesEnEspera = 16;
+    static constexpr std::size_t LotesEnEspera = 32;
     bool entregar(const std::function<void()>& esperando);
 
     std::mutex mutex_;

@@ -1,7 +1,11 @@
 #include "report/FilasTrabajo.h"
 
 #include <QSqlError>
+#include <QSqlField>
 #include <QSqlRecord>
+#include <QStringList>
+#include <algorithm>
+#include <charconv>
 
 #include "components/BasesDD.h"
 #include "components/Sql.h"
@@ -10,6 +14,19 @@ namespace {
 // Rows per query: the driver holds one query's rows at a time, so this bounds the memory and the
 // wait before the first row.
 constexpr int FilasPorConsulta = 5000;
+
+// The decimal text of a double as the server writes it (the shortest that reads back to the
+// same double), read back; from_chars rounds correctly, as the server's own reading does.
+bool leerDoble(const char* desde, const char* hasta, double* valor)
+{
+    const std::from_chars_result r = std::from_chars(desde, hasta, *valor);
+    if (r.ec == std::errc() && r.ptr == hasta)
+        return true;
+    // Values so small that they lose precision (subnormals) may come back as out of range.
+    bool bien = false;
+    *valor = QByteArray(desde, hasta - desde).toDouble(&bien);
+    return bien;
+}
 }  // namespace
 
 bool FilasTrabajo::abrir(Conexion& principal, const QString& tabla, QString* error)
@@ -23,11 +40,38 @@ bool FilasTrabajo::abrir(Conexion& principal, const QString& tabla, QString* err
     }
     cuenta_ = total.valor(0).toLongLong();
     total.cerrar();
+
+    // The columns in the table's order: the texts as they are, the doubles joined into one text
+    // ("N" for a NULL), in their order. A double's text takes up to 24 characters
+    // ("-2.2250738585072014e-308"); the room is declared, since the driver sizes its buffers by
+    // the column's declared length and stops the rows at a longer value.
+    QSqlQuery columnas(principal.db());
+    if (!columnas.exec(QStringLiteral("SELECT * FROM ") + origen_ + QStringLiteral(" LIMIT 0"))) {
+        *error = columnas.lastError().text().trimmed();
+        return false;
+    }
+    const QSqlRecord registro = columnas.record();
+    columnas.finish();
+    campos_ = registro.count();
+    dobles_.assign(static_cast<std::size_t>(campos_), false);
+    QStringList otras, dobles;
+    for (int i = 0; i < campos_; ++i) {
+        const QString nombre = citarIdentificador(registro.fieldName(i));
+        if (registro.field(i).metaType().id() == QMetaType::Double) {
+            dobles_[static_cast<std::size_t>(i)] = true;
+            dobles << QStringLiteral("IFNULL(CAST(") + nombre + QStringLiteral(" AS CHAR(32)),'N')");
+        } else {
+            otras << nombre;
+        }
+    }
+    otras_ = static_cast<int>(otras.size());
+    if (!dobles.isEmpty())
+        otras << QStringLiteral("CONCAT_WS(' ',") + dobles.join(u',') + u')';
+    seleccion_ = otras.join(u',');
     if (!consultar(QVariant())) {
         *error = error_;
         return false;
     }
-    campos_ = consulta_.record().count();
     return true;
 }
 
@@ -37,7 +81,8 @@ bool FilasTrabajo::consultar(const QVariant& desde)
     // last one ended.
     consulta_ = QSqlQuery(principal_->db());
     consulta_.setForwardOnly(true);
-    const QString sql = QStringLiteral("SELECT * FROM ") + origen_ + QStringLiteral(" FORCE INDEX (PRIMARY)") +
+    const QString sql = QStringLiteral("SELECT ") + seleccion_ + QStringLiteral(" FROM ") + origen_ +
+                        QStringLiteral(" FORCE INDEX (PRIMARY)") +
                         (desde.isNull() ? QString() : QStringLiteral(" WHERE `Clave` > ?")) +
                         QStringLiteral(" ORDER BY `Clave` LIMIT ") + QString::number(FilasPorConsulta);
     bool bien = consulta_.prepare(sql);
@@ -50,13 +95,27 @@ bool FilasTrabajo::consultar(const QVariant& desde)
     return bien;
 }
 
+bool FilasTrabajo::terminarRango()
+{
+    // The range's rows are all out of the driver: the caller may use the connection now.
+    consulta_.finish();
+    if (enConsulta_ == 0 || !rangoLeido_)
+        return true;
+    QString motivo;
+    if (rangoLeido_(ultimaClave_, &motivo))
+        return true;
+    error_ = motivo.isEmpty() ? QStringLiteral("no se pudo pasar un tramo a la tabla de trabajo") : motivo;
+    return false;
+}
+
 bool FilasTrabajo::siguiente(QVariantList& fila)
 {
     if (terminada_)
         return false;
     if (!consulta_.next()) {
         // A full range may have more rows after it; a short one was the last.
-        const bool otra = error_.isEmpty() && enConsulta_ == FilasPorConsulta && consultar(ultimaClave_);
+        const bool llena = enConsulta_ == FilasPorConsulta;
+        const bool otra = error_.isEmpty() && terminarRango() && llena && consultar(ultimaClave_);
         if (!otra || !consulta_.next()) {
             terminada_ = true;
             // A connection lost half way ends the rows early: the sheet must not pass for complete.
@@ -70,14 +129,48 @@ bool FilasTrabajo::siguiente(QVariantList& fila)
             return false;
         }
     }
+    if (!armarFila(fila)) {
+        terminada_ = true;
+        consulta_.finish();
+        return false;
+    }
     ++leidas_;
     ++enConsulta_;
-    fila.clear();
-    fila.reserve(campos_);
-    for (int i = 0; i < campos_; ++i)
-        fila << consulta_.value(i);
     ultimaClave_ = fila.value(0);
     if (latido_)
         latido_();
+    return true;
+}
+
+bool FilasTrabajo::armarFila(QVariantList& fila)
+{
+    fila.clear();
+    fila.reserve(campos_);
+    QByteArray texto;
+    if (otras_ < campos_) {
+        const QVariant v = consulta_.value(otras_);
+        texto = v.typeId() == QMetaType::QByteArray ? v.toByteArray() : v.toString().toLatin1();
+    }
+    const char* cursor = texto.constData();
+    const char* const fin = cursor + texto.size();
+    int otra = 0;
+    for (int i = 0; i < campos_; ++i) {
+        if (!dobles_[static_cast<std::size_t>(i)]) {
+            fila << consulta_.value(otra++);
+            continue;
+        }
+        const char* corte = std::find(cursor, fin, ' ');
+        double valor = 0;
+        if (corte - cursor == 1 && *cursor == 'N') {
+            fila << QVariant(QMetaType::fromType<double>());
+        } else if (cursor < corte && leerDoble(cursor, corte, &valor)) {
+            fila << valor;
+        } else {
+            error_ = QStringLiteral("la tabla de trabajo dio un importe ilegible: %1")
+                         .arg(QString::fromLatin1(cursor, corte - cursor));
+            return false;
+        }
+        cursor = corte == fin ? fin : corte + 1;
+    }
     return true;
 }

@@ -1,6 +1,8 @@
 #pragma once
 #include <QSqlQuery>
+#include <QStringList>
 #include <functional>
+#include <vector>
 
 #include "components/LibroExcel.h"
 
@@ -9,12 +11,21 @@ class Conexion;
 // The working table's rows, ordered by code, streamed into the sheet: read in ranges of codes, so
 // the program never holds more than one range and the first rows come at once. The row count is
 // asked first, for the size checks of the sheet.
+//
+// The costs and prices of a row travel together as one text of the server's decimal forms, which
+// read back to the very same doubles: one value per row instead of two per company, since the
+// driver's work per value, not the server's, is most of the read.
 class FilasTrabajo : public FuenteFilas {
 public:
+    // Called once all the rows of a range have been handed out, with the range's last code; a
+    // false return (with its reason) stops the rows there.
+    using RangoLeido = std::function<bool(const QVariant& hasta, QString* error)>;
+
     explicit FilasTrabajo(std::function<void()> latido = {}) : latido_(std::move(latido)) {}
 
     // Opens `tabla` (the working table or its copy in memory). False with the server's error.
     bool abrir(Conexion& principal, const QString& tabla, QString* error);
+    void alLeerRango(RangoLeido rango) { rangoLeido_ = std::move(rango); }
     // True once every row has been handed out (the query no longer holds the connection).
     bool terminada() const { return terminada_; }
     qint64 cuenta() const { return cuenta_; }
@@ -25,13 +36,19 @@ public:
 
 private:
     bool consultar(const QVariant& desde);  // the range after `desde` (null: from the start)
+    bool armarFila(QVariantList& fila);
+    bool terminarRango();
 
     Conexion* principal_ = nullptr;
     QString origen_;
+    QString seleccion_;          // the select list: the other columns, then the doubles' text
+    std::vector<bool> dobles_;   // by column of the table: whether it holds a double
+    int otras_ = 0;              // columns that are not doubles
     QSqlQuery consulta_;
     QVariant ultimaClave_;
     int enConsulta_ = 0;
     std::function<void()> latido_;
+    RangoLeido rangoLeido_;
     qint64 cuenta_ = 0;
     int campos_ = 0;
     qint64 leidas_ = 0;

@@ -37,66 +37,102 @@ bool TablaIntermedia::crear()
 
 QString TablaIntermedia::destino() const { return activa_ ? Intermedia : Trabajo; }
 
+bool TablaIntermedia::empezar(QString* error)
+{
+    // The working table is still empty: every row so far went to the copy. One transaction for
+    // all the moves: the working table gets every row or none.
+    if (enTransaccion_)
+        return true;
+    if (!principal_.ejecutar(QStringLiteral("START TRANSACTION"), {}, error))
+        return false;
+    enTransaccion_ = true;
+    movidasHasta_ = QVariant();
+    return true;
+}
+
+bool TablaIntermedia::fallar(const QString& motivo, QString* error)
+{
+    if (error)
+        *error = motivo;
+    if (enTransaccion_)
+        principal_.ejecutar(QStringLiteral("ROLLBACK"));
+    enTransaccion_ = false;
+    movidasHasta_ = QVariant();
+    return false;
+}
+
+bool TablaIntermedia::mover(const QVariant& hasta, QString* error)
+{
+    // The range (last code moved, hasta]; a null `hasta` takes every code after it.
+    QStringList condiciones;
+    QVariantList valores;
+    if (!movidasHasta_.isNull()) {
+        condiciones << QStringLiteral("`Clave` > ?");
+        valores << movidasHasta_;
+    }
+    if (!hasta.isNull()) {
+        condiciones << QStringLiteral("`Clave` <= ?");
+        valores << hasta;
+    }
+    const QString donde =
+        condiciones.isEmpty() ? QString() : QStringLiteral(" WHERE ") + condiciones.join(QStringLiteral(" AND "));
+    QString motivo;
+    if (!principal_.ejecutar(QStringLiteral("INSERT INTO `tbltempproductos` SELECT * FROM `tbltempproductos_fusion`") +
+                                 donde + QStringLiteral(" ORDER BY `Clave`"),
+                             valores, &motivo))
+        return fallar(motivo, error);
+    movidasHasta_ = hasta;
+    return true;
+}
+
+bool TablaIntermedia::moverHasta(const QVariant& hasta, QString* error)
+{
+    if (!activa_ || hasta.isNull())
+        return true;
+    return empezar(error) && mover(hasta, error);
+}
+
 bool TablaIntermedia::vaciar(QString* error, const std::function<void()>& latido)
 {
     if (!activa_)
         return true;
-    // The working table is still empty: every row so far went to the copy. The ranges are
-    // (lower, upper] by code, each a statement short enough for the window to repaint between.
-    // One transaction: the working table gets every row or none.
-    if (!principal_.ejecutar(QStringLiteral("START TRANSACTION"), {}, error))
+    if (!empezar(error))
         return false;
-    auto fallar = [&](const QString& motivo) {
-        if (error)
-            *error = motivo;
-        principal_.ejecutar(QStringLiteral("ROLLBACK"));
-        return false;
-    };
-    QVariant desde;
-    bool primera = true;
+    // What is left goes in ranges of codes, each a statement short enough for the window to
+    // repaint between.
     while (true) {
         Recordset limite;
+        const bool primera = movidasHasta_.isNull();
         if (!limite.abrir(principal_,
                           QStringLiteral("SELECT `Clave` FROM `tbltempproductos_fusion`") +
                               (primera ? QString() : QStringLiteral(" WHERE `Clave` > ?")) +
                               QStringLiteral(" ORDER BY `Clave` LIMIT 1 OFFSET ") + QString::number(FilasPorPaso - 1),
-                          primera ? QVariantList{} : QVariantList{desde}))
-            return fallar(limite.ultimoError());
+                          primera ? QVariantList{} : QVariantList{movidasHasta_}))
+            return fallar(limite.ultimoError(), error);
         const QVariant hasta = limite.alFinal() ? QVariant() : limite.valor(0);
         limite.cerrar();
-        QStringList condiciones;
-        QVariantList valores;
-        if (!primera) {
-            condiciones << QStringLiteral("`Clave` > ?");
-            valores << desde;
-        }
-        if (!hasta.isNull()) {
-            condiciones << QStringLiteral("`Clave` <= ?");
-            valores << hasta;
-        }
-        const QString donde =
-            condiciones.isEmpty() ? QString() : QStringLiteral(" WHERE ") + condiciones.join(QStringLiteral(" AND "));
-        QString motivo;
-        if (!principal_.ejecutar(QStringLiteral("INSERT INTO `tbltempproductos` SELECT * FROM `tbltempproductos_fusion`") +
-                                     donde + QStringLiteral(" ORDER BY `Clave`"),
-                                 valores, &motivo))
-            return fallar(motivo);
+        if (!mover(hasta, error))
+            return false;
         if (hasta.isNull())
             break;
         if (latido)
             latido();
-        desde = hasta;
-        primera = false;
     }
     QString motivo;
     if (!principal_.ejecutar(QStringLiteral("COMMIT"), {}, &motivo))
-        return fallar(motivo);
+        return fallar(motivo, error);
+    enTransaccion_ = false;
+    movidasHasta_ = QVariant();
     descartar();
     return true;
 }
 
 void TablaIntermedia::descartar()
 {
+    if (enTransaccion_ && principal_.abierta())
+        principal_.ejecutar(QStringLiteral("ROLLBACK"));
+    enTransaccion_ = false;
+    movidasHasta_ = QVariant();
     if (activa_ && principal_.abierta())
         principal_.ejecutar(QStringLiteral("DROP TEMPORARY TABLE IF EXISTS `tbltempproductos_fusion`"));
     activa_ = false;

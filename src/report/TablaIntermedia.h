@@ -1,5 +1,6 @@
 #pragma once
 #include <QString>
+#include <QVariant>
 #include <functional>
 
 class Conexion;
@@ -25,13 +26,23 @@ public:
     bool activa() const { return activa_; }
     // The table to merge into now.
     QString destino() const;
-    // Moves the merged rows into the working table, in ranges of codes with `latido` between
-    // them, and drops the copy; from then on destino() is the working table. False with the
-    // server's error.
+    // Moves the rows up to code `hasta` (those after the last range moved) into the working
+    // table, inside the transaction that vaciar() commits, so the working table still gets every
+    // row or none. The export calls it after reading each range, while the workbook is written.
+    // False with the server's error; what was moved is undone, and vaciar() starts again.
+    bool moverHasta(const QVariant& hasta, QString* error);
+    // Moves the rest of the merged rows into the working table, in ranges of codes with `latido`
+    // between them, commits, and drops the copy; from then on destino() is the working table.
+    // False with the server's error.
     bool vaciar(QString* error, const std::function<void()>& latido = {});
 
 private:
+    bool empezar(QString* error);
+    bool mover(const QVariant& hasta, QString* error);
+    bool fallar(const QString& motivo, QString* error);
     void descartar();
     Conexion& principal_;
     bool activa_ = false;
+    bool enTransaccion_ = false;
+    QVariant movidasHasta_;   // the last code moved so far (null: none yet)
 };

@@ -232,6 +232,14 @@ bool clsLlenarTabla::ExportarExcel(Recordset& rs, QString* error)
             *error = motivo;
         return false;
     }
+    // Each range read from the copy in memory goes into the working table at once, on the server,
+    // while the writer is busy with the rows just read.
+    if (intermedia_)
+        filas.alLeerRango([this](const QVariant& hasta, QString* motivoRango) {
+            const bool movido = intermedia_->moverHasta(hasta, motivoRango);
+            avanzar(QString(), QString());
+            return movido;
+        });
     // An .xls sheet holds 65,536 rows and 256 columns; a report that does not fit is refused
     // whole, before anything is written, rather than cut short.
     excedeXls_ = rutaArchivo().endsWith(QStringLiteral(".xls"), Qt::CaseInsensitive) &&
@@ -262,8 +270,8 @@ bool clsLlenarTabla::ExportarExcel(Recordset& rs, QString* error)
     while (filas.siguiente(fila) && cola.poner(std::move(fila), latido)) {
     }
     cola.terminar(latido);
-    // Every row has left the database: the copy in memory goes into the working table now, on
-    // the server, while the writer finishes and compresses the file.
+    // Every row has left the database: what is left of the copy in memory goes into the working
+    // table now, on the server, while the writer finishes and compresses the file.
     QString motivoVaciar;
     const bool vaciada = !intermedia_ || !filas.terminada() || intermedia_->vaciar(&motivoVaciar, latido);
     while (!cola.esperarLector(static_cast<int>(MilisegundosEntreAvisos)))

@@ -65,6 +65,7 @@ private slots:
         QTest::addColumn<QList<EmpresaPrueba>>("empresas");
         QTest::addColumn<QStringList>("ajustes");  // SQL run on the host; {g}_e1 is company 1's database
         QTest::addColumn<QList<int>>("ids");
+        QTest::addColumn<QStringList>("cortes");  // where the merge in two parts is also cut
 
         const QString largo = QString(58, u'd') + QStringLiteral("ñ😀zzz");
         QTest::newRow("mayusculas, blancos, acentos, latin1, nulos, descripcion larga, repetidas")
@@ -80,7 +81,12 @@ private slots:
                            QStringLiteral("latin1")),
                    empresa(3, {producto(QStringLiteral("cafe"), QStringLiteral("c3"), 11.0, 12.0),
                                producto(QStringLiteral("O'Neil\\"), QStringLiteral("D'Ana"), 13.0, 14.0)})}
-            << QStringList{} << QList<int>{3, 1, 2};
+            << QStringList{} << QList<int>{3, 1, 2}
+            // On codes equal to others but for case, blanks or accent (in a latin1 company too),
+            // below and above every code, and on the code with a quote and a backslash.
+            << QStringList{QStringLiteral("abc"), QStringLiteral("ABC   "), QStringLiteral("cafe"),
+                           QStringLiteral("CAFÉ"), QStringLiteral("zz"), QStringLiteral(""), QStringLiteral("~"),
+                           QStringLiteral("O'Neil\\"), QStringLiteral("N")};
 
         // Thousands of products with many codes equal but for case and trailing blanks, so that
         // the server's ranges of codes are many and equal codes sit on their bounds.
@@ -96,13 +102,15 @@ private slots:
                << QStringLiteral("INSERT INTO {g}_e3.productos SELECT CONCAT('ab', seq), 'k', seq, seq, seq "
                                  "FROM {g}.seq_1_to_25000");
         QTest::newRow("treinta mil productos por empresa, claves repetidas, una con clave unica")
-            << QList<EmpresaPrueba>{empresa(1, {}), empresa(2, {}), empresa(3, {})} << masivo << QList<int>{1, 2, 3};
+            << QList<EmpresaPrueba>{empresa(1, {}), empresa(2, {}), empresa(3, {})} << masivo << QList<int>{1, 2, 3}
+            << QStringList{QStringLiteral("ab5000 ")};
     }
     void mismasFilas()
     {
         QFETCH(QList<EmpresaPrueba>, empresas);
         QFETCH(QStringList, ajustes);
         QFETCH(QList<int>, ids);
+        QFETCH(QStringList, cortes);
         GuionDialogos guion;
         AnfitrionPrueba a;
         QVERIFY2(a.valido() && a.crearGeneral(2), qPrintable(a.error()));
@@ -116,24 +124,32 @@ private slots:
         Programa& p = programa();
         p.listaSeleccion = ids;
 
+        // Through the program, by the server as it chooses, then by the server in two parts cut
+        // at each of `cortes`.
         QStringList resultado[2];
-        for (int camino = 0; camino < 2; ++camino) {
+        for (int camino = 0; camino < 2 + cortes.size(); ++camino) {
             QVERIFY2(CrearTablaTrabajo(p.ConexionPrincipal, ids, &error), qPrintable(error));
             QStringList avance;
             clsLlenarTabla llenar(QStringLiteral("2"), QStringLiteral("c.xlsx"),
                                   [&avance](const QString& t) { avance << t; });
             llenar.fusionarSoloPorCliente(camino == 0);
+            if (camino >= 2)
+                llenar.partirEn(cortes[camino - 2]);
             QVERIFY(llenar.RellenarTabla());
             QCOMPARE(llenar.fusionesEnServidor(), camino == 0 ? 0 : static_cast<int>(ids.size()));
+            if (camino >= 2)
+                QVERIFY(llenar.fusionEnDosPartes());
             // The progress line names every company while it is merged, whichever the way.
             for (int id : std::as_const(ids))
                 QVERIFY2(!avance.filter(QStringLiteral("_e%1.- ").arg(id)).isEmpty(), qPrintable(avance.join(u'\n')));
-            resultado[camino] = filasExactas(a.general(), static_cast<int>(ids.size()));
+            resultado[qMin(camino, 1)] = filasExactas(a.general(), static_cast<int>(ids.size()));
+            if (camino == 0)
+                continue;
+            QVERIFY(!resultado[0].isEmpty());
+            QCOMPARE(resultado[1].size(), resultado[0].size());
+            for (int i = 0; i < resultado[0].size(); ++i)
+                QCOMPARE(resultado[1][i], resultado[0][i]);
         }
-        QVERIFY(!resultado[0].isEmpty());
-        QCOMPARE(resultado[1].size(), resultado[0].size());
-        for (int i = 0; i < resultado[0].size(); ++i)
-            QCOMPARE(resultado[1][i], resultado[0][i]);
     }
 
     // The rows handed to the workbook's thread: all of them, in order, and the reading side is

@@ -29,17 +29,23 @@ bool leerDoble(const char* desde, const char* hasta, double* valor)
 }
 }  // namespace
 
-bool FilasTrabajo::abrir(Conexion& principal, const QString& tabla, QString* error)
+bool FilasTrabajo::abrir(Conexion& principal, const QStringList& tablas, QString* error)
 {
     principal_ = &principal;
-    origen_ = citarIdentificador(tabla);
-    Recordset total;
-    if (!total.abrir(principal, QStringLiteral("SELECT COUNT(*) FROM ") + origen_) || total.alFinal()) {
-        *error = total.ultimoError();
-        return false;
+    tablas_.clear();
+    for (const QString& tabla : tablas)
+        tablas_ << citarIdentificador(tabla);
+    indice_ = 0;
+    origen_ = tablas_.value(0);
+    cuenta_ = 0;
+    for (const QString& origen : std::as_const(tablas_)) {
+        Recordset total;
+        if (!total.abrir(principal, QStringLiteral("SELECT COUNT(*) FROM ") + origen) || total.alFinal()) {
+            *error = total.ultimoError();
+            return false;
+        }
+        cuenta_ += total.valor(0).toLongLong();
     }
-    cuenta_ = total.valor(0).toLongLong();
-    total.cerrar();
 
     // The columns in the table's order: the texts as they are, the doubles joined into one text
     // ("N" for a NULL), in their order. A double's text takes up to 24 characters
@@ -102,7 +108,7 @@ bool FilasTrabajo::terminarRango()
     if (enConsulta_ == 0 || !rangoLeido_)
         return true;
     QString motivo;
-    if (rangoLeido_(ultimaClave_, &motivo))
+    if (rangoLeido_(indice_, ultimaClave_, &motivo))
         return true;
     error_ = motivo.isEmpty() ? QStringLiteral("no se pudo pasar un tramo a la tabla de trabajo") : motivo;
     return false;
@@ -115,8 +121,13 @@ bool FilasTrabajo::siguiente(QVariantList& fila)
     if (!consulta_.next()) {
         // A full range may have more rows after it; a short one was the last.
         const bool llena = enConsulta_ == FilasPorConsulta;
-        const bool otra = error_.isEmpty() && terminarRango() && llena && consultar(ultimaClave_);
-        if (!otra || !consulta_.next()) {
+        bool otra = error_.isEmpty() && terminarRango() && llena && consultar(ultimaClave_) && consulta_.next();
+        // A table read to its end: the next one, whose codes all come after.
+        while (!otra && error_.isEmpty() && indice_ + 1 < tablas_.size()) {
+            origen_ = tablas_.at(++indice_);
+            otra = consultar(QVariant()) && consulta_.next();
+        }
+        if (!otra) {
             terminada_ = true;
             // A connection lost half way ends the rows early: the sheet must not pass for complete.
             if (leidas_ != cuenta_ && error_.isEmpty())

@@ -17,14 +17,16 @@ class Conexion;
 // driver's work per value, not the server's, is most of the read.
 class FilasTrabajo : public FuenteFilas {
 public:
-    // Called once all the rows of a range have been handed out, with the range's last code; a
-    // false return (with its reason) stops the rows there.
-    using RangoLeido = std::function<bool(const QVariant& hasta, QString* error)>;
+    // Called once all the rows of a range have been handed out, with the table's position in the
+    // list and the range's last code; a false return (with its reason) stops the rows there.
+    using RangoLeido = std::function<bool(int tabla, const QVariant& hasta, QString* error)>;
 
     explicit FilasTrabajo(std::function<void()> latido = {}) : latido_(std::move(latido)) {}
 
-    // Opens `tabla` (the working table or its copy in memory). False with the server's error.
-    bool abrir(Conexion& principal, const QString& tabla, QString* error);
+    // Opens `tablas` (the working table, or the parts of its copy in memory), read one after
+    // another: every code of a table comes after those of the tables before it. False with the
+    // server's error.
+    bool abrir(Conexion& principal, const QStringList& tablas, QString* error);
     void alLeerRango(RangoLeido rango) { rangoLeido_ = std::move(rango); }
     // True once every row has been handed out (the query no longer holds the connection).
     bool terminada() const { return terminada_; }
@@ -40,7 +42,9 @@ private:
     bool terminarRango();
 
     Conexion* principal_ = nullptr;
-    QString origen_;
+    QStringList tablas_;
+    int indice_ = 0;             // the table being read
+    QString origen_;             // its quoted name
     QString seleccion_;          // the select list: the other columns, then the doubles' text
     std::vector<bool> dobles_;   // by column of the table: whether it holds a double
     int otras_ = 0;              // columns that are not doubles

@@ -1,5 +1,6 @@
 #pragma once
 #include <QString>
+#include <QVariant>
 #include <functional>
 
 class Conexion;
@@ -26,6 +27,11 @@ struct FusionEmpresa {
     QString columnaPrecio;  // e.g. "Precio2"
     QString destino;        // destination table name (quoted here)
     std::function<void(const QString& clave)> avance;  // the code reached, for the progress line
+    // On the server only: the ORDER BY of the products when already known ("" asks `empresa`),
+    // and a part of the codes alone, as a condition with one "?" for `corte` ("" takes them all).
+    QString orden;
+    QString parte;
+    QVariant corte;
 };
 
 // Longest description the working table holds, in characters.

@@ -1,6 +1,7 @@
 // The merge of one company done by the server: the products go from the company database into
 // the destination table without passing through the program, range of codes by range of codes.
 #include <QElapsedTimer>
+#include <QStringList>
 
 #include "components/BasesDD.h"
 #include "components/Sql.h"
@@ -29,7 +30,8 @@ bool fusionarEnServidor(const FusionEmpresa& f, QString* error)
                              costo + u',' + precio + QStringLiteral(",`Aviso`) SELECT `Clave`, LEFT(`Descrip`, ") +
                              QString::number(LargoDescripcion) + QStringLiteral("), `Costo`, ") +
                              citarIdentificador(f.columnaPrecio) + QStringLiteral(", ? FROM ") + productos;
-    const QString cola = QStringLiteral(" ORDER BY ") + ordenProductos(f.empresa, f.columnaPrecio) +
+    const QString orden = f.orden.isEmpty() ? ordenProductos(f.empresa, f.columnaPrecio) : f.orden;
+    const QString cola = QStringLiteral(" ORDER BY ") + orden +
                          QStringLiteral(" ON DUPLICATE KEY UPDATE ") + destino + u'.' + costo +
                          QStringLiteral("=VALUES(") + costo + QStringLiteral("),") + destino + u'.' + precio +
                          QStringLiteral("=VALUES(") + precio + u')';
@@ -53,11 +55,23 @@ bool fusionarEnServidor(const FusionEmpresa& f, QString* error)
     QVariant desde;
     while (true) {
         Recordset limite;
-        const QString condicionLimite = primera ? QString() : QStringLiteral(" WHERE `Clave` > ?");
+        QStringList condicionesLimite;
+        QVariantList valoresLimite;
+        if (!primera) {
+            condicionesLimite << QStringLiteral("`Clave` > ?");
+            valoresLimite << desde;
+        }
+        if (!f.parte.isEmpty()) {
+            condicionesLimite << f.parte;
+            valoresLimite << f.corte;
+        }
+        const QString condicionLimite = condicionesLimite.isEmpty()
+                                            ? QString()
+                                            : QStringLiteral(" WHERE ") + condicionesLimite.join(QStringLiteral(" AND "));
         if (!limite.abrir(principal,
                           QStringLiteral("SELECT `Clave` FROM ") + productos + condicionLimite +
                               QStringLiteral(" ORDER BY `Clave` LIMIT 1 OFFSET ") + QString::number(filas - 1),
-                          primera ? QVariantList{} : QVariantList{desde}))
+                          valoresLimite))
             return fallar(limite.ultimoError());
         const QVariant hasta = limite.alFinal() ? QVariant() : limite.valor(0);
         limite.cerrar();
@@ -74,6 +88,10 @@ bool fusionarEnServidor(const FusionEmpresa& f, QString* error)
                                          : QStringLiteral("`Clave` <= ?");
             condicion = condicion.isEmpty() ? tope : condicion + QStringLiteral(" AND ") + tope;
             valores << hasta;
+        }
+        if (!f.parte.isEmpty()) {
+            condicion = condicion.isEmpty() ? f.parte : condicion + QStringLiteral(" AND ") + f.parte;
+            valores << f.corte;
         }
         QElapsedTimer reloj;
         reloj.start();

@@ -1,16 +1,32 @@
 #include "report/TablaIntermedia.h"
 
-#include <QStringList>
-
 #include "components/BasesDD.h"
+#include "components/Sql.h"
 
 namespace {
 const QString Trabajo = QStringLiteral("tbltempproductos");
 const QString Intermedia = QStringLiteral("tbltempproductos_fusion");
+const QString Alta = QStringLiteral("tbltempproductos_fusion_alta");
 // Room the copy may take in the server's memory; a larger report spills to the working table.
 constexpr qint64 BytesMaximos = 256LL * 1024 * 1024;
 // Rows moved into the working table per statement.
 constexpr int FilasPorPaso = 10000;
+
+// A memory copy of the working table's definition with a tree key, which keeps the codes in order
+// so the rows leave in ranges without a sort. The size limit of a memory table is fixed when it is
+// made; the session's default comes back right after.
+bool crearCopia(Conexion& principal, const QString& crear, const QString& nombre, QString* error)
+{
+    const QString tabla = citarIdentificador(nombre);
+    const bool bien =
+        principal.ejecutar(QStringLiteral("SET SESSION max_heap_table_size = %1").arg(BytesMaximos), {}, error) &&
+        principal.ejecutar(crear + tabla + QStringLiteral(" LIKE `tbltempproductos`"), {}, error) &&
+        principal.ejecutar(QStringLiteral("ALTER TABLE ") + tabla +
+                               QStringLiteral(" ENGINE=MEMORY, DROP PRIMARY KEY, ADD PRIMARY KEY (`Clave`) USING BTREE"),
+                           {}, error);
+    principal.ejecutar(QStringLiteral("SET SESSION max_heap_table_size = DEFAULT"));
+    return bien;
+}
 }  // namespace
 
 TablaIntermedia::TablaIntermedia(Conexion& principal) : principal_(principal) {}
@@ -21,21 +37,43 @@ bool TablaIntermedia::crear()
 {
     descartar();
     principal_.ejecutar(QStringLiteral("DROP TEMPORARY TABLE IF EXISTS `tbltempproductos_fusion`"));
-    // The size limit of a memory table is fixed when it is made; the session's default comes back
-    // right after.
-    activa_ = principal_.ejecutar(QStringLiteral("SET SESSION max_heap_table_size = %1").arg(BytesMaximos)) &&
-              principal_.ejecutar(
-                  QStringLiteral("CREATE TEMPORARY TABLE `tbltempproductos_fusion` LIKE `tbltempproductos`")) &&
-              // A tree key keeps the codes in order: the rows leave in ranges, without a sort.
-              principal_.ejecutar(QStringLiteral("ALTER TABLE `tbltempproductos_fusion` ENGINE=MEMORY, "
-                                                 "DROP PRIMARY KEY, ADD PRIMARY KEY (`Clave`) USING BTREE"));
-    principal_.ejecutar(QStringLiteral("SET SESSION max_heap_table_size = DEFAULT"));
+    activa_ = crearCopia(principal_, QStringLiteral("CREATE TEMPORARY TABLE "), Intermedia, nullptr);
     if (!activa_)
         principal_.ejecutar(QStringLiteral("DROP TEMPORARY TABLE IF EXISTS `tbltempproductos_fusion`"));
     return activa_;
 }
 
+bool TablaIntermedia::crearParteAlta(QString* error)
+{
+    if (!activa_)
+        return false;
+    // A table of the host database, since the second connection cannot see the first one's
+    // private tables; one left behind by a run that was cut short is replaced.
+    principal_.ejecutar(QStringLiteral("DROP TABLE IF EXISTS `tbltempproductos_fusion_alta`"));
+    parteAlta_ = crearCopia(principal_, QStringLiteral("CREATE TABLE "), Alta, error);
+    if (!parteAlta_)
+        principal_.ejecutar(QStringLiteral("DROP TABLE IF EXISTS `tbltempproductos_fusion_alta`"));
+    return parteAlta_;
+}
+
+QString TablaIntermedia::parteAlta() const { return parteAlta_ ? Alta : QString(); }
+
+bool TablaIntermedia::reiniciar(QString* error)
+{
+    if (parteAlta_ && !principal_.ejecutar(QStringLiteral("DROP TABLE IF EXISTS `tbltempproductos_fusion_alta`"), {}, error))
+        return false;
+    parteAlta_ = false;
+    return !activa_ || principal_.ejecutar(QStringLiteral("DELETE FROM `tbltempproductos_fusion`"), {}, error);
+}
+
 QString TablaIntermedia::destino() const { return activa_ ? Intermedia : Trabajo; }
+
+QStringList TablaIntermedia::tablas() const
+{
+    if (!activa_)
+        return {Trabajo};
+    return parteAlta_ ? QStringList{Intermedia, Alta} : QStringList{Intermedia};
+}
 
 bool TablaIntermedia::empezar(QString* error)
 {
@@ -46,6 +84,7 @@ bool TablaIntermedia::empezar(QString* error)
     if (!principal_.ejecutar(QStringLiteral("START TRANSACTION"), {}, error))
         return false;
     enTransaccion_ = true;
+    tablaMovida_ = 0;
     movidasHasta_ = QVariant();
     return true;
 }
@@ -57,13 +96,15 @@ bool TablaIntermedia::fallar(const QString& motivo, QString* error)
     if (enTransaccion_)
         principal_.ejecutar(QStringLiteral("ROLLBACK"));
     enTransaccion_ = false;
+    tablaMovida_ = 0;
     movidasHasta_ = QVariant();
     return false;
 }
 
 bool TablaIntermedia::mover(const QVariant& hasta, QString* error)
 {
-    // The range (last code moved, hasta]; a null `hasta` takes every code after it.
+    // The range (last code moved, hasta] of the table being moved; a null `hasta` takes every
+    // code after it.
     QStringList condiciones;
     QVariantList valores;
     if (!movidasHasta_.isNull()) {
@@ -77,34 +118,25 @@ bool TablaIntermedia::mover(const QVariant& hasta, QString* error)
     const QString donde =
         condiciones.isEmpty() ? QString() : QStringLiteral(" WHERE ") + condiciones.join(QStringLiteral(" AND "));
     QString motivo;
-    if (!principal_.ejecutar(QStringLiteral("INSERT INTO `tbltempproductos` SELECT * FROM `tbltempproductos_fusion`") +
-                                 donde + QStringLiteral(" ORDER BY `Clave`"),
+    if (!principal_.ejecutar(QStringLiteral("INSERT INTO `tbltempproductos` SELECT * FROM ") +
+                                 citarIdentificador(tablas().at(tablaMovida_)) + donde +
+                                 QStringLiteral(" ORDER BY `Clave`"),
                              valores, &motivo))
         return fallar(motivo, error);
     movidasHasta_ = hasta;
     return true;
 }
 
-bool TablaIntermedia::moverHasta(const QVariant& hasta, QString* error)
+bool TablaIntermedia::moverResto(const std::function<void()>& latido, QString* error)
 {
-    if (!activa_ || hasta.isNull())
-        return true;
-    return empezar(error) && mover(hasta, error);
-}
-
-bool TablaIntermedia::vaciar(QString* error, const std::function<void()>& latido)
-{
-    if (!activa_)
-        return true;
-    if (!empezar(error))
-        return false;
-    // What is left goes in ranges of codes, each a statement short enough for the window to
-    // repaint between.
+    // What is left of the table being moved goes in ranges of codes, each a statement short
+    // enough for the window to repaint between.
+    const QString tabla = citarIdentificador(tablas().at(tablaMovida_));
     while (true) {
         Recordset limite;
         const bool primera = movidasHasta_.isNull();
         if (!limite.abrir(principal_,
-                          QStringLiteral("SELECT `Clave` FROM `tbltempproductos_fusion`") +
+                          QStringLiteral("SELECT `Clave` FROM ") + tabla +
                               (primera ? QString() : QStringLiteral(" WHERE `Clave` > ?")) +
                               QStringLiteral(" ORDER BY `Clave` LIMIT 1 OFFSET ") + QString::number(FilasPorPaso - 1),
                           primera ? QVariantList{} : QVariantList{movidasHasta_}))
@@ -114,14 +146,38 @@ bool TablaIntermedia::vaciar(QString* error, const std::function<void()>& latido
         if (!mover(hasta, error))
             return false;
         if (hasta.isNull())
-            break;
+            return true;
         if (latido)
             latido();
     }
+}
+
+bool TablaIntermedia::moverHasta(int tabla, const QVariant& hasta, QString* error)
+{
+    if (!activa_ || hasta.isNull() || tabla < 0 || tabla >= tablas().size())
+        return true;
+    if (!empezar(error))
+        return false;
+    for (; tablaMovida_ < tabla; ++tablaMovida_, movidasHasta_ = QVariant())
+        if (!moverResto({}, error))
+            return false;
+    return mover(hasta, error);
+}
+
+bool TablaIntermedia::vaciar(QString* error, const std::function<void()>& latido)
+{
+    if (!activa_)
+        return true;
+    if (!empezar(error))
+        return false;
+    for (; tablaMovida_ < tablas().size(); ++tablaMovida_, movidasHasta_ = QVariant())
+        if (!moverResto(latido, error))
+            return false;
     QString motivo;
     if (!principal_.ejecutar(QStringLiteral("COMMIT"), {}, &motivo))
         return fallar(motivo, error);
     enTransaccion_ = false;
+    tablaMovida_ = 0;
     movidasHasta_ = QVariant();
     descartar();
     return true;
@@ -132,7 +188,11 @@ void TablaIntermedia::descartar()
     if (enTransaccion_ && principal_.abierta())
         principal_.ejecutar(QStringLiteral("ROLLBACK"));
     enTransaccion_ = false;
+    tablaMovida_ = 0;
     movidasHasta_ = QVariant();
+    if (parteAlta_ && principal_.abierta())
+        principal_.ejecutar(QStringLiteral("DROP TABLE IF EXISTS `tbltempproductos_fusion_alta`"));
+    parteAlta_ = false;
     if (activa_ && principal_.abierta())
         principal_.ejecutar(QStringLiteral("DROP TEMPORARY TABLE IF EXISTS `tbltempproductos_fusion`"));
     activa_ = false;

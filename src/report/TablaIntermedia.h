@@ -1,5 +1,6 @@
 #pragma once
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <functional>
 
@@ -9,6 +10,10 @@ class Conexion;
 // table's definition (same columns, same key and collation, so codes compare as they do there) in
 // the server's memory, private to the host connection. Merging into it is several times faster
 // than into the working table itself, which then gets every row in one ordered pass.
+//
+// The copy may come in two parts, when a second connection merges the upper codes at the same
+// time (FusionEnDos): the lower part private to the host connection, the upper one a memory table
+// that both connections reach. Every code of the upper part comes after every code of the lower.
 //
 // When the server does not offer such a table, or it fills up, the merge goes straight to the
 // working table: vaciar() moves what was merged so far, and merging a company again after a
@@ -24,13 +29,23 @@ public:
     // Makes the copy; false (and the merge goes to the working table) when it cannot be made.
     bool crear();
     bool activa() const { return activa_; }
-    // The table to merge into now.
+    // The table to merge into now (the lower part when there are two).
     QString destino() const;
-    // Moves the rows up to code `hasta` (those after the last range moved) into the working
-    // table, inside the transaction that vaciar() commits, so the working table still gets every
-    // row or none. The export calls it after reading each range, while the workbook is written.
-    // False with the server's error; what was moved is undone, and vaciar() starts again.
-    bool moverHasta(const QVariant& hasta, QString* error);
+    // Makes the upper part; false with the server's error (the copy stays in one part).
+    bool crearParteAlta(QString* error);
+    // The upper part's name; "" when there is none.
+    QString parteAlta() const;
+    // Drops the upper part and empties the lower one, for merging again in one part.
+    bool reiniciar(QString* error);
+    // The tables the merged rows are in, in code order: the parts of the copy, or the working table.
+    QStringList tablas() const;
+
+    // Moves the rows of tablas()[tabla] up to code `hasta` (those after the last range moved, and
+    // whatever was left of the tables before it) into the working table, inside the transaction
+    // that vaciar() commits, so the working table still gets every row or none. The export calls
+    // it after reading each range, while the workbook is written. False with the server's error;
+    // what was moved is undone, and vaciar() starts again.
+    bool moverHasta(int tabla, const QVariant& hasta, QString* error);
     // Moves the rest of the merged rows into the working table, in ranges of codes with `latido`
     // between them, commits, and drops the copy; from then on destino() is the working table.
     // False with the server's error.
@@ -39,10 +54,13 @@ public:
 private:
     bool empezar(QString* error);
     bool mover(const QVariant& hasta, QString* error);
+    bool moverResto(const std::function<void()>& latido, QString* error);
     bool fallar(const QString& motivo, QString* error);
     void descartar();
     Conexion& principal_;
     bool activa_ = false;
+    bool parteAlta_ = false;
     bool enTransaccion_ = false;
-    QVariant movidasHasta_;   // the last code moved so far (null: none yet)
+    int tablaMovida_ = 0;     // the tables before it are wholly moved
+    QVariant movidasHasta_;   // its last code moved so far (null: none yet)
 };

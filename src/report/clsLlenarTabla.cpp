@@ -16,6 +16,7 @@
 #include "components/Utilerias.h"
 #include "report/ColaFilas.h"
 #include "report/FilasTrabajo.h"
+#include "report/FusionEnDos.h"
 #include "report/FusionEmpresa.h"
 #include "report/SolicitudReporte.h"
 #include "report/TablaIntermedia.h"
@@ -50,8 +51,7 @@ void clsLlenarTabla::avanzar(const QString& base, const QString& clave, bool for
     progreso_(ultimoTexto_);
 }
 
-clsLlenarTabla::Paso clsLlenarTabla::fusionarEmpresa(int posicion, int id, Recordset& empresa,
-                                                      TablaIntermedia& intermedia, QString* error)
+clsLlenarTabla::Paso clsLlenarTabla::resolverEmpresa(int id, Recordset& empresa, BasesDD& propio, QString* error)
 {
     Programa& p = programa();
     BasesDD& compartido = *p.basesDD;
@@ -64,7 +64,6 @@ clsLlenarTabla::Paso clsLlenarTabla::fusionarEmpresa(int posicion, int id, Recor
         return Paso::Fallo;
     }
 
-    BasesDD propio;
     const QString base2 = empresa.campo(QStringLiteral("BaseDeDatos2")).toString();
     if (!base2.trimmed().isEmpty()) {
         // The company's database lies on its own server, with settings stored enciphered.
@@ -100,19 +99,37 @@ clsLlenarTabla::Paso clsLlenarTabla::fusionarEmpresa(int posicion, int id, Recor
     if (propio.cMiBase.isEmpty() || !propio.AbrirBdD(p.ConexionEmpresa, propio.cMiBase))
         return Paso::Omitida;   // the company database does not open
 
-    avanzar(propio.cMiBase, QString(), true);
+    return Paso::Siguiente;
+}
+
+bool clsLlenarTabla::enServidor(const BasesDD& propio) const
+{
     // The server can read the company's products itself when they lie on the host's server and
     // the host's user reaches them.
-    const bool enServidor = !soloCliente_ && propio.cRuta == compartido.cRuta && propio.cPuerto == compartido.cPuerto &&
-                            propio.cUsuario == compartido.cUsuario && propio.cPassword == compartido.cPassword;
+    const BasesDD& compartido = *programa().basesDD;
+    return !soloCliente_ && propio.cRuta == compartido.cRuta && propio.cPuerto == compartido.cPuerto &&
+           propio.cUsuario == compartido.cUsuario && propio.cPassword == compartido.cPassword;
+}
+
+clsLlenarTabla::Paso clsLlenarTabla::fusionarEmpresa(int posicion, int id, Recordset& empresa,
+                                                      TablaIntermedia& intermedia, QString* error)
+{
+    Programa& p = programa();
+    BasesDD propio;
+    const Paso resuelta = resolverEmpresa(id, empresa, propio, error);
+    if (resuelta != Paso::Siguiente)
+        return resuelta;
+    avanzar(propio.cMiBase, QString(), true);
+    const bool porServidor = enServidor(propio);
     QString ultimaClave;
     auto fusionar = [&]() {
         const FusionEmpresa f{p.ConexionPrincipal, p.ConexionEmpresa, propio.cMiBase, id, posicion, columnaPrecio_,
                               intermedia.destino(), [&](const QString& clave) {
                                   ultimaClave = clave;
                                   avanzar(propio.cMiBase, clave);
-                              }};
-        return enServidor ? fusionarEnServidor(f, error) : fusionarPorCliente(f, error);
+                              },
+                              QString(), QString(), QVariant()};
+        return porServidor ? fusionarEnServidor(f, error) : fusionarPorCliente(f, error);
     };
     bool bien = fusionar();
     if (!bien && intermedia.activa()) {
@@ -127,11 +144,80 @@ clsLlenarTabla::Paso clsLlenarTabla::fusionarEmpresa(int posicion, int id, Recor
     }
     if (!bien)
         return Paso::Fallo;
-    if (enServidor)
+    if (porServidor)
         ++fusionesEnServidor_;
     if (!ultimaClave.isEmpty())
         avanzar(propio.cMiBase, ultimaClave, true);
     return Paso::Siguiente;
+}
+
+clsLlenarTabla::Paso clsLlenarTabla::fusionarEnDos(TablaIntermedia& intermedia, QString* error)
+{
+    // Only when the server merges every company: the companies are looked up first, and any
+    // that must go through the program leaves the merge to the one-pass way (Omitida).
+    Programa& p = programa();
+    if (!intermedia.activa() || soloCliente_)
+        return Paso::Omitida;
+    QList<EmpresaParaMitad> empresas;
+    const QList<int> lista = p.listaSeleccion;
+    Recordset fila;
+    for (int posicion = 1; posicion <= lista.size(); ++posicion) {
+        BasesDD propio;
+        const Paso paso = resolverEmpresa(lista[posicion - 1], fila, propio, error);
+        if (paso == Paso::Fallo) {
+            p.basesDD->CierraTabla(fila);
+            return Paso::Fallo;
+        }
+        if (paso == Paso::Omitida)
+            continue;
+        if (!enServidor(propio)) {
+            p.basesDD->CierraTabla(fila);
+            return Paso::Omitida;
+        }
+        empresas << EmpresaParaMitad{posicion, lista[posicion - 1], propio.cMiBase,
+                                     ordenProductos(p.ConexionEmpresa, columnaPrecio_)};
+    }
+    p.basesDD->CierraTabla(fila);
+    if (empresas.isEmpty())
+        return Paso::Omitida;
+    const std::optional<ParteClaves> parte = partirClaves(p.ConexionPrincipal, empresas.first().base, corteFijo_);
+    QString motivo;
+    if (!parte || !intermedia.crearParteAlta(&motivo))
+        return Paso::Omitida;
+
+    const BasesDD& compartido = *p.basesDD;
+    MitadEnHilo alta({compartido.cRuta, compartido.cUsuario, compartido.cPassword, p.ConexionPrincipal.base(),
+                      compartido.cPuerto},
+                     empresas, columnaPrecio_, intermedia.parteAlta(), *parte);
+    alta.empezar();
+    bool bien = true;
+    for (const EmpresaParaMitad& e : std::as_const(empresas)) {
+        avanzar(e.base, QString(), true);
+        QString ultimaClave;
+        const FusionEmpresa f{p.ConexionPrincipal, p.ConexionPrincipal, e.base, e.id, e.posicion, columnaPrecio_,
+                              intermedia.destino(),
+                              [&](const QString& clave) {
+                                  ultimaClave = clave;
+                                  avanzar(e.base, clave);
+                              },
+                              e.orden, parte->baja, parte->corte};
+        if (!(bien = fusionarEnServidor(f, &motivo)))
+            break;
+        if (!ultimaClave.isEmpty())
+            avanzar(e.base, ultimaClave, true);
+    }
+    while (!alta.esperar(static_cast<int>(MilisegundosEntreAvisos)))
+        avanzar(QString(), QString());
+    if (bien && alta.bien()) {
+        fusionesEnServidor_ = static_cast<int>(empresas.size());
+        enDosPartes_ = true;
+        return Paso::Siguiente;
+    }
+    // Whatever stopped either part (the copy full, a connection lost), the merge starts again in
+    // one pass, which reports what still fails.
+    if (!intermedia.reiniciar(error))
+        return Paso::Fallo;
+    return Paso::Omitida;
 }
 
 bool clsLlenarTabla::RellenarTabla()
@@ -141,11 +227,13 @@ bool clsLlenarTabla::RellenarTabla()
     Recordset empresa, trabajo;
     QString error;
     fusionesEnServidor_ = 0;
+    enDosPartes_ = false;
     TablaIntermedia intermedia(p.ConexionPrincipal);
     intermedia.crear();
     const QList<int> lista = p.listaSeleccion;
-    bool bien = true;
-    for (int posicion = 1; bien && posicion <= lista.size(); ++posicion)
+    const Paso enDos = fusionarEnDos(intermedia, &error);
+    bool bien = enDos != Paso::Fallo;
+    for (int posicion = 1; enDos == Paso::Omitida && bien && posicion <= lista.size(); ++posicion)
         bien = fusionarEmpresa(posicion, lista[posicion - 1], empresa, intermedia, &error) != Paso::Fallo;
     if (!bien) {
         p.basesDD->CierraTabla(empresa);
@@ -226,7 +314,7 @@ bool clsLlenarTabla::ExportarExcel(Recordset& rs, QString* error)
     // While the sheet is written the progress line keeps its last text, and the window repaints.
     FilasTrabajo filas([this] { avanzar(QString(), QString()); });
     QString motivo;
-    if (!filas.abrir(p.ConexionPrincipal, intermedia_ ? intermedia_->destino() : QStringLiteral("tbltempproductos"),
+    if (!filas.abrir(p.ConexionPrincipal, intermedia_ ? intermedia_->tablas() : QStringList{QStringLiteral("tbltempproductos")},
                      &motivo)) {
         if (error)
             *error = motivo;
@@ -235,8 +323,8 @@ bool clsLlenarTabla::ExportarExcel(Recordset& rs, QString* error)
     // Each range read from the copy in memory goes into the working table at once, on the server,
     // while the writer is busy with the rows just read.
     if (intermedia_)
-        filas.alLeerRango([this](const QVariant& hasta, QString* motivoRango) {
-            const bool movido = intermedia_->moverHasta(hasta, motivoRango);
+        filas.alLeerRango([this](int tabla, const QVariant& hasta, QString* motivoRango) {
+            const bool movido = intermedia_->moverHasta(tabla, hasta, motivoRango);
             avanzar(QString(), QString());
             return movido;
         });

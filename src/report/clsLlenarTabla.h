@@ -2,7 +2,9 @@
 #include <QElapsedTimer>
 #include <QString>
 #include <functional>
+#include <optional>
 
+class BasesDD;
 class Conexion;
 class Recordset;
 class TablaIntermedia;
@@ -39,10 +41,20 @@ public:
     void fusionarSoloPorCliente(bool solo) { soloCliente_ = solo; }
     // Companies of the last RellenarTabla merged by the server.
     int fusionesEnServidor() const { return fusionesEnServidor_; }
+    // Cuts the codes for the merge in two parts at `corte`, whatever the companies' sizes (for
+    // comparing the ways); and whether the last RellenarTabla merged in two parts.
+    void partirEn(const QString& corte) { corteFijo_ = corte; }
+    bool fusionEnDosPartes() const { return enDosPartes_; }
 
 private:
     enum class Paso { Siguiente, Omitida, Fallo };
+    // The company's row and settings looked up, and its database opened on ConexionEmpresa.
+    Paso resolverEmpresa(int id, Recordset& empresa, BasesDD& propio, QString* error);
+    bool enServidor(const BasesDD& propio) const;
     Paso fusionarEmpresa(int posicion, int id, Recordset& empresa, TablaIntermedia& intermedia, QString* error);
+    // Every company merged by the server in two parts at once (FusionEnDos); Omitida when that
+    // way does not apply and the companies go one by one.
+    Paso fusionarEnDos(TablaIntermedia& intermedia, QString* error);
     void avanzar(const QString& base, const QString& clave, bool forzar = false);
 
     QString columnaPrecio_;
@@ -56,5 +68,7 @@ private:
     // working table (while the writer finishes the file); null when the export reads the table.
     TablaIntermedia* intermedia_ = nullptr;
     int fusionesEnServidor_ = 0;
+    std::optional<QString> corteFijo_;
+    bool enDosPartes_ = false;
     QString ultimoTexto_;
 };

@@ -1,7 +1,6 @@
 #include "report/FusionEnDos.h"
 
 #include <QRegularExpression>
-#include <chrono>
 
 #include "components/BasesDD.h"
 #include "components/Sql.h"
@@ -12,23 +11,42 @@ namespace {
 constexpr qint64 ProductosParaPartir = 4000;
 }  // namespace
 
-std::optional<ParteClaves> partirClaves(Conexion& principal, const QString& base, const std::optional<QString>& corte)
+std::optional<ComparacionClave> comparacionClave(Conexion& conexion, const QString& base, const QString& tabla)
 {
     Recordset columna;
-    if (!columna.abrir(principal,
-                       QStringLiteral("SELECT CHARACTER_SET_NAME, COLLATION_NAME, CHARACTER_MAXIMUM_LENGTH FROM "
-                                      "information_schema.COLUMNS WHERE TABLE_SCHEMA = DATABASE() AND "
-                                      "TABLE_NAME = 'tbltempproductos' AND COLUMN_NAME = 'Clave'")) ||
-        columna.alFinal())
+    if (!columna.abrir(conexion,
+                       QStringLiteral("SELECT TABLE_SCHEMA, TABLE_NAME, CHARACTER_SET_NAME, COLLATION_NAME, "
+                                      "CHARACTER_MAXIMUM_LENGTH FROM information_schema.COLUMNS WHERE "
+                                      "TABLE_SCHEMA = ? AND TABLE_NAME = ? AND COLUMN_NAME = 'Clave'"),
+                       {base, tabla}))
         return std::nullopt;
-    const QString juego = columna.valor(0).toString();
-    const QString cotejo = columna.valor(1).toString();
-    const qint64 largo = columna.valor(2).toLongLong();
-    columna.cerrar();
-    // The names go into the statement's text (they cannot be bound): plain names only.
+    // The names go into statements' text (they cannot be bound): plain names only.
     static const QRegularExpression nombre(QStringLiteral("^[A-Za-z0-9_]+$"));
-    if (!nombre.match(juego).hasMatch() || !nombre.match(cotejo).hasMatch() || largo <= 0)
+    // The catalogue may compare names regardless of case; only the exact names count.
+    for (; !columna.alFinal(); columna.siguiente()) {
+        if (columna.valor(0).toString() != base || columna.valor(1).toString() != tabla)
+            continue;
+        ComparacionClave c{columna.valor(2).toString(), columna.valor(3).toString(), columna.valor(4).toLongLong()};
+        if (nombre.match(c.juego).hasMatch() && nombre.match(c.cotejo).hasMatch() && c.largo > 0)
+            return c;
+    }
+    return std::nullopt;
+}
+
+bool ParteClaves::directa(const std::optional<ComparacionClave>& empresa) const
+{
+    return empresa && empresa->juego == trabajo.juego && empresa->cotejo == trabajo.cotejo &&
+           empresa->largo <= trabajo.largo;
+}
+
+std::optional<ParteClaves> partirClaves(Conexion& principal, const QString& base, const std::optional<QString>& corte)
+{
+    const std::optional<ComparacionClave> trabajo =
+        comparacionClave(principal, principal.base(), QStringLiteral("tbltempproductos"));
+    if (!trabajo)
         return std::nullopt;
+    const QString juego = trabajo->juego, cotejo = trabajo->cotejo;
+    const qint64 largo = trabajo->largo;
 
     ParteClaves parte;
     if (corte) {
@@ -58,61 +76,21 @@ std::optional<ParteClaves> partirClaves(Conexion& principal, const QString& base
     // A NULL code goes with the lower part, as it goes first in one pass.
     parte.baja = QStringLiteral("(`Clave` IS NULL OR ") + clave + QStringLiteral(" <= ") + valorCorte + u')';
     parte.alta = clave + QStringLiteral(" > ") + valorCorte;
+    parte.bajaDirecta = QStringLiteral("(`Clave` IS NULL OR `Clave` <= ?)");
+    parte.altaDirecta = QStringLiteral("`Clave` > ?");
+    parte.trabajo = *trabajo;
     return parte;
 }
 
-MitadEnHilo::MitadEnHilo(Ajustes ajustes, QList<EmpresaParaMitad> empresas, QString columnaPrecio,
-                         QString destino, ParteClaves parte)
-    : ajustes_(std::move(ajustes)), empresas_(std::move(empresas)), columnaPrecio_(std::move(columnaPrecio)),
-      destino_(std::move(destino)), parte_(std::move(parte))
+bool fusionarParteAlta(Conexion& conexion, const QList<EmpresaParaMitad>& empresas, const QString& columnaPrecio,
+                       const QString& destino, const ParteClaves& parte, QString* error)
 {
-}
-
-MitadEnHilo::~MitadEnHilo()
-{
-    if (hilo_.joinable())
-        hilo_.join();
-}
-
-void MitadEnHilo::empezar()
-{
-    hilo_ = std::thread([this] {
-        correr();
-        terminado_ = true;
-    });
-}
-
-bool MitadEnHilo::esperar(int ms)
-{
-    const auto limite = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (!terminado_ && std::chrono::steady_clock::now() < limite)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    if (!terminado_)
-        return false;
-    if (hilo_.joinable())
-        hilo_.join();
-    return true;
-}
-
-void MitadEnHilo::correr()
-{
-    // The connection is made, used and closed on this thread, as the driver requires.
-    BasesDD ajustes;
-    ajustes.cRuta = ajustes_.servidor;
-    ajustes.cUsuario = ajustes_.usuario;
-    ajustes.cPassword = ajustes_.password;
-    ajustes.cPuerto = ajustes_.puerto;
-    Conexion conexion;
-    if (!ajustes.AbrirBdD(conexion, ajustes_.base)) {
-        error_ = ajustes.ultimoError();
-        return;
-    }
-    for (const EmpresaParaMitad& e : std::as_const(empresas_)) {
+    for (const EmpresaParaMitad& e : empresas) {
         // The order is given, so the company's own connection is never asked for.
-        const FusionEmpresa f{conexion, conexion, e.base, e.id, e.posicion, columnaPrecio_, destino_, {},
-                              e.orden, parte_.alta, parte_.corte};
-        if (!fusionarEnServidor(f, &error_))
-            return;
+        const FusionEmpresa f{conexion, conexion, e.base, e.id, e.posicion, columnaPrecio, destino, {},
+                              e.orden, e.directa ? parte.altaDirecta : parte.alta, parte.corte};
+        if (!fusionarEnServidor(f, error))
+            return false;
     }
-    bien_ = true;
+    return true;
 }

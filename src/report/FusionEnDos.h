@@ -2,25 +2,38 @@
 #include <QList>
 #include <QString>
 #include <QVariant>
-#include <atomic>
 #include <optional>
-#include <thread>
 
 class Conexion;
 
 // The merge split in two parts of the codes, done at once by the server on two host connections:
-// the program's own one merges the lower codes while a second one, on a thread of its own, merges
-// the upper codes into the upper part of the copy (TablaIntermedia). Each part takes every company
-// in list order, so each code meets the same products in the same order as in one pass; the rows
-// are the same, in about half the time on a server with two processors or more.
+// the program's own one merges the lower codes while a second one (TrabajoEnHilo) merges the upper
+// codes, each into its part of the copy (TablaIntermedia). Each part takes every company in list
+// order, so each code meets the same products in the same order as in one pass; the rows are the
+// same, in about half the time on a server with two processors or more.
 //
 // The parts are cut by the working table's own comparison of codes (its character set and
 // collation, and its length, to which a longer code is cut): two codes it takes for one always
 // fall in the same part, whatever the company's own collation.
+// How a table's `Clave` column keeps and compares codes.
+struct ComparacionClave {
+    QString juego, cotejo;   // character set and collation
+    qint64 largo = 0;        // length in characters
+};
+// That of column `Clave` of table `tabla` in database `base`; nullopt when there is no such
+// column or it holds no text.
+std::optional<ComparacionClave> comparacionClave(Conexion& conexion, const QString& base, const QString& tabla);
+
 struct ParteClaves {
-    QString baja;   // condition on a company's `Clave`, with one "?" for `corte`: the lower part
-    QString alta;   // the same for the upper part
+    // Conditions on a company's `Clave`, with one "?" for `corte`: the lower part and the upper.
+    QString baja, alta;
+    // The same for a company whose codes compare as the working table's (the same character set
+    // and collation, and no longer): along its key, without converting each code.
+    QString bajaDirecta, altaDirecta;
     QVariant corte;
+    ComparacionClave trabajo;   // the working table's
+    // Whether a company's codes compare as the working table's.
+    bool directa(const std::optional<ComparacionClave>& empresa) const;
 };
 
 // The cut for the working table `tbltempproductos` of `principal`, at the middle code of company
@@ -35,37 +48,10 @@ struct EmpresaParaMitad {
     int id = 0;
     QString base;
     QString orden;   // ordenProductos of the company
+    bool directa = false;   // ParteClaves::directa
 };
 
-// The second connection, with the host connection's settings, merging the upper part on a thread
-// of its own; it never touches the window or the first connection.
-class MitadEnHilo {
-public:
-    struct Ajustes {
-        QString servidor, usuario, password, base;
-        int puerto = 3306;
-    };
-    MitadEnHilo(Ajustes ajustes, QList<EmpresaParaMitad> empresas, QString columnaPrecio, QString destino,
-                ParteClaves parte);
-    ~MitadEnHilo();   // waits for the thread
-    MitadEnHilo(const MitadEnHilo&) = delete;
-    MitadEnHilo& operator=(const MitadEnHilo&) = delete;
-
-    void empezar();
-    // True once the thread has finished; waits at most `ms` milliseconds for it.
-    bool esperar(int ms);
-    // After esperar: whether every company was merged, and the server's error when not.
-    bool bien() const { return bien_; }
-    QString error() const { return error_; }
-
-private:
-    void correr();
-    Ajustes ajustes_;
-    QList<EmpresaParaMitad> empresas_;
-    QString columnaPrecio_, destino_;
-    ParteClaves parte_;
-    std::thread hilo_;
-    std::atomic<bool> terminado_{false};
-    bool bien_ = false;
-    QString error_;
-};
+// The merge of the upper part, as work for the second connection (TrabajoEnHilo): every company in
+// list order into `destino`.
+bool fusionarParteAlta(Conexion& conexion, const QList<EmpresaParaMitad>& empresas, const QString& columnaPrecio,
+                       const QString& destino, const ParteClaves& parte, QString* error);

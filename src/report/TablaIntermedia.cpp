@@ -6,6 +6,7 @@
 namespace {
 const QString Trabajo = QStringLiteral("tbltempproductos");
 const QString Intermedia = QStringLiteral("tbltempproductos_fusion");
+const QString Baja = QStringLiteral("tbltempproductos_fusion_baja");
 const QString Alta = QStringLiteral("tbltempproductos_fusion_alta");
 // Room the copy may take in the server's memory; a larger report spills to the working table.
 constexpr qint64 BytesMaximos = 256LL * 1024 * 1024;
@@ -43,36 +44,76 @@ bool TablaIntermedia::crear()
     return activa_;
 }
 
-bool TablaIntermedia::crearParteAlta(QString* error)
+bool TablaIntermedia::partir()
 {
-    if (!activa_)
+    if (!activa_ || partida_)
+        return partida_;
+    // Tables of the host database, since the second connection cannot see the first one's
+    // private tables; any left behind by a run that was cut short are replaced.
+    quitarPartes();
+    partida_ = crearCopia(principal_, QStringLiteral("CREATE TABLE "), Baja, nullptr) &&
+               crearCopia(principal_, QStringLiteral("CREATE TABLE "), Alta, nullptr);
+    if (!partida_) {
+        quitarPartes();
         return false;
-    // A table of the host database, since the second connection cannot see the first one's
-    // private tables; one left behind by a run that was cut short is replaced.
-    principal_.ejecutar(QStringLiteral("DROP TABLE IF EXISTS `tbltempproductos_fusion_alta`"));
-    parteAlta_ = crearCopia(principal_, QStringLiteral("CREATE TABLE "), Alta, error);
-    if (!parteAlta_)
-        principal_.ejecutar(QStringLiteral("DROP TABLE IF EXISTS `tbltempproductos_fusion_alta`"));
-    return parteAlta_;
+    }
+    principal_.ejecutar(QStringLiteral("DROP TEMPORARY TABLE IF EXISTS `tbltempproductos_fusion`"));
+    return true;
 }
 
-QString TablaIntermedia::parteAlta() const { return parteAlta_ ? Alta : QString(); }
+bool TablaIntermedia::quitarPartes(QString* error)
+{
+    const bool bien = principal_.ejecutar(
+        QStringLiteral("DROP TABLE IF EXISTS `tbltempproductos_fusion_baja`, `tbltempproductos_fusion_alta`"), {},
+        error);
+    if (bien)
+        partida_ = false;
+    return bien;
+}
+
+QString TablaIntermedia::parteAlta() const { return partida_ ? Alta : QString(); }
 
 bool TablaIntermedia::reiniciar(QString* error)
 {
-    if (parteAlta_ && !principal_.ejecutar(QStringLiteral("DROP TABLE IF EXISTS `tbltempproductos_fusion_alta`"), {}, error))
+    if (!partida_)
+        return !activa_ || principal_.ejecutar(QStringLiteral("DELETE FROM `tbltempproductos_fusion`"), {}, error);
+    if (!quitarPartes(error))
         return false;
-    parteAlta_ = false;
-    return !activa_ || principal_.ejecutar(QStringLiteral("DELETE FROM `tbltempproductos_fusion`"), {}, error);
+    crear();   // without the copy, the merge goes to the working table
+    return true;
 }
 
-QString TablaIntermedia::destino() const { return activa_ ? Intermedia : Trabajo; }
+void TablaIntermedia::vaciadaAparte()
+{
+    enTransaccion_ = false;
+    descartar();
+}
+
+bool TablaIntermedia::moverConOtra(Conexion& otra, const QStringList& tablas, QString* error)
+{
+    // One statement per part: on its own thread the work needs no pauses for the window.
+    if (!otra.ejecutar(QStringLiteral("START TRANSACTION"), {}, error))
+        return false;
+    for (const QString& tabla : tablas)
+        if (!otra.ejecutar(QStringLiteral("INSERT INTO `tbltempproductos` SELECT * FROM ") + citarIdentificador(tabla) +
+                               QStringLiteral(" ORDER BY `Clave`"),
+                           {}, error)) {
+            otra.ejecutar(QStringLiteral("ROLLBACK"));
+            return false;
+        }
+    if (otra.ejecutar(QStringLiteral("COMMIT"), {}, error))
+        return true;
+    otra.ejecutar(QStringLiteral("ROLLBACK"));
+    return false;
+}
+
+QString TablaIntermedia::destino() const { return activa_ ? (partida_ ? Baja : Intermedia) : Trabajo; }
 
 QStringList TablaIntermedia::tablas() const
 {
     if (!activa_)
         return {Trabajo};
-    return parteAlta_ ? QStringList{Intermedia, Alta} : QStringList{Intermedia};
+    return partida_ ? QStringList{Baja, Alta} : QStringList{Intermedia};
 }
 
 bool TablaIntermedia::empezar(QString* error)
@@ -190,10 +231,10 @@ void TablaIntermedia::descartar()
     enTransaccion_ = false;
     tablaMovida_ = 0;
     movidasHasta_ = QVariant();
-    if (parteAlta_ && principal_.abierta())
-        principal_.ejecutar(QStringLiteral("DROP TABLE IF EXISTS `tbltempproductos_fusion_alta`"));
-    parteAlta_ = false;
-    if (activa_ && principal_.abierta())
+    if (partida_ && principal_.abierta())
+        quitarPartes();
+    else if (activa_ && principal_.abierta())
         principal_.ejecutar(QStringLiteral("DROP TEMPORARY TABLE IF EXISTS `tbltempproductos_fusion`"));
+    partida_ = false;
     activa_ = false;
 }

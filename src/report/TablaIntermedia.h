@@ -12,8 +12,8 @@ class Conexion;
 // than into the working table itself, which then gets every row in one ordered pass.
 //
 // The copy may come in two parts, when a second connection merges the upper codes at the same
-// time (FusionEnDos): the lower part private to the host connection, the upper one a memory table
-// that both connections reach. Every code of the upper part comes after every code of the lower.
+// time (FusionEnDos): then both parts are memory tables of the host database, which both
+// connections reach, and every code of the upper part comes after every code of the lower one.
 //
 // When the server does not offer such a table, or it fills up, the merge goes straight to the
 // working table: vaciar() moves what was merged so far, and merging a company again after a
@@ -31,12 +31,20 @@ public:
     bool activa() const { return activa_; }
     // The table to merge into now (the lower part when there are two).
     QString destino() const;
-    // Makes the upper part; false with the server's error (the copy stays in one part).
-    bool crearParteAlta(QString* error);
-    // The upper part's name; "" when there is none.
+    // Makes the copy in two parts in place of the one; false (the copy stays in one part) when
+    // they cannot be made.
+    bool partir();
+    // The upper part's name; "" when the copy is in one part.
     QString parteAlta() const;
-    // Drops the upper part and empties the lower one, for merging again in one part.
+    // Drops the parts and makes the copy in one part again, empty, for merging again in one pass;
+    // false with the server's error.
     bool reiniciar(QString* error);
+    // Another connection has moved every row into the working table (and committed): the copy
+    // is dropped, and destino() is the working table.
+    void vaciadaAparte();
+    // The work of that other connection: every row of `tablas` (the parts) into the working table,
+    // in one transaction. False with the server's error, and nothing moved.
+    static bool moverConOtra(Conexion& otra, const QStringList& tablas, QString* error);
     // The tables the merged rows are in, in code order: the parts of the copy, or the working table.
     QStringList tablas() const;
 
@@ -56,10 +64,11 @@ private:
     bool mover(const QVariant& hasta, QString* error);
     bool moverResto(const std::function<void()>& latido, QString* error);
     bool fallar(const QString& motivo, QString* error);
+    bool quitarPartes(QString* error = nullptr);
     void descartar();
     Conexion& principal_;
     bool activa_ = false;
-    bool parteAlta_ = false;
+    bool partida_ = false;    // in two parts
     bool enTransaccion_ = false;
     int tablaMovida_ = 0;     // the tables before it are wholly moved
     QVariant movidasHasta_;   // its last code moved so far (null: none yet)

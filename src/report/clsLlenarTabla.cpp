@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <climits>
+#include <memory>
 #include <thread>
 
 #include "common/LetraColumna.h"
@@ -20,6 +21,7 @@
 #include "report/FusionEmpresa.h"
 #include "report/SolicitudReporte.h"
 #include "report/TablaIntermedia.h"
+#include "report/TrabajoEnHilo.h"
 
 namespace {
 // The progress line is refreshed by time, not per product.
@@ -151,6 +153,14 @@ clsLlenarTabla::Paso clsLlenarTabla::fusionarEmpresa(int posicion, int id, Recor
     return Paso::Siguiente;
 }
 
+TrabajoEnHilo::Ajustes clsLlenarTabla::ajustesSegundaConexion()
+{
+    const Programa& p = programa();
+    const BasesDD& compartido = *p.basesDD;
+    return {compartido.cRuta, compartido.cUsuario, compartido.cPassword, p.ConexionPrincipal.base(),
+            compartido.cPuerto};
+}
+
 clsLlenarTabla::Paso clsLlenarTabla::fusionarEnDos(TablaIntermedia& intermedia, QString* error)
 {
     // Only when the server merges every company: the companies are looked up first, and any
@@ -175,20 +185,22 @@ clsLlenarTabla::Paso clsLlenarTabla::fusionarEnDos(TablaIntermedia& intermedia, 
             return Paso::Omitida;
         }
         empresas << EmpresaParaMitad{posicion, lista[posicion - 1], propio.cMiBase,
-                                     ordenProductos(p.ConexionEmpresa, columnaPrecio_)};
+                                     ordenProductos(p.ConexionEmpresa, columnaPrecio_), false};
     }
     p.basesDD->CierraTabla(fila);
     if (empresas.isEmpty())
         return Paso::Omitida;
     const std::optional<ParteClaves> parte = partirClaves(p.ConexionPrincipal, empresas.first().base, corteFijo_);
-    QString motivo;
-    if (!parte || !intermedia.crearParteAlta(&motivo))
+    if (!parte || !intermedia.partir())
         return Paso::Omitida;
+    for (EmpresaParaMitad& e : empresas)
+        e.directa = parte->directa(comparacionClave(p.ConexionPrincipal, e.base, QStringLiteral("productos")));
 
-    const BasesDD& compartido = *p.basesDD;
-    MitadEnHilo alta({compartido.cRuta, compartido.cUsuario, compartido.cPassword, p.ConexionPrincipal.base(),
-                      compartido.cPuerto},
-                     empresas, columnaPrecio_, intermedia.parteAlta(), *parte);
+    QString motivo;
+    TrabajoEnHilo alta(ajustesSegundaConexion(),
+                       [&, destino = intermedia.parteAlta(), columna = columnaPrecio_](Conexion& otra, QString* e) {
+                           return fusionarParteAlta(otra, empresas, columna, destino, *parte, e);
+                       });
     alta.empezar();
     bool bien = true;
     for (const EmpresaParaMitad& e : std::as_const(empresas)) {
@@ -200,7 +212,7 @@ clsLlenarTabla::Paso clsLlenarTabla::fusionarEnDos(TablaIntermedia& intermedia, 
                                   ultimaClave = clave;
                                   avanzar(e.base, clave);
                               },
-                              e.orden, parte->baja, parte->corte};
+                              e.orden, e.directa ? parte->bajaDirecta : parte->baja, parte->corte};
         if (!(bien = fusionarEnServidor(f, &motivo)))
             break;
         if (!ultimaClave.isEmpty())
@@ -320,9 +332,16 @@ bool clsLlenarTabla::ExportarExcel(Recordset& rs, QString* error)
             *error = motivo;
         return false;
     }
-    // Each range read from the copy in memory goes into the working table at once, on the server,
-    // while the writer is busy with the rows just read.
-    if (intermedia_)
+    // With the copy in two parts, a second connection moves all its rows into the working table
+    // while this one reads them for the sheet. Otherwise each range read from the copy goes into
+    // the working table at once, on the server, while the writer is busy with the rows just read.
+    std::unique_ptr<TrabajoEnHilo> traslado;
+    if (intermedia_ && !intermedia_->parteAlta().isEmpty())
+        traslado = std::make_unique<TrabajoEnHilo>(
+            ajustesSegundaConexion(), [tablas = intermedia_->tablas()](Conexion& otra, QString* motivoTraslado) {
+                return TablaIntermedia::moverConOtra(otra, tablas, motivoTraslado);
+            });
+    else if (intermedia_)
         filas.alLeerRango([this](int tabla, const QVariant& hasta, QString* motivoRango) {
             const bool movido = intermedia_->moverHasta(tabla, hasta, motivoRango);
             avanzar(QString(), QString());
@@ -349,6 +368,8 @@ bool clsLlenarTabla::ExportarExcel(Recordset& rs, QString* error)
     const QString ruta = rutaArchivo();
     bool guardado = false;
     QString motivoGuardado;
+    if (traslado)
+        traslado->empezar();
     std::thread escritor([&] {
         guardado = libro->guardarComo(ruta, &motivoGuardado);
         cola.cerrarLector();
@@ -361,7 +382,18 @@ bool clsLlenarTabla::ExportarExcel(Recordset& rs, QString* error)
     // Every row has left the database: what is left of the copy in memory goes into the working
     // table now, on the server, while the writer finishes and compresses the file.
     QString motivoVaciar;
-    const bool vaciada = !intermedia_ || !filas.terminada() || intermedia_->vaciar(&motivoVaciar, latido);
+    bool vaciada = true;
+    if (traslado) {
+        while (!traslado->esperar(static_cast<int>(MilisegundosEntreAvisos)))
+            avanzar(QString(), QString());
+        vaciada = traslado->bien();
+        if (vaciada)
+            intermedia_->vaciadaAparte();
+        else
+            motivoVaciar = traslado->error();
+    } else if (intermedia_ && filas.terminada()) {
+        vaciada = intermedia_->vaciar(&motivoVaciar, latido);
+    }
     while (!cola.esperarLector(static_cast<int>(MilisegundosEntreAvisos)))
         avanzar(QString(), QString());
     escritor.join();

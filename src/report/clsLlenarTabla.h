@@ -4,6 +4,8 @@
 #include <functional>
 #include <optional>
 
+#include "report/TrabajoEnHilo.h"
+
 class BasesDD;
 class Conexion;
 class Recordset;
@@ -55,6 +57,8 @@ private:
     // Every company merged by the server in two parts at once (FusionEnDos); Omitida when that
     // way does not apply and the companies go one by one.
     Paso fusionarEnDos(TablaIntermedia& intermedia, QString* error);
+    // The host connection's settings, for a second connection.
+    static TrabajoEnHilo::Ajustes ajustesSegundaConexion();
     void avanzar(const QString& base, const QString& clave, bool forzar = false);
 
     QString columnaPrecio_;

@@ -1,0 +1,48 @@
+#include "report/TrabajoEnHilo.h"
+
+#include <chrono>
+
+#include "components/BasesDD.h"
+
+TrabajoEnHilo::TrabajoEnHilo(Ajustes ajustes, Trabajo trabajo)
+    : ajustes_(std::move(ajustes)), trabajo_(std::move(trabajo))
+{
+}
+
+TrabajoEnHilo::~TrabajoEnHilo()
+{
+    if (hilo_.joinable())
+        hilo_.join();
+}
+
+void TrabajoEnHilo::empezar()
+{
+    hilo_ = std::thread([this] {
+        BasesDD ajustes;
+        ajustes.cRuta = ajustes_.servidor;
+        ajustes.cUsuario = ajustes_.usuario;
+        ajustes.cPassword = ajustes_.password;
+        ajustes.cPuerto = ajustes_.puerto;
+        {
+            Conexion conexion;
+            if (!ajustes.AbrirBdD(conexion, ajustes_.base))
+                error_ = ajustes.ultimoError();
+            else
+                bien_ = trabajo_(conexion, &error_);
+        }
+        terminado_ = true;
+    });
+}
+
+bool TrabajoEnHilo::esperar(int ms)
+{
+    if (!hilo_.joinable())
+        return true;
+    const auto limite = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!terminado_ && std::chrono::steady_clock::now() < limite)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    if (!terminado_)
+        return false;
+    hilo_.join();
+    return true;
+}

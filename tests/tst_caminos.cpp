@@ -8,6 +8,7 @@
 #include "DialogosGuion.h"
 #include "ServidorPrueba.h"
 #include "common/Programa.h"
+#include "components/BasesDD.h"
 #include "components/Sql.h"
 #include "report/ColaFilas.h"
 #include "report/SolicitudReporte.h"
@@ -149,6 +150,61 @@ private slots:
             QCOMPARE(resultado[1].size(), resultado[0].size());
             for (int i = 0; i < resultado[0].size(); ++i)
                 QCOMPARE(resultado[1][i], resultado[0][i]);
+        }
+    }
+
+    // The parts of a copy in two parts are tables of the host database: while another report on
+    // the same host holds them, this one merges in one pass; parts that a report cut short left
+    // behind are replaced, not merged into.
+    void partesDeOtroReporte()
+    {
+        GuionDialogos guion;
+        AnfitrionPrueba a;
+        QVERIFY2(a.valido() && a.crearGeneral(2), qPrintable(a.error()));
+        QVERIFY2(!a.crearEmpresa(empresa(1, {producto(QStringLiteral("A"), QStringLiteral("a"), 1.0, 2.0),
+                                             producto(QStringLiteral("C"), QStringLiteral("c"), 3.0, 4.0)}))
+                      .isEmpty(),
+                 qPrintable(a.error()));
+        QVERIFY2(!a.crearEmpresa(empresa(2, {producto(QStringLiteral("c"), QStringLiteral("c2"), 5.0, 6.0),
+                                             producto(QStringLiteral("D"), QStringLiteral("d"), 7.0, 8.0)}))
+                      .isEmpty(),
+                 qPrintable(a.error()));
+        QString error;
+        QVERIFY2(a.arrancar(&error), qPrintable(error));
+        Programa& p = programa();
+        p.listaSeleccion = {1, 2};
+        const QStringList esperadas = [&] {
+            QString e;
+            CrearTablaTrabajo(p.ConexionPrincipal, p.listaSeleccion, &e);
+            clsLlenarTabla llenar(QStringLiteral("2"), QStringLiteral("c.xlsx"));
+            llenar.fusionarSoloPorCliente(true);
+            llenar.RellenarTabla();
+            return filasExactas(a.general(), 2);
+        }();
+        QCOMPARE(esperadas.size(), 3);
+
+        // Another connection, as another copy of the program would hold it.
+        BasesDD otro = *p.basesDD;
+        Conexion otra;
+        QVERIFY(otro.AbrirBdD(otra, p.ConexionPrincipal.base()));
+        Recordset cerrojo;
+        QVERIFY(cerrojo.abrir(otra, QStringLiteral("SELECT GET_LOCK(CONCAT('varelmo.', MD5(DATABASE())), 0)")));
+        QCOMPARE(cerrojo.valor(0).toInt(), 1);
+        cerrojo.cerrar();
+        // Left behind by a report cut short: a part with a row of its own.
+        QVERIFY(a.sql(QStringLiteral("CREATE TABLE %1.tbltempproductos_fusion_alta LIKE %1.tbltempproductos")
+                          .arg(a.general())));
+        QVERIFY(a.sql(QStringLiteral("INSERT INTO %1.tbltempproductos_fusion_alta (Clave) VALUES ('ZZ')").arg(a.general())));
+
+        for (const bool ocupadas : {true, false}) {
+            QVERIFY2(CrearTablaTrabajo(p.ConexionPrincipal, p.listaSeleccion, &error), qPrintable(error));
+            clsLlenarTabla llenar(QStringLiteral("2"), QStringLiteral("c.xlsx"));
+            llenar.partirEn(QStringLiteral("B"));
+            QVERIFY(llenar.RellenarTabla());
+            QCOMPARE(llenar.fusionEnDosPartes(), !ocupadas);
+            QCOMPARE(filasExactas(a.general(), 2), esperadas);
+            if (ocupadas)
+                QVERIFY(otra.ejecutar(QStringLiteral("DO RELEASE_LOCK(CONCAT('varelmo.', MD5(DATABASE())))")));
         }
     }
 

@@ -60,7 +60,9 @@ bool preparar(AnfitrionPrueba& a, QString* error)
 
 // One report as the window runs it after the user confirmed; a table that cannot be made is
 // reported as the window reports it.
-bool reporte(const QList<int>& ids, const QString& archivo, clsLlenarTabla::Progreso progreso = {})
+// With `corte`, the companies are merged in two parts cut there, on two connections.
+bool reporte(const QList<int>& ids, const QString& archivo, clsLlenarTabla::Progreso progreso = {},
+             const QString& corte = QString())
 {
     Programa& p = programa();
     p.listaSeleccion = ids;
@@ -69,7 +71,25 @@ bool reporte(const QList<int>& ids, const QString& archivo, clsLlenarTabla::Prog
         Mensaje(TextoReporteFallido(error), 16, QStringLiteral("Alerta"));
         return false;
     }
-    return clsLlenarTabla(QStringLiteral("2"), archivo, std::move(progreso)).RellenarTabla();
+    clsLlenarTabla llenar(QStringLiteral("2"), archivo, std::move(progreso));
+    if (!corte.isEmpty())
+        llenar.partirEn(corte);
+    const bool escrito = llenar.RellenarTabla();
+    if (escrito && !corte.isEmpty() && !llenar.fusionEnDosPartes())
+        QTest::qFail("no se fusionó en dos partes", __FILE__, __LINE__);
+    return escrito;
+}
+
+// Tables of the merge left in the host database (the parts of the copy are its own tables).
+int tablasDeFusion(const QString& general)
+{
+    QList<QVariantList> filas;
+    if (!consulta::filas(general,
+                         QStringLiteral("SELECT COUNT(*) FROM information_schema.TABLES WHERE TABLE_SCHEMA = ? AND "
+                                        "TABLE_NAME LIKE 'tbltempproductos\\_fusion%'"),
+                         &filas, {general}))
+        return -1;
+    return filas.value(0).value(0).toInt();
 }
 
 using soporte::contenido;
@@ -103,8 +123,15 @@ private slots:
             QVERIFY2(servidor_.iniciar(&error), qPrintable(error));
     }
 
+    void muereDuranteElReporte_data()
+    {
+        QTest::addColumn<QString>("corte");
+        QTest::newRow("en una pasada") << QString();
+        QTest::newRow("en dos partes, en dos conexiones") << QStringLiteral("B");
+    }
     void muereDuranteElReporte()
     {
+        QFETCH(QString, corte);
         GuionDialogos guion;
         AnfitrionPrueba a;
         QString error;
@@ -119,10 +146,13 @@ private slots:
         // The server dies at the first progress line, while the companies are being merged.
         guion->mostradas.clear();
         int avisos = 0;
-        QVERIFY(!reporte({1, 2}, QStringLiteral("r.xlsx"), [&](const QString&) {
-            if (++avisos == 1)
-                servidor_.matar();
-        }));
+        QVERIFY(!reporte(
+            {1, 2}, QStringLiteral("r.xlsx"),
+            [&](const QString&) {
+                if (++avisos == 1)
+                    servidor_.matar();
+            },
+            corte));
         QVERIFY(avisos >= 1);
         QVERIFY2(esAlertaDeFallo(guion->mostradas, &error), qPrintable(error));
         QCOMPARE(contenido(ruta), anterior);
@@ -131,11 +161,13 @@ private slots:
         // Back on the same port: the same run of the program reports again, with no restart.
         QVERIFY2(servidor_.iniciar(&error), qPrintable(error));
         guion->mostradas.clear();
-        const bool escrito = reporte({1, 2}, QStringLiteral("r.xlsx"));
+        const bool escrito = reporte({1, 2}, QStringLiteral("r.xlsx"), {}, corte);
         QVERIFY2(escrito, qPrintable(guion->mostradas.value(0).texto));
         QCOMPARE(guion->mostradas.size(), 1);
         QCOMPARE(guion->mostradas[0].texto, QStringLiteral("Archivo 'r.xlsx' creado"));
         QCOMPARE(consulta::tablaTrabajo(a.general()), TablaEsperada);
+        // The parts the killed run could not drop went with this one.
+        QCOMPARE(tablasDeFusion(a.general()), 0);
 
         // Killed and back while the program waits: the next report does not notice.
         servidor_.matar();

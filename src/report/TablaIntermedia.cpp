@@ -39,14 +39,26 @@ bool TablaIntermedia::crear()
     descartar();
     principal_.ejecutar(QStringLiteral("DROP TEMPORARY TABLE IF EXISTS `tbltempproductos_fusion`"));
     activa_ = crearCopia(principal_, QStringLiteral("CREATE TEMPORARY TABLE "), Intermedia, nullptr);
-    if (!activa_)
+    if (!activa_) {
         principal_.ejecutar(QStringLiteral("DROP TEMPORARY TABLE IF EXISTS `tbltempproductos_fusion`"));
-    return activa_;
+        return false;
+    }
+    // The parts of a copy in two parts are tables of the host database, which another copy of the
+    // program reporting on the same host would share: a lock of the server, held by this
+    // connection, keeps them to one report at a time. The server frees it when the connection
+    // ends, so whoever takes it may drop parts that a report cut short left behind.
+    Recordset cerrojo;
+    cerrojo_ = cerrojo.abrir(principal_, QStringLiteral("SELECT GET_LOCK(CONCAT('varelmo.', MD5(DATABASE())), 0)")) &&
+               !cerrojo.alFinal() && cerrojo.valor(0).toInt() == 1;
+    cerrojo.cerrar();
+    if (cerrojo_)
+        quitarPartes();
+    return true;
 }
 
 bool TablaIntermedia::partir()
 {
-    if (!activa_ || partida_)
+    if (!activa_ || !cerrojo_ || partida_)
         return partida_;
     // Tables of the host database, since the second connection cannot see the first one's
     // private tables; any left behind by a run that was cut short are replaced.
@@ -237,4 +249,7 @@ void TablaIntermedia::descartar()
         principal_.ejecutar(QStringLiteral("DROP TEMPORARY TABLE IF EXISTS `tbltempproductos_fusion`"));
     partida_ = false;
     activa_ = false;
+    if (cerrojo_ && principal_.abierta())
+        principal_.ejecutar(QStringLiteral("DO RELEASE_LOCK(CONCAT('varelmo.', MD5(DATABASE())))"));
+    cerrojo_ = false;
 }

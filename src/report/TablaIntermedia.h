@@ -32,7 +32,7 @@ public:
     // The table to merge into now (the lower part when there are two).
     QString destino() const;
     // Makes the copy in two parts in place of the one; false (the copy stays in one part) when
-    // they cannot be made.
+    // they cannot be made, or another report on the same host holds them.
     bool partir();
     // The upper part's name; "" when the copy is in one part.
     QString parteAlta() const;
@@ -69,6 +69,7 @@ private:
     Conexion& principal_;
     bool activa_ = false;
     bool partida_ = false;    // in two parts
+    bool cerrojo_ = false;    // this connection holds the lock of the parts
     bool enTransaccion_ = false;
     int tablaMovida_ = 0;     // the tables before it are wholly moved
     QVariant movidasHasta_;   // its last code moved so far (null: none yet)

@@ -202,6 +202,13 @@ private slots:
                                        1234567.89,
                                        -2.5,
                                        123456789012345678.0,
+                                       // Amounts with up to four decimals, and just past that.
+                                       0.0001,
+                                       99.99,
+                                       -0.05,
+                                       99999999999999.5,
+                                       0.00005,
+                                       123.45678,
                                        QVariant(QMetaType::fromType<double>())};
         Programa& p = programa();
         for (int i = 0; i < importes.size(); ++i)

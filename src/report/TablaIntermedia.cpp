@@ -16,11 +16,11 @@ constexpr int FilasPorPaso = 10000;
 // A memory copy of the working table's definition with a tree key, which keeps the codes in order
 // so the rows leave in ranges without a sort. The size limit of a memory table is fixed when it is
 // made; the session's default comes back right after.
-bool crearCopia(Conexion& principal, const QString& crear, const QString& nombre, QString* error)
+bool crearCopia(Conexion& principal, const QString& crear, const QString& nombre, qint64 bytes, QString* error)
 {
     const QString tabla = citarIdentificador(nombre);
     const bool bien =
-        principal.ejecutar(QStringLiteral("SET SESSION max_heap_table_size = %1").arg(BytesMaximos), {}, error) &&
+        principal.ejecutar(QStringLiteral("SET SESSION max_heap_table_size = %1").arg(bytes), {}, error) &&
         principal.ejecutar(crear + tabla + QStringLiteral(" LIKE `tbltempproductos`"), {}, error) &&
         principal.ejecutar(QStringLiteral("ALTER TABLE ") + tabla +
                                QStringLiteral(" ENGINE=MEMORY, DROP PRIMARY KEY, ADD PRIMARY KEY (`Clave`) USING BTREE"),
@@ -38,7 +38,7 @@ bool TablaIntermedia::crear()
 {
     descartar();
     principal_.ejecutar(QStringLiteral("DROP TEMPORARY TABLE IF EXISTS `tbltempproductos_fusion`"));
-    activa_ = crearCopia(principal_, QStringLiteral("CREATE TEMPORARY TABLE "), Intermedia, nullptr);
+    activa_ = crearCopia(principal_, QStringLiteral("CREATE TEMPORARY TABLE "), Intermedia, BytesMaximos, nullptr);
     if (!activa_) {
         principal_.ejecutar(QStringLiteral("DROP TEMPORARY TABLE IF EXISTS `tbltempproductos_fusion`"));
         return false;
@@ -63,8 +63,9 @@ bool TablaIntermedia::partir()
     // Tables of the host database, since the second connection cannot see the first one's
     // private tables; any left behind by a run that was cut short are replaced.
     quitarPartes();
-    partida_ = crearCopia(principal_, QStringLiteral("CREATE TABLE "), Baja, nullptr) &&
-               crearCopia(principal_, QStringLiteral("CREATE TABLE "), Alta, nullptr);
+    // The two together take no more of the server's memory than the copy in one part.
+    partida_ = crearCopia(principal_, QStringLiteral("CREATE TABLE "), Baja, BytesMaximos / 2, nullptr) &&
+               crearCopia(principal_, QStringLiteral("CREATE TABLE "), Alta, BytesMaximos / 2, nullptr);
     if (!partida_) {
         quitarPartes();
         return false;

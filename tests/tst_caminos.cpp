@@ -1,5 +1,7 @@
-// The two ways of merging a company, on the same host: through the program and by the server.
-// Both must leave the working table with the very same rows, byte for byte.
+// The ways of merging the companies, on the same host: through the program, by the server in one
+// pass, and by the server in two parts on two connections. All must leave the working table with
+// the very same rows, byte for byte.
+#include <QScopeGuard>
 #include <QtTest>
 #include <thread>
 
@@ -206,6 +208,41 @@ private slots:
             if (ocupadas)
                 QVERIFY(otra.ejecutar(QStringLiteral("DO RELEASE_LOCK(CONCAT('varelmo.', MD5(DATABASE())))")));
         }
+    }
+
+    // A host user the server allows two connections (the program's own and the company's): the
+    // second connection of a merge in two parts cannot open, and the merge goes in one pass.
+    void usuarioDeDosConexiones()
+    {
+        GuionDialogos guion;
+        const QString usuario = ServidorPrueba::nombreUnico(QStringLiteral("lim"));
+        AnfitrionPrueba a(usuario, QStringLiteral("clave de prueba"));
+        QVERIFY2(a.valido() && a.crearGeneral(2), qPrintable(a.error()));
+        QVERIFY(a.sql(QStringLiteral("CREATE USER '%1'@'%' IDENTIFIED BY 'clave de prueba' WITH MAX_USER_CONNECTIONS 2")
+                          .arg(usuario)));
+        const auto quitar = qScopeGuard([&] { a.sql(QStringLiteral("DROP USER IF EXISTS '%1'@'%'").arg(usuario)); });
+        QVERIFY(a.sql(QStringLiteral("GRANT ALL ON `%1`.* TO '%2'@'%'").arg(a.general(), usuario)));
+        QVERIFY(a.sql(QStringLiteral("GRANT ALL ON `%1\\_%`.* TO '%2'@'%'").arg(a.general(), usuario)));
+        QVERIFY2(!a.crearEmpresa(empresa(1, {producto(QStringLiteral("A"), QStringLiteral("a"), 1.0, 2.0),
+                                             producto(QStringLiteral("C"), QStringLiteral("c"), 3.0, 4.0)}))
+                      .isEmpty(),
+                 qPrintable(a.error()));
+        QVERIFY2(!a.crearEmpresa(empresa(2, {producto(QStringLiteral("c"), QStringLiteral("c2"), 5.0, 6.0)})).isEmpty(),
+                 qPrintable(a.error()));
+        QString error;
+        QVERIFY2(a.arrancar(&error), qPrintable(error));
+        Programa& p = programa();
+        QCOMPARE(p.basesDD->cUsuario, usuario);
+        p.listaSeleccion = {1, 2};
+        QVERIFY2(CrearTablaTrabajo(p.ConexionPrincipal, p.listaSeleccion, &error), qPrintable(error));
+        clsLlenarTabla llenar(QStringLiteral("2"), QStringLiteral("c.xlsx"));
+        llenar.partirEn(QStringLiteral("B"));
+        QVERIFY(llenar.RellenarTabla());
+        QVERIFY(!llenar.fusionEnDosPartes());
+        QCOMPARE(guion->mostradas.size(), 1);
+        QCOMPARE(guion->mostradas[0].texto, QStringLiteral("Archivo 'c.xlsx' creado"));
+        QCOMPARE(filasExactas(a.general(), 2),
+                 QStringList({QStringLiteral("41|61||1|2|0|0"), QStringLiteral("43|63||3|4|5|6")}));
     }
 
     // The rows handed to the workbook's thread: all of them, in order, and the reading side is

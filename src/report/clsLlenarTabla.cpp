@@ -386,11 +386,13 @@ bool clsLlenarTabla::ExportarExcel(Recordset& rs, QString* error)
     if (traslado) {
         while (!traslado->esperar(static_cast<int>(MilisegundosEntreAvisos)))
             avanzar(QString(), QString());
+        // Should the second connection fail (it may not even open, on a server that limits the
+        // connections), nothing of its work stays, and this connection moves the rows.
         vaciada = traslado->bien();
         if (vaciada)
             intermedia_->vaciadaAparte();
         else
-            motivoVaciar = traslado->error();
+            vaciada = intermedia_->vaciar(&motivoVaciar, latido);
     } else if (intermedia_ && filas.terminada()) {
         vaciada = intermedia_->vaciar(&motivoVaciar, latido);
     }

@@ -9,7 +9,10 @@
 #include "components/Sql.h"
 #include "startup/Arranque.h"
 
-AnfitrionPrueba::AnfitrionPrueba() : general_(ServidorPrueba::nombreUnico(QStringLiteral("host")))
+AnfitrionPrueba::AnfitrionPrueba() : AnfitrionPrueba(QString(), QString()) {}
+
+AnfitrionPrueba::AnfitrionPrueba(const QString& usuario, const QString& contrasena)
+    : general_(ServidorPrueba::nombreUnico(QStringLiteral("host")))
 {
     QString razon;
     if (!ServidorPrueba::disponible(&razon)) {
@@ -20,6 +23,9 @@ AnfitrionPrueba::AnfitrionPrueba() : general_(ServidorPrueba::nombreUnico(QStrin
     ajustes.servidor = ServidorPrueba::host();
     ajustes.puerto = ServidorPrueba::puerto();
     ajustes.baseGeneral = general_;
+    ajustes.usuario = usuario;
+    ajustes.contrasena = contrasena;
+    ajustes.guardarUsuario = !usuario.isEmpty();
     if (!anfitrion::crearInstalacion(carpetaInstalacion(), ajustes, &error_))
         return;
     QDir().mkpath(carpetaPrograma());

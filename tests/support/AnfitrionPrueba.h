@@ -31,6 +31,8 @@ struct EmpresaPrueba {
 class AnfitrionPrueba {
 public:
     AnfitrionPrueba();
+    // The host connection as `usuario` (stored enciphered in talmira.ini), not the default one.
+    AnfitrionPrueba(const QString& usuario, const QString& contrasena);
     ~AnfitrionPrueba();
 
     bool valido() const { return error_.isEmpty(); }

@@ -98,8 +98,8 @@ int medirAvance(const QString& carpeta, int empresas, const QString& precio, con
     p.ConexionPrincipal.ejecutar(QStringLiteral("Drop table if exists tbltempproductos"));
     if (!escrito)
         return 1;
-    std::printf("%d %.3f %.3f %.3f %d\n", refrescos, static_cast<double>(nsRefresco) / 1e9, segundos,
-                static_cast<double>(mayorPausa) / 1e9, llenar.fusionesEnServidor());
+    std::printf("%d %.3f %.3f %.3f %d %d\n", refrescos, static_cast<double>(nsRefresco) / 1e9, segundos,
+                static_cast<double>(mayorPausa) / 1e9, llenar.fusionesEnServidor(), llenar.fusionEnDosPartes() ? 1 : 0);
     return 0;
 }
 }  // namespace

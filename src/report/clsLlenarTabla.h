@@ -18,9 +18,11 @@ class TablaIntermedia;
 // a code gets its row from the first company that has it (its description, and the warning when
 // that company is not the first of the list); every company writes its own cost and price pair
 // (FusionEmpresa). A company on the host's server and credentials is merged by the server itself;
-// one on a server of its own goes through the program. ExportarExcel then lays out the sheet and
-// streams the table in. The window and the headless run both drive it, giving the price
-// level, the file name and a progress callback for the progress line.
+// one on a server of its own goes through the program. When the server merges them all, it does so
+// in two parts of the codes at once, on a second connection too (FusionEnDos). ExportarExcel then
+// lays out the sheet and streams the copy in, while its rows go into the working table. The window
+// and the headless run both drive it, giving the price level, the file name and a progress
+// callback for the progress line.
 class clsLlenarTabla {
 public:
     using Progreso = std::function<void(const QString&)>;

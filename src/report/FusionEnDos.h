@@ -15,6 +15,7 @@ class Conexion;
 // The parts are cut by the working table's own comparison of codes (its character set and
 // collation, and its length, to which a longer code is cut): two codes it takes for one always
 // fall in the same part, whatever the company's own collation.
+
 // How a table's `Clave` column keeps and compares codes.
 struct ComparacionClave {
     QString juego, cotejo;   // character set and collation

@@ -30,7 +30,9 @@ void TrabajoEnHilo::empezar()
             else
                 bien_ = trabajo_(conexion, &error_);
         }
+        const std::lock_guard<std::mutex> cerrojo(mutex_);
         terminado_ = true;
+        fin_.notify_all();
     });
 }
 
@@ -38,11 +40,11 @@ bool TrabajoEnHilo::esperar(int ms)
 {
     if (!hilo_.joinable())
         return true;
-    const auto limite = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (!terminado_ && std::chrono::steady_clock::now() < limite)
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    if (!terminado_)
-        return false;
+    {
+        std::unique_lock<std::mutex> cerrojo(mutex_);
+        if (!fin_.wait_for(cerrojo, std::chrono::milliseconds(ms), [this] { return terminado_; }))
+            return false;
+    }
     hilo_.join();
     return true;
 }

@@ -1,7 +1,8 @@
 #pragma once
 #include <QString>
-#include <atomic>
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 #include <thread>
 
 class Conexion;
@@ -35,7 +36,9 @@ private:
     Ajustes ajustes_;
     Trabajo trabajo_;
     std::thread hilo_;
-    std::atomic<bool> terminado_{false};
+    std::mutex mutex_;
+    std::condition_variable fin_;
+    bool terminado_ = false;
     bool bien_ = false;
     QString error_;
 };

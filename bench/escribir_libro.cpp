@@ -7,7 +7,7 @@
 // With --avance CARPETA it runs instead the report of the program installed in CARPETA (for
 // companies 1 to K) as the window runs it: the progress line on a shown label, pending events
 // processed at each refresh. It prints how often the line moved, the longest wait between two
-// refreshes and the share of the run spent refreshing.
+// refreshes, the share of the run spent refreshing and the longest time the line kept one text.
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -78,11 +78,15 @@ int medirAvance(const QString& carpeta, int empresas, const QString& precio, con
         return 1;
     }
     QElapsedTimer total, refresco;
-    qint64 nsRefresco = 0, ultimo = 0, mayorPausa = 0;
+    qint64 nsRefresco = 0, ultimo = 0, mayorPausa = 0, cambio = 0, mayorQuieta = 0;
     int refrescos = 0;
     clsLlenarTabla llenar(precio, archivo, [&](const QString& texto) {
         const qint64 ahora = total.nsecsElapsed();
         mayorPausa = qMax(mayorPausa, ahora - ultimo);
+        if (texto != linea->text()) {
+            mayorQuieta = qMax(mayorQuieta, ahora - cambio);
+            cambio = ahora;
+        }
         refresco.start();
         linea->setText(texto);
         linea->repaint();
@@ -95,11 +99,13 @@ int medirAvance(const QString& carpeta, int empresas, const QString& precio, con
     const bool escrito = llenar.RellenarTabla();
     const double segundos = static_cast<double>(total.nsecsElapsed()) / 1e9;
     mayorPausa = qMax(mayorPausa, total.nsecsElapsed() - ultimo);
+    mayorQuieta = qMax(mayorQuieta, ultimo - cambio);
     p.ConexionPrincipal.ejecutar(QStringLiteral("Drop table if exists tbltempproductos"));
     if (!escrito)
         return 1;
-    std::printf("%d %.3f %.3f %.3f %d %d\n", refrescos, static_cast<double>(nsRefresco) / 1e9, segundos,
-                static_cast<double>(mayorPausa) / 1e9, llenar.fusionesEnServidor(), llenar.fusionEnDosPartes() ? 1 : 0);
+    std::printf("%d %.3f %.3f %.3f %d %d %.3f\n", refrescos, static_cast<double>(nsRefresco) / 1e9, segundos,
+                static_cast<double>(mayorPausa) / 1e9, llenar.fusionesEnServidor(), llenar.fusionEnDosPartes() ? 1 : 0,
+                static_cast<double>(mayorQuieta) / 1e9);
     return 0;
 }
 }  // namespace

@@ -3,7 +3,10 @@
 #include <xlsxwriter.h>
 #include <zlib.h>
 
+#include <QDir>
 #include <QFile>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <cmath>
 #include <tuple>
 
@@ -200,4 +203,37 @@ bool EscritorXlsx::escribir(HojaExcel& hoja, const QString& ruta, const QString&
     if (cierre != LXW_NO_ERROR) return fallar(textoError(cierre));
     if (const QString motivo = libroIncompleto(ruta); !motivo.isEmpty()) return fallar(motivo);
     return true;
+}
+
+std::optional<double> LecturaTrabajoXlsx(const QString& carpetaTemporal) {
+    // The library's working files are named "tmp." and something, and unlinked as soon as they
+    // are made: they are found among the process's open files.
+    const QByteArray prefijo =
+        QFile::encodeName(QDir(carpetaTemporal).absolutePath()) + QByteArrayLiteral("/tmp.");
+    const QByteArray borrado = QByteArrayLiteral(" (deleted)");
+    QByteArray elegido;
+    off_t mayor = 0;
+    const QStringList abiertos = QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System);
+    for (const QString& fd : abiertos) {
+        const QByteArray enlace = QByteArrayLiteral("/proc/self/fd/") + fd.toLatin1();
+        char destino[4096];
+        const ssize_t largo = ::readlink(enlace.constData(), destino, sizeof destino);
+        if (largo <= 0 || largo == static_cast<ssize_t>(sizeof destino)) continue;
+        const QByteArray ruta(destino, largo);
+        struct stat datos {};
+        if (!ruta.startsWith(prefijo) || !ruta.endsWith(borrado) || ::stat(enlace.constData(), &datos) != 0 ||
+            !S_ISREG(datos.st_mode) || datos.st_size <= mayor)
+            continue;
+        mayor = datos.st_size;
+        elegido = fd.toLatin1();
+    }
+    if (elegido.isEmpty()) return std::nullopt;
+    QFile info(QStringLiteral("/proc/self/fdinfo/") + QString::fromLatin1(elegido));
+    if (!info.open(QIODevice::ReadOnly)) return std::nullopt;
+    const QByteArray primera = info.readLine().trimmed();   // "pos:\t<offset>"
+    if (!primera.startsWith("pos:")) return std::nullopt;
+    bool bien = false;
+    const qint64 posicion = primera.mid(4).trimmed().toLongLong(&bien);
+    if (!bien) return std::nullopt;
+    return qBound(0.0, static_cast<double>(posicion) / static_cast<double>(mayor), 1.0);
 }

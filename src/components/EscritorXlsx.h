@@ -1,4 +1,6 @@
 #pragma once
+#include <optional>
+
 #include "components/LibroExcel.h"
 
 // OOXML (.xlsx) backend, written with libxlsxwriter in its constant-memory mode: the sheet is
@@ -12,3 +14,9 @@ public:
     // without splitting a surrogate pair.
     static QString textoDeCelda(const QString& texto);
 };
+
+// How far, from 0 to 1, this process has read the largest of libxlsxwriter's working files in
+// `carpetaTemporal`; nullopt when it holds none open. As the rows come the library writes the
+// sheet into such a file; when the workbook closes it copies and deflates that file into the
+// workbook, a step that reports nothing else: this lets the progress line follow it.
+std::optional<double> LecturaTrabajoXlsx(const QString& carpetaTemporal);

@@ -1,5 +1,6 @@
 #include "report/ColaFilas.h"
 
+#include <algorithm>
 #include <chrono>
 
 namespace {
@@ -53,15 +54,34 @@ bool ColaFilas::siguiente(QVariantList& fila)
     if (enLectura_ == leyendo_.size()) {
         std::unique_lock<std::mutex> cerrojo(mutex_);
         cambio_.wait(cerrojo, [this] { return terminada_ || !lotes_.empty(); });
-        if (lotes_.empty())
+        if (lotes_.empty()) {
+            tomadas_ = true;
             return false;
+        }
         leyendo_ = std::move(lotes_.front());
         lotes_.pop_front();
         enLectura_ = 0;
+        claveEnEscritura_ = leyendo_.front().value(0).toString();
+        clavesDeLotes_.push_back(claveEnEscritura_);
         cambio_.notify_all();
     }
     fila = std::move(leyendo_[enLectura_++]);
     return true;
+}
+
+QString ColaFilas::claveEnEscritura() const
+{
+    std::lock_guard<std::mutex> cerrojo(mutex_);
+    return claveEnEscritura_;
+}
+
+QString ColaFilas::claveEnFraccion(double fraccion) const
+{
+    std::lock_guard<std::mutex> cerrojo(mutex_);
+    if (!tomadas_ || clavesDeLotes_.empty())
+        return QString();
+    const auto ultimo = clavesDeLotes_.size() - 1;
+    return clavesDeLotes_[std::min(ultimo, static_cast<std::size_t>(fraccion * static_cast<double>(ultimo + 1)))];
 }
 
 void ColaFilas::cerrarLector()

@@ -1,4 +1,5 @@
 #pragma once
+#include <QString>
 #include <QVariantList>
 #include <condition_variable>
 #include <deque>
@@ -21,6 +22,11 @@ public:
     void terminar(const std::function<void()>& esperando);
     // True once the writer has called cerrarLector; waits at most `ms` milliseconds for it.
     bool esperarLector(int ms);
+    // The code (first value) of the row the writer has reached, to a batch; "" before the first.
+    QString claveEnEscritura() const;
+    // Once the writer has taken every row: the code at `fraccion` (0 to 1) of them, to a batch;
+    // "" before that.
+    QString claveEnFraccion(double fraccion) const;
 
     // Writer side.
     bool siguiente(QVariantList& fila) override;
@@ -32,7 +38,7 @@ private:
     static constexpr std::size_t LotesEnEspera = 32;
     bool entregar(const std::function<void()>& esperando);
 
-    std::mutex mutex_;
+    mutable std::mutex mutex_;
     std::condition_variable cambio_;
     std::deque<Lote> lotes_;
     bool terminada_ = false;
@@ -40,4 +46,7 @@ private:
     Lote armando_;   // reader's batch being filled
     Lote leyendo_;   // writer's batch being read
     std::size_t enLectura_ = 0;
+    QString claveEnEscritura_;
+    std::vector<QString> clavesDeLotes_;   // the first code of each batch the writer took
+    bool tomadas_ = false;                 // the writer has taken the last row
 };

@@ -4,6 +4,7 @@
 
 #include "components/BasesDD.h"
 #include "components/Sql.h"
+#include "report/AvanceCompartido.h"
 #include "report/FusionEmpresa.h"
 
 namespace {
@@ -83,11 +84,12 @@ std::optional<ParteClaves> partirClaves(Conexion& principal, const QString& base
 }
 
 bool fusionarParteAlta(Conexion& conexion, const QList<EmpresaParaMitad>& empresas, const QString& columnaPrecio,
-                       const QString& destino, const ParteClaves& parte, QString* error)
+                       const QString& destino, const ParteClaves& parte, AvanceCompartido& avance, QString* error)
 {
     for (const EmpresaParaMitad& e : empresas) {
         // The order is given, so the company's own connection is never asked for.
-        const FusionEmpresa f{conexion, conexion, e.base, e.id, e.posicion, columnaPrecio, destino, {},
+        const FusionEmpresa f{conexion, conexion, e.base, e.id, e.posicion, columnaPrecio, destino,
+                              [&avance, &e](const QString& clave) { avance.poner(e.base, clave); },
                               e.orden, e.directa ? parte.altaDirecta : parte.alta, parte.corte};
         if (!fusionarEnServidor(f, error))
             return false;

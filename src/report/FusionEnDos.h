@@ -4,6 +4,7 @@
 #include <QVariant>
 #include <optional>
 
+class AvanceCompartido;
 class Conexion;
 
 // The merge split in two parts of the codes, done at once by the server on two host connections:
@@ -53,6 +54,6 @@ struct EmpresaParaMitad {
 };
 
 // The merge of the upper part, as work for the second connection (TrabajoEnHilo): every company in
-// list order into `destino`.
+// list order into `destino`. `avance` gets each company database and code reached, on that thread.
 bool fusionarParteAlta(Conexion& conexion, const QList<EmpresaParaMitad>& empresas, const QString& columnaPrecio,
-                       const QString& destino, const ParteClaves& parte, QString* error);
+                       const QString& destino, const ParteClaves& parte, AvanceCompartido& avance, QString* error);

@@ -46,6 +46,19 @@ bool fusionarEnServidor(const FusionEmpresa& f, QString* error)
         return false;
     };
 
+    // The progress line names the company's first code while the first range is merged.
+    if (f.avance) {
+        Recordset primera;
+        const QString soloParte = f.parte.isEmpty() ? QString() : QStringLiteral(" WHERE ") + f.parte;
+        if (!primera.abrir(principal,
+                           QStringLiteral("SELECT `Clave` FROM ") + productos + soloParte +
+                               QStringLiteral(" ORDER BY `Clave` LIMIT 1"),
+                           f.parte.isEmpty() ? QVariantList{} : QVariantList{f.corte}))
+            return fallar(primera.ultimoError());
+        if (!primera.alFinal())
+            f.avance(primera.valor(0).toString());
+    }
+
     // Ranges of codes: (none or lower, upper], each upper bound the code that lies `filas` codes
     // on. Codes equal to a bound fall into the same range, so equal codes are never split and the
     // order within the company is kept across ranges. A null code sorts first and goes with the

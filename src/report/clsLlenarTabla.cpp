@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <climits>
 #include <memory>
 #include <thread>
@@ -12,9 +13,11 @@
 #include "components/BasesDD.h"
 #include "components/DeAcceso.h"
 #include "components/DeArchivos.h"
+#include "components/EscritorXlsx.h"
 #include "components/LibroExcel.h"
 #include "components/Sql.h"
 #include "components/Utilerias.h"
+#include "report/AvanceCompartido.h"
 #include "report/ColaFilas.h"
 #include "report/FilasTrabajo.h"
 #include "report/FusionEnDos.h"
@@ -40,15 +43,23 @@ QString clsLlenarTabla::rutaArchivo() const
     return QDir(programa().carpetaPrograma).filePath(archivo_);
 }
 
-void clsLlenarTabla::avanzar(const QString& base, const QString& clave, bool forzar)
+bool clsLlenarTabla::tocaAviso(bool forzar)
 {
     if (!progreso_)
-        return;
+        return false;
     const qint64 ahora = reloj_.elapsed();
     if (!forzar && ultimoAviso_ >= 0 && ahora - ultimoAviso_ < MilisegundosEntreAvisos)
-        return;
+        return false;
     ultimoAviso_ = ahora;
-    if (!base.isEmpty())
+    return true;
+}
+
+void clsLlenarTabla::avanzar(const QString& base, const QString& clave, bool forzar)
+{
+    if (!tocaAviso(forzar))
+        return;
+    // The line always names a code: until one is reached, it keeps its last text.
+    if (!base.isEmpty() && !clave.isEmpty())
         ultimoTexto_ = base + QStringLiteral(".- ") + clave;
     progreso_(ultimoTexto_);
 }
@@ -121,14 +132,14 @@ clsLlenarTabla::Paso clsLlenarTabla::fusionarEmpresa(int posicion, int id, Recor
     const Paso resuelta = resolverEmpresa(id, empresa, propio, error);
     if (resuelta != Paso::Siguiente)
         return resuelta;
-    avanzar(propio.cMiBase, QString(), true);
     const bool porServidor = enServidor(propio);
     QString ultimaClave;
     auto fusionar = [&]() {
         const FusionEmpresa f{p.ConexionPrincipal, p.ConexionEmpresa, propio.cMiBase, id, posicion, columnaPrecio_,
                               intermedia.destino(), [&](const QString& clave) {
+                                  // Every company shows on the line, with its first code.
+                                  avanzar(propio.cMiBase, clave, ultimaClave.isEmpty());
                                   ultimaClave = clave;
-                                  avanzar(propio.cMiBase, clave);
                               },
                               QString(), QString(), QVariant()};
         return porServidor ? fusionarEnServidor(f, error) : fusionarPorCliente(f, error);
@@ -197,20 +208,20 @@ clsLlenarTabla::Paso clsLlenarTabla::fusionarEnDos(TablaIntermedia& intermedia, 
         e.directa = parte->directa(comparacionClave(p.ConexionPrincipal, e.base, QStringLiteral("productos")));
 
     QString motivo;
+    AvanceCompartido avanceAlta;
     TrabajoEnHilo alta(ajustesSegundaConexion(),
                        [&, destino = intermedia.parteAlta(), columna = columnaPrecio_](Conexion& otra, QString* e) {
-                           return fusionarParteAlta(otra, empresas, columna, destino, *parte, e);
+                           return fusionarParteAlta(otra, empresas, columna, destino, *parte, avanceAlta, e);
                        });
     alta.empezar();
     bool bien = true;
     for (const EmpresaParaMitad& e : std::as_const(empresas)) {
-        avanzar(e.base, QString(), true);
         QString ultimaClave;
         const FusionEmpresa f{p.ConexionPrincipal, p.ConexionPrincipal, e.base, e.id, e.posicion, columnaPrecio_,
                               intermedia.destino(),
                               [&](const QString& clave) {
+                                  avanzar(e.base, clave, ultimaClave.isEmpty());
                                   ultimaClave = clave;
-                                  avanzar(e.base, clave);
                               },
                               e.orden, e.directa ? parte->bajaDirecta : parte->baja, parte->corte};
         if (!(bien = fusionarEnServidor(f, &motivo)))
@@ -218,8 +229,11 @@ clsLlenarTabla::Paso clsLlenarTabla::fusionarEnDos(TablaIntermedia& intermedia, 
         if (!ultimaClave.isEmpty())
             avanzar(e.base, ultimaClave, true);
     }
-    while (!alta.esperar(static_cast<int>(MilisegundosEntreAvisos)))
-        avanzar(QString(), QString());
+    // The lower part is done: the line follows the upper part until it ends too.
+    while (!alta.esperar(static_cast<int>(MilisegundosEntreAvisos))) {
+        const auto [base, clave] = avanceAlta.tomar();
+        avanzar(base, clave);
+    }
     if (bien && alta.bien()) {
         fusionesEnServidor_ = static_cast<int>(empresas.size());
         enDosPartes_ = true;
@@ -323,8 +337,21 @@ bool clsLlenarTabla::ExportarExcel(Recordset& rs, QString* error)
     hoja.ponerAnchoColumna(1, 15);
     hoja.ponerAnchoColumna(2, 60);
 
-    // While the sheet is written the progress line keeps its last text, and the window repaints.
-    FilasTrabajo filas([this] { avanzar(QString(), QString()); });
+    // While the sheet is written the progress line names the file and the code the writer has
+    // reached, and the window repaints.
+    ColaFilas cola;
+    const QString carpeta = QFileInfo(rutaArchivo()).absolutePath();
+    const std::function<void()> latido = [this, &cola, carpeta] {
+        if (!tocaAviso())
+            return;
+        QString clave = cola.claveEnEscritura();
+        // With every row taken, the writer copies and compresses the sheet: the line follows it.
+        if (const QString enCierre = cola.claveEnFraccion(LecturaTrabajoXlsx(carpeta).value_or(1.0));
+            !enCierre.isEmpty())
+            clave = enCierre;
+        avanzar(archivo_, clave, true);
+    };
+    FilasTrabajo filas(latido);
     QString motivo;
     if (!filas.abrir(p.ConexionPrincipal, intermedia_ ? intermedia_->tablas() : QStringList{QStringLiteral("tbltempproductos")},
                      &motivo)) {
@@ -342,9 +369,9 @@ bool clsLlenarTabla::ExportarExcel(Recordset& rs, QString* error)
                 return TablaIntermedia::moverConOtra(otra, tablas, motivoTraslado);
             });
     else if (intermedia_)
-        filas.alLeerRango([this](int tabla, const QVariant& hasta, QString* motivoRango) {
+        filas.alLeerRango([this, &latido](int tabla, const QVariant& hasta, QString* motivoRango) {
             const bool movido = intermedia_->moverHasta(tabla, hasta, motivoRango);
-            avanzar(QString(), QString());
+            latido();
             return movido;
         });
     // An .xls sheet holds 65,536 rows and 256 columns; a report that does not fit is refused
@@ -359,7 +386,6 @@ bool clsLlenarTabla::ExportarExcel(Recordset& rs, QString* error)
     // The workbook is written on a thread of its own while this one reads the rows from the
     // database (whose connection belongs to it) and keeps the progress line moving, also while
     // the writer compresses the finished file.
-    ColaFilas cola;
     hoja.copiarFilas(4, 1, cola);
     const QString bloque = QStringLiteral("C4:") + LetraColumna(filas.numCampos() - 1) +
                            QString::number(filas.cuenta() + 3);
@@ -374,7 +400,6 @@ bool clsLlenarTabla::ExportarExcel(Recordset& rs, QString* error)
         guardado = libro->guardarComo(ruta, &motivoGuardado);
         cola.cerrarLector();
     });
-    const std::function<void()> latido = [this] { avanzar(QString(), QString()); };
     QVariantList fila;
     while (filas.siguiente(fila) && cola.poner(std::move(fila), latido)) {
     }
@@ -385,7 +410,7 @@ bool clsLlenarTabla::ExportarExcel(Recordset& rs, QString* error)
     bool vaciada = true;
     if (traslado) {
         while (!traslado->esperar(static_cast<int>(MilisegundosEntreAvisos)))
-            avanzar(QString(), QString());
+            latido();
         // Should the second connection fail (it may not even open, on a server that limits the
         // connections), nothing of its work stays, and this connection moves the rows.
         vaciada = traslado->bien();
@@ -397,7 +422,7 @@ bool clsLlenarTabla::ExportarExcel(Recordset& rs, QString* error)
         vaciada = intermedia_->vaciar(&motivoVaciar, latido);
     }
     while (!cola.esperarLector(static_cast<int>(MilisegundosEntreAvisos)))
-        avanzar(QString(), QString());
+        latido();
     escritor.join();
     if (!guardado || !vaciada) {
         if (guardado)

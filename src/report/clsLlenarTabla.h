@@ -61,6 +61,10 @@ private:
     Paso fusionarEnDos(TablaIntermedia& intermedia, QString* error);
     // The host connection's settings, for a second connection.
     static TrabajoEnHilo::Ajustes ajustesSegundaConexion();
+    // Whether the progress line is due a refresh (or `forzar`); when so, the refresh is counted.
+    bool tocaAviso(bool forzar = false);
+    // Puts "base.- clave" on the progress line when due, keeping the last text while no code is
+    // known yet.
     void avanzar(const QString& base, const QString& clave, bool forzar = false);
 
     QString columnaPrecio_;

@@ -84,7 +84,9 @@ CajaSkin::CajaSkin(QWidget* padre, const QString& texto, int estilo, const QStri
     for (int codigo : std::as_const(estilo_.botones)) {
         auto* boton = new QPushButton(textoBoton(codigo), this);
         boton->setObjectName(QStringLiteral("boton%1").arg(codigo));
-        boton->setAutoDefault(false);
+        // Enter presses the button that has the focus, as Space does: the default button only
+        // holds it when the box opens.
+        boton->setAutoDefault(true);
         if (codigo == estilo_.porDefecto) {
             boton->setDefault(true);
             boton->setFocus();

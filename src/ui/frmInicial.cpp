@@ -72,6 +72,12 @@ frmInicial::frmInicial(QWidget* padre) : QWidget(padre, Qt::Window | Qt::Framele
              240, 6600, 4905, 240);
     Label4_ = etiqueta(QStringLiteral("Label4"), QString(), 240, 6960, 6015, 375);
     Label4_->hide();
+    // The window is disabled while a report runs, but the progress line stays readable: it keeps
+    // the colours of an enabled label.
+    QPalette paletaAvance = Label4_->palette();
+    for (const QPalette::ColorRole rol : {QPalette::WindowText, QPalette::Window, QPalette::Text})
+        paletaAvance.setColor(QPalette::Disabled, rol, paletaAvance.color(QPalette::Active, rol));
+    Label4_->setPalette(paletaAvance);
 
     cmdReporte_ = new QPushButton(QStringLiteral("Generar archivo"), this);
     cmdReporte_->setObjectName(QStringLiteral("cmdReporte"));
@@ -177,6 +183,7 @@ void frmInicial::cmdReporte_Click()
         return;
 
     setEnabled(false);
+    enReporte_ = true;
     Programa& p = programa();
     p.listaSeleccion = EmpresasMarcadas(filas);
     QString error;
@@ -191,6 +198,7 @@ void frmInicial::cmdReporte_Click()
     }
     Label4_->hide();
     Label4_->setText(QString());
+    enReporte_ = false;
     setEnabled(true);
     mfgEmpresas_->setFocus();
 }
@@ -221,9 +229,7 @@ void frmInicial::mostrarDescripcion()
 
 void frmInicial::cerrarDesdePrograma()
 {
-    cierrePorPrograma_ = true;
     close();
-    cierrePorPrograma_ = false;
 }
 
 bool frmInicial::teclaDeVentana(QKeyEvent* evento)
@@ -291,14 +297,11 @@ void frmInicial::mouseDoubleClickEvent(QMouseEvent* evento)
 
 void frmInicial::closeEvent(QCloseEvent* evento)
 {
-    if (!cierrePorPrograma_) {
-        // A close from the window system (taskbar, window manager) sends the program to the
-        // taskbar instead; it is closed from its own close control or Alt+F4.
-        evento->ignore();
-        showMinimized();
-        return;
-    }
-    if (!Pregunta(QStringLiteral("¿Desea cerrar este programa?"), QStringLiteral("Finalizar"), false)) {
+    // Every close request asks, wherever it comes from: on a Linux desktop the window manager
+    // takes Alt+F4 and sends a close request that cannot be told from the taskbar's. While a
+    // report runs the window takes no input, and no close either.
+    if (enReporte_ ||
+        !Pregunta(QStringLiteral("¿Desea cerrar este programa?"), QStringLiteral("Finalizar"), false)) {
         evento->ignore();
         return;
     }
@@ -378,7 +381,10 @@ bool frmInicial::moverSobreVentana(int botones, const QPoint& global)
 
 void frmInicial::mousePressEvent(QMouseEvent* evento)
 {
-    if (evento->button() == Qt::LeftButton)
+    // Only a press on the window's own background (the title band included) can start a drag; a
+    // label hands its presses on to the window, but pressing on it moves nothing.
+    pulsado_.reset();
+    if (evento->button() == Qt::LeftButton && !childAt(evento->position().toPoint()))
         pulsado_ = evento->globalPosition().toPoint();
     QWidget::mousePressEvent(evento);
 }
@@ -387,8 +393,13 @@ void frmInicial::mouseMoveEvent(QMouseEvent* evento)
 {
     // A move of a few pixels while clicking is no drag: the double-click on the background stays one.
     const QPoint global = evento->globalPosition().toPoint();
-    if (pulsado_ && (global - *pulsado_).manhattanLength() >= QApplication::startDragDistance())
-        moverSobreVentana(static_cast<int>(evento->buttons()), global);
+    if (pulsado_ && (global - *pulsado_).manhattanLength() >= QApplication::startDragDistance() &&
+        moverSobreVentana(static_cast<int>(evento->buttons()), global)) {
+        // The press is used up: the window system (or the follower) moves the window until the
+        // button goes up. The window system keeps that release to itself, so the window is never
+        // told; without this, the next mouse move would start another drag with no button held.
+        pulsado_.reset();
+    }
     QWidget::mouseMoveEvent(evento);
 }
 

@@ -41,7 +41,8 @@ public:
     void mostrarDescripcion();
     // The description window, creating it hidden when it does not exist (the logo menu needs it).
     frmDescripcion* descripcion(bool crear = true);
-    // A close asked for by the program (close control, Alt+F4): asks before closing.
+    // A close asked for by the program (close control, Alt+F4 when the program gets the keys):
+    // asks before closing, as every close request does.
     void cerrarDesdePrograma();
 
     // The caption of lblMuestra as the program set it (the label shows its carriage return as a
@@ -89,7 +90,8 @@ private:
     QPushButton* cmdReporte_ = nullptr;
     QString textoMuestra_;
     QPointer<frmDescripcion> descripcion_;
-    bool cierrePorPrograma_ = false;
+    // True while a report runs: input and close requests are refused.
+    bool enReporte_ = false;
     bool PrimeraActivacion = true;
     QImage pctSkin_;
     ImagenMarco* MinimizarVentana_ = nullptr;

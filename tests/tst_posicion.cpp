@@ -63,10 +63,13 @@ private slots:
         QTest::newRow("alto 0") << "900" << "1200" << "9000" << "0" << QPoint(80, 60) << Diseno;
         QTest::newRow("ancho no numerico") << "900" << "1200" << "abc" << "6000" << QPoint(80, 60) << Diseno;
         QTest::newRow("solo posicion") << "150" << "300" << QString() << QString() << QPoint(20, 10) << Diseno;
-        // A window reaching far to the left, partly still on the screen: beyond the range of
-        // 16-bit values, and kept as it was.
-        QTest::newRow("mas alla de 32767 en pantalla")
-            << "0" << "-45000" << "48000" << "3000" << QPoint(-3000, 0) << QSize(3200, 200);
+        // Partly off the screen: back on it, wholly; a window larger than the screen is made as
+        // large as the screen.
+        QTest::newRow("pasada del borde derecho") << "900" << "9000" << "9000" << "6000" << QPoint(200, 60)
+                                                  << QSize(600, 400);
+        QTest::newRow("mas ancha que la pantalla")
+            << "0" << "-45000" << "48000" << "3000" << QPoint(0, 0)
+            << QSize(QGuiApplication::primaryScreen()->availableGeometry().width(), 200);
     }
     void leer()
     {

@@ -30,6 +30,22 @@ std::optional<qint64> entero(const QString& texto)
 }
 
 QString numero(double twips) { return QString::number(std::llround(twips)); }
+
+// The screen most of `marco` lies on; the primary screen when it lies on none.
+const QScreen* pantallaDe(const QRect& marco)
+{
+    const QScreen* elegida = nullptr;
+    qint64 mayor = 0;
+    for (const QScreen* pantalla : QGuiApplication::screens()) {
+        const QRect comun = pantalla->availableGeometry().intersected(marco);
+        const qint64 area = comun.isEmpty() ? 0 : qint64(comun.width()) * comun.height();
+        if (area > mayor) {
+            mayor = area;
+            elegida = pantalla;
+        }
+    }
+    return elegida ? elegida : QGuiApplication::primaryScreen();
+}
 }  // namespace
 
 bool GuardarPosicion(QWidget* ventana, bool conTamano)
@@ -67,7 +83,6 @@ void LeerPosicion(QWidget* ventana, bool conTamano)
         }
     }
 
-    const QSize marco = ventana->frameGeometry().size() - ventana->geometry().size();
     QSize tamano = ventana->size();
     if (conTamano && ancho > 0 && alto > 0) {
         const QSize guardado(TwipsAPixeles(ventana, static_cast<double>(ancho)),
@@ -76,20 +91,34 @@ void LeerPosicion(QWidget* ventana, bool conTamano)
         if (guardado.width() >= minimo.width() && guardado.height() >= minimo.height())
             tamano = guardado;
     }
-    QPoint lugar(TwipsAPixeles(ventana, static_cast<double>(izquierda)),
-                 TwipsAPixeles(ventana, static_cast<double>(arriba)));
-    const QRect deseado(lugar, tamano + marco);
-    bool visible = false;
-    for (const QScreen* pantalla : QGuiApplication::screens())
-        if (pantalla->availableGeometry().intersects(deseado))
-            visible = true;
-    if (!visible)
-        if (const QScreen* primaria = QGuiApplication::primaryScreen()) {
-            const QRect zona = primaria->availableGeometry();
-            lugar = QPoint(qBound(zona.left(), lugar.x(), qMax(zona.left(), zona.right() - deseado.width())),
-                           qBound(zona.top(), lugar.y(), qMax(zona.top(), zona.bottom() - deseado.height())));
-        }
+    const QPoint lugar(TwipsAPixeles(ventana, static_cast<double>(izquierda)),
+                       TwipsAPixeles(ventana, static_cast<double>(arriba)));
     ventana->move(lugar);
     if (tamano != ventana->size())
         ventana->resize(tamano);
+    AjustarAPantalla(ventana);
+}
+
+void AjustarAPantalla(QWidget* ventana)
+{
+    const QRect marco = ventana->frameGeometry();
+    const QSize bordes = marco.size() - ventana->size();
+    if (ventana->minimumSize() != ventana->maximumSize())
+        if (const QScreen* pantalla = pantallaDe(marco)) {
+            const QSize cabe = ventana->size().boundedTo(pantalla->availableGeometry().size() - bordes)
+                                   .expandedTo(ventana->minimumSize());
+            if (cabe != ventana->size())
+                ventana->resize(cabe);
+        }
+    ventana->move(PosicionVisible(QRect(marco.topLeft(), ventana->size() + bordes)));
+}
+
+QPoint PosicionVisible(const QRect& marco)
+{
+    const QScreen* elegida = pantallaDe(marco);
+    if (!elegida)
+        return marco.topLeft();
+    const QRect zona = elegida->availableGeometry();
+    return QPoint(qMax(zona.left(), qMin(marco.x(), zona.right() + 1 - marco.width())),
+                  qMax(zona.top(), qMin(marco.y(), zona.bottom() + 1 - marco.height())));
 }

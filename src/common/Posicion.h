@@ -1,4 +1,5 @@
 #pragma once
+#include <QRect>
 
 class QWidget;
 
@@ -7,8 +8,8 @@ class QWidget;
 //
 // The section is the window's "tag" property when that is not blank, otherwise its object name.
 // Values are kept as whole numbers of any size, so a window on a large desktop reopens where it
-// was; a saved place that lies on no screen any longer puts the window where it is fully visible
-// on the primary screen, and a saved size smaller than the window can show is ignored.
+// was, as long as it lies wholly on a screen; otherwise it comes back as much on the screen as
+// fits (PosicionVisible), and a saved size smaller than the window can show is ignored.
 
 // Writes "Ventana", "Linea", "Columna" and, with conTamano, "Ancho" and "Alto". False when the
 // settings file could not be written.
@@ -16,3 +17,11 @@ bool GuardarPosicion(QWidget* ventana, bool conTamano);
 // Reads them back and applies them. Never fails to its caller: missing or unreadable values
 // leave the window at left 0, top 0 in its design size.
 void LeerPosicion(QWidget* ventana, bool conTamano);
+
+// Where the frame `marco` goes to lie as much on the screen it is most on (the primary screen
+// when on none) as fits: wholly when it fits, otherwise with its top-left corner at the screen's,
+// so the title band is always on screen.
+QPoint PosicionVisible(const QRect& marco);
+// Puts a window's frame as much on its screen as fits (PosicionVisible); a window the user may
+// resize that is larger than the screen's free area is first made as small as that area.
+void AjustarAPantalla(QWidget* ventana);

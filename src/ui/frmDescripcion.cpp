@@ -18,6 +18,8 @@ namespace {
 // Longest line the text box is given. Laying out one very long line takes minutes (a file of
 // megabytes without line feeds, binary data), so longer lines are continued on the next one.
 constexpr qsizetype LargoMaximoLinea = 4096;
+// Time the window manager takes to frame a window that has just been shown.
+constexpr int MilisegundosHastaElMarco = 300;
 
 QString partirLineasLargas(const QString& texto)
 {
@@ -76,6 +78,12 @@ frmDescripcion::frmDescripcion(QWidget* padre) : QWidget(padre, Qt::Window)
 void frmDescripcion::showEvent(QShowEvent* evento)
 {
     QWidget::showEvent(evento);
+    // The window system adds its frame once the window shows; then the frame too is fitted to
+    // the screen, so its title bar and edges can be reached.
+    if (!ajustada_) {
+        ajustada_ = true;
+        QTimer::singleShot(MilisegundosHastaElMarco, this, [this] { AjustarAPantalla(this); });
+    }
     activar();
 }
 
@@ -131,12 +139,11 @@ void frmDescripcion::cargarDescripcion()
 
 void frmDescripcion::ajustarTexto()
 {
-    const QRect marco = frameGeometry();
+    // The text box fills the client area below the menu bar: the frame the window system draws
+    // around it is not the window's to fill.
     const int arriba = barra_->sizeHint().height();
     barra_->setGeometry(0, 0, width(), arriba);
-    const int ancho = qMax(0, marco.width() - TwipsAPixeles(this, 260));
-    const int alto = qMax(0, marco.height() - TwipsAPixeles(this, 600));
-    rtbTexto_->setGeometry(0, arriba, ancho, alto);
+    rtbTexto_->setGeometry(0, arriba, width(), qMax(0, height() - arriba));
 }
 
 void frmDescripcion::resizeEvent(QResizeEvent* evento)

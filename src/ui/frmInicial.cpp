@@ -16,6 +16,7 @@
 #include "common/Arrastre.h"
 #include "common/Colapso.h"
 #include "common/Mensajes.h"
+#include "common/Posicion.h"
 #include "common/Programa.h"
 #include "components/DeArchivos.h"
 #include "components/DeControles.h"
@@ -101,8 +102,10 @@ frmInicial::frmInicial(QWidget* padre) : QWidget(padre, Qt::Window | Qt::Framele
         control->installEventFilter(this);
     connect(mfgEmpresas_, &QTableWidget::cellDoubleClicked, this, [this] { marcarDesmarcar(); });
 
+    // Centred on the screen, but never with its title band off it: a window taller or wider
+    // than the screen (a large scale on a small screen) goes to the screen's top-left corner.
     if (const QScreen* pantalla = QGuiApplication::primaryScreen())
-        move(pantalla->availableGeometry().center() - rect().center());
+        move(PosicionVisible(QRect(pantalla->availableGeometry().center() - rect().center(), size())));
     pctSkin_ = MapaSkin();
 }
 

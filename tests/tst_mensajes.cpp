@@ -2,6 +2,7 @@
 // skinned box itself.
 #include <QPushButton>
 #include <QTimer>
+#include <QLabel>
 #include <QtTest>
 
 #include "DialogosGuion.h"
@@ -119,29 +120,55 @@ private slots:
         QVERIFY(!caja.boton(6)->isDefault());
     }
 
+    // Buttons clicked, or keys sent to the focused control: Enter and Space press the button
+    // that has the focus, which is the default one only when the box opens.
     void cajaSkinDevuelveElCodigo_data()
     {
         QTest::addColumn<int>("estilo");
-        QTest::addColumn<int>("pulsado");   // 0: Escape
+        QTest::addColumn<QList<int>>("teclas");   // a key, or -code to click that button
         QTest::addColumn<int>("esperado");
-        QTest::newRow("si") << 36 << 6 << 6;
-        QTest::newRow("no") << 36 << 7 << 7;
-        QTest::newRow("escape en si-no") << 36 << 0 << 7;
-        QTest::newRow("aceptar") << 16 << 1 << 1;
-        QTest::newRow("escape en aviso") << 0 << 0 << 1;
+        QTest::newRow("si") << 36 << QList<int>{-6} << 6;
+        QTest::newRow("no") << 36 << QList<int>{-7} << 7;
+        QTest::newRow("escape en si-no") << 36 << QList<int>{Qt::Key_Escape} << 7;
+        QTest::newRow("aceptar") << 16 << QList<int>{-1} << 1;
+        QTest::newRow("escape en aviso") << 0 << QList<int>{Qt::Key_Escape} << 1;
+        QTest::newRow("enter en si por defecto") << 36 << QList<int>{Qt::Key_Return} << 6;
+        QTest::newRow("tab y enter en no") << 36 << QList<int>{Qt::Key_Tab, Qt::Key_Return} << 7;
+        QTest::newRow("tab y espacio en no") << 36 << QList<int>{Qt::Key_Tab, Qt::Key_Space} << 7;
+        QTest::newRow("no por defecto, tab y enter en si") << 292 << QList<int>{Qt::Key_Backtab, Qt::Key_Enter} << 6;
     }
     void cajaSkinDevuelveElCodigo()
     {
         QFETCH(int, estilo);
-        QFETCH(int, pulsado);
+        QFETCH(QList<int>, teclas);
         CajaSkin caja(nullptr, QStringLiteral("texto\rcon dos líneas"), estilo, QStringLiteral("Titulo"));
-        QTimer::singleShot(0, &caja, [&caja, pulsado] {
-            if (pulsado)
-                caja.boton(pulsado)->click();
-            else
-                QTest::keyClick(&caja, Qt::Key_Escape);
+        QTimer::singleShot(0, &caja, [&caja, teclas] {
+            caja.activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(&caja));
+            // A key that answers nothing must not leave the box open for ever.
+            QTimer::singleShot(2000, &caja, [&caja] { caja.done(-1); });
+            for (int tecla : teclas) {
+                if (tecla < 0) {
+                    caja.boton(-tecla)->click();
+                    return;
+                }
+                QWidget* foco = QApplication::focusWidget() ? QApplication::focusWidget() : &caja;
+                QTest::keyClick(foco, static_cast<Qt::Key>(tecla));
+            }
         });
         QTEST(caja.ejecutar(), "esperado");
+    }
+
+    // A long file name wraps inside a box of a sensible width, every character of it shown.
+    void cajaSkinConNombreLargo()
+    {
+        const QString nombre = QString(300, u'n') + QStringLiteral("ñ.xlsx");
+        CajaSkin caja(nullptr, QStringLiteral("Archivo '%1' creado").arg(nombre), 0, QStringLiteral("Aviso"));
+        caja.adjustSize();
+        QVERIFY2(caja.width() <= 640, qPrintable(QString::number(caja.width())));
+        auto* texto = caja.findChild<QLabel*>(QStringLiteral("texto"));
+        QVERIFY(texto);
+        QCOMPARE(QString(texto->text()).remove(QChar(0x200B)), QStringLiteral("Archivo '%1' creado").arg(nombre));
     }
 };
 

@@ -38,11 +38,37 @@ QStyle::StandardPixmap pixmapIcono(IconoMensaje icono)
     }
 }
 
-// The program's texts break lines with a lone carriage return.
+// A run of characters without blanks longer than this may be broken anywhere.
+constexpr qsizetype LargoPalabraPartible = 24;
+// Widest text of a box, in average characters of its font.
+constexpr int CaracteresPorLinea = 64;
+
+// The program's texts break lines with a lone carriage return. A long run without blanks (a file
+// name, a path) gets a zero-width space between its characters, so it wraps at the box's width
+// instead of widening the box or being cut mid-letter.
 QString conSaltos(const QString& texto)
 {
     QString t = texto;
-    return t.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
+    t.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
+    QString resultado;
+    resultado.reserve(t.size());
+    qsizetype inicio = 0;
+    for (qsizetype i = 0; i <= t.size(); ++i) {
+        if (i < t.size() && !t.at(i).isSpace())
+            continue;
+        const QStringView palabra = QStringView(t).mid(inicio, i - inicio);
+        for (qsizetype j = 0; j < palabra.size(); ++j) {
+            resultado += palabra.at(j);
+            const bool partible = palabra.size() > LargoPalabraPartible && j + 1 < palabra.size() &&
+                                  !palabra.at(j).isHighSurrogate() && !palabra.at(j + 1).isMark();
+            if (partible)
+                resultado += QChar(0x200B);
+        }
+        if (i < t.size())
+            resultado += t.at(i);
+        inicio = i + 1;
+    }
+    return resultado;
 }
 
 const QColor ColorBanda(38, 70, 115);
@@ -75,7 +101,13 @@ CajaSkin::CajaSkin(QWidget* padre, const QString& texto, int estilo, const QStri
     etiqueta->setObjectName(QStringLiteral("texto"));
     etiqueta->setTextFormat(Qt::PlainText);
     etiqueta->setWordWrap(true);
-    etiqueta->setMinimumWidth(260);
+    // As wide as its longest line, between 260 pixels and a sensible line length.
+    const int maximo = qMax(260, etiqueta->fontMetrics().averageCharWidth() * CaracteresPorLinea);
+    int largo = 0;
+    for (const QString& linea : etiqueta->text().split(u'\n'))
+        largo = qMax(largo, etiqueta->fontMetrics().horizontalAdvance(linea));
+    etiqueta->setMinimumWidth(qBound(260, largo, maximo));
+    etiqueta->setMaximumWidth(maximo);
     cuerpo->addWidget(etiqueta, 1);
     principal->addLayout(cuerpo);
 

@@ -152,7 +152,8 @@ void frmInicial::mostrarDatos(const DatosIniciales& datos)
 
 void frmInicial::ponerProgreso(const QString& texto)
 {
-    Label4_->setText(texto);
+    // A long file or database name gives way in its middle, so the code at the end always shows.
+    Label4_->setText(Label4_->fontMetrics().elidedText(texto, Qt::ElideMiddle, Label4_->width()));
     // Let the window repaint and the progress line move while the report works; input cannot
     // reach the disabled window meanwhile.
     QCoreApplication::processEvents();

@@ -49,8 +49,11 @@ private:
     // takes for a plain press.
     void dobleClickEnCelda(int fila, int columna)
     {
+        dobleClickEn(reja()->visualRect(reja()->model()->index(fila, columna)).center());
+    }
+    void dobleClickEn(const QPoint& punto)
+    {
         QWidget* vista = reja()->viewport();
-        const QPoint punto = reja()->visualRect(reja()->model()->index(fila, columna)).center();
         QTest::mouseClick(vista, Qt::LeftButton, {}, punto);
         QTest::mousePress(vista, Qt::LeftButton, {}, punto);
         QTest::mouseDClick(vista, Qt::LeftButton, {}, punto);
@@ -128,25 +131,55 @@ private slots:
         }
     }
 
-    // The heading row and a grid without companies: nothing changes.
-    void sinFilaDeEmpresa_data()
+    // A grid without companies: nothing changes.
+    void sinEmpresas()
     {
-        QTest::addColumn<int>("empresas");
-        QTest::newRow("sin empresas") << 0;
-        QTest::newRow("fila de titulos") << 2;
-    }
-    void sinFilaDeEmpresa()
-    {
-        QFETCH(int, empresas);
         GuionDialogos guion;
-        QVERIFY(abrir(empresas));
+        QVERIFY(abrir(0));
         reja()->setCurrentCell(0, 1);
         QTest::keyClick(reja(), Qt::Key_Space);
-        ventana_->marcarDesmarcar();
+        dobleClickEnCelda(0, 1);
         QCOMPARE(reja()->TextMatrix(0, 2), QStringLiteral("Imprimir"));
+        QCOMPARE(reja()->Rows(), 1);
+    }
+
+    // The heading row never becomes the current row, and a double-click anywhere in the grid
+    // toggles the current company.
+    void filaDeTitulos_data()
+    {
+        QTest::addColumn<QString>("accion");
+        QTest::addColumn<int>("desde");
+        QTest::newRow("clic en titulos y espacio") << "clic" << 2;
+        QTest::newRow("doble clic en titulos") << "doble" << 2;
+        QTest::newRow("doble clic bajo la ultima fila") << "abajo" << 2;
+        QTest::newRow("arriba desde la primera y espacio") << "arriba" << 1;
+        QTest::newRow("elegida por programa") << "programa" << 2;
+    }
+    void filaDeTitulos()
+    {
+        QFETCH(QString, accion);
+        QFETCH(int, desde);
+        GuionDialogos guion;
+        QVERIFY(abrir(3));
+        reja()->setRow(desde);
+        const QPoint titulo = reja()->visualRect(reja()->model()->index(0, 1)).center();
+        if (accion == QLatin1String("clic")) {
+            QTest::mouseClick(reja()->viewport(), Qt::LeftButton, {}, titulo);
+        } else if (accion == QLatin1String("doble")) {
+            dobleClickEn(titulo);
+        } else if (accion == QLatin1String("abajo")) {
+            dobleClickEn(QPoint(titulo.x(), reja()->viewport()->height() - 5));
+        } else if (accion == QLatin1String("arriba")) {
+            QTest::keyClick(reja(), Qt::Key_Up);
+        } else {
+            reja()->setCurrentCell(0, 1);
+        }
+        QCOMPARE(reja()->Row(), desde);
+        if (accion != QLatin1String("doble") && accion != QLatin1String("abajo"))
+            QTest::keyClick(reja(), Qt::Key_Space);
         for (int f = 1; f < reja()->Rows(); ++f)
-            QCOMPARE(reja()->TextMatrix(f, 2), QString());
-        QCOMPARE(reja()->Rows(), empresas + 1);
+            QCOMPARE(reja()->TextMatrix(f, 2), f == desde ? Si : QString());
+        QCOMPARE(reja()->TextMatrix(0, 2), QStringLiteral("Imprimir"));
     }
 
     // F1 from any control: one description window, its file read once.

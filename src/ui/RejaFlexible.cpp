@@ -1,6 +1,7 @@
 #include "ui/RejaFlexible.h"
 
 #include <QHeaderView>
+#include <QMouseEvent>
 
 #include "ui/Twips.h"
 
@@ -17,6 +18,23 @@ RejaFlexible::RejaFlexible(QWidget* padre) : QTableWidget(padre)
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setTabKeyNavigation(false);
     verticalHeader()->setDefaultSectionSize(TwipsAPixeles(this, 255));
+    // The heading row never becomes the current row (a click on it, the Up key): the current row
+    // stays a company's, so space and the double-click always have one to tick.
+    connect(this, &QTableWidget::currentCellChanged, this, [this](int fila, int columna, int antes) {
+        if (fila == 0 && rowCount() > 1)
+            setCurrentCell(antes >= 1 && antes < rowCount() ? antes : 1, qMax(columna, 1));
+    });
+}
+
+void RejaFlexible::mousePressEvent(QMouseEvent* evento)
+{
+    // A press below the last row or beside the columns keeps the current row as it is.
+    if (!indexAt(evento->position().toPoint()).isValid()) {
+        setFocus(Qt::MouseFocusReason);
+        evento->accept();
+        return;
+    }
+    QTableWidget::mousePressEvent(evento);
 }
 
 void RejaFlexible::setRows(int filas)
@@ -85,9 +103,20 @@ void RejaFlexible::setColAlignment(int columna, int alineacion)
     if (columna < 0 || columna >= alineaciones_.size())
         return;
     alineaciones_[columna] = alineacion == 4 ? Qt::AlignCenter : (Qt::AlignLeft | Qt::AlignTop);
-    for (int f = 1; f < rowCount(); ++f)
+    for (int f = 1; f < rowCount(); ++f) {
         if (QTableWidgetItem* celda = item(f, columna))
             celda->setTextAlignment(alineaciones_[columna]);
+        if (QTableWidgetItem* fija = item(f, 0); fija && columna == 1)
+            fija->setTextAlignment(alineacionFija(f));
+    }
+}
+
+Qt::Alignment RejaFlexible::alineacionFija(int fila) const
+{
+    // A row's Id sits at the height of the name beside it.
+    const Qt::Alignment vertical = fila > 0 && alineaciones_.size() > 1 ? alineaciones_[1] & Qt::AlignVertical_Mask
+                                                                         : Qt::AlignVCenter;
+    return Qt::AlignLeft | vertical;
 }
 
 void RejaFlexible::darEstiloFijo(int fila, int columna)
@@ -97,7 +126,7 @@ void RejaFlexible::darEstiloFijo(int fila, int columna)
         // The heading row and the Id column are fixed: never selected, drawn as headings.
         celda->setFlags(Qt::ItemIsEnabled);
         celda->setBackground(ColorFijo);
-        celda->setTextAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        celda->setTextAlignment(alineacionFija(fila));
     } else {
         celda->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
         celda->setTextAlignment(alineaciones_.value(columna, Qt::AlignLeft | Qt::AlignVCenter));

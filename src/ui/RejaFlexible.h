@@ -23,7 +23,11 @@ public:
     // 0 left and top, 4 centred.
     void setColAlignment(int columna, int alineacion);
 
+protected:
+    void mousePressEvent(QMouseEvent* evento) override;
+
 private:
     void darEstiloFijo(int fila, int columna);
+    Qt::Alignment alineacionFija(int fila) const;
     QList<Qt::Alignment> alineaciones_;
 };

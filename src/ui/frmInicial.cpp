@@ -12,6 +12,8 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QScreen>
+#include <QStyle>
+#include <QStyleOptionButton>
 
 #include "common/Arrastre.h"
 #include "common/Colapso.h"
@@ -35,6 +37,21 @@
 namespace {
 constexpr int AnchoCliente = 7950;
 constexpr int AltoCliente = 7500;
+
+// The design's sizes were made for a narrower font than the one a desktop may offer: a caption
+// keeps the button's font size when it fits the button's contents, and only shrinks as much as
+// it must.
+QFont letraQueCabe(const QPushButton* boton)
+{
+    QStyleOptionButton opcion;
+    opcion.initFrom(boton);
+    opcion.text = boton->text();
+    const int disponible = boton->style()->subElementRect(QStyle::SE_PushButtonContents, &opcion, boton).width();
+    QFont letra = boton->font();
+    while (letra.pointSizeF() > 6 && QFontMetrics(letra).horizontalAdvance(boton->text()) > disponible)
+        letra.setPointSizeF(letra.pointSizeF() - 0.25);
+    return letra;
+}
 }  // namespace
 
 frmInicial::frmInicial(QWidget* padre) : QWidget(padre, Qt::Window | Qt::FramelessWindowHint)
@@ -86,21 +103,15 @@ frmInicial::frmInicial(QWidget* padre) : QWidget(padre, Qt::Window | Qt::Framele
     connect(cmdReporte_, &QPushButton::clicked, this, &frmInicial::cmdReporte_Click);
 
     cmdReporte_->setStyleSheet(QStringLiteral("padding: 0px"));
-    // The design's sizes were made for a narrower font than the one a desktop may offer: the
-    // caption's letters shrink until it fits the button.
-    QFont letraBoton = cmdReporte_->font();
-    const int holgura = TwipsAPixeles(this, 120);
-    while (letraBoton.pointSizeF() > 6 &&
-           QFontMetrics(letraBoton).horizontalAdvance(cmdReporte_->text()) > cmdReporte_->width() - holgura)
-        letraBoton.setPointSizeF(letraBoton.pointSizeF() - 0.5);
-    cmdReporte_->setFont(letraBoton);
+    cmdReporte_->setFont(letraQueCabe(cmdReporte_));
 
     // Every control hands its keys to the window first; the grid and the file name also have
     // behaviour of their own.
     for (QWidget* control : {static_cast<QWidget*>(cmbPrecios_), static_cast<QWidget*>(txtArchivo_),
                              static_cast<QWidget*>(mfgEmpresas_), static_cast<QWidget*>(cmdReporte_)})
         control->installEventFilter(this);
-    connect(mfgEmpresas_, &QTableWidget::cellDoubleClicked, this, [this] { marcarDesmarcar(); });
+    // A double-click anywhere in the grid toggles its current row, below the last row too.
+    mfgEmpresas_->viewport()->installEventFilter(this);
 
     // Centred on the screen, but never with its title band off it: a window taller or wider
     // than the screen (a large scale on a small screen) goes to the screen's top-left corner.
@@ -114,6 +125,8 @@ QLabel* frmInicial::etiqueta(const QString& nombre, const QString& texto, int x,
     auto* l = new QLabel(texto, this);
     l->setObjectName(nombre);
     l->setTextFormat(Qt::PlainText);
+    // A label's text starts at its top-left corner, with no band above it.
+    l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     l->setGeometry(RectTwips(this, x, y, ancho, alto));
     return l;
 }
@@ -275,6 +288,10 @@ bool frmInicial::eventFilter(QObject* objeto, QEvent* evento)
             if (codigo == 0)
                 return true;
         }
+    } else if (evento->type() == QEvent::MouseButtonDblClick && objeto == mfgEmpresas_->viewport() &&
+               static_cast<QMouseEvent*>(evento)->button() == Qt::LeftButton) {
+        marcarDesmarcar();
+        return true;
     } else if (evento->type() == QEvent::FocusIn && objeto == txtArchivo_ && programa().libOBCM) {
         programa().libOBCM->Resalta(txtArchivo_);
     }

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
+#include <QCloseEvent>
 #include <QtTest>
 
 #include "AnfitrionPrueba.h"
@@ -223,17 +224,26 @@ private slots:
         QList<Vista> durante;
         QTimer espia;
         espia.setInterval(0);
+        // A close request from the window manager during the run is refused, with no question.
+        bool cierreAceptado = false;
         connect(&espia, &QTimer::timeout, this, [&] {
             durante << Vista{e.ventana->isEnabled(), e.ventana->Label4()->isVisible(), e.ventana->Label4()->text()};
+            if (durante.size() == 1) {
+                QCloseEvent cierre;
+                QCoreApplication::sendEvent(e.ventana.get(), &cierre);
+                cierreAceptado = cierre.isAccepted();
+            }
         });
         espia.start();
         QTest::mouseClick(e.ventana->cmdReporte(), Qt::LeftButton);
         espia.stop();
 
         QVERIFY(!durante.isEmpty());
+        QVERIFY(!cierreAceptado);
         for (const Vista& v : std::as_const(durante)) {
             QVERIFY(!v.habilitada);
             QVERIFY(v.etiquetaVisible);
+            QVERIFY2(!v.etiqueta.endsWith(QStringLiteral(".- ")), qPrintable(v.etiqueta));
         }
         QVERIFY2(durante.last().etiqueta.startsWith(e.a.general() + QStringLiteral("_e")), qPrintable(durante.last().etiqueta));
 

@@ -196,6 +196,40 @@ private slots:
         QVERIFY(!QFile::exists(QDir(a.carpetaPrograma()).filePath(archivo)));
         QVERIFY(!s.salida.contains(QStringLiteral("creado")));
     }
+
+    // A workbook named as one of the program's own files, in any letter case, is refused before
+    // anything is written: the file keeps what it held.
+    void nombreDeArchivoPropio_data()
+    {
+        QTest::addColumn<QString>("nombre");
+        QTest::addColumn<QString>("propio");
+        QTest::newRow("configuracion") << QStringLiteral("VARELMO.ini") << QStringLiteral("varelmo.ini");
+        QTest::newRow("el programa") << QStringLiteral("Varelmo") << QStringLiteral("varelmo");
+    }
+    void nombreDeArchivoPropio()
+    {
+        QFETCH(QString, nombre);
+        QFETCH(QString, propio);
+        AnfitrionPrueba a;
+        QString error;
+        QVERIFY2(preparar(a, &error), qPrintable(error));
+        const QString ruta = QDir(a.carpetaPrograma()).filePath(propio);
+        const QByteArray antes = soporte::contenido(ruta);
+        const Salida s = correr(a, {QStringLiteral("--reporte"), QStringLiteral("--empresas"), QStringLiteral("1"),
+                                    QStringLiteral("--archivo"), nombre});
+        QVERIFY2(s.codigo == 1, qPrintable(s.errores));
+        QVERIFY2(s.errores.contains(QStringLiteral("no es válido: es ")), qPrintable(s.errores));
+        // Start-up may add defaults to the settings file; nothing of it is lost. The program is
+        // untouched.
+        const QByteArray despues = soporte::contenido(ruta);
+        if (propio.endsWith(QStringLiteral(".ini"))) {
+            for (const QByteArray& linea : antes.split('\n'))
+                QVERIFY(despues.contains(linea));
+        } else {
+            QVERIFY(despues == antes);
+        }
+        QVERIFY(!hayTablaTrabajo(a));
+    }
 };
 
 QTEST_GUILESS_MAIN(TstReporteProceso)

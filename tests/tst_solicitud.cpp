@@ -3,6 +3,7 @@
 #include <QtTest>
 
 #include "common/LetraColumna.h"
+#include "common/Programa.h"
 #include "report/SolicitudReporte.h"
 
 Q_DECLARE_METATYPE(Validacion)
@@ -54,9 +55,15 @@ private slots:
             QTest::addRow("caracter %s", c) << QStringLiteral("r%1.xlsx").arg(QLatin1String(c)) << una
                                            << Validacion::ArchivoInvalido;
         QTest::newRow("demasiado largo") << QString(251, u'a') << una << Validacion::ArchivoInvalido;
+        // The program's own files, as they are named after an executable called "reporte.bin".
+        QTest::newRow("archivo de configuracion") << QStringLiteral("reporte.ini") << una << Validacion::ArchivoInvalido;
+        QTest::newRow("descripcion en mayusculas") << QStringLiteral("REPORTE.Txt") << una << Validacion::ArchivoInvalido;
+        QTest::newRow("el programa") << QStringLiteral("Reporte.bin") << una << Validacion::ArchivoInvalido;
+        QTest::newRow("otro nombre parecido") << QStringLiteral("reporte.xlsx") << una << Validacion::Valida;
     }
     void validar()
     {
+        programa().ponerEjecutable(QStringLiteral("/opt/varelmo/reporte.bin"));
         QFETCH(QString, archivo);
         QFETCH(QList<MarcaEmpresa>, filas);
         QFETCH(Validacion, esperado);

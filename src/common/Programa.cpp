@@ -27,6 +27,7 @@ void Programa::ponerEjecutable(const QString& rutaEjecutable)
     const QFileInfo info(rutaEjecutable);
     carpetaPrograma = QDir::cleanPath(info.absolutePath());
     nombrePrograma = info.completeBaseName();
+    archivoPrograma = info.fileName();
     const QDir carpeta(carpetaPrograma);
     ArchivoIni = carpeta.filePath(nombrePrograma + QStringLiteral(".ini"));
     ArchivoDescripcion = carpeta.filePath(nombrePrograma + QStringLiteral(".txt"));

@@ -22,6 +22,7 @@ class Utilerias;
 struct Programa {
     QString carpetaPrograma;     // the executable's folder
     QString nombrePrograma;      // the executable's name without folder or extension
+    QString archivoPrograma;     // the executable's file name, without folder
     QString ArchivoIni;          // <folder>/<name>.ini
     QString ArchivoDescripcion;  // <folder>/<name>.txt
     QString VersionPrograma;     // "   v 1.0.0"

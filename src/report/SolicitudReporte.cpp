@@ -1,5 +1,8 @@
 #include "report/SolicitudReporte.h"
 
+#include <QFileInfo>
+
+#include "common/Programa.h"
 #include "components/BasesDD.h"
 #include "startup/Arranque.h"
 
@@ -38,6 +41,18 @@ QString ProblemaNombreArchivo(const QString& archivo)
             return QStringLiteral("el nombre no puede llevar ninguno de los caracteres < > : \" | ? *");
     if (archivo.toUtf8().size() > 250)
         return QStringLiteral("el nombre es demasiado largo");
+    // The workbook is written beside the program: under the name of one of the program's own files
+    // it would replace it.
+    const Programa& p = programa();
+    const struct {
+        QString archivo;
+        const char16_t* que;
+    } propios[] = {{QFileInfo(p.ArchivoIni).fileName(), u"es el archivo de configuración del programa"},
+                   {QFileInfo(p.ArchivoDescripcion).fileName(), u"es el archivo de descripción del programa"},
+                   {p.archivoPrograma, u"es el propio programa"}};
+    for (const auto& propio : propios)
+        if (!propio.archivo.isEmpty() && archivo.compare(propio.archivo, Qt::CaseInsensitive) == 0)
+            return QString::fromUtf16(propio.que);
     return QString();
 }
 

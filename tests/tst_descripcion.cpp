@@ -50,6 +50,8 @@ private slots:
         QTest::newRow("rtf") << QByteArray("{\\rtf1 hola}") << QStringLiteral("{\\rtf1 hola}");
         QTest::newRow("html") << QByteArray("<b>hola</b>") << QStringLiteral("<b>hola</b>");
         QTest::newRow("windows-1252") << QByteArray("Descripci\xf3n") << QStringLiteral("Descripción");
+        QTest::newRow("windows-1252 de 0x80 a 0x9f")
+            << QByteArray("\x80 \x93hola\x94 \x96 \x85") << QStringLiteral("€ “hola” – …");
         QTest::newRow("vacio") << QByteArray() << QString();
     }
     void textoPlano()

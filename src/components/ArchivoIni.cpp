@@ -578,3 +578,5 @@ double obVal(const QString& texto) {
     if (valor == 0.0) return 0.0;
     return negativo ? -valor : valor;
 }
+
+QString DesdeWindows1252(const QByteArray& bytes) { return desde1252(bytes.constData(), bytes.size()); }

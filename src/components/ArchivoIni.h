@@ -38,3 +38,8 @@ public:
 // "12abc" gives 12, " 3.5" gives 3.5, "-7" gives -7, "abc" gives 0, "1e3" gives 1 (no exponent).
 // A number too large for a double gives plus or minus infinity.
 double obVal(const QString& texto);
+
+// Text in Windows-1252, the code page of files written on the earlier Windows systems: every byte
+// gives one character (the five bytes the code page leaves undefined, the control character of the
+// same number).
+QString DesdeWindows1252(const QByteArray& bytes);

@@ -11,6 +11,7 @@
 #include "common/Posicion.h"
 #include "common/Programa.h"
 #include "common/Twips.h"
+#include "components/ArchivoIni.h"
 #include "components/DeArchivos.h"
 #include "components/Dialogos.h"
 
@@ -128,11 +129,11 @@ void frmDescripcion::cargarDescripcion()
         return;
     }
     // Plain text always: a file in rich text format shows its raw text. Bytes that are not UTF-8
-    // are taken as the Windows code page the earlier program's files were written in.
+    // are taken as Windows-1252, the code page a Windows editor writes (€, curly quotes, dashes).
     QStringDecoder utf8(QStringDecoder::Utf8);
     QString texto = utf8.decode(bytes);
     if (utf8.hasError())
-        texto = QString::fromLatin1(bytes);
+        texto = DesdeWindows1252(bytes);
     texto.replace(QChar(u'\0'), QChar(u' '));
     rtbTexto_->setPlainText(partirLineasLargas(texto));
 }

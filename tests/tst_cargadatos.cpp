@@ -141,6 +141,11 @@ private slots:
             << QStringLiteral("-3") << QStringLiteral("1") << QStringList() << -1;
         QTest::newRow("niveles con blancos")
             << QStringLiteral(" 4 ") << QStringLiteral("2") << cuatro << 1;
+        // Numeric text is taken as a number, rounded half to even.
+        QTest::newRow("niveles 4.0") << QStringLiteral("4.0") << QStringLiteral("2") << cuatro << 1;
+        QTest::newRow("niveles 2.5") << QStringLiteral(" 2.5") << QStringLiteral("2")
+                                     << QStringList{QStringLiteral("1"), QStringLiteral("2")} << 1;
+        QTest::newRow("niveles 3.5") << QStringLiteral("3.5 ") << QStringLiteral("2") << cuatro << 1;
     }
     void niveles() {
         QFETCH(QString, precios);
@@ -445,8 +450,8 @@ private slots:
                                 << QStringLiteral("\"cuatro\"");
         QTest::newRow("vacio") << poner.arg(QStringLiteral("%1"), QString())
                                << QStringLiteral("\"\"");
-        QTest::newRow("decimal") << poner.arg(QStringLiteral("%1"), QStringLiteral("4.5"))
-                                 << QStringLiteral("\"4.5\"");
+        QTest::newRow("fuera de 16 bits al redondear")
+            << poner.arg(QStringLiteral("%1"), QStringLiteral("32767.5")) << QStringLiteral("\"32767.5\"");
         QTest::newRow("numero y letras")
             << poner.arg(QStringLiteral("%1"), QStringLiteral("4a")) << QStringLiteral("\"4a\"");
         QTest::newRow("fuera de 16 bits")

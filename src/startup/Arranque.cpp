@@ -1,6 +1,8 @@
 #include "startup/Arranque.h"
 
 #include <QDir>
+#include <cmath>
+#include <optional>
 
 #include "common/Programa.h"
 #include "components/BasesDD.h"
@@ -18,6 +20,21 @@ QString leer(const QString& clave, const QString& defecto)
 QString conMotivo(const QString& que, const QString& motivo)
 {
     return motivo.isEmpty() ? que : que + QStringLiteral(": ") + motivo;
+}
+
+// A count of price levels as the earlier program took it: any numeric text (blanks around it, a
+// decimal part, an exponent) rounded to the nearest whole number, halves to the even one, within
+// the range of a 16-bit integer; nothing for a text that is no number or lies outside that range.
+std::optional<int> nivelesDeTexto(const QString& texto)
+{
+    bool esNumero = false;
+    const double valor = texto.trimmed().toDouble(&esNumero);
+    if (!esNumero || !std::isfinite(valor))
+        return std::nullopt;
+    const double entero = std::nearbyint(valor);   // the default rounding: halves to even
+    if (entero < -32768 || entero > 32767)
+        return std::nullopt;
+    return static_cast<int>(entero);
 }
 }  // namespace
 
@@ -67,9 +84,9 @@ std::optional<DatosIniciales> CargarDatosIniciales(QString* error)
         return std::nullopt;
     }
     const std::optional<QString> precios = bases.LeerConfig(QStringLiteral("Precios"), p.ConexionEmpresa);
-    bool esNumero = false;
-    const int niveles = precios ? precios->trimmed().toShort(&esNumero) : 0;
-    if (!esNumero) {
+    const std::optional<int> cuenta = precios ? nivelesDeTexto(*precios) : std::nullopt;
+    const int niveles = cuenta.value_or(0);
+    if (!cuenta) {
         if (error)
             *error = conMotivo(
                 QStringLiteral("La base de datos \"%1\" no indica un número de precios válido")

@@ -144,6 +144,23 @@ private slots:
         QCOMPARE(guion->abiertos.size(), 1);
     }
 
+    // A placement that cannot be saved is told, as the main window's choices are.
+    void lugarNoGuardado()
+    {
+        GuionDialogos guion;
+        ponerDescripcion("x");
+        programa().ArchivoIni = carpeta_.filePath(QStringLiteral("no-existe/d.ini"));
+        frmDescripcion w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.close();
+        QCOMPARE(guion->mostradas.size(), 1);
+        QVERIFY2(guion->mostradas[0].texto.startsWith(QStringLiteral("No se pudo guardar el lugar")),
+                 qPrintable(guion->mostradas[0].texto));
+        QCOMPARE(guion->mostradas[0].titulo, QStringLiteral("Alerta"));
+        QVERIFY(guion->mostradas[0].skin);
+    }
+
     // The saved placement of an earlier close comes back when the window is made again.
     void recuerdaLugar()
     {

@@ -61,8 +61,10 @@ private slots:
         QTest::newRow("lugar y tamano") << "900" << "1200" << "9000" << "6000" << QPoint(80, 60) << QSize(600, 400);
         QTest::newRow("ancho 0") << "900" << "1200" << "0" << "6000" << QPoint(80, 60) << Diseno;
         QTest::newRow("alto 0") << "900" << "1200" << "9000" << "0" << QPoint(80, 60) << Diseno;
-        QTest::newRow("ancho no numerico") << "900" << "1200" << "abc" << "6000" << QPoint(80, 60) << Diseno;
-        QTest::newRow("solo posicion") << "150" << "300" << QString() << QString() << QPoint(20, 10) << Diseno;
+        // A width or height that is no number sends the window to the top-left corner.
+        QTest::newRow("ancho no numerico") << "900" << "1200" << "abc" << "6000" << QPoint(0, 0) << Diseno;
+        QTest::newRow("alto no numerico") << "900" << "1200" << "9000" << "12px" << QPoint(0, 0) << Diseno;
+        QTest::newRow("solo posicion") << "150" << "300" << QString() << QString() << QPoint(0, 0) << Diseno;
         // Partly off the screen: back on it, wholly; a window larger than the screen is made as
         // large as the screen.
         QTest::newRow("pasada del borde derecho") << "900" << "9000" << "9000" << "6000" << QPoint(200, 60)

@@ -48,7 +48,7 @@ const QScreen* pantallaDe(const QRect& marco)
 }
 }  // namespace
 
-bool GuardarPosicion(QWidget* ventana, bool conTamano)
+bool GuardarPosicion(QWidget* ventana, bool conTamano, QString* error)
 {
     Programa& p = programa();
     const QString seccion = seccionDe(ventana);
@@ -56,14 +56,23 @@ bool GuardarPosicion(QWidget* ventana, bool conTamano)
         return true;
     const QRect marco = ventana->frameGeometry();
     LibOBCM& ini = *p.libOBCM;
-    bool bien = ini.EscribeIni(seccion, QStringLiteral("Ventana"), ventana->windowTitle(), p.ArchivoIni);
-    bien = ini.EscribeIni(seccion, QStringLiteral("Linea"), numero(PixelesATwips(ventana, marco.y())), p.ArchivoIni) && bien;
-    bien = ini.EscribeIni(seccion, QStringLiteral("Columna"), numero(PixelesATwips(ventana, marco.x())), p.ArchivoIni) && bien;
+    bool bien = true;
+    const auto escribir = [&](const QString& clave, const QString& valor) {
+        QString motivo;
+        if (!ini.EscribeIni(seccion, clave, valor, p.ArchivoIni, &motivo)) {
+            if (bien && error)
+                *error = motivo;
+            bien = false;
+        }
+    };
+    escribir(QStringLiteral("Ventana"), ventana->windowTitle());
+    escribir(QStringLiteral("Linea"), numero(PixelesATwips(ventana, marco.y())));
+    escribir(QStringLiteral("Columna"), numero(PixelesATwips(ventana, marco.x())));
     if (conTamano) {
         // The size is the window's own area: the frame the window system adds is not known yet
         // when the window reads its placement back, before it is first shown.
-        bien = ini.EscribeIni(seccion, QStringLiteral("Ancho"), numero(PixelesATwips(ventana, ventana->width())), p.ArchivoIni) && bien;
-        bien = ini.EscribeIni(seccion, QStringLiteral("Alto"), numero(PixelesATwips(ventana, ventana->height())), p.ArchivoIni) && bien;
+        escribir(QStringLiteral("Ancho"), numero(PixelesATwips(ventana, ventana->width())));
+        escribir(QStringLiteral("Alto"), numero(PixelesATwips(ventana, ventana->height())));
     }
     return bien;
 }
@@ -78,8 +87,14 @@ void LeerPosicion(QWidget* ventana, bool conTamano)
         arriba = static_cast<qint64>(ini.obVal(ini.LeeIni(seccion, QStringLiteral("Linea"), p.ArchivoIni)));
         izquierda = static_cast<qint64>(ini.obVal(ini.LeeIni(seccion, QStringLiteral("Columna"), p.ArchivoIni)));
         if (conTamano) {
-            ancho = entero(ini.LeeIni(seccion, QStringLiteral("Ancho"), p.ArchivoIni)).value_or(0);
-            alto = entero(ini.LeeIni(seccion, QStringLiteral("Alto"), p.ArchivoIni)).value_or(0);
+            // A width or height that is no number (an empty one too) puts the window back at the
+            // top-left corner, in its design size.
+            const std::optional<qint64> a = entero(ini.LeeIni(seccion, QStringLiteral("Ancho"), p.ArchivoIni));
+            const std::optional<qint64> h = entero(ini.LeeIni(seccion, QStringLiteral("Alto"), p.ArchivoIni));
+            if (!a || !h)
+                arriba = izquierda = 0;
+            ancho = a.value_or(0);
+            alto = h.value_or(0);
         }
     }
 

@@ -8,6 +8,7 @@
 #include <QStringDecoder>
 #include <QTimer>
 
+#include "common/Mensajes.h"
 #include "common/Posicion.h"
 #include "common/Programa.h"
 #include "common/Twips.h"
@@ -155,6 +156,9 @@ void frmDescripcion::resizeEvent(QResizeEvent* evento)
 
 void frmDescripcion::closeEvent(QCloseEvent* evento)
 {
-    GuardarPosicion(this, true);
+    QString error;
+    if (!GuardarPosicion(this, true, &error))
+        Mensaje(QStringLiteral("No se pudo guardar el lugar de la descripción para la próxima vez: ") + error, 16,
+                QStringLiteral("Alerta"));
     QWidget::closeEvent(evento);
 }

@@ -10,6 +10,7 @@
 
 int main(int argc, char** argv)
 {
+    CallarMensajesDeQt();
     QStringList argumentos;
     for (int i = 1; i < argc; ++i)
         argumentos << QString::fromLocal8Bit(argv[i]);

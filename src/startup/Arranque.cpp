@@ -126,3 +126,14 @@ std::optional<DatosIniciales> CargarDatosIniciales(QString* error)
     }
     return datos;
 }
+
+void CallarMensajesDeQt()
+{
+    if (qEnvironmentVariableIntValue("VARELMO_MENSAJES_QT") == 1)
+        return;
+    static const QtMessageHandler anterior = qInstallMessageHandler(nullptr);
+    qInstallMessageHandler([](QtMsgType tipo, const QMessageLogContext& contexto, const QString& texto) {
+        if ((tipo == QtCriticalMsg || tipo == QtFatalMsg) && anterior)
+            anterior(tipo, contexto, texto);
+    });
+}

@@ -1,8 +1,10 @@
 #!/usr/bin/python3
-"""Reads a workbook with openpyxl and prints its first sheet as JSON, for the tests.
+"""Reads a workbook with openpyxl and prints one of its sheets as JSON, for the tests.
 
-    leer_libro.py FILE            every non-empty cell with its value, type, font and number format,
-                                  the column widths, max_row and max_col
+    leer_libro.py [--hoja N] FILE every non-empty cell of sheet N (0, the first, by default) with its
+                                  value, type, font and number format; the empty cells that carry a
+                                  font or number format ("blanks"); the column widths, max_row,
+                                  max_col and the workbook's number of sheets
     leer_libro.py --resumen FILE  read-only streaming pass for big sheets: max_row, max_col, the number
                                   of rows holding a value ("rows"), of non-empty cells ("cell_count"),
                                   and the cells of the first and the last row holding a value
@@ -36,19 +38,25 @@ def describir(celda):
     }
 
 
-def completo(ruta):
-    hoja = load_workbook(ruta).worksheets[0]
+def completo(ruta, numero=0):
+    libro = load_workbook(ruta)
+    hoja = libro.worksheets[numero]
     celdas = {}
+    vacias = {}
     for fila in hoja.iter_rows():
         for celda in fila:
             if celda.value is not None and celda.value != "":
                 celdas[celda.coordinate] = describir(celda)
+            elif celda.has_style and (celda.font.b or celda.number_format != "General"
+                                      or (celda.font.sz is not None and float(celda.font.sz) != 11.0)):
+                vacias[celda.coordinate] = describir(celda)
     anchos = {}
     for dimension in hoja.column_dimensions.values():
         if dimension.customWidth and dimension.width is not None:
             for col in range(dimension.min or 1, (dimension.max or dimension.min or 1) + 1):
                 anchos[get_column_letter(col)] = dimension.width
-    return {"cells": celdas, "widths": anchos, "max_row": hoja.max_row, "max_col": hoja.max_column}
+    return {"cells": celdas, "blanks": vacias, "widths": anchos, "max_row": hoja.max_row,
+            "max_col": hoja.max_column, "sheets": len(libro.worksheets), "sheet_name": hoja.title}
 
 
 def resumen(ruta):
@@ -76,10 +84,12 @@ def resumen(ruta):
 def main(argv):
     if len(argv) == 3 and argv[1] == "--resumen":
         datos = resumen(argv[2])
+    elif len(argv) == 4 and argv[1] == "--hoja":
+        datos = completo(argv[3], int(argv[2]))
     elif len(argv) == 2:
         datos = completo(argv[1])
     else:
-        sys.stderr.write("uso: leer_libro.py [--resumen] ARCHIVO\n")
+        sys.stderr.write("uso: leer_libro.py [--resumen | --hoja N] ARCHIVO\n")
         return 2
     json.dump(datos, sys.stdout, ensure_ascii=False)
     return 0

@@ -2,9 +2,9 @@
 """Reads an Excel 97-2003 workbook for the tests and prints JSON; independent of our writer.
 
     leer_xls.py FILE            xlrd (formatting_info): every non-empty cell of the first sheet with
-                                value, type ("s", "n", "b"), XF, bold, size, number format; raw
-                                COLINFO widths by column letters, nrows, ncols, and in "log" what
-                                xlrd complained of
+                                value, type ("s", "n", "b"), XF, bold, size, number format; the
+                                empty cells written with a format ("blanks"); raw COLINFO widths by
+                                column letters, nrows, ncols, and in "log" what xlrd complained of
     leer_xls.py --resumen FILE  the same without cells except those of the first and the last row,
                                 plus "cell_count": for big sheets
     leer_xls.py --estructura FILE
@@ -53,10 +53,13 @@ def leer(ruta, resumen):
     libro = xlrd.open_workbook(ruta, formatting_info=True, verbosity=1, logfile=registro)
     hoja = libro.sheet_by_index(0)
     celdas = {}
+    vacias = {}
     cuenta = 0
     llenas = []
     for fila in range(hoja.nrows):
         for col in range(hoja.row_len(fila)):
+            if hoja.cell_type(fila, col) == xlrd.XL_CELL_BLANK and not resumen:
+                vacias[nombre_celda(fila, col)] = describir(libro, hoja, fila, col)
             if hoja.cell_type(fila, col) in (xlrd.XL_CELL_EMPTY, xlrd.XL_CELL_BLANK):
                 continue
             cuenta += 1
@@ -70,7 +73,7 @@ def leer(ruta, resumen):
                 if hoja.cell_type(fila, col) not in (xlrd.XL_CELL_EMPTY, xlrd.XL_CELL_BLANK):
                     celdas[nombre_celda(fila, col)] = describir(libro, hoja, fila, col)
     anchos = {letras(c): info.width for c, info in hoja.colinfo_map.items()}
-    return {"cells": celdas, "widths": anchos, "nrows": hoja.nrows, "ncols": hoja.ncols,
+    return {"cells": celdas, "blanks": vacias, "widths": anchos, "nrows": hoja.nrows, "ncols": hoja.ncols,
             "cell_count": cuenta, "sheet_name": hoja.name, "log": quejas(registro.getvalue())}
 
 

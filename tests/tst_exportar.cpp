@@ -48,7 +48,8 @@ bool prepararTabla(AnfitrionPrueba& a, const QList<int>& ids, int filas, QString
         QVariantList valores{QStringLiteral("K%1").arg(f, 3, 10, QLatin1Char('0')), QStringLiteral("desc %1").arg(f)};
         QString marcas = QStringLiteral("?,?");
         for (int i = 0; i < ids.size(); ++i) {
-            valores << f * 100.0 + i + 0.25 << f * 100.0 + i + 0.75;
+            // The first company's price of the second row is NULL.
+            valores << f * 100.0 + i + 0.25 << (f == 2 && i == 0 ? QVariant() : QVariant(f * 100.0 + i + 0.75));
             marcas += QStringLiteral(",?,?");
         }
         valores << (f % 2 ? QStringLiteral("No existe en alguna empresa") : QStringLiteral(""));
@@ -116,6 +117,9 @@ private slots:
         grande(QStringLiteral("A3"), QStringLiteral("Clave"));
         grande(QStringLiteral("B3"), QStringLiteral("Descripción"));
         QVERIFY(!libro.hay(QStringLiteral("A2")) && !libro.hay(QStringLiteral("B2")) && !libro.hay(QStringLiteral("B1")));
+        // A1:B3 is bold and 18 points as a block, its empty cells too.
+        for (const QString& vacia : {QStringLiteral("B1"), QStringLiteral("A2"), QStringLiteral("B2")})
+            QVERIFY2(libro.vacias.value(vacia).negrita && libro.vacias.value(vacia).tamano == 18, qPrintable(vacia));
         QVERIFY(qAbs(libro.anchos.value(QStringLiteral("A")) - anchoGuardado(15)) <= 1.0 / 256);
         QVERIFY(qAbs(libro.anchos.value(QStringLiteral("B")) - anchoGuardado(60)) <= 1.0 / 256);
         QCOMPARE(libro.anchos.size(), 2);
@@ -146,8 +150,14 @@ private slots:
                 const CeldaLeida costo = libro.celda(celda(3 + 2 * i, fila));
                 const CeldaLeida precio = libro.celda(celda(4 + 2 * i, fila));
                 QCOMPARE(costo.v.toDouble(), f * 100.0 + i + 0.25);
-                QCOMPARE(precio.v.toDouble(), f * 100.0 + i + 0.75);
                 QCOMPARE(costo.formato, p.FormatoPrecios);
+                if (f == 2 && i == 0) {
+                    // An empty price keeps the price block's format.
+                    QVERIFY(!libro.hay(celda(4, fila)));
+                    QCOMPARE(libro.vacias.value(celda(4, fila)).formato, p.FormatoPrecios);
+                    continue;
+                }
+                QCOMPARE(precio.v.toDouble(), f * 100.0 + i + 0.75);
                 QCOMPARE(precio.formato, p.FormatoPrecios);
             }
             const CeldaLeida aviso = libro.celda(celda(ultimoPrecio + 1, fila));

@@ -400,7 +400,6 @@ private slots:
         QTest::newRow("la carpeta no existe") << "sin carpeta";
         QTest::newRow("celda más allá de la última fila") << "fila";
         QTest::newRow("celda más allá de la última columna") << "columna";
-        QTest::newRow("filas copiadas pasan de la última fila") << "copia larga";
         QTest::newRow("filas copiadas pasan de la última columna") << "copia ancha";
         QTest::newRow("ancho de columna inválido") << "ancho";
     }
@@ -430,8 +429,6 @@ private slots:
             h.ponerValor(kMaxFilasHoja + 1, 1, 1);
         } else if (caso == QLatin1String("columna")) {
             h.ponerValor(1, kMaxColumnasHoja + 1, 1);
-        } else if (caso == QLatin1String("copia larga")) {
-            h.copiarFilas(kMaxFilasHoja - 5, 1, fuente);
         } else if (caso == QLatin1String("copia ancha")) {
             h.copiarFilas(2, kMaxColumnasHoja - 5, fuente);
         } else if (caso == QLatin1String("ancho")) {
@@ -444,6 +441,47 @@ private slots:
         QVERIFY(!error.isEmpty());
         QCOMPARE(contenido(carpeta + QStringLiteral("/reporte.xlsx")), antes);
         QCOMPARE(entradas(carpeta), QStringList{QStringLiteral("reporte.xlsx")});
+    }
+
+    // A copy longer than a sheet goes on on further sheets, each with the rows above the copy,
+    // their looks and the widths: every row once, in order. The sheet is made 10 rows long here.
+    void continuaEnOtrasHojas() {
+        QTemporaryDir dir;
+        const QString ruta = dir.filePath(QStringLiteral("largo.xlsx"));
+        auto libro = libroNuevo();
+        HojaExcel& h = libro->hoja();
+        h.ponerFilasPorHoja(10);
+        h.ponerValor(1, 1, QStringLiteral("Reporte"));
+        h.ponerValor(3, 1, QStringLiteral("Clave"));
+        h.ponerNegrita(Rango{1, 1, 3, 2});
+        h.ponerTamano(Rango{1, 1, 3, 2}, 18);
+        h.ponerAnchoColumna(1, 15);
+        h.ponerFormatoNumero(Rango{4, 2, 10, 2}, QStringLiteral("0.00"));
+        FuenteGenerada fuente(25, 2, [](int f, int c) {
+            return c == 0 ? QVariant(QStringLiteral("K%1").arg(f, 2, 10, QLatin1Char('0'))) : QVariant(f + 0.5);
+        });
+        h.copiarFilas(4, 1, fuente);
+        QString error;
+        QVERIFY2(libro->guardarComo(ruta, &error), qPrintable(error));
+
+        QStringList claves;
+        for (int n = 0; n < 4; ++n) {   // 7 rows a sheet: 7, 7, 7 and 4
+            const LibroLeido l = leerLibro(ruta, n);
+            QVERIFY2(l.ok, qPrintable(l.error));
+            QCOMPARE(l.hojas, 4);
+            QCOMPARE(l.celda(QStringLiteral("A1")).v.toString(), QStringLiteral("Reporte"));
+            QVERIFY(l.celda(QStringLiteral("A3")).negrita && l.celda(QStringLiteral("A3")).tamano == 18);
+            QVERIFY(l.vacias.value(QStringLiteral("B2")).negrita);
+            QVERIFY(qAbs(l.anchos.value(QStringLiteral("A")) - anchoGuardado(15)) <= 1.0 / 256);
+            QCOMPARE(l.maxFila, n < 3 ? 10 : 7);
+            for (int f = 4; f <= l.maxFila; ++f) {
+                claves << l.celda(QStringLiteral("A%1").arg(f)).v.toString();
+                QCOMPARE(l.celda(QStringLiteral("B%1").arg(f)).formato, QStringLiteral("0.00"));
+            }
+        }
+        QStringList esperado;
+        for (int f = 0; f < 25; ++f) esperado << QStringLiteral("K%1").arg(f, 2, 10, QLatin1Char('0'));
+        QCOMPARE(claves, esperado);
     }
 
     // After a save the copied rows' source may be gone: a second save must not read it.

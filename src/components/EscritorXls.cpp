@@ -67,6 +67,7 @@ enum : std::uint16_t {
     kNumber = 0x0203,
     kLabelSst = 0x00FD,
     kBoolErr = 0x0205,
+    kBlank = 0x0201,
 };
 
 void bof(QByteArray& b, std::uint16_t tipo) {
@@ -507,16 +508,18 @@ bool EscritorXls::escribir(HojaExcel& hoja, const QString& ruta, const QString& 
                 return false;
             }
             // What the cell holds; a value the format cannot keep (NaN, infinity, empty text)
-            // leaves it empty.
+            // leaves it empty, as a cell that holds nothing: with its look, when it has one.
             std::optional<double> numero = numeroDeCelda(v);
             QString texto;
             const bool logico = v.typeId() == QMetaType::Bool;
+            bool vacia = v.isNull();
             if (numero) {
-                if (!std::isfinite(*numero)) return true;
-            } else if (!logico) {
+                vacia = !std::isfinite(*numero);
+            } else if (!logico && !vacia) {
                 texto = EscritorXlsx::textoDeCelda(v.toString());
-                if (texto.isEmpty()) return true;
+                vacia = texto.isEmpty();
             }
+            if (vacia && estilo == EstiloCelda{}) return true;
             const std::optional<std::uint16_t> xf = estilos.xfPara(estilo, &errorCelda);
             if (!xf) return false;
 
@@ -539,7 +542,12 @@ bool EscritorXls::escribir(HojaExcel& hoja, const QString& ruta, const QString& 
             QByteArray& c = pendiente.celdas;
             const auto f = static_cast<std::uint16_t>(fila - 1);
             const auto k = static_cast<std::uint16_t>(col - 1);
-            if (numero) {
+            if (vacia) {
+                cabecera(c, kBlank, 6);
+                u16(c, f);
+                u16(c, k);
+                u16(c, *xf);
+            } else if (numero) {
                 cabecera(c, kNumber, 14);
                 u16(c, f);
                 u16(c, k);
@@ -561,7 +569,10 @@ bool EscritorXls::escribir(HojaExcel& hoja, const QString& ruta, const QString& 
             }
             return true;
         },
-        &errorCelda);
+        &errorCelda, [&](int) {
+            errorCelda = QStringLiteral("un libro .xls lleva una sola hoja de hasta %1 filas.").arg(kMaxFilasXls);
+            return false;
+        });
     if (!recorrido) return errorDeArchivo ? fallaTemporal() : fallar(errorCelda);
     if (!cerrarFila()) return fallaTemporal();
 

@@ -33,53 +33,16 @@ quint16 leer16(const QByteArray& b, qsizetype i) {
     return static_cast<quint16>(static_cast<quint8>(b[i]) | static_cast<quint8>(b[i + 1]) << 8);
 }
 
-// Why the workbook at `ruta` is not whole ("" when it is). The zip library does not report every
-// failed write (a full disk, a file-size limit): its working files and the zip itself may be cut
-// short without an error. A whole workbook ends in a zip directory that lies where its record
-// says, and its sheet, inflated, ends with the sheet's closing tag.
-QString libroIncompleto(const QString& ruta) {
-    const QString cortado = QStringLiteral("el archivo quedó incompleto; puede que el disco esté lleno.");
-    QFile f(ruta);
-    if (!f.open(QIODevice::ReadOnly)) return f.errorString();
-    const qint64 tamano = f.size();
-    constexpr qint64 registro = 22;  // end-of-central-directory record without its comment
-    if (tamano < registro) return cortado;
-    const qint64 desde = qMax<qint64>(0, tamano - registro - 65535);
-    if (!f.seek(desde)) return cortado;
-    const QByteArray cola = f.readAll();
-    const qsizetype fin = cola.lastIndexOf(QByteArrayLiteral("PK\x05\x06"));
-    if (fin < 0 || cola.size() - fin < registro) return cortado;
-    const quint32 largoDirectorio = leer32(cola, fin + 12);
-    const quint32 inicioDirectorio = leer32(cola, fin + 16);
-    if (static_cast<qint64>(inicioDirectorio) + largoDirectorio != desde + fin) return cortado;
-    if (!f.seek(inicioDirectorio)) return cortado;
-    const QByteArray directorio = f.read(largoDirectorio);
-
-    // The sheet's entry in the directory: method, compressed size, local header offset.
-    const QByteArray hoja = QByteArrayLiteral("xl/worksheets/sheet1.xml");
-    qsizetype i = 0;
-    qint64 local = -1, comprimido = 0;
-    quint16 metodo = 0;
-    while (i + 46 <= directorio.size() && directorio.mid(i, 4) == QByteArrayLiteral("PK\x01\x02")) {
-        const quint16 largoNombre = leer16(directorio, i + 28);
-        const qsizetype siguiente =
-            i + 46 + largoNombre + leer16(directorio, i + 30) + leer16(directorio, i + 32);
-        if (directorio.mid(i + 46, largoNombre) == hoja) {
-            metodo = leer16(directorio, i + 10);
-            comprimido = leer32(directorio, i + 20);
-            local = leer32(directorio, i + 42);
-        }
-        i = siguiente;
-    }
-    if (local < 0 || !f.seek(local)) return cortado;
+// Whether the sheet stored at `local` in the zip `f` inflates whole and ends with the sheet's
+// closing tag. It is inflated in pieces; only its last bytes are kept.
+bool hojaEntera(QFile& f, qint64 local, qint64 comprimido, quint16 metodo) {
+    if (local < 0 || !f.seek(local)) return false;
     const QByteArray cabecera = f.read(30);
     if (cabecera.size() < 30 || !cabecera.startsWith(QByteArrayLiteral("PK\x03\x04")) ||
         !f.seek(local + 30 + leer16(cabecera, 26) + leer16(cabecera, 28)))
-        return cortado;
-
-    // Inflated in pieces; only its last bytes are kept.
+        return false;
     z_stream z{};
-    if (metodo != Z_DEFLATED || inflateInit2(&z, -MAX_WBITS) != Z_OK) return cortado;
+    if (metodo != Z_DEFLATED || inflateInit2(&z, -MAX_WBITS) != Z_OK) return false;
     QByteArray ultimos;
     int estado = Z_OK;
     qint64 restante = comprimido;
@@ -98,8 +61,50 @@ QString libroIncompleto(const QString& ruta) {
         }
     }
     inflateEnd(&z);
-    if (estado != Z_STREAM_END || !ultimos.trimmed().endsWith(QByteArrayLiteral("</worksheet>")))
-        return cortado;
+    return estado == Z_STREAM_END && ultimos.trimmed().endsWith(QByteArrayLiteral("</worksheet>"));
+}
+
+// Why the workbook at `ruta` is not whole ("" when it is). The zip library does not report every
+// failed write (a full disk, a file-size limit): its working files and the zip itself may be cut
+// short without an error. A whole workbook ends in a zip directory that lies where its record
+// says, and each of its sheets, inflated, ends with the sheet's closing tag.
+QString libroIncompleto(const QString& ruta) {
+    const QString cortado = QStringLiteral("el archivo quedó incompleto; puede que el disco esté lleno.");
+    QFile f(ruta);
+    if (!f.open(QIODevice::ReadOnly)) return f.errorString();
+    const qint64 tamano = f.size();
+    constexpr qint64 registro = 22;  // end-of-central-directory record without its comment
+    if (tamano < registro) return cortado;
+    const qint64 desde = qMax<qint64>(0, tamano - registro - 65535);
+    if (!f.seek(desde)) return cortado;
+    const QByteArray cola = f.readAll();
+    const qsizetype fin = cola.lastIndexOf(QByteArrayLiteral("PK\x05\x06"));
+    if (fin < 0 || cola.size() - fin < registro) return cortado;
+    const quint32 largoDirectorio = leer32(cola, fin + 12);
+    const quint32 inicioDirectorio = leer32(cola, fin + 16);
+    if (static_cast<qint64>(inicioDirectorio) + largoDirectorio != desde + fin) return cortado;
+    if (!f.seek(inicioDirectorio)) return cortado;
+    const QByteArray directorio = f.read(largoDirectorio);
+
+    // Every sheet's entry in the directory: method, compressed size, local header offset.
+    struct Entrada {
+        qint64 local = -1, comprimido = 0;
+        quint16 metodo = 0;
+    };
+    std::vector<Entrada> hojas;
+    qsizetype i = 0;
+    while (i + 46 <= directorio.size() && directorio.mid(i, 4) == QByteArrayLiteral("PK\x01\x02")) {
+        const quint16 largoNombre = leer16(directorio, i + 28);
+        const qsizetype siguiente =
+            i + 46 + largoNombre + leer16(directorio, i + 30) + leer16(directorio, i + 32);
+        const QByteArray nombre = directorio.mid(i + 46, largoNombre);
+        if (nombre.startsWith("xl/worksheets/sheet") && nombre.endsWith(".xml"))
+            hojas.push_back({leer32(directorio, i + 42), leer32(directorio, i + 20), leer16(directorio, i + 10)});
+        i = siguiente;
+    }
+    if (hojas.empty()) return cortado;
+    for (const Entrada& h : hojas)
+        if (!hojaEntera(f, h.local, h.comprimido, h.metodo)) return cortado;
     return QString();
 }
 
@@ -132,15 +137,25 @@ bool EscritorXlsx::escribir(HojaExcel& hoja, const QString& ruta, const QString&
         workbook_new_opt(QFile::encodeName(ruta).constData(), &opciones));
     if (!libro)
         return fallar(QStringLiteral("no se pudo iniciar el libro (memoria insuficiente)."));
-    lxw_worksheet* hojaXlsx = workbook_add_worksheet(libro.get(), nullptr);
-    if (!hojaXlsx) return fallar(QStringLiteral("no se pudo agregar la hoja al libro."));
-
-    for (const auto& [col, ancho] : hoja.anchosColumna()) {
-        const auto c = static_cast<lxw_col_t>(col - 1);
-        if (const lxw_error e = worksheet_set_column(hojaXlsx, c, c, ancho, nullptr);
-            e != LXW_NO_ERROR)
-            return fallar(textoError(e));
-    }
+    // Every sheet gets the same column widths.
+    lxw_worksheet* hojaXlsx = nullptr;
+    QString errorHoja;
+    const auto agregarHoja = [&](int) {
+        hojaXlsx = workbook_add_worksheet(libro.get(), nullptr);
+        if (!hojaXlsx) {
+            errorHoja = QStringLiteral("no se pudo agregar la hoja al libro.");
+            return false;
+        }
+        for (const auto& [col, ancho] : hoja.anchosColumna()) {
+            const auto c = static_cast<lxw_col_t>(col - 1);
+            if (const lxw_error e = worksheet_set_column(hojaXlsx, c, c, ancho, nullptr); e != LXW_NO_ERROR) {
+                errorHoja = textoError(e);
+                return false;
+            }
+        }
+        return true;
+    };
+    if (!agregarHoja(1)) return fallar(errorHoja);
 
     // One lxw_format per distinct look; the library owns them and frees them with the workbook.
     std::map<std::tuple<bool, double, QString>, lxw_format*> formatos;
@@ -174,10 +189,12 @@ bool EscritorXlsx::escribir(HojaExcel& hoja, const QString& ruta, const QString&
             const auto f = static_cast<lxw_row_t>(fila - 1);
             const auto c = static_cast<lxw_col_t>(col - 1);
             lxw_error e = LXW_NO_ERROR;
-            if (const std::optional<double> numero = numeroDeCelda(v)) {
-                // A value the format cannot hold (NaN, infinity) would corrupt the file: left
-                // empty.
-                if (!std::isfinite(*numero)) return true;
+            const std::optional<double> numero = numeroDeCelda(v);
+            if (v.isNull() || (numero && !std::isfinite(*numero))) {
+                // An empty cell keeps its look; a value the format cannot hold (NaN, infinity)
+                // would corrupt the file, and is left empty as well.
+                e = formato ? worksheet_write_blank(hojaXlsx, f, c, formato) : LXW_NO_ERROR;
+            } else if (numero) {
                 e = worksheet_write_number(hojaXlsx, f, c, *numero, formato);
             } else if (v.typeId() == QMetaType::Bool) {
                 e = worksheet_write_boolean(hojaXlsx, f, c, v.toBool() ? 1 : 0, formato);
@@ -195,7 +212,11 @@ bool EscritorXlsx::escribir(HojaExcel& hoja, const QString& ruta, const QString&
             }
             return true;
         },
-        &errorCelda);
+        &errorCelda, [&](int numero) {
+            if (agregarHoja(numero)) return true;
+            errorCelda = errorHoja;
+            return false;
+        });
     if (!recorrido) return fallar(errorCelda);
 
     // workbook_close writes the file and frees the workbook whatever its result.

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryFile>
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -157,30 +158,70 @@ void HojaExcel::copiarFilas(int fila, int col, FuenteFilas& fuente) {
     copia_ = Copia{fila, col, &fuente, ++orden_};
 }
 
-bool HojaExcel::recorrer(const VisitaCelda& celda, QString* error) {
+namespace {
+// Columns of a row that the looks set on ranges reach, as sorted intervals that do not overlap.
+std::vector<std::pair<int, int>> columnasConEstilo(const std::vector<std::pair<int, int>>& rangos) {
+    std::vector<std::pair<int, int>> orden = rangos;
+    std::sort(orden.begin(), orden.end());
+    std::vector<std::pair<int, int>> unidos;
+    for (const auto& r : orden) {
+        if (!unidos.empty() && r.first <= unidos.back().second + 1)
+            unidos.back().second = std::max(unidos.back().second, r.second);
+        else
+            unidos.push_back(r);
+    }
+    return unidos;
+}
+}  // namespace
+
+int HojaExcel::primeraFilaConEstilo(int desde, int hasta) const {
+    int primera = hasta;
+    for (const Operacion& op : operaciones_)
+        if (op.rango.filaMax() >= desde && op.rango.filaMin() < primera)
+            primera = std::max(op.rango.filaMin(), desde);
+    return primera;
+}
+
+EstiloCelda HojaExcel::estiloEn(const std::vector<const Operacion*>& delRenglon, int col) const {
+    EstiloCelda estilo;
+    for (const Operacion* op : delRenglon) {
+        if (col < op->rango.colMin() || col > op->rango.colMax()) continue;
+        switch (op->propiedad) {
+            case Propiedad::Negrita:
+                estilo.negrita = op->negrita;
+                break;
+            case Propiedad::Tamano:
+                estilo.tamano = op->tamano;
+                break;
+            case Propiedad::Formato:
+                estilo.formatoNumero = op->formato;
+                break;
+        }
+    }
+    return estilo;
+}
+
+bool HojaExcel::recorrer(const VisitaCelda& celda, QString* error, const NuevaHoja& nuevaHoja) {
     // The source pointer is only good until the save returns: never keep it past this call.
     const std::optional<Copia> copia = std::exchange(copia_, std::nullopt);
     auto fallar = [error](const QString& texto) {
         if (error) *error = texto;
         return false;
     };
+    if (copia && copia->fila > filasPorHoja_)
+        return fallar(QStringLiteral("Las filas copiadas empiezan después de la fila %1, la última de la hoja.")
+                          .arg(filasPorHoja_));
 
     QVariantList filaCopiada;
     int filaDeCopia = 0;  // sheet row of `filaCopiada`, 0 when no copied row is pending
     if (copia && copia->fuente->siguiente(filaCopiada)) filaDeCopia = copia->fila;
 
     auto revisarFilaCopiada = [&]() {
-        if (filaDeCopia == 0) return true;
-        if (filaDeCopia > kMaxFilasHoja)
-            return fallar(
-                QStringLiteral("Las filas copiadas pasan de la fila %1, la última de la hoja.")
-                    .arg(kMaxFilasHoja));
-        if (!filaCopiada.isEmpty() &&
-            static_cast<qint64>(copia->col) + filaCopiada.size() - 1 > kMaxColumnasHoja)
-            return fallar(
-                QStringLiteral("Las filas copiadas pasan de la columna %1, la última de la hoja.")
-                    .arg(kMaxColumnasHoja));
-        return true;
+        if (filaDeCopia == 0 || filaCopiada.isEmpty() ||
+            static_cast<qint64>(copia->col) + filaCopiada.size() - 1 <= kMaxColumnasHoja)
+            return true;
+        return fallar(QStringLiteral("Las filas copiadas pasan de la columna %1, la última de la hoja.")
+                          .arg(kMaxColumnasHoja));
     };
     if (!revisarFilaCopiada()) return false;
 
@@ -188,12 +229,17 @@ bool HojaExcel::recorrer(const VisitaCelda& celda, QString* error) {
         int col;
         const QVariant* v;
     };
+    static const QVariant vacia;
     std::vector<Pendiente> celdas;
     std::vector<const Operacion*> delRenglon;
+    std::vector<std::pair<int, int>> rangos;
     auto it = valores_.cbegin();
+    auto fin = valores_.cend();
+    int hoja = 1;
+    int anterior = 0;   // the row last visited on this sheet
 
     while (true) {
-        const int filaValor = it != valores_.cend() ? it->first.first : 0;
+        const int filaValor = it != fin ? it->first.first : 0;
         int fila;
         if (filaValor == 0 && filaDeCopia == 0) break;
         if (filaValor == 0)
@@ -202,14 +248,32 @@ bool HojaExcel::recorrer(const VisitaCelda& celda, QString* error) {
             fila = filaValor;
         else
             fila = std::min(filaValor, filaDeCopia);
+        const bool hayCopia = filaDeCopia == fila;
+        // A row before it that holds nothing but a look set on a range comes first.
+        if (!(hayCopia && fila > filasPorHoja_))
+            fila = primeraFilaConEstilo(anterior + 1, fila);
+
+        if (hayCopia && fila > filasPorHoja_) {
+            // The copy goes on on a new sheet, under the rows above it once more.
+            if (!nuevaHoja)
+                return fallar(QStringLiteral("Las filas copiadas pasan de la fila %1, la última de la hoja.")
+                                  .arg(filasPorHoja_));
+            if (!nuevaHoja(++hoja)) return false;
+            it = valores_.cbegin();
+            fin = valores_.lower_bound({copia->fila, 0});
+            filaDeCopia = copia->fila;
+            anterior = 0;
+            continue;
+        }
+        anterior = fila;
 
         // Merge the row's set values with its copied cells, by column; the later call wins.
+        const bool copiaAqui = hayCopia && filaDeCopia == fila;
         celdas.clear();
-        const bool hayCopia = filaDeCopia == fila;
         qsizetype j = 0;
         while (true) {
-            const bool hayValor = it != valores_.cend() && it->first.first == fila;
-            const bool quedaCopia = hayCopia && j < filaCopiada.size();
+            const bool hayValor = it != fin && it->first.first == fila;
+            const bool quedaCopia = copiaAqui && j < filaCopiada.size();
             if (!hayValor && !quedaCopia) break;
             const int colValor = hayValor ? it->first.second : 0;
             const int colCopia = quedaCopia ? copia->col + static_cast<int>(j) : 0;
@@ -227,32 +291,34 @@ bool HojaExcel::recorrer(const VisitaCelda& celda, QString* error) {
             }
         }
 
-        // Only the ranges that reach this row can style its cells.
+        // Only the ranges that reach this row can style its cells, the empty ones among them too.
         delRenglon.clear();
+        rangos.clear();
         for (const Operacion& op : operaciones_)
-            if (fila >= op.rango.filaMin() && fila <= op.rango.filaMax()) delRenglon.push_back(&op);
+            if (fila >= op.rango.filaMin() && fila <= op.rango.filaMax()) {
+                delRenglon.push_back(&op);
+                rangos.emplace_back(op.rango.colMin(), op.rango.colMax());
+            }
+        const std::size_t conContenido = celdas.size();
+        std::size_t k = 0;
+        for (const auto& [desde, hasta] : columnasConEstilo(rangos)) {
+            for (int col = desde; col <= hasta; ++col) {
+                while (k < conContenido && celdas[k].col < col) ++k;
+                if (k < conContenido && celdas[k].col == col) continue;
+                celdas.push_back({col, &vacia});
+            }
+        }
+        std::inplace_merge(celdas.begin(), celdas.begin() + static_cast<std::ptrdiff_t>(conContenido), celdas.end(),
+                           [](const Pendiente& a, const Pendiente& b) { return a.col < b.col; });
 
         for (const Pendiente& p : celdas) {
-            if (p.v->isNull() || !p.v->isValid()) continue;
-            EstiloCelda estilo;
-            for (const Operacion* op : delRenglon) {
-                if (p.col < op->rango.colMin() || p.col > op->rango.colMax()) continue;
-                switch (op->propiedad) {
-                    case Propiedad::Negrita:
-                        estilo.negrita = op->negrita;
-                        break;
-                    case Propiedad::Tamano:
-                        estilo.tamano = op->tamano;
-                        break;
-                    case Propiedad::Formato:
-                        estilo.formatoNumero = op->formato;
-                        break;
-                }
-            }
-            if (!celda(fila, p.col, *p.v, estilo)) return false;
+            const bool conValor = p.v->isValid() && !p.v->isNull();
+            const EstiloCelda estilo = estiloEn(delRenglon, p.col);
+            if (!conValor && estilo == EstiloCelda{}) continue;
+            if (!celda(fila, p.col, conValor ? *p.v : vacia, estilo)) return false;
         }
 
-        if (hayCopia) {
+        if (copiaAqui) {
             filaCopiada.clear();
             if (copia->fuente->siguiente(filaCopiada)) {
                 ++filaDeCopia;

@@ -76,14 +76,23 @@ public:
     // The first fault among the calls made (a cell outside the sheet, a bad width or size), "" when
     // none.
     QString errorPendiente() const;
-    // Calls `celda` for every cell holding a value, strictly in row order and, within a row, in
-    // column order, merging the values set with the copied rows, which are read from their source
-    // as it goes and never held. False, with `error`, when the copy runs off the sheet or `celda`
-    // returns false (then `error` is left to `celda`). The copy is used up: it is dropped whatever
-    // the outcome.
+    // Calls `celda` for every cell holding a value, and for every empty cell a font or number
+    // format was set on (with a null value), strictly in row order and, within a row, in column
+    // order, merging the values set with the copied rows, which are read from their source as it
+    // goes and never held.
+    //
+    // A copy longer than the sheet goes on on further sheets: `nuevaHoja` is called with the
+    // sheet's number (2, 3, ...), then the rows above the copy come again, with their values and
+    // looks, and the copy goes on from its first row, so that every sheet reads as the first.
+    // False, with `error`, when the copy runs off the sheet's columns, when a sheet cannot be
+    // added, or when `celda` or `nuevaHoja` returns false (then `error` is left to them). The copy
+    // is used up: it is dropped whatever the outcome.
     using VisitaCelda =
         std::function<bool(int fila, int col, const QVariant& v, const EstiloCelda& estilo)>;
-    bool recorrer(const VisitaCelda& celda, QString* error);
+    using NuevaHoja = std::function<bool(int hoja)>;
+    bool recorrer(const VisitaCelda& celda, QString* error, const NuevaHoja& nuevaHoja = {});
+    // Rows a sheet holds (the format's 1,048,576; tests make it small).
+    void ponerFilasPorHoja(int filas) { filasPorHoja_ = filas; }
     // Forgets the copy without reading it (a save that fails before writing).
     void descartarCopia() { copia_.reset(); }
 
@@ -106,6 +115,10 @@ private:
         std::uint64_t orden;
     };
     void anotarError(const QString& texto);
+    // The first row from `desde` that a range reaches, or `hasta` when none does before it.
+    int primeraFilaConEstilo(int desde, int hasta) const;
+    // The look of column `col` given the ranges that reach its row, later ones winning.
+    EstiloCelda estiloEn(const std::vector<const Operacion*>& delRenglon, int col) const;
     bool rangoValido(const Rango& r, const char* llamada);
 
     std::map<std::pair<int, int>, Valor> valores_;
@@ -114,6 +127,7 @@ private:
     std::optional<Copia> copia_;
     std::uint64_t orden_ = 0;
     QString error_;
+    int filasPorHoja_ = kMaxFilasHoja;
 };
 
 // A file format backend. Writes the whole sheet to `ruta` and closes it; false with a Spanish text

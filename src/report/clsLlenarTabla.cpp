@@ -387,8 +387,10 @@ bool clsLlenarTabla::ExportarExcel(Recordset& rs, QString* error)
     // database (whose connection belongs to it) and keeps the progress line moving, also while
     // the writer compresses the finished file.
     hoja.copiarFilas(4, 1, cola);
+    // A report longer than a sheet goes on on further sheets, each laid out as the first: the
+    // price block reaches down to the last row a sheet holds.
     const QString bloque = QStringLiteral("C4:") + LetraColumna(filas.numCampos() - 1) +
-                           QString::number(filas.cuenta() + 3);
+                           QString::number(qMin<qint64>(filas.cuenta() + 3, kMaxFilasHoja));
     if (const std::optional<Rango> r = Rango::desdeTexto(bloque))
         hoja.ponerFormatoNumero(*r, p.FormatoPrecios);
     const QString ruta = rutaArchivo();

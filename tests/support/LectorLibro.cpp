@@ -4,6 +4,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <cmath>
+#include <utility>
 
 #include "Soporte.h"
 
@@ -38,18 +39,22 @@ LibroLeido ejecutar(const QStringList& argumentos) {
         return libro;
     }
     const QJsonObject raiz = documento.object();
-    const QJsonObject celdas = raiz.value(QLatin1String("cells")).toObject();
-    for (auto it = celdas.begin(); it != celdas.end(); ++it) {
-        const QJsonObject c = it.value().toObject();
-        CeldaLeida celda;
-        celda.v = c.value(QLatin1String("v")).toVariant();
-        celda.t = c.value(QLatin1String("t")).toString();
-        celda.negrita = c.value(QLatin1String("bold")).toBool();
-        celda.tamano = c.value(QLatin1String("size")).toDouble();
-        celda.formato = c.value(QLatin1String("fmt")).toString();
-        if (celda.t == QLatin1String("n")) celda.v = celda.v.toDouble();
-        libro.celdas.insert(it.key(), celda);
+    for (const auto& [clave, destino] : {std::pair{QLatin1String("cells"), &libro.celdas},
+                                         std::pair{QLatin1String("blanks"), &libro.vacias}}) {
+        const QJsonObject celdas = raiz.value(clave).toObject();
+        for (auto it = celdas.begin(); it != celdas.end(); ++it) {
+            const QJsonObject c = it.value().toObject();
+            CeldaLeida celda;
+            celda.v = c.value(QLatin1String("v")).toVariant();
+            celda.t = c.value(QLatin1String("t")).toString();
+            celda.negrita = c.value(QLatin1String("bold")).toBool();
+            celda.tamano = c.value(QLatin1String("size")).toDouble();
+            celda.formato = c.value(QLatin1String("fmt")).toString();
+            if (celda.t == QLatin1String("n")) celda.v = celda.v.toDouble();
+            destino->insert(it.key(), celda);
+        }
     }
+    libro.hojas = raiz.value(QLatin1String("sheets")).toInt();
     const QJsonObject anchos = raiz.value(QLatin1String("widths")).toObject();
     for (auto it = anchos.begin(); it != anchos.end(); ++it)
         libro.anchos.insert(it.key(), it.value().toDouble() / (xls ? 256.0 : 1.0));
@@ -63,7 +68,9 @@ LibroLeido ejecutar(const QStringList& argumentos) {
 
 }  // namespace
 
-LibroLeido leerLibro(const QString& ruta) { return ejecutar({ruta}); }
+LibroLeido leerLibro(const QString& ruta, int hoja) {
+    return hoja == 0 ? ejecutar({ruta}) : ejecutar({QStringLiteral("--hoja"), QString::number(hoja), ruta});
+}
 
 LibroLeido leerResumenLibro(const QString& ruta) {
     return ejecutar({QStringLiteral("--resumen"), ruta});

@@ -16,6 +16,8 @@ struct LibroLeido {
     bool ok = false;
     QString error;                      // why the reading failed, with the reader's own message
     QHash<QString, CeldaLeida> celdas;  // non-empty cells by name ("A1")
+    QHash<QString, CeldaLeida> vacias;  // empty cells that carry a font or number format
+    int hojas = 0;                      // sheets of the workbook (.xlsx only)
     QHash<QString, double> anchos;      // stored widths by column letters (see anchoGuardado)
     int maxFila = 0, maxCol = 0;
     int filasConValor = 0, cuentaCeldas = 0;  // filled in by the summary reading only
@@ -25,8 +27,9 @@ struct LibroLeido {
     CeldaLeida celda(const QString& nombre) const { return celdas.value(nombre); }
 };
 
-// Every non-empty cell, its font and number format, widths and the sheet's extent.
-LibroLeido leerLibro(const QString& ruta);
+// Every non-empty cell of sheet `hoja` (0 the first), its font and number format, widths and the
+// sheet's extent.
+LibroLeido leerLibro(const QString& ruta, int hoja = 0);
 // A streaming pass for big sheets: extent, rows and cells with a value, and the cells of the first
 // and last rows holding one. No widths.
 LibroLeido leerResumenLibro(const QString& ruta);

@@ -173,8 +173,9 @@ int main(int argc, char** argv)
     hoja.ponerAnchoColumna(2, 60);
     FilasEnMemoria fuente(filas);
     hoja.copiarFilas(4, 1, fuente);
-    hoja.ponerFormatoNumero(*Rango::desdeTexto(QStringLiteral("C4:") + LetraColumna(2 + 2 * demo.empresas) +
-                                               QString::number(filas.size() + 3)),
+    // As in the report, the price block reaches down to the last row a sheet holds.
+    hoja.ponerFormatoNumero(Rango{4, 3, static_cast<int>(qMin<qsizetype>(filas.size() + 3, kMaxFilasHoja)),
+                                  2 + 2 * demo.empresas},
                             formato);
     QString error;
     if (!libro->guardarComo(archivo, &error)) {

@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QSessionManager>
 
 #include <cstdio>
 
@@ -6,6 +7,7 @@
 #include "components/Dialogos.h"
 #include "startup/Arranque.h"
 #include "startup/ReporteSinVentana.h"
+#include "startup/SenalesDeCierre.h"
 #include "ui/frmInicial.h"
 
 int main(int argc, char** argv)
@@ -40,6 +42,10 @@ int main(int argc, char** argv)
     }
     frmInicial ventana;
     ventana.mostrarDatos(*datos);
+    // Logging out, a shutdown or a signal from the system close the window without asking.
+    SenalesDeCierre senales;
+    QObject::connect(&senales, &SenalesDeCierre::recibida, &ventana, &frmInicial::terminarPorSistema);
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &ventana, &frmInicial::terminarPorSistema);
     ventana.show();
     return app.exec();
 }

@@ -14,7 +14,9 @@
 #include "components/Sql.h"
 #include "report/ColaFilas.h"
 #include "report/SolicitudReporte.h"
+#include "report/TurnoReporte.h"
 #include "report/clsLlenarTabla.h"
+#include "startup/Cierre.h"
 
 namespace {
 ProductoPrueba producto(const QString& clave, const QVariant& descrip, const QVariant& costo, const QVariant& precio)
@@ -212,6 +214,39 @@ private slots:
             if (ocupadas)
                 QVERIFY(otra.ejecutar(QStringLiteral("DO RELEASE_LOCK(CONCAT('varelmo.', MD5(DATABASE())))")));
         }
+    }
+
+    // Reports on one host take turns: a report waits while another holds the turn, gives up when
+    // the wait runs out or is called off, and a close leaves the working table to the holder.
+    void turnosDeReporte()
+    {
+        AnfitrionPrueba a;
+        QVERIFY2(a.valido() && a.crearGeneral(2), qPrintable(a.error()));
+        QString error;
+        QVERIFY2(a.arrancar(&error), qPrintable(error));
+        Programa& p = programa();
+        BasesDD otro = *p.basesDD;
+        Conexion otra;
+        QVERIFY(otro.AbrirBdD(otra, p.ConexionPrincipal.base()));
+        TurnoReporte delOtro(otra);
+        QCOMPARE(delOtro.tomar(0, {}, &error), TurnoReporte::Resultado::Tomado);
+
+        TurnoReporte propio(p.ConexionPrincipal);
+        int esperas = 0;
+        QCOMPARE(propio.tomar(500, [&] { return ++esperas > 0; }, &error), TurnoReporte::Resultado::Agotado);
+        QVERIFY(esperas >= 2);
+        QCOMPARE(propio.tomar(60000, [] { return false; }, &error), TurnoReporte::Resultado::Cancelado);
+        QVERIFY(!propio.tomarSiLibre());
+
+        QVERIFY2(CrearTablaTrabajo(otra, {1}, &error), qPrintable(error));
+        CerrarBasesDeDatos();
+        QList<QVariantList> r;
+        QVERIFY(consulta::filas(a.general(), QStringLiteral("SHOW TABLES LIKE 'tbltempproductos'"), &r));
+        QCOMPARE(r.size(), 1);
+        delOtro.soltar();
+        QVERIFY(a.arrancar(&error));
+        TurnoReporte libre(programa().ConexionPrincipal);
+        QCOMPARE(libre.tomar(500, {}, &error), TurnoReporte::Resultado::Tomado);
     }
 
     // A host user the server allows two connections (the program's own and the company's): the

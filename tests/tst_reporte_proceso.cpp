@@ -87,6 +87,23 @@ QStringList lineas(const QString& archivo)
     return QString::fromUtf8(f.readAll()).split(u'\n', Qt::SkipEmptyParts);
 }
 
+// Company 1 gains `n` more products ("G0000001" on), so that a report lasts a while.
+bool agrandar(AnfitrionPrueba& a, int n)
+{
+    return a.sql(QStringLiteral("INSERT INTO `%1_e1`.`productos` SELECT CONCAT('G', LPAD(seq, 7, '0')), "
+                                "CONCAT('d ', seq), seq, seq + 0.5, seq + 0.25 FROM `%1_e1`.seq_1_to_%2")
+                     .arg(a.general())
+                     .arg(n));
+}
+
+QProcess* empezar(const AnfitrionPrueba& a, const QStringList& argumentos, QObject* padre)
+{
+    auto* proceso = new QProcess(padre);
+    proceso->setWorkingDirectory(QDir::tempPath());
+    proceso->start(a.ejecutable(), argumentos);
+    return proceso;
+}
+
 bool hayTablaTrabajo(const AnfitrionPrueba& a)
 {
     // Selecting from a table that is gone fails.
@@ -234,6 +251,55 @@ private slots:
         } else {
             QVERIFY(despues == antes);
         }
+        QVERIFY(!hayTablaTrabajo(a));
+    }
+
+    // Two reports started at once on one host take turns with the working table: both write
+    // their whole workbook.
+    void dosALaVez()
+    {
+        AnfitrionPrueba a;
+        QString error;
+        QVERIFY2(preparar(a, &error) && agrandar(a, 40000), qPrintable(error + a.error()));
+        QList<QProcess*> procesos;
+        for (const QString& archivo : {QStringLiteral("uno.xlsx"), QStringLiteral("dos.xlsx")})
+            procesos << empezar(a, {QStringLiteral("--reporte"), QStringLiteral("--empresas"), QStringLiteral("1,2"),
+                                    QStringLiteral("--archivo"), archivo}, this);
+        for (QProcess* proceso : std::as_const(procesos)) {
+            QVERIFY(proceso->waitForFinished(120000));
+            QVERIFY2(proceso->exitCode() == 0, proceso->readAllStandardError().constData());
+        }
+        for (const QString& archivo : {QStringLiteral("uno.xlsx"), QStringLiteral("dos.xlsx")}) {
+            const LibroLeido libro = leerResumenLibro(QDir(a.carpetaPrograma()).filePath(archivo));
+            QVERIFY2(libro.ok, qPrintable(libro.error));
+            QCOMPARE(libro.filasConValor, 3 + 3 + 40000);
+        }
+        QVERIFY(!hayTablaTrabajo(a));
+    }
+
+    // SIGTERM during a report cuts it short: no workbook written, the earlier one as it was,
+    // nothing left in the folder, the working table gone.
+    void senalDuranteElReporte()
+    {
+        AnfitrionPrueba a;
+        QString error;
+        QVERIFY2(preparar(a, &error) && agrandar(a, 150000), qPrintable(error + a.error()));
+        const QString ruta = QDir(a.carpetaPrograma()).filePath(QStringLiteral("r.xlsx"));
+        QFile anterior(ruta);
+        QVERIFY(anterior.open(QIODevice::WriteOnly) && anterior.write("el libro anterior") > 0);
+        anterior.close();
+        const QStringList antes = soporte::entradas(a.carpetaPrograma());
+        QProcess* proceso = empezar(a, {QStringLiteral("--reporte"), QStringLiteral("--empresas"), QStringLiteral("1"),
+                                        QStringLiteral("--archivo"), QStringLiteral("r.xlsx")}, this);
+        QVERIFY(proceso->waitForReadyRead(60000));
+        proceso->terminate();
+        QVERIFY(proceso->waitForFinished(60000));
+        QCOMPARE(proceso->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(proceso->exitCode(), 1);
+        const QString errores = QString::fromUtf8(proceso->readAllStandardError());
+        QVERIFY2(errores.contains(QStringLiteral("se interrumpió")), qPrintable(errores));
+        QCOMPARE(soporte::contenido(ruta), QByteArray("el libro anterior"));
+        QCOMPARE(soporte::entradas(a.carpetaPrograma()), antes);
         QVERIFY(!hayTablaTrabajo(a));
     }
 };

@@ -1,5 +1,7 @@
 #include "common/Mensajes.h"
 
+#include <cstdio>
+
 #include "common/Programa.h"
 #include "components/Dialogos.h"
 #include "components/EstiloMensaje.h"
@@ -20,6 +22,12 @@ const char16_t* const TextoSinObjeto = u"Variable de objeto o bloque With no est
 quint8 Mensaje(const QString& texto, int estilo, const QString& titulo, const QString&, int,
                quint8 extra)
 {
+    if (programa().desatendido) {
+        // No box that nobody would answer: the text is kept on the standard error and a question
+        // counts as answered No.
+        std::fprintf(stderr, "%s: %s\n", qUtf8Printable(titulo), qUtf8Printable(texto));
+        return 0;
+    }
     Utilerias* utilerias = programa().utilerias.get();
     if (!utilerias) {
         // Without the object neither the main window nor the box can be handed over; the user

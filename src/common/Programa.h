@@ -45,6 +45,9 @@ struct Programa {
     QList<int> listaSeleccion;   // Ids of the companies of the last confirmed report, in grid order
 
     QWidget* ventanaPrincipal = nullptr;
+    // Nobody is there to answer (the session is ending, the system asked the program to end):
+    // messages go to the standard error instead of a box.
+    bool desatendido = false;
 
     Programa();
     ~Programa();

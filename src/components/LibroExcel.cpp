@@ -215,6 +215,7 @@ bool HojaExcel::recorrer(const VisitaCelda& celda, QString* error, const NuevaHo
     QVariantList filaCopiada;
     int filaDeCopia = 0;  // sheet row of `filaCopiada`, 0 when no copied row is pending
     if (copia && copia->fuente->siguiente(filaCopiada)) filaDeCopia = copia->fila;
+    if (copia && filaDeCopia == 0 && !copia->fuente->error().isEmpty()) return fallar(copia->fuente->error());
 
     auto revisarFilaCopiada = [&]() {
         if (filaDeCopia == 0 || filaCopiada.isEmpty() ||
@@ -324,6 +325,7 @@ bool HojaExcel::recorrer(const VisitaCelda& celda, QString* error, const NuevaHo
                 ++filaDeCopia;
                 if (!revisarFilaCopiada()) return false;
             } else {
+                if (const QString corte = copia->fuente->error(); !corte.isEmpty()) return fallar(corte);
                 filaDeCopia = 0;
             }
         }

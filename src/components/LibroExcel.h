@@ -44,6 +44,9 @@ class FuenteFilas {
 public:
     virtual ~FuenteFilas() = default;
     virtual bool siguiente(QVariantList& fila) = 0;  // false after the last row
+    // Once siguiente answered false: why the rows stopped before their end ("" when they did
+    // not). The save then fails, and an earlier file stays as it was.
+    virtual QString error() const { return QString(); }
 };
 
 // What a cell position looks like: font and number format, resolved from the ranges set on it.

@@ -75,6 +75,22 @@ QString ColaFilas::claveEnEscritura() const
     return claveEnEscritura_;
 }
 
+void ColaFilas::abortar(const QString& motivo)
+{
+    std::lock_guard<std::mutex> cerrojo(mutex_);
+    error_ = motivo;
+    lotes_.clear();
+    armando_.clear();
+    terminada_ = true;
+    cambio_.notify_all();
+}
+
+QString ColaFilas::error() const
+{
+    std::lock_guard<std::mutex> cerrojo(mutex_);
+    return error_;
+}
+
 QString ColaFilas::claveEnFraccion(double fraccion) const
 {
     std::lock_guard<std::mutex> cerrojo(mutex_);

@@ -20,6 +20,9 @@ public:
     bool poner(QVariantList&& fila, const std::function<void()>& esperando);
     // No more rows (the last batch is handed over, waiting as poner does).
     void terminar(const std::function<void()>& esperando);
+    // The rows stop before their end, for `motivo`: the writer gets no more of them and its save
+    // fails (FuenteFilas::error), so no workbook short of rows is written.
+    void abortar(const QString& motivo);
     // True once the writer has called cerrarLector; waits at most `ms` milliseconds for it.
     bool esperarLector(int ms);
     // The code (first value) of the row the writer has reached, to a batch; "" before the first.
@@ -30,6 +33,7 @@ public:
 
     // Writer side.
     bool siguiente(QVariantList& fila) override;
+    QString error() const override;
     void cerrarLector();
 
 private:
@@ -49,4 +53,5 @@ private:
     QString claveEnEscritura_;
     std::vector<QString> clavesDeLotes_;   // the first code of each batch the writer took
     bool tomadas_ = false;                 // the writer has taken the last row
+    QString error_;                        // why the rows stopped early
 };

@@ -23,6 +23,8 @@ QString cortarTexto(const QString& texto, int largo)
 }
 }  // namespace
 
+QString TextoFusionCortada() { return QStringLiteral("el reporte se interrumpió"); }
+
 QString avisoDeFusion(int posicion)
 {
     // Never a null QString: it would be bound as NULL instead of the column's empty default.
@@ -94,8 +96,11 @@ bool fusionarPorCliente(const FusionEmpresa& f, QString* error)
         if (!descripcion.isNull())
             descripcion = cortarTexto(descripcion.toString(), LargoDescripcion);
         valores << productos.valor(0) << descripcion << productos.valor(2) << productos.valor(3) << aviso;
-        if (f.avance)
-            f.avance(ultimaClave);
+        if (f.avance && !f.avance(ultimaClave)) {
+            *error = TextoFusionCortada();
+            principal.ejecutar(QStringLiteral("ROLLBACK"));
+            return false;
+        }
         if (++enLote == FilasPorLote && !vaciar()) {
             principal.ejecutar(QStringLiteral("ROLLBACK"));
             return false;

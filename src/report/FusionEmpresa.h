@@ -26,7 +26,9 @@ struct FusionEmpresa {
     int posicion = 1;       // 1-based position in the selection list
     QString columnaPrecio;  // e.g. "Precio2"
     QString destino;        // destination table name (quoted here)
-    std::function<void(const QString& clave)> avance;  // the code reached, for the progress line
+    // The code reached, for the progress line; answers false to stop the merge (the run was cut
+    // short), which then fails with TextoFusionCortada().
+    std::function<bool(const QString& clave)> avance;
     // On the server only: the ORDER BY of the products when already known ("" asks `empresa`),
     // and a part of the codes alone, as a condition with one "?" for `corte` ("" takes them all).
     QString orden;
@@ -45,4 +47,6 @@ QString avisoDeFusion(int posicion);
 QString ordenProductos(Conexion& empresa, const QString& columnaPrecio);
 
 bool fusionarEnServidor(const FusionEmpresa& f, QString* error);
+// Why a merge stopped when its progress answered false.
+QString TextoFusionCortada();
 bool fusionarPorCliente(const FusionEmpresa& f, QString* error);

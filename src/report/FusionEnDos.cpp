@@ -89,7 +89,10 @@ bool fusionarParteAlta(Conexion& conexion, const QList<EmpresaParaMitad>& empres
     for (const EmpresaParaMitad& e : empresas) {
         // The order is given, so the company's own connection is never asked for.
         const FusionEmpresa f{conexion, conexion, e.base, e.id, e.posicion, columnaPrecio, destino,
-                              [&avance, &e](const QString& clave) { avance.poner(e.base, clave); },
+                              [&avance, &e](const QString& clave) {
+                                  avance.poner(e.base, clave);
+                                  return true;
+                              },
                               e.orden, e.directa ? parte.altaDirecta : parte.alta, parte.corte};
         if (!fusionarEnServidor(f, error))
             return false;

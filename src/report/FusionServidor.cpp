@@ -55,8 +55,8 @@ bool fusionarEnServidor(const FusionEmpresa& f, QString* error)
                                QStringLiteral(" ORDER BY `Clave` LIMIT 1"),
                            f.parte.isEmpty() ? QVariantList{} : QVariantList{f.corte}))
             return fallar(primera.ultimoError());
-        if (!primera.alFinal())
-            f.avance(primera.valor(0).toString());
+        if (!primera.alFinal() && !f.avance(primera.valor(0).toString()))
+            return fallar(TextoFusionCortada());
     }
 
     // Ranges of codes: (none or lower, upper], each upper bound the code that lies `filas` codes
@@ -114,8 +114,8 @@ bool fusionarEnServidor(const FusionEmpresa& f, QString* error)
             return fallar(motivo);
         if (ultima)
             break;
-        if (f.avance)
-            f.avance(hasta.toString());
+        if (f.avance && !f.avance(hasta.toString()))
+            return fallar(TextoFusionCortada());
         const qint64 ms = reloj.elapsed();
         if (ms < MilisegundosPorSentencia / 2)
             filas = qMin(FilasMaximas, filas * 2);

@@ -140,6 +140,7 @@ clsLlenarTabla::Paso clsLlenarTabla::fusionarEmpresa(int posicion, int id, Recor
                                   // Every company shows on the line, with its first code.
                                   avanzar(propio.cMiBase, clave, ultimaClave.isEmpty());
                                   ultimaClave = clave;
+                                  return !cancelado_;
                               },
                               QString(), QString(), QVariant()};
         return porServidor ? fusionarEnServidor(f, error) : fusionarPorCliente(f, error);
@@ -222,6 +223,7 @@ clsLlenarTabla::Paso clsLlenarTabla::fusionarEnDos(TablaIntermedia& intermedia, 
                               [&](const QString& clave) {
                                   avanzar(e.base, clave, ultimaClave.isEmpty());
                                   ultimaClave = clave;
+                                  return !cancelado_;
                               },
                               e.orden, e.directa ? parte->bajaDirecta : parte->baja, parte->corte};
         if (!(bien = fusionarEnServidor(f, &motivo)))
@@ -233,6 +235,10 @@ clsLlenarTabla::Paso clsLlenarTabla::fusionarEnDos(TablaIntermedia& intermedia, 
     while (!alta.esperar(static_cast<int>(MilisegundosEntreAvisos))) {
         const auto [base, clave] = avanceAlta.tomar();
         avanzar(base, clave);
+    }
+    if (cancelado_) {
+        *error = TextoFusionCortada();
+        return Paso::Fallo;
     }
     if (bien && alta.bien()) {
         fusionesEnServidor_ = static_cast<int>(empresas.size());
@@ -260,10 +266,15 @@ bool clsLlenarTabla::RellenarTabla()
     const Paso enDos = fusionarEnDos(intermedia, &error);
     bool bien = enDos != Paso::Fallo;
     for (int posicion = 1; enDos == Paso::Omitida && bien && posicion <= lista.size(); ++posicion)
-        bien = fusionarEmpresa(posicion, lista[posicion - 1], empresa, intermedia, &error) != Paso::Fallo;
+        bien = !cancelado_ && fusionarEmpresa(posicion, lista[posicion - 1], empresa, intermedia, &error) != Paso::Fallo;
+    // A run cut short tells nobody: the program is being closed.
+    const auto avisar = [this](const QString& texto, int estilo, const QString& titulo) {
+        if (!cancelado_)
+            Mensaje(texto, estilo, titulo);
+    };
     if (!bien) {
         p.basesDD->CierraTabla(empresa);
-        Mensaje(TextoReporteFallido(error), 16, QStringLiteral("Alerta"));
+        avisar(TextoReporteFallido(error), 16, QStringLiteral("Alerta"));
         return false;
     }
 
@@ -273,12 +284,12 @@ bool clsLlenarTabla::RellenarTabla()
     intermedia_ = intermedia.activa() ? &intermedia : nullptr;
     bool escrito = ExportarExcel(trabajo, &motivo);
     intermedia_ = nullptr;
-    if (!intermedia.vaciar(&error)) {
+    if (!cancelado_ && !intermedia.vaciar(&error)) {
         if (escrito)
             QFile::remove(rutaArchivo());
         p.basesDD->CierraTabla(empresa);
         p.basesDD->CierraTabla(trabajo);
-        Mensaje(TextoReporteFallido(error), 16, QStringLiteral("Alerta"));
+        avisar(TextoReporteFallido(error), 16, QStringLiteral("Alerta"));
         return false;
     }
     p.basesDD->CierraTabla(empresa);
@@ -286,17 +297,17 @@ bool clsLlenarTabla::RellenarTabla()
 
     Utilerias& u = *p.utilerias;
     if (excedeXls_) {
-        Mensaje(u.CambXXX(QStringLiteral("El archivo 'XXX' no fue creado: el formato .xls admite hasta 65,536 filas y "
+        avisar(u.CambXXX(QStringLiteral("El archivo 'XXX' no fue creado: el formato .xls admite hasta 65,536 filas y "
                                          "256 columnas; use un nombre terminado en .xlsx"),
                           archivo_),
                 16, QStringLiteral("Alerta"));
         return false;
     }
     if (escrito && p.deArchivos->HayArchivo(rutaArchivo())) {
-        Mensaje(u.CambXXX(QStringLiteral("Archivo 'XXX' creado"), archivo_), 0, QStringLiteral("Aviso"));
+        avisar(u.CambXXX(QStringLiteral("Archivo 'XXX' creado"), archivo_), 0, QStringLiteral("Aviso"));
         return true;
     }
-    Mensaje(u.CambXXX(QStringLiteral("El archivo 'XXX' no fue creado, debido a un error de automatización"),
+    avisar(u.CambXXX(QStringLiteral("El archivo 'XXX' no fue creado, debido a un error de automatización"),
                       archivo_),
             16, QStringLiteral("Alerta"));
     return false;
@@ -403,9 +414,16 @@ bool clsLlenarTabla::ExportarExcel(Recordset& rs, QString* error)
         cola.cerrarLector();
     });
     QVariantList fila;
-    while (filas.siguiente(fila) && cola.poner(std::move(fila), latido)) {
+    while (!cancelado_ && filas.siguiente(fila) && cola.poner(std::move(fila), latido)) {
     }
-    cola.terminar(latido);
+    // Rows that stop before their end (a lost connection, the run cut short) make the writer's
+    // save fail: no workbook short of rows is written, and an earlier one stays.
+    if (cancelado_)
+        cola.abortar(TextoFusionCortada());
+    else if (!filas.error().isEmpty())
+        cola.abortar(filas.error());
+    else
+        cola.terminar(latido);
     // Every row has left the database: what is left of the copy in memory goes into the working
     // table now, on the server, while the writer finishes and compresses the file.
     QString motivoVaciar;
@@ -420,7 +438,7 @@ bool clsLlenarTabla::ExportarExcel(Recordset& rs, QString* error)
             intermedia_->vaciadaAparte();
         else
             vaciada = intermedia_->vaciar(&motivoVaciar, latido);
-    } else if (intermedia_ && filas.terminada()) {
+    } else if (intermedia_ && filas.terminada() && !cancelado_) {
         vaciada = intermedia_->vaciar(&motivoVaciar, latido);
     }
     while (!cola.esperarLector(static_cast<int>(MilisegundosEntreAvisos)))
@@ -431,13 +449,6 @@ bool clsLlenarTabla::ExportarExcel(Recordset& rs, QString* error)
             QFile::remove(ruta);
         if (error)
             *error = guardado ? motivoVaciar : motivoGuardado;
-        return false;
-    }
-    if (!filas.error().isEmpty()) {
-        // The rows stopped early: a workbook short of rows must not stay behind as the report.
-        QFile::remove(rutaArchivo());
-        if (error)
-            *error = filas.error();
         return false;
     }
     return true;

@@ -35,6 +35,11 @@ public:
     // company names. False, with the reason, when the workbook could not be written.
     bool ExportarExcel(Recordset& rs, QString* error);
 
+    // Cuts the run short at its next refresh of the progress line (the program is being closed):
+    // no workbook is written, an earlier one stays, and no message is shown.
+    void cancelar() { cancelado_ = true; }
+    bool cancelado() const { return cancelado_; }
+
     // True when the last ExportarExcel failed because the report does not fit an .xls sheet.
     bool excedeXls() const { return excedeXls_; }
     // The full path of the workbook.
@@ -73,6 +78,7 @@ private:
     QElapsedTimer reloj_;
     qint64 ultimoAviso_ = -1;
     bool excedeXls_ = false;
+    bool cancelado_ = false;
     bool soloCliente_ = false;
     // During RellenarTabla, the copy in memory that the export reads and then empties into the
     // working table (while the writer finishes the file); null when the export reads the table.

@@ -3,6 +3,7 @@
 #include "common/Programa.h"
 #include "components/BasesDD.h"
 #include "components/LibOBCM.h"
+#include "report/TurnoReporte.h"
 #include "startup/Arranque.h"
 #include "startup/ParaPluginsPortables.h"
 
@@ -28,8 +29,12 @@ QStringList GuardarElecciones(const QList<EleccionEmpresa>& empresas, const QStr
 void CerrarBasesDeDatos()
 {
     Programa& p = programa();
-    if (p.ConexionPrincipal.abierta())
-        p.ConexionPrincipal.ejecutar(QStringLiteral("Drop table if exists tbltempproductos"));
+    // The working table goes unless another report on this host holds it at this moment.
+    if (p.ConexionPrincipal.abierta()) {
+        TurnoReporte turno(p.ConexionPrincipal);
+        if (turno.tomarSiLibre())
+            p.ConexionPrincipal.ejecutar(QStringLiteral("Drop table if exists tbltempproductos"));
+    }
     if (p.basesDD) {
         p.basesDD->CierraTabla(p.TablaEmpresas);
         p.basesDD->CierraBdD(p.ConexionPrincipal);

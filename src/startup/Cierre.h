@@ -17,6 +17,6 @@ struct EleccionEmpresa {
 QStringList GuardarElecciones(const QList<EleccionEmpresa>& empresas, const QString& precio,
                               const QString& archivo);
 
-// Drops the working table and closes the company recordset and both connections. A connection
-// already lost does not stop the rest.
+// Drops the working table (unless another report on this host holds it now) and closes the
+// company recordset and both connections. A connection already lost does not stop the rest.
 void CerrarBasesDeDatos();

@@ -8,9 +8,12 @@
 #include "common/Programa.h"
 #include "components/BasesDD.h"
 #include "components/Dialogos.h"
+#include "report/FusionEmpresa.h"
 #include "report/SolicitudReporte.h"
+#include "report/TurnoReporte.h"
 #include "report/clsLlenarTabla.h"
 #include "startup/Arranque.h"
+#include "startup/SenalesDeCierre.h"
 
 namespace {
 int fallar(const QString& texto)
@@ -142,20 +145,40 @@ int EjecutarReporteSinVentana(const QStringList& argumentos)
 
     Programa& p = programa();
     p.listaSeleccion = EmpresasMarcadas(filas);
+    // SIGTERM or SIGHUP cut the run short: no workbook is written and the working table goes.
+    const SenalesDeCierre senales;
+    QString ultimaLinea;
+    const auto linea = [&ultimaLinea](const QString& texto) {
+        // The progress line repeats while the workbook is written; the terminal gets it once.
+        if (texto == ultimaLinea)
+            return;
+        ultimaLinea = texto;
+        std::fprintf(stdout, "%s\n", qUtf8Printable(texto));
+        std::fflush(stdout);
+    };
+    // Reports on this host take turns with the working table.
+    TurnoReporte turno(p.ConexionPrincipal);
+    switch (turno.tomar(EsperaTurnoMs, [&] {
+        linea(TextoEsperandoTurno());
+        return !SenalesDeCierre::llego();
+    }, &error)) {
+    case TurnoReporte::Resultado::Tomado: break;
+    case TurnoReporte::Resultado::Agotado: return fallar(TextoReporteFallido(TextoTurnoAgotado()));
+    case TurnoReporte::Resultado::Cancelado: return fallar(TextoReporteFallido(TextoFusionCortada()));
+    case TurnoReporte::Resultado::Fallo: return fallar(TextoReporteFallido(error));
+    }
     if (!CrearTablaTrabajo(p.ConexionPrincipal, p.listaSeleccion, &error))
         return fallar(TextoReporteFallido(error));
-    QString ultimaLinea;
-    clsLlenarTabla llenar(precio, archivo, [&ultimaLinea](const QString& linea) {
-        // The progress line repeats while the workbook is written; the terminal gets it once.
-        if (linea == ultimaLinea)
-            return;
-        ultimaLinea = linea;
-        std::fprintf(stdout, "%s\n", qUtf8Printable(linea));
-        std::fflush(stdout);
+    clsLlenarTabla llenar(precio, archivo, [&](const QString& texto) {
+        if (SenalesDeCierre::llego())
+            llenar.cancelar();
+        linea(texto);
     });
     const bool escrito = llenar.RellenarTabla();
     // The run ends here, so the working table goes as it does when the window closes.
     p.ConexionPrincipal.ejecutar(QStringLiteral("Drop table if exists tbltempproductos"));
+    if (llenar.cancelado())
+        return fallar(TextoReporteFallido(TextoFusionCortada()));
     if (escrito)
         std::fprintf(stdout, "%s\n", qUtf8Printable(llenar.rutaArchivo()));
     return escrito ? 0 : 1;

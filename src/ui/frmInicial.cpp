@@ -6,6 +6,8 @@
 #include <QMouseEvent>
 #include <QComboBox>
 #include <QCursor>
+#include <QDialog>
+#include <QTimer>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -25,6 +27,7 @@
 #include "components/LibOBCM.h"
 #include "components/Dialogos.h"
 #include "report/SolicitudReporte.h"
+#include "report/TurnoReporte.h"
 #include "report/clsLlenarTabla.h"
 #include "startup/Cierre.h"
 #include "ui/BotonDegradado.h"
@@ -201,23 +204,51 @@ void frmInicial::cmdReporte_Click()
 
     setEnabled(false);
     enReporte_ = true;
-    Programa& p = programa();
-    p.listaSeleccion = EmpresasMarcadas(filas);
-    QString error;
-    if (CrearTablaTrabajo(p.ConexionPrincipal, p.listaSeleccion, &error)) {
-        Label4_->setText(QString());
-        Label4_->show();
-        clsLlenarTabla llenar(cmbPrecios_->currentText(), txtArchivo_->text(),
-                              [this](const QString& texto) { ponerProgreso(texto); });
-        llenar.RellenarTabla();
-    } else {
-        Mensaje(TextoReporteFallido(error), 16, QStringLiteral("Alerta"));
-    }
+    ejecutarReporte(filas);
     Label4_->hide();
     Label4_->setText(QString());
     enReporte_ = false;
     setEnabled(true);
     mfgEmpresas_->setFocus();
+    // The system asked the program to end while the report ran: it closes now.
+    if (terminando_)
+        QTimer::singleShot(0, this, &frmInicial::cerrarSinPreguntar);
+}
+
+void frmInicial::ejecutarReporte(const QList<MarcaEmpresa>& filas)
+{
+    Programa& p = programa();
+    p.listaSeleccion = EmpresasMarcadas(filas);
+    QString error;
+    // Reports on this host take turns with the working table; while another one holds it, the
+    // progress line says so.
+    TurnoReporte turno(p.ConexionPrincipal);
+    const TurnoReporte::Resultado turnoTomado = turno.tomar(
+        EsperaTurnoMs,
+        [this] {
+            Label4_->show();
+            ponerProgreso(TextoEsperandoTurno());
+            return !terminando_;
+        },
+        &error);
+    if (turnoTomado == TurnoReporte::Resultado::Agotado)
+        error = TextoTurnoAgotado();
+    if (turnoTomado != TurnoReporte::Resultado::Tomado || terminando_) {
+        if (turnoTomado != TurnoReporte::Resultado::Cancelado && !terminando_)
+            Mensaje(TextoReporteFallido(error), 16, QStringLiteral("Alerta"));
+        return;
+    }
+    if (!CrearTablaTrabajo(p.ConexionPrincipal, p.listaSeleccion, &error)) {
+        Mensaje(TextoReporteFallido(error), 16, QStringLiteral("Alerta"));
+        return;
+    }
+    Label4_->setText(QString());
+    Label4_->show();
+    clsLlenarTabla llenar(cmbPrecios_->currentText(), txtArchivo_->text(),
+                          [this](const QString& texto) { ponerProgreso(texto); });
+    reporte_ = &llenar;
+    llenar.RellenarTabla();
+    reporte_ = nullptr;
 }
 
 void frmInicial::marcarDesmarcar()
@@ -318,16 +349,58 @@ void frmInicial::mouseDoubleClickEvent(QMouseEvent* evento)
 
 void frmInicial::closeEvent(QCloseEvent* evento)
 {
+    if (sinPreguntar_) {
+        descargar();
+        evento->accept();
+        return;
+    }
     // Every close request asks, wherever it comes from: on a Linux desktop the window manager
     // takes Alt+F4 and sends a close request that cannot be told from the taskbar's. While a
     // report runs the window takes no input, and no close either.
-    if (enReporte_ ||
-        !Pregunta(QStringLiteral("¿Desea cerrar este programa?"), QStringLiteral("Finalizar"), false)) {
+    if (enReporte_ || enPregunta_) {
+        evento->ignore();
+        return;
+    }
+    enPregunta_ = true;
+    const bool cerrar = Pregunta(QStringLiteral("¿Desea cerrar este programa?"), QStringLiteral("Finalizar"), false);
+    enPregunta_ = false;
+    // A close the system asked for meanwhile is done by cerrarSinPreguntar.
+    if (!cerrar || terminando_) {
         evento->ignore();
         return;
     }
     descargar();
     evento->accept();
+}
+
+void frmInicial::terminarPorSistema()
+{
+    if (terminando_)
+        return;
+    terminando_ = true;
+    programa().desatendido = true;
+    if (reporte_)
+        reporte_->cancelar();
+    // A box waiting for an answer has nobody to give it: it goes as its Escape key would.
+    for (QWidget* ventana : QApplication::topLevelWidgets())
+        if (auto* caja = qobject_cast<QDialog*>(ventana); caja && caja->isVisible())
+            caja->reject();
+    if (QWidget* menu = QApplication::activePopupWidget())
+        menu->close();
+    // A report still running closes the window once it has stopped (cmdReporte_Click).
+    if (!enReporte_)
+        QTimer::singleShot(0, this, &frmInicial::cerrarSinPreguntar);
+}
+
+void frmInicial::cerrarSinPreguntar()
+{
+    // Whatever still waits on this stack (a box being closed, a report stopping) ends first.
+    if (enReporte_ || enPregunta_) {
+        QTimer::singleShot(20, this, &frmInicial::cerrarSinPreguntar);
+        return;
+    }
+    sinPreguntar_ = true;
+    close();
 }
 
 void frmInicial::descargar()

@@ -4,9 +4,11 @@
 #include <QWidget>
 #include <optional>
 
+#include "report/SolicitudReporte.h"
 #include "startup/Arranque.h"
 
 class BotonDegradado;
+class clsLlenarTabla;
 class ImagenMarco;
 class QComboBox;
 class QLabel;
@@ -44,6 +46,11 @@ public:
     // A close asked for by the program (close control, Alt+F4 when the program gets the keys):
     // asks before closing, as every close request does.
     void cerrarDesdePrograma();
+    // The session is ending or the system asked the program to end (SIGTERM, SIGHUP): a report
+    // running is cut short (no workbook written, the earlier one kept), any open box goes
+    // unanswered, and the window closes as its own close does (choices saved, working table
+    // dropped) without asking.
+    void terminarPorSistema();
 
     // The caption of lblMuestra as the program set it (the label shows its carriage return as a
     // line break).
@@ -79,6 +86,9 @@ private:
     // Keys every control of the window hands on first (F1, Alt+F4); true when handled.
     bool teclaDeVentana(QKeyEvent* evento);
     void descargar();
+    // The report of a confirmed request: its turn on the host, the working table, the run.
+    void ejecutarReporte(const QList<MarcaEmpresa>& filas);
+    void cerrarSinPreguntar();
     QLabel* etiqueta(const QString& nombre, const QString& texto, int x, int y, int ancho, int alto);
     void ponerProgreso(const QString& texto);
 
@@ -92,6 +102,10 @@ private:
     QPointer<frmDescripcion> descripcion_;
     // True while a report runs: input and close requests are refused.
     bool enReporte_ = false;
+    bool enPregunta_ = false;     // the closing question is on screen
+    bool terminando_ = false;     // the system asked the program to end
+    bool sinPreguntar_ = false;   // the close under way asks nothing
+    clsLlenarTabla* reporte_ = nullptr;   // the report running, to cut it short
     bool PrimeraActivacion = true;
     QImage pctSkin_;
     ImagenMarco* MinimizarVentana_ = nullptr;

@@ -1,0 +1,25 @@
+#pragma once
+#include <QObject>
+
+class QSocketNotifier;
+
+// The system's requests to end the program: SIGTERM (a shutdown, `kill`) and SIGHUP (the session
+// or the terminal went away). Caught, so that the program closes as its own close does, with the
+// user's choices saved and the working table dropped, instead of dying with nothing saved.
+//
+// The handler only notes the signal and writes a byte to a pipe; the event loop then emits
+// `recibida`. A run without an event loop (the headless report) asks `llego()` as it goes.
+// One object at a time; its destruction gives the signals back their default action.
+class SenalesDeCierre : public QObject {
+    Q_OBJECT
+public:
+    explicit SenalesDeCierre(QObject* padre = nullptr);
+    ~SenalesDeCierre() override;
+    static bool llego();
+
+signals:
+    void recibida();
+
+private:
+    QSocketNotifier* aviso_ = nullptr;
+};

@@ -31,6 +31,9 @@ int main(int argc, char** argv)
     }
 
     QApplication app(argc, argv);
+    // Logging out, a shutdown or a signal from the system close the window without asking; a
+    // signal that comes during start-up waits in the event loop until the window exists.
+    SenalesDeCierre senales;
     ponerDialogos(std::make_unique<DialogosVentanas>());
     if (!ArrancarPrograma(QCoreApplication::applicationFilePath()))
         return 1;
@@ -42,8 +45,6 @@ int main(int argc, char** argv)
     }
     frmInicial ventana;
     ventana.mostrarDatos(*datos);
-    // Logging out, a shutdown or a signal from the system close the window without asking.
-    SenalesDeCierre senales;
     QObject::connect(&senales, &SenalesDeCierre::recibida, &ventana, &frmInicial::terminarPorSistema);
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &ventana, &frmInicial::terminarPorSistema);
     ventana.show();

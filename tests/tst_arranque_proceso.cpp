@@ -193,6 +193,41 @@ private slots:
                  QStringLiteral("No"));
     }
 
+    // SIGTERM to the window, as at a shutdown: it closes without asking, saving the choices
+    // as they stand in the window and dropping the working table. The window holds them as
+    // start-up left them: a saved level the host lacks ("7") selects none and is saved empty; a
+    // tick spelt "sí" counts as none and is saved "No".
+    void senalALaVentana() {
+        AnfitrionPrueba a;
+        QVERIFY2(a.valido() && a.crearGeneral(2), qPrintable(a.error()));
+        EmpresaPrueba e;
+        QVERIFY2(!a.crearEmpresa(e).isEmpty(), qPrintable(a.error()));
+        QVERIFY(a.sql(QStringLiteral("CREATE TABLE `%1`.tbltempproductos (Clave varchar(15))").arg(a.general())));
+        QString programa;
+        QVERIFY(copiarPrograma(a.carpetaPrograma(), QStringLiteral("varelmo"), &programa));
+        QVERIFY(a.escribirIni({QStringLiteral("Precio=7"), QStringLiteral("Empresa 1=sí"),
+                               QStringLiteral("Archivo de Excel=precios.xlsx")}));
+        QProcess proceso;
+        QProcessEnvironment entorno = QProcessEnvironment::systemEnvironment();
+        entorno.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        proceso.setProcessEnvironment(entorno);
+        proceso.start(programa, {});
+        QVERIFY(proceso.waitForStarted(10000));
+        // Start-up has read the settings once it has filled in their defaults.
+        QTRY_VERIFY_WITH_TIMEOUT(!ArchivoIni::leer(a.archivoIni(), kSeccion, QStringLiteral("Formato para precios")).isEmpty(),
+                                 20000);
+        QTest::qWait(100);
+        proceso.terminate();
+        QVERIFY(proceso.waitForFinished(20000));
+        QCOMPARE(proceso.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(proceso.exitCode(), 0);
+        QCOMPARE(ArchivoIni::leer(a.archivoIni(), kSeccion, QStringLiteral("Precio")), QString());
+        QCOMPARE(ArchivoIni::leer(a.archivoIni(), kSeccion, QStringLiteral("Empresa 1")), QStringLiteral("No"));
+        QCOMPARE(ArchivoIni::leer(a.archivoIni(), kSeccion, QStringLiteral("Archivo de Excel")),
+                 QStringLiteral("precios.xlsx"));
+        QVERIFY(!ServidorPrueba::ejecutar(QStringLiteral("SELECT 1 FROM `%1`.tbltempproductos").arg(a.general())));
+    }
+
     // A company that the host does not have ends the headless run with a non-zero code.
     void reporteEmpresaInexistente() {
         AnfitrionPrueba a;

@@ -13,6 +13,7 @@
 #include <QtTest>
 
 #include "AnfitrionPrueba.h"
+#include "ServidorPrueba.h"
 #include "Soporte.h"
 #include "components/AnfitrionDemo.h"
 #include "components/ArchivoIni.h"
@@ -274,6 +275,27 @@ private slots:
         QVERIFY(!ArchivoIni::escribir(dentro, QStringLiteral("S"), QStringLiteral("k"),
                                       QStringLiteral("v"), nullptr, ArchivoIni::Acceso::SoloDueno));
         QVERIFY(!QFileInfo::exists(dentro));
+    }
+
+    // The demo never drops what a server already holds unless it is told to, and says so.
+    void demoNoBorra() {
+        AnfitrionPrueba a;
+        QVERIFY2(a.valido() && a.crearGeneral(), qPrintable(a.error()));
+        QVERIFY(a.sql(QStringLiteral("CREATE TABLE `%1`.`marca` (`x` int)").arg(a.general())));
+        QTemporaryDir dir;
+        const QString carpeta = dir.filePath(QStringLiteral("talmira"));
+        const QString herramienta = soporte::carpetaBinarios() + QStringLiteral("/talmira-host");
+        Resultado r = ejecutar(herramienta, {QStringLiteral("instalar"), carpeta, QStringLiteral("--servidor"),
+                                             ServidorPrueba::host(), QStringLiteral("--puerto"),
+                                             QString::number(ServidorPrueba::puerto()),
+                                             QStringLiteral("--base-general"), a.general()});
+        QVERIFY2(r.codigo == 0, qPrintable(r.describir()));
+        r = ejecutar(herramienta, {QStringLiteral("demo"), carpeta, QStringLiteral("--empresas"), QStringLiteral("1")});
+        QVERIFY2(r.codigo == 1, qPrintable(r.describir()));
+        QVERIFY2(r.salida.contains(a.general()) && r.salida.contains(QStringLiteral("--reemplazar")),
+                 qPrintable(r.describir()));
+        QVERIFY(a.sql(QStringLiteral("SELECT 1 FROM `%1`.`marca`").arg(a.general())));
+        QVERIFY(ejecutar(herramienta, {}).salida.contains(QStringLiteral("--reemplazar")));
     }
 
     // Reading and writing a settings file takes memory in proportion to the file, not to the

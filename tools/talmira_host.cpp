@@ -3,7 +3,7 @@
 //   talmira-host instalar CARPETA [--servidor H] [--puerto P] [--usuario U] [--base-general B]
 //   talmira-host guardar CARPETA CLAVE VALOR
 //   talmira-host cifrar CARPETA SELECTOR            (the text is read from standard input)
-//   talmira-host demo CARPETA [--empresas K] [--productos N] [--precios n] [--semilla S]
+//   talmira-host demo CARPETA [--empresas K] [--productos N] [--precios n] [--semilla S] [--reemplazar]
 //
 // Passwords are never taken from the command line: "instalar --usuario" reads the password from
 // standard input, and "cifrar" reads its text there too.
@@ -30,7 +30,10 @@ int uso()
         "  talmira-host guardar CARPETA CLAVE VALOR   guarda un ajuste de la instalación\n"
         "  talmira-host cifrar CARPETA SELECTOR       cifra la entrada estándar (selector 0 a 4)\n"
         "  talmira-host demo CARPETA [--empresas K] [--productos N] [--precios n] [--semilla S]\n"
-        "      crea la base general y K empresas de demostración en el servidor de la instalación\n",
+        "                   [--reemplazar]\n"
+        "      crea la base general y K empresas de demostración (datos1 ... datosK) en el servidor\n"
+        "      de la instalación; si alguna de esas bases ya existe no hace nada, salvo con\n"
+        "      --reemplazar, que las borra y las crea de nuevo\n",
         stderr);
     return 2;
 }
@@ -96,6 +99,7 @@ int demo(const QString& carpeta, const QStringList& args)
     d.productos = opcion(args, QStringLiteral("--productos"), QStringLiteral("2000")).toInt();
     d.niveles = opcion(args, QStringLiteral("--precios"), QStringLiteral("4")).toInt();
     d.semilla = opcion(args, QStringLiteral("--semilla"), QStringLiteral("1")).toUInt();
+    d.reemplazar = args.contains(QStringLiteral("--reemplazar"));
     const QString general = ArchivoIni::leer(ajustes, seccion, QStringLiteral("MySQLBaseGeneral")).trimmed();
     if (!general.isEmpty())
         d.baseGeneral = general;

@@ -120,6 +120,27 @@ bool crearDemo(Conexion& c, const Demo& demo, QString* error,
                const std::function<void(const QString&)>& progreso)
 {
     const QString general = citarIdentificador(demo.baseGeneral);
+    if (!demo.reemplazar) {
+        QStringList nombres{demo.baseGeneral};
+        for (int e = 1; e <= demo.empresas; ++e)
+            nombres << demo.prefijoEmpresas + QString::number(e);
+        QStringList existen;
+        for (const QString& nombre : std::as_const(nombres)) {
+            Recordset r;
+            if (!r.abrir(c, QStringLiteral("SELECT 1 FROM information_schema.SCHEMATA WHERE SCHEMA_NAME = ?"), {nombre})) {
+                *error = r.ultimoError();
+                return false;
+            }
+            if (!r.alFinal())
+                existen << nombre;
+        }
+        if (!existen.isEmpty()) {
+            *error = QStringLiteral("el servidor ya tiene las bases de datos %1; no se tocan (use --reemplazar para "
+                                    "borrarlas y crearlas de nuevo)")
+                         .arg(existen.join(QStringLiteral(", ")));
+            return false;
+        }
+    }
     if (demo.reemplazar && !ejecutar(c, QStringLiteral("DROP DATABASE IF EXISTS %1").arg(general), error))
         return false;
     if (!ejecutar(c, QStringLiteral("CREATE DATABASE IF NOT EXISTS %1").arg(general), error) ||

@@ -33,7 +33,9 @@ struct Demo {
     int productos = 2000;
     int niveles = 4;            // Precio1 .. Precio<niveles>
     quint32 semilla = 1;
-    bool reemplazar = true;     // drop databases of the same names first
+    // Drop databases of the same names first; without it, a demo refuses to touch a server that
+    // holds any of them (it may be a real installation's data).
+    bool reemplazar = false;
 };
 
 struct ProductoDemo {
@@ -52,6 +54,8 @@ QString nombreEmpresaDemo(int empresa);
 // Creates the host database with `empresas` and `configuracion`, and one database per company with
 // `productos` and `configuracion`, on the server that `conexion` is open on (any database).
 // Most codes are shared by all companies, some belong to one only. `progreso` gets a line per company.
+// Unless `reemplazar` is set, nothing is done when the general database or any company database
+// already exists: false, with the names in `error`.
 bool crearDemo(Conexion& conexion, const Demo& demo, QString* error,
                const std::function<void(const QString&)>& progreso = {});
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "components/CajaSkin.h"
+#include "components/Cifrado.h"
 #include "components/Dialogos.h"
 #include "startup/Arranque.h"
 #include "startup/ReporteSinVentana.h"
@@ -13,6 +14,7 @@
 int main(int argc, char** argv)
 {
     CallarMensajesDeQt();
+    ProhibirVolcadosDeMemoria();
     QStringList argumentos;
     for (int i = 1; i < argc; ++i)
         argumentos << QString::fromLocal8Bit(argv[i]);

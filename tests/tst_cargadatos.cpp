@@ -523,11 +523,8 @@ private slots:
         } else {
             QVERIFY(a.escribirIni());
             // A user the server does not know, stored enciphered as the host keeps it.
-            QString cifrado, motivo;
-            QVERIFY2(anfitrion::cifrar(a.carpetaInstalacion(), 0, QStringLiteral("nadie_aqui"),
-                                       &cifrado, &motivo),
-                     qPrintable(motivo));
-            QVERIFY(ponerHost(a, QStringLiteral("MySQLUsuario"), cifrado));
+            QVERIFY(ponerHost(a, QStringLiteral("MySQLUsuario"),
+                              a.cifrarAjuste(QStringLiteral("MySQLUsuario"), QStringLiteral("nadie_aqui"))));
         }
         GuionDialogos guion;
         QString error;

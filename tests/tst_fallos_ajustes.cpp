@@ -200,9 +200,8 @@ private slots:
         QVERIFY2(e.preparar(), qPrintable(e.a.error()));
         QVERIFY(e.a.escribirIni());
         const QString carpeta = e.a.carpetaInstalacion();
-        QString guardado, usuario;
-        QVERIFY(anfitrion::cifrar(carpeta, 0, kPassword, &guardado, nullptr));
-        QVERIFY(anfitrion::cifrar(carpeta, 0, QStringLiteral("root"), &usuario, nullptr));
+        QString guardado = e.a.cifrarAjuste(QStringLiteral("MySQLPassword"), kPassword);
+        const QString usuario = e.a.cifrarAjuste(QStringLiteral("MySQLUsuario"), QStringLiteral("root"));
         const QString clave = QDir(carpeta).filePath(Cifrado::nombreArchivoClave());
         if (como == QStringLiteral("sinClave")) {
             QVERIFY(QFile::remove(clave));

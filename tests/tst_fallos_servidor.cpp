@@ -285,10 +285,7 @@ private slots:
         QString error;
         QVERIFY2(preparar(a, &error), qPrintable(error));
         auto cifrado = [&](int selector, const QString& texto) {
-            QString resultado, motivo;
-            if (!anfitrion::cifrar(a.carpetaInstalacion(), selector, texto, &resultado, &motivo))
-                qWarning("%s", qPrintable(motivo));
-            return resultado;
+            return a.cifrarCampo(1, selector, texto, ntohs(dir.sin_port));
         };
         QVERIFY2(a.sql(QStringLiteral("UPDATE %1.empresas SET Servidor='%2', BaseDeDatos2='%3', Usuario='%4', "
                                       "Conexion='%5', Puerto=%6 WHERE Id=1")

@@ -246,14 +246,20 @@ private slots:
     {
         QTest::addColumn<bool>("contrasenaCorrecta");
         QTest::addColumn<bool>("puertoCorrecto");
-        QTest::newRow("credenciales correctas") << true << true;
-        QTest::newRow("contrasena equivocada: empresa omitida") << false << true;
-        QTest::newRow("puerto equivocado: empresa omitida") << true << false;
+        QTest::addColumn<QString>("ajeno");   // a field whose value was sealed for another place
+        QTest::newRow("credenciales correctas") << true << true << QString();
+        QTest::newRow("contrasena equivocada: empresa omitida") << false << true << QString();
+        QTest::newRow("puerto equivocado: empresa omitida") << true << false << QString();
+        // A value copied from another company's row, or a port changed under the server's value,
+        // does not decipher: the run stops and says so.
+        QTest::newRow("usuario de la fila de otra empresa") << true << true << QStringLiteral("usuario");
+        QTest::newRow("puerto cambiado en la fila") << true << true << QStringLiteral("puerto");
     }
     void credencialesPropias()
     {
         QFETCH(bool, contrasenaCorrecta);
         QFETCH(bool, puertoCorrecto);
+        QFETCH(QString, ajeno);
         GuionDialogos guion;
         AnfitrionPrueba a;
         QString error;
@@ -270,11 +276,11 @@ private slots:
             QVERIFY2(a.sql(QStringLiteral("GRANT SELECT ON %1.* TO %2").arg(citarIdentificador(base), cuenta)),
                      qPrintable(a.error()));
         }
+        const int puerto = puertoCorrecto ? ServidorPrueba::puerto() : 1;
         auto cifrado = [&](int selector, const QString& texto) {
-            QString resultado, motivo;
-            if (!anfitrion::cifrar(a.carpetaInstalacion(), selector, texto, &resultado, &motivo))
-                qWarning("%s", qPrintable(motivo));
-            return literal(resultado);
+            const bool deOtra = (ajeno == QLatin1String("usuario") && selector == 3);
+            const int sellado = ajeno == QLatin1String("puerto") ? puerto + 1 : puerto;
+            return literal(a.cifrarCampo(deOtra ? 2 : 1, selector, texto, sellado));
         };
         // The plain name leads nowhere: only the enciphered one reaches the products.
         QVERIFY2(a.sql(QStringLiteral("UPDATE %1.empresas SET BaseDeDatos='no_existe_%2', Servidor=%3, BaseDeDatos2=%4, "
@@ -282,11 +288,18 @@ private slots:
                            .arg(citarIdentificador(a.general()), a.general(), cifrado(1, ServidorPrueba::host()),
                                 cifrado(2, base), cifrado(3, usuario),
                                 cifrado(4, contrasenaCorrecta ? contrasena : QStringLiteral("otra")))
-                           .arg(puertoCorrecto ? ServidorPrueba::puerto() : 1)),
+                           .arg(puerto)),
                  qPrintable(a.error()));
         bool escrito = false;
         QVERIFY2(correrReporte(a, {1}, QStringLiteral("2"), QStringLiteral("p.xlsx"), &escrito, &error),
                  qPrintable(error));
+        if (!ajeno.isEmpty()) {
+            QVERIFY(!escrito);
+            QCOMPARE(guion->mostradas.size(), 1);
+            QVERIFY2(guion->mostradas[0].texto.contains(QStringLiteral("no se pudo descifrar")),
+                     qPrintable(guion->mostradas[0].texto));
+            return;
+        }
         const bool abre = contrasenaCorrecta && puertoCorrecto;
         QCOMPARE(consulta::tablaTrabajo(a.general()),
                  abre ? QStringList{QStringLiteral("K1|propia|3|5|")} : QStringList{});

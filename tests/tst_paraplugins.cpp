@@ -96,9 +96,9 @@ struct Caso {
     bool ponerAjuste(const QString& clave, const QString& valor) const {
         return ArchivoIni::escribir(ini(), kSeccion, clave, valor);
     }
-    std::optional<QString> descifrar(const QString& guardado) const {
+    std::optional<QString> descifrar(const QString& guardado, const QString& clave) const {
         const std::optional<Cifrado> c = Cifrado::abrir(instalacion());
-        return c ? c->descifrar(guardado, 0) : std::nullopt;
+        return c ? c->descifrar(guardado, 0, Cifrado::lugarAjuste(clave)) : std::nullopt;
     }
 };
 
@@ -499,6 +499,27 @@ private slots:
         QCOMPARE(caso.host(QStringLiteral("MySQLServer")), esperado);
     }
 
+    // A credential of the earlier form, bound to no place, is read and stored again in the
+    // current form, bound to its setting.
+    void credencialDeFormaAnterior() {
+        Caso caso;
+        QVERIFY(crearCaso(caso));
+        QFile clave(QDir(caso.instalacion()).filePath(Cifrado::nombreArchivoClave()));
+        QVERIFY(clave.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+                clave.write(QByteArray::fromBase64("AwoRGB8mLTQ7QklQV15lbHN6gYiPlp2kq7K5wMfO1dw=")) == 32);
+        clave.close();
+        QVERIFY(caso.ponerHost(QStringLiteral("MySQLUsuario"),
+                               QStringLiteral("AP1JhLeeWtj/cZCYrgg31D4eiujXumcr34AewW6K8fpJFgeGDoZnDpo1ha4=")));
+        Programa& p = prepararPrograma(caso);
+        GuionDialogos guion;
+        QVERIFY(preparar(p));
+        QVERIFY2(guion->mostradas.isEmpty(), qPrintable(describir(guion->mostradas)));
+        QCOMPARE(p.basesDD->cUsuario, QStringLiteral("root"));
+        const QString guardado = caso.host(QStringLiteral("MySQLUsuario"));
+        QVERIFY(!Cifrado::formaAnterior(guardado));
+        QCOMPARE(caso.descifrar(guardado, QStringLiteral("MySQLUsuario")), std::optional<QString>(QStringLiteral("root")));
+    }
+
     // Blank credentials are stored enciphered ("root" and the empty text), then used deciphered.
     void credencialesEnBlanco_data() {
         QTest::addColumn<QString>("usuario");
@@ -528,8 +549,11 @@ private slots:
         QVERIFY(!contrasenaGuardada.trimmed().isEmpty());
         QVERIFY(!usuarioGuardado.contains(QStringLiteral("root")));  // not the plain text
         QVERIFY(usuarioGuardado != contrasenaGuardada);
-        QCOMPARE(caso.descifrar(usuarioGuardado), std::optional<QString>(QStringLiteral("root")));
-        QCOMPARE(caso.descifrar(contrasenaGuardada), std::optional<QString>(QString()));
+        QCOMPARE(caso.descifrar(usuarioGuardado, QStringLiteral("MySQLUsuario")),
+                 std::optional<QString>(QStringLiteral("root")));
+        QCOMPARE(caso.descifrar(contrasenaGuardada, QStringLiteral("MySQLPassword")), std::optional<QString>(QString()));
+        // Each is sealed for its own setting: the user's value does not read as the password.
+        QCOMPARE(caso.descifrar(usuarioGuardado, QStringLiteral("MySQLPassword")), std::nullopt);
 
         // A second start finds them filled in and leaves them as they are.
         const QByteArray antes = leerBytes(caso.talmiraIni());

@@ -2,11 +2,15 @@
 //
 //   talmira-host instalar CARPETA [--servidor H] [--puerto P] [--usuario U] [--base-general B]
 //   talmira-host guardar CARPETA CLAVE VALOR
-//   talmira-host cifrar CARPETA SELECTOR            (the text is read from standard input)
+//   talmira-host cifrar CARPETA SELECTOR (--ajuste CLAVE | --empresa ID [--puerto P])
+//                                                   (the text is read from standard input)
 //   talmira-host demo CARPETA [--empresas K] [--productos N] [--precios n] [--semilla S] [--reemplazar]
 //
 // Passwords are never taken from the command line: "instalar --usuario" reads the password from
 // standard input, and "cifrar" reads its text there too.
+#include <termios.h>
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QTextStream>
@@ -28,7 +32,10 @@ int uso()
         "      crea la instalación (talmira.ini y su clave); con --usuario lee la contraseña de la\n"
         "      entrada estándar\n"
         "  talmira-host guardar CARPETA CLAVE VALOR   guarda un ajuste de la instalación\n"
-        "  talmira-host cifrar CARPETA SELECTOR       cifra la entrada estándar (selector 0 a 4)\n"
+        "  talmira-host cifrar CARPETA SELECTOR (--ajuste CLAVE | --empresa ID [--puerto P])\n"
+        "      cifra la entrada estándar para su lugar: el selector 0 para el ajuste CLAVE de\n"
+        "      talmira.ini (MySQLUsuario, MySQLPassword); 1 a 4 para el servidor, la base, el\n"
+        "      usuario y la contraseña de la empresa ID (el servidor, con el puerto P de su fila)\n"
         "  talmira-host demo CARPETA [--empresas K] [--productos N] [--precios n] [--semilla S]\n"
         "                   [--reemplazar]\n"
         "      crea la base general y K empresas de demostración (datos1 ... datosK) en el servidor\n"
@@ -44,10 +51,23 @@ int fallo(const QString& texto)
     return 1;
 }
 
-QString leerEntrada()
+// A line of standard input; at a terminal, what is typed is not shown.
+QString leerEntrada(const char* pregunta)
 {
+    termios antes{};
+    const bool terminal = ::isatty(STDIN_FILENO) && ::tcgetattr(STDIN_FILENO, &antes) == 0;
+    if (terminal) {
+        termios oculto = antes;
+        oculto.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &oculto);
+        std::fputs(pregunta, stderr);
+    }
     QTextStream entrada(stdin);
     QString texto = entrada.readLine();
+    if (terminal) {
+        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &antes);
+        std::fputs("\n", stderr);
+    }
     return texto;
 }
 
@@ -67,11 +87,42 @@ int instalar(const QString& carpeta, const QStringList& args)
     if (args.contains(QStringLiteral("--usuario"))) {
         ajustes.guardarUsuario = true;
         ajustes.usuario = opcion(args, QStringLiteral("--usuario"));
-        ajustes.contrasena = leerEntrada();
+        ajustes.contrasena = leerEntrada("Contraseña: ");
     }
     QString error;
     if (!anfitrion::crearInstalacion(carpeta, ajustes, &error))
         return fallo(error);
+    return 0;
+}
+
+// The value read from standard input, sealed for its place: a setting of talmira.ini or a field of
+// a company's row.
+int cifrar(const QString& carpeta, const QStringList& args)
+{
+    bool esNumero = false;
+    const int selector = args[0].toInt(&esNumero);
+    if (!esNumero || selector < 0 || selector > Cifrado::selectorMaximo)
+        return fallo(QStringLiteral("el selector \"%1\" no existe: es de 0 a %2").arg(args[0]).arg(Cifrado::selectorMaximo));
+    QString lugar;
+    if (selector == 0) {
+        const QString clave = opcion(args, QStringLiteral("--ajuste"));
+        if (clave.isEmpty())
+            return fallo(QStringLiteral("el selector 0 necesita --ajuste CLAVE (MySQLUsuario o MySQLPassword)"));
+        lugar = Cifrado::lugarAjuste(clave);
+    } else {
+        bool idValido = false, puertoValido = selector != 1;
+        const int id = opcion(args, QStringLiteral("--empresa")).toInt(&idValido);
+        const int puerto = opcion(args, QStringLiteral("--puerto")).toInt(&puertoValido);
+        if (!idValido)
+            return fallo(QStringLiteral("los selectores 1 a 4 necesitan --empresa ID, el Id de la fila de la empresa"));
+        if (selector == 1 && !puertoValido)
+            return fallo(QStringLiteral("el selector 1 necesita --puerto P, el puerto que guarda la fila de la empresa"));
+        lugar = Cifrado::lugarEmpresa(id, selector, puerto);
+    }
+    QString resultado, error;
+    if (!anfitrion::cifrar(carpeta, selector, leerEntrada("Valor: "), &resultado, &error, lugar))
+        return fallo(error);
+    std::printf("%s\n", qUtf8Printable(resultado));
     return 0;
 }
 
@@ -90,8 +141,13 @@ int demo(const QString& carpeta, const QStringList& args)
     bases.cPuerto = ArchivoIni::leer(ajustes, seccion, QStringLiteral("MySQLPuerto")).toInt();
     const QString usuario = ArchivoIni::leer(ajustes, seccion, QStringLiteral("MySQLUsuario"));
     const QString contrasena = ArchivoIni::leer(ajustes, seccion, QStringLiteral("MySQLPassword"));
-    bases.cUsuario = usuario.isEmpty() ? QStringLiteral("root") : cifrado->descifrar(usuario, 0).value_or(QString());
-    bases.cPassword = contrasena.isEmpty() ? QString() : cifrado->descifrar(contrasena, 0).value_or(QString());
+    bases.cUsuario = usuario.isEmpty() ? QStringLiteral("root")
+                                       : cifrado->descifrar(usuario, 0, Cifrado::lugarAjuste(QStringLiteral("MySQLUsuario")))
+                                             .value_or(QString());
+    bases.cPassword = contrasena.isEmpty()
+                          ? QString()
+                          : cifrado->descifrar(contrasena, 0, Cifrado::lugarAjuste(QStringLiteral("MySQLPassword")))
+                                .value_or(QString());
     bases.baseGeneral = QStringLiteral("mysql");
 
     anfitrion::Demo d;
@@ -116,6 +172,7 @@ int demo(const QString& carpeta, const QStringList& args)
 
 int main(int argc, char** argv)
 {
+    ProhibirVolcadosDeMemoria();
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
     if (args.size() < 2)
@@ -134,13 +191,8 @@ int main(int argc, char** argv)
             return fallo(error);
         return 0;
     }
-    if (orden == QStringLiteral("cifrar") && resto.size() == 1) {
-        QString resultado, error;
-        if (!anfitrion::cifrar(carpeta, resto[0].toInt(), leerEntrada(), &resultado, &error))
-            return fallo(error);
-        std::printf("%s\n", qUtf8Printable(resultado));
-        return 0;
-    }
+    if (orden == QStringLiteral("cifrar") && !resto.isEmpty())
+        return cifrar(carpeta, resto);
     if (orden == QStringLiteral("demo"))
         return demo(carpeta, resto);
     return uso();

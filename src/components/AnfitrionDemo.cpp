@@ -99,20 +99,27 @@ bool crearInstalacion(const QString& carpeta, const AjustesInstalacion& ajustes,
         !guardar(archivo, QStringLiteral("MySQLBaseGeneral"), ajustes.baseGeneral, error))
         return false;
     QString usuario, contrasena;
-    if (ajustes.guardarUsuario && (!cifrar(carpeta, 0, ajustes.usuario, &usuario, error) ||
-                                   !cifrar(carpeta, 0, ajustes.contrasena, &contrasena, error)))
+    if (ajustes.guardarUsuario &&
+        (!cifrar(carpeta, 0, ajustes.usuario, &usuario, error, Cifrado::lugarAjuste(QStringLiteral("MySQLUsuario"))) ||
+         !cifrar(carpeta, 0, ajustes.contrasena, &contrasena, error,
+                 Cifrado::lugarAjuste(QStringLiteral("MySQLPassword")))))
         return false;
     return guardar(archivo, QStringLiteral("MySQLUsuario"), usuario, error) &&
            guardar(archivo, QStringLiteral("MySQLPassword"), contrasena, error);
 }
 
 bool cifrar(const QString& carpeta, int selector, const QString& texto, QString* resultado,
-            QString* error)
+            QString* error, const QString& lugar)
 {
+    if (selector < 0 || selector > Cifrado::selectorMaximo) {
+        if (error)
+            *error = QStringLiteral("el selector %1 no existe (de 0 a %2)").arg(selector).arg(Cifrado::selectorMaximo);
+        return false;
+    }
     const std::optional<Cifrado> cifrado = Cifrado::abrir(carpeta, error);
     if (!cifrado)
         return false;
-    *resultado = cifrado->cifrar(texto, selector);
+    *resultado = cifrado->cifrar(texto, selector, lugar);
     return true;
 }
 

@@ -22,9 +22,10 @@ struct AjustesInstalacion {
 // Creates `carpeta`, its talmira.ini with the given settings and its key file (owner only).
 bool crearInstalacion(const QString& carpeta, const AjustesInstalacion& ajustes, QString* error);
 
-// Stored form of `texto` for a selector (0 for the host's own credentials, 1 to 4 for a company's).
+// Stored form of `texto` for a selector (0 for the host's own credentials, 1 to 4 for a company's)
+// at `lugar` (Cifrado::lugarAjuste, Cifrado::lugarEmpresa). False for a selector outside 0 to 4.
 bool cifrar(const QString& carpeta, int selector, const QString& texto, QString* resultado,
-            QString* error);
+            QString* error, const QString& lugar);
 
 struct Demo {
     QString baseGeneral = QStringLiteral("talmira");

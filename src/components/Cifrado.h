@@ -6,9 +6,16 @@
 
 // Enciphers the host's stored credentials with a secret key kept in the host installation folder.
 //
-// Each value is a libsodium secret box under a subkey of its own selector, so a value stored for
-// one use (the host's user and password, or one of a company's four connection fields) never
-// deciphers as another. The stored form is base64 of the random nonce followed by the box.
+// Each value is sealed (XChaCha20-Poly1305) under a subkey of its own selector and bound to its
+// place, the setting or the company row and field it is kept in: a value stored for one use (the
+// host's user and password, or one of a company's four connection fields) never deciphers as
+// another, nor when copied into another company's row. The stored form is "v2:" and base64 of the
+// random nonce followed by the sealed text. Values of the earlier form (base64 of a nonce and a
+// secret box, bound to the selector only) are still read.
+// Keeps the process's memory, which holds the key and the passwords, out of reach: no core dump
+// is written, and other processes of the same user cannot read it.
+void ProhibirVolcadosDeMemoria();
+
 class Cifrado {
 public:
     // Selectors: 0 = the host's own user and password; 1 to 4 = a company's server, database,
@@ -24,12 +31,22 @@ public:
     // when it is missing, unreadable or of the wrong size.
     static std::optional<Cifrado> abrir(const QString& carpeta, QString* error = nullptr);
 
-    // Stored form of `texto` for `selector`: printable ASCII, never empty, different on every call.
-    QString cifrar(const QString& texto, int selector) const;
+    // Stored form of `texto` for `selector` at `lugar`: printable ASCII, never empty, different on
+    // every call.
+    QString cifrar(const QString& texto, int selector, const QString& lugar = QString()) const;
 
     // Plain text of a stored form; nullopt when it does not decipher (wrong key, wrong selector,
-    // tampered, truncated, not base64, empty, not UTF-8 text). Never the stored text itself.
-    std::optional<QString> descifrar(const QString& guardado, int selector) const;
+    // another place, tampered, truncated, not base64, empty, not UTF-8 text). Never the stored
+    // text itself.
+    std::optional<QString> descifrar(const QString& guardado, int selector, const QString& lugar = QString()) const;
+
+    // True when `guardado` is of the earlier form, bound to no place: it is to be stored anew.
+    static bool formaAnterior(const QString& guardado);
+    // The place of a host setting ("MySQLUsuario", "MySQLPassword").
+    static QString lugarAjuste(const QString& clave);
+    // The place of a company's field: its Id and, for the server (selector 1), its port, which
+    // is kept in plain text beside it and so is bound to the server's value.
+    static QString lugarEmpresa(int id, int selector, int puerto = 0);
 
     Cifrado(const Cifrado& otro);
     Cifrado& operator=(const Cifrado& otro);
@@ -38,6 +55,7 @@ public:
     ~Cifrado();
 
     static constexpr int tamanoClave = 32;
+    static constexpr int selectorMaximo = 4;
 
 private:
     Cifrado() = default;

@@ -4,7 +4,8 @@
 
 DeAcceso::DeAcceso(std::shared_ptr<Instalacion> instalacion) : instalacion_(std::move(instalacion)) {}
 
-std::optional<QString> DeAcceso::DesEncripta(const QString& guardado, int selector, QString* error)
+std::optional<QString> DeAcceso::DesEncripta(const QString& guardado, int selector, QString* error,
+                                             const QString& lugar)
 {
     if (selector < 1 || selector > 4) {
         if (error)
@@ -14,7 +15,7 @@ std::optional<QString> DeAcceso::DesEncripta(const QString& guardado, int select
     const Cifrado* cifrado = instalacion_->cifrado(error);
     if (!cifrado)
         return std::nullopt;
-    std::optional<QString> plano = cifrado->descifrar(guardado.trimmed(), selector);
+    std::optional<QString> plano = cifrado->descifrar(guardado.trimmed(), selector, lugar);
     if (!plano && error)
         *error = QStringLiteral("el valor guardado no corresponde a la clave de esta instalación");
     return plano;

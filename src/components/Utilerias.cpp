@@ -12,20 +12,20 @@ Utilerias::Utilerias(std::shared_ptr<Instalacion> instalacion) : instalacion_(st
 {
 }
 
-std::optional<QString> Utilerias::Encripta(const QString& texto, QString* error)
+std::optional<QString> Utilerias::Encripta(const QString& texto, QString* error, const QString& lugar)
 {
     const Cifrado* cifrado = instalacion_->cifrado(error);
     if (!cifrado)
         return std::nullopt;
-    return cifrado->cifrar(texto, SelectorAnfitrion);
+    return cifrado->cifrar(texto, SelectorAnfitrion, lugar);
 }
 
-std::optional<QString> Utilerias::DesEncripta(const QString& guardado, QString* error)
+std::optional<QString> Utilerias::DesEncripta(const QString& guardado, QString* error, const QString& lugar)
 {
     const Cifrado* cifrado = instalacion_->cifrado(error);
     if (!cifrado)
         return std::nullopt;
-    std::optional<QString> plano = cifrado->descifrar(guardado.trimmed(), SelectorAnfitrion);
+    std::optional<QString> plano = cifrado->descifrar(guardado.trimmed(), SelectorAnfitrion, lugar);
     if (!plano && error)
         *error = QStringLiteral("el valor guardado no corresponde a la clave de esta instalación");
     return plano;

@@ -13,9 +13,10 @@ public:
     explicit Utilerias(std::shared_ptr<Instalacion> instalacion);
 
     // Stored form of a host credential; nullopt with the reason when the installation has no key.
-    std::optional<QString> Encripta(const QString& texto, QString* error = nullptr);
+    std::optional<QString> Encripta(const QString& texto, QString* error = nullptr, const QString& lugar = QString());
     // Plain text of a stored host credential; nullopt when it does not decipher.
-    std::optional<QString> DesEncripta(const QString& guardado, QString* error = nullptr);
+    std::optional<QString> DesEncripta(const QString& guardado, QString* error = nullptr,
+                                       const QString& lugar = QString());
     // `plantilla` with every "XXX" replaced by `valor`.
     QString CambXXX(const QString& plantilla, const QString& valor) const;
     // The modal message box in the program's skin; Windows flags in, Windows button code out.

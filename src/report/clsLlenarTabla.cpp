@@ -11,6 +11,7 @@
 #include "common/Mensajes.h"
 #include "common/Programa.h"
 #include "components/BasesDD.h"
+#include "components/Cifrado.h"
 #include "components/DeAcceso.h"
 #include "components/DeArchivos.h"
 #include "components/EscritorXlsx.h"
@@ -88,10 +89,13 @@ clsLlenarTabla::Paso clsLlenarTabla::resolverEmpresa(int id, Recordset& empresa,
                         {QStringLiteral("BaseDeDatos2"), 2, &propio.cMiBase},
                         {QStringLiteral("Usuario"), 3, &propio.cUsuario},
                         {QStringLiteral("Conexion"), 4, &propio.cPassword}};
+        // Each value deciphers only in this company's row and field, the server only with the port
+        // stored beside it.
+        const int puerto = empresa.campo(QStringLiteral("Puerto")).toInt();
         for (const auto& c : cifrados) {
             QString motivo;
-            const std::optional<QString> plano =
-                p.deAcceso->DesEncripta(empresa.campo(c.campo).toString(), c.selector, &motivo);
+            const std::optional<QString> plano = p.deAcceso->DesEncripta(
+                empresa.campo(c.campo).toString(), c.selector, &motivo, Cifrado::lugarEmpresa(id, c.selector, puerto));
             if (!plano) {
                 *error = QStringLiteral("el campo %1 de la empresa %2 no se pudo descifrar (%3)")
                              .arg(c.campo)
@@ -101,7 +105,7 @@ clsLlenarTabla::Paso clsLlenarTabla::resolverEmpresa(int id, Recordset& empresa,
             }
             *c.destino = *plano;
         }
-        propio.cPuerto = empresa.campo(QStringLiteral("Puerto")).toInt();
+        propio.cPuerto = puerto;
     } else {
         propio.cRuta = compartido.cRuta;
         propio.cUsuario = compartido.cUsuario;

@@ -3,6 +3,7 @@
 #include "common/Programa.h"
 #include "components/ArchivoIni.h"
 #include "components/BasesDD.h"
+#include "components/Cifrado.h"
 #include "components/DeArchivos.h"
 #include "components/DelRegistro.h"
 #include "components/Dialogos.h"
@@ -59,7 +60,7 @@ bool guardar(DelRegistro& registro, const QString& clave, const QString& valor)
 bool guardarCifrado(DelRegistro& registro, const QString& clave, const QString& plano)
 {
     QString error;
-    const std::optional<QString> guardado = programa().utilerias->Encripta(plano, &error);
+    const std::optional<QString> guardado = programa().utilerias->Encripta(plano, &error, Cifrado::lugarAjuste(clave));
     if (!guardado) {
         avisarAjusteDelAnfitrion(QStringLiteral("No se pudo cifrar el valor"), clave, error);
         return false;
@@ -70,9 +71,13 @@ bool guardarCifrado(DelRegistro& registro, const QString& clave, const QString& 
 std::optional<QString> descifrar(DelRegistro& registro, const QString& clave)
 {
     QString error;
-    std::optional<QString> plano = programa().utilerias->DesEncripta(registro.DatosTMW(clave), &error);
+    const QString guardado = registro.DatosTMW(clave).trimmed();
+    std::optional<QString> plano = programa().utilerias->DesEncripta(guardado, &error, Cifrado::lugarAjuste(clave));
     if (!plano)
         avisarAjusteDelAnfitrion(QStringLiteral("No se pudo descifrar el valor"), clave, error);
+    // A value of the earlier form, bound to no place, is stored again in the current one.
+    else if (Cifrado::formaAnterior(guardado) && !guardarCifrado(registro, clave, *plano))
+        return std::nullopt;
     return plano;
 }
 }  // namespace

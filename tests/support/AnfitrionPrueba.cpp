@@ -1,5 +1,8 @@
 #include "AnfitrionPrueba.h"
 
+#include "components/AnfitrionDemo.h"
+#include "components/Cifrado.h"
+
 #include <QDir>
 #include <QFile>
 
@@ -135,4 +138,19 @@ std::optional<DatosIniciales> AnfitrionPrueba::arrancar(QString* error)
         return std::nullopt;
     }
     return CargarDatosIniciales(error);
+}
+
+QString AnfitrionPrueba::cifrarAjuste(const QString& clave, const QString& texto) const
+{
+    QString resultado;
+    anfitrion::cifrar(carpetaInstalacion(), 0, texto, &resultado, nullptr, Cifrado::lugarAjuste(clave));
+    return resultado;
+}
+
+QString AnfitrionPrueba::cifrarCampo(int id, int selector, const QString& texto, int puerto) const
+{
+    QString resultado;
+    anfitrion::cifrar(carpetaInstalacion(), selector, texto, &resultado, nullptr,
+                      Cifrado::lugarEmpresa(id, selector, puerto));
+    return resultado;
 }

@@ -44,6 +44,10 @@ public:
     // the database name.
     QString crearEmpresa(const EmpresaPrueba& empresa);
     bool sql(const QString& sentencia);
+    // Stored forms as the host keeps them, sealed for their place: a setting of talmira.ini, or a
+    // field (selector 1 to 4) of company `id`'s row, whose server is bound to the row's `puerto`.
+    QString cifrarAjuste(const QString& clave, const QString& texto) const;
+    QString cifrarCampo(int id, int selector, const QString& texto, int puerto = 0) const;
 
     QString general() const { return general_; }
     QString carpetaInstalacion() const;

@@ -443,6 +443,43 @@ private slots:
         QCOMPARE(entradas(carpeta), QStringList{QStringLiteral("reporte.xlsx")});
     }
 
+    // While it is written, the workbook lives in a folder of the process's own (0700), where
+    // nobody else can put a link; a link in the target's place is then replaced, never followed:
+    // the file it points to keeps its bytes and mode, and nothing is left but the workbook.
+    void enlaceEnElDestino() {
+        QTemporaryDir dir;
+        const QString victima = dir.filePath(QStringLiteral("victima"));
+        QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("salida"))));
+        QFile v(victima);
+        QVERIFY(v.open(QIODevice::WriteOnly) && v.write("no tocar") == 8);
+        v.close();
+        QVERIFY(QFile::setPermissions(victima, QFile::ReadOwner | QFile::WriteOwner));
+        const QString ruta = dir.filePath(QStringLiteral("salida/r.xlsx"));
+        QVERIFY(QFile::link(victima, ruta));
+        auto libro = libroNuevo();
+        libro->hoja().ponerValor(1, 1, QStringLiteral("nuevo"));
+        QStringList durante;
+        bool carpetaPrivada = false;
+        FuenteGenerada fuente(1, 1, [&](int, int) {
+            durante = entradas(dir.filePath(QStringLiteral("salida")));
+            durante.removeOne(QStringLiteral("r.xlsx"));
+            const QFileInfo trabajo(dir.filePath(QStringLiteral("salida/") + durante.value(0)));
+            carpetaPrivada = durante.size() == 1 && trabajo.isDir() && !trabajo.isSymLink() &&
+                             !(trabajo.permissions() & (QFile::ReadGroup | QFile::ExeGroup | QFile::WriteGroup |
+                                                        QFile::ReadOther | QFile::ExeOther | QFile::WriteOther));
+            return QVariant(1);
+        });
+        libro->hoja().copiarFilas(2, 1, fuente);
+        GUARDAR_Y_LEER(*libro, ruta, l);
+        QCOMPARE(l.celda(QStringLiteral("A1")).v.toString(), QStringLiteral("nuevo"));
+        QVERIFY2(carpetaPrivada, qPrintable(durante.join(u' ')));
+        QVERIFY(!QFileInfo(ruta).isSymLink());
+        QCOMPARE(contenido(victima), QByteArray("no tocar"));
+        const QFile::Permissions deOtros = QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther;
+        QCOMPARE(QFile::permissions(victima) & deOtros, QFile::Permissions());
+        QCOMPARE(entradas(dir.filePath(QStringLiteral("salida"))), QStringList{QStringLiteral("r.xlsx")});
+    }
+
     // A copy longer than a sheet goes on on further sheets, each with the rows above the copy,
     // their looks and the widths: every row once, in order. The sheet is made 10 rows long here.
     void continuaEnOtrasHojas() {

@@ -227,10 +227,10 @@ bool EscritorXlsx::escribir(HojaExcel& hoja, const QString& ruta, const QString&
 }
 
 std::optional<double> LecturaTrabajoXlsx(const QString& carpetaTemporal) {
-    // The library's working files are named "tmp." and something, and unlinked as soon as they
-    // are made: they are found among the process's open files.
-    const QByteArray prefijo =
-        QFile::encodeName(QDir(carpetaTemporal).absolutePath()) + QByteArrayLiteral("/tmp.");
+    // The library's working files are named "tmp." and something, in a working folder inside
+    // `carpetaTemporal`, and unlinked as soon as they are made: they are found among the
+    // process's open files.
+    const QByteArray carpeta = QFile::encodeName(QDir(carpetaTemporal).absolutePath()) + '/';
     const QByteArray borrado = QByteArrayLiteral(" (deleted)");
     QByteArray elegido;
     off_t mayor = 0;
@@ -242,7 +242,9 @@ std::optional<double> LecturaTrabajoXlsx(const QString& carpetaTemporal) {
         if (largo <= 0 || largo == static_cast<ssize_t>(sizeof destino)) continue;
         const QByteArray ruta(destino, largo);
         struct stat datos {};
-        if (!ruta.startsWith(prefijo) || !ruta.endsWith(borrado) || ::stat(enlace.constData(), &datos) != 0 ||
+        const QByteArray nombre = ruta.mid(ruta.lastIndexOf('/') + 1);
+        if (!ruta.startsWith(carpeta) || !nombre.startsWith("tmp.") || !ruta.endsWith(borrado) ||
+            ::stat(enlace.constData(), &datos) != 0 ||
             !S_ISREG(datos.st_mode) || datos.st_size <= mayor)
             continue;
         mayor = datos.st_size;

@@ -15,7 +15,7 @@ public:
     static QString textoDeCelda(const QString& texto);
 };
 
-// How far, from 0 to 1, this process has read the largest of libxlsxwriter's working files in
+// How far, from 0 to 1, this process has read the largest of libxlsxwriter's working files under
 // `carpetaTemporal`; nullopt when it holds none open. As the rows come the library writes the
 // sheet into such a file; when the workbook closes it copies and deflates that file into the
 // workbook, a step that reports nothing else: this lets the progress line follow it.

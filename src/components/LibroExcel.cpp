@@ -7,7 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryFile>
+#include <QTemporaryDir>
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -349,18 +349,39 @@ bool cabeEnXls(int filas, int columnas) {
 
 namespace {
 
-// Flushes a closed file to disk, so that the rename never exposes a workbook still in the cache.
-bool sincronizar(const QString& ruta) {
-    const int fd = ::open(QFile::encodeName(ruta).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    const bool ok = ::fsync(fd) == 0;
-    return ::close(fd) == 0 && ok;
+// The mode a new file gets: 0666 less the process's umask, read without changing it (setting
+// the mask to read it back would affect every thread of the process meanwhile).
+mode_t permisosNuevos() {
+    mode_t mascara = 022;
+    QFile estado(QStringLiteral("/proc/self/status"));
+    if (estado.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& linea : estado.readAll().split('\n')) {
+            if (!linea.startsWith("Umask:")) continue;
+            bool bien = false;
+            const uint valor = linea.mid(6).trimmed().toUInt(&bien, 8);
+            if (bien) mascara = static_cast<mode_t>(valor & 0777);
+            break;
+        }
+    }
+    return static_cast<mode_t>(0666 & ~mascara);
 }
 
-mode_t permisosNuevos() {
-    const mode_t mascara = ::umask(0);
-    ::umask(mascara);
-    return static_cast<mode_t>(0666 & ~mascara);
+// Gives the finished working file at `ruta` its mode and flushes it to disk, through one
+// descriptor opened without following a link, so that the rename never exposes a workbook still
+// in the cache. The errno of the failure, or 0.
+int asentar(const QString& ruta, mode_t modo) {
+    const int fd = ::open(QFile::encodeName(ruta).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) return errno;
+    struct stat datos {};
+    int numero = 0;
+    if (::fstat(fd, &datos) != 0)
+        numero = errno;
+    else if (!S_ISREG(datos.st_mode))
+        numero = EINVAL;
+    else if (::fchmod(fd, modo) != 0 || ::fsync(fd) != 0)
+        numero = errno;
+    if (::close(fd) != 0 && numero == 0) numero = errno;
+    return numero;
 }
 
 }  // namespace
@@ -389,40 +410,35 @@ bool LibroExcel::guardarComo(const QString& ruta, QString* error) {
         return fallar(QStringLiteral("No se guardó el libro '%1': no existe la carpeta '%2'.")
                           .arg(ruta, QDir::toNativeSeparators(carpeta)));
 
-    // The workbook is written beside its target and renamed over it only once complete.
-    QTemporaryFile temporal(carpeta + QLatin1Char('/') + QLatin1Char('.') + destino.fileName() +
-                            QStringLiteral(".XXXXXX.tmp"));
-    if (!temporal.open())
+    // The workbook and the writers' working files are written in a folder of the process's own
+    // (mode 0700) beside the target, on the same file system: nobody else who can write the
+    // target's folder can put a link in their place meanwhile. The finished workbook is then
+    // renamed over the target, which replaces a link there instead of following it.
+    QTemporaryDir privada(carpeta + QStringLiteral("/.varelmo-XXXXXX"));
+    if (!privada.isValid())
         return fallar(
-            QStringLiteral("No se guardó el libro '%1': no se pudo crear un archivo temporal en "
+            QStringLiteral("No se guardó el libro '%1': no se pudo crear una carpeta de trabajo en "
                            "'%2' (%3).")
-                .arg(ruta, QDir::toNativeSeparators(carpeta), temporal.errorString()));
-    const QString rutaTemporal = temporal.fileName();
-    temporal.close();
+                .arg(ruta, QDir::toNativeSeparators(carpeta), privada.errorString()));
+    const QString rutaTemporal = privada.filePath(QStringLiteral("libro"));
 
     QString detalle;
     const std::unique_ptr<EscritorLibro> escritor = escritorParaRuta(ruta);
-    if (!escritor->escribir(hoja_, rutaTemporal, carpeta, &detalle))
+    if (!escritor->escribir(hoja_, rutaTemporal, privada.path(), &detalle))
         return fallar(QStringLiteral("No se guardó el libro '%1': %2").arg(ruta, detalle));
-    if (!sincronizar(rutaTemporal))
-        return fallar(
-            QStringLiteral("No se guardó el libro '%1': no se pudo asentar el archivo en disco.")
-                .arg(ruta));
 
-    // Keep the permissions of the file being replaced; a new file gets the usual ones.
-    const QByteArray nombreTemporal = QFile::encodeName(rutaTemporal);
+    // Keep the permissions of the regular file being replaced; a new file gets the usual ones.
     struct stat anterior {};
-    const mode_t modo = ::stat(QFile::encodeName(ruta).constData(), &anterior) == 0
+    const mode_t modo = ::lstat(QFile::encodeName(ruta).constData(), &anterior) == 0 && S_ISREG(anterior.st_mode)
                             ? static_cast<mode_t>(anterior.st_mode & 07777)
                             : permisosNuevos();
-    if (::chmod(nombreTemporal.constData(), modo) != 0)
-        return fallar(QStringLiteral("No se guardó el libro '%1': %2")
-                          .arg(ruta, QString::fromLocal8Bit(std::strerror(errno))));
+    if (const int numero = asentar(rutaTemporal, modo); numero != 0)
+        return fallar(QStringLiteral("No se guardó el libro '%1': no se pudo asentar el archivo en disco (%2).")
+                          .arg(ruta, QString::fromLocal8Bit(std::strerror(numero))));
 
-    if (std::rename(nombreTemporal.constData(), QFile::encodeName(ruta).constData()) != 0)
+    if (std::rename(QFile::encodeName(rutaTemporal).constData(), QFile::encodeName(ruta).constData()) != 0)
         return fallar(QStringLiteral("No se pudo reemplazar el archivo '%1': %2")
                           .arg(ruta, QString::fromLocal8Bit(std::strerror(errno))));
-    temporal.setAutoRemove(false);  // it is the target now
     return true;
 }
 

@@ -8,22 +8,57 @@
 namespace {
 // Rows per INSERT: large enough to cut the round trips, small enough for the server's packet.
 constexpr int FilasPorLote = 500;
-
-// The first `largo` characters of `texto`, counted as the server counts them (code points), so a
-// character outside the basic plane is never split into half a surrogate pair.
-QString cortarTexto(const QString& texto, int largo)
-{
-    qsizetype unidades = 0;
-    for (int caracteres = 0; unidades < texto.size() && caracteres < largo; ++caracteres)
-        unidades += texto.at(unidades).isHighSurrogate() && unidades + 1 < texto.size() &&
-                            texto.at(unidades + 1).isLowSurrogate()
-                        ? 2
-                        : 1;
-    return texto.left(unidades);
-}
+// Products read from a company's server at a time.
+constexpr qint64 FilasPorRango = 5000;
 }  // namespace
 
 QString TextoFusionCortada() { return QStringLiteral("el reporte se interrumpió"); }
+
+bool RangosDeClaves::siguiente(qint64 filas, QString* condicion, QVariantList* valores, bool* ultimo, QVariant* hasta,
+                               QString* error)
+{
+    QStringList condiciones;
+    QVariantList valoresLimite;
+    if (!primero_) {
+        condiciones << QStringLiteral("`Clave` > ?");
+        valoresLimite << desde_;
+    }
+    if (!parte_.isEmpty()) {
+        condiciones << parte_;
+        valoresLimite << corte_;
+    }
+    const QString donde =
+        condiciones.isEmpty() ? QString() : QStringLiteral(" WHERE ") + condiciones.join(QStringLiteral(" AND "));
+    Recordset limite;
+    if (!limite.abrir(conexion_,
+                      QStringLiteral("SELECT `Clave` FROM ") + productos_ + donde +
+                          QStringLiteral(" ORDER BY `Clave` LIMIT 1 OFFSET ") + QString::number(filas - 1),
+                      valoresLimite)) {
+        *error = limite.ultimoError();
+        return false;
+    }
+    *hasta = limite.alFinal() ? QVariant() : limite.valor(0);
+    limite.cerrar();
+    *ultimo = hasta->isNull();
+
+    QStringList partes;
+    if (!primero_) {
+        partes << QStringLiteral("`Clave` > ?");
+        *valores << desde_;
+    }
+    if (!*ultimo) {
+        partes << (primero_ ? QStringLiteral("(`Clave` IS NULL OR `Clave` <= ?)") : QStringLiteral("`Clave` <= ?"));
+        *valores << *hasta;
+    }
+    if (!parte_.isEmpty()) {
+        partes << parte_;
+        *valores << corte_;
+    }
+    *condicion = partes.isEmpty() ? QString() : QStringLiteral(" WHERE ") + partes.join(QStringLiteral(" AND "));
+    desde_ = *hasta;
+    primero_ = false;
+    return true;
+}
 
 QString avisoDeFusion(int posicion)
 {
@@ -51,14 +86,6 @@ QString ordenProductos(Conexion& empresa, const QString& columnaPrecio)
 
 bool fusionarPorCliente(const FusionEmpresa& f, QString* error)
 {
-    Recordset productos;
-    if (!productos.abrir(f.empresa, QStringLiteral("SELECT `Clave`,`Descrip`,`Costo`,%1 FROM `productos` ORDER BY %2")
-                                        .arg(citarIdentificador(f.columnaPrecio),
-                                             ordenProductos(f.empresa, f.columnaPrecio)))) {
-        *error = productos.ultimoError();
-        return false;
-    }
-
     const QString destino = citarIdentificador(f.destino);
     const QString costo = citarIdentificador(QStringLiteral("Costo%1").arg(f.id));
     const QString precio = citarIdentificador(QStringLiteral("Precio%1").arg(f.id));
@@ -69,14 +96,24 @@ bool fusionarPorCliente(const FusionEmpresa& f, QString* error)
     const QString alDuplicar =
         QStringLiteral(" ON DUPLICATE KEY UPDATE %1.%2=VALUES(%2),%1.%3=VALUES(%3)").arg(destino, costo, precio);
     const QString aviso = avisoDeFusion(f.posicion);
+    // The products come range of codes by range of codes, their descriptions already cut by the
+    // company's server (LEFT counts characters in the column's own character set): whatever a
+    // company holds, the program holds one range of short rows at a time.
+    const QString lectura = QStringLiteral("SELECT `Clave`, LEFT(`Descrip`, %1), `Costo`, %2 FROM `productos`")
+                                .arg(LargoDescripcion)
+                                .arg(citarIdentificador(f.columnaPrecio));
+    const QString orden = QStringLiteral(" ORDER BY ") + ordenProductos(f.empresa, f.columnaPrecio);
 
     Conexion& principal = f.principal;
     if (!principal.ejecutar(QStringLiteral("START TRANSACTION"), {}, error))
         return false;
+    const auto fallar = [&]() {
+        principal.ejecutar(QStringLiteral("ROLLBACK"));
+        return false;
+    };
     QVariantList valores;
     valores.reserve(FilasPorLote * 5);
     int enLote = 0;
-    QString ultimaClave;
     auto vaciar = [&]() {
         if (enLote == 0)
             return true;
@@ -90,25 +127,29 @@ bool fusionarPorCliente(const FusionEmpresa& f, QString* error)
         enLote = 0;
         return bien;
     };
-    for (; !productos.alFinal(); productos.siguiente()) {
-        ultimaClave = productos.valor(0).toString();
-        QVariant descripcion = productos.valor(1);
-        if (!descripcion.isNull())
-            descripcion = cortarTexto(descripcion.toString(), LargoDescripcion);
-        valores << productos.valor(0) << descripcion << productos.valor(2) << productos.valor(3) << aviso;
-        if (f.avance && !f.avance(ultimaClave)) {
-            *error = TextoFusionCortada();
-            principal.ejecutar(QStringLiteral("ROLLBACK"));
-            return false;
+    RangosDeClaves rangos(f.empresa, QStringLiteral("`productos`"));
+    for (bool ultimo = false; !ultimo;) {
+        QString condicion;
+        QVariantList valoresRango;
+        QVariant hasta;
+        if (!rangos.siguiente(FilasPorRango, &condicion, &valoresRango, &ultimo, &hasta, error))
+            return fallar();
+        Recordset productos;
+        if (!productos.abrir(f.empresa, lectura + condicion + orden, valoresRango)) {
+            *error = productos.ultimoError();
+            return fallar();
         }
-        if (++enLote == FilasPorLote && !vaciar()) {
-            principal.ejecutar(QStringLiteral("ROLLBACK"));
-            return false;
+        for (; !productos.alFinal(); productos.siguiente()) {
+            valores << productos.valor(0) << productos.valor(1) << productos.valor(2) << productos.valor(3) << aviso;
+            if (f.avance && !f.avance(productos.valor(0).toString())) {
+                *error = TextoFusionCortada();
+                return fallar();
+            }
+            if (++enLote == FilasPorLote && !vaciar())
+                return fallar();
         }
     }
-    if (!vaciar() || !principal.ejecutar(QStringLiteral("COMMIT"), {}, error)) {
-        principal.ejecutar(QStringLiteral("ROLLBACK"));
-        return false;
-    }
+    if (!vaciar() || !principal.ejecutar(QStringLiteral("COMMIT"), {}, error))
+        return fallar();
     return true;
 }

@@ -59,60 +59,20 @@ bool fusionarEnServidor(const FusionEmpresa& f, QString* error)
             return fallar(TextoFusionCortada());
     }
 
-    // Ranges of codes: (none or lower, upper], each upper bound the code that lies `filas` codes
-    // on. Codes equal to a bound fall into the same range, so equal codes are never split and the
-    // order within the company is kept across ranges. A null code sorts first and goes with the
-    // first range (the destination refuses it, as it refuses it on the client path).
     qint64 filas = FilasIniciales;
-    bool primera = true;
-    QVariant desde;
+    RangosDeClaves rangos(principal, productos, f.parte, f.corte);
     while (true) {
-        Recordset limite;
-        QStringList condicionesLimite;
-        QVariantList valoresLimite;
-        if (!primera) {
-            condicionesLimite << QStringLiteral("`Clave` > ?");
-            valoresLimite << desde;
-        }
-        if (!f.parte.isEmpty()) {
-            condicionesLimite << f.parte;
-            valoresLimite << f.corte;
-        }
-        const QString condicionLimite = condicionesLimite.isEmpty()
-                                            ? QString()
-                                            : QStringLiteral(" WHERE ") + condicionesLimite.join(QStringLiteral(" AND "));
-        if (!limite.abrir(principal,
-                          QStringLiteral("SELECT `Clave` FROM ") + productos + condicionLimite +
-                              QStringLiteral(" ORDER BY `Clave` LIMIT 1 OFFSET ") + QString::number(filas - 1),
-                          valoresLimite))
-            return fallar(limite.ultimoError());
-        const QVariant hasta = limite.alFinal() ? QVariant() : limite.valor(0);
-        limite.cerrar();
-        const bool ultima = hasta.isNull();
-
-        QString condicion;
+        QString condicion, motivo;
         QVariantList valores{aviso};
-        if (!primera) {
-            condicion = QStringLiteral("`Clave` > ?");
-            valores << desde;
-        }
-        if (!ultima) {
-            const QString tope = primera ? QStringLiteral("(`Clave` IS NULL OR `Clave` <= ?)")
-                                         : QStringLiteral("`Clave` <= ?");
-            condicion = condicion.isEmpty() ? tope : condicion + QStringLiteral(" AND ") + tope;
-            valores << hasta;
-        }
-        if (!f.parte.isEmpty()) {
-            condicion = condicion.isEmpty() ? f.parte : condicion + QStringLiteral(" AND ") + f.parte;
-            valores << f.corte;
-        }
+        QVariant hasta;
+        bool ultimo = false;
+        if (!rangos.siguiente(filas, &condicion, &valores, &ultimo, &hasta, &motivo))
+            return fallar(motivo);
         QElapsedTimer reloj;
         reloj.start();
-        QString motivo;
-        const QString donde = condicion.isEmpty() ? QString() : QStringLiteral(" WHERE ") + condicion;
-        if (!principal.ejecutar(cabecera + donde + cola, valores, &motivo))
+        if (!principal.ejecutar(cabecera + condicion + cola, valores, &motivo))
             return fallar(motivo);
-        if (ultima)
+        if (ultimo)
             break;
         if (f.avance && !f.avance(hasta.toString()))
             return fallar(TextoFusionCortada());
@@ -121,8 +81,6 @@ bool fusionarEnServidor(const FusionEmpresa& f, QString* error)
             filas = qMin(FilasMaximas, filas * 2);
         else if (ms > MilisegundosPorSentencia * 2)
             filas = qMax(FilasMinimas, filas / 2);
-        desde = hasta;
-        primera = false;
     }
     QString motivo;
     if (!principal.ejecutar(QStringLiteral("COMMIT"), {}, &motivo))

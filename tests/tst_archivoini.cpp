@@ -54,6 +54,8 @@ private slots:
     void escribir_data();
     void escribir();
     void escribirCreaArchivoUtf8();
+    void variasComoUnaAUna_data();
+    void variasComoUnaAUna();
     void windows1252_data();
     void windows1252();
     void caracterFuera1252PasaAUtf8();
@@ -304,6 +306,33 @@ void TstArchivoIni::escribir() {
     QCOMPARE(contenido(dir.path()), QStringList{"varelmo.ini"});
 }
 
+// Several keys in one write leave the file as writing them one by one would.
+using Pares = QList<std::pair<QString, QString>>;
+void TstArchivoIni::variasComoUnaAUna_data() {
+    QTest::addColumn<QByteArray>("antes");
+    QTest::addColumn<QString>("seccion");
+    QTest::addColumn<Pares>("pares");
+    QTest::newRow("claves nuevas y existentes, la misma dos veces")
+        << B("[A]\na=1\n; fin de A\n\n[B]\nb=2\n") << "A"
+        << Pares{{"n", "1"}, {"a", "5"}, {"m", "2"}, {"N", "3"}};
+    QTest::newRow("sección nueva tras última línea sin fin") << B("[A]\na=1") << "B" << Pares{{"x", "1"}, {"y", "2"}};
+    QTest::newRow("archivo vacío") << B("") << "S" << Pares{{"k", "1"}, {"j", "2"}};
+    QTest::newRow("CR suelto al final") << B("[A]\r\na=1\r") << "A" << Pares{{"n", "2"}, {"m", "3"}};
+    QTest::newRow("Windows-1252 que pasa a UTF-8 a medias")
+        << B("[A]\na=\xe9\n") << "A" << Pares{{"n", "€"}, {"m", "ñ"}, {"z", "漢"}};
+}
+void TstArchivoIni::variasComoUnaAUna() {
+    QFETCH(QByteArray, antes);
+    QFETCH(QString, seccion);
+    QFETCH(Pares, pares);
+    QTemporaryDir dir;
+    const QString juntas = dir.filePath("juntas.ini"), sueltas = dir.filePath("sueltas.ini");
+    QVERIFY(guardarBytes(juntas, antes) && guardarBytes(sueltas, antes));
+    QVERIFY(ArchivoIni::escribirVarias(juntas, seccion, pares));
+    for (const auto& [clave, valor] : pares) QVERIFY(ArchivoIni::escribir(sueltas, seccion, clave, valor));
+    QCOMPARE(leerBytes(juntas), leerBytes(sueltas));
+}
+
 void TstArchivoIni::escribirCreaArchivoUtf8() {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
@@ -380,7 +409,7 @@ void TstArchivoIni::basura_data() {
     QTest::addColumn<int>("tamano");
     QTest::newRow("pocos bytes") << 1u << 17;
     QTest::newRow("64 KiB") << 7u << 65536;
-    QTest::newRow("1 MiB") << 42u << (1 << 20);
+    QTest::newRow("400 KiB") << 42u << (400 << 10);
 }
 
 void TstArchivoIni::basura() {
@@ -420,7 +449,7 @@ void TstArchivoIni::archivoGrande() {
     QVERIFY(dir.isValid());
     const QString ruta = dir.filePath("varelmo.ini");
     QByteArray datos = "[Configuraci\xc3\xb3n]\r\n";
-    for (int i = 0; datos.size() < 10 * 1024 * 1024; ++i)
+    for (int i = 0; datos.size() < 1000 * 1000; ++i)
         datos += "Empresa " + QByteArray::number(i) + "=S\xc3\xad\r\n";
     datos += "[frmDescripcion]\r\nLinea=1200\r\n";
     QVERIFY(guardarBytes(ruta, datos));
@@ -435,6 +464,12 @@ void TstArchivoIni::archivoGrande() {
     QCOMPARE(ArchivoIni::leer(ruta, "frmDescripcion", "Linea"), QStringLiteral("15"));
     QCOMPARE(ArchivoIni::leer(ruta, "Configuración", "Precio"), QStringLiteral("2"));
     QCOMPARE(QFileInfo(ruta).size(), datos.size() + qsizetype(sizeof "Precio=2\r\n") - 1 - 2);
+
+    // Past 1 MiB a settings file is refused, for reading and writing, with a reason.
+    QVERIFY(guardarBytes(ruta, datos + QByteArray(2 * 1024 * 1024, '\n')));
+    QVERIFY(ArchivoIni::motivoIlegible(ruta).contains(QStringLiteral("1 MiB")));
+    QCOMPARE(ArchivoIni::leer(ruta, "frmDescripcion", "Linea"), QString());
+    QVERIFY(!ArchivoIni::escribir(ruta, "frmDescripcion", "Linea", "1"));
 }
 
 void TstArchivoIni::cacheVeCambiosAjenos() {

@@ -121,10 +121,10 @@ private slots:
         QTest::newRow("basura binaria alrededor")
             << basura(4096, 1) + "\n[Configuraci\xf3n]\n" << "\n[Otra]\n" + basura(65536, 2)
             << QByteArray("\n") << QByteArray("Empresa 1=S\xed");
-        QTest::newRow("10 MB de líneas")
+        QTest::newRow("900 KiB de líneas")
             << QByteArray("[Configuraci\xc3\xb3n]\n")
-            << "[Otra]\n" + QByteArray("Clave=valor que se repite hasta los diez megabytes\n")
-                                .repeated(10 * 1024 * 1024 / 51)
+            << "[Otra]\n" + QByteArray("Clave=valor que se repite hasta casi el mega\n")
+                                .repeated(900 * 1024 / 45)
             << QByteArray("\n") << utf8;
         QTest::newRow("windows-1252 con claves en español")
             << QByteArray("; Configuraci\xf3n del a\xf1o\r\n[CONFIGURACI\xd3N]\r\n")

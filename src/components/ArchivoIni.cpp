@@ -23,8 +23,10 @@
 
 namespace {
 
-// A settings file larger than this is refused rather than read into memory.
-constexpr qint64 kTamanoMaximo = qint64{256} * 1024 * 1024;
+// A settings file larger than this is refused rather than read into memory: a real one, with
+// tens of thousands of companies, takes a few hundred kilobytes, and a hostile one must not make
+// the program take gigabytes and minutes.
+constexpr qint64 kTamanoMaximo = qint64{1} * 1024 * 1024;
 // Files whose parsed content is kept between calls.
 constexpr qsizetype kEntradasCache = 8;
 
@@ -291,7 +293,7 @@ Carga cargar(const QString& archivo, bool usarCache) {
     // Pipes and devices could block or never end; only ordinary files are settings files.
     if (!info.isFile()) return {Estado::Fallo, nullptr, QStringLiteral("no es un archivo común")};
     if (info.size() > kTamanoMaximo)
-        return {Estado::Fallo, nullptr, QStringLiteral("el archivo es demasiado grande")};
+        return {Estado::Fallo, nullptr, QStringLiteral("el archivo pasa de 1 MiB, más de lo que ocupa un archivo de configuración")};
 
     const QString clave = info.absoluteFilePath();
     // Taken before reading: a change in between makes the next call read the file again.
@@ -315,7 +317,7 @@ Carga cargar(const QString& archivo, bool usarCache) {
         datos += file.read(kTamanoMaximo + 1 - datos.size());
     if (file.error() != QFileDevice::NoError) return {Estado::Fallo, nullptr, file.errorString()};
     if (datos.size() > kTamanoMaximo)
-        return {Estado::Fallo, nullptr, QStringLiteral("el archivo es demasiado grande")};
+        return {Estado::Fallo, nullptr, QStringLiteral("el archivo pasa de 1 MiB, más de lo que ocupa un archivo de configuración")};
     auto doc = analizar(std::move(datos));
 
     if (usarCache) {
@@ -377,50 +379,71 @@ private:
     QByteArray salida_;
 };
 
-QByteArray modificar(const Documento& doc, const QString& seccion, const QString& clave,
-                     const QString& valor) {
+// The new content of the file with every pair of `valores` stored in `seccion`, as storing them
+// one by one would leave it: a key already there changes its value where it is; new keys go, in
+// order, after the last line of the section that is not blank, or into the section added at the
+// end of the file.
+QByteArray modificar(const Documento& doc, const QString& seccion,
+                     const QList<std::pair<QString, QString>>& valores) {
     const qsizetype total = qsizetype(doc.lineas.size());
     const Seccion* sec = doc.buscarSeccion(plegar(seccion));
-    const qsizetype lineaClave = sec ? doc.buscarClave(*sec, plegar(clave)) : -1;
-    const QString nuevaClave = recortar(clave).toString();
     const QString nuevaSeccion = recortar(seccion).toString();
+    QHash<qsizetype, QString> enSuLinea;   // line of an existing key -> its new value
+    QStringList nuevas;                    // "key=value" lines to add
+    QHash<QString, qsizetype> yaNuevas;    // a key added earlier in the list
+    for (const auto& [clave, valor] : valores) {
+        const qsizetype linea = sec ? doc.buscarClave(*sec, plegar(clave)) : -1;
+        if (linea >= 0) {
+            enSuLinea.insert(linea, valor);
+        } else if (const auto it = yaNuevas.constFind(plegar(clave)); it != yaNuevas.cend()) {
+            nuevas[*it] = nuevas[*it].left(nuevas[*it].indexOf(u'=') + 1) + valor;
+        } else {
+            yaNuevas.insert(plegar(clave), nuevas.size());
+            nuevas << recortar(clave).toString() + u'=' + valor;
+        }
+    }
 
     // A Windows-1252 file stays so unless something written has no byte there; then the whole
     // file becomes UTF-8 rather than lose a character.
     Codificacion destino = doc.codificacion;
-    if (destino == Codificacion::Windows1252 &&
-        (!representable1252(valor) || (lineaClave < 0 && !representable1252(nuevaClave)) ||
-         (!sec && !representable1252(nuevaSeccion))))
-        destino = Codificacion::Utf8;
+    if (destino == Codificacion::Windows1252) {
+        bool cabe = sec || representable1252(nuevaSeccion);
+        for (const QString& v : std::as_const(enSuLinea)) cabe = cabe && representable1252(v);
+        for (const QString& l : std::as_const(nuevas)) cabe = cabe && representable1252(l);
+        if (!cabe) destino = Codificacion::Utf8;
+    }
 
     Escritura e(doc, destino);
-    if (lineaClave >= 0) {
-        // Only the value changes: the key keeps its spelling and blanks, the line its line end.
-        for (qsizetype i = 0; i < total; ++i) {
-            if (i != lineaClave) {
-                e.linea(i, false);
-                continue;
-            }
+    qsizetype despues = -1;   // the line after which new keys go
+    if (sec && !nuevas.isEmpty()) {
+        despues = sec->fin - 1;
+        while (despues > sec->cabecera && doc.lineas[size_t(despues)].blanca) --despues;
+    }
+    for (qsizetype i = 0; i < total; ++i) {
+        if (const auto it = enSuLinea.constFind(i); it != enSuLinea.cend()) {
+            // Only the value changes: the key keeps its spelling and blanks, the line its line end.
             const Linea& l = doc.lineas[size_t(i)];
             e.bytes(l.ini, l.igual + 1);
-            e.texto(valor);
+            e.texto(*it);
             e.bytes(l.finTexto, l.fin());
+        } else {
+            const bool ultimaAntes = i == despues || (!sec && !nuevas.isEmpty() && i == total - 1);
+            e.linea(i, ultimaAntes);
         }
-    } else if (sec) {
-        // A new key goes after the last line of its section that is not blank.
-        qsizetype despues = sec->fin - 1;
-        while (despues > sec->cabecera && doc.lineas[size_t(despues)].blanca) --despues;
-        for (qsizetype i = 0; i <= despues; ++i) e.linea(i, i == despues);
-        e.texto(nuevaClave + u'=' + valor);
-        e.finDeLinea();
-        for (qsizetype i = despues + 1; i < total; ++i) e.linea(i, false);
-    } else {
-        for (qsizetype i = 0; i < total; ++i) e.linea(i, i == total - 1);
+        if (i == despues)
+            for (const QString& l : std::as_const(nuevas)) {
+                e.texto(l);
+                e.finDeLinea();
+            }
+    }
+    if (!sec && !nuevas.isEmpty()) {
         if (total > 0 && !doc.lineas.back().blanca) e.finDeLinea();
         e.texto(u'[' + nuevaSeccion + u']');
         e.finDeLinea();
-        e.texto(nuevaClave + u'=' + valor);
-        e.finDeLinea();
+        for (const QString& l : std::as_const(nuevas)) {
+            e.texto(l);
+            e.finDeLinea();
+        }
     }
     return e.resultado();
 }
@@ -491,14 +514,22 @@ QString ArchivoIni::motivoIlegible(const QString& archivo) {
 
 bool ArchivoIni::escribir(const QString& archivo, const QString& seccion, const QString& clave,
                           const QString& valor, QString* error, Acceso nuevo) {
+    return escribirVarias(archivo, seccion, {{clave, valor}}, error, nuevo);
+}
+
+bool ArchivoIni::escribirVarias(const QString& archivo, const QString& seccion,
+                                const QList<std::pair<QString, QString>>& valores, QString* error,
+                                Acceso nuevo) {
     const QString nombre = QDir::toNativeSeparators(archivo);
     try {
-        if (const QString motivo = motivoRechazo(seccion, clave, valor); !motivo.isEmpty()) {
-            return fallar(error,
-                          QStringLiteral("No se puede guardar la clave «%1» de la sección «%2» "
-                                         "en el archivo de configuración «%3»: %4.")
-                              .arg(clave, seccion, nombre, motivo));
-        }
+        for (const auto& [clave, valor] : valores)
+            if (const QString motivo = motivoRechazo(seccion, clave, valor); !motivo.isEmpty()) {
+                return fallar(error,
+                              QStringLiteral("No se puede guardar la clave «%1» de la sección «%2» "
+                                             "en el archivo de configuración «%3»: %4.")
+                                  .arg(clave, seccion, nombre, motivo));
+            }
+        if (valores.isEmpty()) return true;
         // Reading, changing and replacing the file is one step for this process.
         const QMutexLocker bloqueo(&mutexEscritura());
         const Carga carga = cargar(archivo, false);
@@ -508,8 +539,7 @@ bool ArchivoIni::escribir(const QString& archivo, const QString& seccion, const 
                                      .arg(nombre, carga.motivo));
         }
         const Documento vacio;
-        const QByteArray contenido =
-            modificar(carga.doc ? *carga.doc : vacio, seccion, clave, valor);
+        const QByteArray contenido = modificar(carga.doc ? *carga.doc : vacio, seccion, valores);
 
         const bool creado = carga.estado == Estado::Ausente && nuevo == Acceso::SoloDueno;
         if (creado) {

@@ -1,5 +1,7 @@
 #pragma once
+#include <QList>
 #include <QString>
+#include <utility>
 
 // Reads and writes one key of a profile-style settings file.
 //
@@ -19,8 +21,8 @@ public:
     // line, exactly as stored (blanks kept, only the line end removed). "" when the file, the
     // section or the key is missing, when the file cannot be read, or when it is a directory.
     static QString leer(const QString& archivo, const QString& seccion, const QString& clave);
-    // Why `archivo` cannot be read ("es una carpeta", "el archivo es demasiado grande", the
-    // system's reason); "" when it can be read or does not exist.
+    // Why `archivo` cannot be read ("es una carpeta", a file over 1 MiB, the system's reason); ""
+    // when it can be read or does not exist. Such a file is never written over either.
     static QString motivoIlegible(const QString& archivo);
     // Stores `valor` under `clave` in `[seccion]`, creating the file, the section or the key as
     // needed. Returns false (and leaves the earlier file whole) when the file cannot be written;
@@ -31,6 +33,11 @@ public:
     static bool escribir(const QString& archivo, const QString& seccion, const QString& clave,
                          const QString& valor, QString* error = nullptr,
                          Acceso nuevo = Acceso::Comun);
+    // Stores every pair of `valores` (key, value) in `[seccion]` in one write of the file: the
+    // file ends as it would after storing them one by one, in order.
+    static bool escribirVarias(const QString& archivo, const QString& seccion,
+                               const QList<std::pair<QString, QString>>& valores, QString* error = nullptr,
+                               Acceso nuevo = Acceso::Comun);
 };
 
 // The leading decimal number of a text: leading blanks (spaces, tabs) skipped, an optional sign,

@@ -18,6 +18,12 @@ bool LibOBCM::EscribeIni(const QString& seccion, const QString& clave, const QSt
     return ArchivoIni::escribir(archivo, seccion, clave, valor, error);
 }
 
+bool LibOBCM::EscribeIniVarias(const QString& seccion, const QList<std::pair<QString, QString>>& valores,
+                               const QString& archivo, QString* error)
+{
+    return ArchivoIni::escribirVarias(archivo, seccion, valores, error);
+}
+
 double LibOBCM::obVal(const QString& valor) const { return ::obVal(valor); }
 
 void LibOBCM::Resalta(QLineEdit* caja) const

@@ -1,5 +1,7 @@
 #pragma once
+#include <QList>
 #include <QString>
+#include <utility>
 
 class QLineEdit;
 
@@ -12,6 +14,9 @@ public:
     // False, with the reason in `error`, when the file could not be written.
     bool EscribeIni(const QString& seccion, const QString& clave, const QString& valor,
                     const QString& archivo, QString* error = nullptr);
+    // Several keys of one section in one write of the file.
+    bool EscribeIniVarias(const QString& seccion, const QList<std::pair<QString, QString>>& valores,
+                          const QString& archivo, QString* error = nullptr);
     // The leading decimal number of a text; "" and non-numbers give 0.
     double obVal(const QString& valor) const;
 

@@ -117,13 +117,22 @@ std::optional<DatosIniciales> CargarDatosIniciales(QString* error)
             *error = conMotivo(QStringLiteral("No se pudo leer la tabla de empresas"), bases.ultimoError());
         return std::nullopt;
     }
+    // A company seen for the first time gets its "Empresa <Id>" key with the default; all of them
+    // go into the settings file in one write, which takes the same time for 20,000 companies as for
+    // one.
+    QList<std::pair<QString, QString>> faltantes;
     for (; !p.TablaEmpresas.alFinal(); p.TablaEmpresas.siguiente()) {
         EmpresaInicial empresa;
         empresa.id = p.TablaEmpresas.campo(QStringLiteral("ID")).toInt();
         empresa.nombre = p.TablaEmpresas.campo(QStringLiteral("Empresa")).toString();
-        empresa.marcada = leer(QStringLiteral("Empresa %1").arg(empresa.id), TextoNo()) == TextoSi();
+        const QString clave = QStringLiteral("Empresa %1").arg(empresa.id);
+        const QString marca = p.libOBCM->LeeIni(SeccionConfiguracion(), clave, p.ArchivoIni);
+        if (marca.isEmpty())
+            faltantes.push_back({clave, TextoNo()});
+        empresa.marcada = marca == TextoSi();
         datos.empresas << empresa;
     }
+    p.libOBCM->EscribeIniVarias(SeccionConfiguracion(), faltantes, p.ArchivoIni);
     return datos;
 }
 

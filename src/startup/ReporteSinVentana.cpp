@@ -92,7 +92,8 @@ QString AyudaLineaDeOrdenes()
         "  --help              muestra esta ayuda\n"
         "\n"
         "El programa toma la conexión de la instalación de Talmira Premium que indica su archivo\n"
-        "de configuración. Con --reporte no guarda ninguna elección en ese archivo. Termina con 0\n"
+        "de configuración. Con --reporte no guarda ninguna elección en ese archivo, pero escribe\n"
+        "en él, como la ventana, el valor por defecto de cada clave que falte. Termina con 0\n"
         "cuando el libro quedó escrito y con otro valor en caso contrario.\n");
 }
 

@@ -20,6 +20,8 @@ namespace {
 // Longest line the text box is given. Laying out one very long line takes minutes (a file of
 // megabytes without line feeds, binary data), so longer lines are continued on the next one.
 constexpr qsizetype LargoMaximoLinea = 4096;
+// Most of the description file that is read.
+constexpr qint64 BytesMaximosDescripcion = qint64{16} * 1024 * 1024;
 // Time the window manager takes to frame a window that has just been shown.
 constexpr int MilisegundosHastaElMarco = 300;
 
@@ -122,7 +124,8 @@ void frmDescripcion::cargarDescripcion()
         return;
     }
     ++lecturas_;
-    const QByteArray bytes = archivo.readAll();
+    // The description is a page or two; of a huge file only its beginning is shown.
+    const QByteArray bytes = archivo.read(BytesMaximosDescripcion);
     if (archivo.error() != QFileDevice::NoError) {
         dialogos().cajaSistema(QStringLiteral("No se pudo leer el archivo de ayuda: ") + ruta, 16,
                                QStringLiteral("Error"));

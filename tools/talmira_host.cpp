@@ -1,6 +1,7 @@
 // talmira-host: sets up the host installation that Reporte varelmo works beside.
 //
 //   talmira-host instalar CARPETA [--servidor H] [--puerto P] [--usuario U] [--base-general B]
+//                         [--tls-ca ARCHIVO] [--tls]
 //   talmira-host guardar CARPETA CLAVE VALOR
 //   talmira-host cifrar CARPETA SELECTOR (--ajuste CLAVE | --empresa ID [--puerto P])
 //                                                   (the text is read from standard input)
@@ -13,6 +14,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QTextStream>
 
 #include <cstdio>
@@ -22,6 +24,7 @@
 #include "components/BasesDD.h"
 #include "components/Cifrado.h"
 #include "components/Instalacion.h"
+#include "components/SesionSegura.h"
 
 namespace {
 int uso()
@@ -29,8 +32,11 @@ int uso()
     std::fputs(
         "uso:\n"
         "  talmira-host instalar CARPETA [--servidor H] [--puerto P] [--usuario U] [--base-general B]\n"
+        "                       [--tls-ca ARCHIVO] [--tls]\n"
         "      crea la instalación (talmira.ini y su clave); con --usuario lee la contraseña de la\n"
-        "      entrada estándar\n"
+        "      entrada estándar (sin mostrarla en una terminal); --tls-ca cifra toda conexión con\n"
+        "      TLS y exige que el certificado del servidor lo firme esa autoridad; --tls exige TLS\n"
+        "      con las autoridades del sistema\n"
         "  talmira-host guardar CARPETA CLAVE VALOR   guarda un ajuste de la instalación\n"
         "  talmira-host cifrar CARPETA SELECTOR (--ajuste CLAVE | --empresa ID [--puerto P])\n"
         "      cifra la entrada estándar para su lugar: el selector 0 para el ajuste CLAVE de\n"
@@ -84,6 +90,10 @@ int instalar(const QString& carpeta, const QStringList& args)
     ajustes.servidor = opcion(args, QStringLiteral("--servidor"), ajustes.servidor);
     ajustes.puerto = opcion(args, QStringLiteral("--puerto"), QStringLiteral("3306")).toInt();
     ajustes.baseGeneral = opcion(args, QStringLiteral("--base-general"));
+    ajustes.tlsCa = opcion(args, QStringLiteral("--tls-ca"));
+    if (!ajustes.tlsCa.isEmpty())
+        ajustes.tlsCa = QFileInfo(ajustes.tlsCa).absoluteFilePath();
+    ajustes.tlsRequerido = args.contains(QStringLiteral("--tls"));
     if (args.contains(QStringLiteral("--usuario"))) {
         ajustes.guardarUsuario = true;
         ajustes.usuario = opcion(args, QStringLiteral("--usuario"));
@@ -149,6 +159,7 @@ int demo(const QString& carpeta, const QStringList& args)
                           : cifrado->descifrar(contrasena, 0, Cifrado::lugarAjuste(QStringLiteral("MySQLPassword")))
                                 .value_or(QString());
     bases.baseGeneral = QStringLiteral("mysql");
+    PonerTls(LeerAjustesTls([&](const QString& k) { return ArchivoIni::leer(ajustes, seccion, k); }, carpeta));
 
     anfitrion::Demo d;
     d.empresas = opcion(args, QStringLiteral("--empresas"), QStringLiteral("3")).toInt();

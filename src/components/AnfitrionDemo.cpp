@@ -96,7 +96,9 @@ bool crearInstalacion(const QString& carpeta, const AjustesInstalacion& ajustes,
     if (!guardar(archivo, QStringLiteral("MySQLServer"), ajustes.servidor, error) ||
         !guardar(archivo, QStringLiteral("servidor"), ajustes.servidor, error) ||
         !guardar(archivo, QStringLiteral("MySQLPuerto"), QString::number(ajustes.puerto), error) ||
-        !guardar(archivo, QStringLiteral("MySQLBaseGeneral"), ajustes.baseGeneral, error))
+        !guardar(archivo, QStringLiteral("MySQLBaseGeneral"), ajustes.baseGeneral, error) ||
+        (!ajustes.tlsCa.isEmpty() && !guardar(archivo, QStringLiteral("MySQLSSLCA"), ajustes.tlsCa, error)) ||
+        (ajustes.tlsRequerido && !guardar(archivo, QStringLiteral("MySQLSSL"), QStringLiteral("Sí"), error)))
         return false;
     QString usuario, contrasena;
     if (ajustes.guardarUsuario &&

@@ -17,6 +17,8 @@ struct AjustesInstalacion {
     QString contrasena;     // the same
     bool guardarUsuario = false;
     QString baseGeneral;    // "MySQLBaseGeneral"; blank means "talmira"
+    QString tlsCa;          // "MySQLSSLCA": the CA file that signs the servers' certificates
+    bool tlsRequerido = false;   // "MySQLSSL" = "Sí"
 };
 
 // Creates `carpeta`, its talmira.ini with the given settings and its key file (owner only).

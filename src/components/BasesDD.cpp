@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <atomic>
 
+#include "SesionSegura.h"
 #include "Sql.h"
 
 namespace {
@@ -129,14 +130,27 @@ bool Conexion::abrirSesion(QSqlDatabase& db, const Ajustes& a, QString* problema
     db.setPassword(a.password);
     db.setDatabaseName(a.base);
     // A server that does not answer ends the attempt within seconds; a statement whose answer
-    // never comes ends within two minutes, well past any statement of a report.
+    // never comes ends within two minutes, well past any statement of a report. No password is
+    // sent in clear, and with TLS set up the session is encrypted and its server checked.
+    RestringirAutenticacion();
+    QString errorTls;
+    const QString tls = OpcionesTls(&errorTls);
+    const auto noAbre = [&](const QString& motivo) {
+        *problema = QStringLiteral("No se pudo abrir la base de datos %1 en %2:%3: %4")
+                        .arg(a.base, a.host, QString::number(a.puerto), motivo);
+        return false;
+    };
+    if (!errorTls.isEmpty()) return noAbre(errorTls);
     db.setConnectOptions(
         QStringLiteral("MYSQL_OPT_CONNECT_TIMEOUT=5;MYSQL_OPT_READ_TIMEOUT=120;"
-                       "MYSQL_OPT_WRITE_TIMEOUT=120"));
+                       "MYSQL_OPT_WRITE_TIMEOUT=120") + tls);
     if (!db.open()) {
-        *problema = QStringLiteral("No se pudo abrir la base de datos %1 en %2:%3: %4")
-                        .arg(a.base, a.host, QString::number(a.puerto), textoError(db.lastError()));
-        return false;
+        const QString rechazo = MotivoRechazoSesion(db.lastError());
+        return noAbre(rechazo.isEmpty() ? textoError(db.lastError()) : rechazo);
+    }
+    if (const QString enClaro = ComprobarCifrado(db); !enClaro.isEmpty()) {
+        db.close();
+        return noAbre(enClaro);
     }
     // Tables of the companies may be latin1 or utf8; the connection speaks utf8mb4 so the server
     // converts every value and no accent is lost on the way.

@@ -9,6 +9,7 @@
 #include "components/Dialogos.h"
 #include "components/EstiloMensaje.h"
 #include "components/Instalacion.h"
+#include "components/SesionSegura.h"
 #include "components/LibOBCM.h"
 #include "components/Utilerias.h"
 
@@ -151,6 +152,9 @@ bool PrepararConexion(LibOBCM& ajustes, DelRegistro& registro, BasesDD& bases,
     bases.cRuta = registro.DatosTMW(servidor);
     const QString general = registro.DatosTMW(QStringLiteral("MySQLBaseGeneral")).trimmed();
     bases.baseGeneral = general.isEmpty() ? QStringLiteral("talmira") : general;
+    // Every session, host and company alike, follows the host's TLS settings.
+    const QString carpetaInstalacion = programa().instalacion ? programa().instalacion->carpeta() : QString();
+    PonerTls(LeerAjustesTls([&](const QString& k) { return registro.DatosTMW(k); }, carpetaInstalacion));
 
     if (leerBase)
         bases.cMiBase = LeeIniDefecto(SeccionConfiguracion(), QStringLiteral("Base de datos a usar"),

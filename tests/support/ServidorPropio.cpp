@@ -95,7 +95,8 @@ bool ServidorPropio::iniciar(QString* error)
                                     QStringLiteral("--skip-name-resolve"), QStringLiteral("--skip-log-bin"),
                                     QStringLiteral("--innodb-buffer-pool-size=32M"),
                                     QStringLiteral("--character-set-server=utf8mb4"),
-                                    QStringLiteral("--collation-server=utf8mb4_general_ci")});
+                                    QStringLiteral("--collation-server=utf8mb4_general_ci")} +
+                        opciones_);
     if (!proceso_->waitForStarted(10000)) {
         *error = QStringLiteral("no arrancó mariadbd: ") + proceso_->errorString();
         return false;

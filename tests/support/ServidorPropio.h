@@ -25,10 +25,13 @@ public:
     int puerto() const { return puerto_; }
     // Makes ServidorPrueba, and so AnfitrionPrueba, use this server for the rest of the program.
     void usarEnPruebas() const;
+    // Options of the server's own given at every start (before iniciar), such as its TLS files.
+    void ponerOpciones(const QStringList& opciones) { opciones_ = opciones; }
 
 private:
     bool cliente(const QString& sql, QString* error) const;
     QTemporaryDir carpeta_;
     std::unique_ptr<QProcess> proceso_;
     int puerto_ = 0;
+    QStringList opciones_;
 };

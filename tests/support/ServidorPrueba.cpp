@@ -28,6 +28,8 @@ bool conexionAdmin(QSqlDatabase& db, QString* razon) {
         if (razon) *razon = QStringLiteral("No está disponible el controlador QMYSQL de Qt.");
         return false;
     }
+    // The environment may name another server since the connection was opened.
+    if (db.isOpen() && (db.hostName() != host || db.port() != puerto)) db.close();
     if (db.isOpen()) {
         QSqlQuery q(db);
         if (q.exec(QStringLiteral("SELECT 1"))) return true;

@@ -3,15 +3,9 @@
 // Prints the seconds spent writing the workbook.
 //
 //   varelmo-bench-libro --empresas K --productos N --precio L --archivo RUTA [--formato F]
-//
-// With --avance CARPETA it runs instead the report of the program installed in CARPETA (for
-// companies 1 to K) as the window runs it: the progress line on a shown label, pending events
-// processed at each refresh. It prints how often the line moved, the longest wait between two
-// refreshes, the share of the run spent refreshing and the longest time the line kept one text.
-#include <QApplication>
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QLabel>
 #include <QMap>
 
 #include <cstdio>
@@ -54,74 +48,11 @@ public:
 private:
     QMap<QString, Fila>::const_iterator it_, fin_;
 };
-int medirAvance(const QString& carpeta, int empresas, const QString& precio, const QString& archivo)
-{
-    QWidget ventana;
-    auto* linea = new QLabel(&ventana);
-    linea->setGeometry(16, 16, 400, 25);
-    ventana.resize(432, 57);
-    ventana.show();
-    QCoreApplication::processEvents();
-
-    QString error;
-    if (!ArrancarPrograma(QDir(carpeta).filePath(QStringLiteral("varelmo"))) || !CargarDatosIniciales(&error)) {
-        std::fprintf(stderr, "no se pudo arrancar el programa en %s: %s\n", qUtf8Printable(carpeta),
-                     qUtf8Printable(error));
-        return 1;
-    }
-    Programa& p = programa();
-    p.listaSeleccion.clear();
-    for (int e = 1; e <= empresas; ++e)
-        p.listaSeleccion << e;
-    if (!CrearTablaTrabajo(p.ConexionPrincipal, p.listaSeleccion, &error)) {
-        std::fprintf(stderr, "%s\n", qUtf8Printable(error));
-        return 1;
-    }
-    QElapsedTimer total, refresco;
-    qint64 nsRefresco = 0, ultimo = 0, mayorPausa = 0, cambio = 0, mayorQuieta = 0;
-    int refrescos = 0;
-    clsLlenarTabla llenar(precio, archivo, [&](const QString& texto) {
-        const qint64 ahora = total.nsecsElapsed();
-        mayorPausa = qMax(mayorPausa, ahora - ultimo);
-        if (texto != linea->text()) {
-            mayorQuieta = qMax(mayorQuieta, ahora - cambio);
-            cambio = ahora;
-        }
-        refresco.start();
-        linea->setText(texto);
-        linea->repaint();
-        QCoreApplication::processEvents();
-        nsRefresco += refresco.nsecsElapsed();
-        ultimo = total.nsecsElapsed();
-        ++refrescos;
-    });
-    total.start();
-    const bool escrito = llenar.RellenarTabla();
-    const double segundos = static_cast<double>(total.nsecsElapsed()) / 1e9;
-    mayorPausa = qMax(mayorPausa, total.nsecsElapsed() - ultimo);
-    mayorQuieta = qMax(mayorQuieta, ultimo - cambio);
-    p.ConexionPrincipal.ejecutar(QStringLiteral("Drop table if exists tbltempproductos"));
-    if (!escrito)
-        return 1;
-    std::printf("%d %.3f %.3f %.3f %d %d %.3f\n", refrescos, static_cast<double>(nsRefresco) / 1e9, segundos,
-                static_cast<double>(mayorPausa) / 1e9, llenar.fusionesEnServidor(), llenar.fusionEnDosPartes() ? 1 : 0,
-                static_cast<double>(mayorQuieta) / 1e9);
-    return 0;
-}
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    const bool avance = [&] {
-        for (int i = 1; i < argc; ++i)
-            if (qstrcmp(argv[i], "--avance") == 0)
-                return true;
-        return false;
-    }();
-    if (avance && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    std::unique_ptr<QCoreApplication> app = avance ? std::make_unique<QApplication>(argc, argv)
-                                                   : std::make_unique<QCoreApplication>(argc, argv);
+    QCoreApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments();
     anfitrion::Demo demo;
     demo.empresas = opcion(args, QStringLiteral("--empresas"), QStringLiteral("10")).toInt();
@@ -130,9 +61,6 @@ int main(int argc, char** argv)
     const int precio = opcion(args, QStringLiteral("--precio"), QStringLiteral("1")).toInt();
     const QString archivo = opcion(args, QStringLiteral("--archivo"), QStringLiteral("floor.xlsx"));
     const QString formato = opcion(args, QStringLiteral("--formato"), QStringLiteral("##,###,##0.00"));
-    if (avance)
-        return medirAvance(opcion(args, QStringLiteral("--avance"), QString()), demo.empresas, QString::number(precio),
-                           archivo);
 
     // The merged rows, as the report's working table holds them.
     QMap<QString, Fila> filas;

@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "components/CajaSkin.h"
+#include "ui/CajaSkin.h"
 #include "components/Cifrado.h"
 #include "components/Dialogos.h"
 #include "startup/Arranque.h"

@@ -10,7 +10,7 @@
 
 #include "DialogosGuion.h"
 #include "common/Programa.h"
-#include "common/Twips.h"
+#include "ui/Twips.h"
 #include "components/LibOBCM.h"
 #include "ui/frmDescripcion.h"
 

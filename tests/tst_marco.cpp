@@ -8,9 +8,9 @@
 #include <QtTest>
 
 #include "DialogosGuion.h"
-#include "common/Colapso.h"
+#include "ui/Colapso.h"
 #include "common/Programa.h"
-#include "common/Twips.h"
+#include "ui/Twips.h"
 #include "ui/BotonDegradado.h"
 #include "ui/ImagenMarco.h"
 #include "ui/PintarSkin.h"

@@ -8,7 +8,7 @@
 #include "DialogosGuion.h"
 #include "common/Mensajes.h"
 #include "common/Programa.h"
-#include "components/CajaSkin.h"
+#include "ui/CajaSkin.h"
 #include "components/EstiloMensaje.h"
 #include "components/Utilerias.h"
 

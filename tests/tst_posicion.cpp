@@ -6,7 +6,7 @@
 #include <QWidget>
 #include <QtTest>
 
-#include "common/Posicion.h"
+#include "ui/Posicion.h"
 #include "common/Programa.h"
 #include "components/LibOBCM.h"
 

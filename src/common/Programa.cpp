@@ -5,7 +5,6 @@
 
 #include "components/DeAcceso.h"
 #include "components/DeArchivos.h"
-#include "components/DeControles.h"
 #include "components/DelRegistro.h"
 #include "components/Instalacion.h"
 #include "components/LibOBCM.h"
@@ -41,7 +40,6 @@ void Programa::crearComponentes()
     utilerias = std::make_unique<Utilerias>(instalacion);
     deArchivos = std::make_unique<DeArchivos>();
     delRegistro = std::make_unique<DelRegistro>(instalacion);
-    deControles = std::make_unique<DeControles>();
     deAcceso = std::make_unique<DeAcceso>(instalacion);
 }
 
@@ -51,7 +49,6 @@ void Programa::liberarComponentes()
     basesDD.reset();
     utilerias.reset();
     deArchivos.reset();
-    deControles.reset();
     delRegistro.reset();
     deAcceso.reset();
 }

@@ -7,11 +7,10 @@
 
 class DeAcceso;
 class DeArchivos;
-class DeControles;
 class DelRegistro;
 class Instalacion;
 class LibOBCM;
-class QWidget;
+class QObject;
 class Utilerias;
 
 // Process-wide state of one run: the names derived from the executable, the component objects, the
@@ -33,7 +32,6 @@ struct Programa {
     std::unique_ptr<Utilerias> utilerias;
     std::unique_ptr<DeArchivos> deArchivos;
     std::unique_ptr<DelRegistro> delRegistro;
-    std::unique_ptr<DeControles> deControles;
     std::unique_ptr<DeAcceso> deAcceso;
 
     Conexion ConexionPrincipal;  // host database: empresas and the working table
@@ -44,7 +42,7 @@ struct Programa {
     QString FormatoPrecios;
     QList<int> listaSeleccion;   // Ids of the companies of the last confirmed report, in grid order
 
-    QWidget* ventanaPrincipal = nullptr;
+    QObject* ventanaPrincipal = nullptr;   // the main window, owner of the skinned boxes
     // Nobody is there to answer (the session is ending, the system asked the program to end):
     // messages go to the standard error instead of a box.
     bool desatendido = false;
@@ -55,8 +53,8 @@ struct Programa {
     void ponerEjecutable(const QString& rutaEjecutable);
     // Creates the component objects, in the order the program uses them.
     void crearComponentes();
-    // Releases them in the order of closing: libOBCM, BasesDD, Utilerias, DeArchivos, DeControles,
-    // DelRegistro, DeAcceso.
+    // Releases them in the order of closing: libOBCM, BasesDD, Utilerias, DeArchivos, DelRegistro,
+    // DeAcceso (the windows' own control helpers, DeControles, hold nothing to release).
     void liberarComponentes();
 };
 

@@ -3,10 +3,8 @@
 #include <QString>
 #include <utility>
 
-class QLineEdit;
-
 // The settings-file object: reads and writes keys of the program's INI file, and the numeric
-// value of a text.
+// value of a text. Its entry behaviour of text boxes lives with the windows (ui/EntradaTexto).
 class LibOBCM {
 public:
     // The stored text; "" when the file, section or key is missing or the value is empty.
@@ -19,12 +17,4 @@ public:
                           const QString& archivo, QString* error = nullptr);
     // The leading decimal number of a text; "" and non-numbers give 0.
     double obVal(const QString& valor) const;
-
-    // Entry behaviour of a text box: its whole text selected when it takes the focus.
-    void Resalta(QLineEdit* caja) const;
-    // Key codes of a text box pass unchanged.
-    void Teclas(int& codigoTecla) const;
-    // Enter (character 13) moves the focus on to the next control, as Tab does, and is cancelled
-    // (set to 0); other characters pass unchanged.
-    void Enter(int& codigoCaracter) const;
 };

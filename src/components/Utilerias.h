@@ -4,7 +4,7 @@
 #include <optional>
 
 class Instalacion;
-class QWidget;
+class QObject;
 
 // General utilities: the host's cipher of its own user and password, text substitution and the
 // skinned message box.
@@ -22,7 +22,7 @@ public:
     // The modal message box in the program's skin; Windows flags in, Windows button code out.
     int MsgBoxSkn(const QString& texto, int estilo, const QString& titulo, quint8 extra = 0);
 
-    QWidget* ElMenu = nullptr;   // the main window, owner of the skinned boxes
+    QObject* ElMenu = nullptr;   // the main window, owner of the skinned boxes
 
 private:
     std::shared_ptr<Instalacion> instalacion_;

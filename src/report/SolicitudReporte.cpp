@@ -2,9 +2,9 @@
 
 #include <QFileInfo>
 
+#include "common/Marcas.h"
 #include "common/Programa.h"
 #include "components/BasesDD.h"
-#include "startup/Arranque.h"
 
 Validacion ValidarSolicitud(const QString& archivo, const QList<MarcaEmpresa>& filas, QString* motivo)
 {

@@ -38,8 +38,6 @@ std::optional<int> nivelesDeTexto(const QString& texto)
 }
 }  // namespace
 
-QString TextoSi() { return QStringLiteral("Sí"); }
-QString TextoNo() { return QStringLiteral("No"); }
 
 QString TextoVersion()
 {

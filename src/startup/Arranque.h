@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <optional>
 
+#include "common/Marcas.h"
+
 // Start-up of the program, shared by the window and the headless report.
 //
 // ArrancarPrograma makes the executable's folder current, derives the settings and description
@@ -42,6 +44,3 @@ QString TextoVersion();
 QString TituloConVersion(const QString& tituloDisenado);
 // " Servidor: <server>", a lone carriage return, "  Base de datos: <database>".
 QString TextoMuestra();
-// The mark of a ticked company, in the grid and in the settings file, and of an unticked one.
-QString TextoSi();
-QString TextoNo();

@@ -6,7 +6,7 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "common/Twips.h"
+#include "ui/Twips.h"
 #include "ui/BotonDegradado.h"
 #include "ui/ImagenMarco.h"
 

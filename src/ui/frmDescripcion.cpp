@@ -9,9 +9,9 @@
 #include <QTimer>
 
 #include "common/Mensajes.h"
-#include "common/Posicion.h"
+#include "ui/Posicion.h"
 #include "common/Programa.h"
-#include "common/Twips.h"
+#include "ui/Twips.h"
 #include "components/ArchivoIni.h"
 #include "components/DeArchivos.h"
 #include "components/Dialogos.h"

@@ -17,13 +17,13 @@
 #include <QStyle>
 #include <QStyleOptionButton>
 
-#include "common/Arrastre.h"
-#include "common/Colapso.h"
+#include "ui/Arrastre.h"
+#include "ui/Colapso.h"
 #include "common/Mensajes.h"
-#include "common/Posicion.h"
+#include "ui/Posicion.h"
 #include "common/Programa.h"
 #include "components/DeArchivos.h"
-#include "components/DeControles.h"
+#include "ui/DeControles.h"
 #include "components/LibOBCM.h"
 #include "components/Dialogos.h"
 #include "report/SolicitudReporte.h"
@@ -154,7 +154,7 @@ void frmInicial::mostrarDatos(const DatosIniciales& datos)
     reja.setTextMatrix(0, 2, QStringLiteral("Imprimir"));
     for (const EmpresaInicial& e : datos.empresas) {
         reja.AddItem(QString::number(e.id) + u'\t' + e.nombre + u'\t' + (e.marcada ? TextoSi() : QString()));
-        programa().deControles->ColorReja(&reja, reja.Rows() - 1);
+        DeControles().ColorReja(&reja, reja.Rows() - 1);
     }
     if (reja.Rows() > 1)
         reja.setRow(1);
@@ -307,12 +307,12 @@ bool frmInicial::eventFilter(QObject* objeto, QEvent* evento)
         }
         if (objeto == txtArchivo_ && programa().libOBCM) {
             int codigo = tecla->key();
-            programa().libOBCM->Teclas(codigo);
+            entrada_.Teclas(codigo);
             if (!tecla->text().isEmpty()) {
                 int caracter = tecla->key() == Qt::Key_Return || tecla->key() == Qt::Key_Enter
                                    ? 13
                                    : tecla->text().at(0).unicode();
-                programa().libOBCM->Enter(caracter);
+                entrada_.Enter(caracter);
                 if (caracter == 0)
                     return true;   // the character is cancelled
             }
@@ -324,7 +324,7 @@ bool frmInicial::eventFilter(QObject* objeto, QEvent* evento)
         marcarDesmarcar();
         return true;
     } else if (evento->type() == QEvent::FocusIn && objeto == txtArchivo_ && programa().libOBCM) {
-        programa().libOBCM->Resalta(txtArchivo_);
+        entrada_.Resalta(txtArchivo_);
     }
     return QWidget::eventFilter(objeto, evento);
 }

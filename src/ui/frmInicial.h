@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "report/SolicitudReporte.h"
+#include "ui/EntradaTexto.h"
 #include "startup/Arranque.h"
 
 class BotonDegradado;
@@ -115,4 +116,5 @@ private:
     // Where the left button went down on the background, until it goes up.
     std::optional<QPoint> pulsado_;
     int filaMarcada_ = 0;
+    EntradaTexto entrada_;
 };

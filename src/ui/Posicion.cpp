@@ -1,4 +1,4 @@
-#include "common/Posicion.h"
+#include "ui/Posicion.h"
 
 #include <QGuiApplication>
 #include <QScreen>
@@ -7,7 +7,7 @@
 #include <optional>
 
 #include "common/Programa.h"
-#include "common/Twips.h"
+#include "ui/Twips.h"
 #include "components/LibOBCM.h"
 
 namespace {

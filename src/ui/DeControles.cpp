@@ -1,4 +1,4 @@
-#include "components/DeControles.h"
+#include "ui/DeControles.h"
 
 #include <QColor>
 #include <QTableWidget>

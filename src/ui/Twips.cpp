@@ -1,4 +1,4 @@
-#include "common/Twips.h"
+#include "ui/Twips.h"
 
 #include <QWidget>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "components/CajaSkin.h"
+#include "ui/CajaSkin.h"
 
 #include <QApplication>
 #include <QDesktopServices>

@@ -1,4 +1,4 @@
-#include "common/Colapso.h"
+#include "ui/Colapso.h"
 
 #include <QAbstractButton>
 #include <QFontMetricsF>
@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "common/Twips.h"
+#include "ui/Twips.h"
 #include "components/ArchivoIni.h"
 
 namespace {

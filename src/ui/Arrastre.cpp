@@ -1,12 +1,11 @@
-#include "common/Arrastre.h"
+#include "ui/Arrastre.h"
 
 #include <QCoreApplication>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QWidget>
 
-#include "common/Programa.h"
-#include "components/DeControles.h"
+#include "ui/DeControles.h"
 
 namespace {
 const QString Nombre = QStringLiteral("seguidorRaton");
@@ -53,7 +52,7 @@ bool ArrastrarVentana(int botones, QWidget* ventana, const QPoint& global)
     if (botones != 1 || !ventana)
         return false;
     QWidget* marco = ventana->window();
-    if (const DeControles* controles = programa().deControles.get(); controles && controles->MoverVentana(marco))
+    if (DeControles().MoverVentana(marco))
         return true;
     if (!marco->findChild<QObject*>(Nombre, Qt::FindDirectChildrenOnly))
         new SeguidorRaton(marco, global);

@@ -1,0 +1,19 @@
+#!/bin/sh
+# Fails when the core library's link interface, or a program built on the core alone, pulls in
+# Qt Gui or Qt Widgets: the windows must stay above the core.
+#
+#   nucleo_sin_ventanas.sh "INTERFACE_LINK_LIBRARIES of varelmo_core" PROGRAM...
+interfaz=$1
+shift
+case "$interfaz" in
+  *Qt6::Gui*|*Qt6::Widgets*|*Qt6Gui*|*Qt6Widgets*)
+    echo "varelmo_core enlaza Qt Gui o Qt Widgets: $interfaz" >&2
+    exit 1 ;;
+esac
+for programa in "$@"; do
+  if ldd "$programa" | grep -E 'libQt6(Gui|Widgets)' >&2; then
+    echo "$programa enlaza Qt Gui o Qt Widgets" >&2
+    exit 1
+  fi
+done
+echo "sin Qt Gui ni Qt Widgets: el núcleo y $*"

@@ -14,9 +14,6 @@
 #include "common/Programa.h"
 #include "components/AnfitrionDemo.h"
 #include "components/LibroExcel.h"
-#include "report/SolicitudReporte.h"
-#include "report/clsLlenarTabla.h"
-#include "startup/Arranque.h"
 
 namespace {
 QString opcion(const QStringList& args, const QString& nombre, const QString& defecto)

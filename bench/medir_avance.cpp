@@ -12,9 +12,9 @@
 #include <cstdio>
 
 #include "common/Programa.h"
-#include "report/SolicitudReporte.h"
-#include "report/clsLlenarTabla.h"
+#include "report/Reporte.h"
 #include "startup/Arranque.h"
+#include "startup/ReporteDelPrograma.h"
 
 namespace {
 QString opcion(const QStringList& args, const QString& nombre, const QString& defecto)
@@ -38,42 +38,38 @@ int medirAvance(const QString& carpeta, int empresas, const QString& precio, con
                      qUtf8Printable(error));
         return 1;
     }
-    Programa& p = programa();
-    p.listaSeleccion.clear();
+    QList<int> ids;
     for (int e = 1; e <= empresas; ++e)
-        p.listaSeleccion << e;
-    if (!CrearTablaTrabajo(p.ConexionPrincipal, p.listaSeleccion, &error)) {
-        std::fprintf(stderr, "%s\n", qUtf8Printable(error));
-        return 1;
-    }
+        ids << e;
     QElapsedTimer total, refresco;
     qint64 nsRefresco = 0, ultimo = 0, mayorPausa = 0, cambio = 0, mayorQuieta = 0;
     int refrescos = 0;
-    clsLlenarTabla llenar(precio, archivo, [&](const QString& texto) {
-        const qint64 ahora = total.nsecsElapsed();
-        mayorPausa = qMax(mayorPausa, ahora - ultimo);
-        if (texto != linea->text()) {
-            mayorQuieta = qMax(mayorQuieta, ahora - cambio);
-            cambio = ahora;
-        }
-        refresco.start();
-        linea->setText(texto);
-        linea->repaint();
-        QCoreApplication::processEvents();
-        nsRefresco += refresco.nsecsElapsed();
-        ultimo = total.nsecsElapsed();
-        ++refrescos;
-    });
     total.start();
-    const bool escrito = llenar.RellenarTabla();
+    const ResultadoReporte resultado =
+        GenerarReporte(SolicitudDelPrograma(precio, archivo, ids), ConexionesDelPrograma(), [&](const QString& texto) {
+            const qint64 ahora = total.nsecsElapsed();
+            mayorPausa = qMax(mayorPausa, ahora - ultimo);
+            if (texto != linea->text()) {
+                mayorQuieta = qMax(mayorQuieta, ahora - cambio);
+                cambio = ahora;
+            }
+            refresco.start();
+            linea->setText(texto);
+            linea->repaint();
+            QCoreApplication::processEvents();
+            nsRefresco += refresco.nsecsElapsed();
+            ultimo = total.nsecsElapsed();
+            ++refrescos;
+            return true;
+        });
     const double segundos = static_cast<double>(total.nsecsElapsed()) / 1e9;
     mayorPausa = qMax(mayorPausa, total.nsecsElapsed() - ultimo);
     mayorQuieta = qMax(mayorQuieta, ultimo - cambio);
-    p.ConexionPrincipal.ejecutar(QStringLiteral("Drop table if exists tbltempproductos"));
-    if (!escrito)
+    programa().ConexionPrincipal.ejecutar(QStringLiteral("Drop table if exists tbltempproductos"));
+    if (!resultado.creado())
         return 1;
     std::printf("%d %.3f %.3f %.3f %d %d %.3f\n", refrescos, static_cast<double>(nsRefresco) / 1e9, segundos,
-                static_cast<double>(mayorPausa) / 1e9, llenar.fusionesEnServidor(), llenar.fusionEnDosPartes() ? 1 : 0,
+                static_cast<double>(mayorPausa) / 1e9, resultado.fusionesEnServidor, resultado.enDosPartes ? 1 : 0,
                 static_cast<double>(mayorQuieta) / 1e9);
     return 0;
 }

@@ -12,6 +12,7 @@
 #include "common/Programa.h"
 #include "components/Sql.h"
 #include "report/SolicitudReporte.h"
+#include "ReportePrueba.h"
 #include "report/clsLlenarTabla.h"
 #include "startup/Cierre.h"
 #include "ui/RejaFlexible.h"
@@ -36,13 +37,7 @@ QString sumas(const QStringList& tablas)
 
 bool reporte(const QList<int>& ids, const QString& archivo)
 {
-    programa().listaSeleccion = ids;
-    QString error;
-    if (!CrearTablaTrabajo(programa().ConexionPrincipal, ids, &error)) {
-        qWarning("%s", qPrintable(error));
-        return false;
-    }
-    return clsLlenarTabla(QStringLiteral("1"), archivo).RellenarTabla();
+    return prueba::reporte(ids, QStringLiteral("1"), archivo).creado();
 }
 }  // namespace
 

@@ -15,6 +15,7 @@
 #include "report/ColaFilas.h"
 #include "report/SolicitudReporte.h"
 #include "report/TurnoReporte.h"
+#include "ReportePrueba.h"
 #include "report/clsLlenarTabla.h"
 #include "startup/Cierre.h"
 
@@ -133,17 +134,20 @@ private slots:
         // at each of `cortes`.
         QStringList resultado[2];
         for (int camino = 0; camino < 2 + cortes.size(); ++camino) {
-            QVERIFY2(CrearTablaTrabajo(p.ConexionPrincipal, ids, &error), qPrintable(error));
             QStringList avance;
-            clsLlenarTabla llenar(QStringLiteral("2"), QStringLiteral("c.xlsx"),
-                                  [&avance](const QString& t) { avance << t; });
-            llenar.fusionarSoloPorCliente(camino == 0);
+            OpcionesReporte opciones;
+            opciones.soloPorCliente = camino == 0;
             if (camino >= 2)
-                llenar.partirEn(cortes[camino - 2]);
-            QVERIFY(llenar.RellenarTabla());
-            QCOMPARE(llenar.fusionesEnServidor(), camino == 0 ? 0 : static_cast<int>(ids.size()));
+                opciones.corte = cortes[camino - 2];
+            const ResultadoReporte llenar = prueba::reporte(ids, QStringLiteral("2"), QStringLiteral("c.xlsx"), opciones,
+                                                            [&avance](const QString& t) {
+                                                                avance << t;
+                                                                return true;
+                                                            });
+            QVERIFY(llenar.creado());
+            QCOMPARE(llenar.fusionesEnServidor, camino == 0 ? 0 : static_cast<int>(ids.size()));
             if (camino >= 2)
-                QVERIFY(llenar.fusionEnDosPartes());
+                QVERIFY(llenar.enDosPartes);
             // The progress line always names a code; in one pass it names every company as it is
             // merged (in two parts, the upper part's companies may pass between two refreshes).
             for (const QString& texto : std::as_const(avance))
@@ -182,11 +186,9 @@ private slots:
         Programa& p = programa();
         p.listaSeleccion = {1, 2};
         const QStringList esperadas = [&] {
-            QString e;
-            CrearTablaTrabajo(p.ConexionPrincipal, p.listaSeleccion, &e);
-            clsLlenarTabla llenar(QStringLiteral("2"), QStringLiteral("c.xlsx"));
-            llenar.fusionarSoloPorCliente(true);
-            llenar.RellenarTabla();
+            OpcionesReporte opciones;
+            opciones.soloPorCliente = true;
+            prueba::reporte(p.listaSeleccion, QStringLiteral("2"), QStringLiteral("c.xlsx"), opciones);
             return filasExactas(a.general(), 2);
         }();
         QCOMPARE(esperadas.size(), 3);
@@ -205,11 +207,12 @@ private slots:
         QVERIFY(a.sql(QStringLiteral("INSERT INTO %1.tbltempproductos_fusion_alta (Clave) VALUES ('ZZ')").arg(a.general())));
 
         for (const bool ocupadas : {true, false}) {
-            QVERIFY2(CrearTablaTrabajo(p.ConexionPrincipal, p.listaSeleccion, &error), qPrintable(error));
-            clsLlenarTabla llenar(QStringLiteral("2"), QStringLiteral("c.xlsx"));
-            llenar.partirEn(QStringLiteral("B"));
-            QVERIFY(llenar.RellenarTabla());
-            QCOMPARE(llenar.fusionEnDosPartes(), !ocupadas);
+            OpcionesReporte opciones;
+            opciones.corte = QStringLiteral("B");
+            const ResultadoReporte llenar =
+                prueba::reporte(p.listaSeleccion, QStringLiteral("2"), QStringLiteral("c.xlsx"), opciones);
+            QVERIFY(llenar.creado());
+            QCOMPARE(llenar.enDosPartes, !ocupadas);
             QCOMPARE(filasExactas(a.general(), 2), esperadas);
             if (ocupadas)
                 QVERIFY(otra.ejecutar(QStringLiteral("DO RELEASE_LOCK(CONCAT('varelmo.', MD5(DATABASE())))")));
@@ -273,11 +276,11 @@ private slots:
         Programa& p = programa();
         QCOMPARE(p.basesDD->cUsuario, usuario);
         p.listaSeleccion = {1, 2};
-        QVERIFY2(CrearTablaTrabajo(p.ConexionPrincipal, p.listaSeleccion, &error), qPrintable(error));
-        clsLlenarTabla llenar(QStringLiteral("2"), QStringLiteral("c.xlsx"));
-        llenar.partirEn(QStringLiteral("B"));
-        QVERIFY(llenar.RellenarTabla());
-        QVERIFY(!llenar.fusionEnDosPartes());
+        OpcionesReporte opciones;
+        opciones.corte = QStringLiteral("B");
+        const ResultadoReporte llenar = prueba::reporte(p.listaSeleccion, QStringLiteral("2"), QStringLiteral("c.xlsx"), opciones);
+        QVERIFY(llenar.creado());
+        QVERIFY(!llenar.enDosPartes);
         QCOMPARE(guion->mostradas.size(), 1);
         QCOMPARE(guion->mostradas[0].texto, QStringLiteral("Archivo 'c.xlsx' creado"));
         QCOMPARE(filasExactas(a.general(), 2),

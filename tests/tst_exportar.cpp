@@ -16,6 +16,7 @@
 #include "components/BasesDD.h"
 #include "components/Sql.h"
 #include "report/SolicitudReporte.h"
+#include "ReportePrueba.h"
 #include "report/clsLlenarTabla.h"
 
 namespace {
@@ -102,7 +103,7 @@ private slots:
         if (!formato.isEmpty())
             p.FormatoPrecios = formato;
         QCOMPARE(p.FormatoPrecios, formato.isEmpty() ? QStringLiteral("##,###,##0.00") : formato);
-        clsLlenarTabla llenar(QStringLiteral("1"), archivo);
+        clsLlenarTabla llenar = prueba::llenado(ids, QStringLiteral("1"), archivo);
         Recordset rs;
         QVERIFY2(llenar.ExportarExcel(rs, &error), qPrintable(error));
         const LibroLeido libro = leerLibro(QDir(a.carpetaPrograma()).filePath(archivo));
@@ -183,7 +184,7 @@ private slots:
         QVERIFY(viejo.open(QIODevice::WriteOnly));
         viejo.write("no es un libro");
         viejo.close();
-        QVERIFY(clsLlenarTabla(QStringLiteral("1"), QStringLiteral("viejo.xlsx")).RellenarTabla());
+        QVERIFY(prueba::rellenar({1}, QStringLiteral("1"), QStringLiteral("viejo.xlsx")).creado());
         const LibroLeido libro = leerLibro(ruta);
         QVERIFY2(libro.ok, qPrintable(libro.error));
         QCOMPARE(libro.celda(QStringLiteral("A1")).v.toString(), QStringLiteral("Reporte varelmo"));
@@ -228,7 +229,7 @@ private slots:
                                                    importes[importes.size() - 1 - i], QStringLiteral("")},
                                                   &error),
                      qPrintable(error));
-        clsLlenarTabla llenar(QStringLiteral("1"), QStringLiteral("exactos.xls"));
+        clsLlenarTabla llenar = prueba::llenado(programa().listaSeleccion, QStringLiteral("1"), QStringLiteral("exactos.xls"));
         Recordset rs;
         QVERIFY2(llenar.ExportarExcel(rs, &error), qPrintable(error));
         const LibroLeido libro = leerLibro(QDir(a.carpetaPrograma()).filePath(QStringLiteral("exactos.xls")));
@@ -267,7 +268,7 @@ private slots:
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write(contenido);
         }
-        QVERIFY(!clsLlenarTabla(QStringLiteral("1"), QStringLiteral("r.xlsx")).RellenarTabla());
+        QVERIFY(!prueba::rellenar(programa().listaSeleccion, QStringLiteral("1"), QStringLiteral("r.xlsx")).creado());
         QCOMPARE(guion->mostradas.size(), 1);
         const CajaMostrada caja = guion->mostradas.first();
         QCOMPARE(caja.texto, QStringLiteral("El archivo 'r.xlsx' no fue creado, debido a un error de automatización"));
@@ -310,8 +311,7 @@ private slots:
         anterior.close();
 
         GuionDialogos guion;
-        clsLlenarTabla llenar(QStringLiteral("1"), archivo);
-        QCOMPARE(llenar.RellenarTabla(), creado);
+        QCOMPARE(prueba::rellenar(ids, QStringLiteral("1"), archivo).creado(), creado);
         QCOMPARE(guion->mostradas.size(), 1);
         const CajaMostrada caja = guion->mostradas.first();
         if (creado) {

@@ -26,6 +26,7 @@
 #include "components/AnfitrionDemo.h"
 #include "components/Sql.h"
 #include "report/SolicitudReporte.h"
+#include "ReportePrueba.h"
 #include "report/clsLlenarTabla.h"
 #include "startup/Cierre.h"
 #include "ui/RejaFlexible.h"
@@ -61,23 +62,16 @@ bool preparar(AnfitrionPrueba& a, QString* error)
 // One report as the window runs it after the user confirmed; a table that cannot be made is
 // reported as the window reports it.
 // With `corte`, the companies are merged in two parts cut there, on two connections.
-bool reporte(const QList<int>& ids, const QString& archivo, clsLlenarTabla::Progreso progreso = {},
+bool reporte(const QList<int>& ids, const QString& archivo, const Progreso& progreso = {},
              const QString& corte = QString())
 {
-    Programa& p = programa();
-    p.listaSeleccion = ids;
-    QString error;
-    if (!CrearTablaTrabajo(p.ConexionPrincipal, ids, &error)) {
-        Mensaje(TextoReporteFallido(error), 16, QStringLiteral("Alerta"));
-        return false;
-    }
-    clsLlenarTabla llenar(QStringLiteral("2"), archivo, std::move(progreso));
+    OpcionesReporte opciones;
     if (!corte.isEmpty())
-        llenar.partirEn(corte);
-    const bool escrito = llenar.RellenarTabla();
-    if (escrito && !corte.isEmpty() && !llenar.fusionEnDosPartes())
+        opciones.corte = corte;
+    const ResultadoReporte r = prueba::reporte(ids, QStringLiteral("2"), archivo, opciones, progreso);
+    if (r.creado() && !corte.isEmpty() && !r.enDosPartes)
         QTest::qFail("no se fusionó en dos partes", __FILE__, __LINE__);
-    return escrito;
+    return r.creado();
 }
 
 // Tables of the merge left in the host database (the parts of the copy are its own tables).
@@ -151,6 +145,7 @@ private slots:
             [&](const QString&) {
                 if (++avisos == 1)
                     servidor_.matar();
+                return true;
             },
             corte));
         QVERIFY(avisos >= 1);

@@ -15,6 +15,7 @@
 #include "components/AnfitrionDemo.h"
 #include "components/Sql.h"
 #include "report/SolicitudReporte.h"
+#include "ReportePrueba.h"
 #include "report/clsLlenarTabla.h"
 
 Q_DECLARE_METATYPE(EmpresaPrueba)
@@ -58,11 +59,7 @@ bool correrReporte(AnfitrionPrueba& a, const QList<int>& ids, const QString& niv
 {
     if (!a.arrancar(error))
         return false;
-    Programa& p = programa();
-    p.listaSeleccion = ids;
-    if (!CrearTablaTrabajo(p.ConexionPrincipal, ids, error))
-        return false;
-    *escrito = clsLlenarTabla(nivel, archivo).RellenarTabla();
+    *escrito = prueba::reporte(ids, nivel, archivo).creado();
     return true;
 }
 

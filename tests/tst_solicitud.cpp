@@ -3,7 +3,6 @@
 #include <QtTest>
 
 #include "common/LetraColumna.h"
-#include "common/Programa.h"
 #include "report/SolicitudReporte.h"
 
 Q_DECLARE_METATYPE(Validacion)
@@ -63,12 +62,13 @@ private slots:
     }
     void validar()
     {
-        programa().ponerEjecutable(QStringLiteral("/opt/varelmo/reporte.bin"));
+        const ArchivosPropios propios{QStringLiteral("/opt/varelmo/reporte.ini"), QStringLiteral("/opt/varelmo/reporte.txt"),
+                                      QStringLiteral("/opt/varelmo/reporte.bin")};
         QFETCH(QString, archivo);
         QFETCH(QList<MarcaEmpresa>, filas);
         QFETCH(Validacion, esperado);
         QString motivo;
-        QCOMPARE(ValidarSolicitud(archivo, filas, &motivo), esperado);
+        QCOMPARE(ValidarSolicitud(archivo, filas, propios, &motivo), esperado);
         // A refused name always says why; the other outcomes leave the reason alone.
         QCOMPARE(motivo.isEmpty(), esperado != Validacion::ArchivoInvalido);
     }

@@ -3,16 +3,16 @@
 #include <QFileInfo>
 
 #include "common/Marcas.h"
-#include "common/Programa.h"
 #include "components/BasesDD.h"
 
-Validacion ValidarSolicitud(const QString& archivo, const QList<MarcaEmpresa>& filas, QString* motivo)
+Validacion ValidarSolicitud(const QString& archivo, const QList<MarcaEmpresa>& filas,
+                            const ArchivosPropios& propios, QString* motivo)
 {
     if (archivo.trimmed().isEmpty())
         return Validacion::ArchivoEnBlanco;
     if (EmpresasMarcadas(filas).isEmpty())
         return Validacion::SinEmpresas;
-    const QString problema = ProblemaNombreArchivo(archivo);
+    const QString problema = ProblemaNombreArchivo(archivo, propios);
     if (!problema.isEmpty()) {
         if (motivo)
             *motivo = problema;
@@ -21,7 +21,7 @@ Validacion ValidarSolicitud(const QString& archivo, const QList<MarcaEmpresa>& f
     return Validacion::Valida;
 }
 
-QString ProblemaNombreArchivo(const QString& archivo)
+QString ProblemaNombreArchivo(const QString& archivo, const ArchivosPropios& nombres)
 {
     if (archivo.contains(u'/') || archivo.contains(u'\\'))
         return QStringLiteral("el nombre no puede llevar carpetas; el archivo se guarda junto al programa");
@@ -43,13 +43,12 @@ QString ProblemaNombreArchivo(const QString& archivo)
         return QStringLiteral("el nombre es demasiado largo");
     // The workbook is written beside the program: under the name of one of the program's own files
     // it would replace it.
-    const Programa& p = programa();
     const struct {
         QString archivo;
         const char16_t* que;
-    } propios[] = {{QFileInfo(p.ArchivoIni).fileName(), u"es el archivo de configuración del programa"},
-                   {QFileInfo(p.ArchivoDescripcion).fileName(), u"es el archivo de descripción del programa"},
-                   {p.archivoPrograma, u"es el propio programa"}};
+    } propios[] = {{QFileInfo(nombres.ini).fileName(), u"es el archivo de configuración del programa"},
+                   {QFileInfo(nombres.descripcion).fileName(), u"es el archivo de descripción del programa"},
+                   {QFileInfo(nombres.ejecutable).fileName(), u"es el propio programa"}};
     for (const auto& propio : propios)
         if (!propio.archivo.isEmpty() && archivo.compare(propio.archivo, Qt::CaseInsensitive) == 0)
             return QString::fromUtf16(propio.que);

@@ -18,15 +18,20 @@ struct MarcaEmpresa {
 
 enum class Validacion { Valida, ArchivoEnBlanco, SinEmpresas, ArchivoInvalido };
 
+// The names of the program's own files, beside which the workbook is written.
+struct ArchivosPropios {
+    QString ini, descripcion, ejecutable;
+};
+
 // Blank file name first, then no ticked company, then a name that is no bare file name.
 Validacion ValidarSolicitud(const QString& archivo, const QList<MarcaEmpresa>& filas,
-                            QString* motivo = nullptr);
+                            const ArchivosPropios& propios, QString* motivo = nullptr);
 
 // Why `archivo` cannot be written beside the program ("" when it can): it must be a bare file
 // name, without folders, "." or "..", not starting with a dash, and without control characters or
 // the characters < > : " | ? * that file names elsewhere cannot hold; nor, in any letter case, the
 // name of the settings file, the description file or the executable itself.
-QString ProblemaNombreArchivo(const QString& archivo);
+QString ProblemaNombreArchivo(const QString& archivo, const ArchivosPropios& propios);
 
 // The ticked companies' Ids, in grid order. A row counts as ticked only when its mark is "Sí"
 // exactly.

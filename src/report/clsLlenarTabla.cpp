@@ -8,16 +8,12 @@
 #include <thread>
 
 #include "common/LetraColumna.h"
-#include "common/Mensajes.h"
-#include "common/Programa.h"
 #include "components/BasesDD.h"
 #include "components/Cifrado.h"
 #include "components/DeAcceso.h"
-#include "components/DeArchivos.h"
 #include "components/EscritorXlsx.h"
 #include "components/LibroExcel.h"
 #include "components/Sql.h"
-#include "components/Utilerias.h"
 #include "report/AvanceCompartido.h"
 #include "report/ColaFilas.h"
 #include "report/FilasTrabajo.h"
@@ -32,16 +28,17 @@ namespace {
 constexpr qint64 MilisegundosEntreAvisos = 100;
 }  // namespace
 
-clsLlenarTabla::clsLlenarTabla(QString nivelPrecio, QString archivo, Progreso progreso)
-    : columnaPrecio_(QStringLiteral("Precio") + nivelPrecio.trimmed()), archivo_(std::move(archivo)),
-      progreso_(std::move(progreso))
+clsLlenarTabla::clsLlenarTabla(SolicitudReporte solicitud, ConexionesReporte conexiones, Progreso progreso,
+                               OpcionesReporte opciones)
+    : solicitud_(std::move(solicitud)), conexiones_(conexiones), opciones_(std::move(opciones)),
+      columnaPrecio_(QStringLiteral("Precio") + solicitud_.nivelPrecio.trimmed()), progreso_(std::move(progreso))
 {
     reloj_.start();
 }
 
 QString clsLlenarTabla::rutaArchivo() const
 {
-    return QDir(programa().carpetaPrograma).filePath(archivo_);
+    return QDir(solicitud_.carpeta).filePath(solicitud_.archivo);
 }
 
 bool clsLlenarTabla::tocaAviso(bool forzar)
@@ -62,14 +59,15 @@ void clsLlenarTabla::avanzar(const QString& base, const QString& clave, bool for
     // The line always names a code: until one is reached, it keeps its last text.
     if (!base.isEmpty() && !clave.isEmpty())
         ultimoTexto_ = base + QStringLiteral(".- ") + clave;
-    progreso_(ultimoTexto_);
+    if (!progreso_(ultimoTexto_))
+        cancelado_ = true;   // the run stops at its next step
+
 }
 
 clsLlenarTabla::Paso clsLlenarTabla::resolverEmpresa(int id, Recordset& empresa, BasesDD& propio, QString* error)
 {
-    Programa& p = programa();
-    BasesDD& compartido = *p.basesDD;
-    if (!compartido.AbrirTabla(empresa, p.ConexionPrincipal, QStringLiteral("empresas where Id=?"),
+    BasesDD& compartido = conexiones_.anfitrion;
+    if (!compartido.AbrirTabla(empresa, conexiones_.principal, QStringLiteral("empresas where Id=?"),
                                QStringLiteral("BaseDeDatos,BaseDeDatos2,Servidor,Usuario,Conexion,Puerto"),
                                {id})) {
         if (compartido.ultimoError().isEmpty())
@@ -94,7 +92,7 @@ clsLlenarTabla::Paso clsLlenarTabla::resolverEmpresa(int id, Recordset& empresa,
         const int puerto = empresa.campo(QStringLiteral("Puerto")).toInt();
         for (const auto& c : cifrados) {
             QString motivo;
-            const std::optional<QString> plano = p.deAcceso->DesEncripta(
+            const std::optional<QString> plano = conexiones_.acceso.DesEncripta(
                 empresa.campo(c.campo).toString(), c.selector, &motivo, Cifrado::lugarEmpresa(id, c.selector, puerto));
             if (!plano) {
                 *error = QStringLiteral("el campo %1 de la empresa %2 no se pudo descifrar (%3)")
@@ -113,7 +111,7 @@ clsLlenarTabla::Paso clsLlenarTabla::resolverEmpresa(int id, Recordset& empresa,
         propio.cPuerto = compartido.cPuerto;
         propio.cMiBase = empresa.campo(QStringLiteral("BaseDeDatos")).toString();
     }
-    if (propio.cMiBase.isEmpty() || !propio.AbrirBdD(p.ConexionEmpresa, propio.cMiBase))
+    if (propio.cMiBase.isEmpty() || !propio.AbrirBdD(conexiones_.empresa, propio.cMiBase))
         return Paso::Omitida;   // the company database does not open
 
     return Paso::Siguiente;
@@ -123,15 +121,14 @@ bool clsLlenarTabla::enServidor(const BasesDD& propio) const
 {
     // The server can read the company's products itself when they lie on the host's server and
     // the host's user reaches them.
-    const BasesDD& compartido = *programa().basesDD;
-    return !soloCliente_ && propio.cRuta == compartido.cRuta && propio.cPuerto == compartido.cPuerto &&
+    const BasesDD& compartido = conexiones_.anfitrion;
+    return !opciones_.soloPorCliente && propio.cRuta == compartido.cRuta && propio.cPuerto == compartido.cPuerto &&
            propio.cUsuario == compartido.cUsuario && propio.cPassword == compartido.cPassword;
 }
 
 clsLlenarTabla::Paso clsLlenarTabla::fusionarEmpresa(int posicion, int id, Recordset& empresa,
                                                       TablaIntermedia& intermedia, QString* error)
 {
-    Programa& p = programa();
     BasesDD propio;
     const Paso resuelta = resolverEmpresa(id, empresa, propio, error);
     if (resuelta != Paso::Siguiente)
@@ -139,7 +136,7 @@ clsLlenarTabla::Paso clsLlenarTabla::fusionarEmpresa(int posicion, int id, Recor
     const bool porServidor = enServidor(propio);
     QString ultimaClave;
     auto fusionar = [&]() {
-        const FusionEmpresa f{p.ConexionPrincipal, p.ConexionEmpresa, propio.cMiBase, id, posicion, columnaPrecio_,
+        const FusionEmpresa f{conexiones_.principal, conexiones_.empresa, propio.cMiBase, id, posicion, columnaPrecio_,
                               intermedia.destino(), [&](const QString& clave) {
                                   // Every company shows on the line, with its first code.
                                   avanzar(propio.cMiBase, clave, ultimaClave.isEmpty());
@@ -169,11 +166,10 @@ clsLlenarTabla::Paso clsLlenarTabla::fusionarEmpresa(int posicion, int id, Recor
     return Paso::Siguiente;
 }
 
-TrabajoEnHilo::Ajustes clsLlenarTabla::ajustesSegundaConexion()
+TrabajoEnHilo::Ajustes clsLlenarTabla::ajustesSegundaConexion() const
 {
-    const Programa& p = programa();
-    const BasesDD& compartido = *p.basesDD;
-    return {compartido.cRuta, compartido.cUsuario, compartido.cPassword, p.ConexionPrincipal.base(),
+    const BasesDD& compartido = conexiones_.anfitrion;
+    return {compartido.cRuta, compartido.cUsuario, compartido.cPassword, conexiones_.principal.base(),
             compartido.cPuerto};
 }
 
@@ -181,36 +177,35 @@ clsLlenarTabla::Paso clsLlenarTabla::fusionarEnDos(TablaIntermedia& intermedia, 
 {
     // Only when the server merges every company: the companies are looked up first, and any
     // that must go through the program leaves the merge to the one-pass way (Omitida).
-    Programa& p = programa();
-    if (!intermedia.activa() || soloCliente_)
+    if (!intermedia.activa() || opciones_.soloPorCliente)
         return Paso::Omitida;
     QList<EmpresaParaMitad> empresas;
-    const QList<int> lista = p.listaSeleccion;
+    const QList<int> lista = solicitud_.empresas;
     Recordset fila;
     for (int posicion = 1; posicion <= lista.size(); ++posicion) {
         BasesDD propio;
         const Paso paso = resolverEmpresa(lista[posicion - 1], fila, propio, error);
         if (paso == Paso::Fallo) {
-            p.basesDD->CierraTabla(fila);
+            conexiones_.anfitrion.CierraTabla(fila);
             return Paso::Fallo;
         }
         if (paso == Paso::Omitida)
             continue;
         if (!enServidor(propio)) {
-            p.basesDD->CierraTabla(fila);
+            conexiones_.anfitrion.CierraTabla(fila);
             return Paso::Omitida;
         }
         empresas << EmpresaParaMitad{posicion, lista[posicion - 1], propio.cMiBase,
-                                     ordenProductos(p.ConexionEmpresa, columnaPrecio_), false};
+                                     ordenProductos(conexiones_.empresa, columnaPrecio_), false};
     }
-    p.basesDD->CierraTabla(fila);
+    conexiones_.anfitrion.CierraTabla(fila);
     if (empresas.isEmpty())
         return Paso::Omitida;
-    const std::optional<ParteClaves> parte = partirClaves(p.ConexionPrincipal, empresas.first().base, corteFijo_);
+    const std::optional<ParteClaves> parte = partirClaves(conexiones_.principal, empresas.first().base, opciones_.corte);
     if (!parte || !intermedia.partir())
         return Paso::Omitida;
     for (EmpresaParaMitad& e : empresas)
-        e.directa = parte->directa(comparacionClave(p.ConexionPrincipal, e.base, QStringLiteral("productos")));
+        e.directa = parte->directa(comparacionClave(conexiones_.principal, e.base, QStringLiteral("productos")));
 
     QString motivo;
     AvanceCompartido avanceAlta;
@@ -222,7 +217,7 @@ clsLlenarTabla::Paso clsLlenarTabla::fusionarEnDos(TablaIntermedia& intermedia, 
     bool bien = true;
     for (const EmpresaParaMitad& e : std::as_const(empresas)) {
         QString ultimaClave;
-        const FusionEmpresa f{p.ConexionPrincipal, p.ConexionPrincipal, e.base, e.id, e.posicion, columnaPrecio_,
+        const FusionEmpresa f{conexiones_.principal, conexiones_.principal, e.base, e.id, e.posicion, columnaPrecio_,
                               intermedia.destino(),
                               [&](const QString& clave) {
                                   avanzar(e.base, clave, ultimaClave.isEmpty());
@@ -256,71 +251,59 @@ clsLlenarTabla::Paso clsLlenarTabla::fusionarEnDos(TablaIntermedia& intermedia, 
     return Paso::Omitida;
 }
 
-bool clsLlenarTabla::RellenarTabla()
+ResultadoReporte clsLlenarTabla::RellenarTabla()
 {
-    Programa& p = programa();
     reloj_.start();
     Recordset empresa, trabajo;
-    QString error;
+    ResultadoReporte resultado;
+    resultado.archivo = solicitud_.archivo;
+    resultado.ruta = rutaArchivo();
     fusionesEnServidor_ = 0;
     enDosPartes_ = false;
-    TablaIntermedia intermedia(p.ConexionPrincipal);
+    BasesDD& anfitrion = conexiones_.anfitrion;
+    const auto terminar = [&](ResultadoReporte::Estado estado, const QString& motivo = QString()) {
+        anfitrion.CierraTabla(empresa);
+        anfitrion.CierraTabla(trabajo);
+        // A run cut short tells nobody: the program is being closed.
+        resultado.estado = cancelado_ ? ResultadoReporte::Estado::Cancelado : estado;
+        resultado.motivo = motivo;
+        resultado.fusionesEnServidor = fusionesEnServidor_;
+        resultado.enDosPartes = enDosPartes_;
+        return resultado;
+    };
+
+    TablaIntermedia intermedia(conexiones_.principal);
     intermedia.crear();
-    const QList<int> lista = p.listaSeleccion;
+    const QList<int> lista = solicitud_.empresas;
+    QString error;
     const Paso enDos = fusionarEnDos(intermedia, &error);
     bool bien = enDos != Paso::Fallo;
     for (int posicion = 1; enDos == Paso::Omitida && bien && posicion <= lista.size(); ++posicion)
         bien = !cancelado_ && fusionarEmpresa(posicion, lista[posicion - 1], empresa, intermedia, &error) != Paso::Fallo;
-    // A run cut short tells nobody: the program is being closed.
-    const auto avisar = [this](const QString& texto, int estilo, const QString& titulo) {
-        if (!cancelado_)
-            Mensaje(texto, estilo, titulo);
-    };
-    if (!bien) {
-        p.basesDD->CierraTabla(empresa);
-        avisar(TextoReporteFallido(error), 16, QStringLiteral("Alerta"));
-        return false;
-    }
+    if (!bien)
+        return terminar(ResultadoReporte::Estado::Fallido, error);
 
     // The export reads the rows from the copy in memory and moves them into the working table
     // while the workbook is being finished; whatever its outcome, the working table gets them.
     QString motivo;
     intermedia_ = intermedia.activa() ? &intermedia : nullptr;
-    bool escrito = ExportarExcel(trabajo, &motivo);
+    const bool escrito = ExportarExcel(trabajo, &motivo);
     intermedia_ = nullptr;
     if (!cancelado_ && !intermedia.vaciar(&error)) {
         if (escrito)
             QFile::remove(rutaArchivo());
-        p.basesDD->CierraTabla(empresa);
-        p.basesDD->CierraTabla(trabajo);
-        avisar(TextoReporteFallido(error), 16, QStringLiteral("Alerta"));
-        return false;
+        return terminar(ResultadoReporte::Estado::Fallido, error);
     }
-    p.basesDD->CierraTabla(empresa);
-    p.basesDD->CierraTabla(trabajo);
-
-    Utilerias& u = *p.utilerias;
-    if (excedeXls_) {
-        avisar(u.CambXXX(QStringLiteral("El archivo 'XXX' no fue creado: el formato .xls admite hasta 65,536 filas y "
-                                         "256 columnas; use un nombre terminado en .xlsx"),
-                          archivo_),
-                16, QStringLiteral("Alerta"));
-        return false;
-    }
-    if (escrito && p.deArchivos->HayArchivo(rutaArchivo())) {
-        avisar(u.CambXXX(QStringLiteral("Archivo 'XXX' creado"), archivo_), 0, QStringLiteral("Aviso"));
-        return true;
-    }
-    avisar(u.CambXXX(QStringLiteral("El archivo 'XXX' no fue creado, debido a un error de automatización"),
-                      archivo_),
-            16, QStringLiteral("Alerta"));
-    return false;
+    if (excedeXls_)
+        return terminar(ResultadoReporte::Estado::ExcedeXls);
+    if (escrito && QFileInfo::exists(rutaArchivo()))
+        return terminar(ResultadoReporte::Estado::Creado);
+    return terminar(ResultadoReporte::Estado::NoCreado, motivo);
 }
 
 bool clsLlenarTabla::ExportarExcel(Recordset& rs, QString* error)
 {
-    Programa& p = programa();
-    std::unique_ptr<AplicacionExcel> excel = AplicacionExcel::crear(p.AplicativoExcel, error);
+    std::unique_ptr<AplicacionExcel> excel = AplicacionExcel::crear(solicitud_.aplicativoExcel, error);
     if (!excel)
         return false;
     std::unique_ptr<LibroExcel> libro = excel->agregarLibro();
@@ -329,10 +312,10 @@ bool clsLlenarTabla::ExportarExcel(Recordset& rs, QString* error)
     hoja.ponerValor(1, 1, QStringLiteral("Reporte varelmo"));
     hoja.ponerTamano(Rango{1, 1, 1, 1}, 18);
     int columna = 3;
-    for (int id : std::as_const(p.listaSeleccion)) {
+    for (int id : std::as_const(solicitud_.empresas)) {
         hoja.ponerValor(1, columna, QStringLiteral("Datos%1").arg(id));
         hoja.ponerNegrita(Rango{1, columna, 1, columna});
-        if (p.basesDD->AbrirTabla(rs, p.ConexionPrincipal, QStringLiteral("empresas where Id=?"),
+        if (conexiones_.anfitrion.AbrirTabla(rs, conexiones_.principal, QStringLiteral("empresas where Id=?"),
                                   QStringLiteral("Empresa"), {id}))
             hoja.ponerValor(2, columna, rs.campo(QStringLiteral("Empresa")).toString());
         else
@@ -364,11 +347,11 @@ bool clsLlenarTabla::ExportarExcel(Recordset& rs, QString* error)
         if (const QString enCierre = cola.claveEnFraccion(LecturaTrabajoXlsx(carpeta).value_or(1.0));
             !enCierre.isEmpty())
             clave = enCierre;
-        avanzar(archivo_, clave, true);
+        avanzar(solicitud_.archivo, clave, true);
     };
     FilasTrabajo filas(latido);
     QString motivo;
-    if (!filas.abrir(p.ConexionPrincipal, intermedia_ ? intermedia_->tablas() : QStringList{QStringLiteral("tbltempproductos")},
+    if (!filas.abrir(conexiones_.principal, intermedia_ ? intermedia_->tablas() : QStringList{QStringLiteral("tbltempproductos")},
                      &motivo)) {
         if (error)
             *error = motivo;
@@ -407,7 +390,7 @@ bool clsLlenarTabla::ExportarExcel(Recordset& rs, QString* error)
     const QString bloque = QStringLiteral("C4:") + LetraColumna(filas.numCampos() - 1) +
                            QString::number(qMin<qint64>(filas.cuenta() + 3, kMaxFilasHoja));
     if (const std::optional<Rango> r = Rango::desdeTexto(bloque))
-        hoja.ponerFormatoNumero(*r, p.FormatoPrecios);
+        hoja.ponerFormatoNumero(*r, solicitud_.formatoPrecios);
     const QString ruta = rutaArchivo();
     bool guardado = false;
     QString motivoGuardado;

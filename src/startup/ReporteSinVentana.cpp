@@ -9,10 +9,10 @@
 #include "components/BasesDD.h"
 #include "components/Dialogos.h"
 #include "report/FusionEmpresa.h"
+#include "report/Reporte.h"
 #include "report/SolicitudReporte.h"
-#include "report/TurnoReporte.h"
-#include "report/clsLlenarTabla.h"
 #include "startup/Arranque.h"
+#include "startup/ReporteDelPrograma.h"
 #include "startup/SenalesDeCierre.h"
 
 namespace {
@@ -125,7 +125,7 @@ int EjecutarReporteSinVentana(const QStringList& argumentos)
     const QString archivo = opciones->hayArchivo ? opciones->archivo : datos->archivo;
     const QString precio = opciones->hayPrecio ? opciones->precio : datos->precios.value(datos->precioSeleccionado);
     QString motivo;
-    switch (ValidarSolicitud(archivo, filas, &motivo)) {
+    switch (ValidarSolicitud(archivo, filas, ArchivosDelPrograma(), &motivo)) {
     case Validacion::ArchivoEnBlanco: return fallar(QStringLiteral("No se indicó el nombre del archivo"));
     case Validacion::SinEmpresas: return fallar(QStringLiteral("No está seleccionada ninguna empresa"));
     case Validacion::ArchivoInvalido:
@@ -149,38 +149,24 @@ int EjecutarReporteSinVentana(const QStringList& argumentos)
     // SIGTERM or SIGHUP cut the run short: no workbook is written and the working table goes.
     const SenalesDeCierre senales;
     QString ultimaLinea;
-    const auto linea = [&ultimaLinea](const QString& texto) {
-        // The progress line repeats while the workbook is written; the terminal gets it once.
-        if (texto == ultimaLinea)
-            return;
-        ultimaLinea = texto;
-        std::fprintf(stdout, "%s\n", qUtf8Printable(texto));
-        std::fflush(stdout);
-    };
-    // Reports on this host take turns with the working table.
-    TurnoReporte turno(p.ConexionPrincipal);
-    switch (turno.tomar(EsperaTurnoMs, [&] {
-        linea(TextoEsperandoTurno());
-        return !SenalesDeCierre::llego();
-    }, &error)) {
-    case TurnoReporte::Resultado::Tomado: break;
-    case TurnoReporte::Resultado::Agotado: return fallar(TextoReporteFallido(TextoTurnoAgotado()));
-    case TurnoReporte::Resultado::Cancelado: return fallar(TextoReporteFallido(TextoFusionCortada()));
-    case TurnoReporte::Resultado::Fallo: return fallar(TextoReporteFallido(error));
-    }
-    if (!CrearTablaTrabajo(p.ConexionPrincipal, p.listaSeleccion, &error))
-        return fallar(TextoReporteFallido(error));
-    clsLlenarTabla llenar(precio, archivo, [&](const QString& texto) {
-        if (SenalesDeCierre::llego())
-            llenar.cancelar();
-        linea(texto);
-    });
-    const bool escrito = llenar.RellenarTabla();
+    const ResultadoReporte resultado = GenerarReporte(
+        SolicitudDelPrograma(precio, archivo, p.listaSeleccion), ConexionesDelPrograma(),
+        [&ultimaLinea](const QString& linea) {
+            // The progress line repeats while the workbook is written; the terminal gets it once.
+            if (linea != ultimaLinea) {
+                ultimaLinea = linea;
+                std::fprintf(stdout, "%s\n", qUtf8Printable(linea));
+                std::fflush(stdout);
+            }
+            return !SenalesDeCierre::llego();
+        });
     // The run ends here, so the working table goes as it does when the window closes.
     p.ConexionPrincipal.ejecutar(QStringLiteral("Drop table if exists tbltempproductos"));
-    if (llenar.cancelado())
+    if (resultado.estado == ResultadoReporte::Estado::Cancelado)
         return fallar(TextoReporteFallido(TextoFusionCortada()));
-    if (escrito)
-        std::fprintf(stdout, "%s\n", qUtf8Printable(llenar.rutaArchivo()));
-    return escrito ? 0 : 1;
+    AvisarResultado(resultado);
+    if (!resultado.creado())
+        return 1;
+    std::fprintf(stdout, "%s\n", qUtf8Printable(resultado.ruta));
+    return 0;
 }

@@ -26,10 +26,10 @@
 #include "ui/DeControles.h"
 #include "components/LibOBCM.h"
 #include "components/Dialogos.h"
+#include "report/Reporte.h"
 #include "report/SolicitudReporte.h"
-#include "report/TurnoReporte.h"
-#include "report/clsLlenarTabla.h"
 #include "startup/Cierre.h"
+#include "startup/ReporteDelPrograma.h"
 #include "ui/BotonDegradado.h"
 #include "ui/ImagenMarco.h"
 #include "ui/PintarSkin.h"
@@ -182,7 +182,7 @@ void frmInicial::cmdReporte_Click()
         filas << MarcaEmpresa{mfgEmpresas_->TextMatrix(f, 0), mfgEmpresas_->TextMatrix(f, 2)};
 
     QString motivo;
-    switch (ValidarSolicitud(txtArchivo_->text(), filas, &motivo)) {
+    switch (ValidarSolicitud(txtArchivo_->text(), filas, ArchivosDelPrograma(), &motivo)) {
     case Validacion::ArchivoEnBlanco:
         dialogos().beep();
         txtArchivo_->setFocus();
@@ -219,36 +219,17 @@ void frmInicial::ejecutarReporte(const QList<MarcaEmpresa>& filas)
 {
     Programa& p = programa();
     p.listaSeleccion = EmpresasMarcadas(filas);
-    QString error;
-    // Reports on this host take turns with the working table; while another one holds it, the
-    // progress line says so.
-    TurnoReporte turno(p.ConexionPrincipal);
-    const TurnoReporte::Resultado turnoTomado = turno.tomar(
-        EsperaTurnoMs,
-        [this] {
-            Label4_->show();
-            ponerProgreso(TextoEsperandoTurno());
-            return !terminando_;
-        },
-        &error);
-    if (turnoTomado == TurnoReporte::Resultado::Agotado)
-        error = TextoTurnoAgotado();
-    if (turnoTomado != TurnoReporte::Resultado::Tomado || terminando_) {
-        if (turnoTomado != TurnoReporte::Resultado::Cancelado && !terminando_)
-            Mensaje(TextoReporteFallido(error), 16, QStringLiteral("Alerta"));
-        return;
-    }
-    if (!CrearTablaTrabajo(p.ConexionPrincipal, p.listaSeleccion, &error)) {
-        Mensaje(TextoReporteFallido(error), 16, QStringLiteral("Alerta"));
-        return;
-    }
     Label4_->setText(QString());
     Label4_->show();
-    clsLlenarTabla llenar(cmbPrecios_->currentText(), txtArchivo_->text(),
-                          [this](const QString& texto) { ponerProgreso(texto); });
-    reporte_ = &llenar;
-    llenar.RellenarTabla();
-    reporte_ = nullptr;
+    // The progress line moves as the report goes; a close the system asks for meanwhile cuts the
+    // report short at its next refresh.
+    const ResultadoReporte resultado = GenerarReporte(
+        SolicitudDelPrograma(cmbPrecios_->currentText(), txtArchivo_->text(), p.listaSeleccion),
+        ConexionesDelPrograma(), [this](const QString& texto) {
+            ponerProgreso(texto);
+            return !terminando_;
+        });
+    AvisarResultado(resultado);
 }
 
 void frmInicial::marcarDesmarcar()
@@ -379,8 +360,6 @@ void frmInicial::terminarPorSistema()
         return;
     terminando_ = true;
     programa().desatendido = true;
-    if (reporte_)
-        reporte_->cancelar();
     // A box waiting for an answer has nobody to give it: it goes as its Escape key would.
     for (QWidget* ventana : QApplication::topLevelWidgets())
         if (auto* caja = qobject_cast<QDialog*>(ventana); caja && caja->isVisible())

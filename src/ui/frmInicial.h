@@ -9,7 +9,6 @@
 #include "startup/Arranque.h"
 
 class BotonDegradado;
-class clsLlenarTabla;
 class ImagenMarco;
 class QComboBox;
 class QLabel;
@@ -106,7 +105,6 @@ private:
     bool enPregunta_ = false;     // the closing question is on screen
     bool terminando_ = false;     // the system asked the program to end
     bool sinPreguntar_ = false;   // the close under way asks nothing
-    clsLlenarTabla* reporte_ = nullptr;   // the report running, to cut it short
     bool PrimeraActivacion = true;
     QImage pctSkin_;
     ImagenMarco* MinimizarVentana_ = nullptr;

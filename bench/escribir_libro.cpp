@@ -1,5 +1,5 @@
-// The floor of the report's export: the same sheet as the report of a demo host (same rows, same
-// headings, fonts, widths and price format), built in memory and written with the same writer.
+// The floor of the report's export: the same sheet as the report of a demo host (same rows, and
+// the report's own headings and price format), built in memory and written with the same writer.
 // Prints the seconds spent writing the workbook.
 //
 //   varelmo-bench-libro --empresas K --productos N --precio L --archivo RUTA [--formato F]
@@ -10,10 +10,10 @@
 
 #include <cstdio>
 
-#include "common/LetraColumna.h"
 #include "common/Programa.h"
 #include "components/AnfitrionDemo.h"
 #include "components/LibroExcel.h"
+#include "report/HojaReporte.h"
 
 namespace {
 QString opcion(const QStringList& args, const QString& nombre, const QString& defecto)
@@ -79,29 +79,13 @@ int main(int argc, char** argv)
     reloj.start();
     std::unique_ptr<LibroExcel> libro = AplicacionExcel::crear(QStringLiteral("Excel.Application"))->agregarLibro();
     HojaExcel& hoja = libro->hoja();
-    hoja.ponerValor(1, 1, QStringLiteral("Reporte varelmo"));
-    for (int e = 1; e <= demo.empresas; ++e) {
-        const int c = 1 + 2 * e;
-        hoja.ponerValor(1, c, QStringLiteral("Datos%1").arg(e));
-        hoja.ponerNegrita(Rango{1, c, 1, c});
-        hoja.ponerValor(2, c, anfitrion::nombreEmpresaDemo(e));
-        hoja.ponerValor(3, c, QStringLiteral("Costo"));
-        hoja.ponerValor(3, c + 1, QStringLiteral("Precio"));
-        hoja.ponerNegrita(Rango{2, c, 3, c + 1});
-        hoja.ponerTamano(Rango{2, c, 3, c + 1}, 18);
-    }
-    hoja.ponerValor(3, 1, QStringLiteral("Clave"));
-    hoja.ponerValor(3, 2, QStringLiteral("Descripción"));
-    hoja.ponerNegrita(Rango{1, 1, 3, 2});
-    hoja.ponerTamano(Rango{1, 1, 3, 2}, 18);
-    hoja.ponerAnchoColumna(1, 15);
-    hoja.ponerAnchoColumna(2, 60);
+    QList<EmpresaEnHoja> empresas;
+    for (int e = 1; e <= demo.empresas; ++e)
+        empresas << EmpresaEnHoja{e, anfitrion::nombreEmpresaDemo(e)};
+    EncabezarHoja(hoja, empresas);
     FilasEnMemoria fuente(filas);
     hoja.copiarFilas(4, 1, fuente);
-    // As in the report, the price block reaches down to the last row a sheet holds.
-    hoja.ponerFormatoNumero(Rango{4, 3, static_cast<int>(qMin<qsizetype>(filas.size() + 3, kMaxFilasHoja)),
-                                  2 + 2 * demo.empresas},
-                            formato);
+    FormatearPrecios(hoja, 3 + 2 * demo.empresas, filas.size(), formato);
     QString error;
     if (!libro->guardarComo(archivo, &error)) {
         std::fprintf(stderr, "%s\n", qUtf8Printable(error));

@@ -15,6 +15,7 @@
 #include "report/Reporte.h"
 #include "startup/Arranque.h"
 #include "startup/ReporteDelPrograma.h"
+#include "report/SolicitudReporte.h"
 
 namespace {
 QString opcion(const QStringList& args, const QString& nombre, const QString& defecto)
@@ -65,7 +66,7 @@ int medirAvance(const QString& carpeta, int empresas, const QString& precio, con
     const double segundos = static_cast<double>(total.nsecsElapsed()) / 1e9;
     mayorPausa = qMax(mayorPausa, total.nsecsElapsed() - ultimo);
     mayorQuieta = qMax(mayorQuieta, ultimo - cambio);
-    programa().ConexionPrincipal.ejecutar(QStringLiteral("Drop table if exists tbltempproductos"));
+    QuitarTablaTrabajo(programa().ConexionPrincipal);
     if (!resultado.creado())
         return 1;
     std::printf("%d %.3f %.3f %.3f %d %d %.3f\n", refrescos, static_cast<double>(nsRefresco) / 1e9, segundos,

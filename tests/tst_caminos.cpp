@@ -16,7 +16,9 @@
 #include "report/SolicitudReporte.h"
 #include "report/TurnoReporte.h"
 #include "ReportePrueba.h"
+#include "report/NombresTrabajo.h"
 #include "report/clsLlenarTabla.h"
+#include "report/NombresTrabajo.h"
 #include "startup/Cierre.h"
 
 namespace {
@@ -198,7 +200,7 @@ private slots:
         Conexion otra;
         QVERIFY(otro.AbrirBdD(otra, p.ConexionPrincipal.base()));
         Recordset cerrojo;
-        QVERIFY(cerrojo.abrir(otra, QStringLiteral("SELECT GET_LOCK(CONCAT('varelmo.', MD5(DATABASE())), 0)")));
+        QVERIFY(cerrojo.abrir(otra, QStringLiteral("SELECT GET_LOCK(") + nombres::CerrojoPartes() + QStringLiteral(", 0)")));
         QCOMPARE(cerrojo.valor(0).toInt(), 1);
         cerrojo.cerrar();
         // Left behind by a report cut short: a part with a row of its own.
@@ -215,7 +217,7 @@ private slots:
             QCOMPARE(llenar.enDosPartes, !ocupadas);
             QCOMPARE(filasExactas(a.general(), 2), esperadas);
             if (ocupadas)
-                QVERIFY(otra.ejecutar(QStringLiteral("DO RELEASE_LOCK(CONCAT('varelmo.', MD5(DATABASE())))")));
+                QVERIFY(otra.ejecutar(QStringLiteral("DO RELEASE_LOCK(") + nombres::CerrojoPartes() + u')'));
         }
     }
 

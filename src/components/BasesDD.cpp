@@ -123,6 +123,29 @@ bool Conexion::ejecutar(const QString& sql, const QVariantList& valores, QString
     return error_.isEmpty();
 }
 
+bool Transaccion::empezar(QString* error) {
+    abierta_ = conexion_.ejecutar(QStringLiteral("START TRANSACTION"), {}, error);
+    return abierta_;
+}
+
+bool Transaccion::confirmar(QString* error) {
+    if (!abierta_) {
+        if (error) *error = QStringLiteral("no hay una transacción abierta");
+        return false;
+    }
+    if (!conexion_.ejecutar(QStringLiteral("COMMIT"), {}, error)) {
+        deshacer();
+        return false;
+    }
+    abierta_ = false;
+    return true;
+}
+
+void Transaccion::deshacer() {
+    if (abierta_ && conexion_.abierta()) conexion_.ejecutar(QStringLiteral("ROLLBACK"));
+    abierta_ = false;
+}
+
 bool Conexion::abrirSesion(QSqlDatabase& db, const Ajustes& a, QString* problema) {
     db.setHostName(a.host);
     db.setPort(a.puerto);

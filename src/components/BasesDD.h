@@ -66,6 +66,27 @@ private:
     QElapsedTimer usoReciente_;       // since the last statement that reached the server
 };
 
+// A transaction on a connection, undone unless confirmed: whatever leaves the scope before
+// confirmar() (a failed statement, an early return, an exception) rolls it back.
+class Transaccion {
+public:
+    explicit Transaccion(Conexion& conexion) : conexion_(conexion) {}
+    ~Transaccion() { deshacer(); }
+    Transaccion(const Transaccion&) = delete;
+    Transaccion& operator=(const Transaccion&) = delete;
+
+    // START TRANSACTION; false with the server's error.
+    bool empezar(QString* error = nullptr);
+    // COMMIT; false with the server's error, and what was done is undone.
+    bool confirmar(QString* error = nullptr);
+    // ROLLBACK of a transaction still open; nothing otherwise.
+    void deshacer();
+
+private:
+    Conexion& conexion_;
+    bool abierta_ = false;
+};
+
 // The rows of one query, walked forward from the first; field access by name without regard to
 // letter case.
 class Recordset {

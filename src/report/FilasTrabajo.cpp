@@ -29,9 +29,10 @@ bool leerDoble(const char* desde, const char* hasta, double* valor)
 }
 }  // namespace
 
-bool FilasTrabajo::abrir(Conexion& principal, const QStringList& tablas, QString* error)
+bool FilasTrabajo::abrir(Conexion& principal, const QStringList& tablas, std::function<void()> latido, QString* error)
 {
     principal_ = &principal;
+    latido_ = std::move(latido);
     tablas_.clear();
     for (const QString& tabla : tablas)
         tablas_ << citarIdentificador(tabla);
@@ -110,19 +111,6 @@ bool FilasTrabajo::consultar(const QVariant& desde)
     return bien;
 }
 
-bool FilasTrabajo::terminarRango()
-{
-    // The range's rows are all out of the driver: the caller may use the connection now.
-    consulta_.finish();
-    if (enConsulta_ == 0 || !rangoLeido_)
-        return true;
-    QString motivo;
-    if (rangoLeido_(indice_, ultimaClave_, &motivo))
-        return true;
-    error_ = motivo.isEmpty() ? QStringLiteral("no se pudo pasar un tramo a la tabla de trabajo") : motivo;
-    return false;
-}
-
 bool FilasTrabajo::siguiente(QVariantList& fila)
 {
     if (terminada_)
@@ -130,7 +118,8 @@ bool FilasTrabajo::siguiente(QVariantList& fila)
     if (!consulta_.next()) {
         // A full range may have more rows after it; a short one was the last.
         const bool llena = enConsulta_ == FilasPorConsulta;
-        bool otra = error_.isEmpty() && terminarRango() && llena && consultar(ultimaClave_) && consulta_.next();
+        consulta_.finish();
+        bool otra = error_.isEmpty() && llena && consultar(ultimaClave_) && consulta_.next();
         // A table read to its end: the next one, whose codes all come after.
         while (!otra && error_.isEmpty() && indice_ + 1 < tablas_.size()) {
             origen_ = tablas_.at(++indice_);

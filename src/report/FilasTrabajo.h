@@ -17,17 +17,10 @@ class Conexion;
 // driver's work per value, not the server's, is most of the read.
 class FilasTrabajo : public FuenteFilas {
 public:
-    // Called once all the rows of a range have been handed out, with the table's position in the
-    // list and the range's last code; a false return (with its reason) stops the rows there.
-    using RangoLeido = std::function<bool(int tabla, const QVariant& hasta, QString* error)>;
-
-    explicit FilasTrabajo(std::function<void()> latido = {}) : latido_(std::move(latido)) {}
-
     // Opens `tablas` (the working table, or the parts of its copy in memory), read one after
     // another: every code of a table comes after those of the tables before it. False with the
-    // server's error.
-    bool abrir(Conexion& principal, const QStringList& tablas, QString* error);
-    void alLeerRango(RangoLeido rango) { rangoLeido_ = std::move(rango); }
+    // server's error. `latido` runs after each row.
+    bool abrir(Conexion& principal, const QStringList& tablas, std::function<void()> latido, QString* error);
     // True once every row has been handed out (the query no longer holds the connection).
     bool terminada() const { return terminada_; }
     qint64 cuenta() const { return cuenta_; }
@@ -39,7 +32,6 @@ public:
 private:
     bool consultar(const QVariant& desde);  // the range after `desde` (null: from the start)
     bool armarFila(QVariantList& fila);
-    bool terminarRango();
 
     Conexion* principal_ = nullptr;
     QStringList tablas_;
@@ -52,7 +44,6 @@ private:
     QVariant ultimaClave_;
     int enConsulta_ = 0;
     std::function<void()> latido_;
-    RangoLeido rangoLeido_;
     qint64 cuenta_ = 0;
     int campos_ = 0;
     qint64 leidas_ = 0;

@@ -4,6 +4,7 @@
 
 #include "components/BasesDD.h"
 #include "components/Sql.h"
+#include "report/RangosDeClaves.h"
 
 namespace {
 // Rows per INSERT: large enough to cut the round trips, small enough for the server's packet.
@@ -13,52 +14,6 @@ constexpr qint64 FilasPorRango = 5000;
 }  // namespace
 
 QString TextoFusionCortada() { return QStringLiteral("el reporte se interrumpió"); }
-
-bool RangosDeClaves::siguiente(qint64 filas, QString* condicion, QVariantList* valores, bool* ultimo, QVariant* hasta,
-                               QString* error)
-{
-    QStringList condiciones;
-    QVariantList valoresLimite;
-    if (!primero_) {
-        condiciones << QStringLiteral("`Clave` > ?");
-        valoresLimite << desde_;
-    }
-    if (!parte_.isEmpty()) {
-        condiciones << parte_;
-        valoresLimite << corte_;
-    }
-    const QString donde =
-        condiciones.isEmpty() ? QString() : QStringLiteral(" WHERE ") + condiciones.join(QStringLiteral(" AND "));
-    Recordset limite;
-    if (!limite.abrir(conexion_,
-                      QStringLiteral("SELECT `Clave` FROM ") + productos_ + donde +
-                          QStringLiteral(" ORDER BY `Clave` LIMIT 1 OFFSET ") + QString::number(filas - 1),
-                      valoresLimite)) {
-        *error = limite.ultimoError();
-        return false;
-    }
-    *hasta = limite.alFinal() ? QVariant() : limite.valor(0);
-    limite.cerrar();
-    *ultimo = hasta->isNull();
-
-    QStringList partes;
-    if (!primero_) {
-        partes << QStringLiteral("`Clave` > ?");
-        *valores << desde_;
-    }
-    if (!*ultimo) {
-        partes << (primero_ ? QStringLiteral("(`Clave` IS NULL OR `Clave` <= ?)") : QStringLiteral("`Clave` <= ?"));
-        *valores << *hasta;
-    }
-    if (!parte_.isEmpty()) {
-        partes << parte_;
-        *valores << corte_;
-    }
-    *condicion = partes.isEmpty() ? QString() : QStringLiteral(" WHERE ") + partes.join(QStringLiteral(" AND "));
-    desde_ = *hasta;
-    primero_ = false;
-    return true;
-}
 
 QString avisoDeFusion(int posicion)
 {
@@ -105,12 +60,9 @@ bool fusionarPorCliente(const FusionEmpresa& f, QString* error)
     const QString orden = QStringLiteral(" ORDER BY ") + ordenProductos(f.empresa, f.columnaPrecio);
 
     Conexion& principal = f.principal;
-    if (!principal.ejecutar(QStringLiteral("START TRANSACTION"), {}, error))
+    Transaccion transaccion(principal);
+    if (!transaccion.empezar(error))
         return false;
-    const auto fallar = [&]() {
-        principal.ejecutar(QStringLiteral("ROLLBACK"));
-        return false;
-    };
     QVariantList valores;
     valores.reserve(FilasPorLote * 5);
     int enLote = 0;
@@ -133,23 +85,21 @@ bool fusionarPorCliente(const FusionEmpresa& f, QString* error)
         QVariantList valoresRango;
         QVariant hasta;
         if (!rangos.siguiente(FilasPorRango, &condicion, &valoresRango, &ultimo, &hasta, error))
-            return fallar();
+            return false;
         Recordset productos;
         if (!productos.abrir(f.empresa, lectura + condicion + orden, valoresRango)) {
             *error = productos.ultimoError();
-            return fallar();
+            return false;
         }
         for (; !productos.alFinal(); productos.siguiente()) {
             valores << productos.valor(0) << productos.valor(1) << productos.valor(2) << productos.valor(3) << aviso;
             if (f.avance && !f.avance(productos.valor(0).toString())) {
                 *error = TextoFusionCortada();
-                return fallar();
+                return false;
             }
             if (++enLote == FilasPorLote && !vaciar())
-                return fallar();
+                return false;
         }
     }
-    if (!vaciar() || !principal.ejecutar(QStringLiteral("COMMIT"), {}, error))
-        return fallar();
-    return true;
+    return vaciar() && transaccion.confirmar(error);
 }

@@ -6,6 +6,7 @@
 #include "components/Sql.h"
 #include "report/AvanceCompartido.h"
 #include "report/FusionEmpresa.h"
+#include "report/NombresTrabajo.h"
 
 namespace {
 // Below this many products in the first company, a second connection costs more than it saves.
@@ -43,7 +44,7 @@ bool ParteClaves::directa(const std::optional<ComparacionClave>& empresa) const
 std::optional<ParteClaves> partirClaves(Conexion& principal, const QString& base, const std::optional<QString>& corte)
 {
     const std::optional<ComparacionClave> trabajo =
-        comparacionClave(principal, principal.base(), QStringLiteral("tbltempproductos"));
+        comparacionClave(principal, principal.base(), nombres::TablaTrabajo());
     if (!trabajo)
         return std::nullopt;
     const QString juego = trabajo->juego, cotejo = trabajo->cotejo;

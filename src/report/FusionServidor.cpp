@@ -6,6 +6,7 @@
 #include "components/BasesDD.h"
 #include "components/Sql.h"
 #include "report/FusionEmpresa.h"
+#include "report/RangosDeClaves.h"
 
 namespace {
 // Products per statement: it starts here and follows the server's pace, so that each statement
@@ -38,11 +39,11 @@ bool fusionarEnServidor(const FusionEmpresa& f, QString* error)
     const QString aviso = avisoDeFusion(f.posicion);
 
     Conexion& principal = f.principal;
-    if (!principal.ejecutar(QStringLiteral("START TRANSACTION"), {}, error))
+    Transaccion transaccion(principal);
+    if (!transaccion.empezar(error))
         return false;
     auto fallar = [&](const QString& motivo) {
         *error = motivo;
-        principal.ejecutar(QStringLiteral("ROLLBACK"));
         return false;
     };
 
@@ -82,8 +83,5 @@ bool fusionarEnServidor(const FusionEmpresa& f, QString* error)
         else if (ms > MilisegundosPorSentencia * 2)
             filas = qMax(FilasMinimas, filas / 2);
     }
-    QString motivo;
-    if (!principal.ejecutar(QStringLiteral("COMMIT"), {}, &motivo))
-        return fallar(motivo);
-    return true;
+    return transaccion.confirmar(error);
 }

@@ -4,6 +4,8 @@
 
 #include "common/Marcas.h"
 #include "components/BasesDD.h"
+#include "components/Sql.h"
+#include "report/NombresTrabajo.h"
 
 Validacion ValidarSolicitud(const QString& archivo, const QList<MarcaEmpresa>& filas,
                             const ArchivosPropios& propios, QString* motivo)
@@ -68,7 +70,7 @@ QString DefinicionTablaTrabajo(const QList<int>& ids)
 {
     // Costs and prices are doubles: a float keeps about seven digits and would change prices
     // such as 1,234,567.89.
-    QString sql = QStringLiteral("CREATE TABLE if not exists `tbltempproductos` (") +
+    QString sql = QStringLiteral("CREATE TABLE if not exists ") + citarIdentificador(nombres::TablaTrabajo()) + QStringLiteral(" (") +
                   QStringLiteral("`Clave` varchar(15) NOT NULL DEFAULT '',") +
                   QStringLiteral("`Descrip` varchar(60) DEFAULT '',");
     for (int id : ids)
@@ -77,9 +79,14 @@ QString DefinicionTablaTrabajo(const QList<int>& ids)
     return sql;
 }
 
+bool QuitarTablaTrabajo(Conexion& principal, QString* error)
+{
+    return principal.ejecutar(QStringLiteral("Drop table if exists ") + nombres::TablaTrabajo(), {}, error);
+}
+
 bool CrearTablaTrabajo(Conexion& principal, const QList<int>& ids, QString* error)
 {
-    if (!principal.ejecutar(QStringLiteral("Drop table if exists tbltempproductos"), {}, error))
+    if (!QuitarTablaTrabajo(principal, error))
         return false;
     if (principal.ejecutar(DefinicionTablaTrabajo(ids), {}, error))
         return true;

@@ -40,6 +40,8 @@ QList<int> EmpresasMarcadas(const QList<MarcaEmpresa>& filas);
 // The definition of the working table for these companies.
 QString DefinicionTablaTrabajo(const QList<int>& ids);
 
+// Drops the working table; false with the server's error.
+bool QuitarTablaTrabajo(Conexion& principal, QString* error = nullptr);
 // Drops and creates the working table on `principal`; false with the server's error.
 bool CrearTablaTrabajo(Conexion& principal, const QList<int>& ids, QString* error);
 

@@ -2,12 +2,10 @@
 
 #include "components/BasesDD.h"
 #include "components/Sql.h"
+#include "report/NombresTrabajo.h"
+#include "report/RangosDeClaves.h"
 
 namespace {
-const QString Trabajo = QStringLiteral("tbltempproductos");
-const QString Intermedia = QStringLiteral("tbltempproductos_fusion");
-const QString Baja = QStringLiteral("tbltempproductos_fusion_baja");
-const QString Alta = QStringLiteral("tbltempproductos_fusion_alta");
 // Room the copy may take in the server's memory; a larger report spills to the working table.
 constexpr qint64 BytesMaximos = 256LL * 1024 * 1024;
 // Rows moved into the working table per statement.
@@ -16,18 +14,19 @@ constexpr int FilasPorPaso = 10000;
 // A memory copy of the working table's definition with a tree key, which keeps the codes in order
 // so the rows leave in ranges without a sort. The size limit of a memory table is fixed when it is
 // made; the session's default comes back right after.
-bool crearCopia(Conexion& principal, const QString& crear, const QString& nombre, qint64 bytes, QString* error)
+bool crearCopia(Conexion& principal, const QString& crear, const QString& nombre, qint64 bytes)
 {
     const QString tabla = citarIdentificador(nombre);
     const bool bien =
-        principal.ejecutar(QStringLiteral("SET SESSION max_heap_table_size = %1").arg(bytes), {}, error) &&
-        principal.ejecutar(crear + tabla + QStringLiteral(" LIKE `tbltempproductos`"), {}, error) &&
+        principal.ejecutar(QStringLiteral("SET SESSION max_heap_table_size = %1").arg(bytes)) &&
+        principal.ejecutar(crear + tabla + QStringLiteral(" LIKE ") + citarIdentificador(nombres::TablaTrabajo())) &&
         principal.ejecutar(QStringLiteral("ALTER TABLE ") + tabla +
-                               QStringLiteral(" ENGINE=MEMORY, DROP PRIMARY KEY, ADD PRIMARY KEY (`Clave`) USING BTREE"),
-                           {}, error);
+                           QStringLiteral(" ENGINE=MEMORY, DROP PRIMARY KEY, ADD PRIMARY KEY (`Clave`) USING BTREE"));
     principal.ejecutar(QStringLiteral("SET SESSION max_heap_table_size = DEFAULT"));
     return bien;
 }
+
+QString quitarCopia() { return QStringLiteral("DROP TEMPORARY TABLE IF EXISTS ") + citarIdentificador(nombres::CopiaFusion()); }
 }  // namespace
 
 TablaIntermedia::TablaIntermedia(Conexion& principal) : principal_(principal) {}
@@ -37,10 +36,10 @@ TablaIntermedia::~TablaIntermedia() { descartar(); }
 bool TablaIntermedia::crear()
 {
     descartar();
-    principal_.ejecutar(QStringLiteral("DROP TEMPORARY TABLE IF EXISTS `tbltempproductos_fusion`"));
-    activa_ = crearCopia(principal_, QStringLiteral("CREATE TEMPORARY TABLE "), Intermedia, BytesMaximos, nullptr);
+    principal_.ejecutar(quitarCopia());
+    activa_ = crearCopia(principal_, QStringLiteral("CREATE TEMPORARY TABLE "), nombres::CopiaFusion(), BytesMaximos);
     if (!activa_) {
-        principal_.ejecutar(QStringLiteral("DROP TEMPORARY TABLE IF EXISTS `tbltempproductos_fusion`"));
+        principal_.ejecutar(quitarCopia());
         return false;
     }
     // The parts of a copy in two parts are tables of the host database, which another copy of the
@@ -48,7 +47,8 @@ bool TablaIntermedia::crear()
     // connection, keeps them to one report at a time. The server frees it when the connection
     // ends, so whoever takes it may drop parts that a report cut short left behind.
     Recordset cerrojo;
-    cerrojo_ = cerrojo.abrir(principal_, QStringLiteral("SELECT GET_LOCK(CONCAT('varelmo.', MD5(DATABASE())), 0)")) &&
+    cerrojo_ = cerrojo.abrir(principal_, QStringLiteral("SELECT GET_LOCK(") + nombres::CerrojoPartes() +
+                                             QStringLiteral(", 0)")) &&
                !cerrojo.alFinal() && cerrojo.valor(0).toInt() == 1;
     cerrojo.cerrar();
     if (cerrojo_)
@@ -64,193 +64,100 @@ bool TablaIntermedia::partir()
     // private tables; any left behind by a run that was cut short are replaced.
     quitarPartes();
     // The two together take no more of the server's memory than the copy in one part.
-    partida_ = crearCopia(principal_, QStringLiteral("CREATE TABLE "), Baja, BytesMaximos / 2, nullptr) &&
-               crearCopia(principal_, QStringLiteral("CREATE TABLE "), Alta, BytesMaximos / 2, nullptr);
+    partida_ = crearCopia(principal_, QStringLiteral("CREATE TABLE "), nombres::ParteBaja(), BytesMaximos / 2) &&
+               crearCopia(principal_, QStringLiteral("CREATE TABLE "), nombres::ParteAlta(), BytesMaximos / 2);
     if (!partida_) {
         quitarPartes();
         return false;
     }
-    principal_.ejecutar(QStringLiteral("DROP TEMPORARY TABLE IF EXISTS `tbltempproductos_fusion`"));
+    principal_.ejecutar(quitarCopia());
     return true;
 }
 
 bool TablaIntermedia::quitarPartes(QString* error)
 {
-    const bool bien = principal_.ejecutar(
-        QStringLiteral("DROP TABLE IF EXISTS `tbltempproductos_fusion_baja`, `tbltempproductos_fusion_alta`"), {},
-        error);
+    const bool bien = principal_.ejecutar(QStringLiteral("DROP TABLE IF EXISTS ") +
+                                              citarIdentificador(nombres::ParteBaja()) + QStringLiteral(", ") +
+                                              citarIdentificador(nombres::ParteAlta()),
+                                          {}, error);
     if (bien)
         partida_ = false;
     return bien;
 }
 
-QString TablaIntermedia::parteAlta() const { return partida_ ? Alta : QString(); }
+QString TablaIntermedia::parteAlta() const { return partida_ ? nombres::ParteAlta() : QString(); }
 
 bool TablaIntermedia::reiniciar(QString* error)
 {
     if (!partida_)
-        return !activa_ || principal_.ejecutar(QStringLiteral("DELETE FROM `tbltempproductos_fusion`"), {}, error);
+        return !activa_ || principal_.ejecutar(QStringLiteral("DELETE FROM ") + citarIdentificador(nombres::CopiaFusion()),
+                                               {}, error);
     if (!quitarPartes(error))
         return false;
     crear();   // without the copy, the merge goes to the working table
     return true;
 }
 
-void TablaIntermedia::vaciadaAparte()
+QString TablaIntermedia::destino() const
 {
-    enTransaccion_ = false;
-    descartar();
+    if (!activa_)
+        return nombres::TablaTrabajo();
+    return partida_ ? nombres::ParteBaja() : nombres::CopiaFusion();
 }
-
-bool TablaIntermedia::moverConOtra(Conexion& otra, const QStringList& tablas, QString* error)
-{
-    // One statement per part: on its own thread the work needs no pauses for the window.
-    if (!otra.ejecutar(QStringLiteral("START TRANSACTION"), {}, error))
-        return false;
-    for (const QString& tabla : tablas)
-        if (!otra.ejecutar(QStringLiteral("INSERT INTO `tbltempproductos` SELECT * FROM ") + citarIdentificador(tabla) +
-                               QStringLiteral(" ORDER BY `Clave`"),
-                           {}, error)) {
-            otra.ejecutar(QStringLiteral("ROLLBACK"));
-            return false;
-        }
-    if (otra.ejecutar(QStringLiteral("COMMIT"), {}, error))
-        return true;
-    otra.ejecutar(QStringLiteral("ROLLBACK"));
-    return false;
-}
-
-QString TablaIntermedia::destino() const { return activa_ ? (partida_ ? Baja : Intermedia) : Trabajo; }
 
 QStringList TablaIntermedia::tablas() const
 {
     if (!activa_)
-        return {Trabajo};
-    return partida_ ? QStringList{Baja, Alta} : QStringList{Intermedia};
+        return {nombres::TablaTrabajo()};
+    return partida_ ? QStringList{nombres::ParteBaja(), nombres::ParteAlta()} : QStringList{nombres::CopiaFusion()};
 }
 
-bool TablaIntermedia::empezar(QString* error)
+bool TablaIntermedia::moverTabla(const QString& tabla, const std::function<void()>& latido, QString* error)
 {
-    // The working table is still empty: every row so far went to the copy. One transaction for
-    // all the moves: the working table gets every row or none.
-    if (enTransaccion_)
-        return true;
-    if (!principal_.ejecutar(QStringLiteral("START TRANSACTION"), {}, error))
-        return false;
-    enTransaccion_ = true;
-    tablaMovida_ = 0;
-    movidasHasta_ = QVariant();
-    return true;
-}
-
-bool TablaIntermedia::fallar(const QString& motivo, QString* error)
-{
-    if (error)
-        *error = motivo;
-    if (enTransaccion_)
-        principal_.ejecutar(QStringLiteral("ROLLBACK"));
-    enTransaccion_ = false;
-    tablaMovida_ = 0;
-    movidasHasta_ = QVariant();
-    return false;
-}
-
-bool TablaIntermedia::mover(const QVariant& hasta, QString* error)
-{
-    // The range (last code moved, hasta] of the table being moved; a null `hasta` takes every
-    // code after it.
-    QStringList condiciones;
-    QVariantList valores;
-    if (!movidasHasta_.isNull()) {
-        condiciones << QStringLiteral("`Clave` > ?");
-        valores << movidasHasta_;
-    }
-    if (!hasta.isNull()) {
-        condiciones << QStringLiteral("`Clave` <= ?");
-        valores << hasta;
-    }
-    const QString donde =
-        condiciones.isEmpty() ? QString() : QStringLiteral(" WHERE ") + condiciones.join(QStringLiteral(" AND "));
-    QString motivo;
-    if (!principal_.ejecutar(QStringLiteral("INSERT INTO `tbltempproductos` SELECT * FROM ") +
-                                 citarIdentificador(tablas().at(tablaMovida_)) + donde +
-                                 QStringLiteral(" ORDER BY `Clave`"),
-                             valores, &motivo))
-        return fallar(motivo, error);
-    movidasHasta_ = hasta;
-    return true;
-}
-
-bool TablaIntermedia::moverResto(const std::function<void()>& latido, QString* error)
-{
-    // What is left of the table being moved goes in ranges of codes, each a statement short
-    // enough for the window to repaint between.
-    const QString tabla = citarIdentificador(tablas().at(tablaMovida_));
-    while (true) {
-        Recordset limite;
-        const bool primera = movidasHasta_.isNull();
-        if (!limite.abrir(principal_,
-                          QStringLiteral("SELECT `Clave` FROM ") + tabla +
-                              (primera ? QString() : QStringLiteral(" WHERE `Clave` > ?")) +
-                              QStringLiteral(" ORDER BY `Clave` LIMIT 1 OFFSET ") + QString::number(FilasPorPaso - 1),
-                          primera ? QVariantList{} : QVariantList{movidasHasta_}))
-            return fallar(limite.ultimoError(), error);
-        const QVariant hasta = limite.alFinal() ? QVariant() : limite.valor(0);
-        limite.cerrar();
-        if (!mover(hasta, error))
+    // In ranges of codes, each a statement short enough for the window to repaint between.
+    const QString origen = citarIdentificador(tabla);
+    const QString insertar = QStringLiteral("INSERT INTO ") + citarIdentificador(nombres::TablaTrabajo()) +
+                             QStringLiteral(" SELECT * FROM ") + origen;
+    RangosDeClaves rangos(principal_, origen);
+    for (bool ultimo = false; !ultimo;) {
+        QString condicion;
+        QVariantList valores;
+        QVariant hasta;
+        if (!rangos.siguiente(FilasPorPaso, &condicion, &valores, &ultimo, &hasta, error) ||
+            !principal_.ejecutar(insertar + condicion + QStringLiteral(" ORDER BY `Clave`"), valores, error))
             return false;
-        if (hasta.isNull())
-            return true;
-        if (latido)
+        if (latido && !ultimo)
             latido();
     }
-}
-
-bool TablaIntermedia::moverHasta(int tabla, const QVariant& hasta, QString* error)
-{
-    if (!activa_ || hasta.isNull() || tabla < 0 || tabla >= tablas().size())
-        return true;
-    if (!empezar(error))
-        return false;
-    for (; tablaMovida_ < tabla; ++tablaMovida_, movidasHasta_ = QVariant())
-        if (!moverResto({}, error))
-            return false;
-    return mover(hasta, error);
+    return true;
 }
 
 bool TablaIntermedia::vaciar(QString* error, const std::function<void()>& latido)
 {
     if (!activa_)
         return true;
-    if (!empezar(error))
+    // The working table is still empty: every row so far went to the copy.
+    Transaccion transaccion(principal_);
+    if (!transaccion.empezar(error))
         return false;
-    for (; tablaMovida_ < tablas().size(); ++tablaMovida_, movidasHasta_ = QVariant())
-        if (!moverResto(latido, error))
+    for (const QString& tabla : tablas())
+        if (!moverTabla(tabla, latido, error))
             return false;
-    QString motivo;
-    if (!principal_.ejecutar(QStringLiteral("COMMIT"), {}, &motivo))
-        return fallar(motivo, error);
-    enTransaccion_ = false;
-    tablaMovida_ = 0;
-    movidasHasta_ = QVariant();
+    if (!transaccion.confirmar(error))
+        return false;
     descartar();
     return true;
 }
 
 void TablaIntermedia::descartar()
 {
-    if (enTransaccion_ && principal_.abierta())
-        principal_.ejecutar(QStringLiteral("ROLLBACK"));
-    enTransaccion_ = false;
-    tablaMovida_ = 0;
-    movidasHasta_ = QVariant();
     if (partida_ && principal_.abierta())
         quitarPartes();
     else if (activa_ && principal_.abierta())
-        principal_.ejecutar(QStringLiteral("DROP TEMPORARY TABLE IF EXISTS `tbltempproductos_fusion`"));
+        principal_.ejecutar(quitarCopia());
     partida_ = false;
     activa_ = false;
     if (cerrojo_ && principal_.abierta())
-        principal_.ejecutar(QStringLiteral("DO RELEASE_LOCK(CONCAT('varelmo.', MD5(DATABASE())))"));
+        principal_.ejecutar(QStringLiteral("DO RELEASE_LOCK(") + nombres::CerrojoPartes() + u')');
     cerrojo_ = false;
 }

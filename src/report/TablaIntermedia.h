@@ -1,7 +1,6 @@
 #pragma once
 #include <QString>
 #include <QStringList>
-#include <QVariant>
 #include <functional>
 
 class Conexion;
@@ -14,6 +13,7 @@ class Conexion;
 // The copy may come in two parts, when a second connection merges the upper codes at the same
 // time (FusionEnDos): then both parts are memory tables of the host database, which both
 // connections reach, and every code of the upper part comes after every code of the lower one.
+// A lock of the server keeps the parts to one report of the host at a time.
 //
 // When the server does not offer such a table, or it fills up, the merge goes straight to the
 // working table: vaciar() moves what was merged so far, and merging a company again after a
@@ -39,38 +39,19 @@ public:
     // Drops the parts and makes the copy in one part again, empty, for merging again in one pass;
     // false with the server's error.
     bool reiniciar(QString* error);
-    // Another connection has moved every row into the working table (and committed): the copy
-    // is dropped, and destino() is the working table.
-    void vaciadaAparte();
-    // The work of that other connection: every row of `tablas` (the parts) into the working table,
-    // in one transaction. False with the server's error, and nothing moved.
-    static bool moverConOtra(Conexion& otra, const QStringList& tablas, QString* error);
     // The tables the merged rows are in, in code order: the parts of the copy, or the working table.
     QStringList tablas() const;
-
-    // Moves the rows of tablas()[tabla] up to code `hasta` (those after the last range moved, and
-    // whatever was left of the tables before it) into the working table, inside the transaction
-    // that vaciar() commits, so the working table still gets every row or none. The export calls
-    // it after reading each range, while the workbook is written. False with the server's error;
-    // what was moved is undone, and vaciar() starts again.
-    bool moverHasta(int tabla, const QVariant& hasta, QString* error);
-    // Moves the rest of the merged rows into the working table, in ranges of codes with `latido`
-    // between them, commits, and drops the copy; from then on destino() is the working table.
-    // False with the server's error.
+    // Moves every merged row into the working table, in ranges of codes with `latido` between
+    // them, in one transaction (the working table gets every row or none), and drops the copy;
+    // from then on destino() is the working table. False with the server's error.
     bool vaciar(QString* error, const std::function<void()>& latido = {});
 
 private:
-    bool empezar(QString* error);
-    bool mover(const QVariant& hasta, QString* error);
-    bool moverResto(const std::function<void()>& latido, QString* error);
-    bool fallar(const QString& motivo, QString* error);
+    bool moverTabla(const QString& tabla, const std::function<void()>& latido, QString* error);
     bool quitarPartes(QString* error = nullptr);
     void descartar();
     Conexion& principal_;
     bool activa_ = false;
     bool partida_ = false;    // in two parts
     bool cerrojo_ = false;    // this connection holds the lock of the parts
-    bool enTransaccion_ = false;
-    int tablaMovida_ = 0;     // the tables before it are wholly moved
-    QVariant movidasHasta_;   // its last code moved so far (null: none yet)
 };

@@ -3,11 +3,9 @@
 #include <QElapsedTimer>
 
 #include "components/BasesDD.h"
+#include "report/NombresTrabajo.h"
 
 namespace {
-// The lock's name: at most 64 characters, the same for every copy of the program on this host
-// database, whatever its name spells.
-const QString Nombre = QStringLiteral("CONCAT('varelmo.reporte.', MD5(DATABASE()))");
 // Each wait on the server is short, so the progress line keeps moving meanwhile.
 constexpr double SegundosPorEspera = 0.2;
 }  // namespace
@@ -15,7 +13,7 @@ constexpr double SegundosPorEspera = 0.2;
 bool TurnoReporte::intentar(double segundos, QString* error, bool* tomado)
 {
     Recordset r;
-    if (!r.abrir(principal_, QStringLiteral("SELECT GET_LOCK(%1, ?)").arg(Nombre), {segundos})) {
+    if (!r.abrir(principal_, QStringLiteral("SELECT GET_LOCK(") + nombres::CerrojoTurno() + QStringLiteral(", ?)"), {segundos})) {
         if (error)
             *error = r.ultimoError();
         return false;
@@ -65,7 +63,7 @@ void TurnoReporte::soltar()
     if (!tomado_)
         return;
     tomado_ = false;
-    principal_.ejecutar(QStringLiteral("DO RELEASE_LOCK(%1)").arg(Nombre));
+    principal_.ejecutar(QStringLiteral("DO RELEASE_LOCK(") + nombres::CerrojoTurno() + u')');
 }
 
 QString TextoEsperandoTurno()

@@ -6,6 +6,7 @@
 #include "report/TurnoReporte.h"
 #include "startup/Arranque.h"
 #include "startup/ParaPluginsPortables.h"
+#include "report/SolicitudReporte.h"
 
 QStringList GuardarElecciones(const QList<EleccionEmpresa>& empresas, const QString& precio,
                               const QString& archivo)
@@ -33,7 +34,7 @@ void CerrarBasesDeDatos()
     if (p.ConexionPrincipal.abierta()) {
         TurnoReporte turno(p.ConexionPrincipal);
         if (turno.tomarSiLibre())
-            p.ConexionPrincipal.ejecutar(QStringLiteral("Drop table if exists tbltempproductos"));
+            QuitarTablaTrabajo(p.ConexionPrincipal);
     }
     if (p.basesDD) {
         p.basesDD->CierraTabla(p.TablaEmpresas);

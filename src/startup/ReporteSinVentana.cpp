@@ -161,7 +161,7 @@ int EjecutarReporteSinVentana(const QStringList& argumentos)
             return !SenalesDeCierre::llego();
         });
     // The run ends here, so the working table goes as it does when the window closes.
-    p.ConexionPrincipal.ejecutar(QStringLiteral("Drop table if exists tbltempproductos"));
+    QuitarTablaTrabajo(p.ConexionPrincipal);
     if (resultado.estado == ResultadoReporte::Estado::Cancelado)
         return fallar(TextoReporteFallido(TextoFusionCortada()));
     AvisarResultado(resultado);

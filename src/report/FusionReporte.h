@@ -1,0 +1,77 @@
+#pragma once
+#include <QList>
+#include <QString>
+#include <functional>
+
+#include "report/ColaFilas.h"
+#include "report/FilasTrabajo.h"
+#include "report/Reporte.h"
+#include "report/TablaIntermedia.h"
+#include "report/TrabajoEnHilo.h"
+
+class BasesDD;
+class LibroExcel;
+
+// The fast path of a report, behind one seam: "merge these companies into the working table" and
+// "give the workbook's writer the rows in code order".
+//
+// Inside it: the copy in the server's memory the companies are merged in, with the lock of its
+// parts (TablaIntermedia); the merge in two parts of the codes at once, the upper one on a second
+// connection (FusionEnDos); one company at a time otherwise, by the server or through the program
+// (FusionEmpresa); the queue of rows and the thread that writes the workbook. Every thread it
+// starts has ended when the call that started it returns, on every path, an exception's too.
+class FusionReporte {
+public:
+    enum class Empresa { Abierta, Omitida, Fallo };
+    // Looks a company up (its row, its settings) and opens its database on the company
+    // connection: Omitida when it has no row or its database does not open; Fallo with `error`.
+    using Resolver = std::function<Empresa(int id, BasesDD& propio, QString* error)>;
+    // The company database and the code a merge has reached; `forzar` for a company's first and
+    // last codes, which the progress line always shows. False stops the merge.
+    using Avance = std::function<bool(const QString& base, const QString& clave, bool forzar)>;
+
+    FusionReporte(ConexionesReporte conexiones, OpcionesReporte opciones, QString columnaPrecio);
+
+    // Merges the companies of `lista`, in its order, into the working table (or its copy); false
+    // with the reason.
+    bool fusionar(const QList<int>& lista, const Resolver& resolver, const Avance& avance, QString* error);
+    int fusionesEnServidor() const { return fusionesEnServidor_; }
+    bool enDosPartes() const { return enDosPartes_; }
+
+    // Opens the merged rows in code order; `latido` runs as they are read and while the workbook
+    // is written. False with the server's error.
+    bool abrirFilas(const std::function<void()>& latido, QString* error);
+    qint64 cuenta() const { return filas_.cuenta(); }
+    int numCampos() const { return filas_.numCampos(); }
+    // The rows as the writer takes them: the source a sheet copies from.
+    FuenteFilas& filas() { return cola_; }
+    // Saves `libro` at `ruta` on a thread of its own while this one reads the rows and hands them
+    // over; once all are read, the working table gets them while the writer finishes. `seguir`
+    // answers false to cut the run short. False with the reason; no workbook short of rows is
+    // ever written.
+    bool escribir(LibroExcel& libro, const QString& ruta, const std::function<bool()>& seguir, QString* error);
+    // The code the writer has reached, for the progress line (`carpeta`: where the workbook goes).
+    QString claveEnEscritura(const QString& carpeta) const;
+    // Every merged row into the working table, when the workbook was not written; false with the
+    // server's error.
+    bool vaciar(QString* error) { return intermedia_.vaciar(error); }
+
+private:
+    bool enServidor(const BasesDD& propio) const;
+    Empresa fusionarEmpresa(int posicion, int id, const Resolver& resolver, const Avance& avance, QString* error);
+    // Every company merged by the server in two parts at once; Omitida when that way does not
+    // apply and the companies go one by one.
+    Empresa fusionarEnDos(const QList<int>& lista, const Resolver& resolver, const Avance& avance, QString* error);
+    TrabajoEnHilo::Ajustes ajustesSegundaConexion() const;
+    bool pasarFilas(const std::function<bool()>& seguir);
+
+    ConexionesReporte conexiones_;
+    OpcionesReporte opciones_;
+    QString columnaPrecio_;
+    TablaIntermedia intermedia_;
+    FilasTrabajo filas_;
+    ColaFilas cola_;
+    std::function<void()> latido_;
+    int fusionesEnServidor_ = 0;
+    bool enDosPartes_ = false;
+};

@@ -68,6 +68,45 @@ enum : std::uint16_t {
     kLabelSst = 0x00FD,
     kBoolErr = 0x0205,
     kBlank = 0x0201,
+    kWindow2 = 0x023E,
+    kStyle = 0x0293,
+    // Sheet settings
+    kCalcMode = 0x000D,
+    kCalcCount = 0x000C,
+    kRefMode = 0x000F,
+    kIteration = 0x0011,
+    kDelta = 0x0010,
+    kSaveRecalc = 0x005F,
+    kPrintHeaders = 0x002A,
+    kPrintGridlines = 0x002B,
+    kGridSet = 0x0082,
+    kGuts = 0x0080,
+    kDefaultRowHeight = 0x0225,
+    kWsBool = 0x0081,
+    kDefColWidth = 0x0055,
+    // Workbook settings
+    kInterfaceHdr = 0x00E1,
+    kMms = 0x00C1,
+    kInterfaceEnd = 0x00E2,
+    kWriteAccess = 0x005C,
+    kCodePage = 0x0042,
+    kDsf = 0x0161,
+    kTabId = 0x013D,
+    kFnGroupCount = 0x009C,
+    kWindowProtect = 0x0019,
+    kProtect = 0x0012,
+    kPassword = 0x0013,
+    kProt4Rev = 0x01AF,
+    kProt4RevPass = 0x01BC,
+    kBackup = 0x0040,
+    kHideObj = 0x008D,
+    kWindow1 = 0x003D,
+    kDateMode = 0x0022,
+    kPrecision = 0x000E,
+    kRefreshAll = 0x01B7,
+    kBookBool = 0x00DA,
+    kUsesElfs = 0x0160,
+    kCountry = 0x008C,
 };
 
 void bof(QByteArray& b, std::uint16_t tipo) {
@@ -197,7 +236,7 @@ public:
         for (int i = 0; i < 15; ++i) xf(b, 0, 0, true, i == 0 ? 0x00 : 0xF4);
         xf(b, 0, 0, false, 0x00);
         for (const Xf& x : xfs_) xf(b, x.fuente, x.formato, false, 0xFC);
-        cabecera(b, 0x0293, 4);  // STYLE: built-in Normal on XF 0
+        cabecera(b, kStyle, 4);  // built-in Normal on XF 0
         u16(b, 0x8000);
         u8(b, 0);
         u8(b, 0xFF);
@@ -418,51 +457,96 @@ void escribirFila(QByteArray& b, const FilaPendiente& f) {
     b.append(f.celdas);
 }
 
-}  // namespace
-
-bool EscritorXls::escribir(HojaExcel& hoja, const QString& ruta, const QString& carpetaTemporal,
-                           QString* error) {
-    auto fallar = [error](const QString& texto) {
-        if (error) *error = texto;
-        return false;
-    };
-
-    // --- the sheet substream, to a working file that goes away with this call ---
-    const QString carpeta = carpetaTemporal.isEmpty() ? QDir::tempPath() : carpetaTemporal;
-    QTemporaryFile temporal(carpeta + QStringLiteral("/.varelmo-hoja-XXXXXX.tmp"));
-    if (!temporal.open()) {
-        hoja.descartarCopia();
-        return fallar(QStringLiteral("no se pudo crear un archivo de trabajo en '%1' (%2).")
-                          .arg(carpeta, temporal.errorString()));
+// What a cell holds as the format keeps it; a value it cannot keep (NaN, infinity, empty text)
+// leaves the cell empty, as a cell that holds nothing.
+struct ValorXls {
+    std::optional<double> numero;
+    QString texto;
+    bool logico = false;
+    bool vacia = false;
+};
+ValorXls valorXls(const QVariant& v) {
+    ValorXls r{numeroDeCelda(v), QString(), v.typeId() == QMetaType::Bool, v.isNull()};
+    if (r.numero) {
+        r.vacia = !std::isfinite(*r.numero);
+    } else if (!r.logico && !r.vacia) {
+        r.texto = EscritorXlsx::textoDeCelda(v.toString());
+        r.vacia = r.texto.isEmpty();
     }
-    auto fallaTemporal = [&]() {
-        return fallar(QStringLiteral("no se pudo escribir el archivo de trabajo (%1).")
-                          .arg(temporal.errorString()));
-    };
-    HojaEnArchivo salidaHoja(temporal);
-    QByteArray& b = salidaHoja.buffer();
+    return r;
+}
 
+// The sheet substream, written to a working file that goes away with it, while the shared
+// strings and the cell styles are collected for the workbook globals.
+class HojaXls {
+public:
+    explicit HojaXls(const QString& carpeta)
+        : carpeta_(carpeta), temporal_(carpeta + QStringLiteral("/.varelmo-hoja-XXXXXX.tmp")),
+          salida_(temporal_) {}
+
+    bool abrir(QString* error) {
+        if (temporal_.open()) return true;
+        *error = QStringLiteral("no se pudo crear un archivo de trabajo en '%1' (%2).")
+                     .arg(carpeta_, temporal_.errorString());
+        return false;
+    }
+    // The sheet's settings and column widths, before its cells.
+    void preambulo(const std::map<int, double>& anchos);
+    // One cell, in row order; false with the reason in error().
+    bool celda(int fila, int col, const QVariant& v, const EstiloCelda& estilo);
+    // The last row, the window settings and the sheet's extent; false when the working file
+    // could not be written.
+    bool terminar();
+    QString error() const { return error_; }
+    QString errorTemporal() const { return temporal_.errorString(); }
+    QString errorArchivo() const {
+        return QStringLiteral("no se pudo escribir el archivo de trabajo (%1).").arg(errorTemporal());
+    }
+    // Copies the sheet substream to `d`.
+    bool copiarA(QIODevice& d);
+    qint64 largo() const { return temporal_.size(); }
+    TablaEstilos& estilos() { return estilos_; }
+    TablaTextos& textos() { return textos_; }
+
+private:
+    bool cerrarFila();
+    void anotarCelda(int fila, int col, std::uint16_t alto);
+    QByteArray dimensiones() const;
+
+    QString carpeta_;
+    QTemporaryFile temporal_;
+    HojaEnArchivo salida_;
+    qint64 posDimensiones_ = 0;
+    TablaEstilos estilos_;
+    TablaTextos textos_;
+    FilaPendiente pendiente_;
+    int filaMin_ = 0, filaMax_ = 0, colMin_ = 0, colMax_ = 0;
+    QString error_;
+};
+
+void HojaXls::preambulo(const std::map<int, double>& anchos) {
+    QByteArray& b = salida_.buffer();
     bof(b, 0x0010);
-    registroU16(b, 0x000D, 1);    // CALCMODE: automatic
-    registroU16(b, 0x000C, 100);  // CALCCOUNT
-    registroU16(b, 0x000F, 1);    // REFMODE: A1
-    registroU16(b, 0x0011, 0);    // ITERATION off
-    cabecera(b, 0x0010, 8);       // DELTA
+    registroU16(b, kCalcMode, 1);  // automatic
+    registroU16(b, kCalcCount, 100);
+    registroU16(b, kRefMode, 1);  // A1
+    registroU16(b, kIteration, 0);
+    cabecera(b, kDelta, 8);
     f64(b, 0.001);
-    registroU16(b, 0x005F, 0);  // SAVERECALC
-    registroU16(b, 0x002A, 0);  // PRINTHEADERS
-    registroU16(b, 0x002B, 0);  // PRINTGRIDLINES
-    registroU16(b, 0x0082, 1);  // GRIDSET
-    cabecera(b, 0x0080, 8);     // GUTS: no outline
+    registroU16(b, kSaveRecalc, 0);
+    registroU16(b, kPrintHeaders, 0);
+    registroU16(b, kPrintGridlines, 0);
+    registroU16(b, kGridSet, 1);
+    cabecera(b, kGuts, 8);  // no outline
     u32(b, 0);
     u32(b, 0);
-    cabecera(b, 0x0225, 4);  // DEFAULTROWHEIGHT
+    cabecera(b, kDefaultRowHeight, 4);
     u16(b, 0);
     u16(b, 255);
-    registroU16(b, 0x0081, 0x04C1);  // WSBOOL
-    registroU16(b, 0x0055, 8);       // DEFCOLWIDTH
-    for (const auto& [col, ancho] : hoja.anchosColumna()) {
-        // A width set beyond the .xls grid has no column to go to; its cells, if any, fail below.
+    registroU16(b, kWsBool, 0x04C1);
+    registroU16(b, kDefColWidth, 8);
+    for (const auto& [col, ancho] : anchos) {
+        // A width set beyond the .xls grid has no column to go to; its cells, if any, fail.
         if (col > kMaxColumnasXls) continue;
         cabecera(b, kColInfo, 12);
         u16(b, static_cast<std::uint16_t>(col - 1));
@@ -472,189 +556,169 @@ bool EscritorXls::escribir(HojaExcel& hoja, const QString& ruta, const QString& 
         u16(b, ancho == 0 ? 1 : 0);  // width 0 hides the column
         u16(b, 0);
     }
-    const qint64 posDimensiones = salidaHoja.posicion() + 4;
+    posDimensiones_ = salida_.posicion() + 4;
     cabecera(b, kDimensions, 14);
     b.append(QByteArray(14, '\0'));  // filled in once every cell is known
+}
 
-    TablaEstilos estilos;
-    TablaTextos textos;
-    FilaPendiente pendiente;
-    int filaMin = 0, filaMax = 0, colMin = 0, colMax = 0;
-    bool errorDeArchivo = false;
-    QString errorCelda;
+bool HojaXls::cerrarFila() {
+    if (pendiente_.fila == 0) return true;
+    escribirFila(salida_.buffer(), pendiente_);
+    pendiente_.fila = 0;
+    pendiente_.celdas.clear();
+    if (salida_.vaciarSiLleno()) return true;
+    error_ = errorArchivo();
+    return false;
+}
 
-    auto cerrarFila = [&]() {
-        if (pendiente.fila == 0) return true;
-        escribirFila(b, pendiente);
-        pendiente.fila = 0;
-        pendiente.celdas.clear();
-        if (!salidaHoja.vaciarSiLleno()) {
-            errorDeArchivo = true;
-            return false;
-        }
-        return true;
-    };
+void HojaXls::anotarCelda(int fila, int col, std::uint16_t alto) {
+    pendiente_.ultimaCol = col;
+    pendiente_.altoMaximo = std::max(pendiente_.altoMaximo, alto);
+    if (filaMin_ == 0) {
+        filaMin_ = fila;
+        colMin_ = col;
+    }
+    filaMax_ = fila;
+    colMin_ = std::min(colMin_, col);
+    colMax_ = std::max(colMax_, col);
+}
 
-    const bool recorrido = hoja.recorrer(
-        [&](int fila, int col, const QVariant& v, const EstiloCelda& estilo) {
-            if (fila > kMaxFilasXls || col > kMaxColumnasXls) {
-                errorCelda = QStringLiteral(
-                                 "la celda (fila %1, columna %2) no cabe en un libro .xls, que "
-                                 "admite hasta %3 filas y %4 columnas.")
-                                 .arg(fila)
-                                 .arg(col)
-                                 .arg(kMaxFilasXls)
-                                 .arg(kMaxColumnasXls);
-                return false;
-            }
-            // What the cell holds; a value the format cannot keep (NaN, infinity, empty text)
-            // leaves it empty, as a cell that holds nothing: with its look, when it has one.
-            std::optional<double> numero = numeroDeCelda(v);
-            QString texto;
-            const bool logico = v.typeId() == QMetaType::Bool;
-            bool vacia = v.isNull();
-            if (numero) {
-                vacia = !std::isfinite(*numero);
-            } else if (!logico && !vacia) {
-                texto = EscritorXlsx::textoDeCelda(v.toString());
-                vacia = texto.isEmpty();
-            }
-            if (vacia && estilo == EstiloCelda{}) return true;
-            const std::optional<std::uint16_t> xf = estilos.xfPara(estilo, &errorCelda);
-            if (!xf) return false;
+bool HojaXls::celda(int fila, int col, const QVariant& v, const EstiloCelda& estilo) {
+    if (fila > kMaxFilasXls || col > kMaxColumnasXls) {
+        error_ = QStringLiteral(
+                     "la celda (fila %1, columna %2) no cabe en un libro .xls, que admite hasta "
+                     "%3 filas y %4 columnas.")
+                     .arg(fila)
+                     .arg(col)
+                     .arg(kMaxFilasXls)
+                     .arg(kMaxColumnasXls);
+        return false;
+    }
+    // An empty cell is written only for its look.
+    const ValorXls valor = valorXls(v);
+    if (valor.vacia && estilo == EstiloCelda{}) return true;
+    const std::optional<std::uint16_t> xf = estilos_.xfPara(estilo, &error_);
+    if (!xf) return false;
+    if (pendiente_.fila != fila) {
+        if (!cerrarFila()) return false;
+        pendiente_.fila = fila;
+        pendiente_.primeraCol = col;
+        pendiente_.altoMaximo = 0;
+    }
+    anotarCelda(fila, col, altoFuente(estilo));
 
-            if (pendiente.fila != fila) {
-                if (!cerrarFila()) return false;
-                pendiente.fila = fila;
-                pendiente.primeraCol = col;
-                pendiente.altoMaximo = 0;
-            }
-            pendiente.ultimaCol = col;
-            pendiente.altoMaximo = std::max(pendiente.altoMaximo, altoFuente(estilo));
-            if (filaMin == 0) {
-                filaMin = fila;
-                colMin = col;
-            }
-            filaMax = fila;
-            colMin = std::min(colMin, col);
-            colMax = std::max(colMax, col);
+    QByteArray& c = pendiente_.celdas;
+    const std::uint16_t id = valor.vacia    ? kBlank
+                             : valor.numero ? kNumber
+                             : valor.logico ? kBoolErr
+                                            : kLabelSst;
+    const std::uint16_t largo = id == kBlank ? 6 : id == kNumber ? 14 : id == kBoolErr ? 8 : 10;
+    cabecera(c, id, largo);
+    u16(c, static_cast<std::uint16_t>(fila - 1));
+    u16(c, static_cast<std::uint16_t>(col - 1));
+    u16(c, *xf);
+    if (id == kNumber) {
+        f64(c, *valor.numero);
+    } else if (id == kBoolErr) {
+        u8(c, v.toBool() ? 1 : 0);
+        u8(c, 0);  // a logical, not an error
+    } else if (id == kLabelSst) {
+        u32(c, textos_.indice(valor.texto));
+    }
+    return true;
+}
 
-            QByteArray& c = pendiente.celdas;
-            const auto f = static_cast<std::uint16_t>(fila - 1);
-            const auto k = static_cast<std::uint16_t>(col - 1);
-            if (vacia) {
-                cabecera(c, kBlank, 6);
-                u16(c, f);
-                u16(c, k);
-                u16(c, *xf);
-            } else if (numero) {
-                cabecera(c, kNumber, 14);
-                u16(c, f);
-                u16(c, k);
-                u16(c, *xf);
-                f64(c, *numero);
-            } else if (logico) {
-                cabecera(c, kBoolErr, 8);
-                u16(c, f);
-                u16(c, k);
-                u16(c, *xf);
-                u8(c, v.toBool() ? 1 : 0);
-                u8(c, 0);  // a logical, not an error
-            } else {
-                cabecera(c, kLabelSst, 10);
-                u16(c, f);
-                u16(c, k);
-                u16(c, *xf);
-                u32(c, textos.indice(texto));
-            }
-            return true;
-        },
-        &errorCelda, [&](int) {
-            errorCelda = QStringLiteral("un libro .xls lleva una sola hoja de hasta %1 filas.").arg(kMaxFilasXls);
-            return false;
-        });
-    if (!recorrido) return errorDeArchivo ? fallaTemporal() : fallar(errorCelda);
-    if (!cerrarFila()) return fallaTemporal();
+QByteArray HojaXls::dimensiones() const {
+    if (filaMin_ == 0) return QByteArray(14, '\0');  // an empty sheet
+    QByteArray d;
+    u32(d, static_cast<std::uint32_t>(filaMin_ - 1));
+    u32(d, static_cast<std::uint32_t>(filaMax_));  // one past the last
+    u16(d, static_cast<std::uint16_t>(colMin_ - 1));
+    u16(d, static_cast<std::uint16_t>(colMax_));
+    u16(d, 0);
+    return d;
+}
 
-    cabecera(b, 0x023E, 18);  // WINDOW2
-    u16(b, 0x06B6);           // gridlines, headers, zeros, automatic grid colour, selected, shown
-    u16(b, 0);                // top row
-    u16(b, 0);                // left column
-    u32(b, 64);               // grid colour: automatic
+bool HojaXls::terminar() {
+    if (!cerrarFila()) return false;
+    QByteArray& b = salida_.buffer();
+    cabecera(b, kWindow2, 18);
+    u16(b, 0x06B6);  // gridlines, headers, zeros, automatic grid colour, selected, shown
+    u16(b, 0);       // top row
+    u16(b, 0);       // left column
+    u32(b, 64);      // grid colour: automatic
     u16(b, 0);
     u16(b, 0);
     u32(b, 0);
     cabecera(b, kEof, 0);
-    if (!salidaHoja.vaciar()) return fallaTemporal();
+    const QByteArray d = dimensiones();
+    const bool bien = salida_.vaciar() && temporal_.flush() && temporal_.seek(posDimensiones_) &&
+                      temporal_.write(d) == d.size() && temporal_.flush();
+    if (!bien) error_ = errorArchivo();
+    textos_.cerrar();
+    return bien;
+}
 
-    QByteArray dimensiones;
-    if (filaMin > 0) {
-        u32(dimensiones, static_cast<std::uint32_t>(filaMin - 1));
-        u32(dimensiones, static_cast<std::uint32_t>(filaMax));  // one past the last
-        u16(dimensiones, static_cast<std::uint16_t>(colMin - 1));
-        u16(dimensiones, static_cast<std::uint16_t>(colMax));
-        u16(dimensiones, 0);
-    } else {
-        dimensiones = QByteArray(14, '\0');  // an empty sheet
+bool HojaXls::copiarA(QIODevice& d) {
+    if (!temporal_.seek(0)) return false;
+    while (!temporal_.atEnd()) {
+        const QByteArray trozo = temporal_.read(1 << 20);
+        if (trozo.isEmpty() || d.write(trozo) != trozo.size()) return false;
     }
-    if (!temporal.flush() || !temporal.seek(posDimensiones) ||
-        temporal.write(dimensiones) != dimensiones.size() || !temporal.flush())
-        return fallaTemporal();
-    const qint64 largoHoja = temporal.size();
-    textos.cerrar();
+    return true;
+}
 
-    // --- the workbook globals ---
+// The workbook globals up to the shared strings: settings, styles, the one sheet's entry.
+// `posDesplazamiento` gets where the sheet's offset goes, to be filled in once it is known.
+QByteArray globales(const TablaEstilos& estilos, qsizetype* posDesplazamiento) {
     QByteArray g;
     bof(g, 0x0005);
-    registroU16(g, 0x00E1, 0x04B0);  // INTERFACEHDR
-    registroU16(g, 0x00C1, 0);       // MMS
-    cabecera(g, 0x00E2, 0);          // INTERFACEEND
-    {
-        QByteArray c;
-        textoLargo(c, QStringLiteral("varelmo"));
-        c.append(QByteArray(112 - c.size(), ' '));
-        registro(g, 0x005C, c);  // WRITEACCESS
-    }
-    registroU16(g, 0x0042, 1200);  // CODEPAGE: Unicode
-    registroU16(g, 0x0161, 0);     // DSF
-    registroU16(g, 0x013D, 1);     // TABID: one sheet
-    registroU16(g, 0x009C, 14);    // FNGROUPCOUNT
-    registroU16(g, 0x0019, 0);     // WINDOWPROTECT
-    registroU16(g, 0x0012, 0);     // PROTECT
-    registroU16(g, 0x0013, 0);     // PASSWORD
-    registroU16(g, 0x01AF, 0);     // PROT4REV
-    registroU16(g, 0x01BC, 0);     // PROT4REVPASS
-    registroU16(g, 0x0040, 0);     // BACKUP
-    registroU16(g, 0x008D, 0);     // HIDEOBJ
-    cabecera(g, 0x003D, 18);       // WINDOW1
+    registroU16(g, kInterfaceHdr, 0x04B0);
+    registroU16(g, kMms, 0);
+    cabecera(g, kInterfaceEnd, 0);
+    QByteArray acceso;
+    textoLargo(acceso, QStringLiteral("varelmo"));
+    acceso.append(QByteArray(112 - acceso.size(), ' '));
+    registro(g, kWriteAccess, acceso);
+    registroU16(g, kCodePage, 1200);  // Unicode
+    registroU16(g, kDsf, 0);
+    registroU16(g, kTabId, 1);  // one sheet
+    registroU16(g, kFnGroupCount, 14);
+    for (const std::uint16_t id : {kWindowProtect, kProtect, kPassword, kProt4Rev, kProt4RevPass,
+                                   kBackup, kHideObj})
+        registroU16(g, id, 0);
+    cabecera(g, kWindow1, 18);
     for (const int v : {0x01E0, 0x005A, 0x3FCF, 0x2A4E, 0x0038, 0, 0, 1, 600})
         u16(g, static_cast<std::uint16_t>(v));
-    registroU16(g, 0x0022, 0);  // DATEMODE: 1900
-    registroU16(g, 0x000E, 1);  // PRECISION: as shown
-    registroU16(g, 0x01B7, 0);  // REFRESHALL
-    registroU16(g, 0x00DA, 0);  // BOOKBOOL
+    registroU16(g, kDateMode, 0);  // 1900
+    registroU16(g, kPrecision, 1);  // as shown
+    registroU16(g, kRefreshAll, 0);
+    registroU16(g, kBookBool, 0);
     estilos.registros(g);
-    registroU16(g, 0x0160, 0);  // USESELFS
-    const qsizetype posDesplazamiento = g.size() + 4;
-    {
-        QByteArray c;
-        u32(c, 0);  // the sheet's BOF offset, patched below
-        u8(c, 0);   // visible
-        u8(c, 0);   // worksheet
-        textoCorto(c, QStringLiteral("Sheet1"));
-        registro(g, kBoundSheet, c);
-    }
-    cabecera(g, 0x008C, 4);  // COUNTRY
+    registroU16(g, kUsesElfs, 0);
+    *posDesplazamiento = g.size() + 4;
+    QByteArray hoja;
+    u32(hoja, 0);  // the sheet's BOF offset
+    u8(hoja, 0);   // visible
+    u8(hoja, 0);   // worksheet
+    textoCorto(hoja, QStringLiteral("Sheet1"));
+    registro(g, kBoundSheet, hoja);
+    cabecera(g, kCountry, 4);
     u16(g, 1);
     u16(g, 1);
+    return g;
+}
 
-    // The SST is laid out twice: once to learn its size and EXTSST offsets, once to write it.
+// What follows the shared strings in the globals (EXTSST and EOF) for strings that start at
+// offset `base`; `largoSst` gets the length of the SST records. The SST is laid out here once to
+// learn its size and bucket offsets, and once more when it is written.
+QByteArray colaGlobales(const TablaTextos& textos, std::uint64_t base, std::uint64_t* largoSst) {
     std::vector<EntradaExtSst> cubetas;
-    std::uint64_t largoSst = 0;
+    *largoSst = 0;
     textos.volcar(
-        static_cast<std::uint64_t>(g.size()),
-        [&largoSst](std::uint16_t, const QByteArray& cuerpo) {
-            largoSst += 4 + static_cast<std::uint64_t>(cuerpo.size());
+        base,
+        [largoSst](std::uint16_t, const QByteArray& cuerpo) {
+            *largoSst += 4 + static_cast<std::uint64_t>(cuerpo.size());
         },
         &cubetas);
     QByteArray cola;
@@ -666,51 +730,89 @@ bool EscritorXls::escribir(HojaExcel& hoja, const QString& ruta, const QString& 
         u16(cola, 0);
     }
     cabecera(cola, kEof, 0);
-    const std::uint64_t largoGlobales =
-        static_cast<std::uint64_t>(g.size()) + largoSst + static_cast<std::uint64_t>(cola.size());
-    const std::uint64_t largoFlujo = largoGlobales + static_cast<std::uint64_t>(largoHoja);
-    if (largoFlujo > 0xFFFFFFFFull)
-        return fallar(
-            QStringLiteral("el libro pasa de 4 GB, más de lo que admite el formato .xls."));
-    ponerU32En(g, posDesplazamiento, static_cast<std::uint32_t>(largoGlobales));
+    return cola;
+}
 
-    // --- the compound file ---
+// The workbook stream into the compound file at `ruta`: the globals, the shared strings, the
+// sheet. False with the reason.
+bool escribirLibroXls(const QString& ruta, const QByteArray& g, const QByteArray& cola,
+                      std::uint64_t largoFlujo, HojaXls& hoja, QString* error) {
     QFile salida(ruta);
-    if (!salida.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return fallar(
-            QStringLiteral("no se pudo crear el archivo (%1).").arg(salida.errorString()));
+    if (!salida.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        *error = QStringLiteral("no se pudo crear el archivo (%1).").arg(salida.errorString());
+        return false;
+    }
     QString detalle;
-    const bool escrito = escribirCompuesto(
-        salida, largoFlujo,
-        [&](QIODevice& d) {
-            if (d.write(g) != g.size()) return false;
-            bool ok = true;
-            QByteArray r;
-            textos.volcar(
-                static_cast<std::uint64_t>(g.size()),
-                [&](std::uint16_t id, const QByteArray& cuerpo) {
-                    r.clear();
-                    registro(r, id, cuerpo);
-                    ok = ok && d.write(r) == r.size();
-                },
-                nullptr);
-            if (!ok || d.write(cola) != cola.size() || !temporal.seek(0)) return false;
-            while (!temporal.atEnd()) {
-                const QByteArray trozo = temporal.read(1 << 20);
-                if (trozo.isEmpty() || d.write(trozo) != trozo.size()) return false;
-            }
-            return true;
-        },
-        &detalle);
+    const auto flujo = [&](QIODevice& d) {
+        if (d.write(g) != g.size()) return false;
+        bool ok = true;
+        QByteArray r;
+        hoja.textos().volcar(
+            static_cast<std::uint64_t>(g.size()),
+            [&](std::uint16_t id, const QByteArray& cuerpo) {
+                r.clear();
+                registro(r, id, cuerpo);
+                ok = ok && d.write(r) == r.size();
+            },
+            nullptr);
+        return ok && d.write(cola) == cola.size() && hoja.copiarA(d);
+    };
+    const bool escrito = escribirCompuesto(salida, largoFlujo, flujo, &detalle);
     const bool cerrado = escrito && salida.flush() && salida.error() == QFileDevice::NoError;
     salida.close();
-    if (!cerrado) {
-        salida.remove();
-        if (detalle.isEmpty())
-            detalle = QStringLiteral("no se pudo escribir el archivo (%1).")
-                          .arg(salida.errorString().isEmpty() ? temporal.errorString()
-                                                              : salida.errorString());
-        return fallar(detalle);
+    if (cerrado) return true;
+    salida.remove();
+    if (detalle.isEmpty())
+        detalle = QStringLiteral("no se pudo escribir el archivo (%1).")
+                      .arg(salida.errorString().isEmpty() ? hoja.errorTemporal()
+                                                          : salida.errorString());
+    *error = detalle;
+    return false;
+}
+
+}  // namespace
+
+bool EscritorXls::escribir(HojaExcel& hoja, const QString& ruta, const QString& carpetaTemporal,
+                           QString* error) {
+    QString motivo;
+    const bool escrito = escribirHoja(hoja, ruta, carpetaTemporal, &motivo);
+    if (!escrito && error) *error = motivo;
+    return escrito;
+}
+
+bool EscritorXls::escribirHoja(HojaExcel& hoja, const QString& ruta,
+                               const QString& carpetaTemporal, QString* error) {
+    HojaXls hojaXls(carpetaTemporal.isEmpty() ? QDir::tempPath() : carpetaTemporal);
+    if (!hojaXls.abrir(error)) {
+        hoja.descartarCopia();
+        return false;
     }
-    return true;
+    hojaXls.preambulo(hoja.anchosColumna());
+    const bool recorrido = hoja.recorrer(
+        [&](int fila, int col, const QVariant& v, const EstiloCelda& estilo) {
+            return hojaXls.celda(fila, col, v, estilo);
+        },
+        error, [error](int) {
+            *error = QStringLiteral("un libro .xls lleva una sola hoja de hasta %1 filas.")
+                         .arg(kMaxFilasXls);
+            return false;
+        });
+    if (!recorrido || !hojaXls.terminar()) {
+        if (!hojaXls.error().isEmpty()) *error = hojaXls.error();
+        return false;
+    }
+
+    qsizetype posDesplazamiento = 0;
+    QByteArray g = globales(hojaXls.estilos(), &posDesplazamiento);
+    std::uint64_t largoSst = 0;
+    const QByteArray cola = colaGlobales(hojaXls.textos(), static_cast<std::uint64_t>(g.size()), &largoSst);
+    const std::uint64_t largoGlobales =
+        static_cast<std::uint64_t>(g.size()) + largoSst + static_cast<std::uint64_t>(cola.size());
+    const std::uint64_t largoFlujo = largoGlobales + static_cast<std::uint64_t>(hojaXls.largo());
+    if (largoFlujo > 0xFFFFFFFFull) {
+        *error = QStringLiteral("el libro pasa de 4 GB, más de lo que admite el formato .xls.");
+        return false;
+    }
+    ponerU32En(g, posDesplazamiento, static_cast<std::uint32_t>(largoGlobales));
+    return escribirLibroXls(ruta, g, cola, largoFlujo, hojaXls, error);
 }

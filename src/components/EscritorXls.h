@@ -18,4 +18,9 @@ class EscritorXls : public EscritorLibro {
 public:
     bool escribir(HojaExcel& hoja, const QString& ruta, const QString& carpetaTemporal,
                   QString* error) override;
+
+private:
+    // The sheet to a working file, then the workbook globals, then the compound file.
+    static bool escribirHoja(HojaExcel& hoja, const QString& ruta, const QString& carpetaTemporal,
+                             QString* error);
 };

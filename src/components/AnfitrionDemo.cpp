@@ -125,101 +125,122 @@ bool cifrar(const QString& carpeta, int selector, const QString& texto, QString*
     return true;
 }
 
+namespace {
+// Fails, naming them, when the server already holds any of the demo's databases.
+bool ningunaExiste(Conexion& c, const Demo& demo, QString* error)
+{
+    QStringList nombres{demo.baseGeneral};
+    for (int e = 1; e <= demo.empresas; ++e)
+        nombres << demo.prefijoEmpresas + QString::number(e);
+    QStringList existen;
+    for (const QString& nombre : std::as_const(nombres)) {
+        Recordset r;
+        if (!r.abrir(c, QStringLiteral("SELECT 1 FROM information_schema.SCHEMATA WHERE SCHEMA_NAME = ?"), {nombre})) {
+            *error = r.ultimoError();
+            return false;
+        }
+        if (!r.alFinal())
+            existen << nombre;
+    }
+    if (existen.isEmpty())
+        return true;
+    *error = QStringLiteral("el servidor ya tiene las bases de datos %1; no se tocan (use --reemplazar para "
+                            "borrarlas y crearlas de nuevo)")
+                 .arg(existen.join(QStringLiteral(", ")));
+    return false;
+}
+
+// The general database: empresas and configuracion with the number of price levels.
+bool crearGeneral(Conexion& c, const Demo& demo, QString* error)
+{
+    const QString general = citarIdentificador(demo.baseGeneral);
+    return (!demo.reemplazar || ejecutar(c, QStringLiteral("DROP DATABASE IF EXISTS %1").arg(general), error)) &&
+           ejecutar(c, QStringLiteral("CREATE DATABASE IF NOT EXISTS %1").arg(general), error) &&
+           ejecutar(c,
+                    QStringLiteral("CREATE TABLE %1.`empresas` (`Id` int NOT NULL PRIMARY KEY, "
+                                   "`Empresa` varchar(60) NOT NULL DEFAULT '', `BaseDeDatos` varchar(64) DEFAULT '', "
+                                   "`BaseDeDatos2` varchar(255) DEFAULT '', `Servidor` varchar(255) DEFAULT '', "
+                                   "`Usuario` varchar(255) DEFAULT '', `Conexion` varchar(255) DEFAULT '', "
+                                   "`Puerto` int DEFAULT 3306)")
+                        .arg(general),
+                    error) &&
+           ejecutar(c,
+                    QStringLiteral("CREATE TABLE %1.`configuracion` (`Nombre` varchar(60) NOT NULL PRIMARY KEY, "
+                                   "`Valor` varchar(255) DEFAULT '')")
+                        .arg(general),
+                    error) &&
+           ejecutar(c, QStringLiteral("INSERT INTO %1.`configuracion` VALUES ('Precios', ?)").arg(general), error,
+                    {QString::number(demo.niveles)});
+}
+
+// Company `e`'s database with its tables, and its row in empresas.
+bool crearEmpresa(Conexion& c, const Demo& demo, int e, QString* error)
+{
+    const QString nombreBase = demo.prefijoEmpresas + QString::number(e);
+    const QString base = citarIdentificador(nombreBase);
+    QString columnas;
+    for (int n = 1; n <= demo.niveles; ++n)
+        columnas += QStringLiteral(", `Precio%1` double DEFAULT 0").arg(n);
+    return (!demo.reemplazar || ejecutar(c, QStringLiteral("DROP DATABASE IF EXISTS %1").arg(base), error)) &&
+           ejecutar(c, QStringLiteral("CREATE DATABASE %1").arg(base), error) &&
+           ejecutar(c,
+                    QStringLiteral("CREATE TABLE %1.`productos` (`Clave` varchar(15) NOT NULL PRIMARY KEY, "
+                                   "`Descrip` varchar(60) DEFAULT '', `Costo` double DEFAULT 0%2)")
+                        .arg(base, columnas),
+                    error) &&
+           ejecutar(c,
+                    QStringLiteral("CREATE TABLE %1.`configuracion` (`Nombre` varchar(60) NOT NULL "
+                                   "PRIMARY KEY, `Valor` varchar(255) DEFAULT '')")
+                        .arg(base),
+                    error) &&
+           ejecutar(c, QStringLiteral("INSERT INTO %1.`configuracion` VALUES ('Precios', ?)").arg(base), error,
+                    {QString::number(demo.niveles)}) &&
+           ejecutar(c,
+                    QStringLiteral("INSERT INTO %1.`empresas` (`Id`, `Empresa`, `BaseDeDatos`) VALUES (?, ?, ?)")
+                        .arg(citarIdentificador(demo.baseGeneral)),
+                    error, {e, nombreEmpresaDemo(e), nombreBase});
+}
+
+// Company `e`'s products, in multi-row statements of one transaction.
+bool cargarProductos(Conexion& c, const Demo& demo, int e, QString* error)
+{
+    constexpr qsizetype lote = 500;
+    const QString base = citarIdentificador(demo.prefijoEmpresas + QString::number(e));
+    Transaccion transaccion(c);
+    if (!transaccion.empezar(error))
+        return false;
+    const QList<ProductoDemo> productos = productosDemo(demo, e);
+    const QString marcas = QStringLiteral("(?,?,?") + QStringLiteral(",?").repeated(demo.niveles) + u')';
+    for (qsizetype desde = 0; desde < productos.size(); desde += lote) {
+        const qsizetype hasta = qMin(productos.size(), desde + lote);
+        QVariantList valores;
+        QStringList filas;
+        for (qsizetype i = desde; i < hasta; ++i) {
+            const ProductoDemo& p = productos[i];
+            valores << p.clave << p.descrip << p.costo;
+            for (double precio : p.precios)
+                valores << precio;
+            filas << marcas;
+        }
+        if (!ejecutar(c, QStringLiteral("INSERT INTO %1.`productos` VALUES %2").arg(base, filas.join(u',')), error,
+                      valores))
+            return false;
+    }
+    return transaccion.confirmar(error);
+}
+}  // namespace
+
 bool crearDemo(Conexion& c, const Demo& demo, QString* error,
                const std::function<void(const QString&)>& progreso)
 {
-    const QString general = citarIdentificador(demo.baseGeneral);
-    if (!demo.reemplazar) {
-        QStringList nombres{demo.baseGeneral};
-        for (int e = 1; e <= demo.empresas; ++e)
-            nombres << demo.prefijoEmpresas + QString::number(e);
-        QStringList existen;
-        for (const QString& nombre : std::as_const(nombres)) {
-            Recordset r;
-            if (!r.abrir(c, QStringLiteral("SELECT 1 FROM information_schema.SCHEMATA WHERE SCHEMA_NAME = ?"), {nombre})) {
-                *error = r.ultimoError();
-                return false;
-            }
-            if (!r.alFinal())
-                existen << nombre;
-        }
-        if (!existen.isEmpty()) {
-            *error = QStringLiteral("el servidor ya tiene las bases de datos %1; no se tocan (use --reemplazar para "
-                                    "borrarlas y crearlas de nuevo)")
-                         .arg(existen.join(QStringLiteral(", ")));
-            return false;
-        }
-    }
-    if (demo.reemplazar && !ejecutar(c, QStringLiteral("DROP DATABASE IF EXISTS %1").arg(general), error))
+    if (!demo.reemplazar && !ningunaExiste(c, demo, error))
         return false;
-    if (!ejecutar(c, QStringLiteral("CREATE DATABASE IF NOT EXISTS %1").arg(general), error) ||
-        !ejecutar(c,
-                  QStringLiteral("CREATE TABLE %1.`empresas` (`Id` int NOT NULL PRIMARY KEY, "
-                                 "`Empresa` varchar(60) NOT NULL DEFAULT '', `BaseDeDatos` varchar(64) DEFAULT '', "
-                                 "`BaseDeDatos2` varchar(255) DEFAULT '', `Servidor` varchar(255) DEFAULT '', "
-                                 "`Usuario` varchar(255) DEFAULT '', `Conexion` varchar(255) DEFAULT '', "
-                                 "`Puerto` int DEFAULT 3306)")
-                      .arg(general),
-                  error) ||
-        !ejecutar(c,
-                  QStringLiteral("CREATE TABLE %1.`configuracion` (`Nombre` varchar(60) NOT NULL PRIMARY KEY, "
-                                 "`Valor` varchar(255) DEFAULT '')")
-                      .arg(general),
-                  error) ||
-        !ejecutar(c, QStringLiteral("INSERT INTO %1.`configuracion` VALUES ('Precios', ?)").arg(general), error,
-                  {QString::number(demo.niveles)}))
+    if (!crearGeneral(c, demo, error))
         return false;
-
-    const int lote = 500;
     for (int e = 1; e <= demo.empresas; ++e) {
-        const QString nombreBase = demo.prefijoEmpresas + QString::number(e);
-        const QString base = citarIdentificador(nombreBase);
         if (progreso)
-            progreso(QStringLiteral("%1: %2 productos").arg(nombreBase).arg(demo.productos));
-        if (demo.reemplazar && !ejecutar(c, QStringLiteral("DROP DATABASE IF EXISTS %1").arg(base), error))
-            return false;
-        QString columnas;
-        for (int n = 1; n <= demo.niveles; ++n)
-            columnas += QStringLiteral(", `Precio%1` double DEFAULT 0").arg(n);
-        if (!ejecutar(c, QStringLiteral("CREATE DATABASE %1").arg(base), error) ||
-            !ejecutar(c,
-                      QStringLiteral("CREATE TABLE %1.`productos` (`Clave` varchar(15) NOT NULL PRIMARY KEY, "
-                                     "`Descrip` varchar(60) DEFAULT '', `Costo` double DEFAULT 0%2)")
-                          .arg(base, columnas),
-                      error) ||
-            !ejecutar(c,
-                      QStringLiteral("CREATE TABLE %1.`configuracion` (`Nombre` varchar(60) NOT NULL "
-                                     "PRIMARY KEY, `Valor` varchar(255) DEFAULT '')")
-                          .arg(base),
-                      error) ||
-            !ejecutar(c, QStringLiteral("INSERT INTO %1.`configuracion` VALUES ('Precios', ?)").arg(base),
-                      error, {QString::number(demo.niveles)}) ||
-            !ejecutar(c,
-                      QStringLiteral("INSERT INTO %1.`empresas` (`Id`, `Empresa`, `BaseDeDatos`) VALUES (?, ?, ?)")
-                          .arg(general),
-                      error, {e, nombreEmpresaDemo(e), nombreBase}))
-            return false;
-
-        if (!ejecutar(c, QStringLiteral("START TRANSACTION"), error))
-            return false;
-        const QList<ProductoDemo> productos = productosDemo(demo, e);
-        const QString marcas = QStringLiteral("(?,?,?") + QStringLiteral(",?").repeated(demo.niveles) + u')';
-        for (qsizetype desde = 0; desde < productos.size(); desde += lote) {
-            const qsizetype hasta = qMin(productos.size(), desde + lote);
-            QVariantList valores;
-            QStringList filas;
-            for (qsizetype i = desde; i < hasta; ++i) {
-                const ProductoDemo& p = productos[i];
-                valores << p.clave << p.descrip << p.costo;
-                for (double precio : p.precios)
-                    valores << precio;
-                filas << marcas;
-            }
-            if (!ejecutar(c, QStringLiteral("INSERT INTO %1.`productos` VALUES %2").arg(base, filas.join(u',')),
-                          error, valores))
-                return false;
-        }
-        if (!ejecutar(c, QStringLiteral("COMMIT"), error))
+            progreso(QStringLiteral("%1: %2 productos").arg(demo.prefijoEmpresas + QString::number(e)).arg(demo.productos));
+        if (!crearEmpresa(c, demo, e, error) || !cargarProductos(c, demo, e, error))
             return false;
     }
     return true;

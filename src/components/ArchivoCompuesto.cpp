@@ -72,6 +72,81 @@ std::optional<DisposicionCompuesta> disponerCompuesto(std::uint64_t largoFlujo) 
     return d;
 }
 
+namespace {
+// Where the sectors after the stream lie: the DIFAT, then the FAT, then the directory.
+struct Sectores {
+    std::uint32_t primerDifat, primerFat, directorio;
+    explicit Sectores(const DisposicionCompuesta& d)
+        : primerDifat(d.sectoresFlujo),
+          primerFat(primerDifat + d.sectoresDifat),
+          directorio(primerFat + d.sectoresFat) {}
+};
+
+QByteArray cabeceraCompuesta(const DisposicionCompuesta& d) {
+    const Sectores s(d);
+    QByteArray cabecera(kSector, '\0');
+    const unsigned char firma[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
+    for (int i = 0; i < 8; ++i) cabecera[i] = static_cast<char>(firma[i]);
+    ponerU16(cabecera, 0x18, 0x003E);  // minor version
+    ponerU16(cabecera, 0x1A, 0x0003);  // major version 3
+    ponerU16(cabecera, 0x1C, 0xFFFE);  // little-endian
+    ponerU16(cabecera, 0x1E, 9);       // 512-byte sectors
+    ponerU16(cabecera, 0x20, 6);       // 64-byte mini sectors
+    ponerU32(cabecera, 0x2C, d.sectoresFat);
+    ponerU32(cabecera, 0x30, s.directorio);
+    ponerU32(cabecera, 0x38, kMinimoFlujo);
+    ponerU32(cabecera, 0x3C, kFinDeCadena);  // no mini FAT
+    ponerU32(cabecera, 0x44, d.sectoresDifat > 0 ? s.primerDifat : kFinDeCadena);
+    ponerU32(cabecera, 0x48, d.sectoresDifat);
+    for (std::uint32_t i = 0; i < kDifatEnCabecera; ++i)
+        ponerU32(cabecera, 0x4C + 4 * i, i < d.sectoresFat ? s.primerFat + i : kLibre);
+    return cabecera;
+}
+
+// DIFAT sector `k`: the FAT sectors past the header's 109, and the next DIFAT sector.
+QByteArray sectorDifat(const DisposicionCompuesta& d, std::uint32_t k) {
+    const Sectores s(d);
+    QByteArray sector(kSector, '\0');
+    for (std::uint32_t j = 0; j < kDifatPorSector; ++j) {
+        const std::uint64_t fat = kDifatEnCabecera + std::uint64_t{k} * kDifatPorSector + j;
+        ponerU32(sector, 4 * j,
+                 fat < d.sectoresFat ? s.primerFat + static_cast<std::uint32_t>(fat) : kLibre);
+    }
+    ponerU32(sector, 4 * kDifatPorSector,
+             k + 1 < d.sectoresDifat ? s.primerDifat + k + 1 : kFinDeCadena);
+    return sector;
+}
+
+// FAT sector `f`: the stream's chain, the DIFAT and FAT sectors marked, the directory alone.
+QByteArray sectorFat(const DisposicionCompuesta& d, std::uint32_t f) {
+    const Sectores s(d);
+    QByteArray sector(kSector, '\0');
+    for (std::uint32_t j = 0; j < kEntradasPorSector; ++j) {
+        const std::uint64_t n = std::uint64_t{f} * kEntradasPorSector + j;
+        std::uint32_t entrada = kLibre;
+        if (n + 1 < d.sectoresFlujo)
+            entrada = static_cast<std::uint32_t>(n + 1);
+        else if (n + 1 == d.sectoresFlujo || n == s.directorio)
+            entrada = kFinDeCadena;
+        else if (n >= s.primerDifat && n < s.primerFat)
+            entrada = kDifSect;
+        else if (n >= s.primerFat && n < s.directorio)
+            entrada = kFatSect;
+        ponerU32(sector, 4 * j, entrada);
+    }
+    return sector;
+}
+
+QByteArray sectorDirectorio(const DisposicionCompuesta& d) {
+    QByteArray entradas(kSector, '\0');
+    entradaDirectorio(entradas, 0, u"Root Entry", 5, 1, kFinDeCadena, 0);
+    entradaDirectorio(entradas, 1, u"Workbook", 2, kLibre, 0, d.largoDeclarado);
+    entradaDirectorio(entradas, 2, nullptr, 0, kLibre, 0, 0);
+    entradaDirectorio(entradas, 3, nullptr, 0, kLibre, 0, 0);
+    return entradas;
+}
+}  // namespace
+
 bool escribirCompuesto(QIODevice& salida, std::uint64_t largoFlujo,
                        const std::function<bool(QIODevice&)>& volcarFlujo, QString* error) {
     auto fallar = [error](const QString& texto) {
@@ -83,9 +158,6 @@ bool escribirCompuesto(QIODevice& salida, std::uint64_t largoFlujo,
         return fallar(
             QStringLiteral("el libro pasa de 4 GB, más de lo que admite el formato .xls."));
     const DisposicionCompuesta& d = *disposicion;
-    const std::uint32_t primerDifat = d.sectoresFlujo;
-    const std::uint32_t primerFat = primerDifat + d.sectoresDifat;
-    const std::uint32_t directorio = primerFat + d.sectoresFat;
     auto escribir = [&salida](const QByteArray& bytes) {
         return salida.write(bytes) == bytes.size();
     };
@@ -93,24 +165,7 @@ bool escribirCompuesto(QIODevice& salida, std::uint64_t largoFlujo,
         return fallar(
             QStringLiteral("no se pudo escribir el archivo (%1).").arg(salida.errorString()));
     };
-
-    QByteArray cabecera(kSector, '\0');
-    const unsigned char firma[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
-    for (int i = 0; i < 8; ++i) cabecera[i] = static_cast<char>(firma[i]);
-    ponerU16(cabecera, 0x18, 0x003E);  // minor version
-    ponerU16(cabecera, 0x1A, 0x0003);  // major version 3
-    ponerU16(cabecera, 0x1C, 0xFFFE);  // little-endian
-    ponerU16(cabecera, 0x1E, 9);       // 512-byte sectors
-    ponerU16(cabecera, 0x20, 6);       // 64-byte mini sectors
-    ponerU32(cabecera, 0x2C, d.sectoresFat);
-    ponerU32(cabecera, 0x30, directorio);
-    ponerU32(cabecera, 0x38, kMinimoFlujo);
-    ponerU32(cabecera, 0x3C, kFinDeCadena);  // no mini FAT
-    ponerU32(cabecera, 0x44, d.sectoresDifat > 0 ? primerDifat : kFinDeCadena);
-    ponerU32(cabecera, 0x48, d.sectoresDifat);
-    for (std::uint32_t i = 0; i < kDifatEnCabecera; ++i)
-        ponerU32(cabecera, 0x4C + 4 * i, i < d.sectoresFat ? primerFat + i : kLibre);
-    if (!escribir(cabecera)) return fallaEscritura();
+    if (!escribir(cabeceraCompuesta(d))) return fallaEscritura();
 
     const qint64 antes = salida.pos();
     if (!volcarFlujo(salida)) return false;
@@ -120,41 +175,10 @@ bool escribirCompuesto(QIODevice& salida, std::uint64_t largoFlujo,
     const std::uint64_t relleno = std::uint64_t{d.sectoresFlujo} * kSector - largoFlujo;
     if (relleno > 0 && !escribir(QByteArray(static_cast<qsizetype>(relleno), '\0')))
         return fallaEscritura();
-
-    QByteArray sector(kSector, '\0');
-    for (std::uint32_t k = 0; k < d.sectoresDifat; ++k) {
-        for (std::uint32_t j = 0; j < kDifatPorSector; ++j) {
-            const std::uint64_t fat = kDifatEnCabecera + std::uint64_t{k} * kDifatPorSector + j;
-            ponerU32(sector, 4 * j,
-                     fat < d.sectoresFat ? primerFat + static_cast<std::uint32_t>(fat) : kLibre);
-        }
-        ponerU32(sector, 4 * kDifatPorSector,
-                 k + 1 < d.sectoresDifat ? primerDifat + k + 1 : kFinDeCadena);
-        if (!escribir(sector)) return fallaEscritura();
-    }
-
-    for (std::uint32_t f = 0; f < d.sectoresFat; ++f) {
-        for (std::uint32_t j = 0; j < kEntradasPorSector; ++j) {
-            const std::uint64_t s = std::uint64_t{f} * kEntradasPorSector + j;
-            std::uint32_t entrada = kLibre;
-            if (s + 1 < d.sectoresFlujo)
-                entrada = static_cast<std::uint32_t>(s + 1);
-            else if (s + 1 == d.sectoresFlujo || s == directorio)
-                entrada = kFinDeCadena;
-            else if (s >= primerDifat && s < primerFat)
-                entrada = kDifSect;
-            else if (s >= primerFat && s < directorio)
-                entrada = kFatSect;
-            ponerU32(sector, 4 * j, entrada);
-        }
-        if (!escribir(sector)) return fallaEscritura();
-    }
-
-    QByteArray entradas(kSector, '\0');
-    entradaDirectorio(entradas, 0, u"Root Entry", 5, 1, kFinDeCadena, 0);
-    entradaDirectorio(entradas, 1, u"Workbook", 2, kLibre, 0, d.largoDeclarado);
-    entradaDirectorio(entradas, 2, nullptr, 0, kLibre, 0, 0);
-    entradaDirectorio(entradas, 3, nullptr, 0, kLibre, 0, 0);
-    if (!escribir(entradas)) return fallaEscritura();
+    for (std::uint32_t k = 0; k < d.sectoresDifat; ++k)
+        if (!escribir(sectorDifat(d, k))) return fallaEscritura();
+    for (std::uint32_t f = 0; f < d.sectoresFat; ++f)
+        if (!escribir(sectorFat(d, f))) return fallaEscritura();
+    if (!escribir(sectorDirectorio(d))) return fallaEscritura();
     return true;
 }

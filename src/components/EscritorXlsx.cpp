@@ -108,6 +108,51 @@ QString libroIncompleto(const QString& ruta) {
     return QString();
 }
 
+// One lxw_format per distinct look; the library owns them and frees them with the workbook.
+class FormatosXlsx {
+public:
+    explicit FormatosXlsx(lxw_workbook* libro) : libro_(libro) {}
+    // The format of `estilo` (null for the plain look); false when the library could not make it.
+    bool para(const EstiloCelda& estilo, lxw_format** formato) {
+        *formato = nullptr;
+        if (!estilo.negrita && estilo.tamano == 0 && estilo.formatoNumero.isEmpty()) return true;
+        const auto clave = std::make_tuple(estilo.negrita, estilo.tamano, estilo.formatoNumero);
+        if (const auto it = formatos_.find(clave); it != formatos_.end()) {
+            *formato = it->second;
+            return true;
+        }
+        lxw_format* nuevo = workbook_add_format(libro_);
+        if (!nuevo) return false;
+        if (estilo.negrita) format_set_bold(nuevo);
+        if (estilo.tamano != 0) format_set_font_size(nuevo, estilo.tamano);
+        if (!estilo.formatoNumero.isEmpty())
+            format_set_num_format(nuevo, estilo.formatoNumero.toUtf8().constData());
+        formatos_.emplace(clave, nuevo);
+        *formato = nuevo;
+        return true;
+    }
+
+private:
+    lxw_workbook* libro_;
+    std::map<std::tuple<bool, double, QString>, lxw_format*> formatos_;
+};
+
+lxw_error escribirCelda(lxw_worksheet* hoja, int fila, int col, const QVariant& v, lxw_format* formato) {
+    const auto f = static_cast<lxw_row_t>(fila - 1);
+    const auto c = static_cast<lxw_col_t>(col - 1);
+    const std::optional<double> numero = numeroDeCelda(v);
+    if (v.isNull() || (numero && !std::isfinite(*numero))) {
+        // An empty cell keeps its look; a value the format cannot hold (NaN, infinity) would
+        // corrupt the file, and is left empty as well.
+        return formato ? worksheet_write_blank(hoja, f, c, formato) : LXW_NO_ERROR;
+    }
+    if (numero) return worksheet_write_number(hoja, f, c, *numero, formato);
+    if (v.typeId() == QMetaType::Bool) return worksheet_write_boolean(hoja, f, c, v.toBool() ? 1 : 0, formato);
+    // Always a string, never a formula, even when it begins with "=".
+    return worksheet_write_string(hoja, f, c, EscritorXlsx::textoDeCelda(v.toString()).toUtf8().constData(),
+                                  formato);
+}
+
 }  // namespace
 
 QString EscritorXlsx::textoDeCelda(const QString& texto) {
@@ -157,52 +202,16 @@ bool EscritorXlsx::escribir(HojaExcel& hoja, const QString& ruta, const QString&
     };
     if (!agregarHoja(1)) return fallar(errorHoja);
 
-    // One lxw_format per distinct look; the library owns them and frees them with the workbook.
-    std::map<std::tuple<bool, double, QString>, lxw_format*> formatos;
-    auto formatoPara = [&](const EstiloCelda& estilo, lxw_format*& formato) {
-        formato = nullptr;
-        if (!estilo.negrita && estilo.tamano == 0 && estilo.formatoNumero.isEmpty()) return true;
-        const auto clave = std::make_tuple(estilo.negrita, estilo.tamano, estilo.formatoNumero);
-        if (const auto it = formatos.find(clave); it != formatos.end()) {
-            formato = it->second;
-            return true;
-        }
-        lxw_format* nuevo = workbook_add_format(libro.get());
-        if (!nuevo) return false;
-        if (estilo.negrita) format_set_bold(nuevo);
-        if (estilo.tamano != 0) format_set_font_size(nuevo, estilo.tamano);
-        if (!estilo.formatoNumero.isEmpty())
-            format_set_num_format(nuevo, estilo.formatoNumero.toUtf8().constData());
-        formatos.emplace(clave, nuevo);
-        formato = nuevo;
-        return true;
-    };
-
+    FormatosXlsx formatos(libro.get());
     QString errorCelda;
     const bool recorrido = hoja.recorrer(
         [&](int fila, int col, const QVariant& v, const EstiloCelda& estilo) {
             lxw_format* formato = nullptr;
-            if (!formatoPara(estilo, formato)) {
+            if (!formatos.para(estilo, &formato)) {
                 errorCelda = QStringLiteral("no se pudo crear un formato de celda.");
                 return false;
             }
-            const auto f = static_cast<lxw_row_t>(fila - 1);
-            const auto c = static_cast<lxw_col_t>(col - 1);
-            lxw_error e = LXW_NO_ERROR;
-            const std::optional<double> numero = numeroDeCelda(v);
-            if (v.isNull() || (numero && !std::isfinite(*numero))) {
-                // An empty cell keeps its look; a value the format cannot hold (NaN, infinity)
-                // would corrupt the file, and is left empty as well.
-                e = formato ? worksheet_write_blank(hojaXlsx, f, c, formato) : LXW_NO_ERROR;
-            } else if (numero) {
-                e = worksheet_write_number(hojaXlsx, f, c, *numero, formato);
-            } else if (v.typeId() == QMetaType::Bool) {
-                e = worksheet_write_boolean(hojaXlsx, f, c, v.toBool() ? 1 : 0, formato);
-            } else {
-                // Always a string, never a formula, even when it begins with "=".
-                e = worksheet_write_string(
-                    hojaXlsx, f, c, textoDeCelda(v.toString()).toUtf8().constData(), formato);
-            }
+            const lxw_error e = escribirCelda(hojaXlsx, fila, col, v, formato);
             if (e != LXW_NO_ERROR) {
                 errorCelda = QStringLiteral("celda (fila %1, columna %2): %3")
                                  .arg(fila)

@@ -201,134 +201,132 @@ EstiloCelda HojaExcel::estiloEn(const std::vector<const Operacion*>& delRenglon,
     return estilo;
 }
 
-bool HojaExcel::recorrer(const VisitaCelda& celda, QString* error, const NuevaHoja& nuevaHoja) {
-    // The source pointer is only good until the save returns: never keep it past this call.
-    const std::optional<Copia> copia = std::exchange(copia_, std::nullopt);
-    auto fallar = [error](const QString& texto) {
-        if (error) *error = texto;
-        return false;
-    };
-    if (copia && copia->fila > filasPorHoja_)
-        return fallar(QStringLiteral("Las filas copiadas empiezan después de la fila %1, la última de la hoja.")
-                          .arg(filasPorHoja_));
-
-    QVariantList filaCopiada;
-    int filaDeCopia = 0;  // sheet row of `filaCopiada`, 0 when no copied row is pending
-    if (copia && copia->fuente->siguiente(filaCopiada)) filaDeCopia = copia->fila;
-    if (copia && filaDeCopia == 0 && !copia->fuente->error().isEmpty()) return fallar(copia->fuente->error());
-
-    auto revisarFilaCopiada = [&]() {
-        if (filaDeCopia == 0 || filaCopiada.isEmpty() ||
-            static_cast<qint64>(copia->col) + filaCopiada.size() - 1 <= kMaxColumnasHoja)
-            return true;
-        return fallar(QStringLiteral("Las filas copiadas pasan de la columna %1, la última de la hoja.")
-                          .arg(kMaxColumnasHoja));
-    };
-    if (!revisarFilaCopiada()) return false;
-
+struct HojaExcel::Recorrido {
     struct Pendiente {
         int col;
         const QVariant* v;
     };
-    static const QVariant vacia;
+    std::optional<Copia> copia;
+    QVariantList filaCopiada;
+    int filaDeCopia = 0;  // sheet row of `filaCopiada`, 0 when no copied row is pending
     std::vector<Pendiente> celdas;
     std::vector<const Operacion*> delRenglon;
     std::vector<std::pair<int, int>> rangos;
-    auto it = valores_.cbegin();
-    auto fin = valores_.cend();
+    std::map<std::pair<int, int>, Valor>::const_iterator it, fin;
+    static inline const QVariant vacia;
+};
+
+bool HojaExcel::siguienteCopiada(Recorrido& r, QString* error) const {
+    r.filaCopiada.clear();
+    const int fila = r.filaDeCopia == 0 ? r.copia->fila : r.filaDeCopia + 1;
+    r.filaDeCopia = r.copia->fuente->siguiente(r.filaCopiada) ? fila : 0;
+    QString motivo;
+    if (r.filaDeCopia == 0)
+        motivo = r.copia->fuente->error();
+    else if (!r.filaCopiada.isEmpty() &&
+             static_cast<qint64>(r.copia->col) + r.filaCopiada.size() - 1 > kMaxColumnasHoja)
+        motivo = QStringLiteral("Las filas copiadas pasan de la columna %1, la última de la hoja.")
+                     .arg(kMaxColumnasHoja);
+    if (!motivo.isEmpty() && error) *error = motivo;
+    return motivo.isEmpty();
+}
+
+void HojaExcel::celdasDeFila(Recorrido& r, int fila, bool copiaAqui) const {
+    r.celdas.clear();
+    qsizetype j = 0;
+    while (true) {
+        const bool hayValor = r.it != r.fin && r.it->first.first == fila;
+        const bool quedaCopia = copiaAqui && j < r.filaCopiada.size();
+        if (!hayValor && !quedaCopia) break;
+        const int colValor = hayValor ? r.it->first.second : 0;
+        const int colCopia = quedaCopia ? r.copia->col + static_cast<int>(j) : 0;
+        if (hayValor && (!quedaCopia || colValor < colCopia)) {
+            r.celdas.push_back({colValor, &r.it->second.v});
+            ++r.it;
+        } else if (!hayValor || colCopia < colValor) {
+            r.celdas.push_back({colCopia, &r.filaCopiada[j]});
+            ++j;
+        } else {
+            const bool ganaValor = r.it->second.orden > r.copia->orden;
+            r.celdas.push_back({colValor, ganaValor ? &r.it->second.v : &r.filaCopiada[j]});
+            ++r.it;
+            ++j;
+        }
+    }
+    vaciasConEstilo(r, fila);
+}
+
+void HojaExcel::vaciasConEstilo(Recorrido& r, int fila) const {
+    // Only the ranges that reach this row can style its cells, the empty ones among them too.
+    r.delRenglon.clear();
+    r.rangos.clear();
+    for (const Operacion& op : operaciones_)
+        if (fila >= op.rango.filaMin() && fila <= op.rango.filaMax()) {
+            r.delRenglon.push_back(&op);
+            r.rangos.emplace_back(op.rango.colMin(), op.rango.colMax());
+        }
+    const std::size_t conContenido = r.celdas.size();
+    std::size_t k = 0;
+    for (const auto& [desde, hasta] : columnasConEstilo(r.rangos)) {
+        for (int col = desde; col <= hasta; ++col) {
+            while (k < conContenido && r.celdas[k].col < col) ++k;
+            if (k < conContenido && r.celdas[k].col == col) continue;
+            r.celdas.push_back({col, &Recorrido::vacia});
+        }
+    }
+    std::inplace_merge(r.celdas.begin(), r.celdas.begin() + static_cast<std::ptrdiff_t>(conContenido),
+                       r.celdas.end(),
+                       [](const Recorrido::Pendiente& a, const Recorrido::Pendiente& b) { return a.col < b.col; });
+}
+
+bool HojaExcel::recorrer(const VisitaCelda& celda, QString* error, const NuevaHoja& nuevaHoja) {
+    // The source pointer is only good until the save returns: never keep it past this call.
+    Recorrido r;
+    r.copia = std::exchange(copia_, std::nullopt);
+    auto fallar = [error](const QString& texto) {
+        if (error) *error = texto;
+        return false;
+    };
+    if (r.copia && r.copia->fila > filasPorHoja_)
+        return fallar(QStringLiteral("Las filas copiadas empiezan después de la fila %1, la última de la hoja.")
+                          .arg(filasPorHoja_));
+    if (r.copia && !siguienteCopiada(r, error)) return false;
+    r.it = valores_.cbegin();
+    r.fin = valores_.cend();
     int hoja = 1;
-    int anterior = 0;   // the row last visited on this sheet
+    int anterior = 0;  // the row last visited on this sheet
 
     while (true) {
-        const int filaValor = it != fin ? it->first.first : 0;
-        int fila;
-        if (filaValor == 0 && filaDeCopia == 0) break;
-        if (filaValor == 0)
-            fila = filaDeCopia;
-        else if (filaDeCopia == 0)
-            fila = filaValor;
-        else
-            fila = std::min(filaValor, filaDeCopia);
-        const bool hayCopia = filaDeCopia == fila;
-        // A row before it that holds nothing but a look set on a range comes first.
-        if (!(hayCopia && fila > filasPorHoja_))
-            fila = primeraFilaConEstilo(anterior + 1, fila);
-
+        const int filaValor = r.it != r.fin ? r.it->first.first : 0;
+        if (filaValor == 0 && r.filaDeCopia == 0) break;
+        int fila = filaValor == 0 ? r.filaDeCopia
+                   : r.filaDeCopia == 0 ? filaValor
+                                        : std::min(filaValor, r.filaDeCopia);
+        const bool hayCopia = r.filaDeCopia == fila;
         if (hayCopia && fila > filasPorHoja_) {
             // The copy goes on on a new sheet, under the rows above it once more.
             if (!nuevaHoja)
                 return fallar(QStringLiteral("Las filas copiadas pasan de la fila %1, la última de la hoja.")
                                   .arg(filasPorHoja_));
             if (!nuevaHoja(++hoja)) return false;
-            it = valores_.cbegin();
-            fin = valores_.lower_bound({copia->fila, 0});
-            filaDeCopia = copia->fila;
+            r.it = valores_.cbegin();
+            r.fin = valores_.lower_bound({r.copia->fila, 0});
+            r.filaDeCopia = r.copia->fila;
             anterior = 0;
             continue;
         }
+        // A row before it that holds nothing but a look set on a range comes first.
+        fila = primeraFilaConEstilo(anterior + 1, fila);
         anterior = fila;
-
-        // Merge the row's set values with its copied cells, by column; the later call wins.
-        const bool copiaAqui = hayCopia && filaDeCopia == fila;
-        celdas.clear();
-        qsizetype j = 0;
-        while (true) {
-            const bool hayValor = it != fin && it->first.first == fila;
-            const bool quedaCopia = copiaAqui && j < filaCopiada.size();
-            if (!hayValor && !quedaCopia) break;
-            const int colValor = hayValor ? it->first.second : 0;
-            const int colCopia = quedaCopia ? copia->col + static_cast<int>(j) : 0;
-            if (hayValor && (!quedaCopia || colValor < colCopia)) {
-                celdas.push_back({colValor, &it->second.v});
-                ++it;
-            } else if (!hayValor || colCopia < colValor) {
-                celdas.push_back({colCopia, &filaCopiada[j]});
-                ++j;
-            } else {
-                celdas.push_back(
-                    {colValor, it->second.orden > copia->orden ? &it->second.v : &filaCopiada[j]});
-                ++it;
-                ++j;
-            }
-        }
-
-        // Only the ranges that reach this row can style its cells, the empty ones among them too.
-        delRenglon.clear();
-        rangos.clear();
-        for (const Operacion& op : operaciones_)
-            if (fila >= op.rango.filaMin() && fila <= op.rango.filaMax()) {
-                delRenglon.push_back(&op);
-                rangos.emplace_back(op.rango.colMin(), op.rango.colMax());
-            }
-        const std::size_t conContenido = celdas.size();
-        std::size_t k = 0;
-        for (const auto& [desde, hasta] : columnasConEstilo(rangos)) {
-            for (int col = desde; col <= hasta; ++col) {
-                while (k < conContenido && celdas[k].col < col) ++k;
-                if (k < conContenido && celdas[k].col == col) continue;
-                celdas.push_back({col, &vacia});
-            }
-        }
-        std::inplace_merge(celdas.begin(), celdas.begin() + static_cast<std::ptrdiff_t>(conContenido), celdas.end(),
-                           [](const Pendiente& a, const Pendiente& b) { return a.col < b.col; });
-
-        for (const Pendiente& p : celdas) {
+        const bool copiaAqui = hayCopia && r.filaDeCopia == fila;
+        celdasDeFila(r, fila, copiaAqui);
+        for (const Recorrido::Pendiente& p : r.celdas) {
             const bool conValor = p.v->isValid() && !p.v->isNull();
-            const EstiloCelda estilo = estiloEn(delRenglon, p.col);
+            const EstiloCelda estilo = estiloEn(r.delRenglon, p.col);
             if (!conValor && estilo == EstiloCelda{}) continue;
-            if (!celda(fila, p.col, conValor ? *p.v : vacia, estilo)) return false;
+            if (!celda(fila, p.col, conValor ? *p.v : Recorrido::vacia, estilo)) return false;
         }
-
-        if (copiaAqui) {
-            filaCopiada.clear();
-            if (copia->fuente->siguiente(filaCopiada)) {
-                ++filaDeCopia;
-                if (!revisarFilaCopiada()) return false;
-            } else {
-                if (const QString corte = copia->fuente->error(); !corte.isEmpty()) return fallar(corte);
-                filaDeCopia = 0;
-            }
-        }
+        if (copiaAqui && !siguienteCopiada(r, error)) return false;
     }
     return true;
 }

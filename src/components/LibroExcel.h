@@ -123,6 +123,15 @@ private:
     // The look of column `col` given the ranges that reach its row, later ones winning.
     EstiloCelda estiloEn(const std::vector<const Operacion*>& delRenglon, int col) const;
     bool rangoValido(const Rango& r, const char* llamada);
+    // A walk of recorrer: where it stands among the values set and the copied rows.
+    struct Recorrido;
+    // The next copied row from the source; false, with `error`, when it runs off the columns or
+    // the source stopped short.
+    bool siguienteCopiada(Recorrido& r, QString* error) const;
+    // The cells of row `fila`: values set and copied cells merged by column (the later call wins),
+    // then the empty cells a look set on a range reaches.
+    void celdasDeFila(Recorrido& r, int fila, bool copiaAqui) const;
+    void vaciasConEstilo(Recorrido& r, int fila) const;
 
     std::map<std::pair<int, int>, Valor> valores_;
     std::vector<Operacion> operaciones_;  // in call order: a later one wins on the cells it covers

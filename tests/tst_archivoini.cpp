@@ -14,6 +14,7 @@
 #include <limits>
 
 #include "components/ArchivoIni.h"
+#include "Soporte.h"
 
 namespace {
 
@@ -21,22 +22,6 @@ namespace {
 template <qsizetype N>
 QByteArray B(const char (&texto)[N]) {
     return QByteArray(texto, N - 1);
-}
-
-QByteArray leerBytes(const QString& ruta) {
-    QFile f(ruta);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool guardarBytes(const QString& ruta, const QByteArray& bytes) {
-    QFile f(ruta);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
-}
-
-// The names in a folder, hidden files included.
-QStringList contenido(const QString& carpeta) {
-    return QDir(carpeta).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
-                                   QDir::NoDotAndDotDot);
 }
 
 const QByteArray kArchivo1252 =
@@ -174,7 +159,7 @@ void TstArchivoIni::leer() {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString ruta = dir.filePath("varelmo.ini");
-    QVERIFY(guardarBytes(ruta, archivo));
+    QVERIFY(soporte::guardar(ruta, archivo));
     const QString leido = ArchivoIni::leer(ruta, seccion, clave);
     QCOMPARE(leido, esperado);
 }
@@ -185,7 +170,7 @@ void TstArchivoIni::leerSinArchivo() {
     QCOMPARE(ArchivoIni::leer(dir.filePath("no.ini"), "S", "k"), QString());
     QCOMPARE(ArchivoIni::leer(dir.filePath("falta/no.ini"), "S", "k"), QString());
     QCOMPARE(ArchivoIni::leer(QString(), "S", "k"), QString());
-    QVERIFY(contenido(dir.path()).isEmpty());
+    QVERIFY(soporte::entradas(dir.path()).isEmpty());
 }
 
 void TstArchivoIni::escribir_data() {
@@ -295,15 +280,15 @@ void TstArchivoIni::escribir() {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString ruta = dir.filePath("varelmo.ini");
-    QVERIFY(guardarBytes(ruta, antes));
+    QVERIFY(soporte::guardar(ruta, antes));
     // A read first, so that what the write leaves is seen past the parse kept for that read.
     (void)ArchivoIni::leer(ruta, seccion, clave);
 
     QString error;
     QVERIFY2(ArchivoIni::escribir(ruta, seccion, clave, valor, &error), qPrintable(error));
-    QCOMPARE(leerBytes(ruta), despues);
+    QCOMPARE(soporte::contenido(ruta), despues);
     QCOMPARE(ArchivoIni::leer(ruta, seccion, clave), valor);
-    QCOMPARE(contenido(dir.path()), QStringList{"varelmo.ini"});
+    QCOMPARE(soporte::entradas(dir.path()), QStringList{"varelmo.ini"});
 }
 
 // Several keys in one write leave the file as writing them one by one would.
@@ -327,10 +312,10 @@ void TstArchivoIni::variasComoUnaAUna() {
     QFETCH(Pares, pares);
     QTemporaryDir dir;
     const QString juntas = dir.filePath("juntas.ini"), sueltas = dir.filePath("sueltas.ini");
-    QVERIFY(guardarBytes(juntas, antes) && guardarBytes(sueltas, antes));
+    QVERIFY(soporte::guardar(juntas, antes) && soporte::guardar(sueltas, antes));
     QVERIFY(ArchivoIni::escribirVarias(juntas, seccion, pares));
     for (const auto& [clave, valor] : pares) QVERIFY(ArchivoIni::escribir(sueltas, seccion, clave, valor));
-    QCOMPARE(leerBytes(juntas), leerBytes(sueltas));
+    QCOMPARE(soporte::contenido(juntas), soporte::contenido(sueltas));
 }
 
 void TstArchivoIni::escribirCreaArchivoUtf8() {
@@ -340,7 +325,7 @@ void TstArchivoIni::escribirCreaArchivoUtf8() {
     QVERIFY(ArchivoIni::escribir(ruta, "Configuración", "Empresa 1", "Sí"));
     QVERIFY(ArchivoIni::escribir(ruta, "Configuración", "Precio", "1"));
     QVERIFY(ArchivoIni::escribir(ruta, "frmDescripcion", "Linea", "1200"));
-    QCOMPARE(leerBytes(ruta), B("[Configuraci\xc3\xb3n]\nEmpresa 1=S\xc3\xad\nPrecio=1\n\n"
+    QCOMPARE(soporte::contenido(ruta), B("[Configuraci\xc3\xb3n]\nEmpresa 1=S\xc3\xad\nPrecio=1\n\n"
                                 "[frmDescripcion]\nLinea=1200\n"));
     QCOMPARE(ArchivoIni::leer(ruta, "configuración", "empresa 1"), QStringLiteral("Sí"));
 }
@@ -372,14 +357,14 @@ void TstArchivoIni::windows1252() {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString ruta = dir.filePath("varelmo.ini");
-    QVERIFY(guardarBytes(ruta, kArchivo1252));
+    QVERIFY(soporte::guardar(ruta, kArchivo1252));
 
     QCOMPARE(ArchivoIni::leer(ruta, "Configuración", "Ruta de Talmira Premium"),
              QStringLiteral("C:\\talmirapremium"));
     QCOMPARE(ArchivoIni::leer(ruta, "CONFIGURACIÓN", "empresa 1"), QStringLiteral("Sí"));
 
     QVERIFY(ArchivoIni::escribir(ruta, "configuración", clave, valor));
-    QCOMPARE(leerBytes(ruta), despues);
+    QCOMPARE(soporte::contenido(ruta), despues);
     QCOMPARE(ArchivoIni::leer(ruta, "Configuración", clave), valor);
 }
 
@@ -388,20 +373,20 @@ void TstArchivoIni::caracterFuera1252PasaAUtf8() {
     QVERIFY(dir.isValid());
     const QString ruta = dir.filePath("varelmo.ini");
     // A comment with 1252 letters and a byte the code page leaves undefined (0x81).
-    QVERIFY(guardarBytes(ruta, B("; Configuraci\xf3n \x81 \x80\r\n") + kArchivo1252));
+    QVERIFY(soporte::guardar(ruta, B("; Configuraci\xf3n \x81 \x80\r\n") + kArchivo1252));
 
     QVERIFY(ArchivoIni::escribir(ruta, "Configuración", "Nota", "😀"));
     const QByteArray utf8 =
         B("; Configuraci\xc3\xb3n \xc2\x81 \xe2\x82\xac\r\n"
           "[Configuraci\xc3\xb3n]\r\nRuta de Talmira Premium=C:\\talmirapremium\r\n"
           "Empresa 1=S\xc3\xad\r\nNota=\xf0\x9f\x98\x80\r\n");
-    QCOMPARE(leerBytes(ruta), utf8);
+    QCOMPARE(soporte::contenido(ruta), utf8);
     QCOMPARE(ArchivoIni::leer(ruta, "Configuración", "Nota"), QStringLiteral("😀"));
     QCOMPARE(ArchivoIni::leer(ruta, "Configuración", "Empresa 1"), QStringLiteral("Sí"));
 
     // Once UTF-8, later writes keep it UTF-8 even for text 1252 could hold.
     QVERIFY(ArchivoIni::escribir(ruta, "Configuración", "Empresa 1", "No"));
-    QCOMPARE(leerBytes(ruta), QByteArray(utf8).replace("S\xc3\xad", "No"));
+    QCOMPARE(soporte::contenido(ruta), QByteArray(utf8).replace("S\xc3\xad", "No"));
 }
 
 void TstArchivoIni::basura_data() {
@@ -428,17 +413,17 @@ void TstArchivoIni::basura() {
     const QString ruta = dir.filePath("varelmo.ini");
     // Garbage, then a section of ours, then garbage again.
     const QByteArray antes = ruido + "\n[Nuestra]\nk=1\n" + ruido;
-    QVERIFY(guardarBytes(ruta, antes));
+    QVERIFY(soporte::guardar(ruta, antes));
 
     QCOMPARE(ArchivoIni::leer(ruta, "Nuestra", "k"), QStringLiteral("1"));
     (void)ArchivoIni::leer(ruta, "", "");
     (void)ArchivoIni::leer(ruta, QString::fromLatin1(ruido.left(8)), "=");
 
     QVERIFY(ArchivoIni::escribir(ruta, "Nuestra", "k", "2"));
-    QCOMPARE(leerBytes(ruta), ruido + "\n[Nuestra]\nk=2\n" + ruido);
+    QCOMPARE(soporte::contenido(ruta), ruido + "\n[Nuestra]\nk=2\n" + ruido);
 
     QVERIFY(ArchivoIni::escribir(ruta, "Sección nueva", "clave", "valor"));
-    const QByteArray despues = leerBytes(ruta);
+    const QByteArray despues = soporte::contenido(ruta);
     QVERIFY(despues.startsWith(ruido + "\n[Nuestra]\nk=2\n" + ruido));
     QCOMPARE(ArchivoIni::leer(ruta, "sección nueva", "clave"), QStringLiteral("valor"));
     QCOMPARE(ArchivoIni::leer(ruta, "Nuestra", "k"), QStringLiteral("2"));
@@ -452,7 +437,7 @@ void TstArchivoIni::archivoGrande() {
     for (int i = 0; datos.size() < 1000 * 1000; ++i)
         datos += "Empresa " + QByteArray::number(i) + "=S\xc3\xad\r\n";
     datos += "[frmDescripcion]\r\nLinea=1200\r\n";
-    QVERIFY(guardarBytes(ruta, datos));
+    QVERIFY(soporte::guardar(ruta, datos));
 
     for (int vuelta = 0; vuelta < 50; ++vuelta) {
         QCOMPARE(ArchivoIni::leer(ruta, "Configuración", "Empresa " + QString::number(vuelta * 97)),
@@ -466,7 +451,7 @@ void TstArchivoIni::archivoGrande() {
     QCOMPARE(QFileInfo(ruta).size(), datos.size() + qsizetype(sizeof "Precio=2\r\n") - 1 - 2);
 
     // Past 1 MiB a settings file is refused, for reading and writing, with a reason.
-    QVERIFY(guardarBytes(ruta, datos + QByteArray(2 * 1024 * 1024, '\n')));
+    QVERIFY(soporte::guardar(ruta, datos + QByteArray(2 * 1024 * 1024, '\n')));
     QVERIFY(ArchivoIni::motivoIlegible(ruta).contains(QStringLiteral("1 MiB")));
     QCOMPARE(ArchivoIni::leer(ruta, "frmDescripcion", "Linea"), QString());
     QVERIFY(!ArchivoIni::escribir(ruta, "frmDescripcion", "Linea", "1"));
@@ -476,15 +461,15 @@ void TstArchivoIni::cacheVeCambiosAjenos() {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString ruta = dir.filePath("varelmo.ini");
-    QVERIFY(guardarBytes(ruta, "[S]\nk=1\n"));
+    QVERIFY(soporte::guardar(ruta, "[S]\nk=1\n"));
     QCOMPARE(ArchivoIni::leer(ruta, "S", "k"), QStringLiteral("1"));
 
     // Another size.
-    QVERIFY(guardarBytes(ruta, "[S]\nk=22\n"));
+    QVERIFY(soporte::guardar(ruta, "[S]\nk=22\n"));
     QCOMPARE(ArchivoIni::leer(ruta, "S", "k"), QStringLiteral("22"));
 
     // The same size, another modification time.
-    QVERIFY(guardarBytes(ruta, "[S]\nk=33\n"));
+    QVERIFY(soporte::guardar(ruta, "[S]\nk=33\n"));
     {
         QFile f(ruta);
         QVERIFY(f.open(QIODevice::ReadWrite));
@@ -508,8 +493,8 @@ void TstArchivoIni::carpetaEnLugarDelArchivo() {
     QVERIFY(!ArchivoIni::escribir(ruta, "S", "k", "v", &error));
     QVERIFY2(error.contains(QDir::toNativeSeparators(ruta)), qPrintable(error));
     QVERIFY(QFileInfo(ruta).isDir());
-    QVERIFY(contenido(ruta).isEmpty());
-    QCOMPARE(contenido(dir.path()), QStringList{"varelmo.ini"});
+    QVERIFY(soporte::entradas(ruta).isEmpty());
+    QCOMPARE(soporte::entradas(dir.path()), QStringList{"varelmo.ini"});
 }
 
 void TstArchivoIni::entradaRechazada_data() {
@@ -559,13 +544,13 @@ void TstArchivoIni::entradaRechazada() {
     QVERIFY(dir.isValid());
     const QString ruta = dir.filePath("varelmo.ini");
     const QByteArray antes = "[S]\nk=0\n";
-    QVERIFY(guardarBytes(ruta, antes));
+    QVERIFY(soporte::guardar(ruta, antes));
     QString error;
     QVERIFY(!ArchivoIni::escribir(ruta, seccion, clave, valor, &error));
     QVERIFY2(error.contains(QDir::toNativeSeparators(ruta)), qPrintable(error));
-    QCOMPARE(leerBytes(ruta), antes);
+    QCOMPARE(soporte::contenido(ruta), antes);
     QVERIFY(!ArchivoIni::escribir(dir.filePath("otro.ini"), seccion, clave, valor));
-    QCOMPARE(contenido(dir.path()), QStringList{"varelmo.ini"});
+    QCOMPARE(soporte::entradas(dir.path()), QStringList{"varelmo.ini"});
 }
 
 void TstArchivoIni::reemplazoAtomico() {
@@ -574,21 +559,21 @@ void TstArchivoIni::reemplazoAtomico() {
     const QString ruta = dir.filePath("varelmo.ini");
     const QString enlace = dir.filePath("enlace-duro");
     const QByteArray antes = "[S]\nk=1\n";
-    QVERIFY(guardarBytes(ruta, antes));
+    QVERIFY(soporte::guardar(ruta, antes));
     const auto permisos = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup;
     QVERIFY(QFile::setPermissions(ruta, permisos));
     // A second name for the old file: an in-place rewrite would show through it.
     QCOMPARE(::link(QFile::encodeName(ruta).constData(), QFile::encodeName(enlace).constData()), 0);
 
     QVERIFY(ArchivoIni::escribir(ruta, "S", "k", "2"));
-    QCOMPARE(leerBytes(ruta), QByteArray("[S]\nk=2\n"));
-    QCOMPARE(leerBytes(enlace), antes);
+    QCOMPARE(soporte::contenido(ruta), QByteArray("[S]\nk=2\n"));
+    QCOMPARE(soporte::contenido(enlace), antes);
     const auto bitsDelArchivo =
         QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
         QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup |
         QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
     QCOMPARE(QFileInfo(ruta).permissions() & bitsDelArchivo, permisos);
-    QCOMPARE(contenido(dir.path()), (QStringList{"enlace-duro", "varelmo.ini"}));
+    QCOMPARE(soporte::entradas(dir.path()), (QStringList{"enlace-duro", "varelmo.ini"}));
 }
 
 void TstArchivoIni::escrituraInterrumpida() {
@@ -597,7 +582,7 @@ void TstArchivoIni::escrituraInterrumpida() {
     QVERIFY(dir.isValid());
     const QString ruta = dir.filePath("varelmo.ini");
     const QByteArray antes = "; nota\n[S]\nk=1\n";
-    QVERIFY(guardarBytes(ruta, antes));
+    QVERIFY(soporte::guardar(ruta, antes));
 
     struct sigaction ignorar {};
     struct sigaction previa {};
@@ -615,9 +600,9 @@ void TstArchivoIni::escrituraInterrumpida() {
 
     QVERIFY(!escrito);
     QVERIFY2(error.contains(QDir::toNativeSeparators(ruta)), qPrintable(error));
-    QCOMPARE(leerBytes(ruta), antes);
+    QCOMPARE(soporte::contenido(ruta), antes);
     QCOMPARE(ArchivoIni::leer(ruta, "S", "k"), QStringLiteral("1"));
-    QCOMPARE(contenido(dir.path()), QStringList{"varelmo.ini"});
+    QCOMPARE(soporte::entradas(dir.path()), QStringList{"varelmo.ini"});
 }
 
 void TstArchivoIni::carpetaSoloLectura() {
@@ -626,17 +611,17 @@ void TstArchivoIni::carpetaSoloLectura() {
     QVERIFY(dir.isValid());
     const QString ruta = dir.filePath("varelmo.ini");
     const QByteArray antes = "[S]\nk=1\n";
-    QVERIFY(guardarBytes(ruta, antes));
+    QVERIFY(soporte::guardar(ruta, antes));
     const auto permisos = QFile::permissions(dir.path());
     QVERIFY(QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
     QString error;
     const bool escrito = ArchivoIni::escribir(ruta, "S", "k", "2", &error);
-    const QStringList nombres = contenido(dir.path());
+    const QStringList nombres = soporte::entradas(dir.path());
     QVERIFY(QFile::setPermissions(dir.path(), permisos));
 
     QVERIFY(!escrito);
     QVERIFY2(error.contains(QDir::toNativeSeparators(ruta)), qPrintable(error));
-    QCOMPARE(leerBytes(ruta), antes);
+    QCOMPARE(soporte::contenido(ruta), antes);
     QCOMPARE(nombres, QStringList{"varelmo.ini"});
 }
 

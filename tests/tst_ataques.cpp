@@ -46,9 +46,7 @@ class TstAtaques : public QObject {
 private slots:
     void initTestCase()
     {
-        QString razon;
-        if (!ServidorPrueba::disponible(&razon))
-            QFAIL(qPrintable(razon));
+        REQUIERE_SERVIDOR();
     }
 
     void datosHostiles()

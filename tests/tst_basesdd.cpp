@@ -13,21 +13,6 @@ Q_DECLARE_METATYPE(std::optional<QString>)
 
 namespace {
 
-// A loopback port nobody listens on: bound to learn a free number, then released.
-int puertoCerrado() {
-    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in dir{};
-    dir.sin_family = AF_INET;
-    dir.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t largo = sizeof dir;
-    int puerto = 0;
-    if (::bind(s, reinterpret_cast<sockaddr*>(&dir), sizeof dir) == 0 &&
-        ::getsockname(s, reinterpret_cast<sockaddr*>(&dir), &largo) == 0)
-        puerto = ntohs(dir.sin_port);
-    ::close(s);
-    return puerto;
-}
-
 }  // namespace
 
 class TstBasesDD : public QObject {
@@ -61,8 +46,7 @@ class TstBasesDD : public QObject {
 
 private slots:
     void initTestCase() {
-        QString razon;
-        if (!ServidorPrueba::disponible(&razon)) QFAIL(qPrintable(razon));
+        REQUIERE_SERVIDOR();
         base_ = crearBase(ServidorPrueba::nombreUnico(QStringLiteral("bdd")));
         BasesDD b = configurado();
         Conexion c;
@@ -117,7 +101,7 @@ private slots:
         QTest::addColumn<QString>("base");
         const QString clave = QStringLiteral("Cl4ve'Secr\\eta");
         QTest::newRow("clave equivocada") << clave << ServidorPrueba::puerto() << base_;
-        QTest::newRow("puerto cerrado") << clave << puertoCerrado() << base_;
+        QTest::newRow("puerto cerrado") << clave << ServidorPrueba::puertoCerrado() << base_;
         QTest::newRow("base inexistente")
             << QString() << ServidorPrueba::puerto() << QStringLiteral("no_existe_jamas");
     }

@@ -14,6 +14,7 @@
 #include "AnfitrionPrueba.h"
 #include "DialogosGuion.h"
 #include "ServidorPrueba.h"
+#include "Soporte.h"
 #include "common/Programa.h"
 #include "components/AnfitrionDemo.h"
 #include "components/ArchivoIni.h"
@@ -25,31 +26,6 @@
 namespace {
 
 const QString kSeccion = QStringLiteral("Configuración");
-
-QByteArray leerBytes(const QString& ruta) {
-    QFile f(ruta);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool guardarBytes(const QString& ruta, const QByteArray& bytes) {
-    QFile f(ruta);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
-}
-
-// A loopback port nobody listens on: bound to learn a free number, then released.
-int puertoCerrado() {
-    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in dir{};
-    dir.sin_family = AF_INET;
-    dir.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t largo = sizeof dir;
-    int puerto = 0;
-    if (::bind(s, reinterpret_cast<sockaddr*>(&dir), sizeof dir) == 0 &&
-        ::getsockname(s, reinterpret_cast<sockaddr*>(&dir), &largo) == 0)
-        puerto = ntohs(dir.sin_port);
-    ::close(s);
-    return puerto;
-}
 
 QString ajuste(const AnfitrionPrueba& a, const QString& clave) {
     return ArchivoIni::leer(a.archivoIni(), kSeccion, clave);
@@ -90,8 +66,7 @@ class TstCargaDatos : public QObject {
 private slots:
     void initTestCase() {
         carpetaInicial_ = QDir::currentPath();
-        QString razon;
-        QVERIFY2(ServidorPrueba::disponible(&razon), qPrintable(razon));
+        REQUIERE_SERVIDOR();
     }
     void cleanup() {
         reiniciarPrograma();
@@ -203,7 +178,7 @@ private slots:
         QCOMPARE(ajuste(a, QStringLiteral("Empresa 4")), QString());
 
         // The whole file: the two keys it had, then the defaults in the order they are read.
-        const QString texto = QString::fromUtf8(leerBytes(a.archivoIni()));
+        const QString texto = QString::fromUtf8(soporte::contenido(a.archivoIni()));
         QStringList claves;
         for (const QString& linea : texto.split(u'\n', Qt::SkipEmptyParts))
             claves << linea.section(u'=', 0, 0);
@@ -223,10 +198,10 @@ private slots:
         QCOMPARE(programa().FormatoPrecios, QStringLiteral("##,###,##0.00"));
 
         // A second start reads the same and writes nothing.
-        const QByteArray antes = leerBytes(a.archivoIni());
+        const QByteArray antes = soporte::contenido(a.archivoIni());
         const std::optional<DatosIniciales> otra = a.arrancar(&error);
         QVERIFY2(otra, qPrintable(error));
-        QCOMPARE(leerBytes(a.archivoIni()), antes);
+        QCOMPARE(soporte::contenido(a.archivoIni()), antes);
         QCOMPARE(otra->archivo, d->archivo);
     }
 
@@ -360,7 +335,7 @@ private slots:
             "[Configuraci\xf3n]\r\nRuta de Talmira Premium=" + a.carpetaInstalacion().toLatin1() +
             "\r\nBase de datos a usar=" + a.general().toLatin1() +
             "\r\nEmpresa 1=S\xed\r\nEmpresa 2=No\r\n";
-        QVERIFY(guardarBytes(a.archivoIni(), bytes));
+        QVERIFY(soporte::guardar(a.archivoIni(), bytes));
         QString error;
         const std::optional<DatosIniciales> d = a.arrancar(&error);
         QVERIFY2(d, qPrintable(error));
@@ -369,7 +344,7 @@ private slots:
         QVERIFY(!d->empresas[1].marcada);
         QVERIFY(!d->empresas[2].marcada);
         // The file stays Windows-1252 with the new keys added.
-        const QByteArray despues = leerBytes(a.archivoIni());
+        const QByteArray despues = soporte::contenido(a.archivoIni());
         QVERIFY(despues.startsWith("[Configuraci\xf3n]\r\n"));
         QVERIFY(despues.contains("Empresa 1=S\xed\r\n"));
         QVERIFY(despues.contains("Empresa 3=No"));
@@ -389,7 +364,7 @@ private slots:
         QVERIFY(d->empresas.isEmpty());
         QCOMPARE(d->precios.size(), 3);
         QVERIFY(guion->mostradas.isEmpty());
-        const QByteArray bytes = leerBytes(a.archivoIni());
+        const QByteArray bytes = soporte::contenido(a.archivoIni());
         QCOMPARE(bytes.count("Empresa "), 1);  // only the one that was there
     }
 
@@ -519,7 +494,7 @@ private slots:
             nombrada = QStringLiteral("empresas");
         } else if (como == QStringLiteral("puerto")) {
             QVERIFY(a.escribirIni());
-            QVERIFY(ponerHost(a, QStringLiteral("MySQLPuerto"), QString::number(puertoCerrado())));
+            QVERIFY(ponerHost(a, QStringLiteral("MySQLPuerto"), QString::number(ServidorPrueba::puertoCerrado())));
         } else {
             QVERIFY(a.escribirIni());
             // A user the server does not know, stored enciphered as the host keeps it.

@@ -83,9 +83,7 @@ class TstCierre : public QObject {
 private slots:
     void initTestCase()
     {
-        QString razon;
-        if (!ServidorPrueba::disponible(&razon))
-            QFAIL(qPrintable(razon));
+        REQUIERE_SERVIDOR();
     }
 
     // A close from the window system (the window manager's Alt+F4, the taskbar) asks the same

@@ -50,8 +50,7 @@ class TstConexionSegura : public QObject {
 private slots:
     void initTestCase()
     {
-        QString razon;
-        QVERIFY2(ServidorPrueba::disponible(&razon), qPrintable(razon));
+        REQUIERE_SERVIDOR();
         hostComun_ = qgetenv("VARELMO_DB_HOST");
         puertoComun_ = qgetenv("VARELMO_DB_PORT");
         const QString c = certificados_.path();
@@ -68,6 +67,7 @@ private slots:
         conTls_.ponerOpciones({QStringLiteral("--ssl-ca=") + certificado(QStringLiteral("ca1.pem")),
                                QStringLiteral("--ssl-cert=") + certificado(QStringLiteral("servidor.pem")),
                                QStringLiteral("--ssl-key=") + certificado(QStringLiteral("servidor.key"))});
+        QString razon;
         QVERIFY2(conTls_.iniciar(&razon), qPrintable(razon));
     }
     void cleanup()

@@ -67,9 +67,7 @@ class TstExportar : public QObject {
 private slots:
     void initTestCase()
     {
-        QString razon;
-        if (!ServidorPrueba::disponible(&razon))
-            QFAIL(qPrintable(razon));
+        REQUIERE_SERVIDOR();
     }
 
     void hoja_data()
@@ -99,10 +97,10 @@ private slots:
         AnfitrionPrueba a;
         QString error;
         QVERIFY2(prepararTabla(a, ids, filas, &error), qPrintable(error));
-        Programa& p = programa();
         if (!formato.isEmpty())
-            p.FormatoPrecios = formato;
-        QCOMPARE(p.FormatoPrecios, formato.isEmpty() ? QStringLiteral("##,###,##0.00") : formato);
+            programa().FormatoPrecios = formato;
+        // The prices' format in the workbook: the one set, or the program's own default.
+        const QString esperado = formato.isEmpty() ? QStringLiteral("##,###,##0.00") : formato;
         clsLlenarTabla llenar = prueba::llenado(ids, QStringLiteral("1"), archivo);
         Recordset rs;
         QVERIFY2(llenar.ExportarExcel(rs, &error), qPrintable(error));
@@ -151,22 +149,22 @@ private slots:
                 const CeldaLeida costo = libro.celda(celda(3 + 2 * i, fila));
                 const CeldaLeida precio = libro.celda(celda(4 + 2 * i, fila));
                 QCOMPARE(costo.v.toDouble(), f * 100.0 + i + 0.25);
-                QCOMPARE(costo.formato, p.FormatoPrecios);
+                QCOMPARE(costo.formato, esperado);
                 if (f == 2 && i == 0) {
                     // An empty price keeps the price block's format.
                     QVERIFY(!libro.hay(celda(4, fila)));
-                    QCOMPARE(libro.vacias.value(celda(4, fila)).formato, p.FormatoPrecios);
+                    QCOMPARE(libro.vacias.value(celda(4, fila)).formato, esperado);
                     continue;
                 }
                 QCOMPARE(precio.v.toDouble(), f * 100.0 + i + 0.75);
-                QCOMPARE(precio.formato, p.FormatoPrecios);
+                QCOMPARE(precio.formato, esperado);
             }
             const CeldaLeida aviso = libro.celda(celda(ultimoPrecio + 1, fila));
             if (f % 2)
                 QCOMPARE(aviso.v.toString(), QStringLiteral("No existe en alguna empresa"));
             else
                 QVERIFY(!libro.hay(celda(ultimoPrecio + 1, fila)));
-            QVERIFY(aviso.formato != p.FormatoPrecios);
+            QVERIFY(aviso.formato != esperado);
         }
         QCOMPARE(libro.maxFila, filas + 3);
         QCOMPARE(libro.maxCol, filas > 0 ? ultimoPrecio + 1 : ultimoPrecio);

@@ -45,16 +45,6 @@ Resultado ejecutar(const QString& programa, const QStringList& argumentos,
     return r;
 }
 
-QByteArray leerBytes(const QString& ruta) {
-    QFile f(ruta);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool guardarBytes(const QString& ruta, const QByteArray& bytes) {
-    QFile f(ruta);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
-}
-
 // Random bytes without line ends or "[": one long line that no reader takes for a section.
 QByteArray basura(qsizetype n, quint32 semilla) {
     QRandomGenerator azar(semilla);
@@ -148,12 +138,12 @@ private slots:
             "Ruta de Talmira Premium=" + e.a.carpetaInstalacion().toUtf8() + fin +
             "Base de datos a usar=" + e.a.general().toUtf8() + fin + "Precio=1" + fin +
             "Archivo de Excel=x.xls" + fin + empresa + fin + "; nota que se conserva" + fin;
-        QVERIFY(guardarBytes(e.a.archivoIni(), antes + seccion + despues));
+        QVERIFY(soporte::guardar(e.a.archivoIni(), antes + seccion + despues));
 
         const Resultado r = e.reporte();
         QVERIFY2(r.codigo == 0, qPrintable(r.describir().left(2000)));
         QVERIFY(QFileInfo(e.libro()).size() > 0);
-        QCOMPARE(leerBytes(e.a.archivoIni()),
+        QCOMPARE(soporte::contenido(e.a.archivoIni()),
                  antes + seccion + "Aplicativo de Excel=Excel.Application" + fin +
                      "Formato para precios=##,###,##0.00" + fin + despues);
     }
@@ -217,7 +207,7 @@ private slots:
         for (const auto& [k, v] : {std::pair{QStringLiteral("MySQLUsuario"), usuario},
                                    std::pair{QStringLiteral("MySQLPassword"), guardado}})
             QVERIFY(ArchivoIni::escribir(ajustes, Instalacion::seccionAjustes(), k, v));
-        const QByteArray antes = leerBytes(ajustes);
+        const QByteArray antes = soporte::contenido(ajustes);
 
         const Resultado r = e.reporte();
         QVERIFY2(r.codigo == 1, qPrintable(r.describir()));
@@ -232,7 +222,7 @@ private slots:
             QVERIFY2(r.salida.contains(QStringLiteral("Atención")) &&
                          r.salida.contains(QStringLiteral("\"MySQLPassword\"")),
                      qPrintable(r.salida));
-            QCOMPARE(leerBytes(ajustes), antes);
+            QCOMPARE(soporte::contenido(ajustes), antes);
         }
     }
 
@@ -252,7 +242,7 @@ private slots:
         const QString ajustes = QDir(carpeta).filePath(Instalacion::nombreArchivoAjustes());
         QCOMPARE(permisos(QDir(carpeta).filePath(Cifrado::nombreArchivoClave())), 0600);
         QCOMPARE(permisos(ajustes), 0600);
-        QVERIFY(!leerBytes(ajustes).contains(kPassword.toUtf8()));
+        QVERIFY(!soporte::contenido(ajustes).contains(kPassword.toUtf8()));
 
         // A host settings file written anew by the program itself.
         QVERIFY(QFile::remove(ajustes));
@@ -305,7 +295,7 @@ private slots:
 #else
         QTemporaryDir dir;
         const QString ini = dir.filePath(QStringLiteral("a.ini"));
-        QVERIFY(guardarBytes(ini, "[S]\nk=1\n"));
+        QVERIFY(soporte::guardar(ini, "[S]\nk=1\n"));
         QFile estado(QStringLiteral("/proc/self/statm"));
         QVERIFY(estado.open(QIODevice::ReadOnly));
         const qint64 paginas = estado.readAll().split(' ').value(0).toLongLong();

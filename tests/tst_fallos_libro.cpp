@@ -76,9 +76,7 @@ class TstFallosLibro : public QObject {
 private slots:
     void initTestCase()
     {
-        QString razon;
-        if (!ServidorPrueba::disponible(&razon))
-            QFAIL(qPrintable(razon));
+        REQUIERE_SERVIDOR();
     }
 
     void libroNoEscrito_data()

@@ -78,9 +78,7 @@ class TstFusion : public QObject {
 private slots:
     void initTestCase()
     {
-        QString razon;
-        if (!ServidorPrueba::disponible(&razon))
-            QFAIL(qPrintable(razon));
+        REQUIERE_SERVIDOR();
     }
     void cleanupTestCase()
     {

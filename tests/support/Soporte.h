@@ -11,6 +11,8 @@ QString carpetaBinarios();
 QString carpetaPruebas();
 // The bytes of a file; empty when it cannot be read.
 QByteArray contenido(const QString& ruta);
+// Writes `bytes` as the whole file; false when it cannot.
+bool guardar(const QString& ruta, const QByteArray& bytes);
 // Every entry of a folder, hidden ones too, by name: what a failed write may have left behind.
 QStringList entradas(const QString& carpeta);
 }  // namespace soporte

@@ -7,7 +7,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QMap>
-
 #include <cstdio>
 
 #include "common/Programa.h"
@@ -16,8 +15,7 @@
 #include "report/HojaReporte.h"
 
 namespace {
-QString opcion(const QStringList& args, const QString& nombre, const QString& defecto)
-{
+QString opcion(const QStringList& args, const QString& nombre, const QString& defecto) {
     const qsizetype i = args.indexOf(nombre);
     return (i >= 0 && i + 1 < args.size()) ? args[i + 1] : defecto;
 }
@@ -29,11 +27,10 @@ struct Fila {
 
 class FilasEnMemoria : public FuenteFilas {
 public:
-    explicit FilasEnMemoria(const QMap<QString, Fila>& filas) : it_(filas.begin()), fin_(filas.end()) {}
-    bool siguiente(QVariantList& fila) override
-    {
-        if (it_ == fin_)
-            return false;
+    explicit FilasEnMemoria(const QMap<QString, Fila>& filas)
+        : it_(filas.begin()), fin_(filas.end()) {}
+    bool siguiente(QVariantList& fila) override {
+        if (it_ == fin_) return false;
         fila.clear();
         fila << it_->clave << it_->descrip;
         fila.append(it_->pares);
@@ -47,8 +44,7 @@ private:
 };
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments();
     anfitrion::Demo demo;
@@ -57,7 +53,8 @@ int main(int argc, char** argv)
     demo.niveles = opcion(args, QStringLiteral("--niveles"), QStringLiteral("4")).toInt();
     const int precio = opcion(args, QStringLiteral("--precio"), QStringLiteral("1")).toInt();
     const QString archivo = opcion(args, QStringLiteral("--archivo"), QStringLiteral("floor.xlsx"));
-    const QString formato = opcion(args, QStringLiteral("--formato"), QStringLiteral("##,###,##0.00"));
+    const QString formato =
+        opcion(args, QStringLiteral("--formato"), QStringLiteral("##,###,##0.00"));
 
     // The merged rows, as the report's working table holds them.
     QMap<QString, Fila> filas;
@@ -65,9 +62,11 @@ int main(int argc, char** argv)
         for (const anfitrion::ProductoDemo& p : anfitrion::productosDemo(demo, e)) {
             auto it = filas.find(p.clave);
             if (it == filas.end()) {
-                Fila f{p.clave, p.descrip, e > 1 ? QStringLiteral("No existe en alguna empresa") : QString(), {}};
-                for (int i = 0; i < demo.empresas * 2; ++i)
-                    f.pares << 0.0;
+                Fila f{p.clave,
+                       p.descrip,
+                       e > 1 ? QStringLiteral("No existe en alguna empresa") : QString(),
+                       {}};
+                for (int i = 0; i < demo.empresas * 2; ++i) f.pares << 0.0;
                 it = filas.insert(p.clave, f);
             }
             it->pares[2 * (e - 1)] = p.costo;
@@ -77,7 +76,8 @@ int main(int argc, char** argv)
 
     QElapsedTimer reloj;
     reloj.start();
-    std::unique_ptr<LibroExcel> libro = AplicacionExcel::crear(QStringLiteral("Excel.Application"))->agregarLibro();
+    std::unique_ptr<LibroExcel> libro =
+        AplicacionExcel::crear(QStringLiteral("Excel.Application"))->agregarLibro();
     HojaExcel& hoja = libro->hoja();
     QList<EmpresaEnHoja> empresas;
     for (int e = 1; e <= demo.empresas; ++e)
@@ -91,6 +91,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "%s\n", qUtf8Printable(error));
         return 1;
     }
-    std::printf("%.3f %lld\n", static_cast<double>(reloj.nsecsElapsed()) / 1e9, static_cast<long long>(filas.size()));
+    std::printf("%.3f %lld\n", static_cast<double>(reloj.nsecsElapsed()) / 1e9,
+                static_cast<long long>(filas.size()));
     return 0;
 }

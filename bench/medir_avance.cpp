@@ -8,24 +8,22 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLabel>
-
 #include <cstdio>
 
 #include "common/Programa.h"
 #include "report/Reporte.h"
+#include "report/SolicitudReporte.h"
 #include "startup/Arranque.h"
 #include "startup/ReporteDelPrograma.h"
-#include "report/SolicitudReporte.h"
 
 namespace {
-QString opcion(const QStringList& args, const QString& nombre, const QString& defecto)
-{
+QString opcion(const QStringList& args, const QString& nombre, const QString& defecto) {
     const qsizetype i = args.indexOf(nombre);
     return (i >= 0 && i + 1 < args.size()) ? args[i + 1] : defecto;
 }
 
-int medirAvance(const QString& carpeta, int empresas, const QString& precio, const QString& archivo)
-{
+int medirAvance(const QString& carpeta, int empresas, const QString& precio,
+                const QString& archivo) {
     QWidget ventana;
     auto* linea = new QLabel(&ventana);
     linea->setGeometry(16, 16, 400, 25);
@@ -34,59 +32,60 @@ int medirAvance(const QString& carpeta, int empresas, const QString& precio, con
     QCoreApplication::processEvents();
 
     QString error;
-    if (!ArrancarPrograma(QDir(carpeta).filePath(QStringLiteral("varelmo"))) || !CargarDatosIniciales(&error)) {
+    if (!ArrancarPrograma(QDir(carpeta).filePath(QStringLiteral("varelmo"))) ||
+        !CargarDatosIniciales(&error)) {
         std::fprintf(stderr, "no se pudo arrancar el programa en %s: %s\n", qUtf8Printable(carpeta),
                      qUtf8Printable(error));
         return 1;
     }
     QList<int> ids;
-    for (int e = 1; e <= empresas; ++e)
-        ids << e;
+    for (int e = 1; e <= empresas; ++e) ids << e;
     QElapsedTimer total, refresco;
     qint64 nsRefresco = 0, ultimo = 0, mayorPausa = 0, cambio = 0, mayorQuieta = 0;
     int refrescos = 0;
     total.start();
     const ResultadoReporte resultado =
-        GenerarReporte(SolicitudDelPrograma(precio, archivo, ids), ConexionesDelPrograma(), [&](const QString& texto) {
-            const qint64 ahora = total.nsecsElapsed();
-            mayorPausa = qMax(mayorPausa, ahora - ultimo);
-            if (texto != linea->text()) {
-                mayorQuieta = qMax(mayorQuieta, ahora - cambio);
-                cambio = ahora;
-            }
-            refresco.start();
-            linea->setText(texto);
-            linea->repaint();
-            QCoreApplication::processEvents();
-            nsRefresco += refresco.nsecsElapsed();
-            ultimo = total.nsecsElapsed();
-            ++refrescos;
-            return true;
-        });
+        GenerarReporte(SolicitudDelPrograma(precio, archivo, ids), ConexionesDelPrograma(),
+                       [&](const QString& texto) {
+                           const qint64 ahora = total.nsecsElapsed();
+                           mayorPausa = qMax(mayorPausa, ahora - ultimo);
+                           if (texto != linea->text()) {
+                               mayorQuieta = qMax(mayorQuieta, ahora - cambio);
+                               cambio = ahora;
+                           }
+                           refresco.start();
+                           linea->setText(texto);
+                           linea->repaint();
+                           QCoreApplication::processEvents();
+                           nsRefresco += refresco.nsecsElapsed();
+                           ultimo = total.nsecsElapsed();
+                           ++refrescos;
+                           return true;
+                       });
     const double segundos = static_cast<double>(total.nsecsElapsed()) / 1e9;
     mayorPausa = qMax(mayorPausa, total.nsecsElapsed() - ultimo);
     mayorQuieta = qMax(mayorQuieta, ultimo - cambio);
     QuitarTablaTrabajo(programa().ConexionPrincipal);
-    if (!resultado.creado())
-        return 1;
-    std::printf("%d %.3f %.3f %.3f %d %d %.3f\n", refrescos, static_cast<double>(nsRefresco) / 1e9, segundos,
-                static_cast<double>(mayorPausa) / 1e9, resultado.fusionesEnServidor, resultado.enDosPartes ? 1 : 0,
-                static_cast<double>(mayorQuieta) / 1e9);
+    if (!resultado.creado()) return 1;
+    std::printf("%d %.3f %.3f %.3f %d %d %.3f\n", refrescos, static_cast<double>(nsRefresco) / 1e9,
+                segundos, static_cast<double>(mayorPausa) / 1e9, resultado.fusionesEnServidor,
+                resultado.enDosPartes ? 1 : 0, static_cast<double>(mayorQuieta) / 1e9);
     return 0;
 }
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments();
     if (args.size() < 2) {
-        std::fputs("uso: varelmo-bench-avance CARPETA --empresas K --precio L --archivo NOMBRE\n", stderr);
+        std::fputs("uso: varelmo-bench-avance CARPETA --empresas K --precio L --archivo NOMBRE\n",
+                   stderr);
         return 2;
     }
-    return medirAvance(args[1], opcion(args, QStringLiteral("--empresas"), QStringLiteral("10")).toInt(),
-                       opcion(args, QStringLiteral("--precio"), QStringLiteral("1")), opcion(args, QStringLiteral("--archivo"),
-                                                                                              QStringLiteral("avance.xlsx")));
+    return medirAvance(args[1],
+                       opcion(args, QStringLiteral("--empresas"), QStringLiteral("10")).toInt(),
+                       opcion(args, QStringLiteral("--precio"), QStringLiteral("1")),
+                       opcion(args, QStringLiteral("--archivo"), QStringLiteral("avance.xlsx")));
 }

@@ -11,6 +11,7 @@
 //     up to three lines (a blank line, a section header, the key) are inserted in one place;
 //   - storing the same value again gives the very same file.
 #include <fuzzer/FuzzedDataProvider.h>
+#include <unistd.h>
 
 #include <QByteArray>
 #include <QDir>
@@ -21,7 +22,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <unistd.h>
 
 #include "components/ArchivoIni.h"
 
@@ -153,8 +153,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* datos, size_t tamano) {
 
     // A new name each time: the reader keeps parsed files by size and modification time.
     static quint64 vuelta = 0;
-    const QString ruta =
-        QDir(carpetaDeTrabajo()).filePath(QStringLiteral("a%1.ini").arg(++vuelta));
+    const QString ruta = QDir(carpetaDeTrabajo()).filePath(QStringLiteral("a%1.ini").arg(++vuelta));
     if (!guardarBytes(ruta, contenido)) fallo("no se pudo preparar", ruta);
 
     const QList<Par> pares = paresVisibles(contenido);
@@ -182,7 +181,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* datos, size_t tamano) {
     }
     // Lines are compared byte for byte unless the file changed encoding, which happens only
     // when a Windows-1252 file receives a character that code page lacks.
-    const bool ascii = esAscii(QByteArray::fromStdString(s)) && esAscii(QByteArray::fromStdString(k)) &&
+    const bool ascii = esAscii(QByteArray::fromStdString(s)) &&
+                       esAscii(QByteArray::fromStdString(k)) &&
                        esAscii(QByteArray::fromStdString(v));
     if ((ascii || esAscii(contenido)) && !lineasConservadas(contenido, escrito))
         fallo("se perdieron o cambiaron líneas");
@@ -192,8 +192,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* datos, size_t tamano) {
 
     const QString otra = clave.trimmed() + QStringLiteral(" 2");
     if (ArchivoIni::escribir(ruta, seccion, otra, valor + u'x')) {
-        if (ArchivoIni::leer(ruta, seccion, otra) != valor + u'x') fallo("la segunda clave no se lee");
-        if (ArchivoIni::leer(ruta, seccion, clave) != valor) fallo("la segunda clave borró la primera");
+        if (ArchivoIni::leer(ruta, seccion, otra) != valor + u'x')
+            fallo("la segunda clave no se lee");
+        if (ArchivoIni::leer(ruta, seccion, clave) != valor)
+            fallo("la segunda clave borró la primera");
     }
     QFile::remove(ruta);
     return 0;

@@ -1,24 +1,22 @@
 #include <QApplication>
 #include <QSessionManager>
-
 #include <cstdio>
 
-#include "ui/CajaSkin.h"
 #include "components/Cifrado.h"
 #include "components/Dialogos.h"
 #include "startup/Arranque.h"
 #include "startup/ReporteSinVentana.h"
 #include "startup/SenalesDeCierre.h"
+#include "ui/CajaSkin.h"
 #include "ui/frmInicial.h"
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     CallarMensajesDeQt();
     ProhibirVolcadosDeMemoria();
     QStringList argumentos;
-    for (int i = 1; i < argc; ++i)
-        argumentos << QString::fromLocal8Bit(argv[i]);
-    if (argumentos.contains(QStringLiteral("--help")) || argumentos.contains(QStringLiteral("-h"))) {
+    for (int i = 1; i < argc; ++i) argumentos << QString::fromLocal8Bit(argv[i]);
+    if (argumentos.contains(QStringLiteral("--help")) ||
+        argumentos.contains(QStringLiteral("-h"))) {
         std::fputs(qUtf8Printable(AyudaLineaDeOrdenes()), stdout);
         return 0;
     }
@@ -27,8 +25,8 @@ int main(int argc, char** argv)
         return EjecutarReporteSinVentana(argumentos);
     }
     if (!argumentos.isEmpty()) {
-        std::fprintf(stderr, "varelmo: opción desconocida: %s\n\n%s", qUtf8Printable(argumentos.first()),
-                     qUtf8Printable(AyudaLineaDeOrdenes()));
+        std::fprintf(stderr, "varelmo: opción desconocida: %s\n\n%s",
+                     qUtf8Printable(argumentos.first()), qUtf8Printable(AyudaLineaDeOrdenes()));
         return 2;
     }
 
@@ -37,8 +35,7 @@ int main(int argc, char** argv)
     // signal that comes during start-up waits in the event loop until the window exists.
     SenalesDeCierre senales;
     ponerDialogos(std::make_unique<DialogosVentanas>());
-    if (!ArrancarPrograma(QCoreApplication::applicationFilePath()))
-        return 1;
+    if (!ArrancarPrograma(QCoreApplication::applicationFilePath())) return 1;
     QString error;
     const std::optional<DatosIniciales> datos = CargarDatosIniciales(&error);
     if (!datos) {
@@ -47,8 +44,10 @@ int main(int argc, char** argv)
     }
     frmInicial ventana;
     ventana.mostrarDatos(*datos);
-    QObject::connect(&senales, &SenalesDeCierre::recibida, &ventana, &frmInicial::terminarPorSistema);
-    QObject::connect(&app, &QGuiApplication::commitDataRequest, &ventana, &frmInicial::terminarPorSistema);
+    QObject::connect(&senales, &SenalesDeCierre::recibida, &ventana,
+                     &frmInicial::terminarPorSistema);
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &ventana,
+                     &frmInicial::terminarPorSistema);
     ventana.show();
     return app.exec();
 }

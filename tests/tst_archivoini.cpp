@@ -13,8 +13,8 @@
 #include <csignal>
 #include <limits>
 
-#include "components/ArchivoIni.h"
 #include "Soporte.h"
+#include "components/ArchivoIni.h"
 
 namespace {
 
@@ -194,9 +194,9 @@ void TstArchivoIni::escribir_data() {
     QTest::newRow("valor con blancos e igual") << B("[S]\nk=1\n") << "S"
                                                << "k"
                                                << " a=b " << B("[S]\nk= a=b \n");
-    QTest::newRow("valor que empieza por U+FEFF") << B("[S]\nk=1\n") << "S"
-                                                 << "k"
-                                                 << QStringLiteral("\uFEFF\uFEFFx") << B("[S]\nk=\xef\xbb\xbf\xef\xbb\xbfx\n");
+    QTest::newRow("valor que empieza por U+FEFF")
+        << B("[S]\nk=1\n") << "S"
+        << "k" << QStringLiteral("\uFEFF\uFEFFx") << B("[S]\nk=\xef\xbb\xbf\xef\xbb\xbfx\n");
     QTest::newRow("valor vacío") << B("[S]\nk=1\n") << "S"
                                  << "k"
                                  << "" << B("[S]\nk=\n");
@@ -300,9 +300,11 @@ void TstArchivoIni::variasComoUnaAUna_data() {
     QTest::newRow("claves nuevas y existentes, la misma dos veces")
         << B("[A]\na=1\n; fin de A\n\n[B]\nb=2\n") << "A"
         << Pares{{"n", "1"}, {"a", "5"}, {"m", "2"}, {"N", "3"}};
-    QTest::newRow("sección nueva tras última línea sin fin") << B("[A]\na=1") << "B" << Pares{{"x", "1"}, {"y", "2"}};
+    QTest::newRow("sección nueva tras última línea sin fin")
+        << B("[A]\na=1") << "B" << Pares{{"x", "1"}, {"y", "2"}};
     QTest::newRow("archivo vacío") << B("") << "S" << Pares{{"k", "1"}, {"j", "2"}};
-    QTest::newRow("CR suelto al final") << B("[A]\r\na=1\r") << "A" << Pares{{"n", "2"}, {"m", "3"}};
+    QTest::newRow("CR suelto al final")
+        << B("[A]\r\na=1\r") << "A" << Pares{{"n", "2"}, {"m", "3"}};
     QTest::newRow("Windows-1252 que pasa a UTF-8 a medias")
         << B("[A]\na=\xe9\n") << "A" << Pares{{"n", "€"}, {"m", "ñ"}, {"z", "漢"}};
 }
@@ -314,7 +316,8 @@ void TstArchivoIni::variasComoUnaAUna() {
     const QString juntas = dir.filePath("juntas.ini"), sueltas = dir.filePath("sueltas.ini");
     QVERIFY(soporte::guardar(juntas, antes) && soporte::guardar(sueltas, antes));
     QVERIFY(ArchivoIni::escribirVarias(juntas, seccion, pares));
-    for (const auto& [clave, valor] : pares) QVERIFY(ArchivoIni::escribir(sueltas, seccion, clave, valor));
+    for (const auto& [clave, valor] : pares)
+        QVERIFY(ArchivoIni::escribir(sueltas, seccion, clave, valor));
     QCOMPARE(soporte::contenido(juntas), soporte::contenido(sueltas));
 }
 
@@ -326,7 +329,7 @@ void TstArchivoIni::escribirCreaArchivoUtf8() {
     QVERIFY(ArchivoIni::escribir(ruta, "Configuración", "Precio", "1"));
     QVERIFY(ArchivoIni::escribir(ruta, "frmDescripcion", "Linea", "1200"));
     QCOMPARE(soporte::contenido(ruta), B("[Configuraci\xc3\xb3n]\nEmpresa 1=S\xc3\xad\nPrecio=1\n\n"
-                                "[frmDescripcion]\nLinea=1200\n"));
+                                         "[frmDescripcion]\nLinea=1200\n"));
     QCOMPARE(ArchivoIni::leer(ruta, "configuración", "empresa 1"), QStringLiteral("Sí"));
 }
 

@@ -202,7 +202,8 @@ private slots:
         QVERIFY2(a.valido() && a.crearGeneral(2), qPrintable(a.error()));
         EmpresaPrueba e;
         QVERIFY2(!a.crearEmpresa(e).isEmpty(), qPrintable(a.error()));
-        QVERIFY(a.sql(QStringLiteral("CREATE TABLE `%1`.tbltempproductos (Clave varchar(15))").arg(a.general())));
+        QVERIFY(a.sql(QStringLiteral("CREATE TABLE `%1`.tbltempproductos (Clave varchar(15))")
+                          .arg(a.general())));
         QString programa;
         QVERIFY(copiarPrograma(a.carpetaPrograma(), QStringLiteral("varelmo"), &programa));
         QVERIFY(a.escribirIni({QStringLiteral("Precio=7"), QStringLiteral("Empresa 1=sí"),
@@ -214,18 +215,22 @@ private slots:
         proceso.start(programa, {});
         QVERIFY(proceso.waitForStarted(10000));
         // Start-up has read the settings once it has filled in their defaults.
-        QTRY_VERIFY_WITH_TIMEOUT(!ArchivoIni::leer(a.archivoIni(), kSeccion, QStringLiteral("Formato para precios")).isEmpty(),
-                                 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !ArchivoIni::leer(a.archivoIni(), kSeccion, QStringLiteral("Formato para precios"))
+                 .isEmpty(),
+            20000);
         QTest::qWait(100);
         proceso.terminate();
         QVERIFY(proceso.waitForFinished(20000));
         QCOMPARE(proceso.exitStatus(), QProcess::NormalExit);
         QCOMPARE(proceso.exitCode(), 0);
         QCOMPARE(ArchivoIni::leer(a.archivoIni(), kSeccion, QStringLiteral("Precio")), QString());
-        QCOMPARE(ArchivoIni::leer(a.archivoIni(), kSeccion, QStringLiteral("Empresa 1")), QStringLiteral("No"));
+        QCOMPARE(ArchivoIni::leer(a.archivoIni(), kSeccion, QStringLiteral("Empresa 1")),
+                 QStringLiteral("No"));
         QCOMPARE(ArchivoIni::leer(a.archivoIni(), kSeccion, QStringLiteral("Archivo de Excel")),
                  QStringLiteral("precios.xlsx"));
-        QVERIFY(!ServidorPrueba::ejecutar(QStringLiteral("SELECT 1 FROM `%1`.tbltempproductos").arg(a.general())));
+        QVERIFY(!ServidorPrueba::ejecutar(
+            QStringLiteral("SELECT 1 FROM `%1`.tbltempproductos").arg(a.general())));
     }
 
     // A company that the host does not have ends the headless run with a non-zero code.

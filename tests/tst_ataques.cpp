@@ -8,11 +8,11 @@
 #include "ConsultaPrueba.h"
 #include "DialogosGuion.h"
 #include "LectorLibro.h"
+#include "ReportePrueba.h"
 #include "ServidorPrueba.h"
 #include "common/Programa.h"
 #include "components/Sql.h"
 #include "report/SolicitudReporte.h"
-#include "ReportePrueba.h"
 #include "report/clsLlenarTabla.h"
 #include "startup/Cierre.h"
 #include "ui/RejaFlexible.h"
@@ -23,20 +23,19 @@ const QString Falta = QStringLiteral("No existe en alguna empresa");
 const QString Drop = QStringLiteral("'; DROP TABLE empresas; --");
 
 // CHECKSUM TABLE of each table, as one text.
-QString sumas(const QStringList& tablas)
-{
+QString sumas(const QStringList& tablas) {
     QString texto;
     for (const QString& t : tablas) {
         QList<QVariantList> filas;
-        if (!consulta::filas(QString(), QStringLiteral("CHECKSUM TABLE ") + t, &filas) || filas.isEmpty())
+        if (!consulta::filas(QString(), QStringLiteral("CHECKSUM TABLE ") + t, &filas) ||
+            filas.isEmpty())
             return QStringLiteral("falló ") + t;
         texto += consulta::textoFila(filas.first()) + u'\n';
     }
     return texto;
 }
 
-bool reporte(const QList<int>& ids, const QString& archivo)
-{
+bool reporte(const QList<int>& ids, const QString& archivo) {
     return prueba::reporte(ids, QStringLiteral("1"), archivo).creado();
 }
 }  // namespace
@@ -44,13 +43,9 @@ bool reporte(const QList<int>& ids, const QString& archivo)
 class TstAtaques : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase()
-    {
-        REQUIERE_SERVIDOR();
-    }
+    void initTestCase() { REQUIERE_SERVIDOR(); }
 
-    void datosHostiles()
-    {
+    void datosHostiles() {
         GuionDialogos guion;
         AnfitrionPrueba a;
         QVERIFY2(a.valido() && a.crearGeneral(1), qPrintable(a.error()));
@@ -71,10 +66,12 @@ private slots:
                         {QStringLiteral("a "), QStringLiteral("final"), 11.0, {12.0}},
                         {QStringLiteral("'; DROP--"), QStringLiteral("d"), 9.0, {10.0}},
                         {QStringLiteral("NANDU"), QStringLiteral("otra"), 6.0, {-1e15}}};
-        QVERIFY2(!a.crearEmpresa(e1).isEmpty() && !a.crearEmpresa(e2).isEmpty(), qPrintable(a.error()));
-        const QStringList tablas{citarIdentificador(a.general()) + QStringLiteral(".`empresas`"),
-                                 citarIdentificador(e1.baseDeDatos) + QStringLiteral(".`productos`"),
-                                 citarIdentificador(e2.baseDeDatos) + QStringLiteral(".`productos`")};
+        QVERIFY2(!a.crearEmpresa(e1).isEmpty() && !a.crearEmpresa(e2).isEmpty(),
+                 qPrintable(a.error()));
+        const QStringList tablas{
+            citarIdentificador(a.general()) + QStringLiteral(".`empresas`"),
+            citarIdentificador(e1.baseDeDatos) + QStringLiteral(".`productos`"),
+            citarIdentificador(e2.baseDeDatos) + QStringLiteral(".`productos`")};
         const QString antes = sumas(tablas);
         QString error;
         QVERIFY2(a.arrancar(&error), qPrintable(error));
@@ -93,7 +90,8 @@ private slots:
         esperado.sort();
         QCOMPARE(obtenido, esperado);
 
-        const LibroLeido libro = leerLibro(QDir(a.carpetaPrograma()).filePath(QStringLiteral("h.xlsx")));
+        const LibroLeido libro =
+            leerLibro(QDir(a.carpetaPrograma()).filePath(QStringLiteral("h.xlsx")));
         QVERIFY2(libro.ok, qPrintable(libro.error));
         QCOMPARE(libro.celda(QStringLiteral("C2")).v.toString(), e1.nombre);
         QCOMPARE(libro.celda(QStringLiteral("E1")).v.toString(), QStringLiteral("Datos40000"));
@@ -105,8 +103,7 @@ private slots:
     // Ids past 16 bits are saved and restored under their own Id; .xls refuses a report wider
     // than its sheet with its message, .xlsx writes it; more companies than the working table
     // can hold fail with the reason.
-    void dosMilEmpresas()
-    {
+    void dosMilEmpresas() {
         GuionDialogos guion;
         AnfitrionPrueba a;
         EmpresaPrueba e;
@@ -114,9 +111,11 @@ private slots:
         e.niveles = 1;
         e.productos = {{QStringLiteral("P"), QStringLiteral("p"), 1.0, {2.0}}};
         QString base;
-        QVERIFY2(a.valido() && a.crearGeneral(1) && !(base = a.crearEmpresa(e)).isEmpty(), qPrintable(a.error()));
-        QVERIFY2(a.sql(QStringLiteral("INSERT INTO %1.empresas (Id, Empresa, BaseDeDatos) SELECT seq * 20, "
-                                      "CONCAT('Empresa ', seq * 20), '%2' FROM %1.seq_2_to_2000")
+        QVERIFY2(a.valido() && a.crearGeneral(1) && !(base = a.crearEmpresa(e)).isEmpty(),
+                 qPrintable(a.error()));
+        QVERIFY2(a.sql(QStringLiteral(
+                           "INSERT INTO %1.empresas (Id, Empresa, BaseDeDatos) SELECT seq * 20, "
+                           "CONCAT('Empresa ', seq * 20), '%2' FROM %1.seq_2_to_2000")
                            .arg(citarIdentificador(a.general()), base)),
                  qPrintable(a.error()));
         QString error;
@@ -129,35 +128,36 @@ private slots:
             QCOMPARE(v.mfgEmpresas()->Rows(), 2001);
             QCOMPARE(v.mfgEmpresas()->TextMatrix(2000, 0), QStringLiteral("40000"));
         }
-        QCOMPARE(GuardarElecciones({{1, true}, {40000, true}, {39980, false}}, QStringLiteral("1"), QStringLiteral("g.xls")),
+        QCOMPARE(GuardarElecciones({{1, true}, {40000, true}, {39980, false}}, QStringLiteral("1"),
+                                   QStringLiteral("g.xls")),
                  QStringList{});
         datos = a.arrancar(&error);
         QVERIFY2(datos, qPrintable(error));
         QList<int> marcadas, ids;
         for (const EmpresaInicial& empresa : datos->empresas) {
-            if (empresa.marcada)
-                marcadas << empresa.id;
-            if (ids.size() < 200)
-                ids << empresa.id;
+            if (empresa.marcada) marcadas << empresa.id;
+            if (ids.size() < 200) ids << empresa.id;
         }
         QCOMPARE(marcadas, (QList<int>{1, 40000}));
 
         QVERIFY(!reporte(ids, QStringLiteral("g.xls")));
         QCOMPARE(guion->mostradas.size(), 1);
-        QVERIFY2(guion->mostradas[0].texto.contains(QStringLiteral("use un nombre terminado en .xlsx")),
-                 qPrintable(guion->mostradas[0].texto));
+        QVERIFY2(
+            guion->mostradas[0].texto.contains(QStringLiteral("use un nombre terminado en .xlsx")),
+            qPrintable(guion->mostradas[0].texto));
         QVERIFY(!QFile::exists(QDir(a.carpetaPrograma()).filePath(QStringLiteral("g.xls"))));
         QVERIFY(reporte(ids, QStringLiteral("g.xlsx")));
-        const LibroLeido libro = leerResumenLibro(QDir(a.carpetaPrograma()).filePath(QStringLiteral("g.xlsx")));
+        const LibroLeido libro =
+            leerResumenLibro(QDir(a.carpetaPrograma()).filePath(QStringLiteral("g.xlsx")));
         QVERIFY2(libro.ok, qPrintable(libro.error));
         QCOMPARE(libro.maxCol, 2 + 2 * 200);  // the warning column stays empty
 
         ids.clear();
-        for (const EmpresaInicial& empresa : datos->empresas)
-            ids << empresa.id;
+        for (const EmpresaInicial& empresa : datos->empresas) ids << empresa.id;
         programa().listaSeleccion = ids;
         QVERIFY(!CrearTablaTrabajo(programa().ConexionPrincipal, ids, &error));
-        QVERIFY2(error.startsWith(QStringLiteral("no se pudo crear la tabla de trabajo para 2000 empresas")),
+        QVERIFY2(error.startsWith(
+                     QStringLiteral("no se pudo crear la tabla de trabajo para 2000 empresas")),
                  qPrintable(error));
     }
 };

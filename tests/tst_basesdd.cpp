@@ -11,9 +11,7 @@
 
 Q_DECLARE_METATYPE(std::optional<QString>)
 
-namespace {
-
-}  // namespace
+namespace {}  // namespace
 
 class TstBasesDD : public QObject {
     Q_OBJECT

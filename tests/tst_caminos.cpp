@@ -9,27 +9,26 @@
 #include "AnfitrionPrueba.h"
 #include "ConsultaPrueba.h"
 #include "DialogosGuion.h"
+#include "ReportePrueba.h"
 #include "ServidorPrueba.h"
 #include "common/Programa.h"
 #include "components/BasesDD.h"
 #include "components/Sql.h"
 #include "report/ColaFilas.h"
+#include "report/NombresTrabajo.h"
 #include "report/SolicitudReporte.h"
 #include "report/TurnoReporte.h"
-#include "ReportePrueba.h"
-#include "report/NombresTrabajo.h"
 #include "report/clsLlenarTabla.h"
-#include "report/NombresTrabajo.h"
 #include "startup/Cierre.h"
 
 namespace {
-ProductoPrueba producto(const QString& clave, const QVariant& descrip, const QVariant& costo, const QVariant& precio)
-{
+ProductoPrueba producto(const QString& clave, const QVariant& descrip, const QVariant& costo,
+                        const QVariant& precio) {
     return ProductoPrueba{clave, descrip, costo, {precio, precio}};
 }
 
-EmpresaPrueba empresa(int id, const QList<ProductoPrueba>& productos, const QString& juego = QStringLiteral("utf8mb4"))
-{
+EmpresaPrueba empresa(int id, const QList<ProductoPrueba>& productos,
+                      const QString& juego = QStringLiteral("utf8mb4")) {
     EmpresaPrueba e;
     e.id = id;
     e.productos = productos;
@@ -40,20 +39,19 @@ EmpresaPrueba empresa(int id, const QList<ProductoPrueba>& productos, const QStr
 
 // Every column of the working table in hexadecimal, so that letter case, trailing blanks and the
 // exact bytes all count.
-QStringList filasExactas(const QString& general, int empresas)
-{
+QStringList filasExactas(const QString& general, int empresas) {
     QString columnas = QStringLiteral("HEX(Clave), HEX(Descrip), HEX(Aviso)");
-    for (int i = 1; i <= empresas; ++i)
-        columnas += QStringLiteral(", Costo%1, Precio%1").arg(i);
+    for (int i = 1; i <= empresas; ++i) columnas += QStringLiteral(", Costo%1, Precio%1").arg(i);
     QList<QVariantList> filas;
     QString error;
-    if (!consulta::filas(general, QStringLiteral("SELECT %1 FROM tbltempproductos ORDER BY CAST(Clave AS BINARY)")
-                                      .arg(columnas),
-                         &filas, {}, &error))
+    if (!consulta::filas(
+            general,
+            QStringLiteral("SELECT %1 FROM tbltempproductos ORDER BY CAST(Clave AS BINARY)")
+                .arg(columnas),
+            &filas, {}, &error))
         return {error};
     QStringList texto;
-    for (const QVariantList& f : std::as_const(filas))
-        texto << consulta::textoFila(f);
+    for (const QVariantList& f : std::as_const(filas)) texto << consulta::textoFila(f);
     return texto;
 }
 }  // namespace
@@ -62,58 +60,71 @@ class TstCaminos : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        REQUIERE_SERVIDOR();
-    }
+    void initTestCase() { REQUIERE_SERVIDOR(); }
 
-    void mismasFilas_data()
-    {
+    void mismasFilas_data() {
         QTest::addColumn<QList<EmpresaPrueba>>("empresas");
-        QTest::addColumn<QStringList>("ajustes");  // SQL run on the host; {g}_e1 is company 1's database
+        QTest::addColumn<QStringList>(
+            "ajustes");  // SQL run on the host; {g}_e1 is company 1's database
         QTest::addColumn<QList<int>>("ids");
         QTest::addColumn<QStringList>("cortes");  // where the merge in two parts is also cut
 
         const QString largo = QString(58, u'd') + QStringLiteral("ñ😀zzz");
         QTest::newRow("mayusculas, blancos, acentos, latin1, nulos, descripcion larga, repetidas")
-            << QList<EmpresaPrueba>{
-                   empresa(1, {producto(QStringLiteral("abc"), QStringLiteral("uno"), 1.5, 2.5),
-                               producto(QStringLiteral("ABC "), QStringLiteral("otra"), 3.0, 4.0),
-                               producto(QStringLiteral("abc"), QStringLiteral("tres"), 5.0, QVariant()),
-                               producto(QStringLiteral("L"), largo, 1234567.89, 9876543.21),
-                               producto(QStringLiteral("N"), QVariant(), QVariant(), QVariant())}),
-                   empresa(2, {producto(QStringLiteral("CAFÉ"), QStringLiteral("Café ñandú"), 7.25, 8.0),
-                               producto(QStringLiteral("Abc"), QStringLiteral("dos"), 9.0, 10.0),
-                               producto(QStringLiteral("zz  "), QString(70, u'x'), 0.01, 0.02)},
-                           QStringLiteral("latin1")),
-                   empresa(3, {producto(QStringLiteral("cafe"), QStringLiteral("c3"), 11.0, 12.0),
-                               producto(QStringLiteral("O'Neil\\"), QStringLiteral("D'Ana"), 13.0, 14.0)})}
-            << QStringList{} << QList<int>{3, 1, 2}
+            << QList<EmpresaPrueba>{empresa(1, {producto(QStringLiteral("abc"),
+                                                         QStringLiteral("uno"), 1.5, 2.5),
+                                                producto(QStringLiteral("ABC "),
+                                                         QStringLiteral("otra"), 3.0, 4.0),
+                                                producto(QStringLiteral("abc"),
+                                                         QStringLiteral("tres"), 5.0, QVariant()),
+                                                producto(QStringLiteral("L"), largo, 1234567.89,
+                                                         9876543.21),
+                                                producto(QStringLiteral("N"), QVariant(),
+                                                         QVariant(), QVariant())}),
+                                    empresa(2,
+                                            {producto(QStringLiteral("CAFÉ"),
+                                                      QStringLiteral("Café ñandú"), 7.25, 8.0),
+                                             producto(QStringLiteral("Abc"), QStringLiteral("dos"),
+                                                      9.0, 10.0),
+                                             producto(QStringLiteral("zz  "), QString(70, u'x'),
+                                                      0.01, 0.02)},
+                                            QStringLiteral("latin1")),
+                                    empresa(3, {producto(QStringLiteral("cafe"),
+                                                         QStringLiteral("c3"), 11.0, 12.0),
+                                                producto(QStringLiteral("O'Neil\\"),
+                                                         QStringLiteral("D'Ana"), 13.0, 14.0)})}
+            << QStringList{}
+            << QList<int>{3, 1, 2}
             // On codes equal to others but for case, blanks or accent (in a latin1 company too),
             // below and above every code, and on the code with a quote and a backslash.
-            << QStringList{QStringLiteral("abc"), QStringLiteral("ABC   "), QStringLiteral("cafe"),
-                           QStringLiteral("CAFÉ"), QStringLiteral("zz"), QStringLiteral(""), QStringLiteral("~"),
-                           QStringLiteral("O'Neil\\"), QStringLiteral("N")};
+            << QStringList{
+                   QStringLiteral("abc"),  QStringLiteral("ABC   "),   QStringLiteral("cafe"),
+                   QStringLiteral("CAFÉ"), QStringLiteral("zz"),       QStringLiteral(""),
+                   QStringLiteral("~"),    QStringLiteral("O'Neil\\"), QStringLiteral("N")};
 
         // Thousands of products with many codes equal but for case and trailing blanks, so that
         // the server's ranges of codes are many and equal codes sit on their bounds.
         QStringList masivo;
         for (int e = 1; e <= 2; ++e)
-            masivo << QStringLiteral("INSERT INTO {g}_e%1.productos SELECT CONCAT(IF(MOD(seq, 3) = 0, 'ab', 'AB'), "
-                                     "seq DIV %2, IF(MOD(seq, 4) = 0, ' ', '')), CONCAT('Artículo ', seq, ' de %1'), "
-                                     "seq / 8, seq / 4 + %1, seq / 2 FROM {g}.seq_1_to_30000 WHERE MOD(seq, %3) <> 0")
+            masivo << QStringLiteral(
+                          "INSERT INTO {g}_e%1.productos SELECT CONCAT(IF(MOD(seq, 3) = 0, 'ab', "
+                          "'AB'), "
+                          "seq DIV %2, IF(MOD(seq, 4) = 0, ' ', '')), CONCAT('Artículo ', seq, ' "
+                          "de %1'), "
+                          "seq / 8, seq / 4 + %1, seq / 2 FROM {g}.seq_1_to_30000 WHERE MOD(seq, "
+                          "%3) <> 0")
                           .arg(e)
                           .arg(e + 1)
                           .arg(e + 4);
         masivo << QStringLiteral("ALTER TABLE {g}_e3.productos ADD PRIMARY KEY (Clave)")
-               << QStringLiteral("INSERT INTO {g}_e3.productos SELECT CONCAT('ab', seq), 'k', seq, seq, seq "
-                                 "FROM {g}.seq_1_to_25000");
+               << QStringLiteral(
+                      "INSERT INTO {g}_e3.productos SELECT CONCAT('ab', seq), 'k', seq, seq, seq "
+                      "FROM {g}.seq_1_to_25000");
         QTest::newRow("treinta mil productos por empresa, claves repetidas, una con clave unica")
-            << QList<EmpresaPrueba>{empresa(1, {}), empresa(2, {}), empresa(3, {})} << masivo << QList<int>{1, 2, 3}
-            << QStringList{QStringLiteral("ab5000 ")};
+            << QList<EmpresaPrueba>{empresa(1, {}), empresa(2, {}), empresa(3, {})} << masivo
+            << QList<int>{1, 2, 3} << QStringList{QStringLiteral("ab5000 ")};
     }
-    void mismasFilas()
-    {
+    void mismasFilas() {
         QFETCH(QList<EmpresaPrueba>, empresas);
         QFETCH(QStringList, ajustes);
         QFETCH(QList<int>, ids);
@@ -124,8 +135,7 @@ private slots:
         for (const EmpresaPrueba& e : std::as_const(empresas))
             QVERIFY2(!a.crearEmpresa(e).isEmpty(), qPrintable(a.error()));
         for (QString s : std::as_const(ajustes))
-            QVERIFY2(a.sql(s.replace(QStringLiteral("{g}"), a.general())),
-                     qPrintable(a.error()));
+            QVERIFY2(a.sql(s.replace(QStringLiteral("{g}"), a.general())), qPrintable(a.error()));
         QString error;
         QVERIFY2(a.arrancar(&error), qPrintable(error));
         Programa& p = programa();
@@ -138,17 +148,16 @@ private slots:
             QStringList avance;
             OpcionesReporte opciones;
             opciones.soloPorCliente = camino == 0;
-            if (camino >= 2)
-                opciones.corte = cortes[camino - 2];
-            const ResultadoReporte llenar = prueba::reporte(ids, QStringLiteral("2"), QStringLiteral("c.xlsx"), opciones,
-                                                            [&avance](const QString& t) {
-                                                                avance << t;
-                                                                return true;
-                                                            });
+            if (camino >= 2) opciones.corte = cortes[camino - 2];
+            const ResultadoReporte llenar =
+                prueba::reporte(ids, QStringLiteral("2"), QStringLiteral("c.xlsx"), opciones,
+                                [&avance](const QString& t) {
+                                    avance << t;
+                                    return true;
+                                });
             QVERIFY(llenar.creado());
             QCOMPARE(llenar.fusionesEnServidor, camino == 0 ? 0 : static_cast<int>(ids.size()));
-            if (camino >= 2)
-                QVERIFY(llenar.enDosPartes);
+            if (camino >= 2) QVERIFY(llenar.enDosPartes);
             // The progress line always names a code; in one pass it names every company as it is
             // merged (in two parts, the upper part's companies may pass between two refreshes).
             for (const QString& texto : std::as_const(avance))
@@ -157,8 +166,7 @@ private slots:
                 QVERIFY2(camino >= 2 || !avance.filter(QStringLiteral("_e%1.- ").arg(id)).isEmpty(),
                          qPrintable(avance.join(u'\n')));
             resultado[qMin(camino, 1)] = filasExactas(a.general(), static_cast<int>(ids.size()));
-            if (camino == 0)
-                continue;
+            if (camino == 0) continue;
             QVERIFY(!resultado[0].isEmpty());
             QCOMPARE(resultado[1].size(), resultado[0].size());
             for (int i = 0; i < resultado[0].size(); ++i)
@@ -169,17 +177,18 @@ private slots:
     // The parts of a copy in two parts are tables of the host database: while another report on
     // the same host holds them, this one merges in one pass; parts that a report cut short left
     // behind are replaced, not merged into.
-    void partesDeOtroReporte()
-    {
+    void partesDeOtroReporte() {
         GuionDialogos guion;
         AnfitrionPrueba a;
         QVERIFY2(a.valido() && a.crearGeneral(2), qPrintable(a.error()));
-        QVERIFY2(!a.crearEmpresa(empresa(1, {producto(QStringLiteral("A"), QStringLiteral("a"), 1.0, 2.0),
-                                             producto(QStringLiteral("C"), QStringLiteral("c"), 3.0, 4.0)}))
+        QVERIFY2(!a.crearEmpresa(
+                       empresa(1, {producto(QStringLiteral("A"), QStringLiteral("a"), 1.0, 2.0),
+                                   producto(QStringLiteral("C"), QStringLiteral("c"), 3.0, 4.0)}))
                       .isEmpty(),
                  qPrintable(a.error()));
-        QVERIFY2(!a.crearEmpresa(empresa(2, {producto(QStringLiteral("c"), QStringLiteral("c2"), 5.0, 6.0),
-                                             producto(QStringLiteral("D"), QStringLiteral("d"), 7.0, 8.0)}))
+        QVERIFY2(!a.crearEmpresa(
+                       empresa(2, {producto(QStringLiteral("c"), QStringLiteral("c2"), 5.0, 6.0),
+                                   producto(QStringLiteral("D"), QStringLiteral("d"), 7.0, 8.0)}))
                       .isEmpty(),
                  qPrintable(a.error()));
         QString error;
@@ -189,7 +198,8 @@ private slots:
         const QStringList esperadas = [&] {
             OpcionesReporte opciones;
             opciones.soloPorCliente = true;
-            prueba::reporte(p.listaSeleccion, QStringLiteral("2"), QStringLiteral("c.xlsx"), opciones);
+            prueba::reporte(p.listaSeleccion, QStringLiteral("2"), QStringLiteral("c.xlsx"),
+                            opciones);
             return filasExactas(a.general(), 2);
         }();
         QCOMPARE(esperadas.size(), 3);
@@ -199,31 +209,35 @@ private slots:
         Conexion otra;
         QVERIFY(otro.AbrirBdD(otra, p.ConexionPrincipal.base()));
         Recordset cerrojo;
-        QVERIFY(cerrojo.abrir(otra, QStringLiteral("SELECT GET_LOCK(") + nombres::CerrojoPartes() + QStringLiteral(", 0)")));
+        QVERIFY(cerrojo.abrir(otra, QStringLiteral("SELECT GET_LOCK(") + nombres::CerrojoPartes() +
+                                        QStringLiteral(", 0)")));
         QCOMPARE(cerrojo.valor(0).toInt(), 1);
         cerrojo.cerrar();
         // Left behind by a report cut short: a part with a row of its own.
-        QVERIFY(a.sql(QStringLiteral("CREATE TABLE %1.tbltempproductos_fusion_alta LIKE %1.tbltempproductos")
-                          .arg(a.general())));
-        QVERIFY(a.sql(QStringLiteral("INSERT INTO %1.tbltempproductos_fusion_alta (Clave) VALUES ('ZZ')").arg(a.general())));
+        QVERIFY(a.sql(
+            QStringLiteral("CREATE TABLE %1.tbltempproductos_fusion_alta LIKE %1.tbltempproductos")
+                .arg(a.general())));
+        QVERIFY(a.sql(
+            QStringLiteral("INSERT INTO %1.tbltempproductos_fusion_alta (Clave) VALUES ('ZZ')")
+                .arg(a.general())));
 
         for (const bool ocupadas : {true, false}) {
             OpcionesReporte opciones;
             opciones.corte = QStringLiteral("B");
-            const ResultadoReporte llenar =
-                prueba::reporte(p.listaSeleccion, QStringLiteral("2"), QStringLiteral("c.xlsx"), opciones);
+            const ResultadoReporte llenar = prueba::reporte(p.listaSeleccion, QStringLiteral("2"),
+                                                            QStringLiteral("c.xlsx"), opciones);
             QVERIFY(llenar.creado());
             QCOMPARE(llenar.enDosPartes, !ocupadas);
             QCOMPARE(filasExactas(a.general(), 2), esperadas);
             if (ocupadas)
-                QVERIFY(otra.ejecutar(QStringLiteral("DO RELEASE_LOCK(") + nombres::CerrojoPartes() + u')'));
+                QVERIFY(otra.ejecutar(QStringLiteral("DO RELEASE_LOCK(") +
+                                      nombres::CerrojoPartes() + u')'));
         }
     }
 
     // Reports on one host take turns: a report waits while another holds the turn, gives up when
     // the wait runs out or is called off, and a close leaves the working table to the holder.
-    void turnosDeReporte()
-    {
+    void turnosDeReporte() {
         AnfitrionPrueba a;
         QVERIFY2(a.valido() && a.crearGeneral(2), qPrintable(a.error()));
         QString error;
@@ -237,15 +251,20 @@ private slots:
 
         TurnoReporte propio(p.ConexionPrincipal);
         int esperas = 0;
-        QCOMPARE(propio.tomar(500, [&] { return ++esperas > 0; }, &error), TurnoReporte::Resultado::Agotado);
+        QCOMPARE(propio.tomar(
+                     500, [&] { return ++esperas > 0; }, &error),
+                 TurnoReporte::Resultado::Agotado);
         QVERIFY(esperas >= 2);
-        QCOMPARE(propio.tomar(60000, [] { return false; }, &error), TurnoReporte::Resultado::Cancelado);
+        QCOMPARE(propio.tomar(
+                     60000, [] { return false; }, &error),
+                 TurnoReporte::Resultado::Cancelado);
         QVERIFY(!propio.tomarSiLibre());
 
         QVERIFY2(CrearTablaTrabajo(otra, {1}, &error), qPrintable(error));
         CerrarBasesDeDatos();
         QList<QVariantList> r;
-        QVERIFY(consulta::filas(a.general(), QStringLiteral("SHOW TABLES LIKE 'tbltempproductos'"), &r));
+        QVERIFY(consulta::filas(a.general(), QStringLiteral("SHOW TABLES LIKE 'tbltempproductos'"),
+                                &r));
         QCOMPARE(r.size(), 1);
         delOtro.soltar();
         QVERIFY(a.arrancar(&error));
@@ -255,22 +274,28 @@ private slots:
 
     // A host user the server allows two connections (the program's own and the company's): the
     // second connection of a merge in two parts cannot open, and the merge goes in one pass.
-    void usuarioDeDosConexiones()
-    {
+    void usuarioDeDosConexiones() {
         GuionDialogos guion;
         const QString usuario = ServidorPrueba::nombreUnico(QStringLiteral("lim"));
         AnfitrionPrueba a(usuario, QStringLiteral("clave de prueba"));
         QVERIFY2(a.valido() && a.crearGeneral(2), qPrintable(a.error()));
-        QVERIFY(a.sql(QStringLiteral("CREATE USER '%1'@'%' IDENTIFIED BY 'clave de prueba' WITH MAX_USER_CONNECTIONS 2")
-                          .arg(usuario)));
-        const auto quitar = qScopeGuard([&] { a.sql(QStringLiteral("DROP USER IF EXISTS '%1'@'%'").arg(usuario)); });
+        QVERIFY(a.sql(
+            QStringLiteral(
+                "CREATE USER '%1'@'%' IDENTIFIED BY 'clave de prueba' WITH MAX_USER_CONNECTIONS 2")
+                .arg(usuario)));
+        const auto quitar = qScopeGuard(
+            [&] { a.sql(QStringLiteral("DROP USER IF EXISTS '%1'@'%'").arg(usuario)); });
         QVERIFY(a.sql(QStringLiteral("GRANT ALL ON `%1`.* TO '%2'@'%'").arg(a.general(), usuario)));
-        QVERIFY(a.sql(QStringLiteral("GRANT ALL ON `%1\\_%`.* TO '%2'@'%'").arg(a.general(), usuario)));
-        QVERIFY2(!a.crearEmpresa(empresa(1, {producto(QStringLiteral("A"), QStringLiteral("a"), 1.0, 2.0),
-                                             producto(QStringLiteral("C"), QStringLiteral("c"), 3.0, 4.0)}))
+        QVERIFY(
+            a.sql(QStringLiteral("GRANT ALL ON `%1\\_%`.* TO '%2'@'%'").arg(a.general(), usuario)));
+        QVERIFY2(!a.crearEmpresa(
+                       empresa(1, {producto(QStringLiteral("A"), QStringLiteral("a"), 1.0, 2.0),
+                                   producto(QStringLiteral("C"), QStringLiteral("c"), 3.0, 4.0)}))
                       .isEmpty(),
                  qPrintable(a.error()));
-        QVERIFY2(!a.crearEmpresa(empresa(2, {producto(QStringLiteral("c"), QStringLiteral("c2"), 5.0, 6.0)})).isEmpty(),
+        QVERIFY2(!a.crearEmpresa(
+                       empresa(2, {producto(QStringLiteral("c"), QStringLiteral("c2"), 5.0, 6.0)}))
+                      .isEmpty(),
                  qPrintable(a.error()));
         QString error;
         QVERIFY2(a.arrancar(&error), qPrintable(error));
@@ -279,7 +304,8 @@ private slots:
         p.listaSeleccion = {1, 2};
         OpcionesReporte opciones;
         opciones.corte = QStringLiteral("B");
-        const ResultadoReporte llenar = prueba::reporte(p.listaSeleccion, QStringLiteral("2"), QStringLiteral("c.xlsx"), opciones);
+        const ResultadoReporte llenar = prueba::reporte(p.listaSeleccion, QStringLiteral("2"),
+                                                        QStringLiteral("c.xlsx"), opciones);
         QVERIFY(llenar.creado());
         QVERIFY(!llenar.enDosPartes);
         QCOMPARE(guion->mostradas.size(), 1);
@@ -290,8 +316,7 @@ private slots:
 
     // The rows handed to the workbook's thread: all of them, in order, and the reading side is
     // never left waiting on a writer that stopped early.
-    void colaDeFilas_data()
-    {
+    void colaDeFilas_data() {
         QTest::addColumn<int>("filas");
         QTest::addColumn<int>("tomadas");  // rows the writer takes before it stops; -1 all
         QTest::newRow("ninguna fila") << 0 << -1;
@@ -299,8 +324,7 @@ private slots:
         QTest::newRow("el escritor se va al principio") << 20000 << 0;
         QTest::newRow("el escritor se va a la mitad") << 20000 << 7000;
     }
-    void colaDeFilas()
-    {
+    void colaDeFilas() {
         QFETCH(int, filas);
         QFETCH(int, tomadas);
         ColaFilas cola;
@@ -315,15 +339,13 @@ private slots:
         });
         int esperas = 0;
         int puestas = 0;
-        while (puestas < filas && cola.poner(QVariantList{puestas}, [&] { ++esperas; }))
-            ++puestas;
+        while (puestas < filas && cola.poner(QVariantList{puestas}, [&] { ++esperas; })) ++puestas;
         cola.terminar({});
         QVERIFY(cola.esperarLector(10000));
         escritor.join();
         const int esperadas = tomadas < 0 ? filas : tomadas;
         QCOMPARE(leidas.size(), esperadas);
-        for (int i = 0; i < leidas.size(); ++i)
-            QCOMPARE(leidas[i], i);
+        for (int i = 0; i < leidas.size(); ++i) QCOMPARE(leidas[i], i);
         if (tomadas >= 0)
             QVERIFY(puestas < filas);  // the reading side learnt that the writer had gone
         // While the queue was full, the reading side kept calling back (the progress line moves);

@@ -120,7 +120,8 @@ private slots:
         QTest::newRow("niveles 4.0") << QStringLiteral("4.0") << QStringLiteral("2") << cuatro << 1;
         QTest::newRow("niveles 2.5") << QStringLiteral(" 2.5") << QStringLiteral("2")
                                      << QStringList{QStringLiteral("1"), QStringLiteral("2")} << 1;
-        QTest::newRow("niveles 3.5") << QStringLiteral("3.5 ") << QStringLiteral("2") << cuatro << 1;
+        QTest::newRow("niveles 3.5")
+            << QStringLiteral("3.5 ") << QStringLiteral("2") << cuatro << 1;
     }
     void niveles() {
         QFETCH(QString, precios);
@@ -426,7 +427,8 @@ private slots:
         QTest::newRow("vacio") << poner.arg(QStringLiteral("%1"), QString())
                                << QStringLiteral("\"\"");
         QTest::newRow("fuera de 16 bits al redondear")
-            << poner.arg(QStringLiteral("%1"), QStringLiteral("32767.5")) << QStringLiteral("\"32767.5\"");
+            << poner.arg(QStringLiteral("%1"), QStringLiteral("32767.5"))
+            << QStringLiteral("\"32767.5\"");
         QTest::newRow("numero y letras")
             << poner.arg(QStringLiteral("%1"), QStringLiteral("4a")) << QStringLiteral("\"4a\"");
         QTest::newRow("fuera de 16 bits")
@@ -494,12 +496,14 @@ private slots:
             nombrada = QStringLiteral("empresas");
         } else if (como == QStringLiteral("puerto")) {
             QVERIFY(a.escribirIni());
-            QVERIFY(ponerHost(a, QStringLiteral("MySQLPuerto"), QString::number(ServidorPrueba::puertoCerrado())));
+            QVERIFY(ponerHost(a, QStringLiteral("MySQLPuerto"),
+                              QString::number(ServidorPrueba::puertoCerrado())));
         } else {
             QVERIFY(a.escribirIni());
             // A user the server does not know, stored enciphered as the host keeps it.
-            QVERIFY(ponerHost(a, QStringLiteral("MySQLUsuario"),
-                              a.cifrarAjuste(QStringLiteral("MySQLUsuario"), QStringLiteral("nadie_aqui"))));
+            QVERIFY(ponerHost(
+                a, QStringLiteral("MySQLUsuario"),
+                a.cifrarAjuste(QStringLiteral("MySQLUsuario"), QStringLiteral("nadie_aqui"))));
         }
         GuionDialogos guion;
         QString error;

@@ -23,8 +23,7 @@ const QString Config = QStringLiteral("Configuración");
 
 class Escena {
 public:
-    explicit Escena(const QList<int>& ids = {1, 2, 3})
-    {
+    explicit Escena(const QList<int>& ids = {1, 2, 3}) {
         if (!a.valido() || !a.crearGeneral()) {
             error = a.error();
             return;
@@ -44,15 +43,12 @@ public:
             error = a.error();
             return;
         }
-        if (!abrir())
-            return;
+        if (!abrir()) return;
     }
     ~Escena() { programa().ventanaPrincipal = nullptr; }
-    bool abrir()
-    {
+    bool abrir() {
         datos = a.arrancar(&error);
-        if (!datos)
-            return false;
+        if (!datos) return false;
         ventana = std::make_unique<frmInicial>();
         programa().ventanaPrincipal = ventana.get();
         ventana->mostrarDatos(*datos);
@@ -60,16 +56,18 @@ public:
         return true;
     }
     bool valida() const { return error.isEmpty() && ventana; }
-    bool hayTabla() const
-    {
+    bool hayTabla() const {
         QList<QVariantList> r;
-        consulta::filas(a.general(),
-                        QStringLiteral("SELECT COUNT(*) FROM information_schema.tables WHERE table_schema = ? "
-                                       "AND table_name = 'tbltempproductos'"),
-                        &r, {a.general()});
+        consulta::filas(
+            a.general(),
+            QStringLiteral("SELECT COUNT(*) FROM information_schema.tables WHERE table_schema = ? "
+                           "AND table_name = 'tbltempproductos'"),
+            &r, {a.general()});
         return !r.isEmpty() && r[0].value(0).toInt() > 0;
     }
-    QString ini(const QString& clave) const { return LibOBCM().LeeIni(Config, clave, a.archivoIni()); }
+    QString ini(const QString& clave) const {
+        return LibOBCM().LeeIni(Config, clave, a.archivoIni());
+    }
 
     AnfitrionPrueba a;
     std::optional<DatosIniciales> datos;
@@ -81,15 +79,11 @@ public:
 class TstCierre : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase()
-    {
-        REQUIERE_SERVIDOR();
-    }
+    void initTestCase() { REQUIERE_SERVIDOR(); }
 
     // A close from the window system (the window manager's Alt+F4, the taskbar) asks the same
     // question; No leaves the window open and shown, not minimised. During a report nothing asks.
-    void cierreDelSistema()
-    {
+    void cierreDelSistema() {
         GuionDialogos guion;
         guion->respuestas << 7;
         Escena e;
@@ -106,8 +100,7 @@ private slots:
         QVERIFY(programa().ConexionPrincipal.abierta());
     }
 
-    void respuestaNo()
-    {
+    void respuestaNo() {
         GuionDialogos guion;
         guion->respuestas << 7;
         Escena e;
@@ -126,8 +119,7 @@ private slots:
     }
 
     // Yes: ticks, price and an edited file name saved, the table dropped, everything closed.
-    void respuestaSi()
-    {
+    void respuestaSi() {
         GuionDialogos guion;
         guion->respuestas << 6;
         Escena e;
@@ -158,16 +150,14 @@ private slots:
     }
 
     // Empty values are saved empty, and the next start puts the defaults back.
-    void valoresVacios_data()
-    {
+    void valoresVacios_data() {
         QTest::addColumn<bool>("sinArchivo");
         QTest::addColumn<bool>("sinPrecio");
         QTest::newRow("archivo vacio") << true << false;
         QTest::newRow("precio vacio") << false << true;
         QTest::newRow("ambos") << true << true;
     }
-    void valoresVacios()
-    {
+    void valoresVacios() {
         QFETCH(bool, sinArchivo);
         QFETCH(bool, sinPrecio);
         GuionDialogos guion;
@@ -178,15 +168,17 @@ private slots:
         e.ventana->txtArchivo()->setText(sinArchivo ? QString() : QStringLiteral("x.xls"));
         e.ventana->cerrarDesdePrograma();
         QCOMPARE(e.ini(QStringLiteral("Precio")), sinPrecio ? QString() : QStringLiteral("2"));
-        QCOMPARE(e.ini(QStringLiteral("Archivo de Excel")), sinArchivo ? QString() : QStringLiteral("x.xls"));
+        QCOMPARE(e.ini(QStringLiteral("Archivo de Excel")),
+                 sinArchivo ? QString() : QStringLiteral("x.xls"));
         QVERIFY2(e.abrir(), qPrintable(e.error));
-        QCOMPARE(e.datos->archivo, sinArchivo ? QStringLiteral("varelmo.xls") : QStringLiteral("x.xls"));
-        QCOMPARE(e.datos->precios.value(e.datos->precioSeleccionado), sinPrecio ? QStringLiteral("1") : QStringLiteral("2"));
+        QCOMPARE(e.datos->archivo,
+                 sinArchivo ? QStringLiteral("varelmo.xls") : QStringLiteral("x.xls"));
+        QCOMPARE(e.datos->precios.value(e.datos->precioSeleccionado),
+                 sinPrecio ? QStringLiteral("1") : QStringLiteral("2"));
     }
 
     // Ids that are not the grid rows: the ticks come back onto the same companies.
-    void idsSalteados()
-    {
+    void idsSalteados() {
         GuionDialogos guion;
         guion->respuestas << 6;
         Escena e({1, 3, 5});
@@ -201,14 +193,12 @@ private slots:
         QVERIFY2(e.abrir(), qPrintable(e.error));
         QList<int> marcadas;
         for (const EmpresaInicial& emp : e.datos->empresas)
-            if (emp.marcada)
-                marcadas << emp.id;
+            if (emp.marcada) marcadas << emp.id;
         QCOMPARE(marcadas, (QList<int>{3, 5}));
     }
 
     // The settings file cannot be written: the user is told, and closing still goes on.
-    void iniNoEscribible()
-    {
+    void iniNoEscribible() {
         GuionDialogos guion;
         guion->respuestas << 6;
         Escena e;
@@ -218,7 +208,8 @@ private slots:
         e.ventana->cerrarDesdePrograma();
         QCOMPARE(guion->mostradas.size(), 2);
         const CajaMostrada& aviso = guion->mostradas[1];
-        QVERIFY2(aviso.texto.startsWith(QStringLiteral("No se pudieron guardar las elecciones para la próxima vez: ")),
+        QVERIFY2(aviso.texto.startsWith(
+                     QStringLiteral("No se pudieron guardar las elecciones para la próxima vez: ")),
                  qPrintable(aviso.texto));
         QVERIFY(aviso.texto.size() > 60);
         QCOMPARE(aviso.estilo, 16);

@@ -58,20 +58,25 @@ private slots:
         QTemporaryDir dir;
         QFile clave(rutaClave(dir.path()));
         QVERIFY(clave.open(QIODevice::WriteOnly) &&
-                clave.write(QByteArray::fromBase64("AwoRGB8mLTQ7QklQV15lbHN6gYiPlp2kq7K5wMfO1dw=")) == 32);
+                clave.write(
+                    QByteArray::fromBase64("AwoRGB8mLTQ7QklQV15lbHN6gYiPlp2kq7K5wMfO1dw=")) == 32);
         clave.close();
         const std::optional<Cifrado> c = Cifrado::abrir(dir.path());
         QVERIFY(c);
-        const QString anterior = QStringLiteral("AP1JhLeeWtj/cZCYrgg31D4eiujXumcr34AewW6K8fpJFgeGDoZnDpo1ha4=");
+        const QString anterior =
+            QStringLiteral("AP1JhLeeWtj/cZCYrgg31D4eiujXumcr34AewW6K8fpJFgeGDoZnDpo1ha4=");
         QVERIFY(Cifrado::formaAnterior(anterior));
-        QCOMPARE(c->descifrar(anterior, 0, QStringLiteral("cualquiera")), std::optional<QString>(QStringLiteral("root")));
+        QCOMPARE(c->descifrar(anterior, 0, QStringLiteral("cualquiera")),
+                 std::optional<QString>(QStringLiteral("root")));
         QCOMPARE(c->descifrar(anterior, 1), std::nullopt);
         const QString actual = c->cifrar(QStringLiteral("root"), 3, Cifrado::lugarEmpresa(7, 3));
         QVERIFY(!Cifrado::formaAnterior(actual));
-        QCOMPARE(c->descifrar(actual, 3, Cifrado::lugarEmpresa(7, 3)), std::optional<QString>(QStringLiteral("root")));
+        QCOMPARE(c->descifrar(actual, 3, Cifrado::lugarEmpresa(7, 3)),
+                 std::optional<QString>(QStringLiteral("root")));
         QCOMPARE(c->descifrar(actual, 3, Cifrado::lugarEmpresa(8, 3)), std::nullopt);
         QCOMPARE(c->descifrar(actual, 3), std::nullopt);
-        const QString servidor = c->cifrar(QStringLiteral("db"), 1, Cifrado::lugarEmpresa(7, 1, 3306));
+        const QString servidor =
+            c->cifrar(QStringLiteral("db"), 1, Cifrado::lugarEmpresa(7, 1, 3306));
         QCOMPARE(c->descifrar(servidor, 1, Cifrado::lugarEmpresa(7, 1, 3307)), std::nullopt);
     }
 

@@ -10,8 +10,8 @@
 
 #include "DialogosGuion.h"
 #include "common/Programa.h"
-#include "ui/Twips.h"
 #include "components/LibOBCM.h"
+#include "ui/Twips.h"
 #include "ui/frmDescripcion.h"
 
 class TstDescripcion : public QObject {
@@ -20,20 +20,18 @@ private:
     QTemporaryDir carpeta_;
     int caso_ = 0;
 
-    void ponerDescripcion(const QByteArray& contenido)
-    {
+    void ponerDescripcion(const QByteArray& contenido) {
         QFile f(programa().ArchivoDescripcion);
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(contenido);
     }
-    QString leer(const QString& clave) const
-    {
-        return programa().libOBCM->LeeIni(QStringLiteral("frmDescripcion"), clave, programa().ArchivoIni);
+    QString leer(const QString& clave) const {
+        return programa().libOBCM->LeeIni(QStringLiteral("frmDescripcion"), clave,
+                                          programa().ArchivoIni);
     }
 
 private slots:
-    void init()
-    {
+    void init() {
         reiniciarPrograma();
         ++caso_;
         programa().ArchivoIni = carpeta_.filePath(QStringLiteral("d%1.ini").arg(caso_));
@@ -42,20 +40,20 @@ private slots:
     }
 
     // The file as it is, whatever it looks like, and read only once while the window lives.
-    void textoPlano_data()
-    {
+    void textoPlano_data() {
         QTest::addColumn<QByteArray>("contenido");
         QTest::addColumn<QString>("mostrado");
-        QTest::newRow("texto") << QByteArray("Programa de precios\nSegunda línea") << QStringLiteral("Programa de precios\nSegunda línea");
+        QTest::newRow("texto") << QByteArray("Programa de precios\nSegunda línea")
+                               << QStringLiteral("Programa de precios\nSegunda línea");
         QTest::newRow("rtf") << QByteArray("{\\rtf1 hola}") << QStringLiteral("{\\rtf1 hola}");
         QTest::newRow("html") << QByteArray("<b>hola</b>") << QStringLiteral("<b>hola</b>");
-        QTest::newRow("windows-1252") << QByteArray("Descripci\xf3n") << QStringLiteral("Descripción");
+        QTest::newRow("windows-1252")
+            << QByteArray("Descripci\xf3n") << QStringLiteral("Descripción");
         QTest::newRow("windows-1252 de 0x80 a 0x9f")
             << QByteArray("\x80 \x93hola\x94 \x96 \x85") << QStringLiteral("€ “hola” – …");
         QTest::newRow("vacio") << QByteArray() << QString();
     }
-    void textoPlano()
-    {
+    void textoPlano() {
         QFETCH(QByteArray, contenido);
         QFETCH(QString, mostrado);
         GuionDialogos guion;
@@ -80,8 +78,7 @@ private slots:
     }
 
     // No description file: one plain box, the window unloads and still saves its placement.
-    void sinArchivo()
-    {
+    void sinArchivo() {
         GuionDialogos guion;
         QPointer<frmDescripcion> w = new frmDescripcion;
         w->show();
@@ -98,16 +95,14 @@ private slots:
     }
 
     // The text box fills the client area below the menu bar, whatever the size; never negative.
-    void tamanoTexto_data()
-    {
+    void tamanoTexto_data() {
         QTest::addColumn<int>("ancho");
         QTest::addColumn<int>("alto");
         QTest::newRow("9180x6930") << 9180 << 6930;
         QTest::newRow("grande") << 15000 << 12000;
         QTest::newRow("diminuta") << 120 << 90;
     }
-    void tamanoTexto()
-    {
+    void tamanoTexto() {
         QFETCH(int, ancho);
         QFETCH(int, alto);
         GuionDialogos guion;
@@ -121,13 +116,11 @@ private slots:
         QVERIFY(texto.width() >= 0 && texto.height() >= 0);
         QCOMPARE(texto.x(), 0);
         QCOMPARE(texto.width(), w.width());
-        if (w.height() > texto.y())
-            QCOMPARE(texto.y() + texto.height(), w.height());
+        if (w.height() > texto.y()) QCOMPARE(texto.y() + texto.height(), w.height());
     }
 
     // The menu the main window's logo pops up: editing the settings file leaves the window hidden.
-    void menu()
-    {
+    void menu() {
         GuionDialogos guion;
         ponerDescripcion("x");
         frmDescripcion w;
@@ -145,8 +138,7 @@ private slots:
     }
 
     // A placement that cannot be saved is told, as the main window's choices are.
-    void lugarNoGuardado()
-    {
+    void lugarNoGuardado() {
         GuionDialogos guion;
         ponerDescripcion("x");
         programa().ArchivoIni = carpeta_.filePath(QStringLiteral("no-existe/d.ini"));
@@ -155,18 +147,18 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         w.close();
         QCOMPARE(guion->mostradas.size(), 1);
-        QVERIFY2(guion->mostradas[0].texto.startsWith(QStringLiteral("No se pudo guardar el lugar")),
-                 qPrintable(guion->mostradas[0].texto));
+        QVERIFY2(
+            guion->mostradas[0].texto.startsWith(QStringLiteral("No se pudo guardar el lugar")),
+            qPrintable(guion->mostradas[0].texto));
         QCOMPARE(guion->mostradas[0].titulo, QStringLiteral("Alerta"));
         QVERIFY(guion->mostradas[0].skin);
     }
 
     // The saved placement of an earlier close comes back when the window is made again.
-    void recuerdaLugar()
-    {
+    void recuerdaLugar() {
         GuionDialogos guion;
         ponerDescripcion("x");
-        QPoint marco;   // where the window system put the frame: the place a window is moved to
+        QPoint marco;  // where the window system put the frame: the place a window is moved to
         {
             auto* w = new frmDescripcion;
             w->show();

@@ -10,13 +10,13 @@
 #include "AnfitrionPrueba.h"
 #include "DialogosGuion.h"
 #include "LectorLibro.h"
+#include "ReportePrueba.h"
 #include "ServidorPrueba.h"
 #include "common/LetraColumna.h"
 #include "common/Programa.h"
 #include "components/BasesDD.h"
 #include "components/Sql.h"
 #include "report/SolicitudReporte.h"
-#include "ReportePrueba.h"
 #include "report/clsLlenarTabla.h"
 
 namespace {
@@ -24,8 +24,7 @@ QString celda(int columna, int fila) { return LetraColumna(columna) + QString::n
 
 // A host with companies 1, 2 and 3 (no products), started; the working table made for `ids` and
 // filled with `filas` rows here, inserted in reverse order so the sheet has to sort them.
-bool prepararTabla(AnfitrionPrueba& a, const QList<int>& ids, int filas, QString* error)
-{
+bool prepararTabla(AnfitrionPrueba& a, const QList<int>& ids, int filas, QString* error) {
     if (!a.valido() || !a.crearGeneral()) {
         *error = a.error();
         return false;
@@ -39,23 +38,24 @@ bool prepararTabla(AnfitrionPrueba& a, const QList<int>& ids, int filas, QString
             return false;
         }
     }
-    if (!a.arrancar(error))
-        return false;
+    if (!a.arrancar(error)) return false;
     Programa& p = programa();
     p.listaSeleccion = ids;
-    if (!CrearTablaTrabajo(p.ConexionPrincipal, ids, error))
-        return false;
+    if (!CrearTablaTrabajo(p.ConexionPrincipal, ids, error)) return false;
     for (int f = filas; f >= 1; --f) {
-        QVariantList valores{QStringLiteral("K%1").arg(f, 3, 10, QLatin1Char('0')), QStringLiteral("desc %1").arg(f)};
+        QVariantList valores{QStringLiteral("K%1").arg(f, 3, 10, QLatin1Char('0')),
+                             QStringLiteral("desc %1").arg(f)};
         QString marcas = QStringLiteral("?,?");
         for (int i = 0; i < ids.size(); ++i) {
             // The first company's price of the second row is NULL.
-            valores << f * 100.0 + i + 0.25 << (f == 2 && i == 0 ? QVariant() : QVariant(f * 100.0 + i + 0.75));
+            valores << f * 100.0 + i + 0.25
+                    << (f == 2 && i == 0 ? QVariant() : QVariant(f * 100.0 + i + 0.75));
             marcas += QStringLiteral(",?,?");
         }
         valores << (f % 2 ? QStringLiteral("No existe en alguna empresa") : QStringLiteral(""));
-        if (!p.ConexionPrincipal.ejecutar(QStringLiteral("INSERT INTO tbltempproductos VALUES (%1,?)").arg(marcas),
-                                          valores, error))
+        if (!p.ConexionPrincipal.ejecutar(
+                QStringLiteral("INSERT INTO tbltempproductos VALUES (%1,?)").arg(marcas), valores,
+                error))
             return false;
     }
     return true;
@@ -65,30 +65,32 @@ bool prepararTabla(AnfitrionPrueba& a, const QList<int>& ids, int filas, QString
 class TstExportar : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase()
-    {
-        REQUIERE_SERVIDOR();
-    }
+    void initTestCase() { REQUIERE_SERVIDOR(); }
 
-    void hoja_data()
-    {
+    void hoja_data() {
         QTest::addColumn<QList<int>>("ids");
         QTest::addColumn<int>("filas");
-        QTest::addColumn<QString>("formato");   // "" keeps the default
+        QTest::addColumn<QString>("formato");  // "" keeps the default
         QTest::addColumn<QString>("archivo");
         // The same sheet in both formats: .xls is read back with xlrd, .xlsx with openpyxl.
         for (const QString& archivo : {QStringLiteral("hoja.xlsx"), QStringLiteral("hoja.xls")}) {
             const QByteArray sufijo = (u' ' + archivo).toUtf8();
-            QTest::newRow((QByteArray("una empresa Id 1") + sufijo).constData()) << QList<int>{1} << 3 << QString() << archivo;
-            QTest::newRow((QByteArray("tres empresas: C/D, E/F, G/H y Aviso en I") + sufijo).constData()) << QList<int>{1, 2, 3} << 2 << QString() << archivo;
-            QTest::newRow((QByteArray("20 filas: de la 4 a la 23") + sufijo).constData()) << QList<int>{2} << 20 << QString() << archivo;
-            QTest::newRow((QByteArray("tabla vacia: titulo y encabezados") + sufijo).constData()) << QList<int>{1} << 0 << QString() << archivo;
-            QTest::newRow((QByteArray("empresa sin fila: datos7") + sufijo).constData()) << QList<int>{7, 1} << 1 << QString() << archivo;
-            QTest::newRow((QByteArray("formato propio") + sufijo).constData()) << QList<int>{3} << 2 << QStringLiteral("0.000") << archivo;
+            QTest::newRow((QByteArray("una empresa Id 1") + sufijo).constData())
+                << QList<int>{1} << 3 << QString() << archivo;
+            QTest::newRow(
+                (QByteArray("tres empresas: C/D, E/F, G/H y Aviso en I") + sufijo).constData())
+                << QList<int>{1, 2, 3} << 2 << QString() << archivo;
+            QTest::newRow((QByteArray("20 filas: de la 4 a la 23") + sufijo).constData())
+                << QList<int>{2} << 20 << QString() << archivo;
+            QTest::newRow((QByteArray("tabla vacia: titulo y encabezados") + sufijo).constData())
+                << QList<int>{1} << 0 << QString() << archivo;
+            QTest::newRow((QByteArray("empresa sin fila: datos7") + sufijo).constData())
+                << QList<int>{7, 1} << 1 << QString() << archivo;
+            QTest::newRow((QByteArray("formato propio") + sufijo).constData())
+                << QList<int>{3} << 2 << QStringLiteral("0.000") << archivo;
         }
     }
-    void hoja()
-    {
+    void hoja() {
         QFETCH(QList<int>, ids);
         QFETCH(int, filas);
         QFETCH(QString, formato);
@@ -97,8 +99,7 @@ private slots:
         AnfitrionPrueba a;
         QString error;
         QVERIFY2(prepararTabla(a, ids, filas, &error), qPrintable(error));
-        if (!formato.isEmpty())
-            programa().FormatoPrecios = formato;
+        if (!formato.isEmpty()) programa().FormatoPrecios = formato;
         // The prices' format in the workbook: the one set, or the program's own default.
         const QString esperado = formato.isEmpty() ? QStringLiteral("##,###,##0.00") : formato;
         clsLlenarTabla llenar = prueba::llenado(ids, QStringLiteral("1"), archivo);
@@ -115,10 +116,13 @@ private slots:
         grande(QStringLiteral("A1"), QStringLiteral("Reporte varelmo"));
         grande(QStringLiteral("A3"), QStringLiteral("Clave"));
         grande(QStringLiteral("B3"), QStringLiteral("Descripción"));
-        QVERIFY(!libro.hay(QStringLiteral("A2")) && !libro.hay(QStringLiteral("B2")) && !libro.hay(QStringLiteral("B1")));
+        QVERIFY(!libro.hay(QStringLiteral("A2")) && !libro.hay(QStringLiteral("B2")) &&
+                !libro.hay(QStringLiteral("B1")));
         // A1:B3 is bold and 18 points as a block, its empty cells too.
-        for (const QString& vacia : {QStringLiteral("B1"), QStringLiteral("A2"), QStringLiteral("B2")})
-            QVERIFY2(libro.vacias.value(vacia).negrita && libro.vacias.value(vacia).tamano == 18, qPrintable(vacia));
+        for (const QString& vacia :
+             {QStringLiteral("B1"), QStringLiteral("A2"), QStringLiteral("B2")})
+            QVERIFY2(libro.vacias.value(vacia).negrita && libro.vacias.value(vacia).tamano == 18,
+                     qPrintable(vacia));
         QVERIFY(qAbs(libro.anchos.value(QStringLiteral("A")) - anchoGuardado(15)) <= 1.0 / 256);
         QVERIFY(qAbs(libro.anchos.value(QStringLiteral("B")) - anchoGuardado(60)) <= 1.0 / 256);
         QCOMPARE(libro.anchos.size(), 2);
@@ -130,18 +134,19 @@ private slots:
             QCOMPARE(datos.v.toString(), QStringLiteral("Datos%1").arg(ids[i]));
             QVERIFY(datos.negrita);
             QVERIFY(datos.tamano != 18);
-            grande(celda(c, 2), ids[i] == 7 ? QStringLiteral("datos7") : QStringLiteral("Compañía %1").arg(ids[i]));
+            grande(celda(c, 2), ids[i] == 7 ? QStringLiteral("datos7")
+                                            : QStringLiteral("Compañía %1").arg(ids[i]));
             grande(celda(c, 3), QStringLiteral("Costo"));
             grande(celda(c + 1, 3), QStringLiteral("Precio"));
             QVERIFY(!libro.hay(celda(c + 1, 1)) && !libro.hay(celda(c + 1, 2)));
         }
         // The Aviso column has no heading.
-        for (int f = 1; f <= 3; ++f)
-            QVERIFY(!libro.hay(celda(ultimoPrecio + 1, f)));
+        for (int f = 1; f <= 3; ++f) QVERIFY(!libro.hay(celda(ultimoPrecio + 1, f)));
 
         for (int f = 1; f <= filas; ++f) {
             const int fila = f + 3;
-            QCOMPARE(libro.celda(celda(1, fila)).v.toString(), QStringLiteral("K%1").arg(f, 3, 10, QLatin1Char('0')));
+            QCOMPARE(libro.celda(celda(1, fila)).v.toString(),
+                     QStringLiteral("K%1").arg(f, 3, 10, QLatin1Char('0')));
             QCOMPARE(libro.celda(celda(1, fila)).t, QStringLiteral("s"));
             QCOMPARE(libro.celda(celda(2, fila)).v.toString(), QStringLiteral("desc %1").arg(f));
             QVERIFY(!libro.celda(celda(1, fila)).negrita);
@@ -171,8 +176,7 @@ private slots:
         QVERIFY(guion->mostradas.isEmpty());
     }
 
-    void reemplazaUnArchivoAnterior()
-    {
+    void reemplazaUnArchivoAnterior() {
         GuionDialogos guion;
         AnfitrionPrueba a;
         QString error;
@@ -189,70 +193,63 @@ private slots:
         QCOMPARE(guion->mostradas.size(), 1);
         QCOMPARE(guion->mostradas.first().texto, QStringLiteral("Archivo 'viejo.xlsx' creado"));
         // Nothing of the write is left beside it.
-        QCOMPARE(QDir(a.carpetaPrograma()).entryList({QStringLiteral("*viejo*")}, QDir::Files | QDir::Hidden),
+        QCOMPARE(QDir(a.carpetaPrograma())
+                     .entryList({QStringLiteral("*viejo*")}, QDir::Files | QDir::Hidden),
                  QStringList{QStringLiteral("viejo.xlsx")});
     }
 
     // Costs and prices reach the sheet as the very doubles the table holds, NULL as an empty
     // cell; .xls keeps all 64 bits of a number, so the comparison is exact.
-    void importesExactos()
-    {
+    void importesExactos() {
         GuionDialogos guion;
         AnfitrionPrueba a;
         QString error;
         QVERIFY2(prepararTabla(a, {1}, 0, &error), qPrintable(error));
-        const QList<QVariant> importes{0.1 + 0.2,
-                                       1.0 / 3,
-                                       std::numeric_limits<double>::denorm_min(),
-                                       std::numeric_limits<double>::min(),
-                                       std::numeric_limits<double>::max(),
-                                       -std::numeric_limits<double>::max(),
-                                       1e15 + 0.25,
-                                       1234567.89,
-                                       -2.5,
-                                       123456789012345678.0,
-                                       // Amounts with up to four decimals, and just past that.
-                                       0.0001,
-                                       99.99,
-                                       -0.05,
-                                       99999999999999.5,
-                                       0.00005,
-                                       123.45678,
-                                       QVariant(QMetaType::fromType<double>())};
+        const QList<QVariant> importes{
+            0.1 + 0.2, 1.0 / 3, std::numeric_limits<double>::denorm_min(),
+            std::numeric_limits<double>::min(), std::numeric_limits<double>::max(),
+            -std::numeric_limits<double>::max(), 1e15 + 0.25, 1234567.89, -2.5,
+            123456789012345678.0,
+            // Amounts with up to four decimals, and just past that.
+            0.0001, 99.99, -0.05, 99999999999999.5, 0.00005, 123.45678,
+            QVariant(QMetaType::fromType<double>())};
         Programa& p = programa();
         for (int i = 0; i < importes.size(); ++i)
-            QVERIFY2(p.ConexionPrincipal.ejecutar(QStringLiteral("INSERT INTO tbltempproductos VALUES (?,?,?,?,?)"),
-                                                  {QStringLiteral("K%1").arg(i, 2, 10, QLatin1Char('0')),
-                                                   QStringLiteral("d"), importes[i],
-                                                   importes[importes.size() - 1 - i], QStringLiteral("")},
-                                                  &error),
-                     qPrintable(error));
-        clsLlenarTabla llenar = prueba::llenado(programa().listaSeleccion, QStringLiteral("1"), QStringLiteral("exactos.xls"));
+            QVERIFY2(
+                p.ConexionPrincipal.ejecutar(
+                    QStringLiteral("INSERT INTO tbltempproductos VALUES (?,?,?,?,?)"),
+                    {QStringLiteral("K%1").arg(i, 2, 10, QLatin1Char('0')), QStringLiteral("d"),
+                     importes[i], importes[importes.size() - 1 - i], QStringLiteral("")},
+                    &error),
+                qPrintable(error));
+        clsLlenarTabla llenar = prueba::llenado(programa().listaSeleccion, QStringLiteral("1"),
+                                                QStringLiteral("exactos.xls"));
         Recordset rs;
         QVERIFY2(llenar.ExportarExcel(rs, &error), qPrintable(error));
-        const LibroLeido libro = leerLibro(QDir(a.carpetaPrograma()).filePath(QStringLiteral("exactos.xls")));
+        const LibroLeido libro =
+            leerLibro(QDir(a.carpetaPrograma()).filePath(QStringLiteral("exactos.xls")));
         QVERIFY2(libro.ok, qPrintable(libro.error));
         auto igual = [&](const QString& nombre, const QVariant& esperado) {
-            if (esperado.isNull())
-                return !libro.hay(nombre);
+            if (esperado.isNull()) return !libro.hay(nombre);
             const double leido = libro.celda(nombre).v.toDouble(), valor = esperado.toDouble();
-            return libro.celda(nombre).t == QStringLiteral("n") && std::memcmp(&leido, &valor, sizeof valor) == 0;
+            return libro.celda(nombre).t == QStringLiteral("n") &&
+                   std::memcmp(&leido, &valor, sizeof valor) == 0;
         };
         for (int i = 0; i < importes.size(); ++i) {
             QVERIFY2(igual(celda(3, 4 + i), importes[i]), qPrintable(celda(3, 4 + i)));
-            QVERIFY2(igual(celda(4, 4 + i), importes[importes.size() - 1 - i]), qPrintable(celda(4, 4 + i)));
+            QVERIFY2(igual(celda(4, 4 + i), importes[importes.size() - 1 - i]),
+                     qPrintable(celda(4, 4 + i)));
         }
     }
 
-    // An automation class the program does not know: the alert, and the earlier file kept as it was.
-    void aplicativoDesconocido_data()
-    {
+    // An automation class the program does not know: the alert, and the earlier file kept as it
+    // was.
+    void aplicativoDesconocido_data() {
         QTest::addColumn<bool>("hayAnterior");
         QTest::newRow("con archivo anterior") << true;
         QTest::newRow("sin archivo anterior") << false;
     }
-    void aplicativoDesconocido()
-    {
+    void aplicativoDesconocido() {
         QFETCH(bool, hayAnterior);
         GuionDialogos guion;
         AnfitrionPrueba a;
@@ -266,10 +263,14 @@ private slots:
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write(contenido);
         }
-        QVERIFY(!prueba::rellenar(programa().listaSeleccion, QStringLiteral("1"), QStringLiteral("r.xlsx")).creado());
+        QVERIFY(!prueba::rellenar(programa().listaSeleccion, QStringLiteral("1"),
+                                  QStringLiteral("r.xlsx"))
+                     .creado());
         QCOMPARE(guion->mostradas.size(), 1);
         const CajaMostrada caja = guion->mostradas.first();
-        QCOMPARE(caja.texto, QStringLiteral("El archivo 'r.xlsx' no fue creado, debido a un error de automatización"));
+        QCOMPARE(caja.texto,
+                 QStringLiteral(
+                     "El archivo 'r.xlsx' no fue creado, debido a un error de automatización"));
         QCOMPARE(caja.titulo, QStringLiteral("Alerta"));
         QCOMPARE(caja.estilo, 16);
         QCOMPARE(QFile::exists(ruta), hayAnterior);
@@ -282,8 +283,7 @@ private slots:
 
     // 126 companies fill the 256 columns of an .xls sheet; one more is refused whole, with the
     // message that asks for an .xlsx name, and the earlier file stays as it was.
-    void limiteDeColumnasXls_data()
-    {
+    void limiteDeColumnasXls_data() {
         QTest::addColumn<int>("empresas");
         QTest::addColumn<QString>("archivo");
         QTest::addColumn<bool>("creado");
@@ -291,15 +291,14 @@ private slots:
         QTest::newRow("127 empresas no caben en .xls") << 127 << QStringLiteral("r.XLS") << false;
         QTest::newRow("127 empresas en .xlsx") << 127 << QStringLiteral("r.xlsx") << true;
     }
-    void limiteDeColumnasXls()
-    {
+    void limiteDeColumnasXls() {
         QFETCH(int, empresas);
         QFETCH(QString, archivo);
         QFETCH(bool, creado);
         AnfitrionPrueba a;
         QList<int> ids;
         for (int id = 1; id <= empresas; ++id)
-            ids << 100 + id;   // companies without a row: their columns stay, headed datos<Id>
+            ids << 100 + id;  // companies without a row: their columns stay, headed datos<Id>
         QString error;
         QVERIFY2(prepararTabla(a, ids, 2, &error), qPrintable(error));
         const QString ruta = QDir(programa().carpetaPrograma).filePath(archivo);
@@ -316,15 +315,19 @@ private slots:
             QCOMPARE(caja.texto, QStringLiteral("Archivo '%1' creado").arg(archivo));
             QVERIFY(QFileInfo(ruta).size() > 100);
         } else {
-            QCOMPARE(caja.texto, QStringLiteral("El archivo '%1' no fue creado: el formato .xls admite hasta 65,536 "
-                                                "filas y 256 columnas; use un nombre terminado en .xlsx").arg(archivo));
+            QCOMPARE(
+                caja.texto,
+                QStringLiteral("El archivo '%1' no fue creado: el formato .xls admite hasta 65,536 "
+                               "filas y 256 columnas; use un nombre terminado en .xlsx")
+                    .arg(archivo));
             QCOMPARE(caja.titulo, QStringLiteral("Alerta"));
             QCOMPARE(caja.estilo, 16);
             QVERIFY(anterior.open(QIODevice::ReadOnly));
             QCOMPARE(anterior.readAll(), QByteArray("anterior"));
             // Nothing half-written beside it: only the settings file and the earlier workbook.
-            QCOMPARE(QDir(programa().carpetaPrograma).entryList(QDir::Files | QDir::Hidden, QDir::Name),
-                     QStringList({archivo, QStringLiteral("varelmo.ini")}));
+            QCOMPARE(
+                QDir(programa().carpetaPrograma).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+                QStringList({archivo, QStringLiteral("varelmo.ini")}));
         }
     }
 };

@@ -58,8 +58,7 @@ QByteArray basura(qsizetype n, quint32 semilla) {
 
 int permisos(const QString& ruta) {
     struct stat info {};
-    return ::stat(QFile::encodeName(ruta).constData(), &info) == 0 ? int(info.st_mode & 07777)
-                                                                  : -1;
+    return ::stat(QFile::encodeName(ruta).constData(), &info) == 0 ? int(info.st_mode & 07777) : -1;
 }
 
 const QString kPassword = QStringLiteral("Secreto-h8-7Qz");
@@ -95,7 +94,9 @@ class TstFallosAjustes : public QObject {
             return ejecutar(programa, {QStringLiteral("--reporte"), QStringLiteral("--archivo"),
                                        QStringLiteral("r.xlsx")});
         }
-        QString libro() const { return QDir(a.carpetaPrograma()).filePath(QStringLiteral("r.xlsx")); }
+        QString libro() const {
+            return QDir(a.carpetaPrograma()).filePath(QStringLiteral("r.xlsx"));
+        }
     };
 
 private slots:
@@ -109,8 +110,8 @@ private slots:
         QTest::addColumn<QByteArray>("empresa");  // how "Empresa 1=Sí" is spelt in the file
         const QByteArray utf8 = QStringLiteral("Empresa 1=Sí").toUtf8();
         QTest::newRow("basura binaria alrededor")
-            << basura(4096, 1) + "\n[Configuraci\xf3n]\n" << "\n[Otra]\n" + basura(65536, 2)
-            << QByteArray("\n") << QByteArray("Empresa 1=S\xed");
+            << basura(4096, 1) + "\n[Configuraci\xf3n]\n"
+            << "\n[Otra]\n" + basura(65536, 2) << QByteArray("\n") << QByteArray("Empresa 1=S\xed");
         QTest::newRow("900 KiB de líneas")
             << QByteArray("[Configuraci\xc3\xb3n]\n")
             << "[Otra]\n" + QByteArray("Clave=valor que se repite hasta casi el mega\n")
@@ -118,12 +119,15 @@ private slots:
             << QByteArray("\n") << utf8;
         QTest::newRow("windows-1252 con claves en español")
             << QByteArray("; Configuraci\xf3n del a\xf1o\r\n[CONFIGURACI\xd3N]\r\n")
-            << QByteArray("\r\n[Se\xf1" "ales]\r\nTama\xf1o=peque\xf1o\r\n") << QByteArray("\r\n")
-            << QByteArray("EMPRESA 1=S\xed");
+            << QByteArray(
+                   "\r\n[Se\xf1"
+                   "ales]\r\nTama\xf1o=peque\xf1o\r\n")
+            << QByteArray("\r\n") << QByteArray("EMPRESA 1=S\xed");
         QTest::newRow("secciones y claves duplicadas")
             << QByteArray("[configuraci\xc3\xb3n]\nPrecio=2\n")
-            << QByteArray("[Configuraci\xc3\xb3n]\nRuta de Talmira Premium=/no/existe\n"
-                          "Empresa 1=No\nFormato para precios=0\n")
+            << QByteArray(
+                   "[Configuraci\xc3\xb3n]\nRuta de Talmira Premium=/no/existe\n"
+                   "Empresa 1=No\nFormato para precios=0\n")
             << QByteArray("\n") << utf8 + "\nempresa 1=No";
     }
     void iniDanado() {
@@ -134,10 +138,10 @@ private slots:
         Escena e;
         QVERIFY2(e.preparar(), qPrintable(e.a.error()));
         // The keys of the section; "Aplicativo de Excel" and "Formato para precios" are missing.
-        const QByteArray seccion =
-            "Ruta de Talmira Premium=" + e.a.carpetaInstalacion().toUtf8() + fin +
-            "Base de datos a usar=" + e.a.general().toUtf8() + fin + "Precio=1" + fin +
-            "Archivo de Excel=x.xls" + fin + empresa + fin + "; nota que se conserva" + fin;
+        const QByteArray seccion = "Ruta de Talmira Premium=" + e.a.carpetaInstalacion().toUtf8() +
+                                   fin + "Base de datos a usar=" + e.a.general().toUtf8() + fin +
+                                   "Precio=1" + fin + "Archivo de Excel=x.xls" + fin + empresa +
+                                   fin + "; nota que se conserva" + fin;
         QVERIFY(soporte::guardar(e.a.archivoIni(), antes + seccion + despues));
 
         const Resultado r = e.reporte();
@@ -154,7 +158,8 @@ private slots:
         QTest::addColumn<QString>("como");
         QTest::addColumn<QString>("motivo");
         QTest::newRow("carpeta") << QStringLiteral("carpeta") << QStringLiteral("es una carpeta");
-        QTest::newRow("tubería") << QStringLiteral("fifo") << QStringLiteral("no es un archivo común");
+        QTest::newRow("tubería") << QStringLiteral("fifo")
+                                 << QStringLiteral("no es un archivo común");
     }
     void iniIlegible() {
         QFETCH(QString, como);
@@ -167,9 +172,10 @@ private slots:
             QCOMPARE(::mkfifo(QFile::encodeName(e.a.archivoIni()).constData(), 0600), 0);
         const Resultado r = e.reporte();
         QVERIFY2(r.codigo == 1, qPrintable(r.describir()));
-        QVERIFY2(r.salida.contains(QStringLiteral("No se puede leer el archivo de configuración")) &&
-                     r.salida.contains(e.a.archivoIni()) && r.salida.contains(motivo),
-                 qPrintable(r.salida));
+        QVERIFY2(
+            r.salida.contains(QStringLiteral("No se puede leer el archivo de configuración")) &&
+                r.salida.contains(e.a.archivoIni()) && r.salida.contains(motivo),
+            qPrintable(r.salida));
         QVERIFY(!r.salida.contains(QStringLiteral("Editar INI")));
         QVERIFY(!QFileInfo(e.a.archivoIni()).isFile());
     }
@@ -191,7 +197,8 @@ private slots:
         QVERIFY(e.a.escribirIni());
         const QString carpeta = e.a.carpetaInstalacion();
         QString guardado = e.a.cifrarAjuste(QStringLiteral("MySQLPassword"), kPassword);
-        const QString usuario = e.a.cifrarAjuste(QStringLiteral("MySQLUsuario"), QStringLiteral("root"));
+        const QString usuario =
+            e.a.cifrarAjuste(QStringLiteral("MySQLUsuario"), QStringLiteral("root"));
         const QString clave = QDir(carpeta).filePath(Cifrado::nombreArchivoClave());
         if (como == QStringLiteral("sinClave")) {
             QVERIFY(QFile::remove(clave));
@@ -234,8 +241,8 @@ private slots:
         const QString carpeta = dir.filePath(QStringLiteral("talmira"));
         const QString herramienta = soporte::carpetaBinarios() + QStringLiteral("/talmira-host");
         const Resultado r = ejecutar(herramienta,
-                                     {QStringLiteral("instalar"), carpeta, QStringLiteral("--usuario"),
-                                      QStringLiteral("varelmo")},
+                                     {QStringLiteral("instalar"), carpeta,
+                                      QStringLiteral("--usuario"), QStringLiteral("varelmo")},
                                      kPassword.toUtf8() + '\n');
         QVERIFY2(r.codigo == 0, qPrintable(r.describir()));
         QVERIFY(!r.salida.contains(kPassword));
@@ -248,15 +255,18 @@ private slots:
         QVERIFY(QFile::remove(ajustes));
         auto instalacion = std::make_shared<Instalacion>();
         instalacion->ponerCarpeta(carpeta);
-        QVERIFY(DelRegistro(instalacion).GuardaDatosTMW(QStringLiteral("MySQLPuerto"), QStringLiteral("3306")));
+        QVERIFY(DelRegistro(instalacion)
+                    .GuardaDatosTMW(QStringLiteral("MySQLPuerto"), QStringLiteral("3306")));
         QCOMPARE(permisos(ajustes), 0600);
 
         // An existing file keeps its permissions; an ordinary settings file follows the umask.
         QVERIFY(::chmod(QFile::encodeName(ajustes).constData(), 0640) == 0);
-        QVERIFY(DelRegistro(instalacion).GuardaDatosTMW(QStringLiteral("MySQLPuerto"), QStringLiteral("3307")));
+        QVERIFY(DelRegistro(instalacion)
+                    .GuardaDatosTMW(QStringLiteral("MySQLPuerto"), QStringLiteral("3307")));
         QCOMPARE(permisos(ajustes), 0640);
         const QString ini = dir.filePath(QStringLiteral("varelmo.ini"));
-        QVERIFY(ArchivoIni::escribir(ini, QStringLiteral("S"), QStringLiteral("k"), QStringLiteral("v")));
+        QVERIFY(ArchivoIni::escribir(ini, QStringLiteral("S"), QStringLiteral("k"),
+                                     QStringLiteral("v")));
         QCOMPARE(permisos(ini), 0644);
 
         // A creation that fails leaves no empty file behind.
@@ -274,15 +284,18 @@ private slots:
         QTemporaryDir dir;
         const QString carpeta = dir.filePath(QStringLiteral("talmira"));
         const QString herramienta = soporte::carpetaBinarios() + QStringLiteral("/talmira-host");
-        Resultado r = ejecutar(herramienta, {QStringLiteral("instalar"), carpeta, QStringLiteral("--servidor"),
-                                             ServidorPrueba::host(), QStringLiteral("--puerto"),
-                                             QString::number(ServidorPrueba::puerto()),
-                                             QStringLiteral("--base-general"), a.general()});
+        Resultado r = ejecutar(herramienta,
+                               {QStringLiteral("instalar"), carpeta, QStringLiteral("--servidor"),
+                                ServidorPrueba::host(), QStringLiteral("--puerto"),
+                                QString::number(ServidorPrueba::puerto()),
+                                QStringLiteral("--base-general"), a.general()});
         QVERIFY2(r.codigo == 0, qPrintable(r.describir()));
-        r = ejecutar(herramienta, {QStringLiteral("demo"), carpeta, QStringLiteral("--empresas"), QStringLiteral("1")});
+        r = ejecutar(herramienta, {QStringLiteral("demo"), carpeta, QStringLiteral("--empresas"),
+                                   QStringLiteral("1")});
         QVERIFY2(r.codigo == 1, qPrintable(r.describir()));
-        QVERIFY2(r.salida.contains(a.general()) && r.salida.contains(QStringLiteral("--reemplazar")),
-                 qPrintable(r.describir()));
+        QVERIFY2(
+            r.salida.contains(a.general()) && r.salida.contains(QStringLiteral("--reemplazar")),
+            qPrintable(r.describir()));
         QVERIFY(a.sql(QStringLiteral("SELECT 1 FROM `%1`.`marca`").arg(a.general())));
         QVERIFY(ejecutar(herramienta, {}).salida.contains(QStringLiteral("--reemplazar")));
     }
@@ -305,8 +318,8 @@ private slots:
         rlimit limite = anterior;
         limite.rlim_cur = static_cast<rlim_t>(paginas * ::sysconf(_SC_PAGESIZE) + (96 << 20));
         QCOMPARE(::setrlimit(RLIMIT_AS, &limite), 0);
-        const bool escrito =
-            ArchivoIni::escribir(ini, QStringLiteral("S"), QStringLiteral("k"), QStringLiteral("2"));
+        const bool escrito = ArchivoIni::escribir(ini, QStringLiteral("S"), QStringLiteral("k"),
+                                                  QStringLiteral("2"));
         const QString leido = ArchivoIni::leer(ini, QStringLiteral("S"), QStringLiteral("k"));
         ::setrlimit(RLIMIT_AS, &anterior);
         QVERIFY(escrito);

@@ -74,7 +74,8 @@ private slots:
         QCOMPARE(guion->mostradas.size(), 1);
         QCOMPARE(guion->mostradas[0].titulo, QStringLiteral("Error"));
         QCOMPARE(guion->mostradas[0].estilo, 16);
-        for (QWidget* v : QApplication::topLevelWidgets()) QVERIFY(!qobject_cast<frmDescripcion*>(v));
+        for (QWidget* v : QApplication::topLevelWidgets())
+            QVERIFY(!qobject_cast<frmDescripcion*>(v));
     }
 };
 

@@ -2,12 +2,12 @@
 // the program may not write to, a file-size limit that stops the write half-way (as a full disk
 // does), and a target name taken by a folder. Each time: the alert, a failing exit code, the
 // earlier workbook byte for byte, and no temporary file left in the folder.
+#include <unistd.h>
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QtTest>
-
-#include <unistd.h>
 
 #include "AnfitrionPrueba.h"
 #include "ServidorPrueba.h"
@@ -21,15 +21,16 @@ struct Salida {
 };
 
 // One company with 2,000 products, enough for a workbook of well over the size limit below.
-bool preparar(AnfitrionPrueba& a, QString* error)
-{
+bool preparar(AnfitrionPrueba& a, QString* error) {
     EmpresaPrueba e;
     e.niveles = 2;
     QString base;
     if (!a.valido() || !a.crearGeneral(2) || (base = a.crearEmpresa(e)).isEmpty() ||
-        !a.sql(QStringLiteral("INSERT INTO %1.productos SELECT CONCAT('P', seq), CONCAT('Producto ', seq), seq, "
-                              "seq * 1.5, seq * 2.5 FROM %1.seq_1_to_2000")
-                   .arg(citarIdentificador(base)))) {
+        !a.sql(
+            QStringLiteral(
+                "INSERT INTO %1.productos SELECT CONCAT('P', seq), CONCAT('Producto ', seq), seq, "
+                "seq * 1.5, seq * 2.5 FROM %1.seq_1_to_2000")
+                .arg(citarIdentificador(base)))) {
         *error = a.error();
         return false;
     }
@@ -42,15 +43,17 @@ bool preparar(AnfitrionPrueba& a, QString* error)
 }
 
 // The report as a process; `envoltura` runs it under a shell line that ends in `exec "$@"`.
-Salida correr(const AnfitrionPrueba& a, const QString& archivo, const QString& envoltura = QString())
-{
-    const QStringList orden{a.ejecutable(), QStringLiteral("--reporte"), QStringLiteral("--archivo"), archivo};
+Salida correr(const AnfitrionPrueba& a, const QString& archivo,
+              const QString& envoltura = QString()) {
+    const QStringList orden{a.ejecutable(), QStringLiteral("--reporte"),
+                            QStringLiteral("--archivo"), archivo};
     QProcess proceso;
     proceso.setWorkingDirectory(QDir::tempPath());
     if (envoltura.isEmpty())
         proceso.start(orden.first(), orden.mid(1));
     else
-        proceso.start(QStringLiteral("bash"), QStringList{QStringLiteral("-c"), envoltura, QStringLiteral("bash")} + orden);
+        proceso.start(QStringLiteral("bash"),
+                      QStringList{QStringLiteral("-c"), envoltura, QStringLiteral("bash")} + orden);
     Salida s;
     if (!proceso.waitForFinished(120000)) {
         proceso.kill();
@@ -65,8 +68,7 @@ Salida correr(const AnfitrionPrueba& a, const QString& archivo, const QString& e
 using soporte::contenido;
 using soporte::entradas;
 
-bool cambiarDueno(const QString& carpeta, const QString& dueno)
-{
+bool cambiarDueno(const QString& carpeta, const QString& dueno) {
     return QProcess::execute(QStringLiteral("chown"), {QStringLiteral("-R"), dueno, carpeta}) == 0;
 }
 }  // namespace
@@ -74,22 +76,21 @@ bool cambiarDueno(const QString& carpeta, const QString& dueno)
 class TstFallosLibro : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase()
-    {
-        REQUIERE_SERVIDOR();
-    }
+    void initTestCase() { REQUIERE_SERVIDOR(); }
 
-    void libroNoEscrito_data()
-    {
+    void libroNoEscrito_data() {
         QTest::addColumn<QString>("caso");
         QTest::addColumn<QString>("archivo");
-        QTest::newRow("carpeta de solo lectura") << "solo lectura" << "r.xlsx";
-        QTest::newRow("limite de tamano, .xlsx") << "limite" << "r.xlsx";
-        QTest::newRow("limite de tamano, .xls") << "limite" << "r.xls";
-        QTest::newRow("el destino es una carpeta") << "carpeta" << "r.xlsx";
+        QTest::newRow("carpeta de solo lectura") << "solo lectura"
+                                                 << "r.xlsx";
+        QTest::newRow("limite de tamano, .xlsx") << "limite"
+                                                 << "r.xlsx";
+        QTest::newRow("limite de tamano, .xls") << "limite"
+                                                << "r.xls";
+        QTest::newRow("el destino es una carpeta") << "carpeta"
+                                                   << "r.xlsx";
     }
-    void libroNoEscrito()
-    {
+    void libroNoEscrito() {
         QFETCH(QString, caso);
         QFETCH(QString, archivo);
         AnfitrionPrueba a;
@@ -106,14 +107,17 @@ private slots:
         QString envoltura;
         const QString raiz = QFileInfo(a.carpetaInstalacion()).absolutePath();
         if (caso == QLatin1String("solo lectura")) {
-            QVERIFY(QFile::setPermissions(carpeta, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup |
-                                                       QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther));
+            QVERIFY(QFile::setPermissions(carpeta, QFile::ReadOwner | QFile::ExeOwner |
+                                                       QFile::ReadGroup | QFile::ExeGroup |
+                                                       QFile::ReadOther | QFile::ExeOther));
             // Root writes into any folder: the program then runs as an ordinary user who owns the
             // files but may not write into the folder.
             if (::geteuid() == 0) {
                 QVERIFY(cambiarDueno(raiz, QStringLiteral("nobody:nogroup")));
-                QVERIFY(QFile::setPermissions(raiz, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-                envoltura = QStringLiteral("exec setpriv --reuid=nobody --regid=nogroup --clear-groups \"$@\"");
+                QVERIFY(QFile::setPermissions(
+                    raiz, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+                envoltura = QStringLiteral(
+                    "exec setpriv --reuid=nobody --regid=nogroup --clear-groups \"$@\"");
             }
         } else if (caso == QLatin1String("limite")) {
             // Writes past 8 KiB fail as on a full disk; the signal is ignored so the write returns
@@ -125,12 +129,12 @@ private slots:
         }
         const QStringList antes = entradas(carpeta);
         s = correr(a, archivo, envoltura);
-        if (::geteuid() == 0)
-            cambiarDueno(raiz, QStringLiteral("root:root"));
+        if (::geteuid() == 0) cambiarDueno(raiz, QStringLiteral("root:root"));
         QFile::setPermissions(carpeta, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
         QVERIFY2(s.codigo == 1, qPrintable(QString::number(s.codigo) + u' ' + s.errores));
-        QVERIFY2(s.errores.contains(QStringLiteral("El archivo '%1' no fue creado").arg(archivo)), qPrintable(s.errores));
+        QVERIFY2(s.errores.contains(QStringLiteral("El archivo '%1' no fue creado").arg(archivo)),
+                 qPrintable(s.errores));
         QVERIFY(!s.errores.contains(QStringLiteral("Archivo '%1' creado").arg(archivo)));
         QCOMPARE(entradas(carpeta), antes);
         if (caso == QLatin1String("carpeta"))

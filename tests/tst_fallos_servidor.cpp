@@ -2,6 +2,10 @@
 // report, while the program waits between two reports, before closing, and under the window. The
 // user gets the reason, the earlier workbook stays, nothing is left behind, and once the server is
 // back the next report works in the same run. Also a company server that never answers.
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
@@ -11,13 +15,10 @@
 #include <QPushButton>
 #include <QtTest>
 
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include "AnfitrionPrueba.h"
 #include "ConsultaPrueba.h"
 #include "DialogosGuion.h"
+#include "ReportePrueba.h"
 #include "ServidorPropio.h"
 #include "ServidorPrueba.h"
 #include "Soporte.h"
@@ -26,7 +27,6 @@
 #include "components/AnfitrionDemo.h"
 #include "components/Sql.h"
 #include "report/SolicitudReporte.h"
-#include "ReportePrueba.h"
 #include "report/clsLlenarTabla.h"
 #include "startup/Cierre.h"
 #include "ui/RejaFlexible.h"
@@ -37,15 +37,16 @@ const QStringList TablaEsperada{QStringLiteral("A|d A|1|2|0|0|"), QStringLiteral
                                 QStringLiteral("C|d C|0|0|7|8|No existe en alguna empresa")};
 
 // Companies 1 (A, B) and 2 (B, C) at two price levels, started up as the program starts.
-bool preparar(AnfitrionPrueba& a, QString* error)
-{
+bool preparar(AnfitrionPrueba& a, QString* error) {
     if (!a.valido() || !a.crearGeneral(2)) {
         *error = a.error();
         return false;
     }
     const QList<QList<ProductoPrueba>> productos{
-        {{QStringLiteral("A"), QStringLiteral("d A"), 1.0, {1.5, 2.0}}, {QStringLiteral("B"), QStringLiteral("d B"), 3.0, {3.5, 4.0}}},
-        {{QStringLiteral("B"), QStringLiteral("x B"), 5.0, {5.5, 6.0}}, {QStringLiteral("C"), QStringLiteral("d C"), 7.0, {7.5, 8.0}}}};
+        {{QStringLiteral("A"), QStringLiteral("d A"), 1.0, {1.5, 2.0}},
+         {QStringLiteral("B"), QStringLiteral("d B"), 3.0, {3.5, 4.0}}},
+        {{QStringLiteral("B"), QStringLiteral("x B"), 5.0, {5.5, 6.0}},
+         {QStringLiteral("C"), QStringLiteral("d C"), 7.0, {7.5, 8.0}}}};
     for (int i = 0; i < productos.size(); ++i) {
         EmpresaPrueba e;
         e.id = i + 1;
@@ -63,25 +64,25 @@ bool preparar(AnfitrionPrueba& a, QString* error)
 // reported as the window reports it.
 // With `corte`, the companies are merged in two parts cut there, on two connections.
 bool reporte(const QList<int>& ids, const QString& archivo, const Progreso& progreso = {},
-             const QString& corte = QString())
-{
+             const QString& corte = QString()) {
     OpcionesReporte opciones;
-    if (!corte.isEmpty())
-        opciones.corte = corte;
-    const ResultadoReporte r = prueba::reporte(ids, QStringLiteral("2"), archivo, opciones, progreso);
+    if (!corte.isEmpty()) opciones.corte = corte;
+    const ResultadoReporte r =
+        prueba::reporte(ids, QStringLiteral("2"), archivo, opciones, progreso);
     if (r.creado() && !corte.isEmpty() && !r.enDosPartes)
         QTest::qFail("no se fusionó en dos partes", __FILE__, __LINE__);
     return r.creado();
 }
 
 // Tables of the merge left in the host database (the parts of the copy are its own tables).
-int tablasDeFusion(const QString& general)
-{
+int tablasDeFusion(const QString& general) {
     QList<QVariantList> filas;
-    if (!consulta::filas(general,
-                         QStringLiteral("SELECT COUNT(*) FROM information_schema.TABLES WHERE TABLE_SCHEMA = ? AND "
-                                        "TABLE_NAME LIKE 'tbltempproductos\\_fusion%'"),
-                         &filas, {general}))
+    if (!consulta::filas(
+            general,
+            QStringLiteral(
+                "SELECT COUNT(*) FROM information_schema.TABLES WHERE TABLE_SCHEMA = ? AND "
+                "TABLE_NAME LIKE 'tbltempproductos\\_fusion%'"),
+            &filas, {general}))
         return -1;
     return filas.value(0).value(0).toInt();
 }
@@ -90,10 +91,10 @@ using soporte::contenido;
 using soporte::entradas;
 
 // The one box of a failed report: an alert with a reason, never the success notice.
-bool esAlertaDeFallo(const QList<CajaMostrada>& cajas, QString* porque)
-{
+bool esAlertaDeFallo(const QList<CajaMostrada>& cajas, QString* porque) {
     *porque = cajas.isEmpty() ? QStringLiteral("ninguna caja") : cajas.last().texto;
-    return cajas.size() == 1 && cajas[0].titulo == QLatin1String("Alerta") && cajas[0].estilo == 16 &&
+    return cajas.size() == 1 && cajas[0].titulo == QLatin1String("Alerta") &&
+           cajas[0].estilo == 16 &&
            (cajas[0].texto.startsWith(QStringLiteral("El reporte no pudo generarse: ")) ||
             cajas[0].texto.contains(QStringLiteral("no fue creado")));
 }
@@ -104,27 +105,22 @@ class TstFallosServidor : public QObject {
     ServidorPropio servidor_;
 
 private slots:
-    void initTestCase()
-    {
+    void initTestCase() {
         QString error;
         QVERIFY2(servidor_.iniciar(&error), qPrintable(error));
         servidor_.usarEnPruebas();
     }
-    void init()
-    {
+    void init() {
         QString error;
-        if (!servidor_.vivo())
-            QVERIFY2(servidor_.iniciar(&error), qPrintable(error));
+        if (!servidor_.vivo()) QVERIFY2(servidor_.iniciar(&error), qPrintable(error));
     }
 
-    void muereDuranteElReporte_data()
-    {
+    void muereDuranteElReporte_data() {
         QTest::addColumn<QString>("corte");
         QTest::newRow("en una pasada") << QString();
         QTest::newRow("en dos partes, en dos conexiones") << QStringLiteral("B");
     }
-    void muereDuranteElReporte()
-    {
+    void muereDuranteElReporte() {
         QFETCH(QString, corte);
         GuionDialogos guion;
         AnfitrionPrueba a;
@@ -143,8 +139,7 @@ private slots:
         QVERIFY(!reporte(
             {1, 2}, QStringLiteral("r.xlsx"),
             [&](const QString&) {
-                if (++avisos == 1)
-                    servidor_.matar();
+                if (++avisos == 1) servidor_.matar();
                 return true;
             },
             corte));
@@ -176,8 +171,7 @@ private slots:
 
     // A transaction the server dropped is not finished on a fresh connection as if nothing was
     // lost: its remaining statements fail, its COMMIT fails, and the connection works afterwards.
-    void perdidaDentroDeUnaTransaccion()
-    {
+    void perdidaDentroDeUnaTransaccion() {
         AnfitrionPrueba a;
         QString error;
         QVERIFY2(preparar(a, &error), qPrintable(error));
@@ -191,7 +185,8 @@ private slots:
         QVERIFY2(servidor_.iniciar(&error), qPrintable(error));
         QVERIFY(!c.ejecutar(QStringLiteral("INSERT INTO t VALUES (3)"), {}, &error));
         QVERIFY(!c.ejecutar(QStringLiteral("COMMIT")));
-        QVERIFY2(c.ejecutar(QStringLiteral("INSERT INTO t VALUES (4)"), {}, &error), qPrintable(error));
+        QVERIFY2(c.ejecutar(QStringLiteral("INSERT INTO t VALUES (4)"), {}, &error),
+                 qPrintable(error));
         QList<QVariantList> filas;
         QVERIFY(consulta::filas(a.general(), QStringLiteral("SELECT n FROM t"), &filas));
         QCOMPARE(filas.size(), 1);
@@ -199,8 +194,7 @@ private slots:
     }
 
     // Closing with the server gone: the choices are still saved and closing does not wait.
-    void muereAntesDeCerrar()
-    {
+    void muereAntesDeCerrar() {
         GuionDialogos guion;
         AnfitrionPrueba a;
         QString error;
@@ -209,19 +203,20 @@ private slots:
         servidor_.matar();
         QElapsedTimer reloj;
         reloj.start();
-        QCOMPARE(GuardarElecciones({{1, true}, {2, false}}, QStringLiteral("2"), QStringLiteral("r.xlsx")),
+        QCOMPARE(GuardarElecciones({{1, true}, {2, false}}, QStringLiteral("2"),
+                                   QStringLiteral("r.xlsx")),
                  QStringList{});
         CerrarBasesDeDatos();
         QVERIFY2(reloj.elapsed() < 10000, qPrintable(QString::number(reloj.elapsed())));
         const QString ini = QString::fromUtf8(contenido(a.archivoIni()));
-        for (const char* linea : {"Empresa 1=Sí", "Empresa 2=No", "Precio=2", "Archivo de Excel=r.xlsx"})
+        for (const char* linea :
+             {"Empresa 1=Sí", "Empresa 2=No", "Precio=2", "Archivo de Excel=r.xlsx"})
             QVERIFY2(ini.contains(QString::fromUtf8(linea)), linea);
     }
 
     // The window through a lost server: the alert, the window back and usable, the earlier file
     // kept; with the server back, the next click writes the workbook.
-    void ventana()
-    {
+    void ventana() {
         GuionDialogos guion;
         AnfitrionPrueba a;
         QString error;
@@ -265,15 +260,15 @@ private slots:
 
     // A company whose own server takes the connection and never answers: skipped after the
     // connect timeout, not waited for.
-    void servidorDeEmpresaQueNoContesta()
-    {
+    void servidorDeEmpresaQueNoContesta() {
         const int mudo = ::socket(AF_INET, SOCK_STREAM, 0);
         QVERIFY(mudo >= 0);
         sockaddr_in dir{};
         dir.sin_family = AF_INET;
         dir.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         socklen_t largo = sizeof dir;
-        QVERIFY(::bind(mudo, reinterpret_cast<sockaddr*>(&dir), largo) == 0 && ::listen(mudo, 8) == 0 &&
+        QVERIFY(::bind(mudo, reinterpret_cast<sockaddr*>(&dir), largo) == 0 &&
+                ::listen(mudo, 8) == 0 &&
                 ::getsockname(mudo, reinterpret_cast<sockaddr*>(&dir), &largo) == 0);
         GuionDialogos guion;
         AnfitrionPrueba a;
@@ -282,13 +277,15 @@ private slots:
         auto cifrado = [&](int selector, const QString& texto) {
             return a.cifrarCampo(1, selector, texto, ntohs(dir.sin_port));
         };
-        QVERIFY2(a.sql(QStringLiteral("UPDATE %1.empresas SET Servidor='%2', BaseDeDatos2='%3', Usuario='%4', "
-                                      "Conexion='%5', Puerto=%6 WHERE Id=1")
-                           .arg(citarIdentificador(a.general()), cifrado(1, QStringLiteral("127.0.0.1")),
-                                cifrado(2, QStringLiteral("datos")), cifrado(3, QStringLiteral("root")),
-                                cifrado(4, QStringLiteral("x")))
-                           .arg(ntohs(dir.sin_port))),
-                 qPrintable(a.error()));
+        QVERIFY2(
+            a.sql(QStringLiteral(
+                      "UPDATE %1.empresas SET Servidor='%2', BaseDeDatos2='%3', Usuario='%4', "
+                      "Conexion='%5', Puerto=%6 WHERE Id=1")
+                      .arg(citarIdentificador(a.general()), cifrado(1, QStringLiteral("127.0.0.1")),
+                           cifrado(2, QStringLiteral("datos")), cifrado(3, QStringLiteral("root")),
+                           cifrado(4, QStringLiteral("x")))
+                      .arg(ntohs(dir.sin_port))),
+            qPrintable(a.error()));
         QElapsedTimer reloj;
         reloj.start();
         const bool escrito = reporte({1, 2}, QStringLiteral("m.xlsx"));

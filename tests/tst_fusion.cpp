@@ -10,12 +10,12 @@
 #include "ConsultaPrueba.h"
 #include "DialogosGuion.h"
 #include "LectorLibro.h"
+#include "ReportePrueba.h"
 #include "ServidorPrueba.h"
 #include "common/Programa.h"
 #include "components/AnfitrionDemo.h"
 #include "components/Sql.h"
 #include "report/SolicitudReporte.h"
-#include "ReportePrueba.h"
 #include "report/clsLlenarTabla.h"
 
 Q_DECLARE_METATYPE(EmpresaPrueba)
@@ -24,13 +24,11 @@ namespace {
 const QString Falta = QStringLiteral("No existe en alguna empresa");
 
 ProductoPrueba producto(const QString& clave, const QVariant& descrip, const QVariant& costo,
-                        const QVariantList& precios)
-{
+                        const QVariantList& precios) {
     return ProductoPrueba{clave, descrip, costo, precios};
 }
 
-EmpresaPrueba empresa(int id, const QList<ProductoPrueba>& productos, int niveles = 4)
-{
+EmpresaPrueba empresa(int id, const QList<ProductoPrueba>& productos, int niveles = 4) {
     EmpresaPrueba e;
     e.id = id;
     e.productos = productos;
@@ -38,8 +36,7 @@ EmpresaPrueba empresa(int id, const QList<ProductoPrueba>& productos, int nivele
     return e;
 }
 
-bool prepararAnfitrion(AnfitrionPrueba& a, const QList<EmpresaPrueba>& empresas, QString* error)
-{
+bool prepararAnfitrion(AnfitrionPrueba& a, const QList<EmpresaPrueba>& empresas, QString* error) {
     if (!a.valido() || !a.crearGeneral()) {
         *error = a.error();
         return false;
@@ -54,17 +51,14 @@ bool prepararAnfitrion(AnfitrionPrueba& a, const QList<EmpresaPrueba>& empresas,
 
 // What the window does after the user confirmed: start-up, the selection list, the working table
 // and one report run. False (with the reason) only when the run could not even start.
-bool correrReporte(AnfitrionPrueba& a, const QList<int>& ids, const QString& nivel, const QString& archivo,
-                   bool* escrito, QString* error)
-{
-    if (!a.arrancar(error))
-        return false;
+bool correrReporte(AnfitrionPrueba& a, const QList<int>& ids, const QString& nivel,
+                   const QString& archivo, bool* escrito, QString* error) {
+    if (!a.arrancar(error)) return false;
     *escrito = prueba::reporte(ids, nivel, archivo).creado();
     return true;
 }
 
-QString literal(const QString& texto)
-{
+QString literal(const QString& texto) {
     QString s = texto;
     s.replace(u'\\', QStringLiteral("\\\\")).replace(u'\'', QStringLiteral("\\'"));
     return u'\'' + s + u'\'';
@@ -76,114 +70,141 @@ class TstFusion : public QObject {
     QStringList usuarios_;  // MariaDB users made by a test, dropped at the end
 
 private slots:
-    void initTestCase()
-    {
-        REQUIERE_SERVIDOR();
-    }
-    void cleanupTestCase()
-    {
+    void initTestCase() { REQUIERE_SERVIDOR(); }
+    void cleanupTestCase() {
         for (const QString& u : std::as_const(usuarios_))
             ServidorPrueba::ejecutar(QStringLiteral("DROP USER IF EXISTS %1").arg(u));
     }
 
-    void fusion_data()
-    {
+    void fusion_data() {
         QTest::addColumn<QList<EmpresaPrueba>>("empresas");
-        QTest::addColumn<QStringList>("ajustes");   // SQL run after the host is made; %1 is the general db
+        QTest::addColumn<QStringList>(
+            "ajustes");  // SQL run after the host is made; %1 is the general db
         QTest::addColumn<QList<int>>("ids");
         QTest::addColumn<QString>("nivel");
         QTest::addColumn<QStringList>("esperado");  // Clave|Descrip|Costo|Precio...|Aviso, by Clave
 
-        const QList<ProductoPrueba> uno{producto(QStringLiteral("A"), QStringLiteral("Alfa1"), 10.0, {11.0}),
-                                        producto(QStringLiteral("B"), QStringLiteral("Beta1"), 20.0, {21.0})};
-        const QList<ProductoPrueba> dos{producto(QStringLiteral("B"), QStringLiteral("Beta2"), 30.0, {31.0}),
-                                        producto(QStringLiteral("C"), QStringLiteral("Gama2"), 40.0, {41.0})};
+        const QList<ProductoPrueba> uno{
+            producto(QStringLiteral("A"), QStringLiteral("Alfa1"), 10.0, {11.0}),
+            producto(QStringLiteral("B"), QStringLiteral("Beta1"), 20.0, {21.0})};
+        const QList<ProductoPrueba> dos{
+            producto(QStringLiteral("B"), QStringLiteral("Beta2"), 30.0, {31.0}),
+            producto(QStringLiteral("C"), QStringLiteral("Gama2"), 40.0, {41.0})};
 
         QTest::newRow("nivel ' 2 ' lee Precio2")
-            << QList<EmpresaPrueba>{empresa(1, {producto(QStringLiteral("A"), QStringLiteral("Alfa"), 10.0,
-                                                         {1.5, 2.5, 3.5, 4.5})})}
-            << QStringList{} << QList<int>{1} << QStringLiteral(" 2 ") << QStringList{QStringLiteral("A|Alfa|10|2.5|")};
+            << QList<EmpresaPrueba>{empresa(
+                   1, {producto(QStringLiteral("A"), QStringLiteral("Alfa"), 10.0,
+                                {1.5, 2.5, 3.5, 4.5})})}
+            << QStringList{} << QList<int>{1} << QStringLiteral(" 2 ")
+            << QStringList{QStringLiteral("A|Alfa|10|2.5|")};
         QTest::newRow("dos empresas: solo en la 2a, solo en la 1a, en ambas")
-            << QList<EmpresaPrueba>{empresa(1, uno), empresa(2, dos)} << QStringList{} << QList<int>{1, 2}
-            << QStringLiteral("1")
-            << QStringList{QStringLiteral("A|Alfa1|10|11|0|0|"), QStringLiteral("B|Beta1|20|21|30|31|"),
+            << QList<EmpresaPrueba>{empresa(1, uno), empresa(2, dos)} << QStringList{}
+            << QList<int>{1, 2} << QStringLiteral("1")
+            << QStringList{QStringLiteral("A|Alfa1|10|11|0|0|"),
+                           QStringLiteral("B|Beta1|20|21|30|31|"),
                            QStringLiteral("C|Gama2|0|0|40|41|") + Falta};
         QTest::newRow("el orden de la lista manda, no el Id")
-            << QList<EmpresaPrueba>{empresa(1, uno), empresa(2, dos)} << QStringList{} << QList<int>{2, 1}
-            << QStringLiteral("1")
-            << QStringList{QStringLiteral("A|Alfa1|0|0|10|11|") + Falta, QStringLiteral("B|Beta2|30|31|20|21|"),
+            << QList<EmpresaPrueba>{empresa(1, uno), empresa(2, dos)} << QStringList{}
+            << QList<int>{2, 1} << QStringLiteral("1")
+            << QStringList{QStringLiteral("A|Alfa1|0|0|10|11|") + Falta,
+                           QStringLiteral("B|Beta2|30|31|20|21|"),
                            QStringLiteral("C|Gama2|40|41|0|0|")};
         QTest::newRow("primera sin fila en empresas: todo marcado")
-            << QList<EmpresaPrueba>{empresa(2, dos)} << QStringList{} << QList<int>{9, 2} << QStringLiteral("1")
-            << QStringList{QStringLiteral("B|Beta2|0|0|30|31|") + Falta, QStringLiteral("C|Gama2|0|0|40|41|") + Falta};
+            << QList<EmpresaPrueba>{empresa(2, dos)} << QStringList{} << QList<int>{9, 2}
+            << QStringLiteral("1")
+            << QStringList{QStringLiteral("B|Beta2|0|0|30|31|") + Falta,
+                           QStringLiteral("C|Gama2|0|0|40|41|") + Falta};
         EmpresaPrueba sinBase = empresa(1, uno);
         sinBase.crearBase = false;
         QTest::newRow("primera sin base de datos: todo marcado")
             << QList<EmpresaPrueba>{sinBase, empresa(2, dos)} << QStringList{} << QList<int>{1, 2}
             << QStringLiteral("1")
-            << QStringList{QStringLiteral("B|Beta2|0|0|30|31|") + Falta, QStringLiteral("C|Gama2|0|0|40|41|") + Falta};
+            << QStringList{QStringLiteral("B|Beta2|0|0|30|31|") + Falta,
+                           QStringLiteral("C|Gama2|0|0|40|41|") + Falta};
         EmpresaPrueba sinBase2 = empresa(2, dos);
         sinBase2.crearBase = false;
         QTest::newRow("segunda sin base de datos: su par en 0")
             << QList<EmpresaPrueba>{empresa(1, uno), sinBase2} << QStringList{} << QList<int>{1, 2}
             << QStringLiteral("1")
-            << QStringList{QStringLiteral("A|Alfa1|10|11|0|0|"), QStringLiteral("B|Beta1|20|21|0|0|")};
+            << QStringList{QStringLiteral("A|Alfa1|10|11|0|0|"),
+                           QStringLiteral("B|Beta1|20|21|0|0|")};
         QTest::newRow("sin productos en ninguna")
-            << QList<EmpresaPrueba>{empresa(1, {}), empresa(2, {})} << QStringList{} << QList<int>{1, 2}
-            << QStringLiteral("1") << QStringList{};
+            << QList<EmpresaPrueba>{empresa(1, {}), empresa(2, {})} << QStringList{}
+            << QList<int>{1, 2} << QStringLiteral("1") << QStringList{};
         QTest::newRow("BaseDeDatos2 en blanco usa BaseDeDatos y el servidor del anfitrion")
             << QList<EmpresaPrueba>{empresa(1, uno)}
-            << QStringList{QStringLiteral("UPDATE %1.empresas SET BaseDeDatos2='   ', Servidor='nada', "
-                                          "Usuario='nadie', Conexion='x', Puerto=1 WHERE Id=1")}
+            << QStringList{QStringLiteral(
+                   "UPDATE %1.empresas SET BaseDeDatos2='   ', Servidor='nada', "
+                   "Usuario='nadie', Conexion='x', Puerto=1 WHERE Id=1")}
             << QList<int>{1} << QStringLiteral("1")
             << QStringList{QStringLiteral("A|Alfa1|10|11|"), QStringLiteral("B|Beta1|20|21|")};
         QTest::newRow("BaseDeDatos2 NULL usa BaseDeDatos")
             << QList<EmpresaPrueba>{empresa(1, uno)}
-            << QStringList{QStringLiteral("UPDATE %1.empresas SET BaseDeDatos2=NULL, Puerto=NULL WHERE Id=1")}
+            << QStringList{QStringLiteral(
+                   "UPDATE %1.empresas SET BaseDeDatos2=NULL, Puerto=NULL WHERE Id=1")}
             << QList<int>{1} << QStringLiteral("1")
             << QStringList{QStringLiteral("A|Alfa1|10|11|"), QStringLiteral("B|Beta1|20|21|")};
         QTest::newRow("mayusculas, acentos y blancos finales comparan como la clave")
-            << QList<EmpresaPrueba>{empresa(1, {producto(QStringLiteral("abc"), QStringLiteral("x1"), 1.0, {2.0}),
-                                                producto(QStringLiteral("cafe"), QStringLiteral("c1"), 7.0, {8.0})}),
-                                    empresa(2, {producto(QStringLiteral("ABC"), QStringLiteral("x2"), 3.0, {4.0}),
-                                                producto(QStringLiteral("CAFÉ"), QStringLiteral("c2"), 9.0, {10.0})}),
-                                    empresa(3, {producto(QStringLiteral("abc  "), QStringLiteral("x3"), 5.0, {6.0}),
-                                                producto(QStringLiteral("Zz "), QStringLiteral("z3"), 1.0, {1.0})})}
+            << QList<EmpresaPrueba>{empresa(1, {producto(QStringLiteral("abc"),
+                                                         QStringLiteral("x1"), 1.0, {2.0}),
+                                                producto(QStringLiteral("cafe"),
+                                                         QStringLiteral("c1"), 7.0, {8.0})}),
+                                    empresa(2, {producto(QStringLiteral("ABC"),
+                                                         QStringLiteral("x2"), 3.0, {4.0}),
+                                                producto(QStringLiteral("CAFÉ"),
+                                                         QStringLiteral("c2"), 9.0, {10.0})}),
+                                    empresa(3, {producto(QStringLiteral("abc  "),
+                                                         QStringLiteral("x3"), 5.0, {6.0}),
+                                                producto(QStringLiteral("Zz "),
+                                                         QStringLiteral("z3"), 1.0, {1.0})})}
             << QStringList{} << QList<int>{1, 2, 3} << QStringLiteral("1")
-            << QStringList{QStringLiteral("abc|x1|1|2|3|4|5|6|"), QStringLiteral("cafe|c1|7|8|9|10|0|0|"),
+            << QStringList{QStringLiteral("abc|x1|1|2|3|4|5|6|"),
+                           QStringLiteral("cafe|c1|7|8|9|10|0|0|"),
                            QStringLiteral("Zz |z3|0|0|0|0|1|1|") + Falta};
         QTest::newRow("apostrofe y barra invertida")
-            << QList<EmpresaPrueba>{empresa(1, {producto(QStringLiteral("O'Neil"), QStringLiteral("D'Ana"), 1.0, {2.0}),
-                                                producto(QStringLiteral("A\\B"), QStringLiteral("C:\\x"), 3.0, {4.0})}),
-                                    empresa(2, {producto(QStringLiteral("O'Neil"), QStringLiteral("otra"), 5.0, {6.0}),
-                                                producto(QStringLiteral("'; --"), QStringLiteral("q"), 7.0, {8.0})})}
+            << QList<EmpresaPrueba>{empresa(1, {producto(QStringLiteral("O'Neil"),
+                                                         QStringLiteral("D'Ana"), 1.0, {2.0}),
+                                                producto(QStringLiteral("A\\B"),
+                                                         QStringLiteral("C:\\x"), 3.0, {4.0})}),
+                                    empresa(2, {producto(QStringLiteral("O'Neil"),
+                                                         QStringLiteral("otra"), 5.0, {6.0}),
+                                                producto(QStringLiteral("'; --"),
+                                                         QStringLiteral("q"), 7.0, {8.0})})}
             << QStringList{} << QList<int>{1, 2} << QStringLiteral("1")
-            << QStringList{QStringLiteral("'; --|q|0|0|7|8|") + Falta, QStringLiteral("A\\B|C:\\x|3|4|0|0|"),
+            << QStringList{QStringLiteral("'; --|q|0|0|7|8|") + Falta,
+                           QStringLiteral("A\\B|C:\\x|3|4|0|0|"),
                            QStringLiteral("O'Neil|D'Ana|1|2|5|6|")};
-        EmpresaPrueba latin1 = empresa(1, {producto(QStringLiteral("ÑU1"), QStringLiteral("Café ñandú ÁÉÍ"), 1.0, {2.0})});
+        EmpresaPrueba latin1 = empresa(
+            1, {producto(QStringLiteral("ÑU1"), QStringLiteral("Café ñandú ÁÉÍ"), 1.0, {2.0})});
         latin1.juegoCaracteres = QStringLiteral("latin1");
         QTest::newRow("acentos desde una base latin1")
             << QList<EmpresaPrueba>{latin1} << QStringList{} << QList<int>{1} << QStringLiteral("1")
             << QStringList{QStringLiteral("ÑU1|Café ñandú ÁÉÍ|1|2|")};
         QTest::newRow("precio de nueve cifras exacto")
-            << QList<EmpresaPrueba>{empresa(1, {producto(QStringLiteral("P"), QStringLiteral("d"), 1234567.89,
-                                                         {9876543.21})})}
-            << QStringList{} << QList<int>{1} << QStringLiteral("1") << QStringList{QStringLiteral("P|d|1234567.89|9876543.21|")};
+            << QList<EmpresaPrueba>{empresa(1, {producto(QStringLiteral("P"), QStringLiteral("d"),
+                                                         1234567.89, {9876543.21})})}
+            << QStringList{} << QList<int>{1} << QStringLiteral("1")
+            << QStringList{QStringLiteral("P|d|1234567.89|9876543.21|")};
         QTest::newRow("nulos se copian como nulos")
-            << QList<EmpresaPrueba>{empresa(1, {producto(QStringLiteral("N"), QVariant(), QVariant(), {QVariant()})}),
-                                    empresa(2, {producto(QStringLiteral("N"), QStringLiteral("n2"), QVariant(), {5.0})})}
-            << QStringList{} << QList<int>{1, 2} << QStringLiteral("1") << QStringList{QStringLiteral("N|NULL|NULL|NULL|NULL|5|")};
+            << QList<EmpresaPrueba>{empresa(1, {producto(QStringLiteral("N"), QVariant(),
+                                                         QVariant(), {QVariant()})}),
+                                    empresa(2, {producto(QStringLiteral("N"), QStringLiteral("n2"),
+                                                         QVariant(), {5.0})})}
+            << QStringList{} << QList<int>{1, 2} << QStringLiteral("1")
+            << QStringList{QStringLiteral("N|NULL|NULL|NULL|NULL|5|")};
         QTest::newRow("descripcion larga cortada a 60 caracteres")
-            << QList<EmpresaPrueba>{empresa(1, {producto(QStringLiteral("L"), QString(80, u'a'), 1.0, {1.0}),
-                                                producto(QStringLiteral("M"), QString(59, u'b') + QStringLiteral("😀zz"), 1.0, {1.0}),
-                                                producto(QStringLiteral("N"), QString(58, u'c') + QStringLiteral("ñ😀z"), 1.0, {1.0})})}
+            << QList<EmpresaPrueba>{empresa(
+                   1, {producto(QStringLiteral("L"), QString(80, u'a'), 1.0, {1.0}),
+                       producto(QStringLiteral("M"), QString(59, u'b') + QStringLiteral("😀zz"), 1.0,
+                                {1.0}),
+                       producto(QStringLiteral("N"), QString(58, u'c') + QStringLiteral("ñ😀z"), 1.0,
+                                {1.0})})}
             << QStringList{} << QList<int>{1} << QStringLiteral("1")
             << QStringList{QStringLiteral("L|") + QString(60, u'a') + QStringLiteral("|1|1|"),
                            QStringLiteral("M|") + QString(59, u'b') + QStringLiteral("😀|1|1|"),
                            QStringLiteral("N|") + QString(58, u'c') + QStringLiteral("ñ😀|1|1|")};
     }
-    void fusion()
-    {
+    void fusion() {
         QFETCH(QList<EmpresaPrueba>, empresas);
         QFETCH(QStringList, ajustes);
         QFETCH(QList<int>, ids);
@@ -195,7 +216,8 @@ private slots:
         for (const QString& s : std::as_const(ajustes))
             QVERIFY2(a.sql(s.arg(citarIdentificador(a.general()))), qPrintable(a.error()));
         bool escrito = false;
-        QVERIFY2(correrReporte(a, ids, nivel, QStringLiteral("r.xlsx"), &escrito, &error), qPrintable(error));
+        QVERIFY2(correrReporte(a, ids, nivel, QStringLiteral("r.xlsx"), &escrito, &error),
+                 qPrintable(error));
         QTEST(consulta::tablaTrabajo(a.general()), "esperado");
         QVERIFY(escrito);
         QCOMPARE(guion->mostradas.size(), 1);
@@ -203,27 +225,29 @@ private slots:
     }
 
     // The final message names the file as typed, and follows the file test even for an empty table.
-    void mensajeFinal_data()
-    {
+    void mensajeFinal_data() {
         QTest::addColumn<QString>("archivo");
         QTest::addColumn<bool>("conProductos");
         QTest::newRow("nombre simple") << QStringLiteral("r.xlsx") << true;
         QTest::newRow("con espacios delante, sin recortar") << QStringLiteral("  r.xlsx") << true;
         QTest::newRow("con espacio dentro") << QStringLiteral("reporte varelmo.xlsx") << true;
-        QTest::newRow("sin productos: tabla vacia, el libro se escribe") << QStringLiteral("vacio.xlsx") << false;
+        QTest::newRow("sin productos: tabla vacia, el libro se escribe")
+            << QStringLiteral("vacio.xlsx") << false;
     }
-    void mensajeFinal()
-    {
+    void mensajeFinal() {
         QFETCH(QString, archivo);
         QFETCH(bool, conProductos);
         GuionDialogos guion;
         AnfitrionPrueba a;
         QString error;
-        const QList<ProductoPrueba> productos{producto(QStringLiteral("A"), QStringLiteral("a"), 1.0, {2.0})};
-        QVERIFY2(prepararAnfitrion(a, {empresa(1, conProductos ? productos : QList<ProductoPrueba>{})}, &error),
+        const QList<ProductoPrueba> productos{
+            producto(QStringLiteral("A"), QStringLiteral("a"), 1.0, {2.0})};
+        QVERIFY2(prepararAnfitrion(
+                     a, {empresa(1, conProductos ? productos : QList<ProductoPrueba>{})}, &error),
                  qPrintable(error));
         bool escrito = false;
-        QVERIFY2(correrReporte(a, {1}, QStringLiteral("1"), archivo, &escrito, &error), qPrintable(error));
+        QVERIFY2(correrReporte(a, {1}, QStringLiteral("1"), archivo, &escrito, &error),
+                 qPrintable(error));
         QVERIFY(escrito);
         QVERIFY(QFile::exists(QDir(a.carpetaPrograma()).filePath(archivo)));
         QCOMPARE(guion->mostradas.size(), 1);
@@ -237,38 +261,41 @@ private slots:
 
     // A company on its own server settings: every field enciphered with its selector, a user of
     // its own with a password and grants on that database only.
-    void credencialesPropias_data()
-    {
+    void credencialesPropias_data() {
         QTest::addColumn<bool>("contrasenaCorrecta");
         QTest::addColumn<bool>("puertoCorrecto");
-        QTest::addColumn<QString>("ajeno");   // a field whose value was sealed for another place
+        QTest::addColumn<QString>("ajeno");  // a field whose value was sealed for another place
         QTest::newRow("credenciales correctas") << true << true << QString();
         QTest::newRow("contrasena equivocada: empresa omitida") << false << true << QString();
         QTest::newRow("puerto equivocado: empresa omitida") << true << false << QString();
         // A value copied from another company's row, or a port changed under the server's value,
         // does not decipher: the run stops and says so.
-        QTest::newRow("usuario de la fila de otra empresa") << true << true << QStringLiteral("usuario");
+        QTest::newRow("usuario de la fila de otra empresa")
+            << true << true << QStringLiteral("usuario");
         QTest::newRow("puerto cambiado en la fila") << true << true << QStringLiteral("puerto");
     }
-    void credencialesPropias()
-    {
+    void credencialesPropias() {
         QFETCH(bool, contrasenaCorrecta);
         QFETCH(bool, puertoCorrecto);
         QFETCH(QString, ajeno);
         GuionDialogos guion;
         AnfitrionPrueba a;
         QString error;
-        EmpresaPrueba propia = empresa(1, {producto(QStringLiteral("K1"), QStringLiteral("propia"), 3.0, {4.0, 5.0})});
+        EmpresaPrueba propia =
+            empresa(1, {producto(QStringLiteral("K1"), QStringLiteral("propia"), 3.0, {4.0, 5.0})});
         QVERIFY2(prepararAnfitrion(a, {propia}, &error), qPrintable(error));
         const QString base = a.general() + QStringLiteral("_e1");
         const QString usuario = ServidorPrueba::nombreUnico(QStringLiteral("u"));
         const QString contrasena = QStringLiteral("Cl@ve'secreta\\9");
-        for (const QString& maquina : {QStringLiteral("%"), QStringLiteral("localhost"), QStringLiteral("127.0.0.1")}) {
+        for (const QString& maquina :
+             {QStringLiteral("%"), QStringLiteral("localhost"), QStringLiteral("127.0.0.1")}) {
             const QString cuenta = literal(usuario) + u'@' + literal(maquina);
             usuarios_ << cuenta;
-            QVERIFY2(a.sql(QStringLiteral("CREATE USER %1 IDENTIFIED BY %2").arg(cuenta, literal(contrasena))),
+            QVERIFY2(a.sql(QStringLiteral("CREATE USER %1 IDENTIFIED BY %2")
+                               .arg(cuenta, literal(contrasena))),
                      qPrintable(a.error()));
-            QVERIFY2(a.sql(QStringLiteral("GRANT SELECT ON %1.* TO %2").arg(citarIdentificador(base), cuenta)),
+            QVERIFY2(a.sql(QStringLiteral("GRANT SELECT ON %1.* TO %2")
+                               .arg(citarIdentificador(base), cuenta)),
                      qPrintable(a.error()));
         }
         const int puerto = puertoCorrecto ? ServidorPrueba::puerto() : 1;
@@ -278,16 +305,20 @@ private slots:
             return literal(a.cifrarCampo(deOtra ? 2 : 1, selector, texto, sellado));
         };
         // The plain name leads nowhere: only the enciphered one reaches the products.
-        QVERIFY2(a.sql(QStringLiteral("UPDATE %1.empresas SET BaseDeDatos='no_existe_%2', Servidor=%3, BaseDeDatos2=%4, "
-                                      "Usuario=%5, Conexion=%6, Puerto=%7 WHERE Id=1")
-                           .arg(citarIdentificador(a.general()), a.general(), cifrado(1, ServidorPrueba::host()),
-                                cifrado(2, base), cifrado(3, usuario),
-                                cifrado(4, contrasenaCorrecta ? contrasena : QStringLiteral("otra")))
-                           .arg(puerto)),
-                 qPrintable(a.error()));
+        QVERIFY2(
+            a.sql(QStringLiteral("UPDATE %1.empresas SET BaseDeDatos='no_existe_%2', Servidor=%3, "
+                                 "BaseDeDatos2=%4, "
+                                 "Usuario=%5, Conexion=%6, Puerto=%7 WHERE Id=1")
+                      .arg(citarIdentificador(a.general()), a.general(),
+                           cifrado(1, ServidorPrueba::host()), cifrado(2, base),
+                           cifrado(3, usuario),
+                           cifrado(4, contrasenaCorrecta ? contrasena : QStringLiteral("otra")))
+                      .arg(puerto)),
+            qPrintable(a.error()));
         bool escrito = false;
-        QVERIFY2(correrReporte(a, {1}, QStringLiteral("2"), QStringLiteral("p.xlsx"), &escrito, &error),
-                 qPrintable(error));
+        QVERIFY2(
+            correrReporte(a, {1}, QStringLiteral("2"), QStringLiteral("p.xlsx"), &escrito, &error),
+            qPrintable(error));
         if (!ajeno.isEmpty()) {
             QVERIFY(!escrito);
             QCOMPARE(guion->mostradas.size(), 1);
@@ -304,21 +335,29 @@ private slots:
     }
 
     // A stored setting that does not decipher is a clear failure, never a plain-text guess.
-    void credencialQueNoDescifra()
-    {
+    void credencialQueNoDescifra() {
         GuionDialogos guion;
         AnfitrionPrueba a;
         QString error;
-        QVERIFY2(prepararAnfitrion(a, {empresa(1, {producto(QStringLiteral("A"), QStringLiteral("a"), 1.0, {2.0})})}, &error),
-                 qPrintable(error));
-        QVERIFY2(a.sql(QStringLiteral("UPDATE %1.empresas SET BaseDeDatos2='%2_e1', Servidor='127.0.0.1' WHERE Id=1")
-                           .arg(citarIdentificador(a.general()), a.general())),
-                 qPrintable(a.error()));
+        QVERIFY2(
+            prepararAnfitrion(
+                a, {empresa(1, {producto(QStringLiteral("A"), QStringLiteral("a"), 1.0, {2.0})})},
+                &error),
+            qPrintable(error));
+        QVERIFY2(
+            a.sql(
+                QStringLiteral(
+                    "UPDATE %1.empresas SET BaseDeDatos2='%2_e1', Servidor='127.0.0.1' WHERE Id=1")
+                    .arg(citarIdentificador(a.general()), a.general())),
+            qPrintable(a.error()));
         bool escrito = true;
-        QVERIFY2(correrReporte(a, {1}, QStringLiteral("1"), QStringLiteral("c.xlsx"), &escrito, &error), qPrintable(error));
+        QVERIFY2(
+            correrReporte(a, {1}, QStringLiteral("1"), QStringLiteral("c.xlsx"), &escrito, &error),
+            qPrintable(error));
         QVERIFY(!escrito);
         QCOMPARE(guion->mostradas.size(), 1);
-        QVERIFY2(guion->mostradas.first().texto.startsWith(QStringLiteral("El reporte no pudo generarse: ")),
+        QVERIFY2(guion->mostradas.first().texto.startsWith(
+                     QStringLiteral("El reporte no pudo generarse: ")),
                  qPrintable(guion->mostradas.first().texto));
         QVERIFY(!QFile::exists(QDir(a.carpetaPrograma()).filePath(QStringLiteral("c.xlsx"))));
         QCOMPARE(consulta::tablaTrabajo(a.general()), QStringList{});
@@ -326,8 +365,7 @@ private slots:
 
     // The products cannot be read with the price column: the run stops with the server's reason
     // and writes no workbook.
-    void columnaDePrecioFaltante_data()
-    {
+    void columnaDePrecioFaltante_data() {
         QTest::addColumn<QList<int>>("niveles");
         QTest::addColumn<QString>("nivel");
         QTest::newRow("nivel que la empresa no tiene") << QList<int>{2} << QStringLiteral("3");
@@ -335,8 +373,7 @@ private slots:
         QTest::newRow("nivel de solo espacios") << QList<int>{4} << QStringLiteral("  ");
         QTest::newRow("la segunda empresa no lo tiene") << QList<int>{4, 2} << QStringLiteral("3");
     }
-    void columnaDePrecioFaltante()
-    {
+    void columnaDePrecioFaltante() {
         QFETCH(QList<int>, niveles);
         QFETCH(QString, nivel);
         GuionDialogos guion;
@@ -345,37 +382,46 @@ private slots:
         QList<EmpresaPrueba> empresas;
         QList<int> ids;
         for (int i = 0; i < niveles.size(); ++i) {
-            empresas << empresa(i + 1, {producto(QStringLiteral("A"), QStringLiteral("a"), 1.0, {1.0, 2.0, 3.0, 4.0})},
-                                niveles[i]);
+            empresas << empresa(
+                i + 1,
+                {producto(QStringLiteral("A"), QStringLiteral("a"), 1.0, {1.0, 2.0, 3.0, 4.0})},
+                niveles[i]);
             ids << i + 1;
         }
         QVERIFY2(prepararAnfitrion(a, empresas, &error), qPrintable(error));
         bool escrito = true;
-        QVERIFY2(correrReporte(a, ids, nivel, QStringLiteral("f.xlsx"), &escrito, &error), qPrintable(error));
+        QVERIFY2(correrReporte(a, ids, nivel, QStringLiteral("f.xlsx"), &escrito, &error),
+                 qPrintable(error));
         QVERIFY(!escrito);
         QCOMPARE(guion->mostradas.size(), 1);
         const CajaMostrada caja = guion->mostradas.first();
         const QString prefijo = QStringLiteral("El reporte no pudo generarse: ");
-        QVERIFY2(caja.texto.startsWith(prefijo) && caja.texto.size() > prefijo.size(), qPrintable(caja.texto));
+        QVERIFY2(caja.texto.startsWith(prefijo) && caja.texto.size() > prefijo.size(),
+                 qPrintable(caja.texto));
         QCOMPARE(caja.titulo, QStringLiteral("Alerta"));
         QCOMPARE(caja.estilo, 16);
         QVERIFY(!QFile::exists(QDir(a.carpetaPrograma()).filePath(QStringLiteral("f.xlsx"))));
-        QVERIFY(QDir(a.carpetaPrograma()).entryList({QStringLiteral("*.xlsx*")}, QDir::Files | QDir::Hidden).isEmpty());
+        QVERIFY(QDir(a.carpetaPrograma())
+                    .entryList({QStringLiteral("*.xlsx*")}, QDir::Files | QDir::Hidden)
+                    .isEmpty());
     }
 
-    void precioExactoEnElLibro()
-    {
+    void precioExactoEnElLibro() {
         GuionDialogos guion;
         AnfitrionPrueba a;
         QString error;
-        QVERIFY2(prepararAnfitrion(a, {empresa(1, {producto(QStringLiteral("P"), QStringLiteral("d"), 1234567.89,
-                                                            {0.1, 9876543.21})})},
+        QVERIFY2(prepararAnfitrion(a,
+                                   {empresa(1, {producto(QStringLiteral("P"), QStringLiteral("d"),
+                                                         1234567.89, {0.1, 9876543.21})})},
                                    &error),
                  qPrintable(error));
         bool escrito = false;
-        QVERIFY2(correrReporte(a, {1}, QStringLiteral("2"), QStringLiteral("x.xlsx"), &escrito, &error), qPrintable(error));
+        QVERIFY2(
+            correrReporte(a, {1}, QStringLiteral("2"), QStringLiteral("x.xlsx"), &escrito, &error),
+            qPrintable(error));
         QVERIFY(escrito);
-        const LibroLeido libro = leerLibro(QDir(a.carpetaPrograma()).filePath(QStringLiteral("x.xlsx")));
+        const LibroLeido libro =
+            leerLibro(QDir(a.carpetaPrograma()).filePath(QStringLiteral("x.xlsx")));
         QVERIFY2(libro.ok, qPrintable(libro.error));
         QCOMPARE(libro.celda(QStringLiteral("C4")).v.toDouble(), 1234567.89);
         QCOMPARE(libro.celda(QStringLiteral("D4")).v.toDouble(), 9876543.21);
@@ -385,18 +431,18 @@ private slots:
     // and a single-row insert or update, the server comparing the codes; both tables must agree
     // row by row and column by column. Equal codes are met in code order, then by exact spelling
     // and the other columns, as the report meets them.
-    void igualQueLaFusionFilaPorFila_data()
-    {
+    void igualQueLaFusionFilaPorFila_data() {
         QTest::addColumn<quint32>("semilla");
         QTest::addColumn<QList<int>>("ids");
-        QTest::addColumn<int>("porEmpresa");   // products per company
-        QTest::addColumn<int>("codigos");      // distinct code numbers they are drawn from
+        QTest::addColumn<int>("porEmpresa");  // products per company
+        QTest::addColumn<int>("codigos");     // distinct code numbers they are drawn from
         QTest::newRow("semilla 7, empresas 1 2 3") << 7u << QList<int>{1, 2, 3} << 150 << 220;
-        QTest::newRow("semilla 11, orden 3 1 2 y una empresa sin fila") << 11u << QList<int>{3, 8, 1, 2} << 150 << 220;
-        QTest::newRow("semilla 5, mas productos que un lote") << 5u << QList<int>{2, 1} << 700 << 800;
+        QTest::newRow("semilla 11, orden 3 1 2 y una empresa sin fila")
+            << 11u << QList<int>{3, 8, 1, 2} << 150 << 220;
+        QTest::newRow("semilla 5, mas productos que un lote")
+            << 5u << QList<int>{2, 1} << 700 << 800;
     }
-    void igualQueLaFusionFilaPorFila()
-    {
+    void igualQueLaFusionFilaPorFila() {
         QFETCH(quint32, semilla);
         QFETCH(QList<int>, ids);
         QFETCH(int, porEmpresa);
@@ -409,12 +455,9 @@ private slots:
             // Mixed case, sometimes a trailing blank or an accent, so equal codes are spelt apart.
             QString c = QStringLiteral("ab%1x").arg(n);
             for (QChar& ch : c)
-                if (azar.bounded(2))
-                    ch = ch.toUpper();
-            if (azar.bounded(8) == 0)
-                c += u' ';
-            if (azar.bounded(10) == 0)
-                c.replace(u'x', QStringLiteral("é"));
+                if (azar.bounded(2)) ch = ch.toUpper();
+            if (azar.bounded(8) == 0) c += u' ';
+            if (azar.bounded(10) == 0) c.replace(u'x', QStringLiteral("é"));
             return c;
         };
         auto talVez = [&](const QVariant& v) { return azar.bounded(10) == 0 ? QVariant() : v; };
@@ -423,78 +466,100 @@ private slots:
             QList<ProductoPrueba> productos;
             for (int i = 0; i < porEmpresa; ++i) {
                 const int n = static_cast<int>(azar.bounded(codigos));
-                productos << producto(codigo(n), talVez(QStringLiteral("prod %1 de %2 ").arg(n).arg(id).repeated(1 + static_cast<int>(azar.bounded(5)))),
-                                      talVez(azar.bounded(10000000) / 100.0),
-                                      {talVez(azar.bounded(100000) / 100.0), talVez(azar.bounded(100000) / 100.0)});
+                productos << producto(
+                    codigo(n),
+                    talVez(QStringLiteral("prod %1 de %2 ")
+                               .arg(n)
+                               .arg(id)
+                               .repeated(1 + static_cast<int>(azar.bounded(5)))),
+                    talVez(azar.bounded(10000000) / 100.0),
+                    {talVez(azar.bounded(100000) / 100.0), talVez(azar.bounded(100000) / 100.0)});
             }
             empresas << empresa(id, productos, 2);
         }
         QVERIFY2(prepararAnfitrion(a, empresas, &error), qPrintable(error));
         bool escrito = false;
-        QVERIFY2(correrReporte(a, ids, QStringLiteral("2"), QStringLiteral("azar.xlsx"), &escrito, &error),
+        QVERIFY2(correrReporte(a, ids, QStringLiteral("2"), QStringLiteral("azar.xlsx"), &escrito,
+                               &error),
                  qPrintable(error));
         QVERIFY(escrito);
         const QStringList obtenido = consulta::tablaTrabajo(a.general());
 
         // The reference: the same table definition under another name, filled one row at a time.
         const QString g = citarIdentificador(a.general());
-        QVERIFY2(a.sql(DefinicionTablaTrabajo(ids).replace(QStringLiteral("`tbltempproductos`"),
-                                                            g + QStringLiteral(".`tbltempproductos`"))
-                           .replace(QStringLiteral("`tbltempproductos`"), QStringLiteral("`referencia`"))),
+        QVERIFY2(a.sql(DefinicionTablaTrabajo(ids)
+                           .replace(QStringLiteral("`tbltempproductos`"),
+                                    g + QStringLiteral(".`tbltempproductos`"))
+                           .replace(QStringLiteral("`tbltempproductos`"),
+                                    QStringLiteral("`referencia`"))),
                  qPrintable(a.error()));
         for (int posicion = 1; posicion <= ids.size(); ++posicion) {
             const int id = ids[posicion - 1];
             QList<QVariantList> fila, productos;
-            QVERIFY2(consulta::filas(a.general(), QStringLiteral("SELECT BaseDeDatos FROM empresas WHERE Id=?"), &fila,
-                                     {id}, &error),
+            QVERIFY2(consulta::filas(a.general(),
+                                     QStringLiteral("SELECT BaseDeDatos FROM empresas WHERE Id=?"),
+                                     &fila, {id}, &error),
                      qPrintable(error));
-            if (fila.isEmpty())
-                continue;
+            if (fila.isEmpty()) continue;
             const QString base = fila.first().first().toString();
-            QVERIFY2(consulta::filas(base, QStringLiteral("SELECT Clave, Descrip, Costo, Precio2 FROM productos ORDER BY Clave, "
-                                                    "CAST(Clave AS BINARY), CAST(Descrip AS BINARY), Costo, Precio2"),
-                                     &productos, {}, &error),
+            QVERIFY2(consulta::filas(
+                         base,
+                         QStringLiteral(
+                             "SELECT Clave, Descrip, Costo, Precio2 FROM productos ORDER BY Clave, "
+                             "CAST(Clave AS BINARY), CAST(Descrip AS BINARY), Costo, Precio2"),
+                         &productos, {}, &error),
                      qPrintable(error));
             for (const QVariantList& pr : std::as_const(productos)) {
                 QList<QVariantList> hallada;
-                QVERIFY2(consulta::filas(a.general(), QStringLiteral("SELECT Clave FROM referencia WHERE Clave=?"),
-                                         &hallada, {pr[0]}, &error),
-                         qPrintable(error));
-                const QVariant descrip = pr[1].isNull() ? QVariant() : QVariant(pr[1].toString().left(60));
+                QVERIFY2(
+                    consulta::filas(a.general(),
+                                    QStringLiteral("SELECT Clave FROM referencia WHERE Clave=?"),
+                                    &hallada, {pr[0]}, &error),
+                    qPrintable(error));
+                const QVariant descrip =
+                    pr[1].isNull() ? QVariant() : QVariant(pr[1].toString().left(60));
                 QList<QVariantList> nada;
                 // A new row of the first company leaves Aviso to the column default.
                 if (hallada.isEmpty() && posicion == 1)
-                    QVERIFY2(consulta::filas(a.general(),
-                                             QStringLiteral("INSERT INTO referencia (Clave, Descrip, Costo%1, Precio%1) "
-                                                            "VALUES (?,?,?,?)")
-                                                 .arg(id),
-                                             &nada, {pr[0], descrip, pr[2], pr[3]}, &error),
+                    QVERIFY2(consulta::filas(
+                                 a.general(),
+                                 QStringLiteral(
+                                     "INSERT INTO referencia (Clave, Descrip, Costo%1, Precio%1) "
+                                     "VALUES (?,?,?,?)")
+                                     .arg(id),
+                                 &nada, {pr[0], descrip, pr[2], pr[3]}, &error),
                              qPrintable(error));
                 else if (hallada.isEmpty())
-                    QVERIFY2(consulta::filas(a.general(),
-                                             QStringLiteral("INSERT INTO referencia (Clave, Descrip, Costo%1, Precio%1, Aviso) "
-                                                            "VALUES (?,?,?,?,?)")
-                                                 .arg(id),
-                                             &nada, {pr[0], descrip, pr[2], pr[3], Falta}, &error),
-                             qPrintable(error));
+                    QVERIFY2(
+                        consulta::filas(
+                            a.general(),
+                            QStringLiteral(
+                                "INSERT INTO referencia (Clave, Descrip, Costo%1, Precio%1, Aviso) "
+                                "VALUES (?,?,?,?,?)")
+                                .arg(id),
+                            &nada, {pr[0], descrip, pr[2], pr[3], Falta}, &error),
+                        qPrintable(error));
                 else
-                    QVERIFY2(consulta::filas(a.general(),
-                                             QStringLiteral("UPDATE referencia SET Costo%1=?, Precio%1=? WHERE Clave=?").arg(id),
-                                             &nada, {pr[2], pr[3], hallada.first().first()}, &error),
+                    QVERIFY2(consulta::filas(
+                                 a.general(),
+                                 QStringLiteral(
+                                     "UPDATE referencia SET Costo%1=?, Precio%1=? WHERE Clave=?")
+                                     .arg(id),
+                                 &nada, {pr[2], pr[3], hallada.first().first()}, &error),
                              qPrintable(error));
             }
         }
         QList<QVariantList> filasReferencia;
-        QVERIFY2(consulta::filas(a.general(), QStringLiteral("SELECT * FROM referencia ORDER BY Clave"), &filasReferencia,
-                                 {}, &error),
-                 qPrintable(error));
+        QVERIFY2(
+            consulta::filas(a.general(), QStringLiteral("SELECT * FROM referencia ORDER BY Clave"),
+                            &filasReferencia, {}, &error),
+            qPrintable(error));
         QStringList esperado;
         for (const QVariantList& f : std::as_const(filasReferencia))
             esperado << consulta::textoFila(f);
         QVERIFY(esperado.size() > 100);
         QCOMPARE(obtenido.size(), esperado.size());
-        for (int i = 0; i < esperado.size(); ++i)
-            QCOMPARE(obtenido[i], esperado[i]);
+        for (int i = 0; i < esperado.size(); ++i) QCOMPARE(obtenido[i], esperado[i]);
     }
 };
 

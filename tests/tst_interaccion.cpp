@@ -17,8 +17,7 @@
 namespace {
 const QString Si = QStringLiteral("Sí");
 
-DatosIniciales datos(int empresas)
-{
+DatosIniciales datos(int empresas) {
     DatosIniciales d;
     d.precios = {QStringLiteral("1"), QStringLiteral("2")};
     d.precioSeleccionado = 0;
@@ -35,8 +34,7 @@ private:
     QTemporaryDir carpeta_;
     std::unique_ptr<frmInicial> ventana_;
 
-    bool abrir(int empresas = 2)
-    {
+    bool abrir(int empresas = 2) {
         ventana_ = std::make_unique<frmInicial>();
         ventana_->mostrarDatos(datos(empresas));
         ventana_->show();
@@ -47,12 +45,10 @@ private:
     // The events a window system sends for a double-click: press, release, press, double-click,
     // release. QTest::mouseDClick alone sends only the double-click event, which an item view
     // takes for a plain press.
-    void dobleClickEnCelda(int fila, int columna)
-    {
+    void dobleClickEnCelda(int fila, int columna) {
         dobleClickEn(reja()->visualRect(reja()->model()->index(fila, columna)).center());
     }
-    void dobleClickEn(const QPoint& punto)
-    {
+    void dobleClickEn(const QPoint& punto) {
         QWidget* vista = reja()->viewport();
         QTest::mouseClick(vista, Qt::LeftButton, {}, punto);
         QTest::mousePress(vista, Qt::LeftButton, {}, punto);
@@ -61,24 +57,20 @@ private:
     }
 
 private slots:
-    void init()
-    {
+    void init() {
         reiniciarPrograma();
         programa().ArchivoIni = carpeta_.filePath(QStringLiteral("varelmo.ini"));
         programa().ArchivoDescripcion = carpeta_.filePath(QStringLiteral("varelmo.txt"));
         programa().crearComponentes();
     }
-    void cleanup()
-    {
+    void cleanup() {
         if (ventana_)
-            if (frmDescripcion* d = ventana_->descripcion(false))
-                delete d;
+            if (frmDescripcion* d = ventana_->descripcion(false)) delete d;
         ventana_.reset();
     }
 
     // One toggle of a row's mark by space or double-click, from whatever the cell held.
-    void marcar_data()
-    {
+    void marcar_data() {
         QTest::addColumn<bool>("doble");
         QTest::addColumn<QString>("antes");
         QTest::addColumn<QString>("despues");
@@ -91,8 +83,7 @@ private slots:
             QTest::addRow("%s: marcada", como) << doble << Si << QString();
         }
     }
-    void marcar()
-    {
+    void marcar() {
         QFETCH(bool, doble);
         QFETCH(QString, antes);
         QFETCH(QString, despues);
@@ -113,8 +104,7 @@ private slots:
         QVERIFY(!QFile::exists(programa().ArchivoIni));
     }
 
-    void espacioDosVecesYRepetido()
-    {
+    void espacioDosVecesYRepetido() {
         GuionDialogos guion;
         QVERIFY(abrir());
         reja()->setRow(1);
@@ -125,15 +115,15 @@ private slots:
         // Held down: one toggle for each repeated key.
         const QStringList esperado{Si, QString(), Si};
         for (const QString& marca : esperado) {
-            QKeyEvent tecla(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "), true);
+            QKeyEvent tecla(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "),
+                            true);
             QApplication::sendEvent(reja(), &tecla);
             QCOMPARE(reja()->TextMatrix(1, 2), marca);
         }
     }
 
     // A grid without companies: nothing changes.
-    void sinEmpresas()
-    {
+    void sinEmpresas() {
         GuionDialogos guion;
         QVERIFY(abrir(0));
         reja()->setCurrentCell(0, 1);
@@ -145,8 +135,7 @@ private slots:
 
     // The heading row never becomes the current row, and a double-click anywhere in the grid
     // toggles the current company.
-    void filaDeTitulos_data()
-    {
+    void filaDeTitulos_data() {
         QTest::addColumn<QString>("accion");
         QTest::addColumn<int>("desde");
         QTest::newRow("clic en titulos y espacio") << "clic" << 2;
@@ -155,8 +144,7 @@ private slots:
         QTest::newRow("arriba desde la primera y espacio") << "arriba" << 1;
         QTest::newRow("elegida por programa") << "programa" << 2;
     }
-    void filaDeTitulos()
-    {
+    void filaDeTitulos() {
         QFETCH(QString, accion);
         QFETCH(int, desde);
         GuionDialogos guion;
@@ -183,8 +171,7 @@ private slots:
     }
 
     // F1 from any control: one description window, its file read once.
-    void f1DosVeces()
-    {
+    void f1DosVeces() {
         GuionDialogos guion;
         {
             QFile f(programa().ArchivoDescripcion);
@@ -197,8 +184,7 @@ private slots:
         QCoreApplication::processEvents();
         int cuantas = 0;
         for (QWidget* v : QApplication::topLevelWidgets())
-            if (qobject_cast<frmDescripcion*>(v))
-                ++cuantas;
+            if (qobject_cast<frmDescripcion*>(v)) ++cuantas;
         QCOMPARE(cuantas, 1);
         frmDescripcion* d = ventana_->descripcion(false);
         QVERIFY(d && d->isVisible());
@@ -208,31 +194,36 @@ private slots:
     }
 
     // Alt alone with F4 asks the closing question (answered No: the window stays).
-    void f4_data()
-    {
+    void f4_data() {
         QTest::addColumn<int>("estado");
         QTest::addColumn<QString>("control");
         QTest::addColumn<bool>("pregunta");
-        QTest::newRow("Alt+F4 en la reja") << int(Qt::AltModifier) << QStringLiteral("reja") << true;
-        QTest::newRow("Alt+F4 en el archivo") << int(Qt::AltModifier) << QStringLiteral("archivo") << true;
-        QTest::newRow("Alt+F4 en precios") << int(Qt::AltModifier) << QStringLiteral("precios") << true;
-        QTest::newRow("Alt+F4 en la ventana") << int(Qt::AltModifier) << QStringLiteral("ventana") << true;
-        QTest::newRow("Ctrl+Alt+F4") << int(Qt::ControlModifier | Qt::AltModifier) << QStringLiteral("reja") << false;
-        QTest::newRow("Shift+Alt+F4") << int(Qt::ShiftModifier | Qt::AltModifier) << QStringLiteral("reja") << false;
+        QTest::newRow("Alt+F4 en la reja")
+            << int(Qt::AltModifier) << QStringLiteral("reja") << true;
+        QTest::newRow("Alt+F4 en el archivo")
+            << int(Qt::AltModifier) << QStringLiteral("archivo") << true;
+        QTest::newRow("Alt+F4 en precios")
+            << int(Qt::AltModifier) << QStringLiteral("precios") << true;
+        QTest::newRow("Alt+F4 en la ventana")
+            << int(Qt::AltModifier) << QStringLiteral("ventana") << true;
+        QTest::newRow("Ctrl+Alt+F4")
+            << int(Qt::ControlModifier | Qt::AltModifier) << QStringLiteral("reja") << false;
+        QTest::newRow("Shift+Alt+F4")
+            << int(Qt::ShiftModifier | Qt::AltModifier) << QStringLiteral("reja") << false;
         QTest::newRow("F4 solo") << int(Qt::NoModifier) << QStringLiteral("reja") << false;
     }
-    void f4()
-    {
+    void f4() {
         QFETCH(int, estado);
         QFETCH(QString, control);
         QFETCH(bool, pregunta);
         GuionDialogos guion;
         guion->respuestas << 7;
         QVERIFY(abrir());
-        QWidget* destino = control == QLatin1String("reja")      ? static_cast<QWidget*>(reja())
-                           : control == QLatin1String("archivo") ? static_cast<QWidget*>(ventana_->txtArchivo())
-                           : control == QLatin1String("precios") ? static_cast<QWidget*>(ventana_->cmbPrecios())
-                                                                 : static_cast<QWidget*>(ventana_.get());
+        QWidget* destino =
+            control == QLatin1String("reja")      ? static_cast<QWidget*>(reja())
+            : control == QLatin1String("archivo") ? static_cast<QWidget*>(ventana_->txtArchivo())
+            : control == QLatin1String("precios") ? static_cast<QWidget*>(ventana_->cmbPrecios())
+                                                  : static_cast<QWidget*>(ventana_.get());
         QTest::keyClick(destino, Qt::Key_F4, Qt::KeyboardModifiers(estado));
         QCOMPARE(guion->mostradas.size(), pregunta ? 1 : 0);
         if (pregunta) {
@@ -245,16 +236,14 @@ private slots:
     }
 
     // Only the window's own background opens the settings file.
-    void dobleClickFondo_data()
-    {
+    void dobleClickFondo_data() {
         QTest::addColumn<QString>("donde");
         QTest::addColumn<bool>("abre");
         QTest::newRow("fondo") << QStringLiteral("fondo") << true;
         QTest::newRow("etiqueta") << QStringLiteral("etiqueta") << false;
         QTest::newRow("reja") << QStringLiteral("reja") << false;
     }
-    void dobleClickFondo()
-    {
+    void dobleClickFondo() {
         QFETCH(QString, donde);
         QFETCH(bool, abre);
         GuionDialogos guion;
@@ -276,8 +265,7 @@ private slots:
 
     // The file name box: its text selected on entry, Enter moves on and types nothing, other
     // keys type as usual.
-    void cajaArchivo()
-    {
+    void cajaArchivo() {
         GuionDialogos guion;
         QVERIFY(abrir());
         QVERIFY(QTest::qWaitForWindowActive(ventana_.get()));

@@ -464,9 +464,10 @@ private slots:
             durante = entradas(dir.filePath(QStringLiteral("salida")));
             durante.removeOne(QStringLiteral("r.xlsx"));
             const QFileInfo trabajo(dir.filePath(QStringLiteral("salida/") + durante.value(0)));
-            carpetaPrivada = durante.size() == 1 && trabajo.isDir() && !trabajo.isSymLink() &&
-                             !(trabajo.permissions() & (QFile::ReadGroup | QFile::ExeGroup | QFile::WriteGroup |
-                                                        QFile::ReadOther | QFile::ExeOther | QFile::WriteOther));
+            carpetaPrivada =
+                durante.size() == 1 && trabajo.isDir() && !trabajo.isSymLink() &&
+                !(trabajo.permissions() & (QFile::ReadGroup | QFile::ExeGroup | QFile::WriteGroup |
+                                           QFile::ReadOther | QFile::ExeOther | QFile::WriteOther));
             return QVariant(1);
         });
         libro->hoja().copiarFilas(2, 1, fuente);
@@ -475,9 +476,11 @@ private slots:
         QVERIFY2(carpetaPrivada, qPrintable(durante.join(u' ')));
         QVERIFY(!QFileInfo(ruta).isSymLink());
         QCOMPARE(contenido(victima), QByteArray("no tocar"));
-        const QFile::Permissions deOtros = QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther;
+        const QFile::Permissions deOtros =
+            QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther;
         QCOMPARE(QFile::permissions(victima) & deOtros, QFile::Permissions());
-        QCOMPARE(entradas(dir.filePath(QStringLiteral("salida"))), QStringList{QStringLiteral("r.xlsx")});
+        QCOMPARE(entradas(dir.filePath(QStringLiteral("salida"))),
+                 QStringList{QStringLiteral("r.xlsx")});
     }
 
     // A copy longer than a sheet goes on on further sheets, each with the rows above the copy,
@@ -495,19 +498,21 @@ private slots:
         h.ponerAnchoColumna(1, 15);
         h.ponerFormatoNumero(Rango{4, 2, 10, 2}, QStringLiteral("0.00"));
         FuenteGenerada fuente(25, 2, [](int f, int c) {
-            return c == 0 ? QVariant(QStringLiteral("K%1").arg(f, 2, 10, QLatin1Char('0'))) : QVariant(f + 0.5);
+            return c == 0 ? QVariant(QStringLiteral("K%1").arg(f, 2, 10, QLatin1Char('0')))
+                          : QVariant(f + 0.5);
         });
         h.copiarFilas(4, 1, fuente);
         QString error;
         QVERIFY2(libro->guardarComo(ruta, &error), qPrintable(error));
 
         QStringList claves;
-        for (int n = 0; n < 4; ++n) {   // 7 rows a sheet: 7, 7, 7 and 4
+        for (int n = 0; n < 4; ++n) {  // 7 rows a sheet: 7, 7, 7 and 4
             const LibroLeido l = leerLibro(ruta, n);
             QVERIFY2(l.ok, qPrintable(l.error));
             QCOMPARE(l.hojas, 4);
             QCOMPARE(l.celda(QStringLiteral("A1")).v.toString(), QStringLiteral("Reporte"));
-            QVERIFY(l.celda(QStringLiteral("A3")).negrita && l.celda(QStringLiteral("A3")).tamano == 18);
+            QVERIFY(l.celda(QStringLiteral("A3")).negrita &&
+                    l.celda(QStringLiteral("A3")).tamano == 18);
             QVERIFY(l.vacias.value(QStringLiteral("B2")).negrita);
             QVERIFY(qAbs(l.anchos.value(QStringLiteral("A")) - anchoGuardado(15)) <= 1.0 / 256);
             QCOMPARE(l.maxFila, n < 3 ? 10 : 7);
@@ -517,7 +522,8 @@ private slots:
             }
         }
         QStringList esperado;
-        for (int f = 0; f < 25; ++f) esperado << QStringLiteral("K%1").arg(f, 2, 10, QLatin1Char('0'));
+        for (int f = 0; f < 25; ++f)
+            esperado << QStringLiteral("K%1").arg(f, 2, 10, QLatin1Char('0'));
         QCOMPARE(claves, esperado);
     }
 

@@ -8,29 +8,30 @@
 #include <QtTest>
 
 #include "DialogosGuion.h"
-#include "ui/Colapso.h"
 #include "common/Programa.h"
-#include "ui/Twips.h"
 #include "ui/BotonDegradado.h"
+#include "ui/Colapso.h"
 #include "ui/ImagenMarco.h"
 #include "ui/PintarSkin.h"
 #include "ui/RejaFlexible.h"
+#include "ui/Twips.h"
 #include "ui/frmDescripcion.h"
 #include "ui/frmInicial.h"
 
 namespace {
-DatosIniciales datos()
-{
+DatosIniciales datos() {
     DatosIniciales d;
     d.precios = {QStringLiteral("1")};
     d.archivo = QStringLiteral("r.xlsx");
-    d.empresas << EmpresaInicial{1, QStringLiteral("Uno"), false} << EmpresaInicial{2, QStringLiteral("Dos"), false};
+    d.empresas << EmpresaInicial{1, QStringLiteral("Uno"), false}
+               << EmpresaInicial{2, QStringLiteral("Dos"), false};
     return d;
 }
 
-void raton(QWidget* w, QEvent::Type tipo, const QPoint& global, Qt::MouseButton boton, Qt::MouseButtons botones)
-{
-    QMouseEvent evento(tipo, QPointF(w->mapFromGlobal(global)), QPointF(global), boton, botones, Qt::NoModifier);
+void raton(QWidget* w, QEvent::Type tipo, const QPoint& global, Qt::MouseButton boton,
+           Qt::MouseButtons botones) {
+    QMouseEvent evento(tipo, QPointF(w->mapFromGlobal(global)), QPointF(global), boton, botones,
+                       Qt::NoModifier);
     QApplication::sendEvent(w, &evento);
 }
 }  // namespace
@@ -41,8 +42,7 @@ private:
     QTemporaryDir carpeta_;
     std::unique_ptr<frmInicial> v_;
 
-    bool abrir()
-    {
+    bool abrir() {
         v_ = std::make_unique<frmInicial>();
         v_->mostrarDatos(datos());
         v_->show();
@@ -52,8 +52,7 @@ private:
     int px(double twips) const { return TwipsAPixeles(v_.get(), twips); }
 
 private slots:
-    void init()
-    {
+    void init() {
         reiniciarPrograma();
         programa().ArchivoIni = carpeta_.filePath(QStringLiteral("varelmo.ini"));
         programa().ArchivoDescripcion = carpeta_.filePath(QStringLiteral("varelmo.txt"));
@@ -61,34 +60,29 @@ private slots:
         QFile f(programa().ArchivoDescripcion);
         QVERIFY(f.open(QIODevice::WriteOnly) && f.write("Descripción") > 0);
     }
-    void cleanup()
-    {
-        if (v_)
-            delete v_->descripcion(false);
+    void cleanup() {
+        if (v_) delete v_->descripcion(false);
         v_.reset();
     }
 
-    void mapaDelSkin()
-    {
+    void mapaDelSkin() {
         QFile bmp(RutaMapaSkin());
         QVERIFY(bmp.open(QIODevice::ReadOnly));
         const QByteArray cabecera = bmp.read(34);
         QCOMPARE(cabecera.left(2), QByteArray("BM"));
-        QCOMPARE(int(uchar(cabecera[28])), 24);                           // bits a pixel
-        QCOMPARE(cabecera.mid(30, 4), QByteArray(4, '\0'));               // uncompressed
+        QCOMPARE(int(uchar(cabecera[28])), 24);              // bits a pixel
+        QCOMPARE(cabecera.mid(30, 4), QByteArray(4, '\0'));  // uncompressed
         QCOMPARE(MapaSkin().size(), QSize(204, 112));
     }
 
-    void lugarReducido_data()
-    {
+    void lugarReducido_data() {
         QTest::addColumn<double>("pantalla");
         QTest::addColumn<double>("boton");
         QTest::addColumn<QPointF>("lugar");
         QTest::newRow("11520 y 375") << 11520.0 << 375.0 << QPointF(200, 10645);
         QTest::newRow("16200 y 600") << 16200.0 << 600.0 << QPointF(200, 15100);
     }
-    void lugarReducido()
-    {
+    void lugarReducido() {
         QFETCH(double, pantalla);
         QFETCH(double, boton);
         QFETCH(QPointF, lugar);
@@ -97,17 +91,18 @@ private slots:
 
     // Set-up once: the controls, the tooltip, the skin, the grid focused so space ticks at once;
     // a second activation after the description window closes adds nothing.
-    void preparacionUnaVez()
-    {
+    void preparacionUnaVez() {
         GuionDialogos guion;
         QVERIFY(abrir());
         const auto cuenta = [this] {
-            return QList<qsizetype>{v_->findChildren<ImagenMarco*>().size(), v_->findChildren<BotonDegradado*>().size(),
+            return QList<qsizetype>{v_->findChildren<ImagenMarco*>().size(),
+                                    v_->findChildren<BotonDegradado*>().size(),
                                     v_->findChildren<QObject*>(QStringLiteral("marcoSkin")).size()};
         };
         QCOMPARE(cuenta(), (QList<qsizetype>{3, 1, 1}));
         QCOMPARE(v_->imgLogoVentana()->toolTip(), QStringLiteral("Menú de opciones generales"));
-        for (QWidget* c : {static_cast<QWidget*>(v_->MinimizarVentana()), static_cast<QWidget*>(v_->CerrarVentana()),
+        for (QWidget* c : {static_cast<QWidget*>(v_->MinimizarVentana()),
+                           static_cast<QWidget*>(v_->CerrarVentana()),
                            static_cast<QWidget*>(v_->imgLogoVentana())}) {
             QVERIFY(c->isVisible());
             QVERIFY(v_->rect().contains(c->geometry()));
@@ -126,8 +121,7 @@ private slots:
     }
 
     // Collapse: the bar at the lower left with the caption, dragged elsewhere, restored exactly.
-    void reducirArrastrarAmpliar()
-    {
+    void reducirArrastrarAmpliar() {
         GuionDialogos guion;
         QVERIFY(abrir());
         BotonDegradado* barra = v_->RestaurarForma();
@@ -135,9 +129,10 @@ private slots:
         const QFont letra = v_->font();
         QTest::mouseClick(v_->MinimizarVentana(), Qt::LeftButton);
 
-        QCOMPARE(barra->property("tag").toString(), QStringLiteral("7950\t7500\t%1\t%2")
-                                                        .arg(std::lround(PixelesATwips(v_.get(), antes.x())))
-                                                        .arg(std::lround(PixelesATwips(v_.get(), antes.y()))));
+        QCOMPARE(barra->property("tag").toString(),
+                 QStringLiteral("7950\t7500\t%1\t%2")
+                     .arg(std::lround(PixelesATwips(v_.get(), antes.x())))
+                     .arg(std::lround(PixelesATwips(v_.get(), antes.y()))));
         QCOMPARE(v_->pos(), QPoint(px(200), px(10645)));
         QCOMPARE(v_->height(), px(375));
         const QString texto = QStringLiteral("   ") + v_->windowTitle();
@@ -145,7 +140,8 @@ private slots:
         QVERIFY(v_->windowTitle().startsWith(QStringLiteral("Reporte varelmo   v ")));
         QFont medida = letra;
         medida.setPointSizeF(barra->font().pointSizeF());
-        const double medido = PixelesATwips(v_.get(), 1) * QFontMetricsF(medida, v_.get()).horizontalAdvance(texto);
+        const double medido =
+            PixelesATwips(v_.get(), 1) * QFontMetricsF(medida, v_.get()).horizontalAdvance(texto);
         QCOMPARE(v_->width(), px(medido + 800));
         QCOMPARE(barra->geometry(), QRect(QPoint(0, 0), v_->size()));
         QCOMPARE(v_->font().pointSizeF(), letra.pointSizeF());
@@ -159,7 +155,8 @@ private slots:
         raton(barra, QEvent::MouseButtonPress, agarre, Qt::LeftButton, Qt::LeftButton);
         raton(barra, QEvent::MouseMove, agarre + QPoint(20, 0), Qt::NoButton, Qt::LeftButton);
         raton(barra, QEvent::MouseMove, agarre + QPoint(120, -300), Qt::NoButton, Qt::LeftButton);
-        raton(barra, QEvent::MouseButtonRelease, agarre + QPoint(120, -300), Qt::LeftButton, Qt::NoButton);
+        raton(barra, QEvent::MouseButtonRelease, agarre + QPoint(120, -300), Qt::LeftButton,
+              Qt::NoButton);
         QTRY_COMPARE(v_->pos(), lugar + QPoint(100, -300));
         QVERIFY(barra->isVisible());
         QCOMPARE(barra->property("tag").toString(), tag);
@@ -173,15 +170,13 @@ private slots:
 
     // A window partly past the screen's right edge comes back there, unless the screen has changed
     // size since the collapse: then it comes back wholly visible.
-    void ampliarTrasCambioDePantalla_data()
-    {
+    void ampliarTrasCambioDePantalla_data() {
         QTest::addColumn<bool>("cambiada");
         QTest::addColumn<int>("x");
         QTest::newRow("misma pantalla") << false << 600;
         QTest::newRow("pantalla cambiada") << true << 1024 - 530;
     }
-    void ampliarTrasCambioDePantalla()
-    {
+    void ampliarTrasCambioDePantalla() {
         QFETCH(bool, cambiada);
         QFETCH(int, x);
         GuionDialogos guion;
@@ -196,8 +191,7 @@ private slots:
     }
 
     // A tag no collapse wrote: the window stays as it is and the bar stays to click.
-    void ampliarSinGeometria()
-    {
+    void ampliarSinGeometria() {
         GuionDialogos guion;
         QVERIFY(abrir());
         const QRect antes = v_->geometry();
@@ -209,18 +203,17 @@ private slots:
     }
 
     // Only the left button alone, past the drag distance, drags the background.
-    void arrastrarFondo_data()
-    {
+    void arrastrarFondo_data() {
         QTest::addColumn<int>("botones");
         QTest::addColumn<QPoint>("paso");
         QTest::addColumn<bool>("mueve");
         QTest::newRow("izquierdo") << int(Qt::LeftButton) << QPoint(60, 40) << true;
         QTest::newRow("derecho") << int(Qt::RightButton) << QPoint(60, 40) << false;
         QTest::newRow("ambos") << int(Qt::LeftButton | Qt::RightButton) << QPoint(60, 40) << false;
-        QTest::newRow("izquierdo sin salir del punto") << int(Qt::LeftButton) << QPoint(2, 1) << false;
+        QTest::newRow("izquierdo sin salir del punto")
+            << int(Qt::LeftButton) << QPoint(2, 1) << false;
     }
-    void arrastrarFondo()
-    {
+    void arrastrarFondo() {
         QFETCH(int, botones);
         QFETCH(QPoint, paso);
         QFETCH(bool, mueve);
@@ -231,7 +224,8 @@ private slots:
         const QPoint inicio = v_->pos();
         const QPoint agarre = v_->mapToGlobal(local);
         const auto apretados = Qt::MouseButtons(botones);
-        const Qt::MouseButton primero = (apretados & Qt::LeftButton) ? Qt::LeftButton : Qt::RightButton;
+        const Qt::MouseButton primero =
+            (apretados & Qt::LeftButton) ? Qt::LeftButton : Qt::RightButton;
         raton(v_.get(), QEvent::MouseButtonPress, agarre, primero, primero);
         for (int i = 1; i <= 3; ++i)
             raton(v_.get(), QEvent::MouseMove, agarre + paso * i, Qt::NoButton, apretados);
@@ -244,8 +238,7 @@ private slots:
     }
 
     // The logo pops up the general menu; the description window is made but not shown.
-    void menuDelLogo()
-    {
+    void menuDelLogo() {
         GuionDialogos guion;
         QVERIFY(abrir());
         QVERIFY(!v_->descripcion(false));
@@ -259,8 +252,7 @@ private slots:
     }
 
     // The close control asks what Alt+F4 asks; No keeps the window.
-    void controlCerrar()
-    {
+    void controlCerrar() {
         GuionDialogos guion;
         guion->respuestas << 7 << 7;
         QVERIFY(abrir());
@@ -275,14 +267,15 @@ private slots:
     }
 };
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     // A screen of 1024 x 768 pixels at 96 DPI: 11520 twips high.
     QTemporaryDir carpeta;
     const QString config = carpeta.filePath(QStringLiteral("pantalla.json"));
     QFile f(config);
     if (!f.open(QIODevice::WriteOnly) ||
-        f.write(R"({"screens":[{"name":"prueba","x":0,"y":0,"width":1024,"height":768,"logicalDpi":96,"logicalBaseDpi":96,"dpr":1}]})") <= 0)
+        f.write(
+            R"({"screens":[{"name":"prueba","x":0,"y":0,"width":1024,"height":768,"logicalDpi":96,"logicalBaseDpi":96,"dpr":1}]})") <=
+            0)
         return 1;
     f.close();
     qputenv("QT_QPA_PLATFORM", QByteArray("offscreen:configfile=") + config.toLocal8Bit());

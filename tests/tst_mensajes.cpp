@@ -1,28 +1,26 @@
 // The message box of the report and closing paths: styles, answers, the failure report, and the
 // skinned box itself.
+#include <QLabel>
 #include <QPushButton>
 #include <QTimer>
-#include <QLabel>
 #include <QtTest>
 
 #include "DialogosGuion.h"
 #include "common/Mensajes.h"
 #include "common/Programa.h"
-#include "ui/CajaSkin.h"
 #include "components/EstiloMensaje.h"
 #include "components/Utilerias.h"
+#include "ui/CajaSkin.h"
 
 class TstMensajes : public QObject {
     Q_OBJECT
 private slots:
-    void init()
-    {
+    void init() {
         reiniciarPrograma();
         programa().crearComponentes();
     }
 
-    void estilos_data()
-    {
+    void estilos_data() {
         QTest::addColumn<int>("estilo");
         QTest::addColumn<QList<int>>("botones");
         QTest::addColumn<int>("icono");
@@ -31,14 +29,18 @@ private slots:
         QTest::newRow("aviso 0") << 0 << QList<int>{1} << int(IconoMensaje::Ninguno) << 1 << 1;
         QTest::newRow("alerta 16") << 16 << QList<int>{1} << int(IconoMensaje::Critico) << 1 << 1;
         QTest::newRow("si-no 4") << 4 << QList<int>{6, 7} << int(IconoMensaje::Ninguno) << 6 << 7;
-        QTest::newRow("pregunta 36") << 36 << QList<int>{6, 7} << int(IconoMensaje::Pregunta) << 6 << 7;
-        QTest::newRow("pregunta no por defecto 292") << 292 << QList<int>{6, 7} << int(IconoMensaje::Pregunta) << 7 << 7;
-        QTest::newRow("si-no-cancelar 3 tercero") << (3 + 512) << QList<int>{6, 7, 2} << int(IconoMensaje::Ninguno) << 2 << 2;
-        QTest::newRow("aceptar-cancelar 1") << 1 << QList<int>{1, 2} << int(IconoMensaje::Ninguno) << 1 << 2;
-        QTest::newRow("segundo de un solo boton") << 256 << QList<int>{1} << int(IconoMensaje::Ninguno) << 1 << 1;
+        QTest::newRow("pregunta 36")
+            << 36 << QList<int>{6, 7} << int(IconoMensaje::Pregunta) << 6 << 7;
+        QTest::newRow("pregunta no por defecto 292")
+            << 292 << QList<int>{6, 7} << int(IconoMensaje::Pregunta) << 7 << 7;
+        QTest::newRow("si-no-cancelar 3 tercero")
+            << (3 + 512) << QList<int>{6, 7, 2} << int(IconoMensaje::Ninguno) << 2 << 2;
+        QTest::newRow("aceptar-cancelar 1")
+            << 1 << QList<int>{1, 2} << int(IconoMensaje::Ninguno) << 1 << 2;
+        QTest::newRow("segundo de un solo boton")
+            << 256 << QList<int>{1} << int(IconoMensaje::Ninguno) << 1 << 1;
     }
-    void estilos()
-    {
+    void estilos() {
         QFETCH(int, estilo);
         const EstiloMensaje e = EstiloMensaje::desde(estilo);
         QTEST(e.botones, "botones");
@@ -47,19 +49,18 @@ private slots:
         QTEST(e.alEscapar, "alEscapar");
     }
 
-    void preguntaPasaSuEstilo_data()
-    {
+    void preguntaPasaSuEstilo_data() {
         QTest::addColumn<bool>("noPorDefecto");
         QTest::addColumn<int>("estilo");
         QTest::newRow("no por defecto") << true << 292;
         QTest::newRow("si por defecto") << false << 36;
     }
-    void preguntaPasaSuEstilo()
-    {
+    void preguntaPasaSuEstilo() {
         QFETCH(bool, noPorDefecto);
         GuionDialogos guion;
         guion->respuestas << 6;
-        QVERIFY(Pregunta(QStringLiteral("¿Desea cerrar este programa?"), QStringLiteral("Finalizar"), noPorDefecto));
+        QVERIFY(Pregunta(QStringLiteral("¿Desea cerrar este programa?"),
+                         QStringLiteral("Finalizar"), noPorDefecto));
         QCOMPARE(guion->mostradas.size(), 1);
         const CajaMostrada caja = guion->mostradas.first();
         QVERIFY(caja.skin);
@@ -68,8 +69,7 @@ private slots:
         QCOMPARE(caja.titulo, QStringLiteral("Finalizar"));
     }
 
-    void soloSiEsSi_data()
-    {
+    void soloSiEsSi_data() {
         QTest::addColumn<int>("respuesta");
         QTest::addColumn<bool>("si");
         QTest::newRow("si") << 6 << true;
@@ -78,28 +78,29 @@ private slots:
         QTest::newRow("sin respuesta") << 0 << false;
         QTest::newRow("aceptar") << 1 << false;
     }
-    void soloSiEsSi()
-    {
+    void soloSiEsSi() {
         QFETCH(int, respuesta);
         GuionDialogos guion;
         guion->respuestas << respuesta;
-        QTEST(Pregunta(QStringLiteral("¿Desea crear el archivo indicado?"), QStringLiteral("Generar archivo"), true), "si");
+        QTEST(Pregunta(QStringLiteral("¿Desea crear el archivo indicado?"),
+                       QStringLiteral("Generar archivo"), true),
+              "si");
     }
 
-    void mensajeDevuelveElBoton()
-    {
+    void mensajeDevuelveElBoton() {
         GuionDialogos guion;
         guion->respuestas << 1;
-        QCOMPARE(Mensaje(QStringLiteral("Archivo 'a.xlsx' creado"), 0, QStringLiteral("Aviso")), quint8(1));
+        QCOMPARE(Mensaje(QStringLiteral("Archivo 'a.xlsx' creado"), 0, QStringLiteral("Aviso")),
+                 quint8(1));
         QCOMPARE(guion->mostradas.first().estilo, 0);
     }
 
-    void sinComponenteInformaUnaVezYRespondeNo()
-    {
+    void sinComponenteInformaUnaVezYRespondeNo() {
         GuionDialogos guion;
         programa().utilerias.reset();
         guion->respuestas << 6 << 6;
-        QVERIFY(!Pregunta(QStringLiteral("¿Desea cerrar este programa?"), QStringLiteral("Finalizar"), false));
+        QVERIFY(!Pregunta(QStringLiteral("¿Desea cerrar este programa?"),
+                          QStringLiteral("Finalizar"), false));
         QCOMPARE(guion->mostradas.size(), 1);
         const CajaMostrada caja = guion->mostradas.first();
         QVERIFY(!caja.skin);
@@ -109,9 +110,9 @@ private slots:
         QVERIFY(!caja.texto.contains(QStringLiteral("cerrar")));
     }
 
-    void cajaSkinMuestraLosBotonesDelEstilo()
-    {
-        CajaSkin caja(nullptr, QStringLiteral("¿Desea crear el archivo indicado?"), 292, QStringLiteral("Generar archivo"));
+    void cajaSkinMuestraLosBotonesDelEstilo() {
+        CajaSkin caja(nullptr, QStringLiteral("¿Desea crear el archivo indicado?"), 292,
+                      QStringLiteral("Generar archivo"));
         QVERIFY(caja.boton(6));
         QVERIFY(caja.boton(7));
         QVERIFY(!caja.boton(1));
@@ -122,10 +123,9 @@ private slots:
 
     // Buttons clicked, or keys sent to the focused control: Enter and Space press the button
     // that has the focus, which is the default one only when the box opens.
-    void cajaSkinDevuelveElCodigo_data()
-    {
+    void cajaSkinDevuelveElCodigo_data() {
         QTest::addColumn<int>("estilo");
-        QTest::addColumn<QList<int>>("teclas");   // a key, or -code to click that button
+        QTest::addColumn<QList<int>>("teclas");  // a key, or -code to click that button
         QTest::addColumn<int>("esperado");
         QTest::newRow("si") << 36 << QList<int>{-6} << 6;
         QTest::newRow("no") << 36 << QList<int>{-7} << 7;
@@ -135,13 +135,14 @@ private slots:
         QTest::newRow("enter en si por defecto") << 36 << QList<int>{Qt::Key_Return} << 6;
         QTest::newRow("tab y enter en no") << 36 << QList<int>{Qt::Key_Tab, Qt::Key_Return} << 7;
         QTest::newRow("tab y espacio en no") << 36 << QList<int>{Qt::Key_Tab, Qt::Key_Space} << 7;
-        QTest::newRow("no por defecto, tab y enter en si") << 292 << QList<int>{Qt::Key_Backtab, Qt::Key_Enter} << 6;
+        QTest::newRow("no por defecto, tab y enter en si")
+            << 292 << QList<int>{Qt::Key_Backtab, Qt::Key_Enter} << 6;
     }
-    void cajaSkinDevuelveElCodigo()
-    {
+    void cajaSkinDevuelveElCodigo() {
         QFETCH(int, estilo);
         QFETCH(QList<int>, teclas);
-        CajaSkin caja(nullptr, QStringLiteral("texto\rcon dos líneas"), estilo, QStringLiteral("Titulo"));
+        CajaSkin caja(nullptr, QStringLiteral("texto\rcon dos líneas"), estilo,
+                      QStringLiteral("Titulo"));
         QTimer::singleShot(0, &caja, [&caja, teclas] {
             caja.activateWindow();
             QVERIFY(QTest::qWaitForWindowActive(&caja));
@@ -160,15 +161,16 @@ private slots:
     }
 
     // A long file name wraps inside a box of a sensible width, every character of it shown.
-    void cajaSkinConNombreLargo()
-    {
+    void cajaSkinConNombreLargo() {
         const QString nombre = QString(300, u'n') + QStringLiteral("ñ.xlsx");
-        CajaSkin caja(nullptr, QStringLiteral("Archivo '%1' creado").arg(nombre), 0, QStringLiteral("Aviso"));
+        CajaSkin caja(nullptr, QStringLiteral("Archivo '%1' creado").arg(nombre), 0,
+                      QStringLiteral("Aviso"));
         caja.adjustSize();
         QVERIFY2(caja.width() <= 640, qPrintable(QString::number(caja.width())));
         auto* texto = caja.findChild<QLabel*>(QStringLiteral("texto"));
         QVERIFY(texto);
-        QCOMPARE(QString(texto->text()).remove(QChar(0x200B)), QStringLiteral("Archivo '%1' creado").arg(nombre));
+        QCOMPARE(QString(texto->text()).remove(QChar(0x200B)),
+                 QStringLiteral("Archivo '%1' creado").arg(nombre));
     }
 };
 

@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "DialogosGuion.h"
+#include "Soporte.h"
 #include "common/Programa.h"
 #include "components/AnfitrionDemo.h"
 #include "components/ArchivoIni.h"
@@ -25,7 +26,6 @@
 #include "components/Instalacion.h"
 #include "components/LibOBCM.h"
 #include "startup/ParaPluginsPortables.h"
-#include "Soporte.h"
 
 namespace {
 
@@ -373,7 +373,8 @@ private slots:
         QVERIFY(guion->mostradas.isEmpty());
         QCOMPARE(p.basesDD->cMiBase, esperado);
         QCOMPARE(caso.ajuste(kBase), enArchivo);
-        if (!leerBase && !hayClave) QVERIFY(!soporte::contenido(caso.ini()).contains("Base de datos"));
+        if (!leerBase && !hayClave)
+            QVERIFY(!soporte::contenido(caso.ini()).contains("Base de datos"));
     }
 
     // ---- PrepararConexion: the host's settings ------------------------------------------------
@@ -497,10 +498,12 @@ private slots:
         QVERIFY(crearCaso(caso));
         QFile clave(QDir(caso.instalacion()).filePath(Cifrado::nombreArchivoClave()));
         QVERIFY(clave.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-                clave.write(QByteArray::fromBase64("AwoRGB8mLTQ7QklQV15lbHN6gYiPlp2kq7K5wMfO1dw=")) == 32);
+                clave.write(
+                    QByteArray::fromBase64("AwoRGB8mLTQ7QklQV15lbHN6gYiPlp2kq7K5wMfO1dw=")) == 32);
         clave.close();
-        QVERIFY(caso.ponerHost(QStringLiteral("MySQLUsuario"),
-                               QStringLiteral("AP1JhLeeWtj/cZCYrgg31D4eiujXumcr34AewW6K8fpJFgeGDoZnDpo1ha4=")));
+        QVERIFY(caso.ponerHost(
+            QStringLiteral("MySQLUsuario"),
+            QStringLiteral("AP1JhLeeWtj/cZCYrgg31D4eiujXumcr34AewW6K8fpJFgeGDoZnDpo1ha4=")));
         Programa& p = prepararPrograma(caso);
         GuionDialogos guion;
         QVERIFY(preparar(p));
@@ -508,7 +511,8 @@ private slots:
         QCOMPARE(p.basesDD->cUsuario, QStringLiteral("root"));
         const QString guardado = caso.host(QStringLiteral("MySQLUsuario"));
         QVERIFY(!Cifrado::formaAnterior(guardado));
-        QCOMPARE(caso.descifrar(guardado, QStringLiteral("MySQLUsuario")), std::optional<QString>(QStringLiteral("root")));
+        QCOMPARE(caso.descifrar(guardado, QStringLiteral("MySQLUsuario")),
+                 std::optional<QString>(QStringLiteral("root")));
     }
 
     // Blank credentials are stored enciphered ("root" and the empty text), then used deciphered.
@@ -542,7 +546,8 @@ private slots:
         QVERIFY(usuarioGuardado != contrasenaGuardada);
         QCOMPARE(caso.descifrar(usuarioGuardado, QStringLiteral("MySQLUsuario")),
                  std::optional<QString>(QStringLiteral("root")));
-        QCOMPARE(caso.descifrar(contrasenaGuardada, QStringLiteral("MySQLPassword")), std::optional<QString>(QString()));
+        QCOMPARE(caso.descifrar(contrasenaGuardada, QStringLiteral("MySQLPassword")),
+                 std::optional<QString>(QString()));
         // Each is sealed for its own setting: the user's value does not read as the password.
         QCOMPARE(caso.descifrar(usuarioGuardado, QStringLiteral("MySQLPassword")), std::nullopt);
 
@@ -643,7 +648,7 @@ private slots:
             QVERIFY(soporte::guardar(carpeta, "[Talmira]\nMySQLServer=x\n"));
         }
         QVERIFY(soporte::guardar(caso.ini(), "[Configuraci\xc3\xb3n]\nRuta de Talmira Premium=" +
-                                             carpeta.toUtf8() + "\n"));
+                                                 carpeta.toUtf8() + "\n"));
         const QString leida = carpeta.isEmpty() ? QStringLiteral("C:\\talmirapremium") : carpeta;
 
         Programa& p = prepararPrograma(caso);
@@ -791,7 +796,8 @@ private slots:
         ajustes.contrasena = QStringLiteral("secreto");
         QVERIFY(crearCaso(caso, ajustes));
         QVERIFY(QFile::remove(caso.claveArchivo()));
-        if (!claveSustituta.isEmpty()) QVERIFY(soporte::guardar(caso.claveArchivo(), claveSustituta));
+        if (!claveSustituta.isEmpty())
+            QVERIFY(soporte::guardar(caso.claveArchivo(), claveSustituta));
         const QString usuarioAntes = caso.host(QStringLiteral("MySQLUsuario"));
         const QString contrasenaAntes = caso.host(QStringLiteral("MySQLPassword"));
 

@@ -6,17 +6,16 @@
 #include <QWidget>
 #include <QtTest>
 
-#include "ui/Posicion.h"
 #include "common/Programa.h"
 #include "components/LibOBCM.h"
+#include "ui/Posicion.h"
 
 namespace {
 const QString Seccion = QStringLiteral("frmPrueba");
 // The design size of the test window, in pixels.
 const QSize Diseno(400, 300);
 
-std::unique_ptr<QWidget> ventanaNueva()
-{
+std::unique_ptr<QWidget> ventanaNueva() {
     auto w = std::make_unique<QWidget>();
     w->setObjectName(Seccion);
     w->setWindowTitle(QStringLiteral("Prueba"));
@@ -29,64 +28,81 @@ class TstPosicion : public QObject {
     Q_OBJECT
 private:
     QTemporaryDir carpeta_;
-    QString leer(const QString& seccion, const QString& clave) const
-    {
+    QString leer(const QString& seccion, const QString& clave) const {
         return programa().libOBCM->LeeIni(seccion, clave, programa().ArchivoIni);
     }
-    void escribir(const QString& clave, const QString& valor)
-    {
+    void escribir(const QString& clave, const QString& valor) {
         QVERIFY(programa().libOBCM->EscribeIni(Seccion, clave, valor, programa().ArchivoIni));
     }
 
 private slots:
-    void init()
-    {
+    void init() {
         reiniciarPrograma();
-        programa().ArchivoIni = carpeta_.filePath(QStringLiteral("p%1.ini").arg(QTest::currentDataTag()));
+        programa().ArchivoIni =
+            carpeta_.filePath(QStringLiteral("p%1.ini").arg(QTest::currentDataTag()));
         QFile::remove(programa().ArchivoIni);
         programa().crearComponentes();
     }
 
     // Values as saved (twips; "" leaves the key out) and where the window must come up (pixels
     // at 96 DPI, 15 twips a pixel).
-    void leer_data()
-    {
+    void leer_data() {
         QTest::addColumn<QString>("linea");
         QTest::addColumn<QString>("columna");
         QTest::addColumn<QString>("ancho");
         QTest::addColumn<QString>("alto");
         QTest::addColumn<QPoint>("lugar");
         QTest::addColumn<QSize>("tamano");
-        QTest::newRow("primera vez") << QString() << QString() << QString() << QString() << QPoint(0, 0) << Diseno;
-        QTest::newRow("lugar y tamano") << "900" << "1200" << "9000" << "6000" << QPoint(80, 60) << QSize(600, 400);
-        QTest::newRow("ancho 0") << "900" << "1200" << "0" << "6000" << QPoint(80, 60) << Diseno;
-        QTest::newRow("alto 0") << "900" << "1200" << "9000" << "0" << QPoint(80, 60) << Diseno;
+        QTest::newRow("primera vez")
+            << QString() << QString() << QString() << QString() << QPoint(0, 0) << Diseno;
+        QTest::newRow("lugar y tamano") << "900"
+                                        << "1200"
+                                        << "9000"
+                                        << "6000" << QPoint(80, 60) << QSize(600, 400);
+        QTest::newRow("ancho 0") << "900"
+                                 << "1200"
+                                 << "0"
+                                 << "6000" << QPoint(80, 60) << Diseno;
+        QTest::newRow("alto 0") << "900"
+                                << "1200"
+                                << "9000"
+                                << "0" << QPoint(80, 60) << Diseno;
         // A width or height that is no number sends the window to the top-left corner.
-        QTest::newRow("ancho no numerico") << "900" << "1200" << "abc" << "6000" << QPoint(0, 0) << Diseno;
-        QTest::newRow("alto no numerico") << "900" << "1200" << "9000" << "12px" << QPoint(0, 0) << Diseno;
-        QTest::newRow("solo posicion") << "150" << "300" << QString() << QString() << QPoint(0, 0) << Diseno;
+        QTest::newRow("ancho no numerico") << "900"
+                                           << "1200"
+                                           << "abc"
+                                           << "6000" << QPoint(0, 0) << Diseno;
+        QTest::newRow("alto no numerico") << "900"
+                                          << "1200"
+                                          << "9000"
+                                          << "12px" << QPoint(0, 0) << Diseno;
+        QTest::newRow("solo posicion") << "150"
+                                       << "300" << QString() << QString() << QPoint(0, 0) << Diseno;
         // Partly off the screen: back on it, wholly; a window larger than the screen is made as
         // large as the screen.
-        QTest::newRow("pasada del borde derecho") << "900" << "9000" << "9000" << "6000" << QPoint(200, 60)
-                                                  << QSize(600, 400);
+        QTest::newRow("pasada del borde derecho") << "900"
+                                                  << "9000"
+                                                  << "9000"
+                                                  << "6000" << QPoint(200, 60) << QSize(600, 400);
         QTest::newRow("mas ancha que la pantalla")
-            << "0" << "-45000" << "48000" << "3000" << QPoint(0, 0)
+            << "0"
+            << "-45000"
+            << "48000"
+            << "3000" << QPoint(0, 0)
             << QSize(QGuiApplication::primaryScreen()->availableGeometry().width(), 200);
     }
-    void leer()
-    {
+    void leer() {
         QFETCH(QString, linea);
         QFETCH(QString, columna);
         QFETCH(QString, ancho);
         QFETCH(QString, alto);
         QFETCH(QPoint, lugar);
         QFETCH(QSize, tamano);
-        const QStringList claves{QStringLiteral("Linea"), QStringLiteral("Columna"), QStringLiteral("Ancho"),
-                                 QStringLiteral("Alto")};
+        const QStringList claves{QStringLiteral("Linea"), QStringLiteral("Columna"),
+                                 QStringLiteral("Ancho"), QStringLiteral("Alto")};
         const QStringList valores{linea, columna, ancho, alto};
         for (int i = 0; i < claves.size(); ++i)
-            if (!valores[i].isNull())
-                escribir(claves[i], valores[i]);
+            if (!valores[i].isNull()) escribir(claves[i], valores[i]);
         auto w = ventanaNueva();
         w->move(333, 222);
         LeerPosicion(w.get(), true);
@@ -96,17 +112,19 @@ private slots:
     }
 
     // Saved places the window cannot be seen at any more: it comes up fully on the primary screen.
-    void fueraDePantalla_data()
-    {
+    void fueraDePantalla_data() {
         QTest::addColumn<QString>("linea");
         QTest::addColumn<QString>("columna");
-        QTest::newRow("lejos a la derecha y abajo") << "150000" << "200000";
-        QTest::newRow("lejos a la izquierda") << "600" << "-90000";
-        QTest::newRow("lejos arriba") << "-70000" << "600";
-        QTest::newRow("fuera de todo rango") << "1e30" << "-1e30";
+        QTest::newRow("lejos a la derecha y abajo") << "150000"
+                                                    << "200000";
+        QTest::newRow("lejos a la izquierda") << "600"
+                                              << "-90000";
+        QTest::newRow("lejos arriba") << "-70000"
+                                      << "600";
+        QTest::newRow("fuera de todo rango") << "1e30"
+                                             << "-1e30";
     }
-    void fueraDePantalla()
-    {
+    void fueraDePantalla() {
         QFETCH(QString, linea);
         QFETCH(QString, columna);
         escribir(QStringLiteral("Linea"), linea);
@@ -116,14 +134,16 @@ private slots:
         auto w = ventanaNueva();
         LeerPosicion(w.get(), true);
         const QRect zona = QGuiApplication::primaryScreen()->availableGeometry();
-        QVERIFY2(zona.contains(w->frameGeometry()),
-                 qPrintable(QStringLiteral("%1,%2 %3x%4").arg(w->x()).arg(w->y()).arg(w->width()).arg(w->height())));
+        QVERIFY2(zona.contains(w->frameGeometry()), qPrintable(QStringLiteral("%1,%2 %3x%4")
+                                                                   .arg(w->x())
+                                                                   .arg(w->y())
+                                                                   .arg(w->width())
+                                                                   .arg(w->height())));
         QCOMPARE(w->frameGeometry().size(), QSize(200, 100));
     }
 
     // A size smaller than the window can show is not applied; the place still is.
-    void tamanoMenorQueMinimo()
-    {
+    void tamanoMenorQueMinimo() {
         escribir(QStringLiteral("Linea"), QStringLiteral("300"));
         escribir(QStringLiteral("Columna"), QStringLiteral("450"));
         escribir(QStringLiteral("Ancho"), QStringLiteral("1500"));
@@ -136,8 +156,7 @@ private slots:
     }
 
     // Without conTamano the saved size is neither read nor written.
-    void sinTamano()
-    {
+    void sinTamano() {
         escribir(QStringLiteral("Ancho"), QStringLiteral("9000"));
         escribir(QStringLiteral("Alto"), QStringLiteral("6000"));
         auto w = ventanaNueva();
@@ -152,14 +171,12 @@ private slots:
     }
 
     // What a save writes and that it comes back as it was, large values included.
-    void guardarYVolver_data()
-    {
+    void guardarYVolver_data() {
         QTest::addColumn<QRect>("marco");
         QTest::newRow("normal") << QRect(80, 60, 600, 400);
         QTest::newRow("mas alla de 32767") << QRect(2300, 2250, 450, 300);
     }
-    void guardarYVolver()
-    {
+    void guardarYVolver() {
         QFETCH(QRect, marco);
         auto w = ventanaNueva();
         w->setGeometry(marco);
@@ -180,8 +197,7 @@ private slots:
             QVERIFY(zona.contains(otra->frameGeometry()));
     }
 
-    void ventanaReescrita()
-    {
+    void ventanaReescrita() {
         auto w = ventanaNueva();
         QVERIFY(GuardarPosicion(w.get(), true));
         w->setWindowTitle(QStringLiteral("Otro título"));
@@ -190,20 +206,20 @@ private slots:
     }
 
     // The section: the tag when it is not blank, otherwise the object name without blanks.
-    void seccion_data()
-    {
+    void seccion_data() {
         QTest::addColumn<QVariant>("tag");
         QTest::addColumn<QString>("nombre");
         QTest::addColumn<QString>("seccion");
-        QTest::newRow("sin tag") << QVariant() << QStringLiteral("frmUno") << QStringLiteral("frmUno");
-        QTest::newRow("tag vacio") << QVariant(QString()) << QStringLiteral("frmUno") << QStringLiteral("frmUno");
-        QTest::newRow("tag en blanco") << QVariant(QStringLiteral("   ")) << QStringLiteral(" frmUno ")
-                                       << QStringLiteral("frmUno");
+        QTest::newRow("sin tag") << QVariant() << QStringLiteral("frmUno")
+                                 << QStringLiteral("frmUno");
+        QTest::newRow("tag vacio")
+            << QVariant(QString()) << QStringLiteral("frmUno") << QStringLiteral("frmUno");
+        QTest::newRow("tag en blanco") << QVariant(QStringLiteral("   "))
+                                       << QStringLiteral(" frmUno ") << QStringLiteral("frmUno");
         QTest::newRow("con tag") << QVariant(QStringLiteral("Ayuda")) << QStringLiteral("frmUno")
                                  << QStringLiteral("Ayuda");
     }
-    void seccion()
-    {
+    void seccion() {
         QFETCH(QVariant, tag);
         QFETCH(QString, nombre);
         QFETCH(QString, seccion);
@@ -222,8 +238,7 @@ private slots:
     }
 
     // No section name at all: nothing is written and the window stays at the corner.
-    void sinNombre()
-    {
+    void sinNombre() {
         auto w = ventanaNueva();
         w->setObjectName(QStringLiteral("  "));
         w->move(40, 40);

@@ -17,15 +17,13 @@ struct Salida {
     QString salida, errores;
 };
 
-ProductoPrueba producto(const QString& clave, double costo, double precio2)
-{
+ProductoPrueba producto(const QString& clave, double costo, double precio2) {
     return ProductoPrueba{clave, QStringLiteral("d ") + clave, costo, {precio2 - 1, precio2}};
 }
 
 // Companies 1 (A, B), 2 (B, C) and 3 (Z) at two price levels, the program copied beside the
 // settings file, and earlier choices in that file.
-bool preparar(AnfitrionPrueba& a, QString* error)
-{
+bool preparar(AnfitrionPrueba& a, QString* error) {
     if (!a.valido() || !a.crearGeneral(2)) {
         *error = a.error();
         return false;
@@ -49,7 +47,8 @@ bool preparar(AnfitrionPrueba& a, QString* error)
         *error = QStringLiteral("no se pudo copiar el programa");
         return false;
     }
-    if (!a.escribirIni({QStringLiteral("Precio=1"), QStringLiteral("Archivo de Excel=anterior.xlsx"),
+    if (!a.escribirIni({QStringLiteral("Precio=1"),
+                        QStringLiteral("Archivo de Excel=anterior.xlsx"),
                         QStringLiteral("Empresa 3=Sí")})) {
         *error = QStringLiteral("no se pudo escribir el archivo de configuración");
         return false;
@@ -57,8 +56,7 @@ bool preparar(AnfitrionPrueba& a, QString* error)
     return true;
 }
 
-Salida correr(const AnfitrionPrueba& a, const QStringList& argumentos)
-{
+Salida correr(const AnfitrionPrueba& a, const QStringList& argumentos) {
     QProcess proceso;
     proceso.setWorkingDirectory(QDir::tempPath());
     // Every note of Qt and its driver enabled: none of them may reach the terminal.
@@ -79,60 +77,54 @@ Salida correr(const AnfitrionPrueba& a, const QStringList& argumentos)
     return s;
 }
 
-QStringList lineas(const QString& archivo)
-{
+QStringList lineas(const QString& archivo) {
     QFile f(archivo);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
+    if (!f.open(QIODevice::ReadOnly)) return {};
     return QString::fromUtf8(f.readAll()).split(u'\n', Qt::SkipEmptyParts);
 }
 
 // Company 1 gains `n` more products ("G0000001" on), so that a report lasts a while.
-bool agrandar(AnfitrionPrueba& a, int n)
-{
-    return a.sql(QStringLiteral("INSERT INTO `%1_e1`.`productos` SELECT CONCAT('G', LPAD(seq, 7, '0')), "
-                                "CONCAT('d ', seq), seq, seq + 0.5, seq + 0.25 FROM `%1_e1`.seq_1_to_%2")
-                     .arg(a.general())
-                     .arg(n));
+bool agrandar(AnfitrionPrueba& a, int n) {
+    return a.sql(
+        QStringLiteral("INSERT INTO `%1_e1`.`productos` SELECT CONCAT('G', LPAD(seq, 7, '0')), "
+                       "CONCAT('d ', seq), seq, seq + 0.5, seq + 0.25 FROM `%1_e1`.seq_1_to_%2")
+            .arg(a.general())
+            .arg(n));
 }
 
-QProcess* empezar(const AnfitrionPrueba& a, const QStringList& argumentos, QObject* padre)
-{
+QProcess* empezar(const AnfitrionPrueba& a, const QStringList& argumentos, QObject* padre) {
     auto* proceso = new QProcess(padre);
     proceso->setWorkingDirectory(QDir::tempPath());
     proceso->start(a.ejecutable(), argumentos);
     return proceso;
 }
 
-bool hayTablaTrabajo(const AnfitrionPrueba& a)
-{
+bool hayTablaTrabajo(const AnfitrionPrueba& a) {
     // Selecting from a table that is gone fails.
-    return ServidorPrueba::ejecutar(
-        QStringLiteral("SELECT 1 FROM %1.tbltempproductos LIMIT 1").arg(citarIdentificador(a.general())));
+    return ServidorPrueba::ejecutar(QStringLiteral("SELECT 1 FROM %1.tbltempproductos LIMIT 1")
+                                        .arg(citarIdentificador(a.general())));
 }
 }  // namespace
 
 class TstReporteProceso : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase()
-    {
-        REQUIERE_SERVIDOR();
-    }
+    void initTestCase() { REQUIERE_SERVIDOR(); }
 
-    void reporte()
-    {
+    void reporte() {
         AnfitrionPrueba a;
         QString error;
         QVERIFY2(preparar(a, &error), qPrintable(error));
         const QStringList antes = lineas(a.archivoIni());
-        const Salida s = correr(a, {QStringLiteral("--reporte"), QStringLiteral("--empresas"), QStringLiteral("1,2"),
-                                    QStringLiteral("--precio"), QStringLiteral("2"), QStringLiteral("--archivo"),
-                                    QStringLiteral("r.xlsx")});
+        const Salida s =
+            correr(a, {QStringLiteral("--reporte"), QStringLiteral("--empresas"),
+                       QStringLiteral("1,2"), QStringLiteral("--precio"), QStringLiteral("2"),
+                       QStringLiteral("--archivo"), QStringLiteral("r.xlsx")});
         QVERIFY2(s.codigo == 0, qPrintable(s.errores));
         const QString ruta = QDir(a.carpetaPrograma()).filePath(QStringLiteral("r.xlsx"));
         QVERIFY2(s.salida.contains(ruta), qPrintable(s.salida));
-        QVERIFY2(s.errores.contains(QStringLiteral("Archivo 'r.xlsx' creado")), qPrintable(s.errores));
+        QVERIFY2(s.errores.contains(QStringLiteral("Archivo 'r.xlsx' creado")),
+                 qPrintable(s.errores));
         // Only the program's own words on the terminal.
         QCOMPARE(s.errores.trimmed(), QStringLiteral("Aviso: Archivo 'r.xlsx' creado"));
 
@@ -154,11 +146,9 @@ private slots:
             QCOMPARE(libro.celda(QStringLiteral("G%1").arg(f)).v.toString(), p[5]);
         }
 
-
         // The run saved no choice: every earlier line is still there, only defaults were added.
         const QStringList despues = lineas(a.archivoIni());
-        for (const QString& l : antes)
-            QVERIFY2(despues.contains(l), qPrintable(l));
+        for (const QString& l : antes) QVERIFY2(despues.contains(l), qPrintable(l));
         QVERIFY(!despues.contains(QStringLiteral("Precio=2")));
         QVERIFY(!despues.contains(QStringLiteral("Archivo de Excel=r.xlsx")));
         QVERIFY(!despues.contains(QStringLiteral("Empresa 1=Sí")));
@@ -166,14 +156,14 @@ private slots:
     }
 
     // The choices of the settings file when the command line gives none.
-    void sinOpcionesUsaLoGuardado()
-    {
+    void sinOpcionesUsaLoGuardado() {
         AnfitrionPrueba a;
         QString error;
         QVERIFY2(preparar(a, &error), qPrintable(error));
         const Salida s = correr(a, {QStringLiteral("--reporte")});
         QVERIFY2(s.codigo == 0, qPrintable(s.errores));
-        const LibroLeido libro = leerLibro(QDir(a.carpetaPrograma()).filePath(QStringLiteral("anterior.xlsx")));
+        const LibroLeido libro =
+            leerLibro(QDir(a.carpetaPrograma()).filePath(QStringLiteral("anterior.xlsx")));
         QVERIFY2(libro.ok, qPrintable(libro.error));
         QCOMPARE(libro.celda(QStringLiteral("C1")).v.toString(), QStringLiteral("Datos3"));
         QCOMPARE(libro.celda(QStringLiteral("A4")).v.toString(), QStringLiteral("Z"));
@@ -181,30 +171,32 @@ private slots:
         QCOMPARE(libro.maxFila, 4);
     }
 
-    void fallos_data()
-    {
+    void fallos_data() {
         QTest::addColumn<QStringList>("argumentos");
         QTest::addColumn<QString>("mensaje");
-        QTest::addColumn<QString>("archivo");   // must not be written
+        QTest::addColumn<QString>("archivo");  // must not be written
         QTest::newRow("empresa desconocida")
-            << QStringList{QStringLiteral("--empresas"), QStringLiteral("1,99"), QStringLiteral("--archivo"), QStringLiteral("x.xlsx")}
+            << QStringList{QStringLiteral("--empresas"), QStringLiteral("1,99"),
+                           QStringLiteral("--archivo"), QStringLiteral("x.xlsx")}
             << QStringLiteral("No existe la empresa 99") << QStringLiteral("x.xlsx");
         QTest::newRow("nivel que las empresas no tienen")
-            << QStringList{QStringLiteral("--empresas"), QStringLiteral("1"), QStringLiteral("--precio"), QStringLiteral("3"),
-                           QStringLiteral("--archivo"), QStringLiteral("x.xlsx")}
+            << QStringList{QStringLiteral("--empresas"), QStringLiteral("1"),
+                           QStringLiteral("--precio"),   QStringLiteral("3"),
+                           QStringLiteral("--archivo"),  QStringLiteral("x.xlsx")}
             << QStringLiteral("El reporte no pudo generarse: ") << QStringLiteral("x.xlsx");
         QTest::newRow("nombre con carpeta")
-            << QStringList{QStringLiteral("--empresas"), QStringLiteral("1"), QStringLiteral("--archivo"), QStringLiteral("../x.xlsx")}
+            << QStringList{QStringLiteral("--empresas"), QStringLiteral("1"),
+                           QStringLiteral("--archivo"), QStringLiteral("../x.xlsx")}
             << QStringLiteral("no es válido") << QStringLiteral("../x.xlsx");
         QTest::newRow("ninguna empresa")
-            << QStringList{QStringLiteral("--empresas"), QString(), QStringLiteral("--archivo"), QStringLiteral("x.xlsx")}
+            << QStringList{QStringLiteral("--empresas"), QString(), QStringLiteral("--archivo"),
+                           QStringLiteral("x.xlsx")}
             << QStringLiteral("No está seleccionada ninguna empresa") << QStringLiteral("x.xlsx");
         QTest::newRow("Id que no es numero")
-            << QStringList{QStringLiteral("--empresas"), QStringLiteral("1,dos")} << QStringLiteral("no es un número de empresa")
-            << QStringLiteral("anterior.xlsx");
+            << QStringList{QStringLiteral("--empresas"), QStringLiteral("1,dos")}
+            << QStringLiteral("no es un número de empresa") << QStringLiteral("anterior.xlsx");
     }
-    void fallos()
-    {
+    void fallos() {
         QFETCH(QStringList, argumentos);
         QFETCH(QString, mensaje);
         QFETCH(QString, archivo);
@@ -220,15 +212,14 @@ private slots:
 
     // A workbook named as one of the program's own files, in any letter case, is refused before
     // anything is written: the file keeps what it held.
-    void nombreDeArchivoPropio_data()
-    {
+    void nombreDeArchivoPropio_data() {
         QTest::addColumn<QString>("nombre");
         QTest::addColumn<QString>("propio");
-        QTest::newRow("configuracion") << QStringLiteral("VARELMO.ini") << QStringLiteral("varelmo.ini");
+        QTest::newRow("configuracion")
+            << QStringLiteral("VARELMO.ini") << QStringLiteral("varelmo.ini");
         QTest::newRow("el programa") << QStringLiteral("Varelmo") << QStringLiteral("varelmo");
     }
-    void nombreDeArchivoPropio()
-    {
+    void nombreDeArchivoPropio() {
         QFETCH(QString, nombre);
         QFETCH(QString, propio);
         AnfitrionPrueba a;
@@ -236,16 +227,15 @@ private slots:
         QVERIFY2(preparar(a, &error), qPrintable(error));
         const QString ruta = QDir(a.carpetaPrograma()).filePath(propio);
         const QByteArray antes = soporte::contenido(ruta);
-        const Salida s = correr(a, {QStringLiteral("--reporte"), QStringLiteral("--empresas"), QStringLiteral("1"),
-                                    QStringLiteral("--archivo"), nombre});
+        const Salida s = correr(a, {QStringLiteral("--reporte"), QStringLiteral("--empresas"),
+                                    QStringLiteral("1"), QStringLiteral("--archivo"), nombre});
         QVERIFY2(s.codigo == 1, qPrintable(s.errores));
         QVERIFY2(s.errores.contains(QStringLiteral("no es válido: es ")), qPrintable(s.errores));
         // Start-up may add defaults to the settings file; nothing of it is lost. The program is
         // untouched.
         const QByteArray despues = soporte::contenido(ruta);
         if (propio.endsWith(QStringLiteral(".ini"))) {
-            for (const QByteArray& linea : antes.split('\n'))
-                QVERIFY(despues.contains(linea));
+            for (const QByteArray& linea : antes.split('\n')) QVERIFY(despues.contains(linea));
         } else {
             QVERIFY(despues == antes);
         }
@@ -254,15 +244,16 @@ private slots:
 
     // Two reports started at once on one host take turns with the working table: both write
     // their whole workbook.
-    void dosALaVez()
-    {
+    void dosALaVez() {
         AnfitrionPrueba a;
         QString error;
         QVERIFY2(preparar(a, &error) && agrandar(a, 40000), qPrintable(error + a.error()));
         QList<QProcess*> procesos;
         for (const QString& archivo : {QStringLiteral("uno.xlsx"), QStringLiteral("dos.xlsx")})
-            procesos << empezar(a, {QStringLiteral("--reporte"), QStringLiteral("--empresas"), QStringLiteral("1,2"),
-                                    QStringLiteral("--archivo"), archivo}, this);
+            procesos << empezar(a,
+                                {QStringLiteral("--reporte"), QStringLiteral("--empresas"),
+                                 QStringLiteral("1,2"), QStringLiteral("--archivo"), archivo},
+                                this);
         for (QProcess* proceso : std::as_const(procesos)) {
             QVERIFY(proceso->waitForFinished(120000));
             QVERIFY2(proceso->exitCode() == 0, proceso->readAllStandardError().constData());
@@ -277,8 +268,7 @@ private slots:
 
     // SIGTERM during a report cuts it short: no workbook written, the earlier one as it was,
     // nothing left in the folder, the working table gone.
-    void senalDuranteElReporte()
-    {
+    void senalDuranteElReporte() {
         AnfitrionPrueba a;
         QString error;
         QVERIFY2(preparar(a, &error) && agrandar(a, 150000), qPrintable(error + a.error()));
@@ -287,8 +277,11 @@ private slots:
         QVERIFY(anterior.open(QIODevice::WriteOnly) && anterior.write("el libro anterior") > 0);
         anterior.close();
         const QStringList antes = soporte::entradas(a.carpetaPrograma());
-        QProcess* proceso = empezar(a, {QStringLiteral("--reporte"), QStringLiteral("--empresas"), QStringLiteral("1"),
-                                        QStringLiteral("--archivo"), QStringLiteral("r.xlsx")}, this);
+        QProcess* proceso =
+            empezar(a,
+                    {QStringLiteral("--reporte"), QStringLiteral("--empresas"), QStringLiteral("1"),
+                     QStringLiteral("--archivo"), QStringLiteral("r.xlsx")},
+                    this);
         QVERIFY(proceso->waitForReadyRead(60000));
         proceso->terminate();
         QVERIFY(proceso->waitForFinished(60000));

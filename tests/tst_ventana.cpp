@@ -26,8 +26,7 @@ const QString Si = QStringLiteral("Sí");
 // The working table as a test leaves it before clicking: one row the click must not touch.
 const QStringList TablaAnterior{QStringLiteral("VIEJA|anterior|1|2|")};
 
-ProductoPrueba producto(const QString& clave, double costo, double precio2)
-{
+ProductoPrueba producto(const QString& clave, double costo, double precio2) {
     return ProductoPrueba{clave, QStringLiteral("d ") + clave, costo, {precio2 - 1, precio2}};
 }
 
@@ -35,8 +34,7 @@ ProductoPrueba producto(const QString& clave, double costo, double precio2)
 // earlier run, and the window filled from start-up with nothing ticked.
 class Escena {
 public:
-    explicit Escena(int niveles = 4)
-    {
+    explicit Escena(int niveles = 4) {
         if (!a.valido() || !a.crearGeneral()) {
             error = a.error();
             return;
@@ -50,17 +48,18 @@ public:
         e2.productos = {producto(QStringLiteral("B"), 5, 6), producto(QStringLiteral("C"), 7, 8)};
         e1.niveles = e2.niveles = niveles;
         if (a.crearEmpresa(e1).isEmpty() || a.crearEmpresa(e2).isEmpty() ||
-            !a.sql(QStringLiteral("CREATE TABLE %1.tbltempproductos (Clave varchar(15) PRIMARY KEY, Descrip varchar(60), "
+            !a.sql(QStringLiteral("CREATE TABLE %1.tbltempproductos (Clave varchar(15) PRIMARY "
+                                  "KEY, Descrip varchar(60), "
                                   "Costo1 double, Precio1 double, Aviso varchar(50))")
                        .arg(citarIdentificador(a.general()))) ||
-            !a.sql(QStringLiteral("INSERT INTO %1.tbltempproductos VALUES ('VIEJA','anterior',1,2,'')")
-                       .arg(citarIdentificador(a.general())))) {
+            !a.sql(
+                QStringLiteral("INSERT INTO %1.tbltempproductos VALUES ('VIEJA','anterior',1,2,'')")
+                    .arg(citarIdentificador(a.general())))) {
             error = a.error();
             return;
         }
         const std::optional<DatosIniciales> datos = a.arrancar(&error);
-        if (!datos)
-            return;
+        if (!datos) return;
         ventana = std::make_unique<frmInicial>();
         programa().ventanaPrincipal = ventana.get();
         ventana->mostrarDatos(*datos);
@@ -71,8 +70,12 @@ public:
     ~Escena() { programa().ventanaPrincipal = nullptr; }
     bool valida() const { return error.isEmpty() && ventana; }
     QStringList tabla() const { return consulta::tablaTrabajo(a.general()); }
-    QString ruta(const QString& archivo) const { return QDir(a.carpetaPrograma()).filePath(archivo); }
-    void marcar(int fila, const QString& marca = QStringLiteral("Sí")) { ventana->mfgEmpresas()->setTextMatrix(fila, 2, marca); }
+    QString ruta(const QString& archivo) const {
+        return QDir(a.carpetaPrograma()).filePath(archivo);
+    }
+    void marcar(int fila, const QString& marca = QStringLiteral("Sí")) {
+        ventana->mfgEmpresas()->setTextMatrix(fila, 2, marca);
+    }
 
     AnfitrionPrueba a;
     std::unique_ptr<frmInicial> ventana;
@@ -83,19 +86,14 @@ public:
 class TstVentana : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase()
-    {
-        REQUIERE_SERVIDOR();
-    }
+    void initTestCase() { REQUIERE_SERVIDOR(); }
 
-    void nombreEnBlanco_data()
-    {
+    void nombreEnBlanco_data() {
         QTest::addColumn<QString>("archivo");
         QTest::newRow("vacio") << QString();
         QTest::newRow("solo espacios") << QStringLiteral("    ");
     }
-    void nombreEnBlanco()
-    {
+    void nombreEnBlanco() {
         QFETCH(QString, archivo);
         GuionDialogos guion;
         Escena e;
@@ -112,8 +110,7 @@ private slots:
     }
 
     // Nothing counts as ticked: the alert, the grid focused, nothing changed.
-    void sinEmpresaMarcada_data()
-    {
+    void sinEmpresaMarcada_data() {
         QTest::addColumn<QString>("marca");
         QTest::addColumn<bool>("sinFilas");
         QTest::newRow("ninguna marcada") << QString() << false;
@@ -121,8 +118,7 @@ private slots:
         QTest::newRow("sí en minusculas") << QStringLiteral("sí") << false;
         QTest::newRow("reja con solo el encabezado") << QString() << true;
     }
-    void sinEmpresaMarcada()
-    {
+    void sinEmpresaMarcada() {
         QFETCH(QString, marca);
         QFETCH(bool, sinFilas);
         GuionDialogos guion;
@@ -130,12 +126,12 @@ private slots:
         QVERIFY2(e.valida(), qPrintable(e.error));
         e.marcar(1, marca);
         e.marcar(2, marca);
-        if (sinFilas)
-            e.ventana->mfgEmpresas()->setRows(1);
+        if (sinFilas) e.ventana->mfgEmpresas()->setRows(1);
         e.ventana->txtArchivo()->setFocus();
         QTest::mouseClick(e.ventana->cmdReporte(), Qt::LeftButton);
         QCOMPARE(guion->mostradas.size(), 1);
-        QCOMPARE(guion->mostradas.first().texto, QStringLiteral("No está seleccionada ninguna empresa"));
+        QCOMPARE(guion->mostradas.first().texto,
+                 QStringLiteral("No está seleccionada ninguna empresa"));
         QCOMPARE(guion->mostradas.first().titulo, QStringLiteral("Alerta"));
         QCOMPARE(guion->mostradas.first().estilo, 16);
         QCOMPARE(guion->pitidos, 0);
@@ -143,8 +139,7 @@ private slots:
         QCOMPARE(e.tabla(), TablaAnterior);
     }
 
-    void nombreConCarpetaRechazado()
-    {
+    void nombreConCarpetaRechazado() {
         GuionDialogos guion;
         Escena e;
         QVERIFY2(e.valida(), qPrintable(e.error));
@@ -152,7 +147,8 @@ private slots:
         e.ventana->txtArchivo()->setText(QStringLiteral("../fuera.xlsx"));
         QTest::mouseClick(e.ventana->cmdReporte(), Qt::LeftButton);
         QCOMPARE(guion->mostradas.size(), 1);
-        QVERIFY(guion->mostradas.first().texto.startsWith(QStringLiteral("El nombre de archivo '../fuera.xlsx' no es válido")));
+        QVERIFY(guion->mostradas.first().texto.startsWith(
+            QStringLiteral("El nombre de archivo '../fuera.xlsx' no es válido")));
         QCOMPARE(guion->mostradas.first().estilo, 16);
         QCOMPARE(e.tabla(), TablaAnterior);
         QVERIFY(!QFile::exists(e.ruta(QStringLiteral("../fuera.xlsx"))));
@@ -160,24 +156,22 @@ private slots:
     }
 
     // The question is asked with No as the default; No or no answer changes nothing.
-    void respuestaNo_data()
-    {
+    void respuestaNo_data() {
         QTest::addColumn<QList<int>>("respuestas");
         QTest::newRow("No (7)") << QList<int>{7};
         QTest::newRow("boton por defecto") << QList<int>{};
     }
-    void respuestaNo()
-    {
+    void respuestaNo() {
         QFETCH(QList<int>, respuestas);
         GuionDialogos guion;
-        for (int r : respuestas)
-            guion->respuestas << r;
+        for (int r : respuestas) guion->respuestas << r;
         Escena e;
         QVERIFY2(e.valida(), qPrintable(e.error));
         e.marcar(2);
         QTest::mouseClick(e.ventana->cmdReporte(), Qt::LeftButton);
         QCOMPARE(guion->mostradas.size(), 1);
-        QCOMPARE(guion->mostradas.first().texto, QStringLiteral("¿Desea crear el archivo indicado?"));
+        QCOMPARE(guion->mostradas.first().texto,
+                 QStringLiteral("¿Desea crear el archivo indicado?"));
         QCOMPARE(guion->mostradas.first().titulo, QStringLiteral("Generar archivo"));
         QCOMPARE(guion->mostradas.first().estilo, 292);
         QCOMPARE(e.tabla(), TablaAnterior);
@@ -185,10 +179,9 @@ private slots:
         QVERIFY(!QFile::exists(e.ruta(QStringLiteral("r.xlsx"))));
     }
 
-    void respuestaSi_data()
-    {
+    void respuestaSi_data() {
         QTest::addColumn<QList<int>>("filasMarcadas");
-        QTest::addColumn<int>("nivel");   // index into cmbPrecios
+        QTest::addColumn<int>("nivel");  // index into cmbPrecios
         QTest::addColumn<QList<int>>("ids");
         QTest::addColumn<QStringList>("esperado");
         QTest::newRow("empresas 1 y 2, nivel 2")
@@ -199,8 +192,7 @@ private slots:
             << QList<int>{2} << 0 << QList<int>{2}
             << QStringList{QStringLiteral("B|d B|5|5|"), QStringLiteral("C|d C|7|7|")};
     }
-    void respuestaSi()
-    {
+    void respuestaSi() {
         QFETCH(QList<int>, filasMarcadas);
         QFETCH(int, nivel);
         QFETCH(QList<int>, ids);
@@ -209,8 +201,7 @@ private slots:
         guion->respuestas << 6;
         Escena e;
         QVERIFY2(e.valida(), qPrintable(e.error));
-        for (int f : filasMarcadas)
-            e.marcar(f);
+        for (int f : filasMarcadas) e.marcar(f);
         e.ventana->cmbPrecios()->setCurrentIndex(nivel);
         e.ventana->txtArchivo()->setFocus();
 
@@ -226,7 +217,8 @@ private slots:
         // A close request from the window manager during the run is refused, with no question.
         bool cierreAceptado = false;
         connect(&espia, &QTimer::timeout, this, [&] {
-            durante << Vista{e.ventana->isEnabled(), e.ventana->Label4()->isVisible(), e.ventana->Label4()->text()};
+            durante << Vista{e.ventana->isEnabled(), e.ventana->Label4()->isVisible(),
+                             e.ventana->Label4()->text()};
             if (durante.size() == 1) {
                 QCloseEvent cierre;
                 QCoreApplication::sendEvent(e.ventana.get(), &cierre);
@@ -262,13 +254,14 @@ private slots:
         QVERIFY2(libro.ok, qPrintable(libro.error));
         QCOMPARE(libro.maxFila, 3 + static_cast<int>(esperado.size()));
         for (int i = 0; i < esperado.size(); ++i)
-            QCOMPARE(libro.celda(QStringLiteral("A%1").arg(i + 4)).v.toString(), esperado[i].section(u'|', 0, 0));
-        QCOMPARE(libro.celda(QStringLiteral("C1")).v.toString(), QStringLiteral("Datos%1").arg(ids.first()));
+            QCOMPARE(libro.celda(QStringLiteral("A%1").arg(i + 4)).v.toString(),
+                     esperado[i].section(u'|', 0, 0));
+        QCOMPARE(libro.celda(QStringLiteral("C1")).v.toString(),
+                 QStringLiteral("Datos%1").arg(ids.first()));
     }
 
     // A fill that fails (a price level the companies lack): the reason, and the window back.
-    void falloDuranteElLlenado()
-    {
+    void falloDuranteElLlenado() {
         GuionDialogos guion;
         guion->respuestas << 6;
         Escena e(2);
@@ -279,8 +272,9 @@ private slots:
         e.marcar(1);
         QTest::mouseClick(e.ventana->cmdReporte(), Qt::LeftButton);
         QCOMPARE(guion->mostradas.size(), 2);
-        QVERIFY2(guion->mostradas[1].texto.startsWith(QStringLiteral("El reporte no pudo generarse: ")),
-                 qPrintable(guion->mostradas[1].texto));
+        QVERIFY2(
+            guion->mostradas[1].texto.startsWith(QStringLiteral("El reporte no pudo generarse: ")),
+            qPrintable(guion->mostradas[1].texto));
         QCOMPARE(guion->mostradas[1].titulo, QStringLiteral("Alerta"));
         QCOMPARE(guion->mostradas[1].estilo, 16);
         QVERIFY(e.ventana->isEnabled());

@@ -5,7 +5,8 @@
 //   talmira-host guardar CARPETA CLAVE VALOR
 //   talmira-host cifrar CARPETA SELECTOR (--ajuste CLAVE | --empresa ID [--puerto P])
 //                                                   (the text is read from standard input)
-//   talmira-host demo CARPETA [--empresas K] [--productos N] [--precios n] [--semilla S] [--reemplazar]
+//   talmira-host demo CARPETA [--empresas K] [--productos N] [--precios n] [--semilla S]
+//   [--reemplazar]
 //
 // Passwords are never taken from the command line: "instalar --usuario" reads the password from
 // standard input, and "cifrar" reads its text there too.
@@ -16,7 +17,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QTextStream>
-
 #include <cstdio>
 
 #include "components/AnfitrionDemo.h"
@@ -27,15 +27,17 @@
 #include "components/SesionSegura.h"
 
 namespace {
-int uso()
-{
+int uso() {
     std::fputs(
         "uso:\n"
-        "  talmira-host instalar CARPETA [--servidor H] [--puerto P] [--usuario U] [--base-general B]\n"
+        "  talmira-host instalar CARPETA [--servidor H] [--puerto P] [--usuario U] [--base-general "
+        "B]\n"
         "                       [--tls-ca ARCHIVO] [--tls]\n"
-        "      crea la instalación (talmira.ini y su clave); con --usuario lee la contraseña de la\n"
+        "      crea la instalación (talmira.ini y su clave); con --usuario lee la contraseña de "
+        "la\n"
         "      entrada estándar (sin mostrarla en una terminal); --tls-ca cifra toda conexión con\n"
-        "      TLS y exige que el certificado del servidor lo firme esa autoridad; --tls exige TLS\n"
+        "      TLS y exige que el certificado del servidor lo firme esa autoridad; --tls exige "
+        "TLS\n"
         "      con las autoridades del sistema\n"
         "  talmira-host guardar CARPETA CLAVE VALOR   guarda un ajuste de la instalación\n"
         "  talmira-host cifrar CARPETA SELECTOR (--ajuste CLAVE | --empresa ID [--puerto P])\n"
@@ -44,22 +46,21 @@ int uso()
         "      usuario y la contraseña de la empresa ID (el servidor, con el puerto P de su fila)\n"
         "  talmira-host demo CARPETA [--empresas K] [--productos N] [--precios n] [--semilla S]\n"
         "                   [--reemplazar]\n"
-        "      crea la base general y K empresas de demostración (datos1 ... datosK) en el servidor\n"
+        "      crea la base general y K empresas de demostración (datos1 ... datosK) en el "
+        "servidor\n"
         "      de la instalación; si alguna de esas bases ya existe no hace nada, salvo con\n"
         "      --reemplazar, que las borra y las crea de nuevo\n",
         stderr);
     return 2;
 }
 
-int fallo(const QString& texto)
-{
+int fallo(const QString& texto) {
     std::fprintf(stderr, "talmira-host: %s\n", qUtf8Printable(texto));
     return 1;
 }
 
 // A line of standard input; at a terminal, what is typed is not shown.
-QString leerEntrada(const char* pregunta)
-{
+QString leerEntrada(const char* pregunta) {
     termios antes{};
     const bool terminal = ::isatty(STDIN_FILENO) && ::tcgetattr(STDIN_FILENO, &antes) == 0;
     if (terminal) {
@@ -78,21 +79,18 @@ QString leerEntrada(const char* pregunta)
 }
 
 // Values of "--name value" options after the positional arguments.
-QString opcion(const QStringList& args, const QString& nombre, const QString& defecto = QString())
-{
+QString opcion(const QStringList& args, const QString& nombre, const QString& defecto = QString()) {
     const qsizetype i = args.indexOf(nombre);
     return (i >= 0 && i + 1 < args.size()) ? args[i + 1] : defecto;
 }
 
-int instalar(const QString& carpeta, const QStringList& args)
-{
+int instalar(const QString& carpeta, const QStringList& args) {
     anfitrion::AjustesInstalacion ajustes;
     ajustes.servidor = opcion(args, QStringLiteral("--servidor"), ajustes.servidor);
     ajustes.puerto = opcion(args, QStringLiteral("--puerto"), QStringLiteral("3306")).toInt();
     ajustes.baseGeneral = opcion(args, QStringLiteral("--base-general"));
     ajustes.tlsCa = opcion(args, QStringLiteral("--tls-ca"));
-    if (!ajustes.tlsCa.isEmpty())
-        ajustes.tlsCa = QFileInfo(ajustes.tlsCa).absoluteFilePath();
+    if (!ajustes.tlsCa.isEmpty()) ajustes.tlsCa = QFileInfo(ajustes.tlsCa).absoluteFilePath();
     ajustes.tlsRequerido = args.contains(QStringLiteral("--tls"));
     if (args.contains(QStringLiteral("--usuario"))) {
         ajustes.guardarUsuario = true;
@@ -100,33 +98,36 @@ int instalar(const QString& carpeta, const QStringList& args)
         ajustes.contrasena = leerEntrada("Contraseña: ");
     }
     QString error;
-    if (!anfitrion::crearInstalacion(carpeta, ajustes, &error))
-        return fallo(error);
+    if (!anfitrion::crearInstalacion(carpeta, ajustes, &error)) return fallo(error);
     return 0;
 }
 
 // The value read from standard input, sealed for its place: a setting of talmira.ini or a field of
 // a company's row.
-int cifrar(const QString& carpeta, const QStringList& args)
-{
+int cifrar(const QString& carpeta, const QStringList& args) {
     bool esNumero = false;
     const int selector = args[0].toInt(&esNumero);
     if (!esNumero || selector < 0 || selector > Cifrado::selectorMaximo)
-        return fallo(QStringLiteral("el selector \"%1\" no existe: es de 0 a %2").arg(args[0]).arg(Cifrado::selectorMaximo));
+        return fallo(QStringLiteral("el selector \"%1\" no existe: es de 0 a %2")
+                         .arg(args[0])
+                         .arg(Cifrado::selectorMaximo));
     QString lugar;
     if (selector == 0) {
         const QString clave = opcion(args, QStringLiteral("--ajuste"));
         if (clave.isEmpty())
-            return fallo(QStringLiteral("el selector 0 necesita --ajuste CLAVE (MySQLUsuario o MySQLPassword)"));
+            return fallo(QStringLiteral(
+                "el selector 0 necesita --ajuste CLAVE (MySQLUsuario o MySQLPassword)"));
         lugar = Cifrado::lugarAjuste(clave);
     } else {
         bool idValido = false, puertoValido = selector != 1;
         const int id = opcion(args, QStringLiteral("--empresa")).toInt(&idValido);
         const int puerto = opcion(args, QStringLiteral("--puerto")).toInt(&puertoValido);
         if (!idValido)
-            return fallo(QStringLiteral("los selectores 1 a 4 necesitan --empresa ID, el Id de la fila de la empresa"));
+            return fallo(QStringLiteral(
+                "los selectores 1 a 4 necesitan --empresa ID, el Id de la fila de la empresa"));
         if (selector == 1 && !puertoValido)
-            return fallo(QStringLiteral("el selector 1 necesita --puerto P, el puerto que guarda la fila de la empresa"));
+            return fallo(QStringLiteral(
+                "el selector 1 necesita --puerto P, el puerto que guarda la fila de la empresa"));
         lugar = Cifrado::lugarEmpresa(id, selector, puerto);
     }
     QString resultado, error;
@@ -136,30 +137,33 @@ int cifrar(const QString& carpeta, const QStringList& args)
     return 0;
 }
 
-int demo(const QString& carpeta, const QStringList& args)
-{
+int demo(const QString& carpeta, const QStringList& args) {
     Instalacion instalacion;
     instalacion.ponerCarpeta(carpeta);
     const QString ajustes = instalacion.archivoAjustes();
     const QString seccion = Instalacion::seccionAjustes();
     QString error;
     const Cifrado* cifrado = instalacion.cifrado(&error);
-    if (!cifrado)
-        return fallo(error);
+    if (!cifrado) return fallo(error);
     BasesDD bases;
     bases.cRuta = ArchivoIni::leer(ajustes, seccion, QStringLiteral("MySQLServer"));
     bases.cPuerto = ArchivoIni::leer(ajustes, seccion, QStringLiteral("MySQLPuerto")).toInt();
     const QString usuario = ArchivoIni::leer(ajustes, seccion, QStringLiteral("MySQLUsuario"));
     const QString contrasena = ArchivoIni::leer(ajustes, seccion, QStringLiteral("MySQLPassword"));
-    bases.cUsuario = usuario.isEmpty() ? QStringLiteral("root")
-                                       : cifrado->descifrar(usuario, 0, Cifrado::lugarAjuste(QStringLiteral("MySQLUsuario")))
-                                             .value_or(QString());
-    bases.cPassword = contrasena.isEmpty()
-                          ? QString()
-                          : cifrado->descifrar(contrasena, 0, Cifrado::lugarAjuste(QStringLiteral("MySQLPassword")))
-                                .value_or(QString());
+    bases.cUsuario =
+        usuario.isEmpty()
+            ? QStringLiteral("root")
+            : cifrado->descifrar(usuario, 0, Cifrado::lugarAjuste(QStringLiteral("MySQLUsuario")))
+                  .value_or(QString());
+    bases.cPassword =
+        contrasena.isEmpty()
+            ? QString()
+            : cifrado
+                  ->descifrar(contrasena, 0, Cifrado::lugarAjuste(QStringLiteral("MySQLPassword")))
+                  .value_or(QString());
     bases.baseGeneral = QStringLiteral("mysql");
-    PonerTls(LeerAjustesTls([&](const QString& k) { return ArchivoIni::leer(ajustes, seccion, k); }, carpeta));
+    PonerTls(LeerAjustesTls([&](const QString& k) { return ArchivoIni::leer(ajustes, seccion, k); },
+                            carpeta));
 
     anfitrion::Demo d;
     d.empresas = opcion(args, QStringLiteral("--empresas"), QStringLiteral("3")).toInt();
@@ -167,44 +171,40 @@ int demo(const QString& carpeta, const QStringList& args)
     d.niveles = opcion(args, QStringLiteral("--precios"), QStringLiteral("4")).toInt();
     d.semilla = opcion(args, QStringLiteral("--semilla"), QStringLiteral("1")).toUInt();
     d.reemplazar = args.contains(QStringLiteral("--reemplazar"));
-    const QString general = ArchivoIni::leer(ajustes, seccion, QStringLiteral("MySQLBaseGeneral")).trimmed();
-    if (!general.isEmpty())
-        d.baseGeneral = general;
+    const QString general =
+        ArchivoIni::leer(ajustes, seccion, QStringLiteral("MySQLBaseGeneral")).trimmed();
+    if (!general.isEmpty()) d.baseGeneral = general;
 
     Conexion conexion;
     if (!bases.AbrirBdD(conexion))
         return fallo(QStringLiteral("no se pudo conectar con el servidor: ") + bases.ultimoError());
-    if (!anfitrion::crearDemo(conexion, d, &error,
-                              [](const QString& linea) { std::fprintf(stderr, "%s\n", qUtf8Printable(linea)); }))
+    if (!anfitrion::crearDemo(conexion, d, &error, [](const QString& linea) {
+            std::fprintf(stderr, "%s\n", qUtf8Printable(linea));
+        }))
         return fallo(error);
     return 0;
 }
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     ProhibirVolcadosDeMemoria();
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
-    if (args.size() < 2)
-        return uso();
+    if (args.size() < 2) return uso();
     const QString orden = args[0];
     const QString carpeta = QDir(args[1]).absolutePath();
     const QStringList resto = args.mid(2);
-    if (orden == QStringLiteral("instalar"))
-        return instalar(carpeta, resto);
+    if (orden == QStringLiteral("instalar")) return instalar(carpeta, resto);
     if (orden == QStringLiteral("guardar") && resto.size() == 2) {
         QString error;
         Instalacion instalacion;
         instalacion.ponerCarpeta(carpeta);
-        if (!ArchivoIni::escribir(instalacion.archivoAjustes(), Instalacion::seccionAjustes(), resto[0],
-                                  resto[1], &error, ArchivoIni::Acceso::SoloDueno))
+        if (!ArchivoIni::escribir(instalacion.archivoAjustes(), Instalacion::seccionAjustes(),
+                                  resto[0], resto[1], &error, ArchivoIni::Acceso::SoloDueno))
             return fallo(error);
         return 0;
     }
-    if (orden == QStringLiteral("cifrar") && !resto.isEmpty())
-        return cifrar(carpeta, resto);
-    if (orden == QStringLiteral("demo"))
-        return demo(carpeta, resto);
+    if (orden == QStringLiteral("cifrar") && !resto.isEmpty()) return cifrar(carpeta, resto);
+    if (orden == QStringLiteral("demo")) return demo(carpeta, resto);
     return uso();
 }

@@ -1,7 +1,6 @@
 #include "common/LetraColumna.h"
 
-QString LetraColumna(int columna)
-{
+QString LetraColumna(int columna) {
     // Bijective base 26: each step takes the last letter, with Z standing for a remainder of 0.
     QString letras;
     while (columna > 0) {

@@ -8,8 +8,7 @@
 #include "components/Utilerias.h"
 
 namespace {
-void informarError(int numero, const QString& descripcion)
-{
+void informarError(int numero, const QString& descripcion) {
     dialogos().cajaSistema(QStringLiteral("Error %1, %2").arg(numero).arg(descripcion), 16,
                            QStringLiteral("Error"));
 }
@@ -20,8 +19,7 @@ const char16_t* const TextoSinObjeto = u"Variable de objeto o bloque With no est
 }  // namespace
 
 quint8 Mensaje(const QString& texto, int estilo, const QString& titulo, const QString&, int,
-               quint8 extra)
-{
+               quint8 extra) {
     if (programa().desatendido) {
         // No box that nobody would answer: the text is kept on the standard error and a question
         // counts as answered No.
@@ -44,8 +42,7 @@ quint8 Mensaje(const QString& texto, int estilo, const QString& titulo, const QS
     return static_cast<quint8>(codigo);
 }
 
-bool Pregunta(const QString& texto, const QString& titulo, bool noPorDefecto)
-{
+bool Pregunta(const QString& texto, const QString& titulo, bool noPorDefecto) {
     const int estilo = 36 + (noPorDefecto ? 256 : 0);
     return Mensaje(texto, estilo, titulo, QString(), 0, 0) == respuesta::Si;
 }

@@ -11,8 +11,7 @@
 #include "components/Utilerias.h"
 
 namespace {
-std::unique_ptr<Programa>& actual()
-{
+std::unique_ptr<Programa>& actual() {
     static std::unique_ptr<Programa> p = std::make_unique<Programa>();
     return p;
 }
@@ -21,8 +20,7 @@ std::unique_ptr<Programa>& actual()
 Programa::Programa() = default;
 Programa::~Programa() = default;
 
-void Programa::ponerEjecutable(const QString& rutaEjecutable)
-{
+void Programa::ponerEjecutable(const QString& rutaEjecutable) {
     const QFileInfo info(rutaEjecutable);
     carpetaPrograma = QDir::cleanPath(info.absolutePath());
     nombrePrograma = info.completeBaseName();
@@ -32,8 +30,7 @@ void Programa::ponerEjecutable(const QString& rutaEjecutable)
     ArchivoDescripcion = carpeta.filePath(nombrePrograma + QStringLiteral(".txt"));
 }
 
-void Programa::crearComponentes()
-{
+void Programa::crearComponentes() {
     instalacion = std::make_shared<Instalacion>();
     libOBCM = std::make_unique<LibOBCM>();
     basesDD = std::make_unique<BasesDD>();
@@ -43,8 +40,7 @@ void Programa::crearComponentes()
     deAcceso = std::make_unique<DeAcceso>(instalacion);
 }
 
-void Programa::liberarComponentes()
-{
+void Programa::liberarComponentes() {
     libOBCM.reset();
     basesDD.reset();
     utilerias.reset();

@@ -40,9 +40,9 @@ struct Programa {
 
     QString AplicativoExcel;
     QString FormatoPrecios;
-    QList<int> listaSeleccion;   // Ids of the companies of the last confirmed report, in grid order
+    QList<int> listaSeleccion;  // Ids of the companies of the last confirmed report, in grid order
 
-    QObject* ventanaPrincipal = nullptr;   // the main window, owner of the skinned boxes
+    QObject* ventanaPrincipal = nullptr;  // the main window, owner of the skinned boxes
     // Nobody is there to answer (the session is ending, the system asked the program to end):
     // messages go to the standard error instead of a box.
     bool desatendido = false;

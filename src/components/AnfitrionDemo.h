@@ -13,12 +13,12 @@ namespace anfitrion {
 struct AjustesInstalacion {
     QString servidor = QStringLiteral("127.0.0.1");
     int puerto = 3306;
-    QString usuario;        // stored enciphered; blank leaves the key blank for start-up to fill
-    QString contrasena;     // the same
+    QString usuario;     // stored enciphered; blank leaves the key blank for start-up to fill
+    QString contrasena;  // the same
     bool guardarUsuario = false;
-    QString baseGeneral;    // "MySQLBaseGeneral"; blank means "talmira"
-    QString tlsCa;          // "MySQLSSLCA": the CA file that signs the servers' certificates
-    bool tlsRequerido = false;   // "MySQLSSL" = "Sí"
+    QString baseGeneral;        // "MySQLBaseGeneral"; blank means "talmira"
+    QString tlsCa;              // "MySQLSSLCA": the CA file that signs the servers' certificates
+    bool tlsRequerido = false;  // "MySQLSSL" = "Sí"
 };
 
 // Creates `carpeta`, its talmira.ini with the given settings and its key file (owner only).
@@ -31,10 +31,10 @@ bool cifrar(const QString& carpeta, int selector, const QString& texto, QString*
 
 struct Demo {
     QString baseGeneral = QStringLiteral("talmira");
-    QString prefijoEmpresas = QStringLiteral("datos");   // company databases datos1, datos2, ...
+    QString prefijoEmpresas = QStringLiteral("datos");  // company databases datos1, datos2, ...
     int empresas = 3;
     int productos = 2000;
-    int niveles = 4;            // Precio1 .. Precio<niveles>
+    int niveles = 4;  // Precio1 .. Precio<niveles>
     quint32 semilla = 1;
     // Drop databases of the same names first; without it, a demo refuses to touch a server that
     // holds any of them (it may be a real installation's data).
@@ -45,7 +45,7 @@ struct ProductoDemo {
     QString clave;
     QString descrip;
     double costo = 0;
-    QList<double> precios;   // Precio1 .. Precio<niveles>
+    QList<double> precios;  // Precio1 .. Precio<niveles>
 };
 
 // The products of company `empresa` (1-based) of a demo, in the order they are stored; the same
@@ -56,9 +56,9 @@ QString nombreEmpresaDemo(int empresa);
 
 // Creates the host database with `empresas` and `configuracion`, and one database per company with
 // `productos` and `configuracion`, on the server that `conexion` is open on (any database).
-// Most codes are shared by all companies, some belong to one only. `progreso` gets a line per company.
-// Unless `reemplazar` is set, nothing is done when the general database or any company database
-// already exists: false, with the names in `error`.
+// Most codes are shared by all companies, some belong to one only. `progreso` gets a line per
+// company. Unless `reemplazar` is set, nothing is done when the general database or any company
+// database already exists: false, with the names in `error`.
 bool crearDemo(Conexion& conexion, const Demo& demo, QString* error,
                const std::function<void(const QString&)>& progreso = {});
 

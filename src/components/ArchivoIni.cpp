@@ -125,7 +125,8 @@ struct Linea {
     qint32 ini;       // first byte of the line
     qint32 finTexto;  // end of the text, before the line end
     qint32 igual;     // the "=" of a key line; -1 on any other line
-    quint8 largoFin;  // bytes of the line end: 0 (last line without one), 1 (LF, or the lone CR that ends a file) or 2 (CR LF)
+    quint8 largoFin;  // bytes of the line end: 0 (last line without one), 1 (LF, or the lone CR
+                      // that ends a file) or 2 (CR LF)
     bool blanca;      // nothing but spaces and tabs
     qsizetype fin() const { return qsizetype{finTexto} + largoFin; }
 };
@@ -293,7 +294,9 @@ Carga cargar(const QString& archivo, bool usarCache) {
     // Pipes and devices could block or never end; only ordinary files are settings files.
     if (!info.isFile()) return {Estado::Fallo, nullptr, QStringLiteral("no es un archivo común")};
     if (info.size() > kTamanoMaximo)
-        return {Estado::Fallo, nullptr, QStringLiteral("el archivo pasa de 1 MiB, más de lo que ocupa un archivo de configuración")};
+        return {Estado::Fallo, nullptr,
+                QStringLiteral(
+                    "el archivo pasa de 1 MiB, más de lo que ocupa un archivo de configuración")};
 
     const QString clave = info.absoluteFilePath();
     // Taken before reading: a change in between makes the next call read the file again.
@@ -317,7 +320,9 @@ Carga cargar(const QString& archivo, bool usarCache) {
         datos += file.read(kTamanoMaximo + 1 - datos.size());
     if (file.error() != QFileDevice::NoError) return {Estado::Fallo, nullptr, file.errorString()};
     if (datos.size() > kTamanoMaximo)
-        return {Estado::Fallo, nullptr, QStringLiteral("el archivo pasa de 1 MiB, más de lo que ocupa un archivo de configuración")};
+        return {Estado::Fallo, nullptr,
+                QStringLiteral(
+                    "el archivo pasa de 1 MiB, más de lo que ocupa un archivo de configuración")};
     auto doc = analizar(std::move(datos));
 
     if (usarCache) {
@@ -360,7 +365,7 @@ public:
         if (l.largoFin == 0)
             salida_.append(fin_);
         else if (l.largoFin == 1 && doc_.datos[l.finTexto] == '\r')
-            salida_.append('\n');   // the lone CR at the end of the file becomes a whole CRLF
+            salida_.append('\n');  // the lone CR at the end of the file becomes a whole CRLF
     }
     void texto(QStringView t) {
         if (destino_ == Codificacion::Utf8) {
@@ -388,9 +393,9 @@ QByteArray modificar(const Documento& doc, const QString& seccion,
     const qsizetype total = qsizetype(doc.lineas.size());
     const Seccion* sec = doc.buscarSeccion(plegar(seccion));
     const QString nuevaSeccion = recortar(seccion).toString();
-    QHash<qsizetype, QString> enSuLinea;   // line of an existing key -> its new value
-    QStringList nuevas;                    // "key=value" lines to add
-    QHash<QString, qsizetype> yaNuevas;    // a key added earlier in the list
+    QHash<qsizetype, QString> enSuLinea;  // line of an existing key -> its new value
+    QStringList nuevas;                   // "key=value" lines to add
+    QHash<QString, qsizetype> yaNuevas;   // a key added earlier in the list
     for (const auto& [clave, valor] : valores) {
         const qsizetype linea = sec ? doc.buscarClave(*sec, plegar(clave)) : -1;
         if (linea >= 0) {
@@ -414,7 +419,7 @@ QByteArray modificar(const Documento& doc, const QString& seccion,
     }
 
     Escritura e(doc, destino);
-    qsizetype despues = -1;   // the line after which new keys go
+    qsizetype despues = -1;  // the line after which new keys go
     if (sec && !nuevas.isEmpty()) {
         despues = sec->fin - 1;
         while (despues > sec->cabecera && doc.lineas[size_t(despues)].blanca) --despues;
@@ -609,4 +614,6 @@ double obVal(const QString& texto) {
     return negativo ? -valor : valor;
 }
 
-QString DesdeWindows1252(const QByteArray& bytes) { return desde1252(bytes.constData(), bytes.size()); }
+QString DesdeWindows1252(const QByteArray& bytes) {
+    return desde1252(bytes.constData(), bytes.size());
+}

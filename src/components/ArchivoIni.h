@@ -36,8 +36,8 @@ public:
     // Stores every pair of `valores` (key, value) in `[seccion]` in one write of the file: the
     // file ends as it would after storing them one by one, in order.
     static bool escribirVarias(const QString& archivo, const QString& seccion,
-                               const QList<std::pair<QString, QString>>& valores, QString* error = nullptr,
-                               Acceso nuevo = Acceso::Comun);
+                               const QList<std::pair<QString, QString>>& valores,
+                               QString* error = nullptr, Acceso nuevo = Acceso::Comun);
 };
 
 // The leading decimal number of a text: leading blanks (spaces, tabs) skipped, an optional sign,

@@ -164,9 +164,9 @@ bool Conexion::abrirSesion(QSqlDatabase& db, const Ajustes& a, QString* problema
         return false;
     };
     if (!errorTls.isEmpty()) return noAbre(errorTls);
-    db.setConnectOptions(
-        QStringLiteral("MYSQL_OPT_CONNECT_TIMEOUT=5;MYSQL_OPT_READ_TIMEOUT=120;"
-                       "MYSQL_OPT_WRITE_TIMEOUT=120") + tls);
+    db.setConnectOptions(QStringLiteral("MYSQL_OPT_CONNECT_TIMEOUT=5;MYSQL_OPT_READ_TIMEOUT=120;"
+                                        "MYSQL_OPT_WRITE_TIMEOUT=120") +
+                         tls);
     if (!db.open()) {
         const QString rechazo = MotivoRechazoSesion(db.lastError());
         return noAbre(rechazo.isEmpty() ? textoError(db.lastError()) : rechazo);
@@ -391,8 +391,8 @@ bool BasesDD::AbrirBdD(Conexion& c, const QString& base) {
     c.cerrar();
     error_.clear();
     c.error_.clear();
-    const Conexion::Ajustes ajustes{cRuta, cUsuario, cPassword,
-                                    base.isEmpty() ? baseGeneral : base, cPuerto};
+    const Conexion::Ajustes ajustes{cRuta, cUsuario, cPassword, base.isEmpty() ? baseGeneral : base,
+                                    cPuerto};
     const QString nombre = nombreConexionNuevo();
     QString problema;
     {

@@ -48,9 +48,9 @@ private:
     // Runs `sql` on the connection, reopening it first when it was lost; false with the reason in
     // error_.
     bool correr(QSqlQuery& q, const QString& sql, const QVariantList& valores);
-    void comprobar();     // after a pause, finds out whether the server dropped the connection
-    void marcarPerdida(); // the server dropped it, with any transaction open on it
-    bool reabrir();       // opens it again with its own settings
+    void comprobar();      // after a pause, finds out whether the server dropped the connection
+    void marcarPerdida();  // the server dropped it, with any transaction open on it
+    bool reabrir();        // opens it again with its own settings
     // Opens `db` with `a`: timeouts, then the utf8mb4 session; false with the reason.
     static bool abrirSesion(QSqlDatabase& db, const Ajustes& a, QString* problema);
     void anotarFallo(const QSqlError& fallo, const QString& sql);
@@ -60,10 +60,10 @@ private:
     QString base_;
     QString error_;
     Ajustes ajustes_;
-    bool perdida_ = false;            // the server dropped it; reopen before the next statement
-    bool enTransaccion_ = false;      // a START TRANSACTION not yet ended by COMMIT or ROLLBACK
-    bool transaccionPerdida_ = false; // the loss happened inside that transaction
-    QElapsedTimer usoReciente_;       // since the last statement that reached the server
+    bool perdida_ = false;             // the server dropped it; reopen before the next statement
+    bool enTransaccion_ = false;       // a START TRANSACTION not yet ended by COMMIT or ROLLBACK
+    bool transaccionPerdida_ = false;  // the loss happened inside that transaction
+    QElapsedTimer usoReciente_;        // since the last statement that reached the server
 };
 
 // A transaction on a connection, undone unless confirmed: whatever leaves the scope before

@@ -192,8 +192,11 @@ bool Cifrado::subclave(int selector, Clave& sub) const {
 QString Cifrado::cifrar(const QString& texto, int selector, const QString& lugar) const {
     QByteArray claro = texto.toUtf8();
     const QByteArray asociados = datosAsociados(selector, lugar);
-    constexpr auto nonceBytes = static_cast<qsizetype>(crypto_aead_xchacha20poly1305_ietf_NPUBBYTES);
-    QByteArray salida(nonceBytes + static_cast<qsizetype>(crypto_aead_xchacha20poly1305_ietf_ABYTES) + claro.size(),
+    constexpr auto nonceBytes =
+        static_cast<qsizetype>(crypto_aead_xchacha20poly1305_ietf_NPUBBYTES);
+    QByteArray salida(nonceBytes +
+                          static_cast<qsizetype>(crypto_aead_xchacha20poly1305_ietf_ABYTES) +
+                          claro.size(),
                       Qt::Uninitialized);
     auto* nonce = reinterpret_cast<unsigned char*>(salida.data());
     randombytes_buf(nonce, static_cast<size_t>(nonceBytes));
@@ -202,18 +205,21 @@ QString Cifrado::cifrar(const QString& texto, int selector, const QString& lugar
     unsigned long long largo = 0;
     crypto_aead_xchacha20poly1305_ietf_encrypt(
         nonce + nonceBytes, &largo, reinterpret_cast<const unsigned char*>(claro.constData()),
-        static_cast<unsigned long long>(claro.size()), reinterpret_cast<const unsigned char*>(asociados.constData()),
+        static_cast<unsigned long long>(claro.size()),
+        reinterpret_cast<const unsigned char*>(asociados.constData()),
         static_cast<unsigned long long>(asociados.size()), nullptr, nonce, sub.data());
     sodium_memzero(sub.data(), sub.size());
     sodium_memzero(claro.data(), static_cast<size_t>(claro.size()));
     return PrefijoActual + QString::fromLatin1(salida.toBase64());
 }
 
-std::optional<QString> Cifrado::descifrar(const QString& guardado, int selector, const QString& lugar) const {
+std::optional<QString> Cifrado::descifrar(const QString& guardado, int selector,
+                                          const QString& lugar) const {
     if (formaAnterior(guardado)) {
         // The earlier form: a secret box bound to the selector alone.
         const std::optional<QByteArray> datos = base64Estricto(guardado);
-        constexpr auto minimo = static_cast<qsizetype>(crypto_secretbox_NONCEBYTES + crypto_secretbox_MACBYTES);
+        constexpr auto minimo =
+            static_cast<qsizetype>(crypto_secretbox_NONCEBYTES + crypto_secretbox_MACBYTES);
         if (!datos || datos->size() < minimo) return std::nullopt;
         const auto* nonce = reinterpret_cast<const unsigned char*>(datos->constData());
         QByteArray claro(datos->size() - minimo, Qt::Uninitialized);
@@ -221,14 +227,18 @@ std::optional<QString> Cifrado::descifrar(const QString& guardado, int selector,
         subclave(selector, sub);
         const int resultado = crypto_secretbox_open_easy(
             reinterpret_cast<unsigned char*>(claro.data()), nonce + crypto_secretbox_NONCEBYTES,
-            static_cast<unsigned long long>(datos->size()) - crypto_secretbox_NONCEBYTES, nonce, sub.data());
+            static_cast<unsigned long long>(datos->size()) - crypto_secretbox_NONCEBYTES, nonce,
+            sub.data());
         sodium_memzero(sub.data(), sub.size());
         if (resultado != 0) return std::nullopt;
         return comoTexto(claro);
     }
-    const std::optional<QByteArray> datos = base64Estricto(QStringView(guardado).mid(PrefijoActual.size()));
-    constexpr auto nonceBytes = static_cast<qsizetype>(crypto_aead_xchacha20poly1305_ietf_NPUBBYTES);
-    constexpr auto minimo = nonceBytes + static_cast<qsizetype>(crypto_aead_xchacha20poly1305_ietf_ABYTES);
+    const std::optional<QByteArray> datos =
+        base64Estricto(QStringView(guardado).mid(PrefijoActual.size()));
+    constexpr auto nonceBytes =
+        static_cast<qsizetype>(crypto_aead_xchacha20poly1305_ietf_NPUBBYTES);
+    constexpr auto minimo =
+        nonceBytes + static_cast<qsizetype>(crypto_aead_xchacha20poly1305_ietf_ABYTES);
     if (!datos || datos->size() < minimo) return std::nullopt;
     const QByteArray asociados = datosAsociados(selector, lugar);
     const auto* nonce = reinterpret_cast<const unsigned char*>(datos->constData());

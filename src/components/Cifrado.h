@@ -38,7 +38,8 @@ public:
     // Plain text of a stored form; nullopt when it does not decipher (wrong key, wrong selector,
     // another place, tampered, truncated, not base64, empty, not UTF-8 text). Never the stored
     // text itself.
-    std::optional<QString> descifrar(const QString& guardado, int selector, const QString& lugar = QString()) const;
+    std::optional<QString> descifrar(const QString& guardado, int selector,
+                                     const QString& lugar = QString()) const;
 
     // True when `guardado` is of the earlier form, bound to no place: it is to be stored anew.
     static bool formaAnterior(const QString& guardado);

@@ -11,8 +11,8 @@ class Instalacion;
 class DeAcceso {
 public:
     explicit DeAcceso(std::shared_ptr<Instalacion> instalacion);
-    std::optional<QString> DesEncripta(const QString& guardado, int selector, QString* error = nullptr,
-                                       const QString& lugar = QString());
+    std::optional<QString> DesEncripta(const QString& guardado, int selector,
+                                       QString* error = nullptr, const QString& lugar = QString());
 
 private:
     std::shared_ptr<Instalacion> instalacion_;

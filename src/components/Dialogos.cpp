@@ -5,14 +5,12 @@
 #include "components/EstiloMensaje.h"
 
 namespace {
-std::unique_ptr<Dialogos>& actuales()
-{
+std::unique_ptr<Dialogos>& actuales() {
     static std::unique_ptr<Dialogos> instancia = std::make_unique<DialogosConsola>();
     return instancia;
 }
 
-int escribir(const QString& texto, int estilo, const QString& titulo)
-{
+int escribir(const QString& texto, int estilo, const QString& titulo) {
     // Carriage returns separate lines in the program's texts; the terminal wants line feeds.
     QString linea = texto;
     linea.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
@@ -23,27 +21,23 @@ int escribir(const QString& texto, int estilo, const QString& titulo)
 
 Dialogos& dialogos() { return *actuales(); }
 
-std::unique_ptr<Dialogos> ponerDialogos(std::unique_ptr<Dialogos> nuevos)
-{
+std::unique_ptr<Dialogos> ponerDialogos(std::unique_ptr<Dialogos> nuevos) {
     std::unique_ptr<Dialogos> anteriores = std::move(actuales());
     actuales() = nuevos ? std::move(nuevos) : std::make_unique<DialogosConsola>();
     return anteriores;
 }
 
-int DialogosConsola::cajaSistema(const QString& texto, int estilo, const QString& titulo)
-{
+int DialogosConsola::cajaSistema(const QString& texto, int estilo, const QString& titulo) {
     return escribir(texto, estilo, titulo);
 }
 
-int DialogosConsola::cajaSkin(const QString& texto, int estilo, const QString& titulo)
-{
+int DialogosConsola::cajaSkin(const QString& texto, int estilo, const QString& titulo) {
     return escribir(texto, estilo, titulo);
 }
 
 void DialogosConsola::beep() {}
 
-bool DialogosConsola::abrirDocumento(const QString& ruta)
-{
+bool DialogosConsola::abrirDocumento(const QString& ruta) {
     std::fprintf(stderr, "%s\n", qUtf8Printable(ruta));
     return false;
 }

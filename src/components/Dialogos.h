@@ -5,8 +5,8 @@
 // Where the program meets the user with a message, a beep or a document to open.
 //
 // The window program shows real dialogs, the headless report writes to the terminal, and the tests
-// answer from a script. Every message box of the program passes through the one current instance, so
-// none of them can block a test.
+// answer from a script. Every message box of the program passes through the one current instance,
+// so none of them can block a test.
 class Dialogos {
 public:
     virtual ~Dialogos() = default;

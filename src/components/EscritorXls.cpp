@@ -148,7 +148,6 @@ void textoCorto(QByteArray& b, const QString& t) {
     caracteres(b, t.constData(), t.size(), comprimido);
 }
 
-
 // Font height in twips for a cell style; 0 points is the default 10-point font.
 std::uint16_t altoFuente(const EstiloCelda& e) {
     return e.tamano > 0 ? static_cast<std::uint16_t>(std::lround(e.tamano * 20)) : 200;
@@ -481,7 +480,8 @@ ValorXls valorXls(const QVariant& v) {
 class HojaXls {
 public:
     explicit HojaXls(const QString& carpeta)
-        : carpeta_(carpeta), temporal_(carpeta + QStringLiteral("/.varelmo-hoja-XXXXXX.tmp")),
+        : carpeta_(carpeta),
+          temporal_(carpeta + QStringLiteral("/.varelmo-hoja-XXXXXX.tmp")),
           salida_(temporal_) {}
 
     bool abrir(QString* error) {
@@ -500,7 +500,8 @@ public:
     QString error() const { return error_; }
     QString errorTemporal() const { return temporal_.errorString(); }
     QString errorArchivo() const {
-        return QStringLiteral("no se pudo escribir el archivo de trabajo (%1).").arg(errorTemporal());
+        return QStringLiteral("no se pudo escribir el archivo de trabajo (%1).")
+            .arg(errorTemporal());
     }
     // Copies the sheet substream to `d`.
     bool copiarA(QIODevice& d);
@@ -684,13 +685,13 @@ QByteArray globales(const TablaEstilos& estilos, qsizetype* posDesplazamiento) {
     registroU16(g, kDsf, 0);
     registroU16(g, kTabId, 1);  // one sheet
     registroU16(g, kFnGroupCount, 14);
-    for (const std::uint16_t id : {kWindowProtect, kProtect, kPassword, kProt4Rev, kProt4RevPass,
-                                   kBackup, kHideObj})
+    for (const std::uint16_t id :
+         {kWindowProtect, kProtect, kPassword, kProt4Rev, kProt4RevPass, kBackup, kHideObj})
         registroU16(g, id, 0);
     cabecera(g, kWindow1, 18);
     for (const int v : {0x01E0, 0x005A, 0x3FCF, 0x2A4E, 0x0038, 0, 0, 1, 600})
         u16(g, static_cast<std::uint16_t>(v));
-    registroU16(g, kDateMode, 0);  // 1900
+    registroU16(g, kDateMode, 0);   // 1900
     registroU16(g, kPrecision, 1);  // as shown
     registroU16(g, kRefreshAll, 0);
     registroU16(g, kBookBool, 0);
@@ -763,9 +764,9 @@ bool escribirLibroXls(const QString& ruta, const QByteArray& g, const QByteArray
     if (cerrado) return true;
     salida.remove();
     if (detalle.isEmpty())
-        detalle = QStringLiteral("no se pudo escribir el archivo (%1).")
-                      .arg(salida.errorString().isEmpty() ? hoja.errorTemporal()
-                                                          : salida.errorString());
+        detalle =
+            QStringLiteral("no se pudo escribir el archivo (%1).")
+                .arg(salida.errorString().isEmpty() ? hoja.errorTemporal() : salida.errorString());
     *error = detalle;
     return false;
 }
@@ -780,8 +781,8 @@ bool EscritorXls::escribir(HojaExcel& hoja, const QString& ruta, const QString& 
     return escrito;
 }
 
-bool EscritorXls::escribirHoja(HojaExcel& hoja, const QString& ruta,
-                               const QString& carpetaTemporal, QString* error) {
+bool EscritorXls::escribirHoja(HojaExcel& hoja, const QString& ruta, const QString& carpetaTemporal,
+                               QString* error) {
     HojaXls hojaXls(carpetaTemporal.isEmpty() ? QDir::tempPath() : carpetaTemporal);
     if (!hojaXls.abrir(error)) {
         hoja.descartarCopia();
@@ -792,7 +793,8 @@ bool EscritorXls::escribirHoja(HojaExcel& hoja, const QString& ruta,
         [&](int fila, int col, const QVariant& v, const EstiloCelda& estilo) {
             return hojaXls.celda(fila, col, v, estilo);
         },
-        error, [error](int) {
+        error,
+        [error](int) {
             *error = QStringLiteral("un libro .xls lleva una sola hoja de hasta %1 filas.")
                          .arg(kMaxFilasXls);
             return false;
@@ -805,7 +807,8 @@ bool EscritorXls::escribirHoja(HojaExcel& hoja, const QString& ruta,
     qsizetype posDesplazamiento = 0;
     QByteArray g = globales(hojaXls.estilos(), &posDesplazamiento);
     std::uint64_t largoSst = 0;
-    const QByteArray cola = colaGlobales(hojaXls.textos(), static_cast<std::uint64_t>(g.size()), &largoSst);
+    const QByteArray cola =
+        colaGlobales(hojaXls.textos(), static_cast<std::uint64_t>(g.size()), &largoSst);
     const std::uint64_t largoGlobales =
         static_cast<std::uint64_t>(g.size()) + largoSst + static_cast<std::uint64_t>(cola.size());
     const std::uint64_t largoFlujo = largoGlobales + static_cast<std::uint64_t>(hojaXls.largo());

@@ -1,12 +1,12 @@
 #include "components/EscritorXlsx.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
 #include <xlsxwriter.h>
 #include <zlib.h>
 
 #include <QDir>
 #include <QFile>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <cmath>
 #include <tuple>
 
@@ -57,7 +57,8 @@ bool hojaEntera(QFile& f, qint64 local, qint64 comprimido, quint16 metodo) {
             z.next_out = reinterpret_cast<Bytef*>(salida.data());
             z.avail_out = static_cast<uInt>(salida.size());
             estado = inflate(&z, Z_NO_FLUSH);
-            ultimos = (ultimos + salida.left(salida.size() - static_cast<qsizetype>(z.avail_out))).right(64);
+            ultimos = (ultimos + salida.left(salida.size() - static_cast<qsizetype>(z.avail_out)))
+                          .right(64);
         }
     }
     inflateEnd(&z);
@@ -69,7 +70,8 @@ bool hojaEntera(QFile& f, qint64 local, qint64 comprimido, quint16 metodo) {
 // short without an error. A whole workbook ends in a zip directory that lies where its record
 // says, and each of its sheets, inflated, ends with the sheet's closing tag.
 QString libroIncompleto(const QString& ruta) {
-    const QString cortado = QStringLiteral("el archivo quedó incompleto; puede que el disco esté lleno.");
+    const QString cortado =
+        QStringLiteral("el archivo quedó incompleto; puede que el disco esté lleno.");
     QFile f(ruta);
     if (!f.open(QIODevice::ReadOnly)) return f.errorString();
     const qint64 tamano = f.size();
@@ -99,7 +101,8 @@ QString libroIncompleto(const QString& ruta) {
             i + 46 + largoNombre + leer16(directorio, i + 30) + leer16(directorio, i + 32);
         const QByteArray nombre = directorio.mid(i + 46, largoNombre);
         if (nombre.startsWith("xl/worksheets/sheet") && nombre.endsWith(".xml"))
-            hojas.push_back({leer32(directorio, i + 42), leer32(directorio, i + 20), leer16(directorio, i + 10)});
+            hojas.push_back({leer32(directorio, i + 42), leer32(directorio, i + 20),
+                             leer16(directorio, i + 10)});
         i = siguiente;
     }
     if (hojas.empty()) return cortado;
@@ -137,7 +140,8 @@ private:
     std::map<std::tuple<bool, double, QString>, lxw_format*> formatos_;
 };
 
-lxw_error escribirCelda(lxw_worksheet* hoja, int fila, int col, const QVariant& v, lxw_format* formato) {
+lxw_error escribirCelda(lxw_worksheet* hoja, int fila, int col, const QVariant& v,
+                        lxw_format* formato) {
     const auto f = static_cast<lxw_row_t>(fila - 1);
     const auto c = static_cast<lxw_col_t>(col - 1);
     const std::optional<double> numero = numeroDeCelda(v);
@@ -147,10 +151,11 @@ lxw_error escribirCelda(lxw_worksheet* hoja, int fila, int col, const QVariant& 
         return formato ? worksheet_write_blank(hoja, f, c, formato) : LXW_NO_ERROR;
     }
     if (numero) return worksheet_write_number(hoja, f, c, *numero, formato);
-    if (v.typeId() == QMetaType::Bool) return worksheet_write_boolean(hoja, f, c, v.toBool() ? 1 : 0, formato);
+    if (v.typeId() == QMetaType::Bool)
+        return worksheet_write_boolean(hoja, f, c, v.toBool() ? 1 : 0, formato);
     // Always a string, never a formula, even when it begins with "=".
-    return worksheet_write_string(hoja, f, c, EscritorXlsx::textoDeCelda(v.toString()).toUtf8().constData(),
-                                  formato);
+    return worksheet_write_string(
+        hoja, f, c, EscritorXlsx::textoDeCelda(v.toString()).toUtf8().constData(), formato);
 }
 
 }  // namespace
@@ -193,7 +198,8 @@ bool EscritorXlsx::escribir(HojaExcel& hoja, const QString& ruta, const QString&
         }
         for (const auto& [col, ancho] : hoja.anchosColumna()) {
             const auto c = static_cast<lxw_col_t>(col - 1);
-            if (const lxw_error e = worksheet_set_column(hojaXlsx, c, c, ancho, nullptr); e != LXW_NO_ERROR) {
+            if (const lxw_error e = worksheet_set_column(hojaXlsx, c, c, ancho, nullptr);
+                e != LXW_NO_ERROR) {
                 errorHoja = textoError(e);
                 return false;
             }
@@ -221,7 +227,8 @@ bool EscritorXlsx::escribir(HojaExcel& hoja, const QString& ruta, const QString&
             }
             return true;
         },
-        &errorCelda, [&](int numero) {
+        &errorCelda,
+        [&](int numero) {
             if (agregarHoja(numero)) return true;
             errorCelda = errorHoja;
             return false;
@@ -243,7 +250,8 @@ std::optional<double> LecturaTrabajoXlsx(const QString& carpetaTemporal) {
     const QByteArray borrado = QByteArrayLiteral(" (deleted)");
     QByteArray elegido;
     off_t mayor = 0;
-    const QStringList abiertos = QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System);
+    const QStringList abiertos =
+        QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System);
     for (const QString& fd : abiertos) {
         const QByteArray enlace = QByteArrayLiteral("/proc/self/fd/") + fd.toLatin1();
         char destino[4096];
@@ -253,8 +261,8 @@ std::optional<double> LecturaTrabajoXlsx(const QString& carpetaTemporal) {
         struct stat datos {};
         const QByteArray nombre = ruta.mid(ruta.lastIndexOf('/') + 1);
         if (!ruta.startsWith(carpeta) || !nombre.startsWith("tmp.") || !ruta.endsWith(borrado) ||
-            ::stat(enlace.constData(), &datos) != 0 ||
-            !S_ISREG(datos.st_mode) || datos.st_size <= mayor)
+            ::stat(enlace.constData(), &datos) != 0 || !S_ISREG(datos.st_mode) ||
+            datos.st_size <= mayor)
             continue;
         mayor = datos.st_size;
         elegido = fd.toLatin1();
@@ -262,7 +270,7 @@ std::optional<double> LecturaTrabajoXlsx(const QString& carpetaTemporal) {
     if (elegido.isEmpty()) return std::nullopt;
     QFile info(QStringLiteral("/proc/self/fdinfo/") + QString::fromLatin1(elegido));
     if (!info.open(QIODevice::ReadOnly)) return std::nullopt;
-    const QByteArray primera = info.readLine().trimmed();   // "pos:\t<offset>"
+    const QByteArray primera = info.readLine().trimmed();  // "pos:\t<offset>"
     if (!primera.startsWith("pos:")) return std::nullopt;
     bool bien = false;
     const qint64 posicion = primera.mid(4).trimmed().toLongLong(&bien);

@@ -8,8 +8,8 @@
 // that enciphers its stored credentials. Shared by the host-settings, utility and access objects.
 class Instalacion {
 public:
-    static QString nombreArchivoAjustes();   // "talmira.ini"
-    static QString seccionAjustes();         // section of talmira.ini holding the host's settings
+    static QString nombreArchivoAjustes();  // "talmira.ini"
+    static QString seccionAjustes();        // section of talmira.ini holding the host's settings
 
     void ponerCarpeta(const QString& carpeta);
     QString carpeta() const { return carpeta_; }

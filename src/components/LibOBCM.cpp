@@ -2,20 +2,19 @@
 
 #include "components/ArchivoIni.h"
 
-QString LibOBCM::LeeIni(const QString& seccion, const QString& clave, const QString& archivo) const
-{
+QString LibOBCM::LeeIni(const QString& seccion, const QString& clave,
+                        const QString& archivo) const {
     return ArchivoIni::leer(archivo, seccion, clave);
 }
 
 bool LibOBCM::EscribeIni(const QString& seccion, const QString& clave, const QString& valor,
-                         const QString& archivo, QString* error)
-{
+                         const QString& archivo, QString* error) {
     return ArchivoIni::escribir(archivo, seccion, clave, valor, error);
 }
 
-bool LibOBCM::EscribeIniVarias(const QString& seccion, const QList<std::pair<QString, QString>>& valores,
-                               const QString& archivo, QString* error)
-{
+bool LibOBCM::EscribeIniVarias(const QString& seccion,
+                               const QList<std::pair<QString, QString>>& valores,
+                               const QString& archivo, QString* error) {
     return ArchivoIni::escribirVarias(archivo, seccion, valores, error);
 }
 

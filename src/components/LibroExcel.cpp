@@ -274,9 +274,10 @@ void HojaExcel::vaciasConEstilo(Recorrido& r, int fila) const {
             r.celdas.push_back({col, &Recorrido::vacia});
         }
     }
-    std::inplace_merge(r.celdas.begin(), r.celdas.begin() + static_cast<std::ptrdiff_t>(conContenido),
-                       r.celdas.end(),
-                       [](const Recorrido::Pendiente& a, const Recorrido::Pendiente& b) { return a.col < b.col; });
+    std::inplace_merge(
+        r.celdas.begin(), r.celdas.begin() + static_cast<std::ptrdiff_t>(conContenido),
+        r.celdas.end(),
+        [](const Recorrido::Pendiente& a, const Recorrido::Pendiente& b) { return a.col < b.col; });
 }
 
 bool HojaExcel::recorrer(const VisitaCelda& celda, QString* error, const NuevaHoja& nuevaHoja) {
@@ -288,8 +289,10 @@ bool HojaExcel::recorrer(const VisitaCelda& celda, QString* error, const NuevaHo
         return false;
     };
     if (r.copia && r.copia->fila > filasPorHoja_)
-        return fallar(QStringLiteral("Las filas copiadas empiezan después de la fila %1, la última de la hoja.")
-                          .arg(filasPorHoja_));
+        return fallar(
+            QStringLiteral(
+                "Las filas copiadas empiezan después de la fila %1, la última de la hoja.")
+                .arg(filasPorHoja_));
     if (r.copia && !siguienteCopiada(r, error)) return false;
     r.it = valores_.cbegin();
     r.fin = valores_.cend();
@@ -299,15 +302,16 @@ bool HojaExcel::recorrer(const VisitaCelda& celda, QString* error, const NuevaHo
     while (true) {
         const int filaValor = r.it != r.fin ? r.it->first.first : 0;
         if (filaValor == 0 && r.filaDeCopia == 0) break;
-        int fila = filaValor == 0 ? r.filaDeCopia
+        int fila = filaValor == 0       ? r.filaDeCopia
                    : r.filaDeCopia == 0 ? filaValor
                                         : std::min(filaValor, r.filaDeCopia);
         const bool hayCopia = r.filaDeCopia == fila;
         if (hayCopia && fila > filasPorHoja_) {
             // The copy goes on on a new sheet, under the rows above it once more.
             if (!nuevaHoja)
-                return fallar(QStringLiteral("Las filas copiadas pasan de la fila %1, la última de la hoja.")
-                                  .arg(filasPorHoja_));
+                return fallar(
+                    QStringLiteral("Las filas copiadas pasan de la fila %1, la última de la hoja.")
+                        .arg(filasPorHoja_));
             if (!nuevaHoja(++hoja)) return false;
             r.it = valores_.cbegin();
             r.fin = valores_.lower_bound({r.copia->fila, 0});
@@ -427,14 +431,18 @@ bool LibroExcel::guardarComo(const QString& ruta, QString* error) {
 
     // Keep the permissions of the regular file being replaced; a new file gets the usual ones.
     struct stat anterior {};
-    const mode_t modo = ::lstat(QFile::encodeName(ruta).constData(), &anterior) == 0 && S_ISREG(anterior.st_mode)
-                            ? static_cast<mode_t>(anterior.st_mode & 07777)
-                            : permisosNuevos();
+    const mode_t modo =
+        ::lstat(QFile::encodeName(ruta).constData(), &anterior) == 0 && S_ISREG(anterior.st_mode)
+            ? static_cast<mode_t>(anterior.st_mode & 07777)
+            : permisosNuevos();
     if (const int numero = asentar(rutaTemporal, modo); numero != 0)
-        return fallar(QStringLiteral("No se guardó el libro '%1': no se pudo asentar el archivo en disco (%2).")
-                          .arg(ruta, QString::fromLocal8Bit(std::strerror(numero))));
+        return fallar(
+            QStringLiteral(
+                "No se guardó el libro '%1': no se pudo asentar el archivo en disco (%2).")
+                .arg(ruta, QString::fromLocal8Bit(std::strerror(numero))));
 
-    if (std::rename(QFile::encodeName(rutaTemporal).constData(), QFile::encodeName(ruta).constData()) != 0)
+    if (std::rename(QFile::encodeName(rutaTemporal).constData(),
+                    QFile::encodeName(ruta).constData()) != 0)
         return fallar(QStringLiteral("No se pudo reemplazar el archivo '%1': %2")
                           .arg(ruta, QString::fromLocal8Bit(std::strerror(errno))));
     return true;

@@ -27,7 +27,8 @@ void PonerTls(const AjustesTls& ajustes);
 // The TLS settings of a host installation: "MySQLSSLCA" (a path, relative to the installation
 // folder `carpeta` when not absolute) and "MySQLSSL" ("Sí", "Si", "1" or "true" require TLS), as
 // `leer` answers for a key.
-AjustesTls LeerAjustesTls(const std::function<QString(const QString&)>& leer, const QString& carpeta);
+AjustesTls LeerAjustesTls(const std::function<QString(const QString&)>& leer,
+                          const QString& carpeta);
 AjustesTls TlsEnUso();
 
 // Limits the client library to the authentication methods that send no password in clear. Runs

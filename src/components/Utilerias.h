@@ -13,7 +13,8 @@ public:
     explicit Utilerias(std::shared_ptr<Instalacion> instalacion);
 
     // Stored form of a host credential; nullopt with the reason when the installation has no key.
-    std::optional<QString> Encripta(const QString& texto, QString* error = nullptr, const QString& lugar = QString());
+    std::optional<QString> Encripta(const QString& texto, QString* error = nullptr,
+                                    const QString& lugar = QString());
     // Plain text of a stored host credential; nullopt when it does not decipher.
     std::optional<QString> DesEncripta(const QString& guardado, QString* error = nullptr,
                                        const QString& lugar = QString());
@@ -22,7 +23,7 @@ public:
     // The modal message box in the program's skin; Windows flags in, Windows button code out.
     int MsgBoxSkn(const QString& texto, int estilo, const QString& titulo, quint8 extra = 0);
 
-    QObject* ElMenu = nullptr;   // the main window, owner of the skinned boxes
+    QObject* ElMenu = nullptr;  // the main window, owner of the skinned boxes
 
 private:
     std::shared_ptr<Instalacion> instalacion_;

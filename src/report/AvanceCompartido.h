@@ -7,14 +7,12 @@
 // the progress line while it waits for that worker.
 class AvanceCompartido {
 public:
-    void poner(const QString& base, const QString& clave)
-    {
+    void poner(const QString& base, const QString& clave) {
         std::lock_guard<std::mutex> cerrojo(mutex_);
         base_ = base;
         clave_ = clave;
     }
-    std::pair<QString, QString> tomar() const
-    {
+    std::pair<QString, QString> tomar() const {
         std::lock_guard<std::mutex> cerrojo(mutex_);
         return {base_, clave_};
     }

@@ -47,11 +47,11 @@ private:
     std::deque<Lote> lotes_;
     bool terminada_ = false;
     bool lectorCerrado_ = false;
-    Lote armando_;   // reader's batch being filled
-    Lote leyendo_;   // writer's batch being read
+    Lote armando_;  // reader's batch being filled
+    Lote leyendo_;  // writer's batch being read
     std::size_t enLectura_ = 0;
     QString claveEnEscritura_;
-    std::vector<QString> clavesDeLotes_;   // the first code of each batch the writer took
-    bool tomadas_ = false;                 // the writer has taken the last row
-    QString error_;                        // why the rows stopped early
+    std::vector<QString> clavesDeLotes_;  // the first code of each batch the writer took
+    bool tomadas_ = false;                // the writer has taken the last row
+    QString error_;                       // why the rows stopped early
 };

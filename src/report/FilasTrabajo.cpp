@@ -17,11 +17,9 @@ constexpr int FilasPorConsulta = 5000;
 
 // The decimal text of a double as the server writes it (the shortest that reads back to the
 // same double), read back; from_chars rounds correctly, as the server's own reading does.
-bool leerDoble(const char* desde, const char* hasta, double* valor)
-{
+bool leerDoble(const char* desde, const char* hasta, double* valor) {
     const std::from_chars_result r = std::from_chars(desde, hasta, *valor);
-    if (r.ec == std::errc() && r.ptr == hasta)
-        return true;
+    if (r.ec == std::errc() && r.ptr == hasta) return true;
     // Values so small that they lose precision (subnormals) may come back as out of range.
     bool bien = false;
     *valor = QByteArray(desde, hasta - desde).toDouble(&bien);
@@ -29,19 +27,19 @@ bool leerDoble(const char* desde, const char* hasta, double* valor)
 }
 }  // namespace
 
-bool FilasTrabajo::abrir(Conexion& principal, const QStringList& tablas, std::function<void()> latido, QString* error)
-{
+bool FilasTrabajo::abrir(Conexion& principal, const QStringList& tablas,
+                         std::function<void()> latido, QString* error) {
     principal_ = &principal;
     latido_ = std::move(latido);
     tablas_.clear();
-    for (const QString& tabla : tablas)
-        tablas_ << citarIdentificador(tabla);
+    for (const QString& tabla : tablas) tablas_ << citarIdentificador(tabla);
     indice_ = 0;
     origen_ = tablas_.value(0);
     cuenta_ = 0;
     for (const QString& origen : std::as_const(tablas_)) {
         Recordset total;
-        if (!total.abrir(principal, QStringLiteral("SELECT COUNT(*) FROM ") + origen) || total.alFinal()) {
+        if (!total.abrir(principal, QStringLiteral("SELECT COUNT(*) FROM ") + origen) ||
+            total.alFinal()) {
             *error = total.ultimoError();
             return false;
         }
@@ -71,18 +69,19 @@ bool FilasTrabajo::abrir(Conexion& principal, const QStringList& tablas, std::fu
         if (registro.field(i).metaType().id() == QMetaType::Double) {
             dobles_[static_cast<std::size_t>(i)] = true;
             // The size is asked first, on its own: the product of a huge double overflows.
-            const QString texto = QStringLiteral("CONCAT('d', CAST(") + nombre + QStringLiteral(" AS CHAR(32)))");
-            dobles << QStringLiteral("IFNULL(IF(ABS(") + nombre + QStringLiteral(") < 1e14, IF(") + nombre +
-                          QStringLiteral(" - ROUND(") + nombre + QStringLiteral(" * 10000) / 10000 = 0, CAST(ROUND(") +
-                          nombre + QStringLiteral(" * 10000) AS SIGNED), ") + texto + QStringLiteral("), ") + texto +
-                          QStringLiteral("), 'N')");
+            const QString texto =
+                QStringLiteral("CONCAT('d', CAST(") + nombre + QStringLiteral(" AS CHAR(32)))");
+            dobles << QStringLiteral("IFNULL(IF(ABS(") + nombre + QStringLiteral(") < 1e14, IF(") +
+                          nombre + QStringLiteral(" - ROUND(") + nombre +
+                          QStringLiteral(" * 10000) / 10000 = 0, CAST(ROUND(") + nombre +
+                          QStringLiteral(" * 10000) AS SIGNED), ") + texto + QStringLiteral("), ") +
+                          texto + QStringLiteral("), 'N')");
         } else {
             otras << nombre;
         }
     }
     otras_ = static_cast<int>(otras.size());
-    if (!dobles.isEmpty())
-        otras << QStringLiteral("CONCAT_WS(' ',") + dobles.join(u',') + u')';
+    if (!dobles.isEmpty()) otras << QStringLiteral("CONCAT_WS(' ',") + dobles.join(u',') + u')';
     seleccion_ = otras.join(u',');
     if (!consultar(QVariant())) {
         *error = error_;
@@ -91,30 +90,26 @@ bool FilasTrabajo::abrir(Conexion& principal, const QStringList& tablas, std::fu
     return true;
 }
 
-bool FilasTrabajo::consultar(const QVariant& desde)
-{
+bool FilasTrabajo::consultar(const QVariant& desde) {
     // Along the key, which holds the codes in order: no sort, and each range starts where the
     // last one ended.
     consulta_ = QSqlQuery(principal_->db());
     consulta_.setForwardOnly(true);
-    const QString sql = QStringLiteral("SELECT ") + seleccion_ + QStringLiteral(" FROM ") + origen_ +
-                        QStringLiteral(" FORCE INDEX (PRIMARY)") +
+    const QString sql = QStringLiteral("SELECT ") + seleccion_ + QStringLiteral(" FROM ") +
+                        origen_ + QStringLiteral(" FORCE INDEX (PRIMARY)") +
                         (desde.isNull() ? QString() : QStringLiteral(" WHERE `Clave` > ?")) +
-                        QStringLiteral(" ORDER BY `Clave` LIMIT ") + QString::number(FilasPorConsulta);
+                        QStringLiteral(" ORDER BY `Clave` LIMIT ") +
+                        QString::number(FilasPorConsulta);
     bool bien = consulta_.prepare(sql);
-    if (bien && !desde.isNull())
-        consulta_.addBindValue(desde);
+    if (bien && !desde.isNull()) consulta_.addBindValue(desde);
     bien = bien && consulta_.exec();
-    if (!bien)
-        error_ = consulta_.lastError().text().trimmed();
+    if (!bien) error_ = consulta_.lastError().text().trimmed();
     enConsulta_ = 0;
     return bien;
 }
 
-bool FilasTrabajo::siguiente(QVariantList& fila)
-{
-    if (terminada_)
-        return false;
+bool FilasTrabajo::siguiente(QVariantList& fila) {
+    if (terminada_) return false;
     if (!consulta_.next()) {
         // A full range may have more rows after it; a short one was the last.
         const bool llena = enConsulta_ == FilasPorConsulta;
@@ -129,11 +124,12 @@ bool FilasTrabajo::siguiente(QVariantList& fila)
             terminada_ = true;
             // A connection lost half way ends the rows early: the sheet must not pass for complete.
             if (leidas_ != cuenta_ && error_.isEmpty())
-                error_ = consulta_.lastError().text().trimmed().isEmpty()
-                             ? QStringLiteral("la tabla de trabajo se leyó incompleta (%1 de %2 filas)")
-                                   .arg(leidas_)
-                                   .arg(cuenta_)
-                             : consulta_.lastError().text().trimmed();
+                error_ =
+                    consulta_.lastError().text().trimmed().isEmpty()
+                        ? QStringLiteral("la tabla de trabajo se leyó incompleta (%1 de %2 filas)")
+                              .arg(leidas_)
+                              .arg(cuenta_)
+                        : consulta_.lastError().text().trimmed();
             consulta_.finish();
             return false;
         }
@@ -146,13 +142,11 @@ bool FilasTrabajo::siguiente(QVariantList& fila)
     ++leidas_;
     ++enConsulta_;
     ultimaClave_ = fila.value(0);
-    if (latido_)
-        latido_();
+    if (latido_) latido_();
     return true;
 }
 
-bool FilasTrabajo::armarFila(QVariantList& fila)
-{
+bool FilasTrabajo::armarFila(QVariantList& fila) {
     fila.clear();
     fila.reserve(campos_);
     QByteArray texto;

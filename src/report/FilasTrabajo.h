@@ -20,7 +20,8 @@ public:
     // Opens `tablas` (the working table, or the parts of its copy in memory), read one after
     // another: every code of a table comes after those of the tables before it. False with the
     // server's error. `latido` runs after each row.
-    bool abrir(Conexion& principal, const QStringList& tablas, std::function<void()> latido, QString* error);
+    bool abrir(Conexion& principal, const QStringList& tablas, std::function<void()> latido,
+               QString* error);
     // True once every row has been handed out (the query no longer holds the connection).
     bool terminada() const { return terminada_; }
     qint64 cuenta() const { return cuenta_; }
@@ -35,11 +36,11 @@ private:
 
     Conexion* principal_ = nullptr;
     QStringList tablas_;
-    int indice_ = 0;             // the table being read
-    QString origen_;             // its quoted name
-    QString seleccion_;          // the select list: the other columns, then the doubles' text
-    std::vector<bool> dobles_;   // by column of the table: whether it holds a double
-    int otras_ = 0;              // columns that are not doubles
+    int indice_ = 0;            // the table being read
+    QString origen_;            // its quoted name
+    QString seleccion_;         // the select list: the other columns, then the doubles' text
+    std::vector<bool> dobles_;  // by column of the table: whether it holds a double
+    int otras_ = 0;             // columns that are not doubles
     QSqlQuery consulta_;
     QVariant ultimaClave_;
     int enConsulta_ = 0;

@@ -15,14 +15,12 @@ constexpr qint64 FilasPorRango = 5000;
 
 QString TextoFusionCortada() { return QStringLiteral("el reporte se interrumpió"); }
 
-QString avisoDeFusion(int posicion)
-{
+QString avisoDeFusion(int posicion) {
     // Never a null QString: it would be bound as NULL instead of the column's empty default.
     return posicion > 1 ? QStringLiteral("No existe en alguna empresa") : QStringLiteral("");
 }
 
-QString ordenProductos(Conexion& empresa, const QString& columnaPrecio)
-{
+QString ordenProductos(Conexion& empresa, const QString& columnaPrecio) {
     // A unique index on the code alone leaves no two products equal by code.
     Recordset indices;
     if (indices.abrir(empresa, QStringLiteral("SHOW INDEX FROM `productos`"))) {
@@ -32,43 +30,45 @@ QString ordenProductos(Conexion& empresa, const QString& columnaPrecio)
                 unicos[indices.campo(QStringLiteral("Key_name")).toString()]
                     << indices.campo(QStringLiteral("Column_name")).toString();
         for (const QStringList& columnas : std::as_const(unicos))
-            if (columnas.size() == 1 && columnas.first().compare(QStringLiteral("Clave"), Qt::CaseInsensitive) == 0)
+            if (columnas.size() == 1 &&
+                columnas.first().compare(QStringLiteral("Clave"), Qt::CaseInsensitive) == 0)
                 return QStringLiteral("`Clave`");
     }
-    return QStringLiteral("`Clave`, CAST(`Clave` AS BINARY), CAST(`Descrip` AS BINARY), `Costo`, ") +
+    return QStringLiteral(
+               "`Clave`, CAST(`Clave` AS BINARY), CAST(`Descrip` AS BINARY), `Costo`, ") +
            citarIdentificador(columnaPrecio);
 }
 
-bool fusionarPorCliente(const FusionEmpresa& f, QString* error)
-{
+bool fusionarPorCliente(const FusionEmpresa& f, QString* error) {
     const QString destino = citarIdentificador(f.destino);
     const QString costo = citarIdentificador(QStringLiteral("Costo%1").arg(f.id));
     const QString precio = citarIdentificador(QStringLiteral("Precio%1").arg(f.id));
     const QString cabecera =
-        QStringLiteral("INSERT INTO %1 (`Clave`,`Descrip`,%2,%3,`Aviso`) VALUES ").arg(destino, costo, precio);
+        QStringLiteral("INSERT INTO %1 (`Clave`,`Descrip`,%2,%3,`Aviso`) VALUES ")
+            .arg(destino, costo, precio);
     // A code already in the table keeps its description and warning; this company only writes
     // its own pair, as a lookup followed by an update of the found row would.
     const QString alDuplicar =
-        QStringLiteral(" ON DUPLICATE KEY UPDATE %1.%2=VALUES(%2),%1.%3=VALUES(%3)").arg(destino, costo, precio);
+        QStringLiteral(" ON DUPLICATE KEY UPDATE %1.%2=VALUES(%2),%1.%3=VALUES(%3)")
+            .arg(destino, costo, precio);
     const QString aviso = avisoDeFusion(f.posicion);
     // The products come range of codes by range of codes, their descriptions already cut by the
     // company's server (LEFT counts characters in the column's own character set): whatever a
     // company holds, the program holds one range of short rows at a time.
-    const QString lectura = QStringLiteral("SELECT `Clave`, LEFT(`Descrip`, %1), `Costo`, %2 FROM `productos`")
-                                .arg(LargoDescripcion)
-                                .arg(citarIdentificador(f.columnaPrecio));
+    const QString lectura =
+        QStringLiteral("SELECT `Clave`, LEFT(`Descrip`, %1), `Costo`, %2 FROM `productos`")
+            .arg(LargoDescripcion)
+            .arg(citarIdentificador(f.columnaPrecio));
     const QString orden = QStringLiteral(" ORDER BY ") + ordenProductos(f.empresa, f.columnaPrecio);
 
     Conexion& principal = f.principal;
     Transaccion transaccion(principal);
-    if (!transaccion.empezar(error))
-        return false;
+    if (!transaccion.empezar(error)) return false;
     QVariantList valores;
     valores.reserve(FilasPorLote * 5);
     int enLote = 0;
     auto vaciar = [&]() {
-        if (enLote == 0)
-            return true;
+        if (enLote == 0) return true;
         QString sql = cabecera;
         sql.reserve(cabecera.size() + enLote * 12 + alDuplicar.size());
         for (int i = 0; i < enLote; ++i)
@@ -92,13 +92,13 @@ bool fusionarPorCliente(const FusionEmpresa& f, QString* error)
             return false;
         }
         for (; !productos.alFinal(); productos.siguiente()) {
-            valores << productos.valor(0) << productos.valor(1) << productos.valor(2) << productos.valor(3) << aviso;
+            valores << productos.valor(0) << productos.valor(1) << productos.valor(2)
+                    << productos.valor(3) << aviso;
             if (f.avance && !f.avance(productos.valor(0).toString())) {
                 *error = TextoFusionCortada();
                 return false;
             }
-            if (++enLote == FilasPorLote && !vaciar())
-                return false;
+            if (++enLote == FilasPorLote && !vaciar()) return false;
         }
     }
     return vaciar() && transaccion.confirmar(error);

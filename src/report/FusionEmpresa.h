@@ -20,9 +20,9 @@ class Conexion;
 // Through the client: for a company on a server of its own, the products are read in one pass and
 // written in multi-row statements.
 struct FusionEmpresa {
-    Conexion& principal;    // host connection; holds the destination table
-    Conexion& empresa;      // open on the company database
-    QString base;           // the company database
+    Conexion& principal;  // host connection; holds the destination table
+    Conexion& empresa;    // open on the company database
+    QString base;         // the company database
     int id = 0;
     int posicion = 1;       // 1-based position in the selection list
     QString columnaPrecio;  // e.g. "Precio2"

@@ -13,40 +13,39 @@ namespace {
 constexpr qint64 ProductosParaPartir = 4000;
 }  // namespace
 
-std::optional<ComparacionClave> comparacionClave(Conexion& conexion, const QString& base, const QString& tabla)
-{
+std::optional<ComparacionClave> comparacionClave(Conexion& conexion, const QString& base,
+                                                 const QString& tabla) {
     Recordset columna;
-    if (!columna.abrir(conexion,
-                       QStringLiteral("SELECT TABLE_SCHEMA, TABLE_NAME, CHARACTER_SET_NAME, COLLATION_NAME, "
-                                      "CHARACTER_MAXIMUM_LENGTH FROM information_schema.COLUMNS WHERE "
-                                      "TABLE_SCHEMA = ? AND TABLE_NAME = ? AND COLUMN_NAME = 'Clave'"),
-                       {base, tabla}))
+    if (!columna.abrir(
+            conexion,
+            QStringLiteral("SELECT TABLE_SCHEMA, TABLE_NAME, CHARACTER_SET_NAME, COLLATION_NAME, "
+                           "CHARACTER_MAXIMUM_LENGTH FROM information_schema.COLUMNS WHERE "
+                           "TABLE_SCHEMA = ? AND TABLE_NAME = ? AND COLUMN_NAME = 'Clave'"),
+            {base, tabla}))
         return std::nullopt;
     // The names go into statements' text (they cannot be bound): plain names only.
     static const QRegularExpression nombre(QStringLiteral("^[A-Za-z0-9_]+$"));
     // The catalogue may compare names regardless of case; only the exact names count.
     for (; !columna.alFinal(); columna.siguiente()) {
-        if (columna.valor(0).toString() != base || columna.valor(1).toString() != tabla)
-            continue;
-        ComparacionClave c{columna.valor(2).toString(), columna.valor(3).toString(), columna.valor(4).toLongLong()};
+        if (columna.valor(0).toString() != base || columna.valor(1).toString() != tabla) continue;
+        ComparacionClave c{columna.valor(2).toString(), columna.valor(3).toString(),
+                           columna.valor(4).toLongLong()};
         if (nombre.match(c.juego).hasMatch() && nombre.match(c.cotejo).hasMatch() && c.largo > 0)
             return c;
     }
     return std::nullopt;
 }
 
-bool ParteClaves::directa(const std::optional<ComparacionClave>& empresa) const
-{
+bool ParteClaves::directa(const std::optional<ComparacionClave>& empresa) const {
     return empresa && empresa->juego == trabajo.juego && empresa->cotejo == trabajo.cotejo &&
            empresa->largo <= trabajo.largo;
 }
 
-std::optional<ParteClaves> partirClaves(Conexion& principal, const QString& base, const std::optional<QString>& corte)
-{
+std::optional<ParteClaves> partirClaves(Conexion& principal, const QString& base,
+                                        const std::optional<QString>& corte) {
     const std::optional<ComparacionClave> trabajo =
         comparacionClave(principal, principal.base(), nombres::TablaTrabajo());
-    if (!trabajo)
-        return std::nullopt;
+    if (!trabajo) return std::nullopt;
     const QString juego = trabajo->juego, cotejo = trabajo->cotejo;
     const qint64 largo = trabajo->largo;
 
@@ -56,27 +55,32 @@ std::optional<ParteClaves> partirClaves(Conexion& principal, const QString& base
     } else {
         const QString productos = citarIdentificador(base) + QStringLiteral(".`productos`");
         Recordset cuenta;
-        if (!cuenta.abrir(principal, QStringLiteral("SELECT COUNT(*) FROM ") + productos) || cuenta.alFinal())
+        if (!cuenta.abrir(principal, QStringLiteral("SELECT COUNT(*) FROM ") + productos) ||
+            cuenta.alFinal())
             return std::nullopt;
         const qint64 total = cuenta.valor(0).toLongLong();
         cuenta.cerrar();
-        if (total < ProductosParaPartir)
-            return std::nullopt;
+        if (total < ProductosParaPartir) return std::nullopt;
         Recordset medio;
-        if (!medio.abrir(principal, QStringLiteral("SELECT `Clave` FROM ") + productos +
-                                        QStringLiteral(" WHERE `Clave` IS NOT NULL ORDER BY `Clave` LIMIT 1 OFFSET ") +
-                                        QString::number(total / 2)) ||
+        if (!medio.abrir(
+                principal,
+                QStringLiteral("SELECT `Clave` FROM ") + productos +
+                    QStringLiteral(" WHERE `Clave` IS NOT NULL ORDER BY `Clave` LIMIT 1 OFFSET ") +
+                    QString::number(total / 2)) ||
             medio.alFinal() || medio.valor(0).isNull())
             return std::nullopt;
         parte.corte = medio.valor(0).toString();
     }
     // The code as the working table keeps and compares it: converted to its character set, cut
     // to its length, under its collation; the cut is converted alike.
-    const QString usando = QStringLiteral(" USING ") + juego + QStringLiteral(") COLLATE ") + cotejo;
-    const QString clave = QStringLiteral("CONVERT(LEFT(`Clave`, ") + QString::number(largo) + u')' + usando;
+    const QString usando =
+        QStringLiteral(" USING ") + juego + QStringLiteral(") COLLATE ") + cotejo;
+    const QString clave =
+        QStringLiteral("CONVERT(LEFT(`Clave`, ") + QString::number(largo) + u')' + usando;
     const QString valorCorte = QStringLiteral("CONVERT(?") + usando;
     // A NULL code goes with the lower part, as it goes first in one pass.
-    parte.baja = QStringLiteral("(`Clave` IS NULL OR ") + clave + QStringLiteral(" <= ") + valorCorte + u')';
+    parte.baja =
+        QStringLiteral("(`Clave` IS NULL OR ") + clave + QStringLiteral(" <= ") + valorCorte + u')';
     parte.alta = clave + QStringLiteral(" > ") + valorCorte;
     parte.bajaDirecta = QStringLiteral("(`Clave` IS NULL OR `Clave` <= ?)");
     parte.altaDirecta = QStringLiteral("`Clave` > ?");
@@ -84,19 +88,26 @@ std::optional<ParteClaves> partirClaves(Conexion& principal, const QString& base
     return parte;
 }
 
-bool fusionarParteAlta(Conexion& conexion, const QList<EmpresaParaMitad>& empresas, const QString& columnaPrecio,
-                       const QString& destino, const ParteClaves& parte, AvanceCompartido& avance, QString* error)
-{
+bool fusionarParteAlta(Conexion& conexion, const QList<EmpresaParaMitad>& empresas,
+                       const QString& columnaPrecio, const QString& destino,
+                       const ParteClaves& parte, AvanceCompartido& avance, QString* error) {
     for (const EmpresaParaMitad& e : empresas) {
         // The order is given, so the company's own connection is never asked for.
-        const FusionEmpresa f{conexion, conexion, e.base, e.id, e.posicion, columnaPrecio, destino,
+        const FusionEmpresa f{conexion,
+                              conexion,
+                              e.base,
+                              e.id,
+                              e.posicion,
+                              columnaPrecio,
+                              destino,
                               [&avance, &e](const QString& clave) {
                                   avance.poner(e.base, clave);
                                   return true;
                               },
-                              e.orden, e.directa ? parte.altaDirecta : parte.alta, parte.corte};
-        if (!fusionarEnServidor(f, error))
-            return false;
+                              e.orden,
+                              e.directa ? parte.altaDirecta : parte.alta,
+                              parte.corte};
+        if (!fusionarEnServidor(f, error)) return false;
     }
     return true;
 }

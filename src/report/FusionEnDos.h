@@ -19,12 +19,13 @@ class Conexion;
 
 // How a table's `Clave` column keeps and compares codes.
 struct ComparacionClave {
-    QString juego, cotejo;   // character set and collation
-    qint64 largo = 0;        // length in characters
+    QString juego, cotejo;  // character set and collation
+    qint64 largo = 0;       // length in characters
 };
 // That of column `Clave` of table `tabla` in database `base`; nullopt when there is no such
 // column or it holds no text.
-std::optional<ComparacionClave> comparacionClave(Conexion& conexion, const QString& base, const QString& tabla);
+std::optional<ComparacionClave> comparacionClave(Conexion& conexion, const QString& base,
+                                                 const QString& tabla);
 
 struct ParteClaves {
     // Conditions on a company's `Clave`, with one "?" for `corte`: the lower part and the upper.
@@ -33,7 +34,7 @@ struct ParteClaves {
     // and collation, and no longer): along its key, without converting each code.
     QString bajaDirecta, altaDirecta;
     QVariant corte;
-    ComparacionClave trabajo;   // the working table's
+    ComparacionClave trabajo;  // the working table's
     // Whether a company's codes compare as the working table's.
     bool directa(const std::optional<ComparacionClave>& empresa) const;
 };
@@ -49,11 +50,12 @@ struct EmpresaParaMitad {
     int posicion = 1;
     int id = 0;
     QString base;
-    QString orden;   // ordenProductos of the company
-    bool directa = false;   // ParteClaves::directa
+    QString orden;         // ordenProductos of the company
+    bool directa = false;  // ParteClaves::directa
 };
 
 // The merge of the upper part, as work for the second connection (TrabajoEnHilo): every company in
 // list order into `destino`. `avance` gets each company database and code reached, on that thread.
-bool fusionarParteAlta(Conexion& conexion, const QList<EmpresaParaMitad>& empresas, const QString& columnaPrecio,
-                       const QString& destino, const ParteClaves& parte, AvanceCompartido& avance, QString* error);
+bool fusionarParteAlta(Conexion& conexion, const QList<EmpresaParaMitad>& empresas,
+                       const QString& columnaPrecio, const QString& destino,
+                       const ParteClaves& parte, AvanceCompartido& avance, QString* error);

@@ -23,23 +23,17 @@ public:
         : cola_(cola), hilo_([this, &libro, ruta] {
               guardado_ = libro.guardarComo(ruta, &motivo_);
               cola_.cerrarLector();
-          })
-    {
-    }
-    ~HiloEscritor()
-    {
-        if (!hilo_.joinable())
-            return;
+          }) {}
+    ~HiloEscritor() {
+        if (!hilo_.joinable()) return;
         cola_.abortar(TextoFusionCortada());
         hilo_.join();
     }
     HiloEscritor(const HiloEscritor&) = delete;
     HiloEscritor& operator=(const HiloEscritor&) = delete;
     // Waits for the save to end, with `latido` between short waits; whether it saved, and why not.
-    bool terminar(const std::function<void()>& latido, QString* motivo)
-    {
-        while (!cola_.esperarLector(MilisegundosPorEspera))
-            latido();
+    bool terminar(const std::function<void()>& latido, QString* motivo) {
+        while (!cola_.esperarLector(MilisegundosPorEspera)) latido();
         hilo_.join();
         *motivo = motivo_;
         return guardado_;
@@ -49,72 +43,77 @@ private:
     ColaFilas& cola_;
     bool guardado_ = false;
     QString motivo_;
-    std::thread hilo_;   // last: it starts once the members it uses are made
+    std::thread hilo_;  // last: it starts once the members it uses are made
 };
 }  // namespace
 
-FusionReporte::FusionReporte(ConexionesReporte conexiones, OpcionesReporte opciones, QString columnaPrecio)
-    : conexiones_(conexiones), opciones_(std::move(opciones)), columnaPrecio_(std::move(columnaPrecio)),
-      intermedia_(conexiones.principal)
-{
-}
+FusionReporte::FusionReporte(ConexionesReporte conexiones, OpcionesReporte opciones,
+                             QString columnaPrecio)
+    : conexiones_(conexiones),
+      opciones_(std::move(opciones)),
+      columnaPrecio_(std::move(columnaPrecio)),
+      intermedia_(conexiones.principal) {}
 
-bool FusionReporte::enServidor(const BasesDD& propio) const
-{
+bool FusionReporte::enServidor(const BasesDD& propio) const {
     // The server can read the company's products itself when they lie on the host's server and
     // the host's user reaches them.
     const BasesDD& compartido = conexiones_.anfitrion;
-    return !opciones_.soloPorCliente && propio.cRuta == compartido.cRuta && propio.cPuerto == compartido.cPuerto &&
-           propio.cUsuario == compartido.cUsuario && propio.cPassword == compartido.cPassword;
+    return !opciones_.soloPorCliente && propio.cRuta == compartido.cRuta &&
+           propio.cPuerto == compartido.cPuerto && propio.cUsuario == compartido.cUsuario &&
+           propio.cPassword == compartido.cPassword;
 }
 
-bool FusionReporte::fusionar(const QList<int>& lista, const Resolver& resolver, const Avance& avance, QString* error)
-{
+bool FusionReporte::fusionar(const QList<int>& lista, const Resolver& resolver,
+                             const Avance& avance, QString* error) {
     fusionesEnServidor_ = 0;
     enDosPartes_ = false;
     intermedia_.crear();
     const Empresa enDos = fusionarEnDos(lista, resolver, avance, error);
-    if (enDos != Empresa::Omitida)
-        return enDos == Empresa::Abierta;
+    if (enDos != Empresa::Omitida) return enDos == Empresa::Abierta;
     for (int posicion = 1; posicion <= lista.size(); ++posicion)
-        if (fusionarEmpresa(posicion, lista[posicion - 1], resolver, avance, error) == Empresa::Fallo)
+        if (fusionarEmpresa(posicion, lista[posicion - 1], resolver, avance, error) ==
+            Empresa::Fallo)
             return false;
     return true;
 }
 
-FusionReporte::Empresa FusionReporte::fusionarEmpresa(int posicion, int id, const Resolver& resolver,
-                                                      const Avance& avance, QString* error)
-{
+FusionReporte::Empresa FusionReporte::fusionarEmpresa(int posicion, int id,
+                                                      const Resolver& resolver,
+                                                      const Avance& avance, QString* error) {
     BasesDD propio;
     const Empresa resuelta = resolver(id, propio, error);
-    if (resuelta != Empresa::Abierta)
-        return resuelta;
+    if (resuelta != Empresa::Abierta) return resuelta;
     const bool porServidor = enServidor(propio);
     QString ultimaClave;
     const auto fusionar = [&]() {
-        const FusionEmpresa f{conexiones_.principal, conexiones_.empresa, propio.cMiBase, id, posicion, columnaPrecio_,
+        const FusionEmpresa f{conexiones_.principal,
+                              conexiones_.empresa,
+                              propio.cMiBase,
+                              id,
+                              posicion,
+                              columnaPrecio_,
                               intermedia_.destino(),
                               [&](const QString& clave) {
                                   // Every company shows on the line, with its first code.
-                                  const bool sigue = avance(propio.cMiBase, clave, ultimaClave.isEmpty());
+                                  const bool sigue =
+                                      avance(propio.cMiBase, clave, ultimaClave.isEmpty());
                                   ultimaClave = clave;
                                   return sigue;
                               },
-                              QString(), QString(), QVariant()};
+                              QString(),
+                              QString(),
+                              QVariant()};
         return porServidor ? fusionarEnServidor(f, error) : fusionarPorCliente(f, error);
     };
     bool bien = fusionar();
     if (!bien && intermedia_.activa() && *error != TextoFusionCortada()) {
         // The copy in memory may be full: the rows go on in the working table, and this company
         // is merged again there, which gives the same rows.
-        if (!intermedia_.vaciar(error))
-            return Empresa::Fallo;
+        if (!intermedia_.vaciar(error)) return Empresa::Fallo;
         bien = fusionar();
     }
-    if (!bien)
-        return Empresa::Fallo;
-    if (porServidor)
-        ++fusionesEnServidor_;
+    if (!bien) return Empresa::Fallo;
+    if (porServidor) ++fusionesEnServidor_;
     if (!ultimaClave.isEmpty() && !avance(propio.cMiBase, ultimaClave, true)) {
         *error = TextoFusionCortada();
         return Empresa::Fallo;
@@ -122,63 +121,65 @@ FusionReporte::Empresa FusionReporte::fusionarEmpresa(int posicion, int id, cons
     return Empresa::Abierta;
 }
 
-TrabajoEnHilo::Ajustes FusionReporte::ajustesSegundaConexion() const
-{
+TrabajoEnHilo::Ajustes FusionReporte::ajustesSegundaConexion() const {
     const BasesDD& compartido = conexiones_.anfitrion;
-    return {compartido.cRuta, compartido.cUsuario, compartido.cPassword, conexiones_.principal.base(),
-            compartido.cPuerto};
+    return {compartido.cRuta, compartido.cUsuario, compartido.cPassword,
+            conexiones_.principal.base(), compartido.cPuerto};
 }
 
-FusionReporte::Empresa FusionReporte::fusionarEnDos(const QList<int>& lista, const Resolver& resolver,
-                                                    const Avance& avance, QString* error)
-{
+FusionReporte::Empresa FusionReporte::fusionarEnDos(const QList<int>& lista,
+                                                    const Resolver& resolver, const Avance& avance,
+                                                    QString* error) {
     // Only when the server merges every company: the companies are looked up first, and any
     // that must go through the program leaves the merge to the one-pass way (Omitida).
-    if (!intermedia_.activa() || opciones_.soloPorCliente)
-        return Empresa::Omitida;
+    if (!intermedia_.activa() || opciones_.soloPorCliente) return Empresa::Omitida;
     QList<EmpresaParaMitad> empresas;
     for (int posicion = 1; posicion <= lista.size(); ++posicion) {
         BasesDD propio;
         const Empresa paso = resolver(lista[posicion - 1], propio, error);
-        if (paso == Empresa::Fallo)
-            return Empresa::Fallo;
-        if (paso == Empresa::Omitida)
-            continue;
-        if (!enServidor(propio))
-            return Empresa::Omitida;
+        if (paso == Empresa::Fallo) return Empresa::Fallo;
+        if (paso == Empresa::Omitida) continue;
+        if (!enServidor(propio)) return Empresa::Omitida;
         empresas << EmpresaParaMitad{posicion, lista[posicion - 1], propio.cMiBase,
                                      ordenProductos(conexiones_.empresa, columnaPrecio_), false};
     }
-    if (empresas.isEmpty())
-        return Empresa::Omitida;
+    if (empresas.isEmpty()) return Empresa::Omitida;
     Conexion& principal = conexiones_.principal;
-    const std::optional<ParteClaves> parte = partirClaves(principal, empresas.first().base, opciones_.corte);
-    if (!parte || !intermedia_.partir())
-        return Empresa::Omitida;
+    const std::optional<ParteClaves> parte =
+        partirClaves(principal, empresas.first().base, opciones_.corte);
+    if (!parte || !intermedia_.partir()) return Empresa::Omitida;
     for (EmpresaParaMitad& e : empresas)
-        e.directa = parte->directa(comparacionClave(principal, e.base, QStringLiteral("productos")));
+        e.directa =
+            parte->directa(comparacionClave(principal, e.base, QStringLiteral("productos")));
 
     AvanceCompartido avanceAlta;
-    TrabajoEnHilo alta(ajustesSegundaConexion(),
-                       [&, destino = intermedia_.parteAlta(), columna = columnaPrecio_](Conexion& otra, QString* e) {
-                           return fusionarParteAlta(otra, empresas, columna, destino, *parte, avanceAlta, e);
-                       });
+    TrabajoEnHilo alta(
+        ajustesSegundaConexion(), [&, destino = intermedia_.parteAlta(), columna = columnaPrecio_](
+                                      Conexion& otra, QString* e) {
+            return fusionarParteAlta(otra, empresas, columna, destino, *parte, avanceAlta, e);
+        });
     alta.empezar();
     QString motivo;
     bool bien = true, sigue = true;
     for (const EmpresaParaMitad& e : std::as_const(empresas)) {
         QString ultimaClave;
-        const FusionEmpresa f{principal, principal, e.base, e.id, e.posicion, columnaPrecio_, intermedia_.destino(),
+        const FusionEmpresa f{principal,
+                              principal,
+                              e.base,
+                              e.id,
+                              e.posicion,
+                              columnaPrecio_,
+                              intermedia_.destino(),
                               [&](const QString& clave) {
                                   sigue = avance(e.base, clave, ultimaClave.isEmpty());
                                   ultimaClave = clave;
                                   return sigue;
                               },
-                              e.orden, e.directa ? parte->bajaDirecta : parte->baja, parte->corte};
-        if (!(bien = fusionarEnServidor(f, &motivo)))
-            break;
-        if (!ultimaClave.isEmpty() && !(sigue = avance(e.base, ultimaClave, true)))
-            break;
+                              e.orden,
+                              e.directa ? parte->bajaDirecta : parte->baja,
+                              parte->corte};
+        if (!(bien = fusionarEnServidor(f, &motivo))) break;
+        if (!ultimaClave.isEmpty() && !(sigue = avance(e.base, ultimaClave, true))) break;
     }
     // The lower part is done: the line follows the upper part until it ends too.
     while (!alta.esperar(MilisegundosPorEspera)) {
@@ -199,22 +200,20 @@ FusionReporte::Empresa FusionReporte::fusionarEnDos(const QList<int>& lista, con
     return intermedia_.reiniciar(error) ? Empresa::Omitida : Empresa::Fallo;
 }
 
-bool FusionReporte::abrirFilas(const std::function<void()>& latido, QString* error)
-{
+bool FusionReporte::abrirFilas(const std::function<void()>& latido, QString* error) {
     latido_ = latido ? latido : [] {};
     return filas_.abrir(conexiones_.principal, intermedia_.tablas(), latido_, error);
 }
 
-QString FusionReporte::claveEnEscritura(const QString& carpeta) const
-{
+QString FusionReporte::claveEnEscritura(const QString& carpeta) const {
     // With every row taken, the writer copies and compresses the sheet: the line follows it.
-    if (QString enCierre = cola_.claveEnFraccion(LecturaTrabajoXlsx(carpeta).value_or(1.0)); !enCierre.isEmpty())
+    if (QString enCierre = cola_.claveEnFraccion(LecturaTrabajoXlsx(carpeta).value_or(1.0));
+        !enCierre.isEmpty())
         return enCierre;
     return cola_.claveEnEscritura();
 }
 
-bool FusionReporte::pasarFilas(const std::function<bool()>& seguir)
-{
+bool FusionReporte::pasarFilas(const std::function<bool()>& seguir) {
     QVariantList fila;
     bool sigue = true;
     while ((sigue = seguir()) && filas_.siguiente(fila) && cola_.poner(std::move(fila), latido_)) {
@@ -230,9 +229,8 @@ bool FusionReporte::pasarFilas(const std::function<bool()>& seguir)
     return sigue && filas_.terminada() && filas_.error().isEmpty();
 }
 
-bool FusionReporte::escribir(LibroExcel& libro, const QString& ruta, const std::function<bool()>& seguir,
-                             QString* error)
-{
+bool FusionReporte::escribir(LibroExcel& libro, const QString& ruta,
+                             const std::function<bool()>& seguir, QString* error) {
     // The workbook is written on a thread of its own while this one reads the rows from the
     // database (whose connection belongs to it) and keeps the progress line moving.
     HiloEscritor escritor(libro, ruta, cola_);
@@ -243,11 +241,8 @@ bool FusionReporte::escribir(LibroExcel& libro, const QString& ruta, const std::
     const bool vaciada = !leidas || intermedia_.vaciar(&motivoVaciar, latido_);
     QString motivoGuardado;
     const bool guardado = escritor.terminar(latido_, &motivoGuardado);
-    if (guardado && vaciada)
-        return true;
-    if (guardado)
-        QFile::remove(ruta);
-    if (error)
-        *error = guardado ? motivoVaciar : motivoGuardado;
+    if (guardado && vaciada) return true;
+    if (guardado) QFile::remove(ruta);
+    if (error) *error = guardado ? motivoVaciar : motivoGuardado;
     return false;
 }

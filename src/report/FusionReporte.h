@@ -34,7 +34,8 @@ public:
 
     // Merges the companies of `lista`, in its order, into the working table (or its copy); false
     // with the reason.
-    bool fusionar(const QList<int>& lista, const Resolver& resolver, const Avance& avance, QString* error);
+    bool fusionar(const QList<int>& lista, const Resolver& resolver, const Avance& avance,
+                  QString* error);
     int fusionesEnServidor() const { return fusionesEnServidor_; }
     bool enDosPartes() const { return enDosPartes_; }
 
@@ -49,7 +50,8 @@ public:
     // over; once all are read, the working table gets them while the writer finishes. `seguir`
     // answers false to cut the run short. False with the reason; no workbook short of rows is
     // ever written.
-    bool escribir(LibroExcel& libro, const QString& ruta, const std::function<bool()>& seguir, QString* error);
+    bool escribir(LibroExcel& libro, const QString& ruta, const std::function<bool()>& seguir,
+                  QString* error);
     // The code the writer has reached, for the progress line (`carpeta`: where the workbook goes).
     QString claveEnEscritura(const QString& carpeta) const;
     // Every merged row into the working table, when the workbook was not written; false with the
@@ -58,10 +60,12 @@ public:
 
 private:
     bool enServidor(const BasesDD& propio) const;
-    Empresa fusionarEmpresa(int posicion, int id, const Resolver& resolver, const Avance& avance, QString* error);
+    Empresa fusionarEmpresa(int posicion, int id, const Resolver& resolver, const Avance& avance,
+                            QString* error);
     // Every company merged by the server in two parts at once; Omitida when that way does not
     // apply and the companies go one by one.
-    Empresa fusionarEnDos(const QList<int>& lista, const Resolver& resolver, const Avance& avance, QString* error);
+    Empresa fusionarEnDos(const QList<int>& lista, const Resolver& resolver, const Avance& avance,
+                          QString* error);
     TrabajoEnHilo::Ajustes ajustesSegundaConexion() const;
     bool pasarFilas(const std::function<bool()>& seguir);
 

@@ -17,8 +17,7 @@ constexpr qint64 FilasMaximas = 50000;
 constexpr qint64 MilisegundosPorSentencia = 60;
 }  // namespace
 
-bool fusionarEnServidor(const FusionEmpresa& f, QString* error)
-{
+bool fusionarEnServidor(const FusionEmpresa& f, QString* error) {
     const QString productos = citarIdentificador(f.base) + QStringLiteral(".`productos`");
     const QString destino = citarIdentificador(f.destino);
     const QString costo = citarIdentificador(QStringLiteral("Costo%1").arg(f.id));
@@ -26,22 +25,23 @@ bool fusionarEnServidor(const FusionEmpresa& f, QString* error)
     // The same rows as the client path: the code as stored, the description cut by characters
     // (LEFT counts characters in the column's own character set), the company's cost and price,
     // converted by the server exactly as bound values would be.
-    // Names taken from data are joined in, never put through arg(), which would read a "%1" in them.
-    const QString cabecera = QStringLiteral("INSERT INTO ") + destino + QStringLiteral(" (`Clave`,`Descrip`,") +
-                             costo + u',' + precio + QStringLiteral(",`Aviso`) SELECT `Clave`, LEFT(`Descrip`, ") +
-                             QString::number(LargoDescripcion) + QStringLiteral("), `Costo`, ") +
-                             citarIdentificador(f.columnaPrecio) + QStringLiteral(", ? FROM ") + productos;
+    // Names taken from data are joined in, never put through arg(), which would read a "%1" in
+    // them.
+    const QString cabecera =
+        QStringLiteral("INSERT INTO ") + destino + QStringLiteral(" (`Clave`,`Descrip`,") + costo +
+        u',' + precio + QStringLiteral(",`Aviso`) SELECT `Clave`, LEFT(`Descrip`, ") +
+        QString::number(LargoDescripcion) + QStringLiteral("), `Costo`, ") +
+        citarIdentificador(f.columnaPrecio) + QStringLiteral(", ? FROM ") + productos;
     const QString orden = f.orden.isEmpty() ? ordenProductos(f.empresa, f.columnaPrecio) : f.orden;
     const QString cola = QStringLiteral(" ORDER BY ") + orden +
                          QStringLiteral(" ON DUPLICATE KEY UPDATE ") + destino + u'.' + costo +
-                         QStringLiteral("=VALUES(") + costo + QStringLiteral("),") + destino + u'.' + precio +
-                         QStringLiteral("=VALUES(") + precio + u')';
+                         QStringLiteral("=VALUES(") + costo + QStringLiteral("),") + destino +
+                         u'.' + precio + QStringLiteral("=VALUES(") + precio + u')';
     const QString aviso = avisoDeFusion(f.posicion);
 
     Conexion& principal = f.principal;
     Transaccion transaccion(principal);
-    if (!transaccion.empezar(error))
-        return false;
+    if (!transaccion.empezar(error)) return false;
     auto fallar = [&](const QString& motivo) {
         *error = motivo;
         return false;
@@ -50,7 +50,8 @@ bool fusionarEnServidor(const FusionEmpresa& f, QString* error)
     // The progress line names the company's first code while the first range is merged.
     if (f.avance) {
         Recordset primera;
-        const QString soloParte = f.parte.isEmpty() ? QString() : QStringLiteral(" WHERE ") + f.parte;
+        const QString soloParte =
+            f.parte.isEmpty() ? QString() : QStringLiteral(" WHERE ") + f.parte;
         if (!primera.abrir(principal,
                            QStringLiteral("SELECT `Clave` FROM ") + productos + soloParte +
                                QStringLiteral(" ORDER BY `Clave` LIMIT 1"),
@@ -73,10 +74,8 @@ bool fusionarEnServidor(const FusionEmpresa& f, QString* error)
         reloj.start();
         if (!principal.ejecutar(cabecera + condicion + cola, valores, &motivo))
             return fallar(motivo);
-        if (ultimo)
-            break;
-        if (f.avance && !f.avance(hasta.toString()))
-            return fallar(TextoFusionCortada());
+        if (ultimo) break;
+        if (f.avance && !f.avance(hasta.toString())) return fallar(TextoFusionCortada());
         const qint64 ms = reloj.elapsed();
         if (ms < MilisegundosPorSentencia / 2)
             filas = qMin(FilasMaximas, filas * 2);

@@ -5,8 +5,7 @@
 #include "common/LetraColumna.h"
 #include "components/LibroExcel.h"
 
-void EncabezarHoja(HojaExcel& hoja, const QList<EmpresaEnHoja>& empresas)
-{
+void EncabezarHoja(HojaExcel& hoja, const QList<EmpresaEnHoja>& empresas) {
     hoja.ponerValor(1, 1, QStringLiteral("Reporte varelmo"));
     hoja.ponerTamano(Rango{1, 1, 1, 1}, 18);
     int columna = 3;
@@ -30,8 +29,7 @@ void EncabezarHoja(HojaExcel& hoja, const QList<EmpresaEnHoja>& empresas)
     hoja.ponerAnchoColumna(2, 60);
 }
 
-void FormatearPrecios(HojaExcel& hoja, int numCampos, qint64 filas, const QString& formato)
-{
+void FormatearPrecios(HojaExcel& hoja, int numCampos, qint64 filas, const QString& formato) {
     const QString bloque = QStringLiteral("C4:") + LetraColumna(numCampos - 1) +
                            QString::number(qMin<qint64>(filas + 3, kMaxFilasHoja));
     if (const std::optional<Rango> r = Rango::desdeTexto(bloque))

@@ -10,7 +10,7 @@ class HojaExcel;
 // A ticked company as its columns head it.
 struct EmpresaEnHoja {
     int id = 0;
-    QString nombre;   // its name in empresas ("datos<Id>" when it has no row)
+    QString nombre;  // its name in empresas ("datos<Id>" when it has no row)
 };
 
 // Rows 1 to 3: the title, then for each company "Datos<Id>", its name, and "Costo" and "Precio"

@@ -14,5 +14,7 @@ inline QString ParteAlta() { return QStringLiteral("tbltempproductos_fusion_alta
 // Held while a report holds the parts of the copy.
 inline QString CerrojoPartes() { return QStringLiteral("CONCAT('varelmo.', MD5(DATABASE()))"); }
 // Held by the report whose turn it is (TurnoReporte).
-inline QString CerrojoTurno() { return QStringLiteral("CONCAT('varelmo.reporte.', MD5(DATABASE()))"); }
+inline QString CerrojoTurno() {
+    return QStringLiteral("CONCAT('varelmo.reporte.', MD5(DATABASE()))");
+}
 }  // namespace nombres

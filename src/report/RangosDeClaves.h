@@ -12,15 +12,17 @@ class Conexion;
 // range. `parte` ("" or a condition with one "?" for `corte`) limits them to part of the codes.
 class RangosDeClaves {
 public:
-    RangosDeClaves(Conexion& conexion, QString tabla, QString parte = QString(), QVariant corte = QVariant())
-        : conexion_(conexion), tabla_(std::move(tabla)), parte_(std::move(parte)), corte_(std::move(corte))
-    {
-    }
+    RangosDeClaves(Conexion& conexion, QString tabla, QString parte = QString(),
+                   QVariant corte = QVariant())
+        : conexion_(conexion),
+          tabla_(std::move(tabla)),
+          parte_(std::move(parte)),
+          corte_(std::move(corte)) {}
     // The next range, of about `filas` codes: its condition (" WHERE ...", or "" for all) and the
     // values of its "?" in `valores`, appended. False with the server's error; `ultimo` tells
     // whether it is the last one, and `hasta` is its upper bound (null for the last).
-    bool siguiente(qint64 filas, QString* condicion, QVariantList* valores, bool* ultimo, QVariant* hasta,
-                   QString* error);
+    bool siguiente(qint64 filas, QString* condicion, QVariantList* valores, bool* ultimo,
+                   QVariant* hasta, QString* error);
 
 private:
     Conexion& conexion_;

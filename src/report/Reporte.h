@@ -15,10 +15,10 @@ class DeAcceso;
 
 // What the user asked for, and where the program keeps things.
 struct SolicitudReporte {
-    QString nivelPrecio;      // the text of cmbPrecios ("2"; its blanks are dropped)
-    QString archivo;          // the workbook's name as typed, beside the program
-    QList<int> empresas;      // the selection list: ticked Ids in grid order
-    QString carpeta;          // the program's folder
+    QString nivelPrecio;  // the text of cmbPrecios ("2"; its blanks are dropped)
+    QString archivo;      // the workbook's name as typed, beside the program
+    QList<int> empresas;  // the selection list: ticked Ids in grid order
+    QString carpeta;      // the program's folder
     QString aplicativoExcel = QStringLiteral("Excel.Application");
     QString formatoPrecios = QStringLiteral("##,###,##0.00");
 };
@@ -46,18 +46,18 @@ using Progreso = std::function<bool(const QString& linea)>;
 
 struct ResultadoReporte {
     enum class Estado {
-        Creado,      // the workbook is written
-        NoCreado,    // the workbook could not be written
-        ExcedeXls,   // the report does not fit an .xls sheet
-        Fallido,     // the working table could not be made or filled (motivo)
-        Cancelado,   // cut short: nothing written, nobody told
+        Creado,     // the workbook is written
+        NoCreado,   // the workbook could not be written
+        ExcedeXls,  // the report does not fit an .xls sheet
+        Fallido,    // the working table could not be made or filled (motivo)
+        Cancelado,  // cut short: nothing written, nobody told
     };
     Estado estado = Estado::NoCreado;
-    QString archivo;   // as typed
-    QString ruta;      // its full path
-    QString motivo;    // Fallido: why
-    int fusionesEnServidor = 0;   // companies merged by the server
-    bool enDosPartes = false;     // merged in two parts at once
+    QString archivo;             // as typed
+    QString ruta;                // its full path
+    QString motivo;              // Fallido: why
+    int fusionesEnServidor = 0;  // companies merged by the server
+    bool enDosPartes = false;    // merged in two parts at once
 
     bool creado() const { return estado == Estado::Creado; }
     // How the user is told: the text, the Windows message-box style, the title; no text for a run

@@ -8,30 +8,25 @@
 #include "report/NombresTrabajo.h"
 
 Validacion ValidarSolicitud(const QString& archivo, const QList<MarcaEmpresa>& filas,
-                            const ArchivosPropios& propios, QString* motivo)
-{
-    if (archivo.trimmed().isEmpty())
-        return Validacion::ArchivoEnBlanco;
-    if (EmpresasMarcadas(filas).isEmpty())
-        return Validacion::SinEmpresas;
+                            const ArchivosPropios& propios, QString* motivo) {
+    if (archivo.trimmed().isEmpty()) return Validacion::ArchivoEnBlanco;
+    if (EmpresasMarcadas(filas).isEmpty()) return Validacion::SinEmpresas;
     const QString problema = ProblemaNombreArchivo(archivo, propios);
     if (!problema.isEmpty()) {
-        if (motivo)
-            *motivo = problema;
+        if (motivo) *motivo = problema;
         return Validacion::ArchivoInvalido;
     }
     return Validacion::Valida;
 }
 
-QString ProblemaNombreArchivo(const QString& archivo, const ArchivosPropios& nombres)
-{
+QString ProblemaNombreArchivo(const QString& archivo, const ArchivosPropios& nombres) {
     if (archivo.contains(u'/') || archivo.contains(u'\\'))
-        return QStringLiteral("el nombre no puede llevar carpetas; el archivo se guarda junto al programa");
+        return QStringLiteral(
+            "el nombre no puede llevar carpetas; el archivo se guarda junto al programa");
     if (archivo == QStringLiteral(".") || archivo == QStringLiteral(".."))
         return QStringLiteral("no es un nombre de archivo");
     // A leading dash reads as an option to any command the file is later handed to.
-    if (archivo.startsWith(u'-'))
-        return QStringLiteral("el nombre no puede empezar con un guion");
+    if (archivo.startsWith(u'-')) return QStringLiteral("el nombre no puede empezar con un guion");
     for (const QChar c : archivo)
         if (c.unicode() < 32 || c == u'\x7f')
             return QStringLiteral("el nombre lleva caracteres de control");
@@ -40,63 +35,61 @@ QString ProblemaNombreArchivo(const QString& archivo, const ArchivosPropios& nom
     const QString prohibidos = QStringLiteral("<>:\"|?*");
     for (const QChar c : archivo)
         if (prohibidos.contains(c))
-            return QStringLiteral("el nombre no puede llevar ninguno de los caracteres < > : \" | ? *");
-    if (archivo.toUtf8().size() > 250)
-        return QStringLiteral("el nombre es demasiado largo");
+            return QStringLiteral(
+                "el nombre no puede llevar ninguno de los caracteres < > : \" | ? *");
+    if (archivo.toUtf8().size() > 250) return QStringLiteral("el nombre es demasiado largo");
     // The workbook is written beside the program: under the name of one of the program's own files
     // it would replace it.
     const struct {
         QString archivo;
         const char16_t* que;
-    } propios[] = {{QFileInfo(nombres.ini).fileName(), u"es el archivo de configuración del programa"},
-                   {QFileInfo(nombres.descripcion).fileName(), u"es el archivo de descripción del programa"},
-                   {QFileInfo(nombres.ejecutable).fileName(), u"es el propio programa"}};
+    } propios[] = {
+        {QFileInfo(nombres.ini).fileName(), u"es el archivo de configuración del programa"},
+        {QFileInfo(nombres.descripcion).fileName(), u"es el archivo de descripción del programa"},
+        {QFileInfo(nombres.ejecutable).fileName(), u"es el propio programa"}};
     for (const auto& propio : propios)
         if (!propio.archivo.isEmpty() && archivo.compare(propio.archivo, Qt::CaseInsensitive) == 0)
             return QString::fromUtf16(propio.que);
     return QString();
 }
 
-QList<int> EmpresasMarcadas(const QList<MarcaEmpresa>& filas)
-{
+QList<int> EmpresasMarcadas(const QList<MarcaEmpresa>& filas) {
     QList<int> ids;
     for (const MarcaEmpresa& fila : filas)
-        if (fila.marca == TextoSi())
-            ids << fila.id.trimmed().toInt();
+        if (fila.marca == TextoSi()) ids << fila.id.trimmed().toInt();
     return ids;
 }
 
-QString DefinicionTablaTrabajo(const QList<int>& ids)
-{
+QString DefinicionTablaTrabajo(const QList<int>& ids) {
     // Costs and prices are doubles: a float keeps about seven digits and would change prices
     // such as 1,234,567.89.
-    QString sql = QStringLiteral("CREATE TABLE if not exists ") + citarIdentificador(nombres::TablaTrabajo()) + QStringLiteral(" (") +
+    QString sql = QStringLiteral("CREATE TABLE if not exists ") +
+                  citarIdentificador(nombres::TablaTrabajo()) + QStringLiteral(" (") +
                   QStringLiteral("`Clave` varchar(15) NOT NULL DEFAULT '',") +
                   QStringLiteral("`Descrip` varchar(60) DEFAULT '',");
     for (int id : ids)
-        sql += QStringLiteral("`Costo%1` double DEFAULT '0',`Precio%1` double DEFAULT '0',").arg(id);
+        sql +=
+            QStringLiteral("`Costo%1` double DEFAULT '0',`Precio%1` double DEFAULT '0',").arg(id);
     sql += QStringLiteral("`Aviso` varchar(50) DEFAULT '', PRIMARY KEY (`Clave`))");
     return sql;
 }
 
-bool QuitarTablaTrabajo(Conexion& principal, QString* error)
-{
-    return principal.ejecutar(QStringLiteral("Drop table if exists ") + nombres::TablaTrabajo(), {}, error);
+bool QuitarTablaTrabajo(Conexion& principal, QString* error) {
+    return principal.ejecutar(QStringLiteral("Drop table if exists ") + nombres::TablaTrabajo(), {},
+                              error);
 }
 
-bool CrearTablaTrabajo(Conexion& principal, const QList<int>& ids, QString* error)
-{
-    if (!QuitarTablaTrabajo(principal, error))
-        return false;
-    if (principal.ejecutar(DefinicionTablaTrabajo(ids), {}, error))
-        return true;
+bool CrearTablaTrabajo(Conexion& principal, const QList<int>& ids, QString* error) {
+    if (!QuitarTablaTrabajo(principal, error)) return false;
+    if (principal.ejecutar(DefinicionTablaTrabajo(ids), {}, error)) return true;
     // The server caps the columns of a table (about 500 companies); say what was asked for.
     if (error)
-        *error = QStringLiteral("no se pudo crear la tabla de trabajo para %1 empresas: %2").arg(ids.size()).arg(*error);
+        *error = QStringLiteral("no se pudo crear la tabla de trabajo para %1 empresas: %2")
+                     .arg(ids.size())
+                     .arg(*error);
     return false;
 }
 
-QString TextoReporteFallido(const QString& motivo)
-{
+QString TextoReporteFallido(const QString& motivo) {
     return QStringLiteral("El reporte no pudo generarse: ") + motivo;
 }

@@ -39,7 +39,8 @@ public:
     // Drops the parts and makes the copy in one part again, empty, for merging again in one pass;
     // false with the server's error.
     bool reiniciar(QString* error);
-    // The tables the merged rows are in, in code order: the parts of the copy, or the working table.
+    // The tables the merged rows are in, in code order: the parts of the copy, or the working
+    // table.
     QStringList tablas() const;
     // Moves every merged row into the working table, in ranges of codes with `latido` between
     // them, in one transaction (the working table gets every row or none), and drops the copy;
@@ -52,6 +53,6 @@ private:
     void descartar();
     Conexion& principal_;
     bool activa_ = false;
-    bool partida_ = false;    // in two parts
-    bool cerrojo_ = false;    // this connection holds the lock of the parts
+    bool partida_ = false;  // in two parts
+    bool cerrojo_ = false;  // this connection holds the lock of the parts
 };

@@ -5,18 +5,13 @@
 #include "components/BasesDD.h"
 
 TrabajoEnHilo::TrabajoEnHilo(Ajustes ajustes, Trabajo trabajo)
-    : ajustes_(std::move(ajustes)), trabajo_(std::move(trabajo))
-{
+    : ajustes_(std::move(ajustes)), trabajo_(std::move(trabajo)) {}
+
+TrabajoEnHilo::~TrabajoEnHilo() {
+    if (hilo_.joinable()) hilo_.join();
 }
 
-TrabajoEnHilo::~TrabajoEnHilo()
-{
-    if (hilo_.joinable())
-        hilo_.join();
-}
-
-void TrabajoEnHilo::empezar()
-{
+void TrabajoEnHilo::empezar() {
     hilo_ = std::thread([this] {
         BasesDD ajustes;
         ajustes.cRuta = ajustes_.servidor;
@@ -36,10 +31,8 @@ void TrabajoEnHilo::empezar()
     });
 }
 
-bool TrabajoEnHilo::esperar(int ms)
-{
-    if (!hilo_.joinable())
-        return true;
+bool TrabajoEnHilo::esperar(int ms) {
+    if (!hilo_.joinable()) return true;
     {
         std::unique_lock<std::mutex> cerrojo(mutex_);
         if (!fin_.wait_for(cerrojo, std::chrono::milliseconds(ms), [this] { return terminado_; }))

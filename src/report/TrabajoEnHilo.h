@@ -21,7 +21,7 @@ public:
     using Trabajo = std::function<bool(Conexion& conexion, QString* error)>;
 
     TrabajoEnHilo(Ajustes ajustes, Trabajo trabajo);
-    ~TrabajoEnHilo();   // waits for the thread
+    ~TrabajoEnHilo();  // waits for the thread
     TrabajoEnHilo(const TrabajoEnHilo&) = delete;
     TrabajoEnHilo& operator=(const TrabajoEnHilo&) = delete;
 

@@ -17,24 +17,22 @@ namespace {
 constexpr qint64 MilisegundosEntreAvisos = 100;
 }  // namespace
 
-clsLlenarTabla::clsLlenarTabla(SolicitudReporte solicitud, ConexionesReporte conexiones, Progreso progreso,
-                               OpcionesReporte opciones)
-    : solicitud_(std::move(solicitud)), conexiones_(conexiones),
-      fusion_(conexiones, std::move(opciones), QStringLiteral("Precio") + solicitud_.nivelPrecio.trimmed()),
-      progreso_(std::move(progreso))
-{
+clsLlenarTabla::clsLlenarTabla(SolicitudReporte solicitud, ConexionesReporte conexiones,
+                               Progreso progreso, OpcionesReporte opciones)
+    : solicitud_(std::move(solicitud)),
+      conexiones_(conexiones),
+      fusion_(conexiones, std::move(opciones),
+              QStringLiteral("Precio") + solicitud_.nivelPrecio.trimmed()),
+      progreso_(std::move(progreso)) {
     reloj_.start();
 }
 
-QString clsLlenarTabla::rutaArchivo() const
-{
+QString clsLlenarTabla::rutaArchivo() const {
     return QDir(solicitud_.carpeta).filePath(solicitud_.archivo);
 }
 
-bool clsLlenarTabla::tocaAviso(bool forzar)
-{
-    if (!progreso_)
-        return false;
+bool clsLlenarTabla::tocaAviso(bool forzar) {
+    if (!progreso_) return false;
     const qint64 ahora = reloj_.elapsed();
     if (!forzar && ultimoAviso_ >= 0 && ahora - ultimoAviso_ < MilisegundosEntreAvisos)
         return false;
@@ -42,26 +40,22 @@ bool clsLlenarTabla::tocaAviso(bool forzar)
     return true;
 }
 
-bool clsLlenarTabla::avanzar(const QString& base, const QString& clave, bool forzar)
-{
-    if (!tocaAviso(forzar))
-        return !cancelado_;
+bool clsLlenarTabla::avanzar(const QString& base, const QString& clave, bool forzar) {
+    if (!tocaAviso(forzar)) return !cancelado_;
     // The line always names a code: until one is reached, it keeps its last text.
-    if (!base.isEmpty() && !clave.isEmpty())
-        ultimoTexto_ = base + QStringLiteral(".- ") + clave;
-    if (!progreso_(ultimoTexto_))
-        cancelado_ = true;   // the run stops at its next step
+    if (!base.isEmpty() && !clave.isEmpty()) ultimoTexto_ = base + QStringLiteral(".- ") + clave;
+    if (!progreso_(ultimoTexto_)) cancelado_ = true;  // the run stops at its next step
     return !cancelado_;
 }
 
-FusionReporte::Empresa clsLlenarTabla::resolverEmpresa(int id, Recordset& empresa, BasesDD& propio, QString* error)
-{
+FusionReporte::Empresa clsLlenarTabla::resolverEmpresa(int id, Recordset& empresa, BasesDD& propio,
+                                                       QString* error) {
     BasesDD& compartido = conexiones_.anfitrion;
-    if (!compartido.AbrirTabla(empresa, conexiones_.principal, QStringLiteral("empresas where Id=?"),
-                               QStringLiteral("BaseDeDatos,BaseDeDatos2,Servidor,Usuario,Conexion,Puerto"),
-                               {id})) {
+    if (!compartido.AbrirTabla(
+            empresa, conexiones_.principal, QStringLiteral("empresas where Id=?"),
+            QStringLiteral("BaseDeDatos,BaseDeDatos2,Servidor,Usuario,Conexion,Puerto"), {id})) {
         if (compartido.ultimoError().isEmpty())
-            return FusionReporte::Empresa::Omitida;   // no row for this company
+            return FusionReporte::Empresa::Omitida;  // no row for this company
         *error = compartido.ultimoError();
         return FusionReporte::Empresa::Fallo;
     }
@@ -83,7 +77,8 @@ FusionReporte::Empresa clsLlenarTabla::resolverEmpresa(int id, Recordset& empres
         for (const auto& c : cifrados) {
             QString motivo;
             const std::optional<QString> plano = conexiones_.acceso.DesEncripta(
-                empresa.campo(c.campo).toString(), c.selector, &motivo, Cifrado::lugarEmpresa(id, c.selector, puerto));
+                empresa.campo(c.campo).toString(), c.selector, &motivo,
+                Cifrado::lugarEmpresa(id, c.selector, puerto));
             if (!plano) {
                 *error = QStringLiteral("el campo %1 de la empresa %2 no se pudo descifrar (%3)")
                              .arg(c.campo)
@@ -102,13 +97,12 @@ FusionReporte::Empresa clsLlenarTabla::resolverEmpresa(int id, Recordset& empres
         propio.cMiBase = empresa.campo(QStringLiteral("BaseDeDatos")).toString();
     }
     if (propio.cMiBase.isEmpty() || !propio.AbrirBdD(conexiones_.empresa, propio.cMiBase))
-        return FusionReporte::Empresa::Omitida;   // the company database does not open
+        return FusionReporte::Empresa::Omitida;  // the company database does not open
 
     return FusionReporte::Empresa::Abierta;
 }
 
-ResultadoReporte clsLlenarTabla::RellenarTabla()
-{
+ResultadoReporte clsLlenarTabla::RellenarTabla() {
     reloj_.start();
     Recordset empresa, trabajo;
     ResultadoReporte resultado;
@@ -133,31 +127,30 @@ ResultadoReporte clsLlenarTabla::RellenarTabla()
             conexiones_.anfitrion.CierraTabla(empresa);
             return paso;
         },
-        [this](const QString& base, const QString& clave, bool forzar) { return avanzar(base, clave, forzar); },
+        [this](const QString& base, const QString& clave, bool forzar) {
+            return avanzar(base, clave, forzar);
+        },
         &error);
-    if (!fusionadas)
-        return terminar(ResultadoReporte::Estado::Fallido, error);
+    if (!fusionadas) return terminar(ResultadoReporte::Estado::Fallido, error);
 
     // Whatever the export's outcome, the working table gets every row.
     QString motivo;
     const bool escrito = ExportarExcel(trabajo, &motivo);
     if (!cancelado_ && !fusion_.vaciar(&error)) {
-        if (escrito)
-            QFile::remove(rutaArchivo());
+        if (escrito) QFile::remove(rutaArchivo());
         return terminar(ResultadoReporte::Estado::Fallido, error);
     }
-    if (excedeXls_)
-        return terminar(ResultadoReporte::Estado::ExcedeXls);
+    if (excedeXls_) return terminar(ResultadoReporte::Estado::ExcedeXls);
     if (escrito && QFileInfo::exists(rutaArchivo()))
         return terminar(ResultadoReporte::Estado::Creado);
     return terminar(ResultadoReporte::Estado::NoCreado, motivo);
 }
 
-QList<EmpresaEnHoja> clsLlenarTabla::empresasEnHoja(Recordset& rs)
-{
+QList<EmpresaEnHoja> clsLlenarTabla::empresasEnHoja(Recordset& rs) {
     QList<EmpresaEnHoja> empresas;
     for (int id : std::as_const(solicitud_.empresas)) {
-        const bool conFila = conexiones_.anfitrion.AbrirTabla(rs, conexiones_.principal, QStringLiteral("empresas where Id=?"),
+        const bool conFila = conexiones_.anfitrion.AbrirTabla(rs, conexiones_.principal,
+                                                              QStringLiteral("empresas where Id=?"),
                                                               QStringLiteral("Empresa"), {id});
         empresas << EmpresaEnHoja{id, conFila ? rs.campo(QStringLiteral("Empresa")).toString()
                                               : QStringLiteral("datos%1").arg(id)};
@@ -165,11 +158,10 @@ QList<EmpresaEnHoja> clsLlenarTabla::empresasEnHoja(Recordset& rs)
     return empresas;
 }
 
-bool clsLlenarTabla::ExportarExcel(Recordset& rs, QString* error)
-{
-    std::unique_ptr<AplicacionExcel> excel = AplicacionExcel::crear(solicitud_.aplicativoExcel, error);
-    if (!excel)
-        return false;
+bool clsLlenarTabla::ExportarExcel(Recordset& rs, QString* error) {
+    std::unique_ptr<AplicacionExcel> excel =
+        AplicacionExcel::crear(solicitud_.aplicativoExcel, error);
+    if (!excel) return false;
     std::unique_ptr<LibroExcel> libro = excel->agregarLibro();
     HojaExcel& hoja = libro->hoja();
     EncabezarHoja(hoja, empresasEnHoja(rs));
@@ -178,26 +170,25 @@ bool clsLlenarTabla::ExportarExcel(Recordset& rs, QString* error)
     // reached, and the window repaints.
     const QString carpeta = QFileInfo(rutaArchivo()).absolutePath();
     const auto latido = [this, carpeta] {
-        if (tocaAviso())
-            avanzar(solicitud_.archivo, fusion_.claveEnEscritura(carpeta), true);
+        if (tocaAviso()) avanzar(solicitud_.archivo, fusion_.claveEnEscritura(carpeta), true);
     };
     QString motivo;
     if (!fusion_.abrirFilas(latido, &motivo)) {
-        if (error)
-            *error = motivo;
+        if (error) *error = motivo;
         return false;
     }
     // An .xls sheet holds 65,536 rows and 256 columns; a report that does not fit is refused
     // whole, before anything is written, rather than cut short.
     const qint64 filas = fusion_.cuenta();
-    excedeXls_ = rutaArchivo().endsWith(QStringLiteral(".xls"), Qt::CaseInsensitive) &&
-                 !cabeEnXls(static_cast<int>(qMin<qint64>(filas + 3, INT_MAX)), fusion_.numCampos());
+    excedeXls_ =
+        rutaArchivo().endsWith(QStringLiteral(".xls"), Qt::CaseInsensitive) &&
+        !cabeEnXls(static_cast<int>(qMin<qint64>(filas + 3, INT_MAX)), fusion_.numCampos());
     if (excedeXls_) {
-        if (error)
-            *error = QStringLiteral("el formato .xls no admite tantas filas o columnas");
+        if (error) *error = QStringLiteral("el formato .xls no admite tantas filas o columnas");
         return false;
     }
     hoja.copiarFilas(4, 1, fusion_.filas());
     FormatearPrecios(hoja, fusion_.numCampos(), filas, solicitud_.formatoPrecios);
-    return fusion_.escribir(*libro, rutaArchivo(), [this] { return !cancelado_; }, error);
+    return fusion_.escribir(
+        *libro, rutaArchivo(), [this] { return !cancelado_; }, error);
 }

@@ -36,7 +36,8 @@ public:
 
 private:
     // The company's row and settings looked up, and its database opened on the company connection.
-    FusionReporte::Empresa resolverEmpresa(int id, Recordset& empresa, BasesDD& propio, QString* error);
+    FusionReporte::Empresa resolverEmpresa(int id, Recordset& empresa, BasesDD& propio,
+                                           QString* error);
     // The ticked companies with the names their columns show.
     QList<EmpresaEnHoja> empresasEnHoja(Recordset& rs);
     // Whether the progress line is due a refresh (or `forzar`); when so, the refresh is counted.

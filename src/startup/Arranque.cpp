@@ -11,56 +11,46 @@
 #include "startup/ParaPluginsPortables.h"
 
 namespace {
-QString leer(const QString& clave, const QString& defecto)
-{
+QString leer(const QString& clave, const QString& defecto) {
     Programa& p = programa();
     return LeeIniDefecto(SeccionConfiguracion(), clave, defecto, *p.libOBCM, p.ArchivoIni);
 }
 
-QString conMotivo(const QString& que, const QString& motivo)
-{
+QString conMotivo(const QString& que, const QString& motivo) {
     return motivo.isEmpty() ? que : que + QStringLiteral(": ") + motivo;
 }
 
 // A count of price levels as the earlier program took it: any numeric text (blanks around it, a
 // decimal part, an exponent) rounded to the nearest whole number, halves to the even one, within
 // the range of a 16-bit integer; nothing for a text that is no number or lies outside that range.
-std::optional<int> nivelesDeTexto(const QString& texto)
-{
+std::optional<int> nivelesDeTexto(const QString& texto) {
     bool esNumero = false;
     const double valor = texto.trimmed().toDouble(&esNumero);
-    if (!esNumero || !std::isfinite(valor))
-        return std::nullopt;
-    const double entero = std::nearbyint(valor);   // the default rounding: halves to even
-    if (entero < -32768 || entero > 32767)
-        return std::nullopt;
+    if (!esNumero || !std::isfinite(valor)) return std::nullopt;
+    const double entero = std::nearbyint(valor);  // the default rounding: halves to even
+    if (entero < -32768 || entero > 32767) return std::nullopt;
     return static_cast<int>(entero);
 }
 }  // namespace
 
-
-QString TextoVersion()
-{
+QString TextoVersion() {
     return QStringLiteral("   v %1.%2.%3")
         .arg(VARELMO_VERSION_MAJOR)
         .arg(VARELMO_VERSION_MINOR)
         .arg(VARELMO_VERSION_PATCH);
 }
 
-QString TituloConVersion(const QString& tituloDisenado)
-{
+QString TituloConVersion(const QString& tituloDisenado) {
     return tituloDisenado.trimmed() + TextoVersion();
 }
 
-QString TextoMuestra()
-{
+QString TextoMuestra() {
     const BasesDD& bases = *programa().basesDD;
-    return QStringLiteral(" Servidor: ") + bases.cRuta + QChar(u'\r') + QStringLiteral("  Base de datos: ") +
-           bases.cMiBase;
+    return QStringLiteral(" Servidor: ") + bases.cRuta + QChar(u'\r') +
+           QStringLiteral("  Base de datos: ") + bases.cMiBase;
 }
 
-bool ArrancarPrograma(const QString& rutaEjecutable)
-{
+bool ArrancarPrograma(const QString& rutaEjecutable) {
     Programa& p = programa();
     p.ponerEjecutable(rutaEjecutable);
     QDir::setCurrent(p.carpetaPrograma);
@@ -69,19 +59,20 @@ bool ArrancarPrograma(const QString& rutaEjecutable)
     return PrepararConexion(*p.libOBCM, *p.delRegistro, *p.basesDD, p.ArchivoIni, true);
 }
 
-std::optional<DatosIniciales> CargarDatosIniciales(QString* error)
-{
+std::optional<DatosIniciales> CargarDatosIniciales(QString* error) {
     Programa& p = programa();
     BasesDD& bases = *p.basesDD;
     DatosIniciales datos;
 
     if (!bases.AbrirBdD(p.ConexionEmpresa, bases.cMiBase)) {
         if (error)
-            *error = conMotivo(QStringLiteral("No se pudo abrir la base de datos \"%1\"").arg(bases.cMiBase),
-                               bases.ultimoError());
+            *error = conMotivo(
+                QStringLiteral("No se pudo abrir la base de datos \"%1\"").arg(bases.cMiBase),
+                bases.ultimoError());
         return std::nullopt;
     }
-    const std::optional<QString> precios = bases.LeerConfig(QStringLiteral("Precios"), p.ConexionEmpresa);
+    const std::optional<QString> precios =
+        bases.LeerConfig(QStringLiteral("Precios"), p.ConexionEmpresa);
     const std::optional<int> cuenta = precios ? nivelesDeTexto(*precios) : std::nullopt;
     const int niveles = cuenta.value_or(0);
     if (!cuenta) {
@@ -92,14 +83,16 @@ std::optional<DatosIniciales> CargarDatosIniciales(QString* error)
                 precios ? QStringLiteral("\"%1\"").arg(*precios) : bases.ultimoError());
         return std::nullopt;
     }
-    for (int nivel = 1; nivel <= niveles; ++nivel)
-        datos.precios << QString::number(nivel);
+    for (int nivel = 1; nivel <= niveles; ++nivel) datos.precios << QString::number(nivel);
 
     const QString precio = leer(QStringLiteral("Precio"), QStringLiteral("1"));
     datos.precioSeleccionado = static_cast<int>(datos.precios.indexOf(precio));
-    datos.archivo = leer(QStringLiteral("Archivo de Excel"), p.nombrePrograma + QStringLiteral(".xls"));
-    p.AplicativoExcel = leer(QStringLiteral("Aplicativo de Excel"), QStringLiteral("Excel.Application"));
-    p.FormatoPrecios = leer(QStringLiteral("Formato para precios"), QStringLiteral("##,###,##0.00"));
+    datos.archivo =
+        leer(QStringLiteral("Archivo de Excel"), p.nombrePrograma + QStringLiteral(".xls"));
+    p.AplicativoExcel =
+        leer(QStringLiteral("Aplicativo de Excel"), QStringLiteral("Excel.Application"));
+    p.FormatoPrecios =
+        leer(QStringLiteral("Formato para precios"), QStringLiteral("##,###,##0.00"));
 
     if (!bases.AbrirBdD(p.ConexionPrincipal)) {
         if (error)
@@ -108,11 +101,13 @@ std::optional<DatosIniciales> CargarDatosIniciales(QString* error)
                 bases.ultimoError());
         return std::nullopt;
     }
-    const bool hayEmpresas = bases.AbrirTabla(p.TablaEmpresas, p.ConexionPrincipal,
-                                              QStringLiteral("empresas order by Id"), QStringLiteral("Id,Empresa"));
+    const bool hayEmpresas =
+        bases.AbrirTabla(p.TablaEmpresas, p.ConexionPrincipal,
+                         QStringLiteral("empresas order by Id"), QStringLiteral("Id,Empresa"));
     if (!hayEmpresas && !bases.ultimoError().isEmpty()) {
         if (error)
-            *error = conMotivo(QStringLiteral("No se pudo leer la tabla de empresas"), bases.ultimoError());
+            *error = conMotivo(QStringLiteral("No se pudo leer la tabla de empresas"),
+                               bases.ultimoError());
         return std::nullopt;
     }
     // A company seen for the first time gets its "Empresa <Id>" key with the default; all of them
@@ -125,8 +120,7 @@ std::optional<DatosIniciales> CargarDatosIniciales(QString* error)
         empresa.nombre = p.TablaEmpresas.campo(QStringLiteral("Empresa")).toString();
         const QString clave = QStringLiteral("Empresa %1").arg(empresa.id);
         const QString marca = p.libOBCM->LeeIni(SeccionConfiguracion(), clave, p.ArchivoIni);
-        if (marca.isEmpty())
-            faltantes.push_back({clave, TextoNo()});
+        if (marca.isEmpty()) faltantes.push_back({clave, TextoNo()});
         empresa.marcada = marca == TextoSi();
         datos.empresas << empresa;
     }
@@ -134,13 +128,12 @@ std::optional<DatosIniciales> CargarDatosIniciales(QString* error)
     return datos;
 }
 
-void CallarMensajesDeQt()
-{
-    if (qEnvironmentVariableIntValue("VARELMO_MENSAJES_QT") == 1)
-        return;
+void CallarMensajesDeQt() {
+    if (qEnvironmentVariableIntValue("VARELMO_MENSAJES_QT") == 1) return;
     static const QtMessageHandler anterior = qInstallMessageHandler(nullptr);
-    qInstallMessageHandler([](QtMsgType tipo, const QMessageLogContext& contexto, const QString& texto) {
-        if ((tipo == QtCriticalMsg || tipo == QtFatalMsg) && anterior)
-            anterior(tipo, contexto, texto);
-    });
+    qInstallMessageHandler(
+        [](QtMsgType tipo, const QMessageLogContext& contexto, const QString& texto) {
+            if ((tipo == QtCriticalMsg || tipo == QtFatalMsg) && anterior)
+                anterior(tipo, contexto, texto);
+        });
 }

@@ -28,10 +28,10 @@ struct EmpresaInicial {
 };
 
 struct DatosIniciales {
-    QStringList precios;          // "1" .. number of price levels
-    int precioSeleccionado = -1;  // index into precios of the saved level; -1 when none matches
-    QString archivo;              // the saved spreadsheet file name
-    QList<EmpresaInicial> empresas;   // in Id order, with their saved ticks
+    QStringList precios;             // "1" .. number of price levels
+    int precioSeleccionado = -1;     // index into precios of the saved level; -1 when none matches
+    QString archivo;                 // the saved spreadsheet file name
+    QList<EmpresaInicial> empresas;  // in Id order, with their saved ticks
 };
 
 // The main window's initial content; nullopt with the reason (the server's error text, or a

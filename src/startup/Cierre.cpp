@@ -3,14 +3,13 @@
 #include "common/Programa.h"
 #include "components/BasesDD.h"
 #include "components/LibOBCM.h"
+#include "report/SolicitudReporte.h"
 #include "report/TurnoReporte.h"
 #include "startup/Arranque.h"
 #include "startup/ParaPluginsPortables.h"
-#include "report/SolicitudReporte.h"
 
 QStringList GuardarElecciones(const QList<EleccionEmpresa>& empresas, const QString& precio,
-                              const QString& archivo)
-{
+                              const QString& archivo) {
     Programa& p = programa();
     QStringList fallos;
     auto escribir = [&](const QString& clave, const QString& valor) {
@@ -27,14 +26,12 @@ QStringList GuardarElecciones(const QList<EleccionEmpresa>& empresas, const QStr
     return fallos;
 }
 
-void CerrarBasesDeDatos()
-{
+void CerrarBasesDeDatos() {
     Programa& p = programa();
     // The working table goes unless another report on this host holds it at this moment.
     if (p.ConexionPrincipal.abierta()) {
         TurnoReporte turno(p.ConexionPrincipal);
-        if (turno.tomarSiLibre())
-            QuitarTablaTrabajo(p.ConexionPrincipal);
+        if (turno.tomarSiLibre()) QuitarTablaTrabajo(p.ConexionPrincipal);
     }
     if (p.basesDD) {
         p.basesDD->CierraTabla(p.TablaEmpresas);

@@ -9,8 +9,8 @@
 #include "components/Dialogos.h"
 #include "components/EstiloMensaje.h"
 #include "components/Instalacion.h"
-#include "components/SesionSegura.h"
 #include "components/LibOBCM.h"
+#include "components/SesionSegura.h"
 #include "components/Utilerias.h"
 
 namespace {
@@ -19,49 +19,47 @@ const QChar CR(u'\r');
 constexpr int EstiloAlto = 16;          // stop icon, OK
 constexpr int EstiloPreguntaSiNo = 36;  // question icon, Yes and No, Yes the default
 
-void avisarInstalacionAusente(const QString& archivoIni, const QString& carpeta)
-{
-    const QString texto = QStringLiteral("En el archivo de configuración de este programa") + CR + CR +
-                          u'(' + archivoIni + u')' + CR + CR +
-                          QStringLiteral("debe indicarse la ruta correcta de Talmira Premium.") + CR +
-                          QStringLiteral("Ruta indicada e incorrecta: ") + CR + CR + carpeta;
+void avisarInstalacionAusente(const QString& archivoIni, const QString& carpeta) {
+    const QString texto = QStringLiteral("En el archivo de configuración de este programa") + CR +
+                          CR + u'(' + archivoIni + u')' + CR + CR +
+                          QStringLiteral("debe indicarse la ruta correcta de Talmira Premium.") +
+                          CR + QStringLiteral("Ruta indicada e incorrecta: ") + CR + CR + carpeta;
     dialogos().cajaSistema(texto, EstiloAlto, QStringLiteral("Atención"));
-    const int editar = dialogos().cajaSistema(QStringLiteral("¿Desea editar el archivo de configuración?"),
-                                              EstiloPreguntaSiNo, QStringLiteral("Editar INI"));
-    if (editar == respuesta::Si)
-        programa().deArchivos->AbreDocumento(archivoIni, 0, 1);
+    const int editar =
+        dialogos().cajaSistema(QStringLiteral("¿Desea editar el archivo de configuración?"),
+                               EstiloPreguntaSiNo, QStringLiteral("Editar INI"));
+    if (editar == respuesta::Si) programa().deArchivos->AbreDocumento(archivoIni, 0, 1);
 }
 
-void avisarIniIlegible(const QString& archivoIni, const QString& motivo)
-{
-    const QString texto = QStringLiteral("No se puede leer el archivo de configuración de este programa") + CR +
-                          CR + u'(' + archivoIni + u')' + CR + CR + motivo + u'.';
+void avisarIniIlegible(const QString& archivoIni, const QString& motivo) {
+    const QString texto =
+        QStringLiteral("No se puede leer el archivo de configuración de este programa") + CR + CR +
+        u'(' + archivoIni + u')' + CR + CR + motivo + u'.';
     dialogos().cajaSistema(texto, EstiloAlto, QStringLiteral("Atención"));
 }
 
-void avisarAjusteDelAnfitrion(const QString& problema, const QString& clave, const QString& motivo)
-{
-    const QString ajustes = programa().instalacion ? programa().instalacion->archivoAjustes() : QString();
+void avisarAjusteDelAnfitrion(const QString& problema, const QString& clave,
+                              const QString& motivo) {
+    const QString ajustes =
+        programa().instalacion ? programa().instalacion->archivoAjustes() : QString();
     const QString texto = problema + QStringLiteral(" \"") + clave +
-                          QStringLiteral("\" de la instalación de Talmira Premium") + CR +
-                          u'(' + ajustes + u')' + CR + CR + motivo;
+                          QStringLiteral("\" de la instalación de Talmira Premium") + CR + u'(' +
+                          ajustes + u')' + CR + CR + motivo;
     dialogos().cajaSistema(texto, EstiloAlto, QStringLiteral("Atención"));
 }
 
 // Stores a fill-in value; false after telling the user when the host's file cannot be written.
-bool guardar(DelRegistro& registro, const QString& clave, const QString& valor)
-{
+bool guardar(DelRegistro& registro, const QString& clave, const QString& valor) {
     QString error;
-    if (registro.GuardaDatosTMW(clave, valor, &error))
-        return true;
+    if (registro.GuardaDatosTMW(clave, valor, &error)) return true;
     avisarAjusteDelAnfitrion(QStringLiteral("No se pudo guardar el valor"), clave, error);
     return false;
 }
 
-bool guardarCifrado(DelRegistro& registro, const QString& clave, const QString& plano)
-{
+bool guardarCifrado(DelRegistro& registro, const QString& clave, const QString& plano) {
     QString error;
-    const std::optional<QString> guardado = programa().utilerias->Encripta(plano, &error, Cifrado::lugarAjuste(clave));
+    const std::optional<QString> guardado =
+        programa().utilerias->Encripta(plano, &error, Cifrado::lugarAjuste(clave));
     if (!guardado) {
         avisarAjusteDelAnfitrion(QStringLiteral("No se pudo cifrar el valor"), clave, error);
         return false;
@@ -69,11 +67,11 @@ bool guardarCifrado(DelRegistro& registro, const QString& clave, const QString& 
     return guardar(registro, clave, *guardado);
 }
 
-std::optional<QString> descifrar(DelRegistro& registro, const QString& clave)
-{
+std::optional<QString> descifrar(DelRegistro& registro, const QString& clave) {
     QString error;
     const QString guardado = registro.DatosTMW(clave).trimmed();
-    std::optional<QString> plano = programa().utilerias->DesEncripta(guardado, &error, Cifrado::lugarAjuste(clave));
+    std::optional<QString> plano =
+        programa().utilerias->DesEncripta(guardado, &error, Cifrado::lugarAjuste(clave));
     if (!plano)
         avisarAjusteDelAnfitrion(QStringLiteral("No se pudo descifrar el valor"), clave, error);
     // A value of the earlier form, bound to no place, is stored again in the current one.
@@ -86,11 +84,9 @@ std::optional<QString> descifrar(DelRegistro& registro, const QString& clave)
 QString SeccionConfiguracion() { return QStringLiteral("Configuración"); }
 
 QString LeeIniDefecto(const QString& seccion, const QString& clave, const QString& defecto,
-                      LibOBCM& ajustes, const QString& archivo)
-{
+                      LibOBCM& ajustes, const QString& archivo) {
     const QString leido = ajustes.LeeIni(seccion, clave, archivo);
-    if (!leido.isEmpty())
-        return leido;
+    if (!leido.isEmpty()) return leido;
     // One write and one read back: when the file cannot be written the default is still the answer.
     ajustes.EscribeIni(seccion, clave, defecto, archivo);
     const QString releido = ajustes.LeeIni(seccion, clave, archivo);
@@ -98,16 +94,16 @@ QString LeeIniDefecto(const QString& seccion, const QString& clave, const QStrin
 }
 
 bool PrepararConexion(LibOBCM& ajustes, DelRegistro& registro, BasesDD& bases,
-                      const QString& archivoIni, bool leerBase)
-{
+                      const QString& archivoIni, bool leerBase) {
     // A settings file that is there but cannot be read (a folder, too large, no permission) would
     // otherwise read as empty and send the user after a wrong installation folder.
     if (const QString motivo = ArchivoIni::motivoIlegible(archivoIni); !motivo.isEmpty()) {
         avisarIniIlegible(archivoIni, motivo);
         return false;
     }
-    const QString carpeta = LeeIniDefecto(SeccionConfiguracion(), QStringLiteral("Ruta de Talmira Premium"),
-                                          QStringLiteral("C:\\talmirapremium"), ajustes, archivoIni);
+    const QString carpeta =
+        LeeIniDefecto(SeccionConfiguracion(), QStringLiteral("Ruta de Talmira Premium"),
+                      QStringLiteral("C:\\talmirapremium"), ajustes, archivoIni);
     if (registro.BuscarRegistroTMW(carpeta).isEmpty()) {
         avisarInstalacionAusente(archivoIni, carpeta);
         return false;
@@ -128,20 +124,21 @@ bool PrepararConexion(LibOBCM& ajustes, DelRegistro& registro, BasesDD& bases,
     if (registro.DatosTMW(servidor).trimmed().isEmpty() &&
         !guardar(registro, servidor, registro.DatosTMW(QStringLiteral("servidor"))))
         return false;
-    if (registro.DatosTMW(usuario).trimmed().isEmpty() && !guardarCifrado(registro, usuario, bases.cUsuario))
+    if (registro.DatosTMW(usuario).trimmed().isEmpty() &&
+        !guardarCifrado(registro, usuario, bases.cUsuario))
         return false;
-    if (registro.DatosTMW(clave).trimmed().isEmpty() && !guardarCifrado(registro, clave, bases.cPassword))
+    if (registro.DatosTMW(clave).trimmed().isEmpty() &&
+        !guardarCifrado(registro, clave, bases.cPassword))
         return false;
 
     // Everything is read again, so the settings are what the host now stores.
     const std::optional<QString> contrasena = descifrar(registro, clave);
-    if (!contrasena)
-        return false;
+    if (!contrasena) return false;
     const std::optional<QString> nombreUsuario = descifrar(registro, usuario);
-    if (!nombreUsuario)
-        return false;
+    if (!nombreUsuario) return false;
     const double numeroPuerto = ajustes.obVal(registro.DatosTMW(puerto));
-    if (numeroPuerto < 1 || numeroPuerto > 65535 || numeroPuerto != static_cast<int>(numeroPuerto)) {
+    if (numeroPuerto < 1 || numeroPuerto > 65535 ||
+        numeroPuerto != static_cast<int>(numeroPuerto)) {
         avisarAjusteDelAnfitrion(QStringLiteral("No es un puerto válido el valor"), puerto,
                                  registro.DatosTMW(puerto));
         return false;
@@ -153,11 +150,14 @@ bool PrepararConexion(LibOBCM& ajustes, DelRegistro& registro, BasesDD& bases,
     const QString general = registro.DatosTMW(QStringLiteral("MySQLBaseGeneral")).trimmed();
     bases.baseGeneral = general.isEmpty() ? QStringLiteral("talmira") : general;
     // Every session, host and company alike, follows the host's TLS settings.
-    const QString carpetaInstalacion = programa().instalacion ? programa().instalacion->carpeta() : QString();
-    PonerTls(LeerAjustesTls([&](const QString& k) { return registro.DatosTMW(k); }, carpetaInstalacion));
+    const QString carpetaInstalacion =
+        programa().instalacion ? programa().instalacion->carpeta() : QString();
+    PonerTls(
+        LeerAjustesTls([&](const QString& k) { return registro.DatosTMW(k); }, carpetaInstalacion));
 
     if (leerBase)
-        bases.cMiBase = LeeIniDefecto(SeccionConfiguracion(), QStringLiteral("Base de datos a usar"),
-                                      QStringLiteral("datos1"), ajustes, archivoIni);
+        bases.cMiBase =
+            LeeIniDefecto(SeccionConfiguracion(), QStringLiteral("Base de datos a usar"),
+                          QStringLiteral("datos1"), ajustes, archivoIni);
     return true;
 }

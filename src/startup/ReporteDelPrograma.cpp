@@ -2,14 +2,13 @@
 
 #include "common/Programa.h"
 
-ArchivosPropios ArchivosDelPrograma()
-{
+ArchivosPropios ArchivosDelPrograma() {
     const Programa& p = programa();
     return {p.ArchivoIni, p.ArchivoDescripcion, p.archivoPrograma};
 }
 
-SolicitudReporte SolicitudDelPrograma(const QString& nivelPrecio, const QString& archivo, const QList<int>& empresas)
-{
+SolicitudReporte SolicitudDelPrograma(const QString& nivelPrecio, const QString& archivo,
+                                      const QList<int>& empresas) {
     const Programa& p = programa();
     SolicitudReporte s;
     s.nivelPrecio = nivelPrecio;
@@ -21,8 +20,7 @@ SolicitudReporte SolicitudDelPrograma(const QString& nivelPrecio, const QString&
     return s;
 }
 
-ConexionesReporte ConexionesDelPrograma()
-{
+ConexionesReporte ConexionesDelPrograma() {
     Programa& p = programa();
     return {p.ConexionPrincipal, p.ConexionEmpresa, *p.basesDD, *p.deAcceso};
 }

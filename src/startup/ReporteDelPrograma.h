@@ -10,5 +10,6 @@
 // spreadsheet settings included), and the host it runs on (both connections, the host's
 // settings, the cipher).
 ArchivosPropios ArchivosDelPrograma();
-SolicitudReporte SolicitudDelPrograma(const QString& nivelPrecio, const QString& archivo, const QList<int>& empresas);
+SolicitudReporte SolicitudDelPrograma(const QString& nivelPrecio, const QString& archivo,
+                                      const QList<int>& empresas);
 ConexionesReporte ConexionesDelPrograma();

@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 #include <QSet>
-
 #include <cstdio>
 
 #include "common/Programa.h"
@@ -16,8 +15,7 @@
 #include "startup/SenalesDeCierre.h"
 
 namespace {
-int fallar(const QString& texto)
-{
+int fallar(const QString& texto) {
     dialogos().cajaSistema(texto, 16, QStringLiteral("Alerta"));
     return 1;
 }
@@ -31,8 +29,7 @@ struct Opciones {
     QString archivo;
 };
 
-std::optional<Opciones> leerOpciones(const QStringList& args, QString* error)
-{
+std::optional<Opciones> leerOpciones(const QStringList& args, QString* error) {
     Opciones o;
     for (int i = 0; i < args.size(); ++i) {
         const QString& a = args[i];
@@ -48,8 +45,7 @@ std::optional<Opciones> leerOpciones(const QStringList& args, QString* error)
             continue;
         } else if (a == QStringLiteral("--empresas")) {
             QString lista;
-            if (!valor(&lista))
-                return std::nullopt;
+            if (!valor(&lista)) return std::nullopt;
             o.hayEmpresas = true;
             for (const QString& parte : lista.split(u',', Qt::SkipEmptyParts)) {
                 bool bien = false;
@@ -61,12 +57,10 @@ std::optional<Opciones> leerOpciones(const QStringList& args, QString* error)
                 o.empresas << id;
             }
         } else if (a == QStringLiteral("--precio")) {
-            if (!valor(&o.precio))
-                return std::nullopt;
+            if (!valor(&o.precio)) return std::nullopt;
             o.hayPrecio = true;
         } else if (a == QStringLiteral("--archivo")) {
-            if (!valor(&o.archivo))
-                return std::nullopt;
+            if (!valor(&o.archivo)) return std::nullopt;
             o.hayArchivo = true;
         } else {
             *error = QStringLiteral("opción desconocida: %1").arg(a);
@@ -77,8 +71,7 @@ std::optional<Opciones> leerOpciones(const QStringList& args, QString* error)
 }
 }  // namespace
 
-QString AyudaLineaDeOrdenes()
-{
+QString AyudaLineaDeOrdenes() {
     return QStringLiteral(
         "Uso: varelmo [--reporte [--empresas 1,3] [--precio N] [--archivo NOMBRE]]\n"
         "\n"
@@ -97,19 +90,17 @@ QString AyudaLineaDeOrdenes()
         "cuando el libro quedó escrito y con otro valor en caso contrario.\n");
 }
 
-int EjecutarReporteSinVentana(const QStringList& argumentos)
-{
+int EjecutarReporteSinVentana(const QStringList& argumentos) {
     QString error;
     const std::optional<Opciones> opciones = leerOpciones(argumentos, &error);
     if (!opciones) {
-        std::fprintf(stderr, "varelmo: %s\n\n%s", qUtf8Printable(error), qUtf8Printable(AyudaLineaDeOrdenes()));
+        std::fprintf(stderr, "varelmo: %s\n\n%s", qUtf8Printable(error),
+                     qUtf8Printable(AyudaLineaDeOrdenes()));
         return 2;
     }
-    if (!ArrancarPrograma(QCoreApplication::applicationFilePath()))
-        return 1;
+    if (!ArrancarPrograma(QCoreApplication::applicationFilePath())) return 1;
     const std::optional<DatosIniciales> datos = CargarDatosIniciales(&error);
-    if (!datos)
-        return fallar(error);
+    if (!datos) return fallar(error);
 
     QList<MarcaEmpresa> filas;
     QSet<int> conocidas;
@@ -123,25 +114,34 @@ int EjecutarReporteSinVentana(const QStringList& argumentos)
             return fallar(QStringLiteral("No existe la empresa %1").arg(id));
 
     const QString archivo = opciones->hayArchivo ? opciones->archivo : datos->archivo;
-    const QString precio = opciones->hayPrecio ? opciones->precio : datos->precios.value(datos->precioSeleccionado);
+    const QString precio =
+        opciones->hayPrecio ? opciones->precio : datos->precios.value(datos->precioSeleccionado);
     QString motivo;
     switch (ValidarSolicitud(archivo, filas, ArchivosDelPrograma(), &motivo)) {
-    case Validacion::ArchivoEnBlanco: return fallar(QStringLiteral("No se indicó el nombre del archivo"));
-    case Validacion::SinEmpresas: return fallar(QStringLiteral("No está seleccionada ninguna empresa"));
-    case Validacion::ArchivoInvalido:
-        return fallar(QStringLiteral("El nombre de archivo '%1' no es válido: %2").arg(archivo, motivo));
-    case Validacion::Valida: break;
+        case Validacion::ArchivoEnBlanco:
+            return fallar(QStringLiteral("No se indicó el nombre del archivo"));
+        case Validacion::SinEmpresas:
+            return fallar(QStringLiteral("No está seleccionada ninguna empresa"));
+        case Validacion::ArchivoInvalido:
+            return fallar(
+                QStringLiteral("El nombre de archivo '%1' no es válido: %2").arg(archivo, motivo));
+        case Validacion::Valida:
+            break;
     }
     // The window only offers the host's levels; here a saved level that is no longer one of them,
     // or a --precio outside them, would otherwise reach the query as a column that does not exist.
     if (!datos->precios.contains(precio.trimmed())) {
         if (datos->precios.isEmpty())
-            return fallar(TextoReporteFallido(QStringLiteral("la base de datos no tiene niveles de precio")));
+            return fallar(
+                TextoReporteFallido(QStringLiteral("la base de datos no tiene niveles de precio")));
         const QString rango = QStringLiteral("de 1 a %1").arg(datos->precios.size());
         if (precio.trimmed().isEmpty())
             return fallar(TextoReporteFallido(
-                QStringLiteral("no está elegido ningún nivel de precio; indíquelo con --precio (%1)").arg(rango)));
-        return fallar(TextoReporteFallido(QStringLiteral("no existe el nivel de precio '%1' (%2)").arg(precio, rango)));
+                QStringLiteral(
+                    "no está elegido ningún nivel de precio; indíquelo con --precio (%1)")
+                    .arg(rango)));
+        return fallar(TextoReporteFallido(
+            QStringLiteral("no existe el nivel de precio '%1' (%2)").arg(precio, rango)));
     }
 
     Programa& p = programa();
@@ -149,24 +149,24 @@ int EjecutarReporteSinVentana(const QStringList& argumentos)
     // SIGTERM or SIGHUP cut the run short: no workbook is written and the working table goes.
     const SenalesDeCierre senales;
     QString ultimaLinea;
-    const ResultadoReporte resultado = GenerarReporte(
-        SolicitudDelPrograma(precio, archivo, p.listaSeleccion), ConexionesDelPrograma(),
-        [&ultimaLinea](const QString& linea) {
-            // The progress line repeats while the workbook is written; the terminal gets it once.
-            if (linea != ultimaLinea) {
-                ultimaLinea = linea;
-                std::fprintf(stdout, "%s\n", qUtf8Printable(linea));
-                std::fflush(stdout);
-            }
-            return !SenalesDeCierre::llego();
-        });
+    const ResultadoReporte resultado =
+        GenerarReporte(SolicitudDelPrograma(precio, archivo, p.listaSeleccion),
+                       ConexionesDelPrograma(), [&ultimaLinea](const QString& linea) {
+                           // The progress line repeats while the workbook is written; the terminal
+                           // gets it once.
+                           if (linea != ultimaLinea) {
+                               ultimaLinea = linea;
+                               std::fprintf(stdout, "%s\n", qUtf8Printable(linea));
+                               std::fflush(stdout);
+                           }
+                           return !SenalesDeCierre::llego();
+                       });
     // The run ends here, so the working table goes as it does when the window closes.
     QuitarTablaTrabajo(p.ConexionPrincipal);
     if (resultado.estado == ResultadoReporte::Estado::Cancelado)
         return fallar(TextoReporteFallido(TextoFusionCortada()));
     AvisarResultado(resultado);
-    if (!resultado.creado())
-        return 1;
+    if (!resultado.creado()) return 1;
     std::fprintf(stdout, "%s\n", qUtf8Printable(resultado.ruta));
     return 0;
 }

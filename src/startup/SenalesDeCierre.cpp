@@ -11,8 +11,7 @@ int tuberia[2] = {-1, -1};
 volatile std::sig_atomic_t llegada = 0;
 constexpr int Senales[] = {SIGTERM, SIGHUP};
 
-extern "C" void alRecibir(int)
-{
+extern "C" void alRecibir(int) {
     llegada = 1;
     const char marca = 1;
     // Nothing else is safe in a signal handler; a full pipe already holds a mark.
@@ -20,11 +19,10 @@ extern "C" void alRecibir(int)
 }
 }  // namespace
 
-SenalesDeCierre::SenalesDeCierre(QObject* padre) : QObject(padre)
-{
+SenalesDeCierre::SenalesDeCierre(QObject* padre) : QObject(padre) {
     llegada = 0;
     if (::pipe2(tuberia, O_CLOEXEC | O_NONBLOCK) != 0)
-        return;   // the signals keep their default action
+        return;  // the signals keep their default action
     aviso_ = new QSocketNotifier(tuberia[0], QSocketNotifier::Read, this);
     connect(aviso_, &QSocketNotifier::activated, this, [this] {
         char marcas[16];
@@ -36,14 +34,11 @@ SenalesDeCierre::SenalesDeCierre(QObject* padre) : QObject(padre)
     accion.sa_handler = alRecibir;
     sigemptyset(&accion.sa_mask);
     accion.sa_flags = SA_RESTART;
-    for (int senal : Senales)
-        ::sigaction(senal, &accion, nullptr);
+    for (int senal : Senales) ::sigaction(senal, &accion, nullptr);
 }
 
-SenalesDeCierre::~SenalesDeCierre()
-{
-    for (int senal : Senales)
-        std::signal(senal, SIG_DFL);
+SenalesDeCierre::~SenalesDeCierre() {
+    for (int senal : Senales) std::signal(senal, SIG_DFL);
     delete aviso_;
     for (int& extremo : tuberia)
         if (extremo >= 0) {

@@ -16,17 +16,14 @@ const QString Nombre = QStringLiteral("seguidorRaton");
 class SeguidorRaton : public QObject {
 public:
     SeguidorRaton(QWidget* ventana, const QPoint& global)
-        : QObject(ventana), ventana_(ventana), agarre_(global - ventana->pos())
-    {
+        : QObject(ventana), ventana_(ventana), agarre_(global - ventana->pos()) {
         setObjectName(Nombre);
         QCoreApplication::instance()->installEventFilter(this);
     }
 
 protected:
-    bool eventFilter(QObject* objeto, QEvent* evento) override
-    {
-        if (terminado_ || !ventana_)
-            return QObject::eventFilter(objeto, evento);
+    bool eventFilter(QObject* objeto, QEvent* evento) override {
+        if (terminado_ || !ventana_) return QObject::eventFilter(objeto, evento);
         if (evento->type() == QEvent::MouseMove) {
             const auto* raton = static_cast<QMouseEvent*>(evento);
             if (raton->buttons() & Qt::LeftButton)
@@ -47,13 +44,10 @@ private:
 };
 }  // namespace
 
-bool ArrastrarVentana(int botones, QWidget* ventana, const QPoint& global)
-{
-    if (botones != 1 || !ventana)
-        return false;
+bool ArrastrarVentana(int botones, QWidget* ventana, const QPoint& global) {
+    if (botones != 1 || !ventana) return false;
     QWidget* marco = ventana->window();
-    if (DeControles().MoverVentana(marco))
-        return true;
+    if (DeControles().MoverVentana(marco)) return true;
     if (!marco->findChild<QObject*>(Nombre, Qt::FindDirectChildrenOnly))
         new SeguidorRaton(marco, global);
     return true;

@@ -4,25 +4,21 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-BotonDegradado::BotonDegradado(QWidget* padre) : QPushButton(padre)
-{
+BotonDegradado::BotonDegradado(QWidget* padre) : QPushButton(padre) {
     setAttribute(Qt::WA_Hover);
     setAutoDefault(false);
 }
 
-void BotonDegradado::setDibujo(DibujoControl dibujo)
-{
+void BotonDegradado::setDibujo(DibujoControl dibujo) {
     dibujo_ = std::move(dibujo);
     update();
 }
 
-void BotonDegradado::setAlArrastrar(std::function<bool(int, const QPoint&)> alArrastrar)
-{
+void BotonDegradado::setAlArrastrar(std::function<bool(int, const QPoint&)> alArrastrar) {
     alArrastrar_ = std::move(alArrastrar);
 }
 
-void BotonDegradado::paintEvent(QPaintEvent* evento)
-{
+void BotonDegradado::paintEvent(QPaintEvent* evento) {
     if (!dibujo_) {
         QPushButton::paintEvent(evento);
         return;
@@ -32,19 +28,17 @@ void BotonDegradado::paintEvent(QPaintEvent* evento)
     dibujo_(p, *this, estadoDe(*this));
 }
 
-void BotonDegradado::mousePressEvent(QMouseEvent* evento)
-{
+void BotonDegradado::mousePressEvent(QMouseEvent* evento) {
     arrastrando_ = false;
     pulsado_ = evento->globalPosition().toPoint();
     QPushButton::mousePressEvent(evento);
 }
 
-void BotonDegradado::mouseMoveEvent(QMouseEvent* evento)
-{
-    if (arrastrando_)
-        return;
+void BotonDegradado::mouseMoveEvent(QMouseEvent* evento) {
+    if (arrastrando_) return;
     const QPoint global = evento->globalPosition().toPoint();
-    if (alArrastrar_ && (global - pulsado_).manhattanLength() >= QApplication::startDragDistance() &&
+    if (alArrastrar_ &&
+        (global - pulsado_).manhattanLength() >= QApplication::startDragDistance() &&
         alArrastrar_(static_cast<int>(evento->buttons()), global)) {
         arrastrando_ = true;
         setDown(false);
@@ -53,8 +47,7 @@ void BotonDegradado::mouseMoveEvent(QMouseEvent* evento)
     QPushButton::mouseMoveEvent(evento);
 }
 
-void BotonDegradado::mouseReleaseEvent(QMouseEvent* evento)
-{
+void BotonDegradado::mouseReleaseEvent(QMouseEvent* evento) {
     if (arrastrando_) {
         arrastrando_ = false;
         setDown(false);

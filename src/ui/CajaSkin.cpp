@@ -14,27 +14,37 @@
 using namespace respuesta;
 
 namespace {
-QString textoBoton(int codigo)
-{
+QString textoBoton(int codigo) {
     switch (codigo) {
-    case Aceptar: return QStringLiteral("Aceptar");
-    case Cancelar: return QStringLiteral("Cancelar");
-    case Anular: return QStringLiteral("Anular");
-    case Reintentar: return QStringLiteral("Reintentar");
-    case Omitir: return QStringLiteral("Omitir");
-    case Si: return QStringLiteral("Sí");
-    case No: return QStringLiteral("No");
-    default: return QString::number(codigo);
+        case Aceptar:
+            return QStringLiteral("Aceptar");
+        case Cancelar:
+            return QStringLiteral("Cancelar");
+        case Anular:
+            return QStringLiteral("Anular");
+        case Reintentar:
+            return QStringLiteral("Reintentar");
+        case Omitir:
+            return QStringLiteral("Omitir");
+        case Si:
+            return QStringLiteral("Sí");
+        case No:
+            return QStringLiteral("No");
+        default:
+            return QString::number(codigo);
     }
 }
 
-QStyle::StandardPixmap pixmapIcono(IconoMensaje icono)
-{
+QStyle::StandardPixmap pixmapIcono(IconoMensaje icono) {
     switch (icono) {
-    case IconoMensaje::Critico: return QStyle::SP_MessageBoxCritical;
-    case IconoMensaje::Pregunta: return QStyle::SP_MessageBoxQuestion;
-    case IconoMensaje::Exclamacion: return QStyle::SP_MessageBoxWarning;
-    default: return QStyle::SP_MessageBoxInformation;
+        case IconoMensaje::Critico:
+            return QStyle::SP_MessageBoxCritical;
+        case IconoMensaje::Pregunta:
+            return QStyle::SP_MessageBoxQuestion;
+        case IconoMensaje::Exclamacion:
+            return QStyle::SP_MessageBoxWarning;
+        default:
+            return QStyle::SP_MessageBoxInformation;
     }
 }
 
@@ -46,26 +56,22 @@ constexpr int CaracteresPorLinea = 64;
 // The program's texts break lines with a lone carriage return. A long run without blanks (a file
 // name, a path) gets a zero-width space between its characters, so it wraps at the box's width
 // instead of widening the box or being cut mid-letter.
-QString conSaltos(const QString& texto)
-{
+QString conSaltos(const QString& texto) {
     QString t = texto;
     t.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
     QString resultado;
     resultado.reserve(t.size());
     qsizetype inicio = 0;
     for (qsizetype i = 0; i <= t.size(); ++i) {
-        if (i < t.size() && !t.at(i).isSpace())
-            continue;
+        if (i < t.size() && !t.at(i).isSpace()) continue;
         const QStringView palabra = QStringView(t).mid(inicio, i - inicio);
         for (qsizetype j = 0; j < palabra.size(); ++j) {
             resultado += palabra.at(j);
             const bool partible = palabra.size() > LargoPalabraPartible && j + 1 < palabra.size() &&
                                   !palabra.at(j).isHighSurrogate() && !palabra.at(j + 1).isMark();
-            if (partible)
-                resultado += QChar(0x200B);
+            if (partible) resultado += QChar(0x200B);
         }
-        if (i < t.size())
-            resultado += t.at(i);
+        if (i < t.size()) resultado += t.at(i);
         inicio = i + 1;
     }
     return resultado;
@@ -78,9 +84,9 @@ constexpr int AltoBanda = 28;
 }  // namespace
 
 CajaSkin::CajaSkin(QWidget* padre, const QString& texto, int estilo, const QString& titulo)
-    : QDialog(padre, Qt::Dialog | Qt::FramelessWindowHint), estilo_(EstiloMensaje::desde(estilo)),
-      titulo_(titulo)
-{
+    : QDialog(padre, Qt::Dialog | Qt::FramelessWindowHint),
+      estilo_(EstiloMensaje::desde(estilo)),
+      titulo_(titulo) {
     setObjectName(QStringLiteral("CajaSkin"));
     setModal(true);
     setWindowTitle(titulo);
@@ -130,23 +136,19 @@ CajaSkin::CajaSkin(QWidget* padre, const QString& texto, int estilo, const QStri
     principal->addLayout(fila);
 }
 
-int CajaSkin::ejecutar()
-{
+int CajaSkin::ejecutar() {
     for (QPushButton* b : std::as_const(botones_))
-        if (b->isDefault())
-            b->setFocus();
+        if (b->isDefault()) b->setFocus();
     return exec();
 }
 
-QPushButton* CajaSkin::boton(int codigo) const
-{
+QPushButton* CajaSkin::boton(int codigo) const {
     return findChild<QPushButton*>(QStringLiteral("boton%1").arg(codigo));
 }
 
 void CajaSkin::reject() { done(estilo_.alEscapar); }
 
-void CajaSkin::paintEvent(QPaintEvent*)
-{
+void CajaSkin::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.fillRect(rect(), ColorFondo);
     QLinearGradient banda(0, 0, 0, AltoBanda);
@@ -162,35 +164,41 @@ void CajaSkin::paintEvent(QPaintEvent*)
     p.drawRect(rect().adjusted(1, 1, -1, -1));
 }
 
-int DialogosVentanas::cajaSistema(const QString& texto, int estilo, const QString& titulo)
-{
+int DialogosVentanas::cajaSistema(const QString& texto, int estilo, const QString& titulo) {
     const EstiloMensaje e = EstiloMensaje::desde(estilo);
     QMessageBox caja;
     caja.setWindowTitle(titulo);
     caja.setText(conSaltos(texto));
     caja.setTextFormat(Qt::PlainText);
     switch (e.icono) {
-    case IconoMensaje::Critico: caja.setIcon(QMessageBox::Critical); break;
-    case IconoMensaje::Pregunta: caja.setIcon(QMessageBox::Question); break;
-    case IconoMensaje::Exclamacion: caja.setIcon(QMessageBox::Warning); break;
-    case IconoMensaje::Informacion: caja.setIcon(QMessageBox::Information); break;
-    default: break;
+        case IconoMensaje::Critico:
+            caja.setIcon(QMessageBox::Critical);
+            break;
+        case IconoMensaje::Pregunta:
+            caja.setIcon(QMessageBox::Question);
+            break;
+        case IconoMensaje::Exclamacion:
+            caja.setIcon(QMessageBox::Warning);
+            break;
+        case IconoMensaje::Informacion:
+            caja.setIcon(QMessageBox::Information);
+            break;
+        default:
+            break;
     }
     QHash<QAbstractButton*, int> codigos;
     for (int codigo : e.botones) {
         QPushButton* b = caja.addButton(textoBoton(codigo), codigo == No || codigo == Cancelar
-                                                                 ? QMessageBox::RejectRole
-                                                                 : QMessageBox::AcceptRole);
+                                                                ? QMessageBox::RejectRole
+                                                                : QMessageBox::AcceptRole);
         codigos.insert(b, codigo);
-        if (codigo == e.porDefecto)
-            caja.setDefaultButton(b);
+        if (codigo == e.porDefecto) caja.setDefaultButton(b);
     }
     caja.exec();
     return codigos.value(caja.clickedButton(), e.alEscapar);
 }
 
-int DialogosVentanas::cajaSkin(const QString& texto, int estilo, const QString& titulo)
-{
+int DialogosVentanas::cajaSkin(const QString& texto, int estilo, const QString& titulo) {
     // No owner: the main window is disabled while a report runs, and a box it owned would be too.
     CajaSkin caja(nullptr, texto, estilo, titulo);
     caja.setWindowModality(Qt::ApplicationModal);
@@ -199,7 +207,6 @@ int DialogosVentanas::cajaSkin(const QString& texto, int estilo, const QString& 
 
 void DialogosVentanas::beep() { QApplication::beep(); }
 
-bool DialogosVentanas::abrirDocumento(const QString& ruta)
-{
+bool DialogosVentanas::abrirDocumento(const QString& ruta) {
     return QDesktopServices::openUrl(QUrl::fromLocalFile(ruta));
 }

@@ -9,8 +9,8 @@ class QWidget;
 // ReducirVentana shrinks the window to the size of its restore button, which sits at the window's
 // top-left corner and shows the caption, and puts it at the lower left of its screen; the window's
 // geometry before the collapse is kept in the button's "tag" property as whole twips: width, tab,
-// height, tab, left, tab, top. AmpliarVentana reads that text back and restores the window. A window
-// whose minimum and maximum sizes are equal keeps them equal to its new size.
+// height, tab, left, tab, top. AmpliarVentana reads that text back and restores the window. A
+// window whose minimum and maximum sizes are equal keeps them equal to its new size.
 
 // Where the collapsed window goes on a screen `altoPantalla` twips high: left 200 twips, its bottom
 // edge 500 twips above the screen's bottom (both lengths in twips).

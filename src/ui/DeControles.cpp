@@ -10,10 +10,8 @@ const QColor BandaClara(255, 255, 255);
 const QColor BandaOscura(255, 244, 232);
 }  // namespace
 
-void DeControles::ColorReja(QTableWidget* reja, int fila) const
-{
-    if (!reja || fila < 1 || fila >= reja->rowCount())
-        return;
+void DeControles::ColorReja(QTableWidget* reja, int fila) const {
+    if (!reja || fila < 1 || fila >= reja->rowCount()) return;
     const QColor color = (fila % 2 == 1) ? BandaClara : BandaOscura;
     // Column 0 is the fixed column and keeps its own look.
     for (int columna = 1; columna < reja->columnCount(); ++columna) {
@@ -26,10 +24,8 @@ void DeControles::ColorReja(QTableWidget* reja, int fila) const
     }
 }
 
-bool DeControles::MoverVentana(QWidget* ventana) const
-{
-    if (!ventana)
-        return false;
+bool DeControles::MoverVentana(QWidget* ventana) const {
+    if (!ventana) return false;
     QWindow* ventanaSistema = ventana->window()->windowHandle();
     return ventanaSistema && ventanaSistema->startSystemMove();
 }

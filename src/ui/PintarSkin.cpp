@@ -6,9 +6,9 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "ui/Twips.h"
 #include "ui/BotonDegradado.h"
 #include "ui/ImagenMarco.h"
+#include "ui/Twips.h"
 
 // The resource lives in a static library: it has to be registered by name before its first use.
 static void registrarRecursos() { Q_INIT_RESOURCE(skin); }
@@ -32,34 +32,42 @@ constexpr int MargenTwips = 60;
 class MarcoSkin : public QObject {
 public:
     MarcoSkin(const QImage& mapa, QWidget* ventana, const ControlesMarco& controles)
-        : QObject(ventana), mapa_(mapa.convertToFormat(QImage::Format_RGB32)), ventana_(ventana),
-          controles_(controles)
-    {
+        : QObject(ventana),
+          mapa_(mapa.convertToFormat(QImage::Format_RGB32)),
+          ventana_(ventana),
+          controles_(controles) {
         setObjectName(QStringLiteral("marcoSkin"));
         ventana->installEventFilter(this);
     }
 
-    void preparar()
-    {
+    void preparar() {
         const auto control = [this](ImagenMarco* c, DibujoControl dibujo, const QString& nombre) {
-            if (!c)
-                return;
+            if (!c) return;
             c->setDibujo(std::move(dibujo));
             c->setAccessibleName(nombre);
             c->show();
             c->raise();
         };
-        control(controles_.MinimizarVentana,
-                [this](QPainter& p, const QAbstractButton& b, EstadoControl e) { pintarMinimizar(p, b, e); },
-                QStringLiteral("Reducir"));
-        control(controles_.CerrarVentana,
-                [this](QPainter& p, const QAbstractButton& b, EstadoControl e) { pintarCerrar(p, b, e); },
-                QStringLiteral("Cerrar"));
-        control(controles_.imgLogoVentana,
-                [this](QPainter& p, const QAbstractButton& b, EstadoControl e) { pintarLogo(p, b, e); },
-                QStringLiteral("Opciones"));
+        control(
+            controles_.MinimizarVentana,
+            [this](QPainter& p, const QAbstractButton& b, EstadoControl e) {
+                pintarMinimizar(p, b, e);
+            },
+            QStringLiteral("Reducir"));
+        control(
+            controles_.CerrarVentana,
+            [this](QPainter& p, const QAbstractButton& b, EstadoControl e) {
+                pintarCerrar(p, b, e);
+            },
+            QStringLiteral("Cerrar"));
+        control(
+            controles_.imgLogoVentana,
+            [this](QPainter& p, const QAbstractButton& b, EstadoControl e) { pintarLogo(p, b, e); },
+            QStringLiteral("Opciones"));
         if (BotonDegradado* barra = controles_.RestaurarForma) {
-            barra->setDibujo([this](QPainter& p, const QAbstractButton& b, EstadoControl e) { pintarBarra(p, b, e); });
+            barra->setDibujo([this](QPainter& p, const QAbstractButton& b, EstadoControl e) {
+                pintarBarra(p, b, e);
+            });
             barra->setGeometry(0, 0, ventana_->width(), px(AltoBarraTwips));
             barra->hide();
         }
@@ -68,18 +76,22 @@ public:
     }
 
 protected:
-    bool eventFilter(QObject* objeto, QEvent* evento) override
-    {
+    bool eventFilter(QObject* objeto, QEvent* evento) override {
         if (objeto == ventana_) {
             switch (evento->type()) {
-            case QEvent::Paint: {
-                QPainter p(ventana_);
-                pintarVentana(p);
-                break;
-            }
-            case QEvent::Resize: colocar(); break;
-            case QEvent::WindowTitleChange: ventana_->update(0, 0, ventana_->width(), px(AltoBandaTwips)); break;
-            default: break;
+                case QEvent::Paint: {
+                    QPainter p(ventana_);
+                    pintarVentana(p);
+                    break;
+                }
+                case QEvent::Resize:
+                    colocar();
+                    break;
+                case QEvent::WindowTitleChange:
+                    ventana_->update(0, 0, ventana_->width(), px(AltoBandaTwips));
+                    break;
+                default:
+                    break;
             }
         }
         return QObject::eventFilter(objeto, evento);
@@ -87,13 +99,11 @@ protected:
 
 private:
     int px(int twips) const { return TwipsAPixeles(ventana_, twips); }
-    QColor muestra(Muestra m) const
-    {
+    QColor muestra(Muestra m) const {
         const int i = static_cast<int>(m);
         return mapa_.pixelColor(68 + 8 * (i % 4) + 4, 8 * (i / 4) + 4);
     }
-    void parte(QPainter& p, const QRectF& destino, const QRect& origen) const
-    {
+    void parte(QPainter& p, const QRectF& destino, const QRect& origen) const {
         p.save();
         p.setRenderHint(QPainter::SmoothPixmapTransform);
         p.drawImage(destino, mapa_, origen);
@@ -101,15 +111,13 @@ private:
     }
 
     // The controls along the band: the logo at the left, close and minimise at the right.
-    void colocar()
-    {
+    void colocar() {
         const int banda = px(AltoBandaTwips);
         const QSize control(px(AnchoControlTwips), px(AltoControlTwips));
         const int arriba = (banda - control.height()) / 2 - 1;
         int derecha = ventana_->width() - px(MargenTwips);
         for (ImagenMarco* c : {controles_.CerrarVentana, controles_.MinimizarVentana}) {
-            if (!c)
-                continue;
+            if (!c) continue;
             derecha -= control.width();
             c->setGeometry(QRect(QPoint(derecha, arriba), control));
             derecha -= px(30);
@@ -120,8 +128,7 @@ private:
         }
     }
 
-    void pintarVentana(QPainter& p) const
-    {
+    void pintarVentana(QPainter& p) const {
         const QRect todo = ventana_->rect();
         const int banda = px(AltoBandaTwips);
         const int pie = px(AltoPieTwips);
@@ -129,7 +136,8 @@ private:
         parte(p, QRect(0, 0, todo.width(), banda), ParteBanda);
         const int adorno = ParteAdorno.width() / 2;
         parte(p, QRect(todo.width() - adorno, 0, adorno, banda), ParteAdorno);
-        parte(p, QRect(0, todo.height() - pie, todo.width() - adorno, pie), QRect(OrigenPie, QSize(1, 2 * pie)));
+        parte(p, QRect(0, todo.height() - pie, todo.width() - adorno, pie),
+              QRect(OrigenPie, QSize(1, 2 * pie)));
         parte(p, QRect(todo.width() - adorno, todo.height() - pie, adorno, pie),
               QRect(OrigenPie, QSize(ParteAdorno.width(), 2 * pie)));
 
@@ -146,7 +154,8 @@ private:
         const int fin = controles_.MinimizarVentana ? controles_.MinimizarVentana->x() - px(90)
                                                     : todo.width() - px(MargenTwips);
         const QRect zona(izquierda, 0, qMax(0, fin - izquierda), banda - acento);
-        const QString texto = p.fontMetrics().elidedText(ventana_->windowTitle(), Qt::ElideRight, zona.width());
+        const QString texto =
+            p.fontMetrics().elidedText(ventana_->windowTitle(), Qt::ElideRight, zona.width());
         p.setPen(muestra(SombraTitulo));
         p.drawText(zona.translated(0, 1), Qt::AlignVCenter | Qt::AlignLeft, texto);
         p.setPen(muestra(Titulo));
@@ -164,10 +173,8 @@ private:
     }
 
     // The wash behind a control under the mouse or pressed.
-    void fondoControl(QPainter& p, const QAbstractButton& b, EstadoControl e, QColor color) const
-    {
-        if (e == EstadoControl::Normal)
-            return;
+    void fondoControl(QPainter& p, const QAbstractButton& b, EstadoControl e, QColor color) const {
+        if (e == EstadoControl::Normal) return;
         if (color == muestra(Brillo))
             color.setAlpha(e == EstadoControl::Pulsado ? 34 : 58);
         else if (e == EstadoControl::Pulsado)
@@ -177,22 +184,20 @@ private:
         p.drawRoundedRect(QRectF(b.rect()).adjusted(0.5, 0.5, -0.5, -0.5), 4, 4);
     }
 
-    QPen lapizGlifo(const QAbstractButton& b) const
-    {
+    QPen lapizGlifo(const QAbstractButton& b) const {
         return QPen(muestra(Glifo), qMax(1.6, b.height() / 12.0), Qt::SolidLine, Qt::RoundCap);
     }
 
-    void pintarMinimizar(QPainter& p, const QAbstractButton& b, EstadoControl e) const
-    {
+    void pintarMinimizar(QPainter& p, const QAbstractButton& b, EstadoControl e) const {
         fondoControl(p, b, e, muestra(Brillo));
         const QPointF c = QRectF(b.rect()).center();
         const double medio = b.height() * 0.24;
         p.setPen(lapizGlifo(b));
-        p.drawLine(QPointF(c.x() - medio, c.y() + medio * 0.8), QPointF(c.x() + medio, c.y() + medio * 0.8));
+        p.drawLine(QPointF(c.x() - medio, c.y() + medio * 0.8),
+                   QPointF(c.x() + medio, c.y() + medio * 0.8));
     }
 
-    void pintarCerrar(QPainter& p, const QAbstractButton& b, EstadoControl e) const
-    {
+    void pintarCerrar(QPainter& p, const QAbstractButton& b, EstadoControl e) const {
         fondoControl(p, b, e, muestra(CerrarEncima));
         const QPointF c = QRectF(b.rect()).center();
         const double medio = b.height() * 0.2;
@@ -201,8 +206,7 @@ private:
         p.drawLine(c + QPointF(-medio, medio), c + QPointF(medio, -medio));
     }
 
-    void pintarLogo(QPainter& p, const QAbstractButton& b, EstadoControl e) const
-    {
+    void pintarLogo(QPainter& p, const QAbstractButton& b, EstadoControl e) const {
         const QRectF lugar = QRectF(b.rect()).translated(0, e == EstadoControl::Pulsado ? 1 : 0);
         parte(p, lugar, ParteLogo);
         if (e == EstadoControl::Encima) {
@@ -214,8 +218,7 @@ private:
         }
     }
 
-    void pintarBarra(QPainter& p, const QAbstractButton& b, EstadoControl e) const
-    {
+    void pintarBarra(QPainter& p, const QAbstractButton& b, EstadoControl e) const {
         const QRect r = b.rect();
         parte(p, r, ParteBarra[static_cast<int>(e)]);
         QColor luz = muestra(LuzBorde);
@@ -226,14 +229,17 @@ private:
         p.setBrush(Qt::NoBrush);
         p.drawRect(QRectF(r).adjusted(0.5, 0.5, -0.5, -0.5));
         const int acento = qMax(2, px(30));
-        p.fillRect(QRect(1, r.height() - acento - 1, qMax(0, r.width() - 2), acento), muestra(Acento));
+        p.fillRect(QRect(1, r.height() - acento - 1, qMax(0, r.width() - 2), acento),
+                   muestra(Acento));
 
         // The restore sign in the margin at the right: a window outline with its title edge.
         const double lado = r.height() * 0.36;
-        const QRectF signo(r.width() - px(200) - lado, (r.height() - acento - lado) / 2, lado, lado * 0.85);
+        const QRectF signo(r.width() - px(200) - lado, (r.height() - acento - lado) / 2, lado,
+                           lado * 0.85);
         p.setPen(QPen(muestra(Glifo), 1.2));
         p.drawRect(signo);
-        p.fillRect(QRectF(signo.left(), signo.top(), signo.width(), qMax(2.0, lado * 0.22)), muestra(Glifo));
+        p.fillRect(QRectF(signo.left(), signo.top(), signo.width(), qMax(2.0, lado * 0.22)),
+                   muestra(Glifo));
 
         p.setFont(b.font());
         p.setPen(muestra(SombraTitulo));
@@ -257,16 +263,13 @@ private:
 
 QString RutaMapaSkin() { return QStringLiteral(":/skin/varelmo-skin.bmp"); }
 
-QImage MapaSkin()
-{
+QImage MapaSkin() {
     registrarRecursos();
     return QImage(RutaMapaSkin());
 }
 
-void PintarSkin(const QImage& pctSkin, QWidget* ventana, const ControlesMarco& controles)
-{
-    if (!ventana)
-        return;
+void PintarSkin(const QImage& pctSkin, QWidget* ventana, const ControlesMarco& controles) {
+    if (!ventana) return;
     auto* marco = new MarcoSkin(pctSkin, ventana, controles);
     marco->preparar();
 }

@@ -7,33 +7,28 @@
 #include <optional>
 
 #include "common/Programa.h"
-#include "ui/Twips.h"
 #include "components/LibOBCM.h"
+#include "ui/Twips.h"
 
 namespace {
-QString seccionDe(const QWidget* ventana)
-{
+QString seccionDe(const QWidget* ventana) {
     const QString etiqueta = ventana->property("tag").toString();
-    if (!etiqueta.trimmed().isEmpty())
-        return etiqueta;
+    if (!etiqueta.trimmed().isEmpty()) return etiqueta;
     return ventana->objectName().trimmed();
 }
 
 // A whole number of twips, or nothing when the text is not one.
-std::optional<qint64> entero(const QString& texto)
-{
+std::optional<qint64> entero(const QString& texto) {
     bool bien = false;
     const double valor = texto.trimmed().toDouble(&bien);
-    if (!bien || !std::isfinite(valor) || std::fabs(valor) > 1e12)
-        return std::nullopt;
+    if (!bien || !std::isfinite(valor) || std::fabs(valor) > 1e12) return std::nullopt;
     return static_cast<qint64>(std::llround(valor));
 }
 
 QString numero(double twips) { return QString::number(std::llround(twips)); }
 
 // The screen most of `marco` lies on; the primary screen when it lies on none.
-const QScreen* pantallaDe(const QRect& marco)
-{
+const QScreen* pantallaDe(const QRect& marco) {
     const QScreen* elegida = nullptr;
     qint64 mayor = 0;
     for (const QScreen* pantalla : QGuiApplication::screens()) {
@@ -48,20 +43,17 @@ const QScreen* pantallaDe(const QRect& marco)
 }
 }  // namespace
 
-bool GuardarPosicion(QWidget* ventana, bool conTamano, QString* error)
-{
+bool GuardarPosicion(QWidget* ventana, bool conTamano, QString* error) {
     Programa& p = programa();
     const QString seccion = seccionDe(ventana);
-    if (seccion.isEmpty() || !p.libOBCM)
-        return true;
+    if (seccion.isEmpty() || !p.libOBCM) return true;
     const QRect marco = ventana->frameGeometry();
     LibOBCM& ini = *p.libOBCM;
     bool bien = true;
     const auto escribir = [&](const QString& clave, const QString& valor) {
         QString motivo;
         if (!ini.EscribeIni(seccion, clave, valor, p.ArchivoIni, &motivo)) {
-            if (bien && error)
-                *error = motivo;
+            if (bien && error) *error = motivo;
             bien = false;
         }
     };
@@ -77,22 +69,24 @@ bool GuardarPosicion(QWidget* ventana, bool conTamano, QString* error)
     return bien;
 }
 
-void LeerPosicion(QWidget* ventana, bool conTamano)
-{
+void LeerPosicion(QWidget* ventana, bool conTamano) {
     Programa& p = programa();
     const QString seccion = seccionDe(ventana);
     qint64 arriba = 0, izquierda = 0, ancho = 0, alto = 0;
     if (!seccion.isEmpty() && p.libOBCM) {
         const LibOBCM& ini = *p.libOBCM;
-        arriba = static_cast<qint64>(ini.obVal(ini.LeeIni(seccion, QStringLiteral("Linea"), p.ArchivoIni)));
-        izquierda = static_cast<qint64>(ini.obVal(ini.LeeIni(seccion, QStringLiteral("Columna"), p.ArchivoIni)));
+        arriba = static_cast<qint64>(
+            ini.obVal(ini.LeeIni(seccion, QStringLiteral("Linea"), p.ArchivoIni)));
+        izquierda = static_cast<qint64>(
+            ini.obVal(ini.LeeIni(seccion, QStringLiteral("Columna"), p.ArchivoIni)));
         if (conTamano) {
             // A width or height that is no number (an empty one too) puts the window back at the
             // top-left corner, in its design size.
-            const std::optional<qint64> a = entero(ini.LeeIni(seccion, QStringLiteral("Ancho"), p.ArchivoIni));
-            const std::optional<qint64> h = entero(ini.LeeIni(seccion, QStringLiteral("Alto"), p.ArchivoIni));
-            if (!a || !h)
-                arriba = izquierda = 0;
+            const std::optional<qint64> a =
+                entero(ini.LeeIni(seccion, QStringLiteral("Ancho"), p.ArchivoIni));
+            const std::optional<qint64> h =
+                entero(ini.LeeIni(seccion, QStringLiteral("Alto"), p.ArchivoIni));
+            if (!a || !h) arriba = izquierda = 0;
             ancho = a.value_or(0);
             alto = h.value_or(0);
         }
@@ -109,30 +103,26 @@ void LeerPosicion(QWidget* ventana, bool conTamano)
     const QPoint lugar(TwipsAPixeles(ventana, static_cast<double>(izquierda)),
                        TwipsAPixeles(ventana, static_cast<double>(arriba)));
     ventana->move(lugar);
-    if (tamano != ventana->size())
-        ventana->resize(tamano);
+    if (tamano != ventana->size()) ventana->resize(tamano);
     AjustarAPantalla(ventana);
 }
 
-void AjustarAPantalla(QWidget* ventana)
-{
+void AjustarAPantalla(QWidget* ventana) {
     const QRect marco = ventana->frameGeometry();
     const QSize bordes = marco.size() - ventana->size();
     if (ventana->minimumSize() != ventana->maximumSize())
         if (const QScreen* pantalla = pantallaDe(marco)) {
-            const QSize cabe = ventana->size().boundedTo(pantalla->availableGeometry().size() - bordes)
+            const QSize cabe = ventana->size()
+                                   .boundedTo(pantalla->availableGeometry().size() - bordes)
                                    .expandedTo(ventana->minimumSize());
-            if (cabe != ventana->size())
-                ventana->resize(cabe);
+            if (cabe != ventana->size()) ventana->resize(cabe);
         }
     ventana->move(PosicionVisible(QRect(marco.topLeft(), ventana->size() + bordes)));
 }
 
-QPoint PosicionVisible(const QRect& marco)
-{
+QPoint PosicionVisible(const QRect& marco) {
     const QScreen* elegida = pantallaDe(marco);
-    if (!elegida)
-        return marco.topLeft();
+    if (!elegida) return marco.topLeft();
     const QRect zona = elegida->availableGeometry();
     return QPoint(qMax(zona.left(), qMin(marco.x(), zona.right() + 1 - marco.width())),
                   qMax(zona.top(), qMin(marco.y(), zona.bottom() + 1 - marco.height())));

@@ -9,12 +9,12 @@
 #include <QTimer>
 
 #include "common/Mensajes.h"
-#include "ui/Posicion.h"
 #include "common/Programa.h"
-#include "ui/Twips.h"
 #include "components/ArchivoIni.h"
 #include "components/DeArchivos.h"
 #include "components/Dialogos.h"
+#include "ui/Posicion.h"
+#include "ui/Twips.h"
 
 namespace {
 // Longest line the text box is given. Laying out one very long line takes minutes (a file of
@@ -25,8 +25,7 @@ constexpr qint64 BytesMaximosDescripcion = qint64{16} * 1024 * 1024;
 // Time the window manager takes to frame a window that has just been shown.
 constexpr int MilisegundosHastaElMarco = 300;
 
-QString partirLineasLargas(const QString& texto)
-{
+QString partirLineasLargas(const QString& texto) {
     QString resultado;
     resultado.reserve(texto.size() + texto.size() / LargoMaximoLinea + 1);
     qsizetype enLinea = 0;
@@ -39,15 +38,13 @@ QString partirLineasLargas(const QString& texto)
             enLinea = 0;
         }
         resultado += c;
-        if (c != u'\n')
-            ++enLinea;
+        if (c != u'\n') ++enLinea;
     }
     return resultado;
 }
 }  // namespace
 
-frmDescripcion::frmDescripcion(QWidget* padre) : QWidget(padre, Qt::Window)
-{
+frmDescripcion::frmDescripcion(QWidget* padre) : QWidget(padre, Qt::Window) {
     setObjectName(QStringLiteral("frmDescripcion"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Descripción del programa"));
@@ -66,8 +63,7 @@ frmDescripcion::frmDescripcion(QWidget* padre) : QWidget(padre, Qt::Window)
     });
     connect(mnEditINI, &QAction::triggered, this, [] {
         Programa& p = programa();
-        if (p.deArchivos)
-            p.deArchivos->AbreDocumento(p.ArchivoIni, 0, 1);
+        if (p.deArchivos) p.deArchivos->AbreDocumento(p.ArchivoIni, 0, 1);
     });
 
     rtbTexto_ = new QPlainTextEdit(this);
@@ -79,8 +75,7 @@ frmDescripcion::frmDescripcion(QWidget* padre) : QWidget(padre, Qt::Window)
     LeerPosicion(this, true);
 }
 
-void frmDescripcion::showEvent(QShowEvent* evento)
-{
+void frmDescripcion::showEvent(QShowEvent* evento) {
     QWidget::showEvent(evento);
     // The window system adds its frame once the window shows; then the frame too is fitted to
     // the screen, so its title bar and edges can be reached.
@@ -91,27 +86,23 @@ void frmDescripcion::showEvent(QShowEvent* evento)
     activar();
 }
 
-void frmDescripcion::changeEvent(QEvent* evento)
-{
+void frmDescripcion::changeEvent(QEvent* evento) {
     QWidget::changeEvent(evento);
-    if (evento->type() == QEvent::ActivationChange && isActiveWindow())
-        activar();
+    if (evento->type() == QEvent::ActivationChange && isActiveWindow()) activar();
 }
 
-void frmDescripcion::activar()
-{
-    if (!PrimeraActivacion)
-        return;
+void frmDescripcion::activar() {
+    if (!PrimeraActivacion) return;
     PrimeraActivacion = false;
     cargarDescripcion();
 }
 
-void frmDescripcion::cargarDescripcion()
-{
+void frmDescripcion::cargarDescripcion() {
     Programa& p = programa();
     const QString ruta = p.ArchivoDescripcion;
     if (!p.deArchivos || !p.deArchivos->HayArchivo(ruta)) {
-        dialogos().cajaSistema(QStringLiteral("No existe el archivo de ayuda"), 16, QStringLiteral("Error"));
+        dialogos().cajaSistema(QStringLiteral("No existe el archivo de ayuda"), 16,
+                               QStringLiteral("Error"));
         // Unload once the activation that brought us here has finished.
         QTimer::singleShot(0, this, &QWidget::close);
         return;
@@ -136,14 +127,12 @@ void frmDescripcion::cargarDescripcion()
     // are taken as Windows-1252, the code page a Windows editor writes (€, curly quotes, dashes).
     QStringDecoder utf8(QStringDecoder::Utf8);
     QString texto = utf8.decode(bytes);
-    if (utf8.hasError())
-        texto = DesdeWindows1252(bytes);
+    if (utf8.hasError()) texto = DesdeWindows1252(bytes);
     texto.replace(QChar(u'\0'), QChar(u' '));
     rtbTexto_->setPlainText(partirLineasLargas(texto));
 }
 
-void frmDescripcion::ajustarTexto()
-{
+void frmDescripcion::ajustarTexto() {
     // The text box fills the client area below the menu bar: the frame the window system draws
     // around it is not the window's to fill.
     const int arriba = barra_->sizeHint().height();
@@ -151,17 +140,17 @@ void frmDescripcion::ajustarTexto()
     rtbTexto_->setGeometry(0, arriba, width(), qMax(0, height() - arriba));
 }
 
-void frmDescripcion::resizeEvent(QResizeEvent* evento)
-{
+void frmDescripcion::resizeEvent(QResizeEvent* evento) {
     QWidget::resizeEvent(evento);
     ajustarTexto();
 }
 
-void frmDescripcion::closeEvent(QCloseEvent* evento)
-{
+void frmDescripcion::closeEvent(QCloseEvent* evento) {
     QString error;
     if (!GuardarPosicion(this, true, &error))
-        Mensaje(QStringLiteral("No se pudo guardar el lugar de la descripción para la próxima vez: ") + error, 16,
-                QStringLiteral("Alerta"));
+        Mensaje(
+            QStringLiteral("No se pudo guardar el lugar de la descripción para la próxima vez: ") +
+                error,
+            16, QStringLiteral("Alerta"));
     QWidget::closeEvent(evento);
 }

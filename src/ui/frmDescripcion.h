@@ -32,6 +32,6 @@ private:
     QMenu* mnUno_ = nullptr;
     QPlainTextEdit* rtbTexto_ = nullptr;
     bool PrimeraActivacion = true;
-    bool ajustada_ = false;   // fitted to the screen once framed
+    bool ajustada_ = false;  // fitted to the screen once framed
     int lecturas_ = 0;
 };

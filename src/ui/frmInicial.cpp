@@ -2,40 +2,40 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QKeyEvent>
-#include <QMouseEvent>
 #include <QComboBox>
 #include <QCursor>
 #include <QDialog>
-#include <QTimer>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
 #include <QStyleOptionButton>
+#include <QTimer>
 
-#include "ui/Arrastre.h"
-#include "ui/Colapso.h"
 #include "common/Mensajes.h"
-#include "ui/Posicion.h"
 #include "common/Programa.h"
 #include "components/DeArchivos.h"
-#include "ui/DeControles.h"
-#include "components/LibOBCM.h"
 #include "components/Dialogos.h"
+#include "components/LibOBCM.h"
 #include "report/Reporte.h"
 #include "report/SolicitudReporte.h"
 #include "startup/Cierre.h"
 #include "startup/ReporteDelPrograma.h"
+#include "ui/Arrastre.h"
 #include "ui/BotonDegradado.h"
+#include "ui/Colapso.h"
+#include "ui/DeControles.h"
 #include "ui/ImagenMarco.h"
 #include "ui/PintarSkin.h"
+#include "ui/Posicion.h"
 #include "ui/RejaFlexible.h"
-#include "ui/frmDescripcion.h"
 #include "ui/Twips.h"
+#include "ui/frmDescripcion.h"
 
 namespace {
 constexpr int AnchoCliente = 7950;
@@ -44,21 +44,21 @@ constexpr int AltoCliente = 7500;
 // The design's sizes were made for a narrower font than the one a desktop may offer: a caption
 // keeps the button's font size when it fits the button's contents, and only shrinks as much as
 // it must.
-QFont letraQueCabe(const QPushButton* boton)
-{
+QFont letraQueCabe(const QPushButton* boton) {
     QStyleOptionButton opcion;
     opcion.initFrom(boton);
     opcion.text = boton->text();
-    const int disponible = boton->style()->subElementRect(QStyle::SE_PushButtonContents, &opcion, boton).width();
+    const int disponible =
+        boton->style()->subElementRect(QStyle::SE_PushButtonContents, &opcion, boton).width();
     QFont letra = boton->font();
-    while (letra.pointSizeF() > 6 && QFontMetrics(letra).horizontalAdvance(boton->text()) > disponible)
+    while (letra.pointSizeF() > 6 &&
+           QFontMetrics(letra).horizontalAdvance(boton->text()) > disponible)
         letra.setPointSizeF(letra.pointSizeF() - 0.25);
     return letra;
 }
 }  // namespace
 
-frmInicial::frmInicial(QWidget* padre) : QWidget(padre, Qt::Window | Qt::FramelessWindowHint)
-{
+frmInicial::frmInicial(QWidget* padre) : QWidget(padre, Qt::Window | Qt::FramelessWindowHint) {
     setObjectName(QStringLiteral("frmInicial"));
     setWindowTitle(QStringLiteral("Reporte varelmo"));
     QFont fuente(QStringLiteral("MS Sans Serif"));
@@ -84,13 +84,15 @@ frmInicial::frmInicial(QWidget* padre) : QWidget(padre, Qt::Window | Qt::Framele
     txtArchivo_->setObjectName(QStringLiteral("txtArchivo"));
     txtArchivo_->setGeometry(RectTwips(this, 4680, 1440, 3015, 375));
 
-    etiqueta(QStringLiteral("Label3"), QStringLiteral("Empresas a imprimir:"), 3120, 1920, 1890, 240);
+    etiqueta(QStringLiteral("Label3"), QStringLiteral("Empresas a imprimir:"), 3120, 1920, 1890,
+             240);
     mfgEmpresas_ = new RejaFlexible(this);
     mfgEmpresas_->setObjectName(QStringLiteral("mfgEmpresas"));
     mfgEmpresas_->setGeometry(RectTwips(this, 240, 2160, 7455, 4335));
 
-    etiqueta(QStringLiteral("Label2"), QStringLiteral("Pulse ESPACIO (o doble click) para marcar-desmarcar"),
-             240, 6600, 4905, 240);
+    etiqueta(QStringLiteral("Label2"),
+             QStringLiteral("Pulse ESPACIO (o doble click) para marcar-desmarcar"), 240, 6600, 4905,
+             240);
     Label4_ = etiqueta(QStringLiteral("Label4"), QString(), 240, 6960, 6015, 375);
     Label4_->hide();
     // The window is disabled while a report runs, but the progress line stays readable: it keeps
@@ -110,8 +112,9 @@ frmInicial::frmInicial(QWidget* padre) : QWidget(padre, Qt::Window | Qt::Framele
 
     // Every control hands its keys to the window first; the grid and the file name also have
     // behaviour of their own.
-    for (QWidget* control : {static_cast<QWidget*>(cmbPrecios_), static_cast<QWidget*>(txtArchivo_),
-                             static_cast<QWidget*>(mfgEmpresas_), static_cast<QWidget*>(cmdReporte_)})
+    for (QWidget* control :
+         {static_cast<QWidget*>(cmbPrecios_), static_cast<QWidget*>(txtArchivo_),
+          static_cast<QWidget*>(mfgEmpresas_), static_cast<QWidget*>(cmdReporte_)})
         control->installEventFilter(this);
     // A double-click anywhere in the grid toggles its current row, below the last row too.
     mfgEmpresas_->viewport()->installEventFilter(this);
@@ -119,12 +122,13 @@ frmInicial::frmInicial(QWidget* padre) : QWidget(padre, Qt::Window | Qt::Framele
     // Centred on the screen, but never with its title band off it: a window taller or wider
     // than the screen (a large scale on a small screen) goes to the screen's top-left corner.
     if (const QScreen* pantalla = QGuiApplication::primaryScreen())
-        move(PosicionVisible(QRect(pantalla->availableGeometry().center() - rect().center(), size())));
+        move(PosicionVisible(
+            QRect(pantalla->availableGeometry().center() - rect().center(), size())));
     pctSkin_ = MapaSkin();
 }
 
-QLabel* frmInicial::etiqueta(const QString& nombre, const QString& texto, int x, int y, int ancho, int alto)
-{
+QLabel* frmInicial::etiqueta(const QString& nombre, const QString& texto, int x, int y, int ancho,
+                             int alto) {
     auto* l = new QLabel(texto, this);
     l->setObjectName(nombre);
     l->setTextFormat(Qt::PlainText);
@@ -134,8 +138,7 @@ QLabel* frmInicial::etiqueta(const QString& nombre, const QString& texto, int x,
     return l;
 }
 
-void frmInicial::mostrarDatos(const DatosIniciales& datos)
-{
+void frmInicial::mostrarDatos(const DatosIniciales& datos) {
     cmbPrecios_->clear();
     cmbPrecios_->addItems(datos.precios);
     cmbPrecios_->setCurrentIndex(datos.precioSeleccionado);
@@ -153,11 +156,11 @@ void frmInicial::mostrarDatos(const DatosIniciales& datos)
     reja.setTextMatrix(0, 1, QStringLiteral("Empresa"));
     reja.setTextMatrix(0, 2, QStringLiteral("Imprimir"));
     for (const EmpresaInicial& e : datos.empresas) {
-        reja.AddItem(QString::number(e.id) + u'\t' + e.nombre + u'\t' + (e.marcada ? TextoSi() : QString()));
+        reja.AddItem(QString::number(e.id) + u'\t' + e.nombre + u'\t' +
+                     (e.marcada ? TextoSi() : QString()));
         DeControles().ColorReja(&reja, reja.Rows() - 1);
     }
-    if (reja.Rows() > 1)
-        reja.setRow(1);
+    if (reja.Rows() > 1) reja.setRow(1);
 
     setWindowTitle(TituloConVersion(windowTitle()));
     setProperty("tag", QStringLiteral("1"));
@@ -166,8 +169,7 @@ void frmInicial::mostrarDatos(const DatosIniciales& datos)
     lblMuestra_->setText(visible.replace(u'\r', u'\n'));
 }
 
-void frmInicial::ponerProgreso(const QString& texto)
-{
+void frmInicial::ponerProgreso(const QString& texto) {
     // A long file or database name gives way in its middle, so the code at the end always shows.
     Label4_->setText(Label4_->fontMetrics().elidedText(texto, Qt::ElideMiddle, Label4_->width()));
     // Let the window repaint and the progress line move while the report works; input cannot
@@ -175,31 +177,33 @@ void frmInicial::ponerProgreso(const QString& texto)
     QCoreApplication::processEvents();
 }
 
-void frmInicial::cmdReporte_Click()
-{
+void frmInicial::cmdReporte_Click() {
     QList<MarcaEmpresa> filas;
     for (int f = 1; f < mfgEmpresas_->Rows(); ++f)
         filas << MarcaEmpresa{mfgEmpresas_->TextMatrix(f, 0), mfgEmpresas_->TextMatrix(f, 2)};
 
     QString motivo;
     switch (ValidarSolicitud(txtArchivo_->text(), filas, ArchivosDelPrograma(), &motivo)) {
-    case Validacion::ArchivoEnBlanco:
-        dialogos().beep();
-        txtArchivo_->setFocus();
-        return;
-    case Validacion::SinEmpresas:
-        Mensaje(QStringLiteral("No está seleccionada ninguna empresa"), 16, QStringLiteral("Alerta"));
-        mfgEmpresas_->setFocus();
-        return;
-    case Validacion::ArchivoInvalido:
-        Mensaje(QStringLiteral("El nombre de archivo '%1' no es válido: %2").arg(txtArchivo_->text(), motivo), 16,
-                QStringLiteral("Alerta"));
-        txtArchivo_->setFocus();
-        return;
-    case Validacion::Valida:
-        break;
+        case Validacion::ArchivoEnBlanco:
+            dialogos().beep();
+            txtArchivo_->setFocus();
+            return;
+        case Validacion::SinEmpresas:
+            Mensaje(QStringLiteral("No está seleccionada ninguna empresa"), 16,
+                    QStringLiteral("Alerta"));
+            mfgEmpresas_->setFocus();
+            return;
+        case Validacion::ArchivoInvalido:
+            Mensaje(QStringLiteral("El nombre de archivo '%1' no es válido: %2")
+                        .arg(txtArchivo_->text(), motivo),
+                    16, QStringLiteral("Alerta"));
+            txtArchivo_->setFocus();
+            return;
+        case Validacion::Valida:
+            break;
     }
-    if (!Pregunta(QStringLiteral("¿Desea crear el archivo indicado?"), QStringLiteral("Generar archivo"), true))
+    if (!Pregunta(QStringLiteral("¿Desea crear el archivo indicado?"),
+                  QStringLiteral("Generar archivo"), true))
         return;
 
     setEnabled(false);
@@ -211,12 +215,10 @@ void frmInicial::cmdReporte_Click()
     setEnabled(true);
     mfgEmpresas_->setFocus();
     // The system asked the program to end while the report ran: it closes now.
-    if (terminando_)
-        QTimer::singleShot(0, this, &frmInicial::cerrarSinPreguntar);
+    if (terminando_) QTimer::singleShot(0, this, &frmInicial::cerrarSinPreguntar);
 }
 
-void frmInicial::ejecutarReporte(const QList<MarcaEmpresa>& filas)
-{
+void frmInicial::ejecutarReporte(const QList<MarcaEmpresa>& filas) {
     Programa& p = programa();
     p.listaSeleccion = EmpresasMarcadas(filas);
     Label4_->setText(QString());
@@ -232,37 +234,28 @@ void frmInicial::ejecutarReporte(const QList<MarcaEmpresa>& filas)
     AvisarResultado(resultado);
 }
 
-void frmInicial::marcarDesmarcar()
-{
+void frmInicial::marcarDesmarcar() {
     filaMarcada_ = mfgEmpresas_->Row();
-    if (filaMarcada_ <= 0)
-        return;
+    if (filaMarcada_ <= 0) return;
     const bool marcada = mfgEmpresas_->TextMatrix(filaMarcada_, 2) == TextoSi();
     mfgEmpresas_->setTextMatrix(filaMarcada_, 2, marcada ? QString() : TextoSi());
 }
 
-frmDescripcion* frmInicial::descripcion(bool crear)
-{
-    if (!descripcion_ && crear)
-        descripcion_ = new frmDescripcion(nullptr);
+frmDescripcion* frmInicial::descripcion(bool crear) {
+    if (!descripcion_ && crear) descripcion_ = new frmDescripcion(nullptr);
     return descripcion_;
 }
 
-void frmInicial::mostrarDescripcion()
-{
+void frmInicial::mostrarDescripcion() {
     frmDescripcion* ventana = descripcion();
     ventana->show();
     ventana->raise();
     ventana->activateWindow();
 }
 
-void frmInicial::cerrarDesdePrograma()
-{
-    close();
-}
+void frmInicial::cerrarDesdePrograma() { close(); }
 
-bool frmInicial::teclaDeVentana(QKeyEvent* evento)
-{
+bool frmInicial::teclaDeVentana(QKeyEvent* evento) {
     if (evento->key() == Qt::Key_F1) {
         mostrarDescripcion();
         return true;
@@ -276,12 +269,10 @@ bool frmInicial::teclaDeVentana(QKeyEvent* evento)
     return false;
 }
 
-bool frmInicial::eventFilter(QObject* objeto, QEvent* evento)
-{
+bool frmInicial::eventFilter(QObject* objeto, QEvent* evento) {
     if (evento->type() == QEvent::KeyPress) {
         auto* tecla = static_cast<QKeyEvent*>(evento);
-        if (teclaDeVentana(tecla))
-            return true;
+        if (teclaDeVentana(tecla)) return true;
         if (objeto == mfgEmpresas_ && tecla->key() == Qt::Key_Space) {
             marcarDesmarcar();
             return true;
@@ -294,13 +285,12 @@ bool frmInicial::eventFilter(QObject* objeto, QEvent* evento)
                                    ? 13
                                    : tecla->text().at(0).unicode();
                 entrada_.Enter(caracter);
-                if (caracter == 0)
-                    return true;   // the character is cancelled
+                if (caracter == 0) return true;  // the character is cancelled
             }
-            if (codigo == 0)
-                return true;
+            if (codigo == 0) return true;
         }
-    } else if (evento->type() == QEvent::MouseButtonDblClick && objeto == mfgEmpresas_->viewport() &&
+    } else if (evento->type() == QEvent::MouseButtonDblClick &&
+               objeto == mfgEmpresas_->viewport() &&
                static_cast<QMouseEvent*>(evento)->button() == Qt::LeftButton) {
         marcarDesmarcar();
         return true;
@@ -310,26 +300,21 @@ bool frmInicial::eventFilter(QObject* objeto, QEvent* evento)
     return QWidget::eventFilter(objeto, evento);
 }
 
-void frmInicial::keyPressEvent(QKeyEvent* evento)
-{
-    if (!teclaDeVentana(evento))
-        QWidget::keyPressEvent(evento);
+void frmInicial::keyPressEvent(QKeyEvent* evento) {
+    if (!teclaDeVentana(evento)) QWidget::keyPressEvent(evento);
 }
 
-void frmInicial::mouseDoubleClickEvent(QMouseEvent* evento)
-{
+void frmInicial::mouseDoubleClickEvent(QMouseEvent* evento) {
     // Only the window's own background opens the settings file, not a control on it.
     if (evento->button() == Qt::LeftButton && !childAt(evento->position().toPoint())) {
         Programa& p = programa();
-        if (p.deArchivos)
-            p.deArchivos->AbreDocumento(p.ArchivoIni, 0, 1);
+        if (p.deArchivos) p.deArchivos->AbreDocumento(p.ArchivoIni, 0, 1);
         return;
     }
     QWidget::mouseDoubleClickEvent(evento);
 }
 
-void frmInicial::closeEvent(QCloseEvent* evento)
-{
+void frmInicial::closeEvent(QCloseEvent* evento) {
     if (sinPreguntar_) {
         descargar();
         evento->accept();
@@ -343,7 +328,8 @@ void frmInicial::closeEvent(QCloseEvent* evento)
         return;
     }
     enPregunta_ = true;
-    const bool cerrar = Pregunta(QStringLiteral("¿Desea cerrar este programa?"), QStringLiteral("Finalizar"), false);
+    const bool cerrar = Pregunta(QStringLiteral("¿Desea cerrar este programa?"),
+                                 QStringLiteral("Finalizar"), false);
     enPregunta_ = false;
     // A close the system asked for meanwhile is done by cerrarSinPreguntar.
     if (!cerrar || terminando_) {
@@ -354,25 +340,19 @@ void frmInicial::closeEvent(QCloseEvent* evento)
     evento->accept();
 }
 
-void frmInicial::terminarPorSistema()
-{
-    if (terminando_)
-        return;
+void frmInicial::terminarPorSistema() {
+    if (terminando_) return;
     terminando_ = true;
     programa().desatendido = true;
     // A box waiting for an answer has nobody to give it: it goes as its Escape key would.
     for (QWidget* ventana : QApplication::topLevelWidgets())
-        if (auto* caja = qobject_cast<QDialog*>(ventana); caja && caja->isVisible())
-            caja->reject();
-    if (QWidget* menu = QApplication::activePopupWidget())
-        menu->close();
+        if (auto* caja = qobject_cast<QDialog*>(ventana); caja && caja->isVisible()) caja->reject();
+    if (QWidget* menu = QApplication::activePopupWidget()) menu->close();
     // A report still running closes the window once it has stopped (cmdReporte_Click).
-    if (!enReporte_)
-        QTimer::singleShot(0, this, &frmInicial::cerrarSinPreguntar);
+    if (!enReporte_) QTimer::singleShot(0, this, &frmInicial::cerrarSinPreguntar);
 }
 
-void frmInicial::cerrarSinPreguntar()
-{
+void frmInicial::cerrarSinPreguntar() {
     // Whatever still waits on this stack (a box being closed, a report stopping) ends first.
     if (enReporte_ || enPregunta_) {
         QTimer::singleShot(20, this, &frmInicial::cerrarSinPreguntar);
@@ -382,37 +362,32 @@ void frmInicial::cerrarSinPreguntar()
     close();
 }
 
-void frmInicial::descargar()
-{
+void frmInicial::descargar() {
     QList<EleccionEmpresa> elecciones;
     for (int f = 1; f < mfgEmpresas_->Rows(); ++f)
         elecciones << EleccionEmpresa{mfgEmpresas_->TextMatrix(f, 0).trimmed().toInt(),
                                       mfgEmpresas_->TextMatrix(f, 2) == TextoSi()};
-    const QStringList fallos = GuardarElecciones(elecciones, cmbPrecios_->currentText(), txtArchivo_->text());
+    const QStringList fallos =
+        GuardarElecciones(elecciones, cmbPrecios_->currentText(), txtArchivo_->text());
     if (!fallos.isEmpty())
-        Mensaje(QStringLiteral("No se pudieron guardar las elecciones para la próxima vez: ") + fallos.join(u' '),
+        Mensaje(QStringLiteral("No se pudieron guardar las elecciones para la próxima vez: ") +
+                    fallos.join(u' '),
                 16, QStringLiteral("Alerta"));
     CerrarBasesDeDatos();
     // The description window saves its placement as it closes.
-    if (descripcion_)
-        descripcion_->close();
+    if (descripcion_) descripcion_->close();
     for (QWidget* ventana : QApplication::topLevelWidgets())
-        if (ventana != this && ventana->isVisible())
-            ventana->close();
+        if (ventana != this && ventana->isVisible()) ventana->close();
     programa().liberarComponentes();
 }
 
-void frmInicial::changeEvent(QEvent* evento)
-{
+void frmInicial::changeEvent(QEvent* evento) {
     QWidget::changeEvent(evento);
-    if (evento->type() == QEvent::ActivationChange && isActiveWindow())
-        prepararMarco();
+    if (evento->type() == QEvent::ActivationChange && isActiveWindow()) prepararMarco();
 }
 
-void frmInicial::prepararMarco()
-{
-    if (!PrimeraActivacion)
-        return;
+void frmInicial::prepararMarco() {
+    if (!PrimeraActivacion) return;
     PrimeraActivacion = false;
 
     const auto imagen = [this](const QString& nombre) {
@@ -435,25 +410,23 @@ void frmInicial::prepararMarco()
     connect(CerrarVentana_, &QAbstractButton::clicked, this, &frmInicial::cerrarDesdePrograma);
     connect(RestaurarForma_, &QAbstractButton::clicked, this, [this] {
         AmpliarVentana(this, RestaurarForma_);
-        if (!RestaurarForma_->isVisible())
-            mfgEmpresas_->setFocus();
+        if (!RestaurarForma_->isVisible()) mfgEmpresas_->setFocus();
     });
     RestaurarForma_->setAlArrastrar(
         [this](int botones, const QPoint& global) { return moverSobreVentana(botones, global); });
     connect(imgLogoVentana_, &QAbstractButton::clicked, this,
             [this] { descripcion()->mnUno()->popup(QCursor::pos()); });
 
-    PintarSkin(pctSkin_, this, ControlesMarco{MinimizarVentana_, CerrarVentana_, RestaurarForma_, imgLogoVentana_});
+    PintarSkin(pctSkin_, this,
+               ControlesMarco{MinimizarVentana_, CerrarVentana_, RestaurarForma_, imgLogoVentana_});
     mfgEmpresas_->setFocus();
 }
 
-bool frmInicial::moverSobreVentana(int botones, const QPoint& global)
-{
+bool frmInicial::moverSobreVentana(int botones, const QPoint& global) {
     return ArrastrarVentana(botones, this, global);
 }
 
-void frmInicial::mousePressEvent(QMouseEvent* evento)
-{
+void frmInicial::mousePressEvent(QMouseEvent* evento) {
     // Only a press on the window's own background (the title band included) can start a drag; a
     // label hands its presses on to the window, but pressing on it moves nothing.
     pulsado_.reset();
@@ -462,9 +435,9 @@ void frmInicial::mousePressEvent(QMouseEvent* evento)
     QWidget::mousePressEvent(evento);
 }
 
-void frmInicial::mouseMoveEvent(QMouseEvent* evento)
-{
-    // A move of a few pixels while clicking is no drag: the double-click on the background stays one.
+void frmInicial::mouseMoveEvent(QMouseEvent* evento) {
+    // A move of a few pixels while clicking is no drag: the double-click on the background stays
+    // one.
     const QPoint global = evento->globalPosition().toPoint();
     if (pulsado_ && (global - *pulsado_).manhattanLength() >= QApplication::startDragDistance() &&
         moverSobreVentana(static_cast<int>(evento->buttons()), global)) {
@@ -476,9 +449,7 @@ void frmInicial::mouseMoveEvent(QMouseEvent* evento)
     QWidget::mouseMoveEvent(evento);
 }
 
-void frmInicial::mouseReleaseEvent(QMouseEvent* evento)
-{
-    if (evento->button() == Qt::LeftButton)
-        pulsado_.reset();
+void frmInicial::mouseReleaseEvent(QMouseEvent* evento) {
+    if (evento->button() == Qt::LeftButton) pulsado_.reset();
     QWidget::mouseReleaseEvent(evento);
 }

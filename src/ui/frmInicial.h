@@ -5,8 +5,8 @@
 #include <optional>
 
 #include "report/SolicitudReporte.h"
-#include "ui/EntradaTexto.h"
 #include "startup/Arranque.h"
+#include "ui/EntradaTexto.h"
 
 class BotonDegradado;
 class ImagenMarco;
@@ -89,7 +89,8 @@ private:
     // The report of a confirmed request: its turn on the host, the working table, the run.
     void ejecutarReporte(const QList<MarcaEmpresa>& filas);
     void cerrarSinPreguntar();
-    QLabel* etiqueta(const QString& nombre, const QString& texto, int x, int y, int ancho, int alto);
+    QLabel* etiqueta(const QString& nombre, const QString& texto, int x, int y, int ancho,
+                     int alto);
     void ponerProgreso(const QString& texto);
 
     QLabel* lblMuestra_ = nullptr;
@@ -102,9 +103,9 @@ private:
     QPointer<frmDescripcion> descripcion_;
     // True while a report runs: input and close requests are refused.
     bool enReporte_ = false;
-    bool enPregunta_ = false;     // the closing question is on screen
-    bool terminando_ = false;     // the system asked the program to end
-    bool sinPreguntar_ = false;   // the close under way asks nothing
+    bool enPregunta_ = false;    // the closing question is on screen
+    bool terminando_ = false;    // the system asked the program to end
+    bool sinPreguntar_ = false;  // the close under way asks nothing
     bool PrimeraActivacion = true;
     QImage pctSkin_;
     ImagenMarco* MinimizarVentana_ = nullptr;

@@ -15,7 +15,7 @@ struct ProductoPrueba {
     QString clave;
     QVariant descrip;
     QVariant costo;
-    QVariantList precios;   // Precio1, Precio2, ...
+    QVariantList precios;  // Precio1, Precio2, ...
 };
 
 struct EmpresaPrueba {
@@ -24,8 +24,8 @@ struct EmpresaPrueba {
     QList<ProductoPrueba> productos;
     int niveles = 4;
     QString juegoCaracteres = QStringLiteral("utf8mb4");
-    bool crearBase = true;     // false: the row names a database that does not exist
-    QString baseDeDatos;       // "" gives <general>_e<id>
+    bool crearBase = true;  // false: the row names a database that does not exist
+    QString baseDeDatos;    // "" gives <general>_e<id>
 };
 
 class AnfitrionPrueba {
@@ -52,13 +52,14 @@ public:
     QString general() const { return general_; }
     QString carpetaInstalacion() const;
     QString carpetaPrograma() const;
-    QString ejecutable() const;     // <program folder>/varelmo (a name only: nothing is copied)
+    QString ejecutable() const;  // <program folder>/varelmo (a name only: nothing is copied)
     QString archivoIni() const;
 
     // Writes the program's settings file with the installation and the general database as
     // "Base de datos a usar", plus `extra` lines of [Configuración].
     bool escribirIni(const QStringList& extra = {});
-    // reiniciarPrograma, ArrancarPrograma on ejecutable() and CargarDatosIniciales; false with the reason.
+    // reiniciarPrograma, ArrancarPrograma on ejecutable() and CargarDatosIniciales; false with the
+    // reason.
     std::optional<DatosIniciales> arrancar(QString* error = nullptr);
 
 private:

@@ -2,24 +2,20 @@
 
 #include "components/EstiloMensaje.h"
 
-int DialogosGuion::responder(bool skin, const QString& texto, int estilo, const QString& titulo)
-{
+int DialogosGuion::responder(bool skin, const QString& texto, int estilo, const QString& titulo) {
     mostradas << CajaMostrada{skin, texto, estilo, titulo};
     return respuestas.isEmpty() ? EstiloMensaje::desde(estilo).porDefecto : respuestas.dequeue();
 }
 
-int DialogosGuion::cajaSistema(const QString& texto, int estilo, const QString& titulo)
-{
+int DialogosGuion::cajaSistema(const QString& texto, int estilo, const QString& titulo) {
     return responder(false, texto, estilo, titulo);
 }
 
-int DialogosGuion::cajaSkin(const QString& texto, int estilo, const QString& titulo)
-{
+int DialogosGuion::cajaSkin(const QString& texto, int estilo, const QString& titulo) {
     return responder(true, texto, estilo, titulo);
 }
 
-GuionDialogos::GuionDialogos()
-{
+GuionDialogos::GuionDialogos() {
     auto guion = std::make_unique<DialogosGuion>();
     guion_ = guion.get();
     anteriores_ = ponerDialogos(std::move(guion));

@@ -10,7 +10,7 @@
 // codes (or, when the queue is empty, with the box's default button); beeps and opened documents
 // are counted. Installed for the lifetime of a GuionDialogos.
 struct CajaMostrada {
-    bool skin = false;   // the skinned box (Mensaje) rather than the platform's plain one
+    bool skin = false;  // the skinned box (Mensaje) rather than the platform's plain one
     QString texto;
     int estilo = 0;
     QString titulo;
@@ -21,8 +21,7 @@ public:
     int cajaSistema(const QString& texto, int estilo, const QString& titulo) override;
     int cajaSkin(const QString& texto, int estilo, const QString& titulo) override;
     void beep() override { ++pitidos; }
-    bool abrirDocumento(const QString& ruta) override
-    {
+    bool abrirDocumento(const QString& ruta) override {
         abiertos << ruta;
         return true;
     }

@@ -18,7 +18,8 @@ LibroLeido ejecutar(const QStringList& argumentos) {
     const bool xls = argumentos.last().endsWith(QStringLiteral(".xls"), Qt::CaseInsensitive);
     proceso.start(
         QStringLiteral("/usr/bin/python3"),
-        QStringList{soporte::carpetaPruebas() + (xls ? QStringLiteral("/leer_xls.py") : QStringLiteral("/leer_libro.py"))} +
+        QStringList{soporte::carpetaPruebas() +
+                    (xls ? QStringLiteral("/leer_xls.py") : QStringLiteral("/leer_libro.py"))} +
             argumentos);
     if (!proceso.waitForFinished(300000)) {
         libro.error = QStringLiteral("leer_libro.py no terminó: ") + proceso.errorString();
@@ -69,7 +70,8 @@ LibroLeido ejecutar(const QStringList& argumentos) {
 }  // namespace
 
 LibroLeido leerLibro(const QString& ruta, int hoja) {
-    return hoja == 0 ? ejecutar({ruta}) : ejecutar({QStringLiteral("--hoja"), QString::number(hoja), ruta});
+    return hoja == 0 ? ejecutar({ruta})
+                     : ejecutar({QStringLiteral("--hoja"), QString::number(hoja), ruta});
 }
 
 LibroLeido leerResumenLibro(const QString& ruta) {

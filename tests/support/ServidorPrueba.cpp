@@ -87,8 +87,7 @@ QString ServidorPrueba::nombreUnico(const QString& prefijo) {
              QString::number(++contador));
 }
 
-int ServidorPrueba::puertoCerrado()
-{
+int ServidorPrueba::puertoCerrado() {
     const int s = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in dir{};
     dir.sin_family = AF_INET;

@@ -19,9 +19,8 @@ struct ServidorPrueba {
 
 // In a test function (initTestCase, as a rule): fails it with the reason when the server does not
 // answer.
-#define REQUIERE_SERVIDOR()                                      \
-    do {                                                         \
-        QString razonServidor_;                                  \
-        if (!ServidorPrueba::disponible(&razonServidor_))        \
-            QFAIL(qPrintable(razonServidor_));                   \
+#define REQUIERE_SERVIDOR()                                                                  \
+    do {                                                                                     \
+        QString razonServidor_;                                                              \
+        if (!ServidorPrueba::disponible(&razonServidor_)) QFAIL(qPrintable(razonServidor_)); \
     } while (false)

@@ -63,6 +63,100 @@ QString literal(const QString& texto) {
     s.replace(u'\\', QStringLiteral("\\\\")).replace(u'\'', QStringLiteral("\\'"));
     return u'\'' + s + u'\'';
 }
+// Three companies of `porEmpresa` products drawn from `codigos` code numbers: codes in mixed case,
+// sometimes with a trailing blank or an accent, so that equal codes are spelt apart; about one
+// value in ten NULL.
+QList<EmpresaPrueba> empresasAlAzar(QRandomGenerator& azar, int porEmpresa, int codigos) {
+    auto codigo = [&](int n) {
+        QString c = QStringLiteral("ab%1x").arg(n);
+        for (QChar& ch : c)
+            if (azar.bounded(2)) ch = ch.toUpper();
+        if (azar.bounded(8) == 0) c += u' ';
+        if (azar.bounded(10) == 0) c.replace(u'x', QStringLiteral("é"));
+        return c;
+    };
+    auto talVez = [&](const QVariant& v) { return azar.bounded(10) == 0 ? QVariant() : v; };
+    QList<EmpresaPrueba> empresas;
+    for (int id = 1; id <= 3; ++id) {
+        QList<ProductoPrueba> productos;
+        for (int i = 0; i < porEmpresa; ++i) {
+            const int n = static_cast<int>(azar.bounded(codigos));
+            productos << producto(
+                codigo(n),
+                talVez(QStringLiteral("prod %1 de %2 ")
+                           .arg(n)
+                           .arg(id)
+                           .repeated(1 + static_cast<int>(azar.bounded(5)))),
+                talVez(azar.bounded(10000000) / 100.0),
+                {talVez(azar.bounded(100000) / 100.0), talVez(azar.bounded(100000) / 100.0)});
+        }
+        empresas << empresa(id, productos, 2);
+    }
+    return empresas;
+}
+
+// One product of company `id` (at `posicion` in the list) into the reference table: a keyed
+// lookup, then a single-row insert or update, the server comparing the codes.
+bool fusionarProducto(AnfitrionPrueba& a, int id, int posicion, const QVariantList& pr,
+                      QString* error) {
+    QList<QVariantList> hallada, nada;
+    if (!consulta::filas(a.general(), QStringLiteral("SELECT Clave FROM referencia WHERE Clave=?"),
+                         &hallada, {pr[0]}, error))
+        return false;
+    const QVariant descrip = pr[1].isNull() ? QVariant() : QVariant(pr[1].toString().left(60));
+    if (!hallada.isEmpty())
+        return consulta::filas(
+            a.general(),
+            QStringLiteral("UPDATE referencia SET Costo%1=?, Precio%1=? WHERE Clave=?").arg(id),
+            &nada, {pr[2], pr[3], hallada.first().first()}, error);
+    // A new row of the first company leaves Aviso to the column default.
+    if (posicion == 1)
+        return consulta::filas(a.general(),
+                               QStringLiteral("INSERT INTO referencia (Clave, Descrip, Costo%1, "
+                                              "Precio%1) VALUES (?,?,?,?)")
+                                   .arg(id),
+                               &nada, {pr[0], descrip, pr[2], pr[3]}, error);
+    return consulta::filas(a.general(),
+                           QStringLiteral("INSERT INTO referencia (Clave, Descrip, Costo%1, "
+                                          "Precio%1, Aviso) VALUES (?,?,?,?,?)")
+                               .arg(id),
+                           &nada, {pr[0], descrip, pr[2], pr[3], Falta}, error);
+}
+
+// The reference: the working table's definition under another name, filled one product at a
+// time in list order, each company's products in code order, then by exact spelling and the
+// other columns; its rows by code.
+bool fusionarFilaPorFila(AnfitrionPrueba& a, const QList<int>& ids, QList<QVariantList>* filas,
+                         QString* error) {
+    const QString g = citarIdentificador(a.general());
+    if (!a.sql(
+            DefinicionTablaTrabajo(ids)
+                .replace(QStringLiteral("`tbltempproductos`"),
+                         g + QStringLiteral(".`tbltempproductos`"))
+                .replace(QStringLiteral("`tbltempproductos`"), QStringLiteral("`referencia`")))) {
+        *error = a.error();
+        return false;
+    }
+    for (int posicion = 1; posicion <= ids.size(); ++posicion) {
+        const int id = ids[posicion - 1];
+        QList<QVariantList> fila, productos;
+        if (!consulta::filas(a.general(),
+                             QStringLiteral("SELECT BaseDeDatos FROM empresas WHERE Id=?"), &fila,
+                             {id}, error))
+            return false;
+        if (fila.isEmpty()) continue;
+        if (!consulta::filas(fila.first().first().toString(),
+                             QStringLiteral("SELECT Clave, Descrip, Costo, Precio2 FROM productos "
+                                            "ORDER BY Clave, CAST(Clave AS BINARY), "
+                                            "CAST(Descrip AS BINARY), Costo, Precio2"),
+                             &productos, {}, error))
+            return false;
+        for (const QVariantList& pr : std::as_const(productos))
+            if (!fusionarProducto(a, id, posicion, pr, error)) return false;
+    }
+    return consulta::filas(a.general(), QStringLiteral("SELECT * FROM referencia ORDER BY Clave"),
+                           filas, {}, error);
+}
 }  // namespace
 
 class TstFusion : public QObject {
@@ -451,32 +545,7 @@ private slots:
         AnfitrionPrueba a;
         QString error;
         QRandomGenerator azar(semilla);
-        auto codigo = [&](int n) {
-            // Mixed case, sometimes a trailing blank or an accent, so equal codes are spelt apart.
-            QString c = QStringLiteral("ab%1x").arg(n);
-            for (QChar& ch : c)
-                if (azar.bounded(2)) ch = ch.toUpper();
-            if (azar.bounded(8) == 0) c += u' ';
-            if (azar.bounded(10) == 0) c.replace(u'x', QStringLiteral("é"));
-            return c;
-        };
-        auto talVez = [&](const QVariant& v) { return azar.bounded(10) == 0 ? QVariant() : v; };
-        QList<EmpresaPrueba> empresas;
-        for (int id = 1; id <= 3; ++id) {
-            QList<ProductoPrueba> productos;
-            for (int i = 0; i < porEmpresa; ++i) {
-                const int n = static_cast<int>(azar.bounded(codigos));
-                productos << producto(
-                    codigo(n),
-                    talVez(QStringLiteral("prod %1 de %2 ")
-                               .arg(n)
-                               .arg(id)
-                               .repeated(1 + static_cast<int>(azar.bounded(5)))),
-                    talVez(azar.bounded(10000000) / 100.0),
-                    {talVez(azar.bounded(100000) / 100.0), talVez(azar.bounded(100000) / 100.0)});
-            }
-            empresas << empresa(id, productos, 2);
-        }
+        const QList<EmpresaPrueba> empresas = empresasAlAzar(azar, porEmpresa, codigos);
         QVERIFY2(prepararAnfitrion(a, empresas, &error), qPrintable(error));
         bool escrito = false;
         QVERIFY2(correrReporte(a, ids, QStringLiteral("2"), QStringLiteral("azar.xlsx"), &escrito,
@@ -485,75 +554,8 @@ private slots:
         QVERIFY(escrito);
         const QStringList obtenido = consulta::tablaTrabajo(a.general());
 
-        // The reference: the same table definition under another name, filled one row at a time.
-        const QString g = citarIdentificador(a.general());
-        QVERIFY2(a.sql(DefinicionTablaTrabajo(ids)
-                           .replace(QStringLiteral("`tbltempproductos`"),
-                                    g + QStringLiteral(".`tbltempproductos`"))
-                           .replace(QStringLiteral("`tbltempproductos`"),
-                                    QStringLiteral("`referencia`"))),
-                 qPrintable(a.error()));
-        for (int posicion = 1; posicion <= ids.size(); ++posicion) {
-            const int id = ids[posicion - 1];
-            QList<QVariantList> fila, productos;
-            QVERIFY2(consulta::filas(a.general(),
-                                     QStringLiteral("SELECT BaseDeDatos FROM empresas WHERE Id=?"),
-                                     &fila, {id}, &error),
-                     qPrintable(error));
-            if (fila.isEmpty()) continue;
-            const QString base = fila.first().first().toString();
-            QVERIFY2(consulta::filas(
-                         base,
-                         QStringLiteral(
-                             "SELECT Clave, Descrip, Costo, Precio2 FROM productos ORDER BY Clave, "
-                             "CAST(Clave AS BINARY), CAST(Descrip AS BINARY), Costo, Precio2"),
-                         &productos, {}, &error),
-                     qPrintable(error));
-            for (const QVariantList& pr : std::as_const(productos)) {
-                QList<QVariantList> hallada;
-                QVERIFY2(
-                    consulta::filas(a.general(),
-                                    QStringLiteral("SELECT Clave FROM referencia WHERE Clave=?"),
-                                    &hallada, {pr[0]}, &error),
-                    qPrintable(error));
-                const QVariant descrip =
-                    pr[1].isNull() ? QVariant() : QVariant(pr[1].toString().left(60));
-                QList<QVariantList> nada;
-                // A new row of the first company leaves Aviso to the column default.
-                if (hallada.isEmpty() && posicion == 1)
-                    QVERIFY2(consulta::filas(
-                                 a.general(),
-                                 QStringLiteral(
-                                     "INSERT INTO referencia (Clave, Descrip, Costo%1, Precio%1) "
-                                     "VALUES (?,?,?,?)")
-                                     .arg(id),
-                                 &nada, {pr[0], descrip, pr[2], pr[3]}, &error),
-                             qPrintable(error));
-                else if (hallada.isEmpty())
-                    QVERIFY2(
-                        consulta::filas(
-                            a.general(),
-                            QStringLiteral(
-                                "INSERT INTO referencia (Clave, Descrip, Costo%1, Precio%1, Aviso) "
-                                "VALUES (?,?,?,?,?)")
-                                .arg(id),
-                            &nada, {pr[0], descrip, pr[2], pr[3], Falta}, &error),
-                        qPrintable(error));
-                else
-                    QVERIFY2(consulta::filas(
-                                 a.general(),
-                                 QStringLiteral(
-                                     "UPDATE referencia SET Costo%1=?, Precio%1=? WHERE Clave=?")
-                                     .arg(id),
-                                 &nada, {pr[2], pr[3], hallada.first().first()}, &error),
-                             qPrintable(error));
-            }
-        }
         QList<QVariantList> filasReferencia;
-        QVERIFY2(
-            consulta::filas(a.general(), QStringLiteral("SELECT * FROM referencia ORDER BY Clave"),
-                            &filasReferencia, {}, &error),
-            qPrintable(error));
+        QVERIFY2(fusionarFilaPorFila(a, ids, &filasReferencia, &error), qPrintable(error));
         QStringList esperado;
         for (const QVariantList& f : std::as_const(filasReferencia))
             esperado << consulta::textoFila(f);

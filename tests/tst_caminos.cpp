@@ -3,6 +3,7 @@
 // the very same rows, byte for byte.
 #include <QScopeGuard>
 #include <QtTest>
+#include <atomic>
 #include <chrono>
 #include <thread>
 
@@ -329,17 +330,21 @@ private slots:
         QFETCH(int, tomadas);
         ColaFilas cola;
         QList<int> leidas;
+        // The writer starts once the reading side has met a full queue (or put every row), so
+        // that a full queue is met whenever the rows are more than it holds.
+        std::atomic<int> esperas{0};
+        std::atomic<bool> puestasTodas{false};
         std::thread escritor([&] {
-            // A writer slow to start: the reading side meets a full queue.
-            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            while (esperas == 0 && !puestasTodas)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
             QVariantList fila;
             while ((tomadas < 0 || leidas.size() < tomadas) && cola.siguiente(fila))
                 leidas << fila.value(0).toInt();
             cola.cerrarLector();
         });
-        int esperas = 0;
         int puestas = 0;
         while (puestas < filas && cola.poner(QVariantList{puestas}, [&] { ++esperas; })) ++puestas;
+        puestasTodas = true;
         cola.terminar({});
         QVERIFY(cola.esperarLector(10000));
         escritor.join();

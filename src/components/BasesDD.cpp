@@ -2,6 +2,7 @@
 
 #include <QSqlError>
 #include <QStringList>
+#include <QThread>
 #include <atomic>
 
 #include "SesionSegura.h"
@@ -64,6 +65,21 @@ bool terminaTransaccion(const QString& palabra) {
 const QString errorPerdida =
     QStringLiteral("Se perdió la conexión con el servidor de la base de datos");
 
+// Opens `db`. A server at its limit of connections (of its own, or of this user) frees the place
+// of a connection only a moment after the client closed it, so a connection this program has just
+// closed may still count: the attempt is made again, for up to two seconds.
+bool abrirConEspera(QSqlDatabase& db) {
+    static const QStringList limites{QStringLiteral("1040"), QStringLiteral("1203"),
+                                     QStringLiteral("1226")};
+    QElapsedTimer reloj;
+    reloj.start();
+    while (!db.open()) {
+        if (!limites.contains(db.lastError().nativeErrorCode()) || reloj.elapsed() > 2000)
+            return false;
+        QThread::msleep(50);
+    }
+    return true;
+}
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -167,7 +183,7 @@ bool Conexion::abrirSesion(QSqlDatabase& db, const Ajustes& a, QString* problema
     db.setConnectOptions(QStringLiteral("MYSQL_OPT_CONNECT_TIMEOUT=5;MYSQL_OPT_READ_TIMEOUT=120;"
                                         "MYSQL_OPT_WRITE_TIMEOUT=120") +
                          tls);
-    if (!db.open()) {
+    if (!abrirConEspera(db)) {
         const QString rechazo = MotivoRechazoSesion(db.lastError());
         return noAbre(rechazo.isEmpty() ? textoError(db.lastError()) : rechazo);
     }

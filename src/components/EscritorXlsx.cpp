@@ -65,11 +65,13 @@ bool hojaEntera(QFile& f, qint64 local, qint64 comprimido, quint16 metodo) {
     return estado == Z_STREAM_END && ultimos.trimmed().endsWith(QByteArrayLiteral("</worksheet>"));
 }
 
-// Why the workbook at `ruta` is not whole ("" when it is). The zip library does not report every
-// failed write (a full disk, a file-size limit): its working files and the zip itself may be cut
-// short without an error. A whole workbook ends in a zip directory that lies where its record
-// says, and each of its sheets, inflated, ends with the sheet's closing tag.
-QString libroIncompleto(const QString& ruta) {
+}  // namespace
+
+// The zip library does not report every failed write (a full disk, a file-size limit): its
+// working files and the zip itself may be cut short without an error. A whole workbook ends in a
+// zip directory that lies where its record says, and each of its sheets, inflated, ends with the
+// sheet's closing tag.
+QString LibroXlsxIncompleto(const QString& ruta) {
     const QString cortado =
         QStringLiteral("el archivo quedó incompleto; puede que el disco esté lleno.");
     QFile f(ruta);
@@ -110,6 +112,8 @@ QString libroIncompleto(const QString& ruta) {
         if (!hojaEntera(f, h.local, h.comprimido, h.metodo)) return cortado;
     return QString();
 }
+
+namespace {
 
 // One lxw_format per distinct look; the library owns them and frees them with the workbook.
 class FormatosXlsx {
@@ -238,7 +242,7 @@ bool EscritorXlsx::escribir(HojaExcel& hoja, const QString& ruta, const QString&
     // workbook_close writes the file and frees the workbook whatever its result.
     const lxw_error cierre = workbook_close(libro.release());
     if (cierre != LXW_NO_ERROR) return fallar(textoError(cierre));
-    if (const QString motivo = libroIncompleto(ruta); !motivo.isEmpty()) return fallar(motivo);
+    if (const QString motivo = LibroXlsxIncompleto(ruta); !motivo.isEmpty()) return fallar(motivo);
     return true;
 }
 

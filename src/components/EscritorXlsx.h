@@ -15,6 +15,11 @@ public:
     static QString textoDeCelda(const QString& texto);
 };
 
+// Why the .xlsx workbook at `ruta` is not whole ("" when it is): a zip directory that does not lie
+// where its record says, or a sheet that does not inflate whole to its closing tag. A full disk or
+// a file-size limit may cut a file short without any write reporting it.
+QString LibroXlsxIncompleto(const QString& ruta);
+
 // How far, from 0 to 1, this process has read the largest of libxlsxwriter's working files under
 // `carpetaTemporal`; nullopt when it holds none open. As the rows come the library writes the
 // sheet into such a file; when the workbook closes it copies and deflates that file into the

@@ -16,6 +16,7 @@
 
 #include "components/EscritorXls.h"
 #include "components/EscritorXlsx.h"
+#include "components/EscritorXlsxDirecto.h"
 
 // ---------------------------------------------------------------------------------------------
 // Rango
@@ -338,11 +339,12 @@ bool HojaExcel::recorrer(const VisitaCelda& celda, QString* error, const NuevaHo
 // ---------------------------------------------------------------------------------------------
 // LibroExcel
 
-std::unique_ptr<EscritorLibro> escritorParaRuta(const QString& ruta) {
+std::unique_ptr<EscritorLibro> escritorParaRuta(const QString& ruta, EscritorOoxml ooxml) {
     // Excel opens a ".xls" name as an Excel 97-2003 workbook and complains when it holds OOXML.
     if (ruta.endsWith(QLatin1String(".xls"), Qt::CaseInsensitive))
         return std::make_unique<EscritorXls>();
-    return std::make_unique<EscritorXlsx>();
+    if (ooxml == EscritorOoxml::Libxlsxwriter) return std::make_unique<EscritorXlsx>();
+    return std::make_unique<EscritorXlsxDirecto>();
 }
 
 bool cabeEnXls(int filas, int columnas) {
@@ -425,7 +427,7 @@ bool LibroExcel::guardarComo(const QString& ruta, QString* error) {
     const QString rutaTemporal = privada.filePath(QStringLiteral("libro"));
 
     QString detalle;
-    const std::unique_ptr<EscritorLibro> escritor = escritorParaRuta(ruta);
+    const std::unique_ptr<EscritorLibro> escritor = escritorParaRuta(ruta, ooxml_);
     if (!escritor->escribir(hoja_, rutaTemporal, privada.path(), &detalle))
         return fallar(QStringLiteral("No se guardó el libro '%1': %2").arg(ruta, detalle));
 

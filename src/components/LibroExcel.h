@@ -151,9 +151,12 @@ public:
                           QString* error) = 0;
 };
 
+// Which OOXML writer: the program's own streaming one, or libxlsxwriter, kept as its reference.
+enum class EscritorOoxml { Directo, Libxlsxwriter };
 // The backend for a file name: a name ending ".xls" (any case) gets BIFF8 (Excel 97-2003), every
-// other name OOXML (.xlsx).
-std::unique_ptr<EscritorLibro> escritorParaRuta(const QString& ruta);
+// other name OOXML (.xlsx), written by `ooxml`.
+std::unique_ptr<EscritorLibro> escritorParaRuta(const QString& ruta,
+                                                EscritorOoxml ooxml = EscritorOoxml::Directo);
 // True when a sheet of `filas` rows and `columnas` columns fits a .xls workbook (65536 rows, 256
 // columns); check it before saving under a ".xls" name, which refuses larger sheets.
 bool cabeEnXls(int filas, int columnas);
@@ -169,9 +172,12 @@ public:
     // `ruta` only when the whole workbook was written and closed. On failure: false, `error` a
     // Spanish text, the earlier file at `ruta` untouched, no temporary file left.
     bool guardarComo(const QString& ruta, QString* error = nullptr);
+    // The OOXML writer guardarComo uses (the program's own unless told).
+    void ponerEscritorOoxml(EscritorOoxml ooxml) { ooxml_ = ooxml; }
 
 private:
     HojaExcel hoja_;
+    EscritorOoxml ooxml_ = EscritorOoxml::Directo;
 };
 
 // The automation application: created from its class name.

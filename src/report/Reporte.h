@@ -4,6 +4,8 @@
 #include <functional>
 #include <optional>
 
+#include "components/LibroExcel.h"
+
 class BasesDD;
 class Conexion;
 class DeAcceso;
@@ -21,6 +23,8 @@ struct SolicitudReporte {
     QString carpeta;      // the program's folder
     QString aplicativoExcel = QStringLiteral("Excel.Application");
     QString formatoPrecios = QStringLiteral("##,###,##0.00");
+    // The .xlsx writer (the program's own; libxlsxwriter for comparing them).
+    EscritorOoxml escritorOoxml = EscritorOoxml::Directo;
 };
 
 // The host the report runs on: its connection (empresas and the working table), the connection that

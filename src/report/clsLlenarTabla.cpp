@@ -163,6 +163,7 @@ bool clsLlenarTabla::ExportarExcel(Recordset& rs, QString* error) {
         AplicacionExcel::crear(solicitud_.aplicativoExcel, error);
     if (!excel) return false;
     std::unique_ptr<LibroExcel> libro = excel->agregarLibro();
+    libro->ponerEscritorOoxml(solicitud_.escritorOoxml);
     HojaExcel& hoja = libro->hoja();
     EncabezarHoja(hoja, empresasEnHoja(rs));
 

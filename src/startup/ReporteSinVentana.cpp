@@ -7,6 +7,7 @@
 #include "common/Programa.h"
 #include "components/BasesDD.h"
 #include "components/Dialogos.h"
+#include "components/LibroExcel.h"
 #include "report/FusionEmpresa.h"
 #include "report/Reporte.h"
 #include "report/SolicitudReporte.h"
@@ -27,6 +28,7 @@ struct Opciones {
     QString precio;
     bool hayArchivo = false;
     QString archivo;
+    EscritorOoxml escritor = EscritorOoxml::Directo;
 };
 
 std::optional<Opciones> leerOpciones(const QStringList& args, QString* error) {
@@ -62,6 +64,16 @@ std::optional<Opciones> leerOpciones(const QStringList& args, QString* error) {
         } else if (a == QStringLiteral("--archivo")) {
             if (!valor(&o.archivo)) return std::nullopt;
             o.hayArchivo = true;
+        } else if (a == QStringLiteral("--escritor")) {
+            QString nombre;
+            if (!valor(&nombre)) return std::nullopt;
+            if (nombre != QStringLiteral("libxlsxwriter") && nombre != QStringLiteral("propio")) {
+                *error =
+                    QStringLiteral("escritor desconocido: %1 (propio o libxlsxwriter)").arg(nombre);
+                return std::nullopt;
+            }
+            o.escritor = nombre == QStringLiteral("libxlsxwriter") ? EscritorOoxml::Libxlsxwriter
+                                                                   : EscritorOoxml::Directo;
         } else {
             *error = QStringLiteral("opción desconocida: %1").arg(a);
             return std::nullopt;
@@ -82,6 +94,9 @@ QString AyudaLineaDeOrdenes() {
         "                      la última vez en la ventana)\n"
         "  --precio N          nivel de precio a mostrar (si se omite, el último elegido)\n"
         "  --archivo NOMBRE    nombre del libro, junto al programa (si se omite, el último usado)\n"
+        "  --escritor libxlsxwriter\n"
+        "                      escribe el .xlsx con libxlsxwriter en lugar del escritor propio\n"
+        "                      (para comparar los dos)\n"
         "  --help              muestra esta ayuda\n"
         "\n"
         "El programa toma la conexión de la instalación de Talmira Premium que indica su archivo\n"
@@ -149,18 +164,19 @@ int EjecutarReporteSinVentana(const QStringList& argumentos) {
     // SIGTERM or SIGHUP cut the run short: no workbook is written and the working table goes.
     const SenalesDeCierre senales;
     QString ultimaLinea;
+    SolicitudReporte solicitud = SolicitudDelPrograma(precio, archivo, p.listaSeleccion);
+    solicitud.escritorOoxml = opciones->escritor;
     const ResultadoReporte resultado =
-        GenerarReporte(SolicitudDelPrograma(precio, archivo, p.listaSeleccion),
-                       ConexionesDelPrograma(), [&ultimaLinea](const QString& linea) {
-                           // The progress line repeats while the workbook is written; the terminal
-                           // gets it once.
-                           if (linea != ultimaLinea) {
-                               ultimaLinea = linea;
-                               std::fprintf(stdout, "%s\n", qUtf8Printable(linea));
-                               std::fflush(stdout);
-                           }
-                           return !SenalesDeCierre::llego();
-                       });
+        GenerarReporte(solicitud, ConexionesDelPrograma(), [&ultimaLinea](const QString& linea) {
+            // The progress line repeats while the workbook is written; the terminal
+            // gets it once.
+            if (linea != ultimaLinea) {
+                ultimaLinea = linea;
+                std::fprintf(stdout, "%s\n", qUtf8Printable(linea));
+                std::fflush(stdout);
+            }
+            return !SenalesDeCierre::llego();
+        });
     // The run ends here, so the working table goes as it does when the window closes.
     QuitarTablaTrabajo(p.ConexionPrincipal);
     if (resultado.estado == ResultadoReporte::Estado::Cancelado)

@@ -13,6 +13,7 @@ Widths are the stored ones: a writer keeps the character width plus its padding 
 15.7109375), so compare against that stored width, not the width asked for.
 """
 import json
+import math
 import sys
 
 from openpyxl import load_workbook
@@ -29,6 +30,8 @@ def describir(celda):
         pass
     elif hasattr(valor, "isoformat"):
         valor = valor.isoformat()
+    elif isinstance(valor, float) and not math.isfinite(valor):
+        valor = str(valor)  # "inf", "-inf": a number stored past the range of a double
     return {
         "v": valor,
         "t": tipo(celda),

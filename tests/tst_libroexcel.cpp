@@ -3,6 +3,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <cmath>
@@ -12,6 +14,7 @@
 #include "LectorLibro.h"
 #include "Soporte.h"
 #include "components/EscritorXlsx.h"
+#include "components/EscritorXlsxDirecto.h"
 #include "components/LibroExcel.h"
 
 Q_DECLARE_METATYPE(std::optional<Rango>)
@@ -45,6 +48,56 @@ std::unique_ptr<LibroExcel> libroNuevo() {
 
 using soporte::contenido;
 using soporte::entradas;
+
+// The values of the comparison of the two .xlsx writers: texts XML must escape or cannot hold,
+// long texts, NULLs, extreme and inexact doubles.
+QVariant valorDificil(int fila, int col) {
+    static const QList<QVariant> textos{QStringLiteral("& < > \" '"),
+                                        QStringLiteral("uno\x01dos\x1Ftres\tcuatro\nfin"),
+                                        QStringLiteral("emoji \U0001F600 y ñ"),
+                                        QStringLiteral("TB1 "),
+                                        QStringLiteral(" al frente"),
+                                        QStringLiteral("d").repeated(60),
+                                        QVariant(),
+                                        QStringLiteral("=1+1"),
+                                        QStringLiteral("")};
+    static const QList<QVariant> numeros{std::numeric_limits<double>::max(),
+                                         -std::numeric_limits<double>::max(),
+                                         std::numeric_limits<double>::denorm_min(),
+                                         std::numeric_limits<double>::min() / 3,
+                                         0.1 + 0.2,
+                                         8195.88,
+                                         -0.0,
+                                         QVariant(QMetaType::fromType<double>()),
+                                         1e15,
+                                         true};
+    return col % 2 == 0 ? textos[(fila + col) % textos.size()]
+                        : numeros[(fila + col) % numeros.size()];
+}
+
+// One sheet of the comparison laid out as the report lays out its own, written by `escritor`.
+bool escribirComparacion(const QString& ruta, EscritorOoxml escritor, int filasPorHoja,
+                         QString* error) {
+    auto libro = libroNuevo();
+    libro->ponerEscritorOoxml(escritor);
+    HojaExcel& h = libro->hoja();
+    h.ponerFilasPorHoja(filasPorHoja);
+    h.ponerValor(1, 1, QStringLiteral("Reporte varelmo"));
+    h.ponerTamano(Rango{1, 1, 1, 1}, 18);
+    h.ponerValor(3, 3, QStringLiteral("Costo"));
+    h.ponerNegrita(Rango{1, 1, 3, 6});
+    h.ponerTamano(Rango{2, 3, 3, 4}, 10.5);
+    h.ponerAnchoColumna(1, 15);
+    h.ponerAnchoColumna(2, 60);
+    h.ponerAnchoColumna(3, 8.43);
+    h.ponerAnchoColumna(4, 0.5);
+    h.ponerAnchoColumna(5, 0);
+    h.ponerFormatoNumero(Rango{4, 2, 40, 6}, QStringLiteral("##,###,##0.00"));
+    h.ponerFormatoNumero(Rango{4, 4, 40, 4}, QStringLiteral("0.000\" kg\""));
+    FuenteGenerada fuente(30, 6, valorDificil);
+    h.copiarFilas(4, 1, fuente);
+    return libro->guardarComo(ruta, error);
+}
 
 }  // namespace
 
@@ -485,6 +538,102 @@ private slots:
 
     // A copy longer than a sheet goes on on further sheets, each with the rows above the copy,
     // their looks and the widths: every row once, in order. The sheet is made 10 rows long here.
+    // The program's own .xlsx writer against libxlsxwriter, its reference: the same sheet through
+    // both reads back the same through openpyxl (values, fonts, sizes, bold, widths, number
+    // formats, extent, sheets). Numbers: the own writer's read back exactly; libxlsxwriter keeps
+    // 16 significant digits.
+    void igualQueLibxlsxwriter_data() {
+        QTest::addColumn<int>("filasPorHoja");
+        QTest::addColumn<int>("hojas");
+        QTest::newRow("una hoja") << kMaxFilasHoja << 1;
+        QTest::newRow("tres hojas") << 15 << 3;
+    }
+    void igualQueLibxlsxwriter() {
+        QFETCH(int, filasPorHoja);
+        QFETCH(int, hojas);
+        QTemporaryDir dir;
+        const QString propio = dir.filePath(QStringLiteral("propio.xlsx"));
+        const QString referencia = dir.filePath(QStringLiteral("referencia.xlsx"));
+        QString error;
+        QVERIFY2(escribirComparacion(propio, EscritorOoxml::Directo, filasPorHoja, &error),
+                 qPrintable(error));
+        QVERIFY2(
+            escribirComparacion(referencia, EscritorOoxml::Libxlsxwriter, filasPorHoja, &error),
+            qPrintable(error));
+        for (int n = 0; n < hojas; ++n) {
+            const LibroLeido a = leerLibro(propio, n), b = leerLibro(referencia, n);
+            QVERIFY2(a.ok && b.ok, qPrintable(a.error + b.error));
+            QCOMPARE(a.hojas, hojas);
+            QCOMPARE(b.hojas, hojas);
+            QCOMPARE(a.maxFila, b.maxFila);
+            QCOMPARE(a.maxCol, b.maxCol);
+            QCOMPARE(a.anchos, b.anchos);
+            QCOMPARE(a.vacias.keys(), b.vacias.keys());
+            QCOMPARE(QSet<QString>(a.celdas.keyBegin(), a.celdas.keyEnd()),
+                     QSet<QString>(b.celdas.keyBegin(), b.celdas.keyEnd()));
+            for (auto it = a.celdas.cbegin(); it != a.celdas.cend(); ++it) {
+                const CeldaLeida& x = it.value();
+                const CeldaLeida y = b.celda(it.key());
+                QVERIFY2(x.t == y.t && x.negrita == y.negrita && x.tamano == y.tamano &&
+                             x.formato == y.formato,
+                         qPrintable(it.key()));
+                if (x.t != QLatin1String("n")) {
+                    QCOMPARE(x.v, y.v);
+                    continue;
+                }
+                // libxlsxwriter's 16 digits of the largest doubles read back past their range.
+                const double leido = x.v.toDouble();
+                const double otro =
+                    y.v.typeId() == QMetaType::QString
+                        ? std::copysign(std::numeric_limits<double>::max(),
+                                        y.v.toString().startsWith(u'-') ? -1.0 : 1.0)
+                        : y.v.toDouble();
+                QVERIFY2(std::abs(leido - otro) <= std::abs(otro) * 1e-15, qPrintable(it.key()));
+            }
+        }
+        // gnumeric opens it without a word.
+        QProcess ssconvert;
+        ssconvert.start(QStringLiteral("/usr/bin/ssconvert"),
+                        {QStringLiteral("-T"), QStringLiteral("Gnumeric_stf:stf_csv"), propio,
+                         dir.filePath(QStringLiteral("propio.csv"))});
+        QVERIFY(ssconvert.waitForFinished(120000));
+        QCOMPARE(ssconvert.exitCode(), 0);
+        QCOMPARE(QString::fromUtf8(ssconvert.readAllStandardError()), QString());
+        // The own writer's numbers are exact: row 4 onwards hold valorDificil's doubles.
+        const LibroLeido a = leerLibro(propio);
+        for (int f = 4; f <= qMin(a.maxFila, 33); ++f)
+            for (int c = 2; c <= 6; c += 2) {
+                const QVariant v = valorDificil(f - 4, c - 1);
+                const QString nombre = QString(QChar(u'A' + c - 1)) + QString::number(f);
+                if (v.typeId() == QMetaType::Double && !v.isNull())
+                    QVERIFY2(a.celda(nombre).v.toDouble() == v.toDouble() ||
+                                 (v.toDouble() == 0 && a.celda(nombre).v.toDouble() == 0),
+                             qPrintable(nombre));
+            }
+    }
+
+    // Text as the own .xlsx writer puts it in the sheet's XML.
+    void textoXml_data() {
+        QTest::addColumn<QString>("texto");
+        QTest::addColumn<QByteArray>("xml");
+        QTest::newRow("marcas") << QStringLiteral("a & b < c > d \"e\"")
+                                << QByteArray("a &amp; b &lt; c &gt; d \"e\"");
+        QTest::newRow("controles") << QStringLiteral(
+                                          "a\x01"
+                                          "b\x1F\t\n\r")
+                                   << QByteArray("a_x0001_b_x001F_\t\n\r");
+        QTest::newRow("fuera de XML") << QString(QChar(0xFFFF)) << QByteArray("_xFFFF_");
+        QTest::newRow("parece un escape")
+            << QStringLiteral("_x0041_ y _x00g1_") << QByteArray("_x005F_x0041_ y _x00g1_");
+        QTest::newRow("ñ y emoji")
+            << QStringLiteral("ñ \U0001F600") << QByteArray("\xc3\xb1 \xf0\x9f\x98\x80");
+    }
+    void textoXml() {
+        QFETCH(QString, texto);
+        QFETCH(QByteArray, xml);
+        QCOMPARE(EscritorXlsxDirecto::textoXml(texto), xml);
+    }
+
     void continuaEnOtrasHojas() {
         QTemporaryDir dir;
         const QString ruta = dir.filePath(QStringLiteral("largo.xlsx"));

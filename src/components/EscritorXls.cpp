@@ -702,7 +702,7 @@ QByteArray globales(const TablaEstilos& estilos, qsizetype* posDesplazamiento) {
     u32(hoja, 0);  // the sheet's BOF offset
     u8(hoja, 0);   // visible
     u8(hoja, 0);   // worksheet
-    textoCorto(hoja, QStringLiteral("Sheet1"));
+    textoCorto(hoja, QStringLiteral("Hoja1"));
     registro(g, kBoundSheet, hoja);
     cabecera(g, kCountry, 4);
     u16(g, 1);

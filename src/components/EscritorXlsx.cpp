@@ -29,6 +29,10 @@ quint32 leer32(const QByteArray& b, qsizetype i) {
            static_cast<quint32>(static_cast<quint8>(b[i + 3])) << 24;
 }
 
+qint64 leer64(const QByteArray& b, qsizetype i) {
+    return static_cast<qint64>(leer32(b, i)) | static_cast<qint64>(leer32(b, i + 4)) << 32;
+}
+
 quint16 leer16(const QByteArray& b, qsizetype i) {
     return static_cast<quint16>(static_cast<quint8>(b[i]) | static_cast<quint8>(b[i + 1]) << 8);
 }
@@ -84,9 +88,21 @@ QString LibroXlsxIncompleto(const QString& ruta) {
     const QByteArray cola = f.readAll();
     const qsizetype fin = cola.lastIndexOf(QByteArrayLiteral("PK\x05\x06"));
     if (fin < 0 || cola.size() - fin < registro) return cortado;
-    const quint32 largoDirectorio = leer32(cola, fin + 12);
-    const quint32 inicioDirectorio = leer32(cola, fin + 16);
-    if (static_cast<qint64>(inicioDirectorio) + largoDirectorio != desde + fin) return cortado;
+    qint64 largoDirectorio = leer32(cola, fin + 12);
+    qint64 inicioDirectorio = leer32(cola, fin + 16);
+    qint64 finDirectorio = desde + fin;
+    if (inicioDirectorio == 0xFFFFFFFF && fin >= 20 &&
+        cola.mid(fin - 20, 4) == QByteArrayLiteral("PK\x06\x07")) {
+        // A package past 4 GiB: the ZIP64 end record, which the locator points at, holds them.
+        const qint64 registro64 = leer64(cola, fin - 12);
+        if (!f.seek(registro64)) return cortado;
+        const QByteArray r = f.read(56);
+        if (r.size() < 56 || !r.startsWith(QByteArrayLiteral("PK\x06\x06"))) return cortado;
+        largoDirectorio = leer64(r, 40);
+        inicioDirectorio = leer64(r, 48);
+        finDirectorio = registro64;
+    }
+    if (inicioDirectorio + largoDirectorio != finDirectorio) return cortado;
     if (!f.seek(inicioDirectorio)) return cortado;
     const QByteArray directorio = f.read(largoDirectorio);
 
@@ -102,9 +118,12 @@ QString LibroXlsxIncompleto(const QString& ruta) {
         const qsizetype siguiente =
             i + 46 + largoNombre + leer16(directorio, i + 30) + leer16(directorio, i + 32);
         const QByteArray nombre = directorio.mid(i + 46, largoNombre);
+        qint64 local = leer32(directorio, i + 42);
+        if (local == 0xFFFFFFFF && leer16(directorio, i + 30) >= 12 &&
+            leer16(directorio, i + 46 + largoNombre) == 0x0001)
+            local = leer64(directorio, i + 46 + largoNombre + 4);  // its ZIP64 extra field
         if (nombre.startsWith("xl/worksheets/sheet") && nombre.endsWith(".xml"))
-            hojas.push_back({leer32(directorio, i + 42), leer32(directorio, i + 20),
-                             leer16(directorio, i + 10)});
+            hojas.push_back({local, leer32(directorio, i + 20), leer16(directorio, i + 10)});
         i = siguiente;
     }
     if (hojas.empty()) return cortado;

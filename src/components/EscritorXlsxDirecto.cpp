@@ -2,8 +2,10 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <map>
 #include <optional>
 #include <tuple>
@@ -32,6 +34,13 @@ QByteArray letras(int col) {
 }
 QByteArray referencia(int fila, int col) { return letras(col) + QByteArray::number(fila); }
 
+template <class Numero>
+void anexarNumero(QByteArray& b, Numero n) {
+    char t[32];
+    const std::to_chars_result r = std::to_chars(t, t + sizeof t, n);
+    b.append(t, r.ptr - t);
+}
+
 // The stored width of a column of `ancho` characters, as Excel keeps it: the characters' pixels
 // (7 each) plus 5 of padding, in 1/256 of a character.
 double anchoGuardado(double ancho) {
@@ -50,7 +59,7 @@ QByteArray atributo(const QString& texto) {
 class EstilosXlsx {
 public:
     int indice(const EstiloCelda& e) {
-        if (ultimo_ && ultimo_->first == e) return ultimo_->second;
+        if (ultimo_ && mismo(ultimo_->first, e)) return ultimo_->second;
         const double tamano = e.tamano > 0 ? e.tamano : 11;
         const bool general =
             e.formatoNumero.isEmpty() ||
@@ -116,6 +125,13 @@ public:
     }
 
 private:
+    // The same look; the format's text is most often the very same string, shared.
+    static bool mismo(const EstiloCelda& a, const EstiloCelda& b) {
+        return a.negrita == b.negrita && a.tamano == b.tamano &&
+               ((a.formatoNumero.constData() == b.formatoNumero.constData() &&
+                 a.formatoNumero.size() == b.formatoNumero.size()) ||
+                a.formatoNumero == b.formatoNumero);
+    }
     // (bold, points, number format) -> cell format; the plain look comes first.
     std::map<std::tuple<bool, double, QString>, int> xfs_{
         {std::make_tuple(false, 11.0, QString()), 0}};
@@ -140,11 +156,14 @@ private:
                ("<dimension ref=\"" + dimension + "\"/>").leftJustified(LargoDimension, ' ');
     }
     void anotar(int fila, int col);
+    bool abrirFila(int fila);
+    const QByteArray& letra(int col);  // the column's letters, kept once made
 
     ZipXlsx& zip_;
     EstilosXlsx& estilos_;
     const std::map<int, double>& anchos_;
     QByteArray texto_;
+    std::vector<QByteArray> letras_;
     int numero_ = 0;
     int filaAbierta_ = 0;
     int filaMin_ = 0, filaMax_ = 0, colMin_ = 0, colMax_ = 0;
@@ -198,32 +217,59 @@ bool HojasXlsx::celda(int fila, int col, const QVariant& v, const EstiloCelda& e
     }
     const int s = estilos_.indice(estilo);
     if (vacia && s == 0) return true;
-    if (fila != filaAbierta_) {
-        if (filaAbierta_ != 0) texto_ += "</row>";
-        if (texto_.size() >= BytesPorEnvio) {
-            if (!zip_.escribir(texto_)) return false;
-            texto_.clear();
-        }
-        texto_ += "<row r=\"" + QByteArray::number(fila) + "\">";
-        filaAbierta_ = fila;
-    }
+    if (fila != filaAbierta_ && !abrirFila(fila)) return false;
     anotar(fila, col);
-    texto_ += "<c r=\"" + referencia(fila, col) + "\"";
-    if (s != 0) texto_ += " s=\"" + QByteArray::number(s) + "\"";
+    // Appended piece by piece into the sheet's text, which keeps its room: a report has millions
+    // of cells.
+    texto_.append("<c r=\"", 6);
+    texto_.append(letra(col));
+    anexarNumero(texto_, fila);
+    if (s != 0) {
+        texto_.append("\" s=\"", 5);
+        anexarNumero(texto_, s);
+    }
     if (vacia) {
-        texto_ += "/>";
+        texto_.append("\"/>", 3);
     } else if (numero) {
-        texto_ += "><v>" + EscritorXlsxDirecto::numeroXml(*numero) + "</v></c>";
+        texto_.append("\"><v>", 5);
+        anexarNumero(texto_, *numero);
+        texto_.append("</v></c>", 8);
     } else if (logico) {
-        texto_ += v.toBool() ? " t=\"b\"><v>1</v></c>" : " t=\"b\"><v>0</v></c>";
+        texto_.append(v.toBool() ? "\" t=\"b\"><v>1</v></c>" : "\" t=\"b\"><v>0</v></c>", 20);
     } else {
         // Blanks at either end are kept only when the text says so.
         const bool conservar = texto.front().isSpace() || texto.back().isSpace();
-        texto_ += conservar ? " t=\"inlineStr\"><is><t xml:space=\"preserve\">"
-                            : " t=\"inlineStr\"><is><t>";
-        texto_ += EscritorXlsxDirecto::textoXml(texto) + "</t></is></c>";
+        if (conservar)
+            texto_.append("\" t=\"inlineStr\"><is><t xml:space=\"preserve\">", 45);
+        else
+            texto_.append("\" t=\"inlineStr\"><is><t>", 22);
+        texto_ += EscritorXlsxDirecto::textoXml(texto);
+        texto_.append("</t></is></c>", 13);
     }
     return true;
+}
+
+bool HojasXlsx::abrirFila(int fila) {
+    if (filaAbierta_ != 0) texto_ += "</row>";
+    if (texto_.size() >= BytesPorEnvio) {
+        if (!zip_.escribir(texto_)) return false;
+        texto_.truncate(0);  // keeps its room
+    }
+    char r[32] = "<row r=\"";
+    char* p = std::to_chars(r + 8, r + sizeof r - 2, fila).ptr;
+    *p++ = '"';
+    *p++ = '>';
+    texto_.append(r, p - r);
+    filaAbierta_ = fila;
+    return true;
+}
+
+const QByteArray& HojasXlsx::letra(int col) {
+    if (static_cast<std::size_t>(col) >= letras_.size())
+        letras_.resize(static_cast<std::size_t>(col) + 1);
+    QByteArray& l = letras_[static_cast<std::size_t>(col)];
+    if (l.isEmpty()) l = letras(col);
+    return l;
 }
 
 bool HojasXlsx::terminar() {
@@ -356,6 +402,12 @@ bool partesFijas(ZipXlsx& zip, const EstilosXlsx& estilos, int hojas) {
 }  // namespace
 
 QByteArray EscritorXlsxDirecto::textoXml(const QString& texto) {
+    // Most texts need nothing escaped.
+    const auto especial = [](char16_t c) {
+        return c == u'&' || c == u'<' || c == u'>' || c == u'_' || c < 0x20 || c >= 0xFFFE;
+    };
+    if (std::none_of(texto.cbegin(), texto.cend(), [&](QChar c) { return especial(c.unicode()); }))
+        return texto.toUtf8();
     QString t;
     t.reserve(texto.size());
     const qsizetype n = texto.size();

@@ -34,6 +34,12 @@ QByteArray letras(int col) {
 }
 QByteArray referencia(int fila, int col) { return letras(col) + QByteArray::number(fila); }
 
+// A literal, without its terminating NUL.
+template <std::size_t N>
+void anexar(QByteArray& b, const char (&literal)[N]) {
+    b.append(literal, static_cast<qsizetype>(N - 1));
+}
+
 template <class Numero>
 void anexarNumero(QByteArray& b, Numero n) {
     char t[32];
@@ -221,30 +227,33 @@ bool HojasXlsx::celda(int fila, int col, const QVariant& v, const EstiloCelda& e
     anotar(fila, col);
     // Appended piece by piece into the sheet's text, which keeps its room: a report has millions
     // of cells.
-    texto_.append("<c r=\"", 6);
+    anexar(texto_, "<c r=\"");
     texto_.append(letra(col));
     anexarNumero(texto_, fila);
     if (s != 0) {
-        texto_.append("\" s=\"", 5);
+        anexar(texto_, "\" s=\"");
         anexarNumero(texto_, s);
     }
     if (vacia) {
-        texto_.append("\"/>", 3);
+        anexar(texto_, "\"/>");
     } else if (numero) {
-        texto_.append("\"><v>", 5);
+        anexar(texto_, "\"><v>");
         anexarNumero(texto_, *numero);
-        texto_.append("</v></c>", 8);
+        anexar(texto_, "</v></c>");
     } else if (logico) {
-        texto_.append(v.toBool() ? "\" t=\"b\"><v>1</v></c>" : "\" t=\"b\"><v>0</v></c>", 20);
+        if (v.toBool())
+            anexar(texto_, "\" t=\"b\"><v>1</v></c>");
+        else
+            anexar(texto_, "\" t=\"b\"><v>0</v></c>");
     } else {
         // Blanks at either end are kept only when the text says so.
         const bool conservar = texto.front().isSpace() || texto.back().isSpace();
         if (conservar)
-            texto_.append("\" t=\"inlineStr\"><is><t xml:space=\"preserve\">", 45);
+            anexar(texto_, "\" t=\"inlineStr\"><is><t xml:space=\"preserve\">");
         else
-            texto_.append("\" t=\"inlineStr\"><is><t>", 22);
+            anexar(texto_, "\" t=\"inlineStr\"><is><t>");
         texto_ += EscritorXlsxDirecto::textoXml(texto);
-        texto_.append("</t></is></c>", 13);
+        anexar(texto_, "</t></is></c>");
     }
     return true;
 }

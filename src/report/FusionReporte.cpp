@@ -1,6 +1,7 @@
 #include "report/FusionReporte.h"
 
 #include <QFile>
+#include <memory>
 #include <thread>
 
 #include "components/BasesDD.h"
@@ -233,12 +234,29 @@ bool FusionReporte::escribir(LibroExcel& libro, const QString& ruta,
                              const std::function<bool()>& seguir, QString* error) {
     // The workbook is written on a thread of its own while this one reads the rows from the
     // database (whose connection belongs to it) and keeps the progress line moving.
+    // With the copy in two parts (tables a second connection reaches), that connection moves
+    // every row into the working table while this one reads them for the sheet.
+    std::unique_ptr<TrabajoEnHilo> traslado;
+    if (!intermedia_.parteAlta().isEmpty()) {
+        traslado = std::make_unique<TrabajoEnHilo>(
+            ajustesSegundaConexion(), [tablas = intermedia_.tablas()](Conexion& otra, QString* e) {
+                return TablaIntermedia::moverConOtra(otra, tablas, e);
+            });
+        traslado->empezar();
+    }
     HiloEscritor escritor(libro, ruta, cola_);
     const bool leidas = pasarFilas(seguir);
-    // Every row has left the database: the working table gets them now, on the server, while
-    // the writer finishes and compresses the file.
+    // Every row has left the database: what the working table still lacks goes in now, on the
+    // server, while the writer finishes the file. Should the second connection fail (it may not
+    // even open, on a server that limits the connections), nothing of its work stays, and this
+    // connection moves the rows.
     QString motivoVaciar;
-    const bool vaciada = !leidas || intermedia_.vaciar(&motivoVaciar, latido_);
+    bool vaciada = !leidas;
+    if (traslado) {
+        while (!traslado->esperar(MilisegundosPorEspera)) latido_();
+        if (traslado->bien()) intermedia_.vaciadaAparte();
+    }
+    vaciada = vaciada || intermedia_.vaciar(&motivoVaciar, latido_);
     QString motivoGuardado;
     const bool guardado = escritor.terminar(latido_, &motivoGuardado);
     if (guardado && vaciada) return true;

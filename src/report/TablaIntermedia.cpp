@@ -131,6 +131,20 @@ bool TablaIntermedia::moverTabla(const QString& tabla, const std::function<void(
     return true;
 }
 
+bool TablaIntermedia::moverConOtra(Conexion& otra, const QStringList& tablas, QString* error) {
+    // One statement per part: on its own thread the work needs no pauses for the window.
+    Transaccion transaccion(otra);
+    if (!transaccion.empezar(error)) return false;
+    for (const QString& tabla : tablas)
+        if (!otra.ejecutar(QStringLiteral("INSERT INTO ") +
+                               citarIdentificador(nombres::TablaTrabajo()) +
+                               QStringLiteral(" SELECT * FROM ") + citarIdentificador(tabla) +
+                               QStringLiteral(" ORDER BY `Clave`"),
+                           {}, error))
+            return false;
+    return transaccion.confirmar(error);
+}
+
 bool TablaIntermedia::vaciar(QString* error, const std::function<void()>& latido) {
     if (!activa_) return true;
     // The working table is still empty: every row so far went to the copy.

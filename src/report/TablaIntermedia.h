@@ -39,6 +39,12 @@ public:
     // Drops the parts and makes the copy in one part again, empty, for merging again in one pass;
     // false with the server's error.
     bool reiniciar(QString* error);
+    // The work of a second connection while this one reads the parts: every row of `tablas` into
+    // the working table, in one transaction. False with the server's error, and nothing moved.
+    static bool moverConOtra(Conexion& otra, const QStringList& tablas, QString* error);
+    // That second connection has moved every row and committed: the copy is dropped, and
+    // destino() is the working table.
+    void vaciadaAparte() { descartar(); }
     // The tables the merged rows are in, in code order: the parts of the copy, or the working
     // table.
     QStringList tablas() const;

@@ -110,7 +110,10 @@ FusionReporte::Empresa FusionReporte::fusionarEmpresa(int posicion, int id,
     if (!bien && intermedia_.activa() && *error != TextoFusionCortada()) {
         // The copy in memory may be full: the rows go on in the working table, and this company
         // is merged again there, which gives the same rows.
-        if (!intermedia_.vaciar(error)) return Empresa::Fallo;
+        // The line follows the codes moved while what was merged so far goes into the working
+        // table.
+        const auto latido = [&](const QString& clave) { avance(propio.cMiBase, clave, false); };
+        if (!intermedia_.vaciar(error, latido)) return Empresa::Fallo;
         bien = fusionar();
     }
     if (!bien) return Empresa::Fallo;
@@ -256,7 +259,7 @@ bool FusionReporte::escribir(LibroExcel& libro, const QString& ruta,
         while (!traslado->esperar(MilisegundosPorEspera)) latido_();
         if (traslado->bien()) intermedia_.vaciadaAparte();
     }
-    vaciada = vaciada || intermedia_.vaciar(&motivoVaciar, latido_);
+    vaciada = vaciada || intermedia_.vaciar(&motivoVaciar, [this](const QString&) { latido_(); });
     QString motivoGuardado;
     const bool guardado = escritor.terminar(latido_, &motivoGuardado);
     if (guardado && vaciada) return true;

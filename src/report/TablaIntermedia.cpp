@@ -110,7 +110,8 @@ QStringList TablaIntermedia::tablas() const {
                     : QStringList{nombres::CopiaFusion()};
 }
 
-bool TablaIntermedia::moverTabla(const QString& tabla, const std::function<void()>& latido,
+bool TablaIntermedia::moverTabla(const QString& tabla,
+                                 const std::function<void(const QString& clave)>& latido,
                                  QString* error) {
     // In ranges of codes, each a statement short enough for the window to repaint between.
     const QString origen = citarIdentificador(tabla);
@@ -126,7 +127,7 @@ bool TablaIntermedia::moverTabla(const QString& tabla, const std::function<void(
             !principal_.ejecutar(insertar + condicion + QStringLiteral(" ORDER BY `Clave`"),
                                  valores, error))
             return false;
-        if (latido && !ultimo) latido();
+        if (latido && !ultimo) latido(hasta.toString());
     }
     return true;
 }
@@ -145,7 +146,8 @@ bool TablaIntermedia::moverConOtra(Conexion& otra, const QStringList& tablas, QS
     return transaccion.confirmar(error);
 }
 
-bool TablaIntermedia::vaciar(QString* error, const std::function<void()>& latido) {
+bool TablaIntermedia::vaciar(QString* error,
+                             const std::function<void(const QString& clave)>& latido) {
     if (!activa_) return true;
     // The working table is still empty: every row so far went to the copy.
     Transaccion transaccion(principal_);

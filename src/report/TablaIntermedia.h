@@ -48,13 +48,15 @@ public:
     // The tables the merged rows are in, in code order: the parts of the copy, or the working
     // table.
     QStringList tablas() const;
-    // Moves every merged row into the working table, in ranges of codes with `latido` between
-    // them, in one transaction (the working table gets every row or none), and drops the copy;
-    // from then on destino() is the working table. False with the server's error.
-    bool vaciar(QString* error, const std::function<void()>& latido = {});
+    // Moves every merged row into the working table, in ranges of codes with `latido` (given the
+    // last code moved) between them, in one transaction (the working table gets every row or none),
+    // and drops the copy; from then on destino() is the working table. False with the server's
+    // error.
+    bool vaciar(QString* error, const std::function<void(const QString& clave)>& latido = {});
 
 private:
-    bool moverTabla(const QString& tabla, const std::function<void()>& latido, QString* error);
+    bool moverTabla(const QString& tabla, const std::function<void(const QString& clave)>& latido,
+                    QString* error);
     bool quitarPartes(QString* error = nullptr);
     void descartar();
     Conexion& principal_;

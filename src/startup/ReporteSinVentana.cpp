@@ -85,7 +85,8 @@ std::optional<Opciones> leerOpciones(const QStringList& args, QString* error) {
 
 QString AyudaLineaDeOrdenes() {
     return QStringLiteral(
-        "Uso: varelmo [--reporte [--empresas 1,3] [--precio N] [--archivo NOMBRE]]\n"
+        "Uso: varelmo [--reporte [--empresas 1,3] [--precio N] [--archivo NOMBRE]\n"
+        "                        [--escritor libxlsxwriter]]\n"
         "\n"
         "Sin opciones abre la ventana del programa.\n"
         "\n"

@@ -10,6 +10,7 @@
 #include <tuple>
 
 #include "components/ArchivoCompuesto.h"
+#include "components/Bytes.h"
 #include "components/EscritorXlsx.h"
 
 namespace {
@@ -17,19 +18,10 @@ namespace {
 // ---------------------------------------------------------------------------------------------
 // Little-endian fields and record framing
 
-void u8(QByteArray& b, std::uint8_t v) { b.append(static_cast<char>(v)); }
-void u16(QByteArray& b, std::uint16_t v) {
-    b.append(static_cast<char>(v & 0xFF));
-    b.append(static_cast<char>(v >> 8));
-}
-void u32(QByteArray& b, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) b.append(static_cast<char>((v >> (8 * i)) & 0xFF));
-}
-void f64(QByteArray& b, double v) {
-    const auto bits = std::bit_cast<std::uint64_t>(v);
-    u32(b, static_cast<std::uint32_t>(bits & 0xFFFFFFFFu));
-    u32(b, static_cast<std::uint32_t>(bits >> 32));
-}
+using bytes::u16;
+using bytes::u32;
+using bytes::u8;
+void f64(QByteArray& b, double v) { bytes::u64(b, std::bit_cast<std::uint64_t>(v)); }
 void ponerU32En(QByteArray& b, qsizetype pos, std::uint32_t v) {
     for (int i = 0; i < 4; ++i) b[pos + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
 }
@@ -153,13 +145,10 @@ std::uint16_t altoFuente(const EstiloCelda& e) {
     return e.tamano > 0 ? static_cast<std::uint16_t>(std::lround(e.tamano * 20)) : 200;
 }
 
-// The stored column width for `ancho` characters, in 1/256 of the default font's '0': the
-// characters plus the cell padding (7-pixel digits, 5 pixels of padding), as the OOXML backend
-// stores it, so that Excel shows the width asked for.
+// The stored column width for `ancho` characters, in 1/256 of the default font's '0', as the
+// OOXML workbooks store it, so that Excel shows the width asked for.
 std::uint16_t anchoGuardado(double ancho) {
-    const double pixeles =
-        ancho < 1 ? std::floor(ancho * 12 + 0.5) : std::floor(ancho * 7 + 0.5) + 5;
-    return static_cast<std::uint16_t>(std::floor(pixeles * 256 / 7));
+    return static_cast<std::uint16_t>(anchoAlmacenado(ancho) * 256);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -47,14 +47,6 @@ void anexarNumero(QByteArray& b, Numero n) {
     b.append(t, r.ptr - t);
 }
 
-// The stored width of a column of `ancho` characters, as Excel keeps it: the characters' pixels
-// (7 each) plus 5 of padding, in 1/256 of a character.
-double anchoGuardado(double ancho) {
-    const double pixeles =
-        ancho < 1 ? std::floor(ancho * 12 + 0.5) : std::floor(ancho * 7 + 0.5) + 5;
-    return std::floor(pixeles * 256 / 7) / 256;
-}
-
 // An attribute's value: the text escaped, quotes too.
 QByteArray atributo(const QString& texto) {
     return EscritorXlsxDirecto::textoXml(texto).replace('"', "&quot;");
@@ -191,8 +183,8 @@ bool HojasXlsx::empezar(int numero) {
         for (const auto& [col, ancho] : anchos_) {
             const QByteArray c = QByteArray::number(col);
             texto_ += "<col min=\"" + c + "\" max=\"" + c + "\" width=\"" +
-                      EscritorXlsxDirecto::numeroXml(ancho == 0 ? 0 : anchoGuardado(ancho)) + "\"" +
-                      (ancho == 0 ? " hidden=\"1\"" : "") + " customWidth=\"1\"/>";
+                      EscritorXlsxDirecto::numeroXml(ancho == 0 ? 0 : anchoAlmacenado(ancho)) +
+                      "\"" + (ancho == 0 ? " hidden=\"1\"" : "") + " customWidth=\"1\"/>";
         }
         texto_ += "</cols>";
     }

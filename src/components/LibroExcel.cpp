@@ -347,6 +347,12 @@ std::unique_ptr<EscritorLibro> escritorParaRuta(const QString& ruta, EscritorOox
     return std::make_unique<EscritorXlsxDirecto>();
 }
 
+double anchoAlmacenado(double ancho) {
+    const double pixeles =
+        ancho < 1 ? std::floor(ancho * 12 + 0.5) : std::floor(ancho * 7 + 0.5) + 5;
+    return std::floor(pixeles * 256 / 7) / 256;
+}
+
 bool cabeEnXls(int filas, int columnas) {
     return filas <= kMaxFilasXls && columnas <= kMaxColumnasXls;
 }

@@ -161,6 +161,11 @@ std::unique_ptr<EscritorLibro> escritorParaRuta(const QString& ruta,
 // columns); check it before saving under a ".xls" name, which refuses larger sheets.
 bool cabeEnXls(int filas, int columnas);
 
+// The width a workbook stores for a column of `ancho` characters, as Excel keeps it: the
+// characters' pixels (7 each, 12 below one character) plus 5 of padding, in 1/256 of a character
+// (15 -> 15.7109375). The writers of both formats store it.
+double anchoAlmacenado(double ancho);
+
 // The number a cell value holds, for the writers: integers and floating types go in as doubles;
 // anything else is not a number.
 std::optional<double> numeroDeCelda(const QVariant& v);

@@ -5,21 +5,15 @@
 #include <QFileDevice>
 #include <thread>
 
+#include "components/Bytes.h"
+
 namespace {
 constexpr std::uint32_t Limite32 = 0xFFFFFFFFu;
 constexpr std::uint16_t Fecha1980 = (1 << 5) | 1;  // 1980-01-01, in the DOS form
 
-void u16(QByteArray& b, std::uint16_t v) {
-    b.append(static_cast<char>(v & 0xFF));
-    b.append(static_cast<char>(v >> 8));
-}
-void u32(QByteArray& b, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) b.append(static_cast<char>((v >> (8 * i)) & 0xFF));
-}
-void u64(QByteArray& b, std::uint64_t v) {
-    u32(b, static_cast<std::uint32_t>(v & Limite32));
-    u32(b, static_cast<std::uint32_t>(v >> 32));
-}
+using bytes::u16;
+using bytes::u32;
+using bytes::u64;
 std::uint32_t hasta32(std::uint64_t v) {
     return v >= Limite32 ? Limite32 : static_cast<std::uint32_t>(v);
 }

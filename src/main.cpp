@@ -20,6 +20,12 @@ int main(int argc, char** argv) {
         std::fputs(qUtf8Printable(AyudaLineaDeOrdenes()), stdout);
         return 0;
     }
+    if (argumentos.contains(QStringLiteral("--version"))) {
+        // The version the window's caption shows.
+        std::printf("%s %s\n", qUtf8Printable(TituloPrograma()),
+                    qUtf8Printable(TextoVersion().trimmed()));
+        return 0;
+    }
     if (argumentos.contains(QStringLiteral("--reporte"))) {
         QCoreApplication app(argc, argv);
         return EjecutarReporteSinVentana(argumentos);

@@ -1,7 +1,8 @@
 // The workbook cannot be written, for real, under `varelmo --reporte` run as a process: a folder
-// the program may not write to, a file-size limit that stops the write half-way (as a full disk
-// does), and a target name taken by a folder. Each time: the alert, a failing exit code, the
-// earlier workbook byte for byte, and no temporary file left in the folder.
+// the program may not write to (its own, and so the user's documents folder too), a file-size limit
+// that stops the write half-way (as a full disk does), and a target name taken by a folder. Each
+// time: the alert, a failing exit code, the earlier workbook byte for byte, and no temporary file
+// left in the folder.
 #include <unistd.h>
 
 #include <QDir>
@@ -107,6 +108,18 @@ private slots:
         QString envoltura;
         const QString raiz = QFileInfo(a.carpetaInstalacion()).absolutePath();
         if (caso == QLatin1String("solo lectura")) {
+            // A program that may not write its own folder keeps its settings in the user's
+            // configuration folder and the workbooks in the user's documents folder: here a home
+            // whose documents folder is that same read-only folder.
+            const QString casa = QDir(raiz).filePath(QStringLiteral("casa"));
+            const QString ini =
+                QFileInfo(a.ejecutable()).completeBaseName() + QStringLiteral(".ini");
+            QVERIFY(QDir().mkpath(casa + QStringLiteral("/.config/varelmo")));
+            QVERIFY(QFile::copy(QDir(carpeta).filePath(ini),
+                                casa + QStringLiteral("/.config/varelmo/") + ini));
+            QVERIFY(QFile::link(carpeta, casa + QStringLiteral("/Documents")));
+            envoltura =
+                QStringLiteral("export HOME='%1'; unset XDG_CONFIG_HOME; exec \"$@\"").arg(casa);
             QVERIFY(QFile::setPermissions(carpeta, QFile::ReadOwner | QFile::ExeOwner |
                                                        QFile::ReadGroup | QFile::ExeGroup |
                                                        QFile::ReadOther | QFile::ExeOther));
@@ -116,8 +129,9 @@ private slots:
                 QVERIFY(cambiarDueno(raiz, QStringLiteral("nobody:nogroup")));
                 QVERIFY(QFile::setPermissions(
                     raiz, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-                envoltura = QStringLiteral(
-                    "exec setpriv --reuid=nobody --regid=nogroup --clear-groups \"$@\"");
+                envoltura.replace(
+                    QStringLiteral("exec "),
+                    QStringLiteral("exec setpriv --reuid=nobody --regid=nogroup --clear-groups "));
             }
         } else if (caso == QLatin1String("limite")) {
             // Writes past 8 KiB fail as on a full disk; the signal is ignored so the write returns

@@ -16,6 +16,7 @@
 
 #include "DialogosGuion.h"
 #include "Soporte.h"
+#include "common/LugaresPrograma.h"
 #include "common/Programa.h"
 #include "components/AnfitrionDemo.h"
 #include "components/ArchivoIni.h"
@@ -842,6 +843,51 @@ private slots:
         QVERIFY2(caja.texto.contains(QStringLiteral("\"MySQLPuerto\"")), qPrintable(caja.texto));
         QVERIFY(QFileInfo(caso.talmiraIni()).isSymLink());
         QCOMPARE(caso.ajuste(kBase), QString());
+    }
+    // ---- Where the program keeps its files ---------------------------------------------------
+
+    // Beside the executable when its folder can be written; in the user's places when it cannot,
+    // or when the executable lies in a package's tree (its description file in ../share/varelmo
+    // and not beside it), which a user allowed to write /usr/bin must not fill.
+    void lugaresDelPrograma_data() {
+        QTest::addColumn<bool>("escribible");
+        QTest::addColumn<bool>("txtJunto");    // the description file beside the executable
+        QTest::addColumn<bool>("txtPaquete");  // the description file in <tree>/share/varelmo
+        QTest::addColumn<bool>("instalado");
+        QTest::addColumn<bool>("descripcionJunto");
+        QTest::newRow("carpeta propia") << true << true << false << false << true;
+        QTest::newRow("carpeta propia sin descripción") << true << false << false << false << true;
+        QTest::newRow("carpeta propia con un paquete al lado")
+            << true << true << true << false << true;
+        QTest::newRow("carpeta de solo lectura") << false << true << false << true << true;
+        QTest::newRow("paquete en solo lectura") << false << false << true << true << false;
+        QTest::newRow("paquete que se puede escribir") << true << false << true << true << false;
+    }
+    void lugaresDelPrograma() {
+        QFETCH(bool, escribible);
+        QFETCH(bool, txtJunto);
+        QFETCH(bool, txtPaquete);
+        QFETCH(bool, instalado);
+        QFETCH(bool, descripcionJunto);
+        QTemporaryDir dir;
+        const QDir raiz(dir.path());
+        const QString bin = raiz.filePath(QStringLiteral("usr/bin"));
+        const QString datos = raiz.filePath(QStringLiteral("usr/share/varelmo"));
+        QVERIFY(QDir().mkpath(bin) && QDir().mkpath(datos));
+        QVERIFY(soporte::guardar(bin + QStringLiteral("/otro"), "programa"));
+        if (txtJunto) QVERIFY(soporte::guardar(bin + QStringLiteral("/otro.txt"), "junto"));
+        if (txtPaquete) QVERIFY(soporte::guardar(datos + QStringLiteral("/otro.txt"), "paquete"));
+        const CarpetasUsuario usuario{raiz.filePath(QStringLiteral("casa/.config")),
+                                      raiz.filePath(QStringLiteral("casa/Documentos")),
+                                      {raiz.filePath(QStringLiteral("casa/.local/share"))}};
+
+        const LugaresPrograma l = ElegirLugares(bin + QStringLiteral("/otro"), escribible, usuario);
+        QCOMPARE(l.instalado, instalado);
+        QCOMPARE(l.ajustes, instalado ? usuario.configuracion + QStringLiteral("/varelmo/otro.ini")
+                                      : bin + QStringLiteral("/otro.ini"));
+        QCOMPARE(l.libros, instalado ? usuario.documentos : bin);
+        QCOMPARE(l.descripcion, descripcionJunto ? bin + QStringLiteral("/otro.txt")
+                                                 : datos + QStringLiteral("/otro.txt"));
     }
 };
 

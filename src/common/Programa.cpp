@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include "common/LugaresPrograma.h"
 #include "components/DeAcceso.h"
 #include "components/DeArchivos.h"
 #include "components/DelRegistro.h"
@@ -28,6 +29,15 @@ void Programa::ponerEjecutable(const QString& rutaEjecutable) {
     const QDir carpeta(carpetaPrograma);
     ArchivoIni = carpeta.filePath(nombrePrograma + QStringLiteral(".ini"));
     ArchivoDescripcion = carpeta.filePath(nombrePrograma + QStringLiteral(".txt"));
+    carpetaLibros = carpetaPrograma;
+    instalado = false;
+}
+
+void Programa::ponerLugares(const LugaresPrograma& lugares) {
+    ArchivoIni = lugares.ajustes;
+    ArchivoDescripcion = lugares.descripcion;
+    carpetaLibros = lugares.libros;
+    instalado = lugares.instalado;
 }
 
 void Programa::crearComponentes() {

@@ -5,6 +5,7 @@
 
 #include "components/BasesDD.h"
 
+struct LugaresPrograma;
 class DeAcceso;
 class DeArchivos;
 class DelRegistro;
@@ -24,6 +25,8 @@ struct Programa {
     QString archivoPrograma;     // the executable's file name, without folder
     QString ArchivoIni;          // <folder>/<name>.ini
     QString ArchivoDescripcion;  // <folder>/<name>.txt
+    QString carpetaLibros;       // where the workbooks are saved: <folder>
+    bool instalado = false;      // settings and workbooks in the user's own places
     QString VersionPrograma;     // "   v 1.0.0"
 
     std::shared_ptr<Instalacion> instalacion;
@@ -51,6 +54,8 @@ struct Programa {
     ~Programa();
     // Derives the folder, name, settings file and description file from the executable's path.
     void ponerEjecutable(const QString& rutaEjecutable);
+    // Takes the settings file, the description file and the workbooks' folder from `lugares`.
+    void ponerLugares(const LugaresPrograma& lugares);
     // Creates the component objects, in the order the program uses them.
     void crearComponentes();
     // Releases them in the order of closing: libOBCM, BasesDD, Utilerias, DeArchivos, DelRegistro,

@@ -1,9 +1,11 @@
 #include "startup/Arranque.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <cmath>
 #include <optional>
 
+#include "common/LugaresPrograma.h"
 #include "common/Programa.h"
 #include "components/BasesDD.h"
 #include "components/DelRegistro.h"
@@ -40,6 +42,8 @@ QString TextoVersion() {
         .arg(VARELMO_VERSION_PATCH);
 }
 
+QString TituloPrograma() { return QStringLiteral("Reporte varelmo"); }
+
 QString TituloConVersion(const QString& tituloDisenado) {
     return tituloDisenado.trimmed() + TextoVersion();
 }
@@ -53,7 +57,12 @@ QString TextoMuestra() {
 bool ArrancarPrograma(const QString& rutaEjecutable) {
     Programa& p = programa();
     p.ponerEjecutable(rutaEjecutable);
-    QDir::setCurrent(p.carpetaPrograma);
+    const LugaresPrograma lugares =
+        ElegirLugares(rutaEjecutable, CarpetaEscribible(p.carpetaPrograma), CarpetasDelUsuario());
+    p.ponerLugares(lugares);
+    if (lugares.instalado) CrearCarpetasDelUsuario(lugares);
+    // A relative folder in the settings file counts from the settings file's own folder.
+    QDir::setCurrent(QFileInfo(p.ArchivoIni).absolutePath());
     p.crearComponentes();
     p.VersionPrograma = TextoVersion();
     return PrepararConexion(*p.libOBCM, *p.delRegistro, *p.basesDD, p.ArchivoIni, true);

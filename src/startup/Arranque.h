@@ -42,5 +42,7 @@ std::optional<DatosIniciales> CargarDatosIniciales(QString* error);
 QString TextoVersion();
 // The designed caption without its surrounding blanks, followed by the version.
 QString TituloConVersion(const QString& tituloDisenado);
+// The main window's designed caption, before the version is added.
+QString TituloPrograma();
 // " Servidor: <server>", a lone carriage return, "  Base de datos: <database>".
 QString TextoMuestra();

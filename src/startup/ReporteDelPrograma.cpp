@@ -14,7 +14,7 @@ SolicitudReporte SolicitudDelPrograma(const QString& nivelPrecio, const QString&
     s.nivelPrecio = nivelPrecio;
     s.archivo = archivo;
     s.empresas = empresas;
-    s.carpeta = p.carpetaPrograma;
+    s.carpeta = p.carpetaLibros;
     s.aplicativoExcel = p.AplicativoExcel;
     s.formatoPrecios = p.FormatoPrecios;
     return s;

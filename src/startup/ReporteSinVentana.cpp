@@ -87,6 +87,7 @@ QString AyudaLineaDeOrdenes() {
     return QStringLiteral(
         "Uso: varelmo [--reporte [--empresas 1,3] [--precio N] [--archivo NOMBRE]\n"
         "                        [--escritor libxlsxwriter]]\n"
+        "       varelmo --version | --help\n"
         "\n"
         "Sin opciones abre la ventana del programa.\n"
         "\n"
@@ -94,16 +95,24 @@ QString AyudaLineaDeOrdenes() {
         "  --empresas 1,3      empresas a incluir, por su número (si se omite, las marcadas\n"
         "                      la última vez en la ventana)\n"
         "  --precio N          nivel de precio a mostrar (si se omite, el último elegido)\n"
-        "  --archivo NOMBRE    nombre del libro, junto al programa (si se omite, el último usado)\n"
+        "  --archivo NOMBRE    nombre del libro, en la carpeta de los libros (si se omite, el\n"
+        "                      último usado)\n"
         "  --escritor libxlsxwriter\n"
         "                      escribe el .xlsx con libxlsxwriter en lugar del escritor propio\n"
         "                      (para comparar los dos)\n"
+        "  --version           muestra la versión del programa\n"
         "  --help              muestra esta ayuda\n"
         "\n"
         "El programa toma la conexión de la instalación de Talmira Premium que indica su archivo\n"
         "de configuración. Con --reporte no guarda ninguna elección en ese archivo, pero escribe\n"
         "en él, como la ventana, el valor por defecto de cada clave que falte. Termina con 0\n"
-        "cuando el libro quedó escrito y con otro valor en caso contrario.\n");
+        "cuando el libro quedó escrito y con otro valor en caso contrario.\n"
+        "\n"
+        "Cuando puede escribir en su propia carpeta, el programa guarda allí su archivo de\n"
+        "configuración (con su nombre y la extensión .ini) y los libros, y lee allí su archivo de\n"
+        "descripción (.txt). Instalado en una carpeta del sistema (/usr/bin), guarda el archivo\n"
+        "de configuración en ~/.config/varelmo/ y los libros en la carpeta de documentos del\n"
+        "usuario, y lee el archivo de descripción de /usr/share/varelmo/.\n");
 }
 
 int EjecutarReporteSinVentana(const QStringList& argumentos) {

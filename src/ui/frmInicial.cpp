@@ -60,7 +60,7 @@ QFont letraQueCabe(const QPushButton* boton) {
 
 frmInicial::frmInicial(QWidget* padre) : QWidget(padre, Qt::Window | Qt::FramelessWindowHint) {
     setObjectName(QStringLiteral("frmInicial"));
-    setWindowTitle(QStringLiteral("Reporte varelmo"));
+    setWindowTitle(TituloPrograma());
     QFont fuente(QStringLiteral("MS Sans Serif"));
     fuente.setStyleHint(QFont::SansSerif);
     fuente.setPointSize(8);

@@ -1,0 +1,40 @@
+#pragma once
+#include <QString>
+#include <QStringList>
+
+// Where the program keeps its settings file, reads its description file and saves its workbooks.
+//
+// Beside the executable whenever its folder can be written, as users of the earlier program know
+// it: a copied folder carries everything with it. An installed program (a folder it cannot write,
+// or the package's layout, with the description file in the package's data folder rather than
+// beside the executable) uses the user's own places: the settings file in the user's configuration
+// folder, the description file from the package's data folder, the workbooks in the user's
+// documents folder.
+struct LugaresPrograma {
+    QString ajustes;      // the settings file
+    QString descripcion;  // the description file
+    QString libros;       // the folder the workbooks are saved in
+    bool instalado = false;
+};
+
+// The user's places, as the desktop names them (XDG folders).
+struct CarpetasUsuario {
+    QString configuracion;  // ~/.config
+    QString documentos;     // ~/Documents, or its name in the user's language
+    QStringList datos;      // ~/.local/share, /usr/local/share, /usr/share
+};
+CarpetasUsuario CarpetasDelUsuario();
+
+// The folder of the program's own data in an installed tree, relative to the executable's folder:
+// <prefix>/bin/varelmo reads <prefix>/share/varelmo/.
+QString CarpetaDatosPaquete(const QString& carpetaEjecutable);
+
+LugaresPrograma ElegirLugares(const QString& rutaEjecutable, bool carpetaEscribible,
+                              const CarpetasUsuario& usuario);
+
+// Makes the user's folders an installed program writes to: its folder under the configuration
+// folder (the user's alone) and the documents folder.
+void CrearCarpetasDelUsuario(const LugaresPrograma& lugares);
+
+// Whether this user may create files in `carpeta`.
+bool CarpetaEscribible(const QString& carpeta);

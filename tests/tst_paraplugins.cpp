@@ -853,22 +853,32 @@ private slots:
         QTest::addColumn<bool>("escribible");
         QTest::addColumn<bool>("txtJunto");    // the description file beside the executable
         QTest::addColumn<bool>("txtPaquete");  // the description file in <tree>/share/varelmo
+        QTest::addColumn<bool>("txtSistema");  // the package installed on the system besides
         QTest::addColumn<bool>("instalado");
-        QTest::addColumn<bool>("descripcionJunto");
-        QTest::newRow("carpeta propia") << true << true << false << false << true;
-        QTest::newRow("carpeta propia sin descripción") << true << false << false << false << true;
+        QTest::addColumn<QString>("descripcion");  // "junto", "paquete", "sistema"
+        const QString junto = QStringLiteral("junto"), paquete = QStringLiteral("paquete");
+        QTest::newRow("carpeta propia") << true << true << false << false << false << junto;
+        QTest::newRow("carpeta propia sin descripción")
+            << true << false << false << false << false << junto;
         QTest::newRow("carpeta propia con un paquete al lado")
-            << true << true << true << false << true;
-        QTest::newRow("carpeta de solo lectura") << false << true << false << true << true;
-        QTest::newRow("paquete en solo lectura") << false << false << true << true << false;
-        QTest::newRow("paquete que se puede escribir") << true << false << true << true << false;
+            << true << true << true << false << false << junto;
+        QTest::newRow("copia suelta con el paquete instalado en el sistema")
+            << true << false << false << true << false << junto;
+        QTest::newRow("carpeta de solo lectura") << false << true << false << true << true << junto;
+        QTest::newRow("paquete en solo lectura")
+            << false << false << true << true << true << paquete;
+        QTest::newRow("paquete que se puede escribir")
+            << true << false << true << false << true << paquete;
+        QTest::newRow("solo lectura, descripción del sistema")
+            << false << false << false << true << true << QStringLiteral("sistema");
     }
     void lugaresDelPrograma() {
         QFETCH(bool, escribible);
         QFETCH(bool, txtJunto);
         QFETCH(bool, txtPaquete);
+        QFETCH(bool, txtSistema);
         QFETCH(bool, instalado);
-        QFETCH(bool, descripcionJunto);
+        QFETCH(QString, descripcion);
         QTemporaryDir dir;
         const QDir raiz(dir.path());
         const QString bin = raiz.filePath(QStringLiteral("usr/bin"));
@@ -877,17 +887,25 @@ private slots:
         QVERIFY(soporte::guardar(bin + QStringLiteral("/otro"), "programa"));
         if (txtJunto) QVERIFY(soporte::guardar(bin + QStringLiteral("/otro.txt"), "junto"));
         if (txtPaquete) QVERIFY(soporte::guardar(datos + QStringLiteral("/otro.txt"), "paquete"));
-        const CarpetasUsuario usuario{raiz.filePath(QStringLiteral("casa/.config")),
-                                      raiz.filePath(QStringLiteral("casa/Documentos")),
-                                      {raiz.filePath(QStringLiteral("casa/.local/share"))}};
+        const QString sistema = raiz.filePath(QStringLiteral("sistema/share"));
+        QVERIFY(QDir().mkpath(sistema + QStringLiteral("/varelmo")));
+        if (txtSistema)
+            QVERIFY(soporte::guardar(sistema + QStringLiteral("/varelmo/otro.txt"), "sistema"));
+        const CarpetasUsuario usuario{
+            raiz.filePath(QStringLiteral("casa/.config")),
+            raiz.filePath(QStringLiteral("casa/Documentos")),
+            {raiz.filePath(QStringLiteral("casa/.local/share")), sistema}};
 
         const LugaresPrograma l = ElegirLugares(bin + QStringLiteral("/otro"), escribible, usuario);
         QCOMPARE(l.instalado, instalado);
         QCOMPARE(l.ajustes, instalado ? usuario.configuracion + QStringLiteral("/varelmo/otro.ini")
                                       : bin + QStringLiteral("/otro.ini"));
         QCOMPARE(l.libros, instalado ? usuario.documentos : bin);
-        QCOMPARE(l.descripcion, descripcionJunto ? bin + QStringLiteral("/otro.txt")
-                                                 : datos + QStringLiteral("/otro.txt"));
+        const QString esperada = descripcion == QStringLiteral("junto") ? bin
+                                 : descripcion == QStringLiteral("paquete")
+                                     ? datos
+                                     : sistema + QStringLiteral("/varelmo");
+        QCOMPARE(l.descripcion, esperada + QStringLiteral("/otro.txt"));
     }
 };
 

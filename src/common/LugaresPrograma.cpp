@@ -42,9 +42,11 @@ LugaresPrograma ElegirLugares(const QString& rutaEjecutable, bool carpetaEscribi
             delPaquete = QDir(d).filePath(txt);
             break;
         }
-    // The package's layout: run from /usr/bin even by a user who may write there, it never
-    // fills the system's folder with settings and workbooks.
-    const bool comoPaquete = !delPaquete.isEmpty() && !QFileInfo::exists(propia.filePath(txt));
+    // The package's layout (its own tree, not a package installed elsewhere on the system): run
+    // from /usr/bin even by a user who may write there, it never fills the system's folder with
+    // settings and workbooks.
+    const bool comoPaquete = QFileInfo(QDir(datos.first()).filePath(txt)).isFile() &&
+                             !QFileInfo::exists(propia.filePath(txt));
 
     LugaresPrograma l;
     l.instalado = !carpetaEscribible || comoPaquete;

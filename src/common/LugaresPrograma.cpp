@@ -29,40 +29,35 @@ LugaresPrograma ElegirLugares(const QString& rutaEjecutable, bool carpetaEscribi
     const QFileInfo ejecutable(rutaEjecutable);
     const QDir propia(QDir::cleanPath(ejecutable.absolutePath()));
     const QString nombre = ejecutable.completeBaseName();
-    const QString ini = nombre + QStringLiteral(".ini");
     const QString txt = nombre + QStringLiteral(".txt");
+    const QString junto = propia.filePath(txt);
+    const QString enArbol = QDir(CarpetaDatosPaquete(propia.path())).filePath(txt);
+    const bool hayJunto = QFileInfo::exists(junto);
 
-    // The description file in the package's data folder: beside the tree the executable is in
-    // first (an unpacked or relocated package), then the user's and the system's data folders.
-    QStringList datos{CarpetaDatosPaquete(propia.path())};
-    for (const QString& d : usuario.datos) datos << QDir(d).filePath(kCarpetaPropia);
-    QString delPaquete;
-    for (const QString& d : std::as_const(datos))
-        if (QFileInfo(QDir(d).filePath(txt)).isFile()) {
-            delPaquete = QDir(d).filePath(txt);
-            break;
-        }
-    // The package's layout (its own tree, not a package installed elsewhere on the system): run
-    // from /usr/bin even by a user who may write there, it never fills the system's folder with
-    // settings and workbooks.
-    const bool comoPaquete = QFileInfo(QDir(datos.first()).filePath(txt)).isFile() &&
-                             !QFileInfo::exists(propia.filePath(txt));
-
+    // The package's layout (the description file in its own tree, not beside the executable):
+    // run from /usr/bin even by a user who may write there, it never fills the system's folder
+    // with settings and workbooks. A package installed elsewhere on the system does not count.
     LugaresPrograma l;
-    l.instalado = !carpetaEscribible || comoPaquete;
+    l.instalado = !carpetaEscribible || (!hayJunto && QFileInfo(enArbol).isFile());
     if (!l.instalado) {
-        l.ajustes = propia.filePath(ini);
-        l.descripcion = propia.filePath(txt);
+        l.ajustes = propia.filePath(nombre + QStringLiteral(".ini"));
+        l.descripcion = junto;
         l.libros = propia.path();
         return l;
     }
-    l.ajustes = QDir(usuario.configuracion).filePath(kCarpetaPropia + u'/' + ini);
-    // A folder that is only read (a shared copy) still holds its own description file.
-    if (QFileInfo::exists(propia.filePath(txt)))
-        l.descripcion = propia.filePath(txt);
-    else
-        l.descripcion = delPaquete.isEmpty() ? QDir(datos.first()).filePath(txt) : delPaquete;
+    l.ajustes = QDir(usuario.configuracion)
+                    .filePath(kCarpetaPropia + u'/' + nombre + QStringLiteral(".ini"));
     l.libros = QDir::cleanPath(usuario.documentos);
+    // A folder that is only read (a shared copy) still holds its own description file; else the
+    // package's, in its own tree first, then in the user's and the system's data folders.
+    l.descripcion = hayJunto ? junto : enArbol;
+    if (!hayJunto && !QFileInfo(enArbol).isFile())
+        for (const QString& d : usuario.datos)
+            if (const QString ruta = QDir(d).filePath(kCarpetaPropia + u'/' + txt);
+                QFileInfo(ruta).isFile()) {
+                l.descripcion = ruta;
+                break;
+            }
     return l;
 }
 

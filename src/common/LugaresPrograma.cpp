@@ -24,6 +24,16 @@ QString CarpetaDatosPaquete(const QString& carpetaEjecutable) {
     return QDir::cleanPath(carpetaEjecutable + QStringLiteral("/../share/") + kCarpetaPropia);
 }
 
+LugaresPrograma LugaresJunto(const QString& rutaEjecutable) {
+    const QFileInfo ejecutable(rutaEjecutable);
+    const QDir propia(QDir::cleanPath(ejecutable.absolutePath()));
+    LugaresPrograma l;
+    l.ajustes = propia.filePath(ejecutable.completeBaseName() + QStringLiteral(".ini"));
+    l.descripcion = propia.filePath(ejecutable.completeBaseName() + QStringLiteral(".txt"));
+    l.libros = propia.path();
+    return l;
+}
+
 LugaresPrograma ElegirLugares(const QString& rutaEjecutable, bool carpetaEscribible,
                               const CarpetasUsuario& usuario) {
     const QFileInfo ejecutable(rutaEjecutable);
@@ -33,25 +43,21 @@ LugaresPrograma ElegirLugares(const QString& rutaEjecutable, bool carpetaEscribi
     const QString junto = propia.filePath(txt);
     const QString enArbol = QDir(CarpetaDatosPaquete(propia.path())).filePath(txt);
     const bool hayJunto = QFileInfo::exists(junto);
+    const bool hayEnArbol = QFileInfo(enArbol).isFile();
 
     // The package's layout (the description file in its own tree, not beside the executable):
     // run from /usr/bin even by a user who may write there, it never fills the system's folder
     // with settings and workbooks. A package installed elsewhere on the system does not count.
     LugaresPrograma l;
-    l.instalado = !carpetaEscribible || (!hayJunto && QFileInfo(enArbol).isFile());
-    if (!l.instalado) {
-        l.ajustes = propia.filePath(nombre + QStringLiteral(".ini"));
-        l.descripcion = junto;
-        l.libros = propia.path();
-        return l;
-    }
+    l.instalado = !carpetaEscribible || (!hayJunto && hayEnArbol);
+    if (!l.instalado) return LugaresJunto(rutaEjecutable);
     l.ajustes = QDir(usuario.configuracion)
                     .filePath(kCarpetaPropia + u'/' + nombre + QStringLiteral(".ini"));
     l.libros = QDir::cleanPath(usuario.documentos);
     // A folder that is only read (a shared copy) still holds its own description file; else the
     // package's, in its own tree first, then in the user's and the system's data folders.
     l.descripcion = hayJunto ? junto : enArbol;
-    if (!hayJunto && !QFileInfo(enArbol).isFile())
+    if (!hayJunto && !hayEnArbol)
         for (const QString& d : usuario.datos)
             if (const QString ruta = QDir(d).filePath(kCarpetaPropia + u'/' + txt);
                 QFileInfo(ruta).isFile()) {

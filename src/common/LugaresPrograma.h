@@ -29,6 +29,9 @@ CarpetasUsuario CarpetasDelUsuario();
 // <prefix>/bin/varelmo reads <prefix>/share/varelmo/.
 QString CarpetaDatosPaquete(const QString& carpetaEjecutable);
 
+// Everything beside the executable, as a program in a folder of its own keeps it.
+LugaresPrograma LugaresJunto(const QString& rutaEjecutable);
+
 LugaresPrograma ElegirLugares(const QString& rutaEjecutable, bool carpetaEscribible,
                               const CarpetasUsuario& usuario);
 

@@ -26,18 +26,13 @@ void Programa::ponerEjecutable(const QString& rutaEjecutable) {
     carpetaPrograma = QDir::cleanPath(info.absolutePath());
     nombrePrograma = info.completeBaseName();
     archivoPrograma = info.fileName();
-    const QDir carpeta(carpetaPrograma);
-    ArchivoIni = carpeta.filePath(nombrePrograma + QStringLiteral(".ini"));
-    ArchivoDescripcion = carpeta.filePath(nombrePrograma + QStringLiteral(".txt"));
-    carpetaLibros = carpetaPrograma;
-    instalado = false;
+    ponerLugares(LugaresJunto(rutaEjecutable));
 }
 
 void Programa::ponerLugares(const LugaresPrograma& lugares) {
     ArchivoIni = lugares.ajustes;
     ArchivoDescripcion = lugares.descripcion;
     carpetaLibros = lugares.libros;
-    instalado = lugares.instalado;
 }
 
 void Programa::crearComponentes() {

@@ -26,7 +26,6 @@ struct Programa {
     QString ArchivoIni;          // <folder>/<name>.ini
     QString ArchivoDescripcion;  // <folder>/<name>.txt
     QString carpetaLibros;       // where the workbooks are saved: <folder>
-    bool instalado = false;      // settings and workbooks in the user's own places
     QString VersionPrograma;     // "   v 1.0.0"
 
     std::shared_ptr<Instalacion> instalacion;

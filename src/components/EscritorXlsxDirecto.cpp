@@ -27,12 +27,7 @@ const qsizetype LargoDimension = QByteArrayLiteral("<dimension ref=\"A1:XFD10485
 // Text gathered before it goes to the package.
 constexpr qsizetype BytesPorEnvio = 1 << 16;
 
-QByteArray letras(int col) {
-    QByteArray l;
-    for (; col > 0; col = (col - 1) / 26) l.prepend(static_cast<char>('A' + (col - 1) % 26));
-    return l;
-}
-QByteArray referencia(int fila, int col) { return letras(col) + QByteArray::number(fila); }
+QByteArray referencia(int fila, int col) { return LetrasColumna(col) + QByteArray::number(fila); }
 
 // A literal, without its terminating NUL.
 template <std::size_t N>
@@ -269,7 +264,7 @@ const QByteArray& HojasXlsx::letra(int col) {
     if (static_cast<std::size_t>(col) >= letras_.size())
         letras_.resize(static_cast<std::size_t>(col) + 1);
     QByteArray& l = letras_[static_cast<std::size_t>(col)];
-    if (l.isEmpty()) l = letras(col);
+    if (l.isEmpty()) l = LetrasColumna(col);
     return l;
 }
 

@@ -21,8 +21,15 @@
 // ---------------------------------------------------------------------------------------------
 // Rango
 
-namespace {
+QByteArray LetrasColumna(int columna) {
+    // Bijective base 26: each step takes the last letter, with Z standing for a remainder of 0.
+    QByteArray letras;
+    for (; columna > 0; columna = (columna - 1) / 26)
+        letras.prepend(static_cast<char>('A' + (columna - 1) % 26));
+    return letras;
+}
 
+namespace {
 // Reads one cell name ("B12", "$AB$3", "xfd1") into 1-based row and column.
 bool leerCelda(QStringView texto, int& fila, int& col) {
     qsizetype i = 0;

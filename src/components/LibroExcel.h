@@ -161,6 +161,9 @@ std::unique_ptr<EscritorLibro> escritorParaRuta(const QString& ruta,
 // columns); check it before saving under a ".xls" name, which refuses larger sheets.
 bool cabeEnXls(int filas, int columnas);
 
+// A 1-based column's letters: 1 "A", 26 "Z", 27 "AA", 16384 "XFD"; "" below 1.
+QByteArray LetrasColumna(int columna);
+
 // The width a workbook stores for a column of `ancho` characters, as Excel keeps it: the
 // characters' pixels (7 each, 12 below one character) plus 5 of padding, in 1/256 of a character
 // (15 -> 15.7109375). The writers of both formats store it.

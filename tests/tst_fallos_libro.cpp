@@ -118,21 +118,21 @@ private slots:
             QVERIFY(QFile::copy(QDir(carpeta).filePath(ini),
                                 casa + QStringLiteral("/.config/varelmo/") + ini));
             QVERIFY(QFile::link(carpeta, casa + QStringLiteral("/Documents")));
-            envoltura =
-                QStringLiteral("export HOME='%1'; unset XDG_CONFIG_HOME; exec \"$@\"").arg(casa);
             QVERIFY(QFile::setPermissions(carpeta, QFile::ReadOwner | QFile::ExeOwner |
                                                        QFile::ReadGroup | QFile::ExeGroup |
                                                        QFile::ReadOther | QFile::ExeOther));
             // Root writes into any folder: the program then runs as an ordinary user who owns the
             // files but may not write into the folder.
+            QString comoUsuario;
             if (::geteuid() == 0) {
                 QVERIFY(cambiarDueno(raiz, QStringLiteral("nobody:nogroup")));
                 QVERIFY(QFile::setPermissions(
                     raiz, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-                envoltura.replace(
-                    QStringLiteral("exec "),
-                    QStringLiteral("exec setpriv --reuid=nobody --regid=nogroup --clear-groups "));
+                comoUsuario =
+                    QStringLiteral("setpriv --reuid=nobody --regid=nogroup --clear-groups ");
             }
+            envoltura = QStringLiteral("export HOME='%1'; unset XDG_CONFIG_HOME; exec %2\"$@\"")
+                            .arg(casa, comoUsuario);
         } else if (caso == QLatin1String("limite")) {
             // Writes past 8 KiB fail as on a full disk; the signal is ignored so the write returns
             // its error to the program.

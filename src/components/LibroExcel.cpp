@@ -346,10 +346,12 @@ bool HojaExcel::recorrer(const VisitaCelda& celda, QString* error, const NuevaHo
 // ---------------------------------------------------------------------------------------------
 // LibroExcel
 
+bool esNombreXls(const QString& ruta) {
+    return ruta.endsWith(QLatin1String(".xls"), Qt::CaseInsensitive);
+}
+
 std::unique_ptr<EscritorLibro> escritorParaRuta(const QString& ruta, EscritorOoxml ooxml) {
-    // Excel opens a ".xls" name as an Excel 97-2003 workbook and complains when it holds OOXML.
-    if (ruta.endsWith(QLatin1String(".xls"), Qt::CaseInsensitive))
-        return std::make_unique<EscritorXls>();
+    if (esNombreXls(ruta)) return std::make_unique<EscritorXls>();
     if (ooxml == EscritorOoxml::Libxlsxwriter) return std::make_unique<EscritorXlsx>();
     return std::make_unique<EscritorXlsxDirecto>();
 }

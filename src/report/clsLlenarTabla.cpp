@@ -182,7 +182,7 @@ bool clsLlenarTabla::ExportarExcel(Recordset& rs, QString* error) {
     // whole, before anything is written, rather than cut short.
     const qint64 filas = fusion_.cuenta();
     excedeXls_ =
-        rutaArchivo().endsWith(QStringLiteral(".xls"), Qt::CaseInsensitive) &&
+        esNombreXls(rutaArchivo()) &&
         !cabeEnXls(static_cast<int>(qMin<qint64>(filas + 3, INT_MAX)), fusion_.numCampos());
     if (excedeXls_) {
         if (error) *error = QStringLiteral("el formato .xls no admite tantas filas o columnas");

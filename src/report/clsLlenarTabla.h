@@ -29,8 +29,6 @@ public:
     // company names. False, with the reason, when the workbook could not be written.
     bool ExportarExcel(Recordset& rs, QString* error);
 
-    // True when the last ExportarExcel failed because the report does not fit an .xls sheet.
-    bool excedeXls() const { return excedeXls_; }
     // The full path of the workbook.
     QString rutaArchivo() const;
 

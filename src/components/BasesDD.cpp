@@ -237,7 +237,6 @@ bool Conexion::reabrir() {
     QString problema;
     if (!abrirSesion(db_, ajustes_, &problema)) {
         error_ = errorPerdida + QStringLiteral(" y no se pudo restablecer: ") + problema;
-        if (!ajustes_.password.isEmpty()) error_.replace(ajustes_.password, QStringLiteral("****"));
         return false;
     }
     perdida_ = false;
@@ -398,9 +397,9 @@ QSqlQuery& Recordset::consulta() { return consulta_; }
 // BasesDD
 
 void BasesDD::fallo(const QString& texto) {
+    // The password is handed to the session alone and never put into a text, so the server's words
+    // are shown whole: masking them would only blank out names that happen to contain it.
     error_ = texto;
-    // The password never leaves in an error text, even if a driver were to echo it.
-    if (!cPassword.isEmpty()) error_.replace(cPassword, QStringLiteral("****"));
 }
 
 bool BasesDD::AbrirBdD(Conexion& c, const QString& base) {

@@ -7,13 +7,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryDir>
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 
+#include "components/CarpetaTrabajo.h"
+#include "components/ErrorSistema.h"
 #include "components/EscritorXls.h"
 #include "components/EscritorXlsx.h"
 #include "components/EscritorXlsxDirecto.h"
@@ -405,9 +406,17 @@ int asentar(const QString& ruta, mode_t modo) {
 
 }  // namespace
 
+LibroExcel::LibroExcel() = default;
+LibroExcel::~LibroExcel() = default;
+
 bool LibroExcel::guardarComo(const QString& ruta, QString* error) {
+    return preparar(ruta, error) && reemplazar(error);
+}
+
+bool LibroExcel::preparar(const QString& ruta, QString* error) {
+    preparado_.reset();
     auto fallar = [error](const QString& texto) {
-        if (error) *error = texto;
+        if (error) *error = TraducirErroresSistema(texto);
         return false;
     };
     // The caller keeps the copied rows' source alive only until this returns.
@@ -432,18 +441,20 @@ bool LibroExcel::guardarComo(const QString& ruta, QString* error) {
     // The workbook and the writers' working files are written in a folder of the process's own
     // (mode 0700) beside the target, on the same file system: nobody else who can write the
     // target's folder can put a link in their place meanwhile. The finished workbook is then
-    // renamed over the target, which replaces a link there instead of following it.
-    QTemporaryDir privada(carpeta + QStringLiteral("/.varelmo-XXXXXX"));
-    if (!privada.isValid())
+    // renamed over the target, which replaces a link there instead of following it. Folders that
+    // runs which died left here go first.
+    CarpetaTrabajo::limpiarAbandonadas(carpeta, QStringLiteral(".varelmo-"));
+    auto privada = std::make_unique<CarpetaTrabajo>(carpeta, QStringLiteral(".varelmo-"));
+    if (!privada->valida())
         return fallar(
             QStringLiteral("No se guardó el libro '%1': no se pudo crear una carpeta de trabajo en "
                            "'%2' (%3).")
-                .arg(ruta, QDir::toNativeSeparators(carpeta), privada.errorString()));
-    const QString rutaTemporal = privada.filePath(QStringLiteral("libro"));
+                .arg(ruta, QDir::toNativeSeparators(carpeta), privada->error()));
+    const QString rutaTemporal = privada->archivo(QStringLiteral("libro"));
 
     QString detalle;
     const std::unique_ptr<EscritorLibro> escritor = escritorParaRuta(ruta, ooxml_);
-    if (!escritor->escribir(hoja_, rutaTemporal, privada.path(), &detalle))
+    if (!escritor->escribir(hoja_, rutaTemporal, privada->ruta(), &detalle))
         return fallar(QStringLiteral("No se guardó el libro '%1': %2").arg(ruta, detalle));
 
     // Keep the permissions of the regular file being replaced; a new file gets the usual ones.
@@ -456,12 +467,35 @@ bool LibroExcel::guardarComo(const QString& ruta, QString* error) {
         return fallar(
             QStringLiteral(
                 "No se guardó el libro '%1': no se pudo asentar el archivo en disco (%2).")
-                .arg(ruta, QString::fromLocal8Bit(std::strerror(numero))));
+                .arg(ruta, TextoErrorSistema(numero)));
+    preparado_ = std::move(privada);
+    ruta_ = ruta;
+    return true;
+}
 
-    if (std::rename(QFile::encodeName(rutaTemporal).constData(),
-                    QFile::encodeName(ruta).constData()) != 0)
-        return fallar(QStringLiteral("No se pudo reemplazar el archivo '%1': %2")
-                          .arg(ruta, QString::fromLocal8Bit(std::strerror(errno))));
+void LibroExcel::descartar() { preparado_.reset(); }
+
+bool LibroExcel::reemplazar(QString* error) {
+    if (!preparado_) {
+        if (error) *error = QStringLiteral("No se guardó el libro: no hay un libro preparado.");
+        return false;
+    }
+    const std::unique_ptr<CarpetaTrabajo> privada = std::move(preparado_);
+    if (std::rename(QFile::encodeName(privada->archivo(QStringLiteral("libro"))).constData(),
+                    QFile::encodeName(ruta_).constData()) != 0) {
+        if (error)
+            *error = QStringLiteral("No se pudo reemplazar el archivo '%1': %2")
+                         .arg(ruta_, TextoErrorSistema(errno));
+        return false;
+    }
+    // The rename itself reaches the disk too, so that a power cut cannot bring the earlier file
+    // back after the user was told the new one is there.
+    const int carpeta = ::open(QFile::encodeName(QFileInfo(ruta_).absolutePath()).constData(),
+                               O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (carpeta >= 0) {
+        ::fsync(carpeta);
+        ::close(carpeta);
+    }
     return true;
 }
 

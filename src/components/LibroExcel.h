@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+class CarpetaTrabajo;
+
 // The workbook writer that stands in for the spreadsheet application's automation objects:
 // an application that adds a workbook, whose one worksheet takes values, fonts, widths, number
 // formats and a recordset copy, and a workbook that saves itself to a file.
@@ -178,17 +180,29 @@ std::optional<double> numeroDeCelda(const QVariant& v);
 
 class LibroExcel {
 public:
+    LibroExcel();
+    ~LibroExcel();
     HojaExcel& hoja() { return hoja_; }  // Worksheets(1)
-    // Writes the workbook to `ruta`: to a temporary file in the same folder first, renamed over
-    // `ruta` only when the whole workbook was written and closed. On failure: false, `error` a
+    // Writes the workbook to `ruta`: preparar, then reemplazar. On failure: false, `error` a
     // Spanish text, the earlier file at `ruta` untouched, no temporary file left.
     bool guardarComo(const QString& ruta, QString* error = nullptr);
-    // The OOXML writer guardarComo uses (the program's own unless told).
+    // Writes the whole workbook into a working folder of its own beside `ruta` and flushes it to
+    // disk; nothing at `ruta` changes yet. False with a Spanish text (the system's reason in the
+    // user's words); the working folder is gone then.
+    bool preparar(const QString& ruta, QString* error = nullptr);
+    // Renames the prepared workbook over `ruta`: the earlier file is replaced in one step, or
+    // stays as it was. False with the reason.
+    bool reemplazar(QString* error = nullptr);
+    // Gives up the prepared workbook: `ruta` keeps the earlier file.
+    void descartar();
+    // The OOXML writer preparar uses (the program's own unless told).
     void ponerEscritorOoxml(EscritorOoxml ooxml) { ooxml_ = ooxml; }
 
 private:
     HojaExcel hoja_;
     EscritorOoxml ooxml_ = EscritorOoxml::Directo;
+    std::unique_ptr<CarpetaTrabajo> preparado_;  // holds the workbook preparar wrote
+    QString ruta_;
 };
 
 // The automation application: created from its class name.

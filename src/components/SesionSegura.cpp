@@ -9,8 +9,9 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QTemporaryDir>
 #include <memory>
+
+#include "components/CarpetaTrabajo.h"
 
 namespace {
 // The methods a session may log in with: none of them sends the password in clear.
@@ -82,23 +83,25 @@ void RestringirAutenticacion() {
     // The library looks for the plugin of a method, when a server asks for it, only in the folder
     // this names: a folder of the process's own (mode 0700) that holds the accepted ones alone.
     static QMutex mutex;
-    static std::unique_ptr<QTemporaryDir> carpeta;
+    static std::unique_ptr<CarpetaTrabajo> carpeta;
     const QMutexLocker bloqueo(&mutex);
     if (carpeta) return;
-    carpeta = std::make_unique<QTemporaryDir>(QDir::tempPath() +
-                                              QStringLiteral("/varelmo-autenticacion-XXXXXX"));
+    // Folders of earlier runs that were killed go first.
+    const QString prefijo = QStringLiteral("varelmo-autenticacion-");
+    CarpetaTrabajo::limpiarAbandonadas(QDir::tempPath(), prefijo);
+    carpeta = std::make_unique<CarpetaTrabajo>(QDir::tempPath(), prefijo);
     const QString origen = carpetaPluginsDelCliente();
-    if (carpeta->isValid() && !origen.isEmpty())
+    if (carpeta->valida() && !origen.isEmpty())
         for (const char* metodo : MetodosAceptados) {
             const QString archivo = QDir(origen).filePath(QLatin1String(metodo));
             if (QFileInfo(archivo).isFile())
-                QFile::link(archivo, carpeta->filePath(QLatin1String(metodo)));
+                QFile::link(archivo, carpeta->archivo(QLatin1String(metodo)));
         }
     // Without a folder of its own the library gets one that does not exist: only the built-in
     // native method is left, and still no password goes in clear.
     qputenv(
         "MARIADB_PLUGIN_DIR",
-        QFile::encodeName(carpeta->isValid() ? carpeta->path() : QStringLiteral("/nonexistent")));
+        QFile::encodeName(carpeta->valida() ? carpeta->ruta() : QStringLiteral("/nonexistent")));
 }
 
 QString OpcionesTls(QString* error) {

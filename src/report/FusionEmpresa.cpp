@@ -4,6 +4,7 @@
 
 #include "components/BasesDD.h"
 #include "components/Sql.h"
+#include "report/ClavesFuera.h"
 #include "report/RangosDeClaves.h"
 
 namespace {
@@ -55,10 +56,11 @@ bool fusionarPorCliente(const FusionEmpresa& f, QString* error) {
     // The products come range of codes by range of codes, their descriptions already cut by the
     // company's server (LEFT counts characters in the column's own character set): whatever a
     // company holds, the program holds one range of short rows at a time.
-    const QString lectura =
-        QStringLiteral("SELECT `Clave`, LEFT(`Descrip`, %1), `Costo`, %2 FROM `productos`")
-            .arg(LargoDescripcion)
-            .arg(citarIdentificador(f.columnaPrecio));
+    const QString tabla = productosQueCaben(QStringLiteral("`productos`"), f.caben);
+    const QString lectura = QStringLiteral("SELECT `Clave`, LEFT(`Descrip`, %1), `Costo`, %2 FROM ")
+                                .arg(LargoDescripcion)
+                                .arg(citarIdentificador(f.columnaPrecio)) +
+                            tabla;
     const QString orden = QStringLiteral(" ORDER BY ") + ordenProductos(f.empresa, f.columnaPrecio);
 
     Conexion& principal = f.principal;
@@ -79,7 +81,7 @@ bool fusionarPorCliente(const FusionEmpresa& f, QString* error) {
         enLote = 0;
         return bien;
     };
-    RangosDeClaves rangos(f.empresa, QStringLiteral("`productos`"));
+    RangosDeClaves rangos(f.empresa, tabla);
     for (bool ultimo = false; !ultimo;) {
         QString condicion;
         QVariantList valoresRango;

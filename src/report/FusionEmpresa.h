@@ -35,6 +35,8 @@ struct FusionEmpresa {
     QString orden;
     QString parte;
     QVariant corte;
+    // The condition of the products the working table can hold ("" for all: ClavesFuera).
+    QString caben;
 };
 
 // Longest description the working table holds, in characters.

@@ -106,7 +106,8 @@ bool fusionarParteAlta(Conexion& conexion, const QList<EmpresaParaMitad>& empres
                               },
                               e.orden,
                               e.directa ? parte.altaDirecta : parte.alta,
-                              parte.corte};
+                              parte.corte,
+                              e.caben};
         if (!fusionarEnServidor(f, error)) return false;
     }
     return true;

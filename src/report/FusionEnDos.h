@@ -52,6 +52,7 @@ struct EmpresaParaMitad {
     QString base;
     QString orden;         // ordenProductos of the company
     bool directa = false;  // ParteClaves::directa
+    QString caben;         // FusionEmpresa::caben
 };
 
 // The merge of the upper part, as work for the second connection (TrabajoEnHilo): every company in

@@ -1,6 +1,5 @@
 #include "report/FusionReporte.h"
 
-#include <QFile>
 #include <memory>
 #include <thread>
 
@@ -8,6 +7,7 @@
 #include "components/EscritorXlsx.h"
 #include "components/LibroExcel.h"
 #include "report/AvanceCompartido.h"
+#include "report/ClavesFuera.h"
 #include "report/FusionEmpresa.h"
 #include "report/FusionEnDos.h"
 
@@ -22,7 +22,7 @@ class HiloEscritor {
 public:
     HiloEscritor(LibroExcel& libro, const QString& ruta, ColaFilas& cola)
         : cola_(cola), hilo_([this, &libro, ruta] {
-              guardado_ = libro.guardarComo(ruta, &motivo_);
+              guardado_ = libro.preparar(ruta, &motivo_);
               cola_.cerrarLector();
           }) {}
     ~HiloEscritor() {
@@ -68,6 +68,7 @@ bool FusionReporte::fusionar(const QList<int>& lista, const Resolver& resolver,
                              const Avance& avance, QString* error) {
     fusionesEnServidor_ = 0;
     enDosPartes_ = false;
+    clavesFuera_.clear();
     intermedia_.crear();
     const Empresa enDos = fusionarEnDos(lista, resolver, avance, error);
     if (enDos != Empresa::Omitida) return enDos == Empresa::Abierta;
@@ -84,6 +85,8 @@ FusionReporte::Empresa FusionReporte::fusionarEmpresa(int posicion, int id,
     BasesDD propio;
     const Empresa resuelta = resolver(id, propio, error);
     if (resuelta != Empresa::Abierta) return resuelta;
+    const std::optional<QString> caben = revisar(id, error);
+    if (!caben) return Empresa::Fallo;
     const bool porServidor = enServidor(propio);
     QString ultimaClave;
     const auto fusionar = [&]() {
@@ -103,7 +106,8 @@ FusionReporte::Empresa FusionReporte::fusionarEmpresa(int posicion, int id,
                               },
                               QString(),
                               QString(),
-                              QVariant()};
+                              QVariant(),
+                              *caben};
         return porServidor ? fusionarEnServidor(f, error) : fusionarPorCliente(f, error);
     };
     bool bien = fusionar();
@@ -125,6 +129,13 @@ FusionReporte::Empresa FusionReporte::fusionarEmpresa(int posicion, int id,
     return Empresa::Abierta;
 }
 
+std::optional<QString> FusionReporte::revisar(int id, QString* error) {
+    const std::optional<ClavesFuera> fuera = revisarClaves(conexiones_.empresa, error);
+    if (!fuera) return std::nullopt;
+    if (fuera->total() > 0) clavesFuera_.insert(id, *fuera);
+    return fuera->condicion;
+}
+
 TrabajoEnHilo::Ajustes FusionReporte::ajustesSegundaConexion() const {
     const BasesDD& compartido = conexiones_.anfitrion;
     return {compartido.cRuta, compartido.cUsuario, compartido.cPassword,
@@ -144,8 +155,12 @@ FusionReporte::Empresa FusionReporte::fusionarEnDos(const QList<int>& lista,
         if (paso == Empresa::Fallo) return Empresa::Fallo;
         if (paso == Empresa::Omitida) continue;
         if (!enServidor(propio)) return Empresa::Omitida;
-        empresas << EmpresaParaMitad{posicion, lista[posicion - 1], propio.cMiBase,
-                                     ordenProductos(conexiones_.empresa, columnaPrecio_), false};
+        const std::optional<QString> caben = revisar(lista[posicion - 1], error);
+        if (!caben) return Empresa::Fallo;
+        empresas << EmpresaParaMitad{
+            posicion,       lista[posicion - 1],
+            propio.cMiBase, ordenProductos(conexiones_.empresa, columnaPrecio_),
+            false,          *caben};
     }
     if (empresas.isEmpty()) return Empresa::Omitida;
     Conexion& principal = conexiones_.principal;
@@ -181,7 +196,8 @@ FusionReporte::Empresa FusionReporte::fusionarEnDos(const QList<int>& lista,
                               },
                               e.orden,
                               e.directa ? parte->bajaDirecta : parte->baja,
-                              parte->corte};
+                              parte->corte,
+                              e.caben};
         if (!(bien = fusionarEnServidor(f, &motivo))) break;
         if (!ultimaClave.isEmpty() && !(sigue = avance(e.base, ultimaClave, true))) break;
     }
@@ -262,8 +278,10 @@ bool FusionReporte::escribir(LibroExcel& libro, const QString& ruta,
     vaciada = vaciada || intermedia_.vaciar(&motivoVaciar, [this](const QString&) { latido_(); });
     QString motivoGuardado;
     const bool guardado = escritor.terminar(latido_, &motivoGuardado);
-    if (guardado && vaciada) return true;
-    if (guardado) QFile::remove(ruta);
-    if (error) *error = guardado ? motivoVaciar : motivoGuardado;
+    // Only a report whose working table is whole shows its workbook, in one rename: the earlier
+    // file stays whatever failed before, and nothing removes the new one once it is in place.
+    if (guardado && vaciada && seguir()) return libro.reemplazar(error);
+    libro.descartar();
+    if (error) *error = !guardado ? motivoGuardado : vaciada ? TextoFusionCortada() : motivoVaciar;
     return false;
 }

@@ -1,8 +1,11 @@
 #pragma once
 #include <QList>
+#include <QMap>
 #include <QString>
 #include <functional>
+#include <optional>
 
+#include "report/ClavesFuera.h"
 #include "report/ColaFilas.h"
 #include "report/FilasTrabajo.h"
 #include "report/Reporte.h"
@@ -37,6 +40,8 @@ public:
     bool fusionar(const QList<int>& lista, const Resolver& resolver, const Avance& avance,
                   QString* error);
     int fusionesEnServidor() const { return fusionesEnServidor_; }
+    // The companies some of whose products the working table could not hold, by Id.
+    const QMap<int, ClavesFuera>& clavesFuera() const { return clavesFuera_; }
     bool enDosPartes() const { return enDosPartes_; }
 
     // Opens the merged rows in code order; `latido` runs as they are read and while the workbook
@@ -47,9 +52,9 @@ public:
     // The rows as the writer takes them: the source a sheet copies from.
     FuenteFilas& filas() { return cola_; }
     // Saves `libro` at `ruta` on a thread of its own while this one reads the rows and hands them
-    // over; once all are read, the working table gets them while the writer finishes. `seguir`
-    // answers false to cut the run short. False with the reason; no workbook short of rows is
-    // ever written.
+    // over; once all are read, the working table gets them while the writer finishes, and only
+    // then is the workbook renamed into place. `seguir` answers false to cut the run short. False
+    // with the reason; no workbook short of rows is ever shown, and an earlier one stays.
     bool escribir(LibroExcel& libro, const QString& ruta, const std::function<bool()>& seguir,
                   QString* error);
     // The code the writer has reached, for the progress line (`carpeta`: where the workbook goes).
@@ -66,6 +71,9 @@ private:
     // apply and the companies go one by one.
     Empresa fusionarEnDos(const QList<int>& lista, const Resolver& resolver, const Avance& avance,
                           QString* error);
+    // The condition of the products of company `id` (open on the company connection) that the
+    // working table can hold, its left-out ones noted; nothing with the server's error.
+    std::optional<QString> revisar(int id, QString* error);
     TrabajoEnHilo::Ajustes ajustesSegundaConexion() const;
     bool pasarFilas(const std::function<bool()>& seguir);
 
@@ -76,6 +84,7 @@ private:
     FilasTrabajo filas_;
     ColaFilas cola_;
     std::function<void()> latido_;
+    QMap<int, ClavesFuera> clavesFuera_;
     int fusionesEnServidor_ = 0;
     bool enDosPartes_ = false;
 };

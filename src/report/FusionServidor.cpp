@@ -5,6 +5,7 @@
 
 #include "components/BasesDD.h"
 #include "components/Sql.h"
+#include "report/ClavesFuera.h"
 #include "report/FusionEmpresa.h"
 #include "report/RangosDeClaves.h"
 
@@ -18,7 +19,8 @@ constexpr qint64 MilisegundosPorSentencia = 60;
 }  // namespace
 
 bool fusionarEnServidor(const FusionEmpresa& f, QString* error) {
-    const QString productos = citarIdentificador(f.base) + QStringLiteral(".`productos`");
+    const QString productos =
+        productosQueCaben(citarIdentificador(f.base) + QStringLiteral(".`productos`"), f.caben);
     const QString destino = citarIdentificador(f.destino);
     const QString costo = citarIdentificador(QStringLiteral("Costo%1").arg(f.id));
     const QString precio = citarIdentificador(QStringLiteral("Precio%1").arg(f.id));

@@ -9,21 +9,37 @@
 #include "report/clsLlenarTabla.h"
 
 namespace {
+// Companies named at most in the message; the rest are counted.
+constexpr int OmisionesNombradas = 20;
+
 QString conArchivo(const QString& plantilla, const QString& archivo) {
     QString texto = plantilla;
     return texto.replace(QStringLiteral("XXX"), archivo);
+}
+
+// The lines that tell what a written workbook lacks.
+QString textoOmisiones(const QList<ResultadoReporte::Omision>& omisiones) {
+    if (omisiones.isEmpty()) return QString();
+    QString texto = QStringLiteral("\r\rNo se incluyó en el reporte:");
+    for (qsizetype i = 0; i < omisiones.size() && i < OmisionesNombradas; ++i)
+        texto += QStringLiteral("\r- empresa %1: ").arg(omisiones[i].id) + omisiones[i].motivo;
+    if (omisiones.size() > OmisionesNombradas)
+        texto += QStringLiteral("\r- y %1 empresas más").arg(omisiones.size() - OmisionesNombradas);
+    return texto;
 }
 }  // namespace
 
 QString ResultadoReporte::texto() const {
     switch (estado) {
         case Estado::Creado:
-            return conArchivo(QStringLiteral("Archivo 'XXX' creado"), archivo);
+            return conArchivo(QStringLiteral("Archivo 'XXX' creado"), archivo) +
+                   textoOmisiones(omisiones);
         case Estado::NoCreado:
             return conArchivo(
-                QStringLiteral(
-                    "El archivo 'XXX' no fue creado, debido a un error de automatización"),
-                archivo);
+                       QStringLiteral(
+                           "El archivo 'XXX' no fue creado, debido a un error de automatización"),
+                       archivo) +
+                   (motivo.isEmpty() ? QString() : QStringLiteral("\r\r") + motivo);
         case Estado::ExcedeXls:
             return conArchivo(
                 QStringLiteral(
@@ -38,7 +54,10 @@ QString ResultadoReporte::texto() const {
     return QString();
 }
 
-int ResultadoReporte::estilo() const { return estado == Estado::Creado ? 0 : 16; }
+int ResultadoReporte::estilo() const {
+    // A workbook written without some companies gets the warning's icon.
+    return incompleto() ? 48 : creado() ? 0 : 16;
+}
 
 QString ResultadoReporte::titulo() const {
     return estado == Estado::Creado ? QStringLiteral("Aviso") : QStringLiteral("Alerta");
@@ -69,9 +88,12 @@ ResultadoReporte GenerarReporte(const SolicitudReporte& solicitud, ConexionesRep
         case TurnoReporte::Resultado::Fallo:
             return terminar(ResultadoReporte::Estado::Fallido, error);
     }
+    // Only the report that holds the turn touches the working table, and only while it holds it.
     if (!CrearTablaTrabajo(conexiones.principal, solicitud.empresas, &error))
         return terminar(ResultadoReporte::Estado::Fallido, error);
-    return clsLlenarTabla(solicitud, conexiones, progreso, opciones).RellenarTabla();
+    resultado = clsLlenarTabla(solicitud, conexiones, progreso, opciones).RellenarTabla();
+    if (solicitud.quitarTablaAlFinal) QuitarTablaTrabajo(conexiones.principal);
+    return resultado;
 }
 
 void AvisarResultado(const ResultadoReporte& resultado) {

@@ -25,6 +25,9 @@ struct SolicitudReporte {
     QString formatoPrecios = QStringLiteral("##,###,##0.00");
     // The .xlsx writer (the program's own; libxlsxwriter for comparing them).
     EscritorOoxml escritorOoxml = EscritorOoxml::Directo;
+    // The working table goes at the end of the run, while the run still holds the host's turn
+    // (the headless run, which has no window to keep it for).
+    bool quitarTablaAlFinal = false;
 };
 
 // The host the report runs on: its connection (empresas and the working table), the connection that
@@ -62,8 +65,18 @@ struct ResultadoReporte {
     QString motivo;              // Fallido: why
     int fusionesEnServidor = 0;  // companies merged by the server
     bool enDosPartes = false;    // merged in two parts at once
+    // What a written workbook lacks, in list order, one entry per company: the whole company (its
+    // row or its database not available) or some of its products (codes the working table cannot
+    // hold), and why.
+    struct Omision {
+        int id = 0;
+        QString motivo;
+    };
+    QList<Omision> omisiones;
 
     bool creado() const { return estado == Estado::Creado; }
+    // Written, but without some companies or products.
+    bool incompleto() const { return creado() && !omisiones.isEmpty(); }
     // How the user is told: the text, the Windows message-box style, the title; no text for a run
     // cut short.
     QString texto() const;

@@ -30,6 +30,11 @@ QString ProblemaNombreArchivo(const QString& archivo, const ArchivosPropios& nom
     for (const QChar c : archivo)
         if (c.unicode() < 32 || c == u'\x7f')
             return QStringLiteral("el nombre lleva caracteres de control");
+    // Invisible format characters (a right-to-left override, a zero-width space) would make the
+    // name shown differ from the file written.
+    for (const char32_t c : archivo.toUcs4())
+        if (QChar::category(c) == QChar::Other_Format)
+            return QStringLiteral("el nombre lleva caracteres invisibles de formato");
     // Characters that a file name on the users' other systems cannot hold: a workbook named with
     // them could not be copied there or opened from a shared folder.
     const QString prohibidos = QStringLiteral("<>:\"|?*");

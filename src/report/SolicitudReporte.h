@@ -30,7 +30,8 @@ Validacion ValidarSolicitud(const QString& archivo, const QList<MarcaEmpresa>& f
 // Why `archivo` cannot be written beside the program ("" when it can): it must be a bare file
 // name, without folders, "." or "..", not starting with a dash, and without control characters or
 // the characters < > : " | ? * that file names elsewhere cannot hold; nor, in any letter case, the
-// name of the settings file, the description file or the executable itself.
+// name of the settings file, the description file or the executable itself; nor an invisible
+// format character (a right-to-left override, a zero-width space).
 QString ProblemaNombreArchivo(const QString& archivo, const ArchivosPropios& propios);
 
 // The ticked companies' Ids, in grid order. A row counts as ticked only when its mark is "Sí"

@@ -54,8 +54,10 @@ FusionReporte::Empresa clsLlenarTabla::resolverEmpresa(int id, Recordset& empres
     if (!compartido.AbrirTabla(
             empresa, conexiones_.principal, QStringLiteral("empresas where Id=?"),
             QStringLiteral("BaseDeDatos,BaseDeDatos2,Servidor,Usuario,Conexion,Puerto"), {id})) {
-        if (compartido.ultimoError().isEmpty())
-            return FusionReporte::Empresa::Omitida;  // no row for this company
+        if (compartido.ultimoError().isEmpty()) {
+            omitidas_.insert(id, QStringLiteral("no está en la tabla de empresas"));
+            return FusionReporte::Empresa::Omitida;
+        }
         *error = compartido.ultimoError();
         return FusionReporte::Empresa::Fallo;
     }
@@ -96,8 +98,16 @@ FusionReporte::Empresa clsLlenarTabla::resolverEmpresa(int id, Recordset& empres
         propio.cPuerto = compartido.cPuerto;
         propio.cMiBase = empresa.campo(QStringLiteral("BaseDeDatos")).toString();
     }
-    if (propio.cMiBase.isEmpty() || !propio.AbrirBdD(conexiones_.empresa, propio.cMiBase))
-        return FusionReporte::Empresa::Omitida;  // the company database does not open
+    if (propio.cMiBase.isEmpty()) {
+        omitidas_.insert(id, QStringLiteral("su fila de la tabla de empresas no indica la base de "
+                                            "datos"));
+        return FusionReporte::Empresa::Omitida;
+    }
+    if (!propio.AbrirBdD(conexiones_.empresa, propio.cMiBase)) {
+        omitidas_.insert(id, QStringLiteral("no se pudo abrir su base de datos «%1»: %2")
+                                 .arg(propio.cMiBase, propio.ultimoError()));
+        return FusionReporte::Empresa::Omitida;
+    }
 
     return FusionReporte::Empresa::Abierta;
 }
@@ -116,6 +126,7 @@ ResultadoReporte clsLlenarTabla::RellenarTabla() {
         resultado.motivo = motivo;
         resultado.fusionesEnServidor = fusion_.fusionesEnServidor();
         resultado.enDosPartes = fusion_.enDosPartes();
+        resultado.omisiones = omisiones();
         return resultado;
     };
 
@@ -136,14 +147,26 @@ ResultadoReporte clsLlenarTabla::RellenarTabla() {
     // Whatever the export's outcome, the working table gets every row.
     QString motivo;
     const bool escrito = ExportarExcel(trabajo, &motivo);
-    if (!cancelado_ && !fusion_.vaciar(&error)) {
-        if (escrito) QFile::remove(rutaArchivo());
+    if (!cancelado_ && !fusion_.vaciar(&error))
         return terminar(ResultadoReporte::Estado::Fallido, error);
-    }
     if (excedeXls_) return terminar(ResultadoReporte::Estado::ExcedeXls);
     if (escrito && QFileInfo::exists(rutaArchivo()))
         return terminar(ResultadoReporte::Estado::Creado);
     return terminar(ResultadoReporte::Estado::NoCreado, motivo);
+}
+
+QList<ResultadoReporte::Omision> clsLlenarTabla::omisiones() const {
+    QList<ResultadoReporte::Omision> lista;
+    for (int id : solicitud_.empresas) {
+        if (const auto it = omitidas_.constFind(id); it != omitidas_.cend())
+            lista << ResultadoReporte::Omision{id, *it};
+        else if (const auto c = fusion_.clavesFuera().constFind(id);
+                 c != fusion_.clavesFuera().cend())
+            lista << ResultadoReporte::Omision{
+                id, QStringLiteral("se dejaron fuera ") + c->texto() +
+                        QStringLiteral(", que la tabla de trabajo no admite")};
+    }
+    return lista;
 }
 
 QList<EmpresaEnHoja> clsLlenarTabla::empresasEnHoja(Recordset& rs) {

@@ -1,5 +1,6 @@
 #pragma once
 #include <QElapsedTimer>
+#include <QMap>
 #include <QString>
 
 #include "report/FusionReporte.h"
@@ -36,6 +37,8 @@ private:
     // The company's row and settings looked up, and its database opened on the company connection.
     FusionReporte::Empresa resolverEmpresa(int id, Recordset& empresa, BasesDD& propio,
                                            QString* error);
+    // What the report left out, company by company in list order.
+    QList<ResultadoReporte::Omision> omisiones() const;
     // The ticked companies with the names their columns show.
     QList<EmpresaEnHoja> empresasEnHoja(Recordset& rs);
     // Whether the progress line is due a refresh (or `forzar`); when so, the refresh is counted.
@@ -53,4 +56,5 @@ private:
     bool excedeXls_ = false;
     bool cancelado_ = false;
     QString ultimoTexto_;
+    QMap<int, QString> omitidas_;  // companies left out whole, and why
 };

@@ -48,7 +48,7 @@ void avisarAjusteDelAnfitrion(const QString& problema, const QString& clave,
     dialogos().cajaSistema(texto, EstiloAlto, QStringLiteral("Atención"));
 }
 
-// Stores a fill-in value; false after telling the user when the host's file cannot be written.
+// Stores a value in the host's file; false after telling the user when it cannot be written.
 bool guardar(DelRegistro& registro, const QString& clave, const QString& valor) {
     QString error;
     if (registro.GuardaDatosTMW(clave, valor, &error)) return true;
@@ -78,6 +78,13 @@ std::optional<QString> descifrar(DelRegistro& registro, const QString& clave) {
     else if (Cifrado::formaAnterior(guardado) && !guardarCifrado(registro, clave, *plano))
         return std::nullopt;
     return plano;
+}
+
+// The deciphered value of `clave`, or `defecto` when the host stores it blank.
+std::optional<QString> descifrarODefecto(DelRegistro& registro, const QString& clave,
+                                         const QString& defecto) {
+    if (registro.DatosTMW(clave).trimmed().isEmpty()) return defecto;
+    return descifrar(registro, clave);
 }
 }  // namespace
 
@@ -109,44 +116,36 @@ bool PrepararConexion(LibOBCM& ajustes, DelRegistro& registro, BasesDD& bases,
         return false;
     }
 
-    bases.cPuerto = 3306;
-    bases.cPassword = QString();
-    bases.cUsuario = QStringLiteral("root");
-
     const QString puerto = QStringLiteral("MySQLPuerto");
     const QString servidor = QStringLiteral("MySQLServer");
     const QString usuario = QStringLiteral("MySQLUsuario");
     const QString clave = QStringLiteral("MySQLPassword");
 
-    if (ajustes.obVal(registro.DatosTMW(puerto)) == 0 &&
-        !guardar(registro, puerto, QString::number(bases.cPuerto)))
-        return false;
-    if (registro.DatosTMW(servidor).trimmed().isEmpty() &&
-        !guardar(registro, servidor, registro.DatosTMW(QStringLiteral("servidor"))))
-        return false;
-    if (registro.DatosTMW(usuario).trimmed().isEmpty() &&
-        !guardarCifrado(registro, usuario, bases.cUsuario))
-        return false;
-    if (registro.DatosTMW(clave).trimmed().isEmpty() &&
-        !guardarCifrado(registro, clave, bases.cPassword))
-        return false;
-
-    // Everything is read again, so the settings are what the host now stores.
-    const std::optional<QString> contrasena = descifrar(registro, clave);
+    // A blank value takes its default for this run only: nothing is written back into the host's
+    // file, so a value missing or garbled there never becomes a stored credential or port.
+    const std::optional<QString> contrasena = descifrarODefecto(registro, clave, QString());
     if (!contrasena) return false;
-    const std::optional<QString> nombreUsuario = descifrar(registro, usuario);
+    const std::optional<QString> nombreUsuario =
+        descifrarODefecto(registro, usuario, QStringLiteral("root"));
     if (!nombreUsuario) return false;
-    const double numeroPuerto = ajustes.obVal(registro.DatosTMW(puerto));
-    if (numeroPuerto < 1 || numeroPuerto > 65535 ||
-        numeroPuerto != static_cast<int>(numeroPuerto)) {
+    // No port stored (blank, or the number 0) is the server's usual one; any other text must be a
+    // port, or the user is told what the host stores instead.
+    const QString textoPuerto = registro.DatosTMW(puerto);
+    bool esNumero = textoPuerto.trimmed().isEmpty();
+    int numeroPuerto = esNumero ? 0 : textoPuerto.trimmed().toInt(&esNumero);
+    if (esNumero && numeroPuerto == 0) numeroPuerto = 3306;
+    if (!esNumero || numeroPuerto < 1 || numeroPuerto > 65535) {
         avisarAjusteDelAnfitrion(QStringLiteral("No es un puerto válido el valor"), puerto,
-                                 registro.DatosTMW(puerto));
+                                 textoPuerto);
         return false;
     }
     bases.cPassword = *contrasena;
     bases.cUsuario = *nombreUsuario;
-    bases.cPuerto = static_cast<int>(numeroPuerto);
-    bases.cRuta = registro.DatosTMW(servidor);
+    bases.cPuerto = numeroPuerto;
+    // A blank server is the one of the host's older key.
+    const QString nombreServidor = registro.DatosTMW(servidor);
+    bases.cRuta = nombreServidor.trimmed().isEmpty() ? registro.DatosTMW(QStringLiteral("servidor"))
+                                                     : nombreServidor;
     const QString general = registro.DatosTMW(QStringLiteral("MySQLBaseGeneral")).trimmed();
     bases.baseGeneral = general.isEmpty() ? QStringLiteral("talmira") : general;
     // Every session, host and company alike, follows the host's TLS settings.

@@ -16,6 +16,9 @@
 #include "startup/SenalesDeCierre.h"
 
 namespace {
+// The exit code of a workbook written without some companies or products.
+constexpr int SalidaIncompleto = 3;
+
 int fallar(const QString& texto) {
     dialogos().cajaSistema(texto, 16, QStringLiteral("Alerta"));
     return 1;
@@ -106,7 +109,9 @@ QString AyudaLineaDeOrdenes() {
         "El programa toma la conexión de la instalación de Talmira Premium que indica su archivo\n"
         "de configuración. Con --reporte no guarda ninguna elección en ese archivo, pero escribe\n"
         "en él, como la ventana, el valor por defecto de cada clave que falte. Termina con 0\n"
-        "cuando el libro quedó escrito y con otro valor en caso contrario.\n"
+        "cuando el libro quedó escrito completo, con 3 cuando quedó escrito sin alguna empresa\n"
+        "o sin algunos productos (la salida de error dice cuáles y por qué), con 2 ante una\n"
+        "opción no válida y con 1 en cualquier otro caso.\n"
         "\n"
         "Cuando puede escribir en su propia carpeta, el programa guarda allí su archivo de\n"
         "configuración (con su nombre y la extensión .ini) y los libros, y lee allí su archivo de\n"
@@ -171,11 +176,15 @@ int EjecutarReporteSinVentana(const QStringList& argumentos) {
 
     Programa& p = programa();
     p.listaSeleccion = EmpresasMarcadas(filas);
-    // SIGTERM or SIGHUP cut the run short: no workbook is written and the working table goes.
+    // SIGTERM, SIGHUP, SIGINT or SIGQUIT cut the run short: no workbook is written and the working
+    // table goes.
     const SenalesDeCierre senales;
     QString ultimaLinea;
     SolicitudReporte solicitud = SolicitudDelPrograma(precio, archivo, p.listaSeleccion);
     solicitud.escritorOoxml = opciones->escritor;
+    // The run ends here, so the working table goes as it does when the window closes; a run that
+    // never had the turn leaves it to the report that has it.
+    solicitud.quitarTablaAlFinal = true;
     const ResultadoReporte resultado =
         GenerarReporte(solicitud, ConexionesDelPrograma(), [&ultimaLinea](const QString& linea) {
             // The progress line repeats while the workbook is written; the terminal
@@ -187,12 +196,11 @@ int EjecutarReporteSinVentana(const QStringList& argumentos) {
             }
             return !SenalesDeCierre::llego();
         });
-    // The run ends here, so the working table goes as it does when the window closes.
-    QuitarTablaTrabajo(p.ConexionPrincipal);
     if (resultado.estado == ResultadoReporte::Estado::Cancelado)
         return fallar(TextoReporteFallido(TextoFusionCortada()));
     AvisarResultado(resultado);
     if (!resultado.creado()) return 1;
     std::fprintf(stdout, "%s\n", qUtf8Printable(resultado.ruta));
-    return 0;
+    // A script must not take a workbook that lacks companies or products for a whole one.
+    return resultado.incompleto() ? SalidaIncompleto : 0;
 }

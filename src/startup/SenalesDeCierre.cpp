@@ -9,7 +9,8 @@
 namespace {
 int tuberia[2] = {-1, -1};
 volatile std::sig_atomic_t llegada = 0;
-constexpr int Senales[] = {SIGTERM, SIGHUP};
+// A shutdown or `kill`, the session or terminal gone, Ctrl-C and Ctrl-\ at the terminal.
+constexpr int Senales[] = {SIGTERM, SIGHUP, SIGINT, SIGQUIT};
 
 extern "C" void alRecibir(int) {
     llegada = 1;
@@ -35,6 +36,9 @@ SenalesDeCierre::SenalesDeCierre(QObject* padre) : QObject(padre) {
     sigemptyset(&accion.sa_mask);
     accion.sa_flags = SA_RESTART;
     for (int senal : Senales) ::sigaction(senal, &accion, nullptr);
+    // A file that grows past the user's size limit fails its write, which is reported, instead of
+    // ending the program with its working folder and the working table left behind.
+    std::signal(SIGXFSZ, SIG_IGN);
 }
 
 SenalesDeCierre::~SenalesDeCierre() {

@@ -1,0 +1,13 @@
+#pragma once
+#include <QString>
+
+// The system's reasons for a failed file operation, in the user's words (Spanish), whatever
+// language the system itself speaks.
+
+// The reason for the error number `numero` (an errno): "no queda espacio en el disco", ...;
+// the system's own text for numbers without one of ours.
+QString TextoErrorSistema(int numero);
+
+// `texto` with every reason of the system's own (as strerror, and so QFile::errorString, give
+// them) put in our words.
+QString TraducirErroresSistema(QString texto);

@@ -268,9 +268,12 @@ private slots:
                      .creado());
         QCOMPARE(guion->mostradas.size(), 1);
         const CajaMostrada caja = guion->mostradas.first();
+        // The sentence, then why.
         QCOMPARE(caja.texto,
                  QStringLiteral(
-                     "El archivo 'r.xlsx' no fue creado, debido a un error de automatización"));
+                     "El archivo 'r.xlsx' no fue creado, debido a un error de automatización\r\r"
+                     "No se pudo crear el objeto de automatización 'Otro.App': la clase no está "
+                     "registrada."));
         QCOMPARE(caja.titulo, QStringLiteral("Alerta"));
         QCOMPARE(caja.estilo, 16);
         QCOMPARE(QFile::exists(ruta), hayAnterior);
@@ -312,7 +315,12 @@ private slots:
         QCOMPARE(guion->mostradas.size(), 1);
         const CajaMostrada caja = guion->mostradas.first();
         if (creado) {
-            QCOMPARE(caja.texto, QStringLiteral("Archivo '%1' creado").arg(archivo));
+            // Every company is told as left out, the first by name.
+            QVERIFY2(caja.texto.startsWith(QStringLiteral("Archivo '%1' creado\r\r").arg(archivo)),
+                     qPrintable(caja.texto));
+            QVERIFY(caja.texto.contains(
+                QStringLiteral("- empresa 101: no está en la tabla de empresas\r")));
+            QCOMPARE(caja.estilo, 48);
             QVERIFY(QFileInfo(ruta).size() > 100);
         } else {
             QCOMPARE(

@@ -315,7 +315,64 @@ private slots:
         QTEST(consulta::tablaTrabajo(a.general()), "esperado");
         QVERIFY(escrito);
         QCOMPARE(guion->mostradas.size(), 1);
-        QCOMPARE(guion->mostradas.first().texto, QStringLiteral("Archivo 'r.xlsx' creado"));
+        QCOMPARE(guion->mostradas.first().texto.section(u'\r', 0, 0),
+                 QStringLiteral("Archivo 'r.xlsx' creado"));
+    }
+
+    // What a written workbook lacks is told after the result, company by company in list order:
+    // a company without its row or its database, and products whose code the working table
+    // cannot hold (NULL, over 15 characters once its end blanks go), which are left out while the
+    // rest of the report goes on, whichever way the company is merged.
+    void omisiones_data() {
+        QTest::addColumn<bool>("porCliente");
+        QTest::newRow("por el servidor") << false;
+        QTest::newRow("por el programa") << true;
+    }
+    void omisiones() {
+        QFETCH(bool, porCliente);
+        GuionDialogos guion;
+        AnfitrionPrueba a;
+        EmpresaPrueba sinBase = empresa(2, {});
+        sinBase.crearBase = false;
+        const QList<EmpresaPrueba> empresas{
+            empresa(1, {producto(QStringLiteral("A"), QStringLiteral("a"), 1.0, {2.0})}), sinBase};
+        QString error;
+        QVERIFY2(prepararAnfitrion(a, empresas, &error), qPrintable(error));
+        const QString productos =
+            citarIdentificador(a.general() + QStringLiteral("_e1")) + QStringLiteral(".productos");
+        QVERIFY2(a.sql(QStringLiteral("ALTER TABLE %1 MODIFY `Clave` "
+                                      "varchar(40) NULL")
+                           .arg(productos)) &&
+                     a.sql(QStringLiteral("INSERT INTO %1 (Clave, Descrip, Costo, Precio1) VALUES "
+                                          "(NULL, 'nula', 3, 4), ('%2', 'larga', 5, 6), "
+                                          "('B%3', 'blancos', 7, 8)")
+                               .arg(productos, QString(16, u'L'), QString(20, u' '))),
+                 qPrintable(a.error()));
+        QVERIFY2(a.arrancar(&error), qPrintable(error));
+        OpcionesReporte opciones;
+        opciones.soloPorCliente = porCliente;
+        const ResultadoReporte r =
+            prueba::reporte({9, 1, 2}, QStringLiteral("1"), QStringLiteral("r.xlsx"), opciones);
+        QVERIFY(r.incompleto());
+        QCOMPARE(consulta::tablaTrabajo(a.general()),
+                 (QStringList{QStringLiteral("A|a|0|0|1|2|0|0|") + Falta,
+                              QStringLiteral("B") + QString(14, u' ') +
+                                  QStringLiteral("|blancos|0|0|7|8|0|0|") + Falta}));
+        QCOMPARE(guion->mostradas.size(), 1);
+        const CajaMostrada& caja = guion->mostradas.first();
+        QCOMPARE(caja.estilo, 48);
+        QCOMPARE(caja.titulo, QStringLiteral("Aviso"));
+        const QStringList lineas = caja.texto.split(u'\r');
+        QCOMPARE(lineas.size(), 6);
+        QCOMPARE(lineas[0], QStringLiteral("Archivo 'r.xlsx' creado"));
+        QCOMPARE(lineas[3], QStringLiteral("- empresa 9: no está en la tabla de empresas"));
+        QCOMPARE(lineas[4], QStringLiteral("- empresa 1: se dejaron fuera 1 producto sin clave y 1 "
+                                           "con la clave de más de 15 caracteres, que la tabla de "
+                                           "trabajo no admite"));
+        QVERIFY2(lineas[5].startsWith(QStringLiteral("- empresa 2: no se pudo abrir su base de "
+                                                     "datos «%1_e2»: ")
+                                          .arg(a.general())),
+                 qPrintable(lineas[5]));
     }
 
     // The final message names the file as typed, and follows the file test even for an empty table.

@@ -132,16 +132,17 @@ bool PrepararConexion(LibOBCM& ajustes, DelRegistro& registro, BasesDD& bases,
     // port, or the user is told what the host stores instead.
     const QString textoPuerto = registro.DatosTMW(puerto);
     bool esNumero = textoPuerto.trimmed().isEmpty();
-    int numeroPuerto = esNumero ? 0 : textoPuerto.trimmed().toInt(&esNumero);
+    double numeroPuerto = esNumero ? 0 : textoPuerto.trimmed().toDouble(&esNumero);
     if (esNumero && numeroPuerto == 0) numeroPuerto = 3306;
-    if (!esNumero || numeroPuerto < 1 || numeroPuerto > 65535) {
+    if (!esNumero || numeroPuerto < 1 || numeroPuerto > 65535 ||
+        numeroPuerto != static_cast<int>(numeroPuerto)) {
         avisarAjusteDelAnfitrion(QStringLiteral("No es un puerto válido el valor"), puerto,
                                  textoPuerto);
         return false;
     }
     bases.cPassword = *contrasena;
     bases.cUsuario = *nombreUsuario;
-    bases.cPuerto = numeroPuerto;
+    bases.cPuerto = static_cast<int>(numeroPuerto);
     // A blank server is the one of the host's older key.
     const QString nombreServidor = registro.DatosTMW(servidor);
     bases.cRuta = nombreServidor.trimmed().isEmpty() ? registro.DatosTMW(QStringLiteral("servidor"))

@@ -1,5 +1,8 @@
 // `varelmo --reporte` as a process, from a copy of the program in the host's program folder:
 // exit code, terminal output, the workbook and the settings file.
+#include <signal.h>
+#include <sys/file.h>
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -116,10 +119,22 @@ private slots:
         QString error;
         QVERIFY2(preparar(a, &error), qPrintable(error));
         const QStringList antes = lineas(a.archivoIni());
+        // Working folders beside the workbook: one a killed run left (nobody holds its lock), one
+        // of a run still going (this test holds its lock). Only the first goes.
+        const QDir carpeta(a.carpetaPrograma());
+        QFile enUso(carpeta.filePath(QStringLiteral(".varelmo-vivo01/en-uso")));
+        QVERIFY(carpeta.mkpath(QStringLiteral(".varelmo-muerto/parcial")) &&
+                carpeta.mkdir(QStringLiteral(".varelmo-vivo01")) &&
+                enUso.open(QIODevice::WriteOnly) && ::flock(enUso.handle(), LOCK_EX) == 0);
+        QFile muerto(carpeta.filePath(QStringLiteral(".varelmo-muerto/en-uso")));
+        QVERIFY(muerto.open(QIODevice::WriteOnly));
+        muerto.close();
         const Salida s =
             correr(a, {QStringLiteral("--reporte"), QStringLiteral("--empresas"),
                        QStringLiteral("1,2"), QStringLiteral("--precio"), QStringLiteral("2"),
                        QStringLiteral("--archivo"), QStringLiteral("r.xlsx")});
+        QVERIFY(!carpeta.exists(QStringLiteral(".varelmo-muerto")));
+        QVERIFY(carpeta.exists(QStringLiteral(".varelmo-vivo01/en-uso")));
         QVERIFY2(s.codigo == 0, qPrintable(s.errores));
         const QString ruta = QDir(a.carpetaPrograma()).filePath(QStringLiteral("r.xlsx"));
         QVERIFY2(s.salida.contains(ruta), qPrintable(s.salida));
@@ -266,9 +281,53 @@ private slots:
         QVERIFY(!hayTablaTrabajo(a));
     }
 
-    // SIGTERM during a report cuts it short: no workbook written, the earlier one as it was,
-    // nothing left in the folder, the working table gone.
+    // A report that waits for its turn and is stopped meanwhile leaves the working table of the
+    // report that holds the turn (here the test itself, from a client of its own) as it is.
+    void elQueEsperaNoTocaLaTabla() {
+        AnfitrionPrueba a;
+        QString error;
+        QVERIFY2(preparar(a, &error), qPrintable(error));
+        QVERIFY2(a.sql(QStringLiteral("CREATE TABLE %1.tbltempproductos (`Clave` varchar(15))")
+                           .arg(citarIdentificador(a.general()))),
+                 qPrintable(a.error()));
+        QProcess turno;
+        turno.start(QStringLiteral("mariadb"),
+                    {QStringLiteral("--protocol=tcp"), QStringLiteral("--unbuffered"),
+                     QStringLiteral("-h"), ServidorPrueba::host(), QStringLiteral("-P"),
+                     QString::number(ServidorPrueba::puerto()), QStringLiteral("-u"),
+                     QStringLiteral("root"), a.general(), QStringLiteral("-e"),
+                     QStringLiteral("SELECT GET_LOCK(CONCAT('varelmo.reporte.', MD5(DATABASE())), "
+                                    "0); DO SLEEP(100)")});
+        QVERIFY(turno.waitForReadyRead(20000));
+        QProcess* espera =
+            empezar(a,
+                    {QStringLiteral("--reporte"), QStringLiteral("--empresas"), QStringLiteral("1"),
+                     QStringLiteral("--archivo"), QStringLiteral("r.xlsx")},
+                    this);
+        QByteArray salida;
+        while (!salida.contains("Esperando a que termine otro reporte") &&
+               espera->waitForReadyRead(30000))
+            salida += espera->readAllStandardOutput();
+        QVERIFY2(salida.contains("Esperando"), salida.constData());
+        ::kill(static_cast<pid_t>(espera->processId()), SIGTERM);
+        QVERIFY(espera->waitForFinished(30000));
+        turno.kill();
+        turno.waitForFinished();
+        QCOMPARE(espera->exitCode(), 1);
+        QVERIFY(hayTablaTrabajo(a));
+        QVERIFY(!QFile::exists(QDir(a.carpetaPrograma()).filePath(QStringLiteral("r.xlsx"))));
+    }
+
+    // SIGTERM, SIGINT or SIGQUIT during a report cuts it short: no workbook written, the earlier
+    // one as it was, nothing left in the folder, the working table gone.
+    void senalDuranteElReporte_data() {
+        QTest::addColumn<int>("senal");
+        QTest::newRow("SIGTERM") << int{SIGTERM};
+        QTest::newRow("SIGINT") << int{SIGINT};
+        QTest::newRow("SIGQUIT") << int{SIGQUIT};
+    }
     void senalDuranteElReporte() {
+        QFETCH(int, senal);
         AnfitrionPrueba a;
         QString error;
         QVERIFY2(preparar(a, &error) && agrandar(a, 150000), qPrintable(error + a.error()));
@@ -283,7 +342,7 @@ private slots:
                      QStringLiteral("--archivo"), QStringLiteral("r.xlsx")},
                     this);
         QVERIFY(proceso->waitForReadyRead(60000));
-        proceso->terminate();
+        ::kill(static_cast<pid_t>(proceso->processId()), senal);
         QVERIFY(proceso->waitForFinished(60000));
         QCOMPARE(proceso->exitStatus(), QProcess::NormalExit);
         QCOMPARE(proceso->exitCode(), 1);

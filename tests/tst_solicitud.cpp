@@ -59,6 +59,13 @@ private slots:
         QTest::newRow("salto de linea")
             << QStringLiteral("r\n.xlsx") << una << Validacion::ArchivoInvalido;
         QTest::newRow("DEL") << QStringLiteral("r\x7f.xlsx") << una << Validacion::ArchivoInvalido;
+        // Shown as "rxslx.xlsx" but written as "r\u202Exslx.xlsx"; a zero-width space hides too.
+        QTest::newRow("marca de derecha a izquierda")
+            << QStringLiteral("r\u202Exslx.xlsx") << una << Validacion::ArchivoInvalido;
+        QTest::newRow("espacio de ancho cero")
+            << QStringLiteral("r\u200B.xlsx") << una << Validacion::ArchivoInvalido;
+        QTest::newRow("acentos y ñ")
+            << QStringLiteral("año café.xlsx") << una << Validacion::Valida;
         QTest::newRow("guion al principio")
             << QStringLiteral("-r.xlsx") << una << Validacion::ArchivoInvalido;
         QTest::newRow("guion dentro del nombre")

@@ -82,18 +82,29 @@ private slots:
     void libroNoEscrito_data() {
         QTest::addColumn<QString>("caso");
         QTest::addColumn<QString>("archivo");
+        QTest::addColumn<QString>("motivo");  // the reason the message gives, in Spanish
         QTest::newRow("carpeta de solo lectura") << "solo lectura"
-                                                 << "r.xlsx";
+                                                 << "r.xlsx"
+                                                 << "no hay permiso";
         QTest::newRow("limite de tamano, .xlsx") << "limite"
-                                                 << "r.xlsx";
+                                                 << "r.xlsx"
+                                                 << "pasa del tamaño máximo";
         QTest::newRow("limite de tamano, .xls") << "limite"
-                                                << "r.xls";
+                                                << "r.xls"
+                                                << "pasa del tamaño máximo";
         QTest::newRow("el destino es una carpeta") << "carpeta"
-                                                   << "r.xlsx";
+                                                   << "r.xlsx"
+                                                   << "es una carpeta";
+        QTest::newRow("disco lleno") << "lleno"
+                                     << "r.xlsx"
+                                     << "no queda espacio en el disco";
     }
     void libroNoEscrito() {
         QFETCH(QString, caso);
         QFETCH(QString, archivo);
+        QFETCH(QString, motivo);
+        if (caso == QLatin1String("lleno") && ::geteuid() != 0)
+            QSKIP("montar un disco pequeño pide ser root");
         AnfitrionPrueba a;
         QString error;
         QVERIFY2(preparar(a, &error), qPrintable(error));
@@ -105,7 +116,7 @@ private slots:
         const QByteArray anterior = contenido(ruta);
         QVERIFY(anterior.size() > 16 * 1024);
 
-        QString envoltura;
+        QString envoltura, desmontar;
         const QString raiz = QFileInfo(a.carpetaInstalacion()).absolutePath();
         if (caso == QLatin1String("solo lectura")) {
             // A program that may not write its own folder keeps its settings in the user's
@@ -134,27 +145,50 @@ private slots:
             envoltura = QStringLiteral("export HOME='%1'; unset XDG_CONFIG_HOME; exec %2\"$@\"")
                             .arg(casa, comoUsuario);
         } else if (caso == QLatin1String("limite")) {
-            // Writes past 8 KiB fail as on a full disk; the signal is ignored so the write returns
-            // its error to the program.
-            envoltura = QStringLiteral("trap '' XFSZ; ulimit -f 8; exec \"$@\"");
+            // Writes past 8 KiB fail; the program itself ignores the signal the limit sends, so
+            // that the write returns its error.
+            envoltura = QStringLiteral("ulimit -f 8; exec \"$@\"");
+        } else if (caso == QLatin1String("lleno")) {
+            // The program's folder on a small disk of its own, the earlier workbook and the
+            // program's files on it, and the rest taken up.
+            const QString copia = QDir(raiz).filePath(QStringLiteral("copia"));
+            QVERIFY(QDir(carpeta).rename(carpeta, copia) && QDir().mkpath(carpeta));
+            QVERIFY(QProcess::execute(
+                        QStringLiteral("mount"),
+                        {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                         QStringLiteral("size=64m"), QStringLiteral("tmpfs"), carpeta}) == 0);
+            desmontar = carpeta;
+            QVERIFY(QProcess::execute(
+                        QStringLiteral("cp"),
+                        {QStringLiteral("-a"), copia + QStringLiteral("/."), carpeta}) == 0);
+            QProcess::execute(
+                QStringLiteral("dd"),
+                {QStringLiteral("if=/dev/zero"),
+                 QStringLiteral("of=") + QDir(carpeta).filePath(QStringLiteral("relleno")),
+                 QStringLiteral("bs=64k"), QStringLiteral("status=none")});
         } else {
             QVERIFY(QFile::remove(ruta));
             QVERIFY(QDir(carpeta).mkdir(archivo));
         }
         const QStringList antes = entradas(carpeta);
         s = correr(a, archivo, envoltura);
+        const QStringList despues = entradas(carpeta);
+        const QByteArray queda = contenido(ruta);
+        if (!desmontar.isEmpty())
+            QProcess::execute(QStringLiteral("umount"), {QStringLiteral("-l"), desmontar});
         if (::geteuid() == 0) cambiarDueno(raiz, QStringLiteral("root:root"));
         QFile::setPermissions(carpeta, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
         QVERIFY2(s.codigo == 1, qPrintable(QString::number(s.codigo) + u' ' + s.errores));
         QVERIFY2(s.errores.contains(QStringLiteral("El archivo '%1' no fue creado").arg(archivo)),
                  qPrintable(s.errores));
+        QVERIFY2(s.errores.contains(motivo), qPrintable(s.errores));
         QVERIFY(!s.errores.contains(QStringLiteral("Archivo '%1' creado").arg(archivo)));
-        QCOMPARE(entradas(carpeta), antes);
+        QCOMPARE(despues, antes);
         if (caso == QLatin1String("carpeta"))
             QVERIFY(QFileInfo(ruta).isDir() && entradas(ruta).isEmpty());
         else
-            QCOMPARE(contenido(ruta), anterior);
+            QCOMPARE(queda, anterior);
     }
 };
 

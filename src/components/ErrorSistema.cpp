@@ -1,5 +1,6 @@
 #include "components/ErrorSistema.h"
 
+#include <QFileDevice>
 #include <cerrno>
 #include <cstring>
 
@@ -35,6 +36,14 @@ QString TextoErrorSistema(int numero) {
     for (const Motivo& m : Motivos)
         if (m.numero == numero) return QString::fromUtf16(m.texto);
     return QString::fromLocal8Bit(std::strerror(numero));
+}
+
+QString MotivoEscritura(const QFileDevice& archivo, int numero) {
+    const bool sabido = archivo.error() != QFileDevice::NoError &&
+                        archivo.errorString() != QLatin1String("Unknown error") &&
+                        !archivo.errorString().isEmpty();
+    if (sabido || numero == 0) return TraducirErroresSistema(archivo.errorString());
+    return TextoErrorSistema(numero);
 }
 
 QString TraducirErroresSistema(QString texto) {

@@ -5,12 +5,14 @@
 #include <QHash>
 #include <QTemporaryFile>
 #include <bit>
+#include <cerrno>
 #include <cmath>
 #include <map>
 #include <tuple>
 
 #include "components/ArchivoCompuesto.h"
 #include "components/Bytes.h"
+#include "components/ErrorSistema.h"
 #include "components/EscritorXlsx.h"
 
 namespace {
@@ -488,9 +490,10 @@ public:
     bool terminar();
     QString error() const { return error_; }
     QString errorTemporal() const { return temporal_.errorString(); }
-    QString errorArchivo() const {
+    // `numero`: errno right after the failed write.
+    QString errorArchivo(int numero) const {
         return QStringLiteral("no se pudo escribir el archivo de trabajo (%1).")
-            .arg(errorTemporal());
+            .arg(MotivoEscritura(temporal_, numero));
     }
     // Copies the sheet substream to `d`.
     bool copiarA(QIODevice& d);
@@ -557,7 +560,7 @@ bool HojaXls::cerrarFila() {
     pendiente_.fila = 0;
     pendiente_.celdas.clear();
     if (salida_.vaciarSiLleno()) return true;
-    error_ = errorArchivo();
+    error_ = errorArchivo(errno);
     return false;
 }
 
@@ -644,7 +647,7 @@ bool HojaXls::terminar() {
     const QByteArray d = dimensiones();
     const bool bien = salida_.vaciar() && temporal_.flush() && temporal_.seek(posDimensiones_) &&
                       temporal_.write(d) == d.size() && temporal_.flush();
-    if (!bien) error_ = errorArchivo();
+    if (!bien) error_ = errorArchivo(errno);
     textos_.cerrar();
     return bien;
 }
@@ -749,13 +752,14 @@ bool escribirLibroXls(const QString& ruta, const QByteArray& g, const QByteArray
     };
     const bool escrito = escribirCompuesto(salida, largoFlujo, flujo, &detalle);
     const bool cerrado = escrito && salida.flush() && salida.error() == QFileDevice::NoError;
+    const int numero = errno;
     salida.close();
     if (cerrado) return true;
     salida.remove();
     if (detalle.isEmpty())
-        detalle =
-            QStringLiteral("no se pudo escribir el archivo (%1).")
-                .arg(salida.errorString().isEmpty() ? hoja.errorTemporal() : salida.errorString());
+        detalle = QStringLiteral("no se pudo escribir el archivo (%1).")
+                      .arg(salida.errorString().isEmpty() ? hoja.errorTemporal()
+                                                          : MotivoEscritura(salida, numero));
     *error = detalle;
     return false;
 }

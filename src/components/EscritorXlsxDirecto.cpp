@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QFile>
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -10,6 +11,7 @@
 #include <optional>
 #include <tuple>
 
+#include "components/ErrorSistema.h"
 #include "components/EscritorXlsx.h"
 #include "components/ZipXlsx.h"
 
@@ -471,13 +473,13 @@ bool EscritorXlsxDirecto::escribir(HojaExcel& hoja, const QString& ruta,
         if (!escrito && motivo.isEmpty()) motivo = zip.error();
     }
     escrito = escrito && salida.flush() && salida.error() == QFileDevice::NoError;
+    const int numero = errno;
     salida.close();
     if (!escrito) {
         salida.remove();
-        return fallar(
-            motivo.isEmpty()
-                ? QStringLiteral("no se pudo escribir el archivo (%1).").arg(salida.errorString())
-                : motivo);
+        return fallar(motivo.isEmpty() ? QStringLiteral("no se pudo escribir el archivo (%1).")
+                                             .arg(MotivoEscritura(salida, numero))
+                                       : motivo);
     }
     if (const QString incompleto = LibroXlsxIncompleto(ruta); !incompleto.isEmpty())
         return fallar(incompleto);

@@ -3,9 +3,11 @@
 #include <zlib.h>
 
 #include <QFileDevice>
+#include <cerrno>
 #include <thread>
 
 #include "components/Bytes.h"
+#include "components/ErrorSistema.h"
 
 namespace {
 constexpr std::uint32_t Limite32 = 0xFFFFFFFFu;
@@ -59,9 +61,11 @@ bool ZipXlsx::fallar(const QString& motivo) {
 }
 
 bool ZipXlsx::escribirBytes(const QByteArray& bytes) {
-    if (salida_.write(bytes) != bytes.size())
-        return fallar(
-            QStringLiteral("no se pudo escribir el archivo (%1).").arg(salida_.errorString()));
+    if (salida_.write(bytes) != bytes.size()) {
+        const int numero = errno;
+        return fallar(QStringLiteral("no se pudo escribir el archivo (%1).")
+                          .arg(MotivoEscritura(salida_, numero)));
+    }
     posicion_ += static_cast<std::uint64_t>(bytes.size());
     return true;
 }
@@ -174,9 +178,9 @@ bool ZipXlsx::terminar() {
                        (salida_.seek(posInicio_) && salida_.write(inicio_) == inicio_.size())) &&
                       salida_.seek(static_cast<qint64>(e.local) + 14) &&
                       salida_.write(tamanos) == tamanos.size() && salida_.seek(fin);
-    return bien ||
-           fallar(
-               QStringLiteral("no se pudo escribir el archivo (%1).").arg(salida_.errorString()));
+    const int numero = errno;
+    return bien || fallar(QStringLiteral("no se pudo escribir el archivo (%1).")
+                              .arg(MotivoEscritura(salida_, numero)));
 }
 
 bool ZipXlsx::cerrar() {

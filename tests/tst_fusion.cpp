@@ -12,6 +12,7 @@
 #include "LectorLibro.h"
 #include "ReportePrueba.h"
 #include "ServidorPrueba.h"
+#include "Soporte.h"
 #include "common/Programa.h"
 #include "components/AnfitrionDemo.h"
 #include "components/Sql.h"
@@ -317,6 +318,41 @@ private slots:
         QCOMPARE(guion->mostradas.size(), 1);
         QCOMPARE(guion->mostradas.first().texto.section(u'\r', 0, 0),
                  QStringLiteral("Archivo 'r.xlsx' creado"));
+    }
+
+    // A report cut at any of its steps (each refresh of the progress line: the turn, the merge,
+    // the sheet's rows, the working table filled) leaves the earlier workbook as it was and no
+    // working folder; once a run goes through uncut, the new workbook is whole.
+    void cortadoEnCadaPaso() {
+        GuionDialogos guion;
+        AnfitrionPrueba a;
+        QString error;
+        QVERIFY2(prepararAnfitrion(a, {empresa(1, {}), empresa(2, {})}, &error), qPrintable(error));
+        for (const QString& e : {QStringLiteral("_e1"), QStringLiteral("_e2")})
+            QVERIFY2(a.sql(QStringLiteral("INSERT INTO %1.productos (Clave, Descrip, Costo, "
+                                          "Precio1) SELECT CONCAT('P', seq), 'd', seq, seq FROM "
+                                          "%1.seq_1_to_60000")
+                               .arg(citarIdentificador(a.general() + e))),
+                     qPrintable(a.error()));
+        QVERIFY2(a.arrancar(&error), qPrintable(error));
+        const QDir carpeta(a.carpetaPrograma());
+        const QString ruta = carpeta.filePath(QStringLiteral("r.xlsx"));
+        QVERIFY(soporte::guardar(ruta, "el libro anterior"));
+        const QStringList antes = soporte::entradas(a.carpetaPrograma());
+        for (int paso = 1;; ++paso) {
+            int llamadas = 0;
+            const ResultadoReporte r =
+                prueba::reporte({1, 2}, QStringLiteral("1"), QStringLiteral("r.xlsx"), {},
+                                [&](const QString&) { return ++llamadas < paso; });
+            if (r.creado()) {
+                QVERIFY2(paso > 3, qPrintable(QString::number(paso)));
+                QCOMPARE(leerResumenLibro(ruta).filasConValor, 3 + 60000);
+                break;
+            }
+            QCOMPARE(r.estado, ResultadoReporte::Estado::Cancelado);
+            QCOMPARE(soporte::contenido(ruta), QByteArray("el libro anterior"));
+            QCOMPARE(soporte::entradas(a.carpetaPrograma()), antes);
+        }
     }
 
     // What a written workbook lacks is told after the result, company by company in list order:

@@ -166,6 +166,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* datos, size_t tamano) {
         if (error.isEmpty()) fallo("escritura rechazada sin motivo");
         if (leerBytes(ruta) != contenido) fallo("una escritura rechazada cambió el archivo", error);
         QFile::remove(ruta);
+        QFile::remove(ruta + QStringLiteral(".lock"));
         return 0;
     }
     const QByteArray escrito = leerBytes(ruta);
@@ -197,6 +198,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* datos, size_t tamano) {
         if (ArchivoIni::leer(ruta, seccion, clave) != valor)
             fallo("la segunda clave borró la primera");
     }
+    // The lock file the writes leave beside it goes too.
     QFile::remove(ruta);
+    QFile::remove(ruta + QStringLiteral(".lock"));
     return 0;
 }

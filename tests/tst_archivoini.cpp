@@ -1,4 +1,7 @@
-// The settings file: lookups, lines kept on writes, encodings, atomic replacement, bad input.
+// The settings file: lookups, lines kept on writes, encodings, atomic replacement, writers in
+// several processes, bad input.
+#include <fcntl.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,6 +16,7 @@
 #include <csignal>
 #include <limits>
 
+#include "EscritoresIni.h"
 #include "Soporte.h"
 #include "components/ArchivoIni.h"
 
@@ -53,7 +57,10 @@ private slots:
     void entradaRechazada();
     void reemplazoAtomico();
     void escrituraInterrumpida();
+    void discoLleno();
     void carpetaSoloLectura();
+    void variosProcesos_data();
+    void variosProcesos();
     void obVal_data();
     void obVal();
 };
@@ -288,7 +295,7 @@ void TstArchivoIni::escribir() {
     QVERIFY2(ArchivoIni::escribir(ruta, seccion, clave, valor, &error), qPrintable(error));
     QCOMPARE(soporte::contenido(ruta), despues);
     QCOMPARE(ArchivoIni::leer(ruta, seccion, clave), valor);
-    QCOMPARE(soporte::entradas(dir.path()), QStringList{"varelmo.ini"});
+    QCOMPARE(soporte::entradas(dir.path()), (QStringList{"varelmo.ini", "varelmo.ini.lock"}));
 }
 
 // Several keys in one write leave the file as writing them one by one would.
@@ -432,30 +439,38 @@ void TstArchivoIni::basura() {
     QCOMPARE(ArchivoIni::leer(ruta, "Nuestra", "k"), QStringLiteral("2"));
 }
 
+// 100,000 companies, past the 1 MiB the reader once stopped at, are written in one write and read
+// back; at 16 MiB a file is refused for reading, and a write that would pass that is refused.
 void TstArchivoIni::archivoGrande() {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString ruta = dir.filePath("varelmo.ini");
-    QByteArray datos = "[Configuraci\xc3\xb3n]\r\n";
-    for (int i = 0; datos.size() < 1000 * 1000; ++i)
-        datos += "Empresa " + QByteArray::number(i) + "=S\xc3\xad\r\n";
-    datos += "[frmDescripcion]\r\nLinea=1200\r\n";
-    QVERIFY(soporte::guardar(ruta, datos));
-
-    for (int vuelta = 0; vuelta < 50; ++vuelta) {
-        QCOMPARE(ArchivoIni::leer(ruta, "Configuración", "Empresa " + QString::number(vuelta * 97)),
-                 QStringLiteral("Sí"));
-        QCOMPARE(ArchivoIni::leer(ruta, "frmDescripcion", "linea"), QStringLiteral("1200"));
-    }
+    QVERIFY(soporte::guardar(ruta, "[frmDescripcion]\r\nLinea=1200\r\n"));
+    Pares empresas;
+    for (int i = 0; i < 100000; ++i)
+        empresas.push_back({"Empresa " + QString::number(i), i % 3 ? "Sí" : "No"});
+    QString error;
+    QVERIFY2(ArchivoIni::escribirVarias(ruta, "Configuración", empresas, &error),
+             qPrintable(error));
+    QVERIFY(QFileInfo(ruta).size() > 1024 * 1024);
+    for (const auto& [clave, valor] : std::as_const(empresas))
+        if (ArchivoIni::leer(ruta, "configuración", clave) != valor) QFAIL(qPrintable(clave));
     QVERIFY(ArchivoIni::escribir(ruta, "frmDescripcion", "Linea", "15"));
-    QVERIFY(ArchivoIni::escribir(ruta, "Configuración", "Precio", "2"));
     QCOMPARE(ArchivoIni::leer(ruta, "frmDescripcion", "Linea"), QStringLiteral("15"));
-    QCOMPARE(ArchivoIni::leer(ruta, "Configuración", "Precio"), QStringLiteral("2"));
-    QCOMPARE(QFileInfo(ruta).size(), datos.size() + qsizetype(sizeof "Precio=2\r\n") - 1 - 2);
+    QCOMPARE(ArchivoIni::leer(ruta, "Configuración", "Empresa 99999"), QStringLiteral("No"));
 
-    // Past 1 MiB a settings file is refused, for reading and writing, with a reason.
-    QVERIFY(soporte::guardar(ruta, datos + QByteArray(2 * 1024 * 1024, '\n')));
-    QVERIFY(ArchivoIni::motivoIlegible(ruta).contains(QStringLiteral("1 MiB")));
+    // One long comment fills the file up to the limit: it still reads, but gains no key.
+    const QByteArray escrito = soporte::contenido(ruta);
+    const QByteArray lleno =
+        escrito + ';' + QByteArray(16 * 1024 * 1024 - escrito.size() - 3, 'x') + "\r\n";
+    QVERIFY(soporte::guardar(ruta, lleno));
+    QCOMPARE(ArchivoIni::leer(ruta, "Configuración", "Empresa 99999"), QStringLiteral("No"));
+    QVERIFY(!ArchivoIni::escribir(ruta, "Configuración", "Precio", "2", &error));
+    QVERIFY2(error.contains(QDir::toNativeSeparators(ruta)) && error.contains("16 MiB"),
+             qPrintable(error));
+    QVERIFY(soporte::contenido(ruta) == lleno);
+    QVERIFY(soporte::guardar(ruta, lleno + '\n'));
+    QVERIFY(ArchivoIni::motivoIlegible(ruta).contains(QStringLiteral("16 MiB")));
     QCOMPARE(ArchivoIni::leer(ruta, "frmDescripcion", "Linea"), QString());
     QVERIFY(!ArchivoIni::escribir(ruta, "frmDescripcion", "Linea", "1"));
 }
@@ -480,6 +495,16 @@ void TstArchivoIni::cacheVeCambiosAjenos() {
                               QFileDevice::FileModificationTime));
     }
     QCOMPARE(ArchivoIni::leer(ruta, "S", "k"), QStringLiteral("33"));
+
+    // Another file of the same size and the very same modification time renamed into its place.
+    const QString otro = dir.filePath("otro.ini");
+    QVERIFY(soporte::guardar(otro, "[S]\nk=44\n"));
+    struct stat info {};
+    QCOMPARE(::stat(QFile::encodeName(ruta).constData(), &info), 0);
+    const timespec tiempos[2] = {info.st_atim, info.st_mtim};
+    QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(otro).constData(), tiempos, 0), 0);
+    QCOMPARE(::rename(QFile::encodeName(otro).constData(), QFile::encodeName(ruta).constData()), 0);
+    QCOMPARE(ArchivoIni::leer(ruta, "S", "k"), QStringLiteral("44"));
 
     // The file gone.
     QVERIFY(QFile::remove(ruta));
@@ -576,7 +601,8 @@ void TstArchivoIni::reemplazoAtomico() {
         QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup |
         QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
     QCOMPARE(QFileInfo(ruta).permissions() & bitsDelArchivo, permisos);
-    QCOMPARE(soporte::entradas(dir.path()), (QStringList{"enlace-duro", "varelmo.ini"}));
+    QCOMPARE(soporte::entradas(dir.path()),
+             (QStringList{"enlace-duro", "varelmo.ini", "varelmo.ini.lock"}));
 }
 
 void TstArchivoIni::escrituraInterrumpida() {
@@ -605,7 +631,35 @@ void TstArchivoIni::escrituraInterrumpida() {
     QVERIFY2(error.contains(QDir::toNativeSeparators(ruta)), qPrintable(error));
     QCOMPARE(soporte::contenido(ruta), antes);
     QCOMPARE(ArchivoIni::leer(ruta, "S", "k"), QStringLiteral("1"));
-    QCOMPARE(soporte::entradas(dir.path()), QStringList{"varelmo.ini"});
+    QCOMPARE(soporte::entradas(dir.path()), (QStringList{"varelmo.ini", "varelmo.ini.lock"}));
+}
+
+void TstArchivoIni::discoLleno() {
+    // A write that runs out of disk space: a small file system of its own, filled up.
+    if (::geteuid() != 0) QSKIP("mounting a small file system needs root");
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QByteArray montaje = QFile::encodeName(dir.path());
+    if (::mount("tmpfs", montaje.constData(), "tmpfs", 0, "size=64k") != 0)
+        QSKIP(qPrintable(QStringLiteral("no se pudo montar un tmpfs: ") + qt_error_string(errno)));
+    const auto desmontar = qScopeGuard([&] { ::umount2(montaje.constData(), MNT_DETACH); });
+    const QString ruta = dir.filePath("varelmo.ini");
+    QVERIFY(ArchivoIni::escribir(ruta, "S", "k", QString(4000, u'a')));
+    const QByteArray antes = soporte::contenido(ruta);
+    QFile relleno(dir.filePath("relleno"));
+    QVERIFY(relleno.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+    while (relleno.write(QByteArray(1024, 'r')) == 1024) {
+    }
+    relleno.close();
+
+    QString error;
+    QVERIFY(!ArchivoIni::escribir(ruta, "S", "k", QString(8000, u'b'), &error));
+    QVERIFY2(error.contains(QDir::toNativeSeparators(ruta)) &&
+                 error.contains(QString::fromLocal8Bit(std::strerror(ENOSPC))),
+             qPrintable(error));
+    QCOMPARE(soporte::contenido(ruta), antes);
+    QCOMPARE(soporte::entradas(dir.path()),
+             (QStringList{"relleno", "varelmo.ini", "varelmo.ini.lock"}));
 }
 
 void TstArchivoIni::carpetaSoloLectura() {
@@ -626,6 +680,44 @@ void TstArchivoIni::carpetaSoloLectura() {
     QVERIFY2(error.contains(QDir::toNativeSeparators(ruta)), qPrintable(error));
     QCOMPARE(soporte::contenido(ruta), antes);
     QCOMPARE(nombres, QStringList{"varelmo.ini"});
+}
+
+// Writers in several processes at once, each of its own key: none loses another's key, and the
+// lines that were there stay. The last row widens on purpose the span between reading the file
+// and replacing it, where two writers without the lock would each put back the file they read.
+void TstArchivoIni::variosProcesos_data() {
+    QTest::addColumn<QByteArray>("antes");
+    QTest::addColumn<QString>("seccion");
+    QTest::addColumn<int>("procesos");
+    QTest::addColumn<int>("veces");
+    QTest::addColumn<int>("pausaMs");
+    QTest::newRow("8 procesos de 200 escrituras")
+        << B("; notas\n[S]\na=1\n") << "S" << 8 << 200 << 0;
+    QTest::newRow("talmira.ini") << B("[Talmira]\r\nMySQLPuerto=3306\r\nMySQLUsuario=v2:AAAA\r\n")
+                                 << "Talmira" << 2 << 100 << 0;
+    QTest::newRow("varelmo.ini en Windows-1252")
+        << kArchivo1252 << "Configuración" << 2 << 100 << 0;
+    QTest::newRow("pausa entre leer y reemplazar") << B("[S]\na=1\n") << "S" << 2 << 3 << 300;
+}
+
+void TstArchivoIni::variosProcesos() {
+    QFETCH(QByteArray, antes);
+    QFETCH(QString, seccion);
+    QFETCH(int, procesos);
+    QFETCH(int, veces);
+    QFETCH(int, pausaMs);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString ruta = dir.filePath("ajustes.ini");
+    QVERIFY(soporte::guardar(ruta, antes));
+    const QString error = soporte::escritoresIni(ruta, seccion, procesos, veces, pausaMs);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    for (int i = 1; i <= procesos; ++i)
+        QCOMPARE(ArchivoIni::leer(ruta, seccion, QStringLiteral("Proceso %1").arg(i)),
+                 QStringLiteral("Proceso %1 %2").arg(i).arg(veces));
+    const QByteArray despues = soporte::contenido(ruta);
+    QVERIFY(despues.startsWith(antes));
+    QCOMPARE(despues.count('\n'), antes.count('\n') + procesos);
 }
 
 void TstArchivoIni::obVal_data() {
@@ -660,5 +752,12 @@ void TstArchivoIni::obVal() {
     QCOMPARE(::obVal(texto), esperado);
 }
 
-QTEST_GUILESS_MAIN(TstArchivoIni)
+int main(int argc, char** argv) {
+    // Started by variosProcesos as one of several writers.
+    if (const int codigo = soporte::escritorIni(argc, argv); codigo >= 0) return codigo;
+    QCoreApplication aplicacion(argc, argv);
+    TstArchivoIni prueba;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&prueba, argc, argv);
+}
 #include "tst_archivoini.moc"

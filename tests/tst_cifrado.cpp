@@ -112,25 +112,32 @@ private slots:
 
     void guardadoInvalido_data() {
         QTest::addColumn<QString>("guardado");
+        QTest::addColumn<QString>("motivo");
+        const QString ajena =
+            QStringLiteral("el valor guardado no corresponde a la clave de esta instalación");
+        const QString falta = QStringLiteral("falta el valor");
         const QString bueno = cifrado_->cifrar(QStringLiteral("usuario"), 1);
         QString alterado = bueno;
         const qsizetype medio = alterado.size() / 2;
         alterado[medio] = alterado[medio] == QLatin1Char('A') ? QLatin1Char('B') : QLatin1Char('A');
         QString primero = bueno;
         primero[0] = primero[0] == QLatin1Char('A') ? QLatin1Char('B') : QLatin1Char('A');
-        QTest::newRow("alterado en medio") << alterado;
-        QTest::newRow("alterado el nonce") << primero;
-        QTest::newRow("truncado") << bueno.left(bueno.size() - 4);
-        QTest::newRow("solo nonce") << bueno.left(32);
-        QTest::newRow("basura") << QStringLiteral("esto no es base64 !!");
-        QTest::newRow("base64 corto") << QStringLiteral("AAAA");
-        QTest::newRow("vacio") << QString();
-        QTest::newRow("texto plano") << QStringLiteral("usuario");
-        QTest::newRow("con espacios") << bueno.left(8) + QLatin1Char(' ') + bueno.mid(8);
+        QTest::newRow("alterado en medio") << alterado << ajena;
+        QTest::newRow("alterado el nonce") << primero << ajena;
+        QTest::newRow("truncado") << bueno.left(bueno.size() - 4) << ajena;
+        QTest::newRow("solo nonce") << bueno.left(32) << ajena;
+        QTest::newRow("basura") << QStringLiteral("esto no es base64 !!") << ajena;
+        QTest::newRow("base64 corto") << QStringLiteral("AAAA") << ajena;
+        QTest::newRow("vacio") << QString() << falta;
+        QTest::newRow("solo blancos") << QStringLiteral(" \t ") << falta;
+        QTest::newRow("texto plano") << QStringLiteral("usuario") << ajena;
+        QTest::newRow("con espacios") << bueno.left(8) + QLatin1Char(' ') + bueno.mid(8) << ajena;
     }
     void guardadoInvalido() {
         QFETCH(QString, guardado);
+        QFETCH(QString, motivo);
         QCOMPARE(cifrado_->descifrar(guardado, 1), std::nullopt);
+        QCOMPARE(Cifrado::motivoSinDescifrar(guardado), motivo);
     }
 
     void archivoClaveSoloDelDueno() {

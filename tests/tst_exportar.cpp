@@ -332,10 +332,12 @@ private slots:
             QCOMPARE(caja.estilo, 16);
             QVERIFY(anterior.open(QIODevice::ReadOnly));
             QCOMPARE(anterior.readAll(), QByteArray("anterior"));
-            // Nothing half-written beside it: only the settings file and the earlier workbook.
+            // Nothing half-written beside it: only the settings file (with the lock file its
+            // writes leave) and the earlier workbook.
             QCOMPARE(
                 QDir(programa().carpetaPrograma).entryList(QDir::Files | QDir::Hidden, QDir::Name),
-                QStringList({archivo, QStringLiteral("varelmo.ini")}));
+                QStringList(
+                    {archivo, QStringLiteral("varelmo.ini"), QStringLiteral("varelmo.ini.lock")}));
         }
     }
 };

@@ -335,7 +335,8 @@ private slots:
         QFile anterior(ruta);
         QVERIFY(anterior.open(QIODevice::WriteOnly) && anterior.write("el libro anterior") > 0);
         anterior.close();
-        const QStringList antes = soporte::entradas(a.carpetaPrograma());
+        QStringList antes = soporte::entradas(a.carpetaPrograma());
+        antes.removeOne(QStringLiteral("varelmo.ini.lock"));
         QProcess* proceso =
             empezar(a,
                     {QStringLiteral("--reporte"), QStringLiteral("--empresas"), QStringLiteral("1"),
@@ -349,7 +350,10 @@ private slots:
         const QString errores = QString::fromUtf8(proceso->readAllStandardError());
         QVERIFY2(errores.contains(QStringLiteral("se interrumpió")), qPrintable(errores));
         QCOMPARE(soporte::contenido(ruta), QByteArray("el libro anterior"));
-        QCOMPARE(soporte::entradas(a.carpetaPrograma()), antes);
+        // The settings file's lock file, left by the run's first write of it, stays by design.
+        QStringList despues = soporte::entradas(a.carpetaPrograma());
+        despues.removeOne(QStringLiteral("varelmo.ini.lock"));
+        QCOMPARE(despues, antes);
         QVERIFY(!hayTablaTrabajo(a));
     }
 };

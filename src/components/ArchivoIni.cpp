@@ -4,29 +4,36 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QMutex>
 #include <QMutexLocker>
-#include <QSaveFile>
 #include <QStringDecoder>
+#include <QVarLengthArray>
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "components/ArchivoIniDisco.h"
+
 namespace {
 
-// A settings file larger than this is refused rather than read into memory: a real one, with
-// tens of thousands of companies, takes a few hundred kilobytes, and a hostile one must not make
-// the program take gigabytes and minutes.
-constexpr qint64 kTamanoMaximo = qint64{1} * 1024 * 1024;
+// A settings file larger than this is refused rather than read into memory, and a write that
+// would make it larger is refused too, so that every file the program writes reads back. A real
+// one takes about 20 bytes a company (2 MB for 100,000 companies, so this holds some 800,000);
+// a hostile one, all line ends, parses into 16 bytes a line, some 256 MiB at this size, not the
+// gigabytes a larger limit would let it take.
+constexpr qint64 kTamanoMaximo = qint64{16} * 1024 * 1024;
+// How long a write waits for another process that is writing the same file.
+constexpr int kEsperaCerrojoMs = 10000;
 // Files whose parsed content is kept between calls.
 constexpr qsizetype kEntradasCache = 8;
 
@@ -119,8 +126,7 @@ QStringView recortar(QStringView texto) {
 // The form under which section names and keys are compared.
 QString plegar(QStringView nombre) { return recortar(nombre).toString().toCaseFolded(); }
 
-// Offsets are 32-bit: files above kTamanoMaximo are never parsed, and a 10 MB file has close
-// to a million lines.
+// Offsets are 32-bit: files above kTamanoMaximo are never parsed.
 struct Linea {
     qint32 ini;       // first byte of the line
     qint32 finTexto;  // end of the text, before the line end
@@ -131,12 +137,26 @@ struct Linea {
     qsizetype fin() const { return qsizetype{finTexto} + largoFin; }
 };
 
+// A key line of a section, by the hash of its folded key.
+struct ClaveIndexada {
+    size_t hash;
+    qint32 linea;
+    bool operator<(const ClaveIndexada& o) const {
+        return hash != o.hash ? hash < o.hash : linea < o.linea;
+    }
+};
+
 struct Seccion {
     qsizetype cabecera;  // line of the header
     qsizetype fin;       // line after the last line of the section
+    // Every key line of the section, sorted by hash and then by line, so that a lookup among many
+    // thousands of keys takes constant time and still finds the first of a duplicated key.
+    std::vector<ClaveIndexada> claves;
 };
 
 char minuscula(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+size_t hashPlegado(QStringView plegada) { return qHash(plegada, size_t{0}); }
 
 struct Documento {
     QByteArray datos;
@@ -179,11 +199,27 @@ struct Documento {
         }
         return largo == plegada.size();
     }
+    // The hash of the folded key of line `l`, as hashPlegado gives it for the folded key: ASCII
+    // keys are folded in place, others through a string.
+    size_t hashClave(const Linea& l) const {
+        const char* d = datos.constData();
+        qsizetype ini = l.ini, fin = l.igual;
+        while (ini < fin && esBlanco(d[ini])) ++ini;
+        while (fin > ini && esBlanco(d[fin - 1])) --fin;
+        QVarLengthArray<char16_t, 64> plegada(fin - ini);
+        for (qsizetype j = 0; j < fin - ini; ++j) {
+            const char c = d[ini + j];
+            if (static_cast<unsigned char>(c) >= 0x80) return hashPlegado(nombre(ini, fin));
+            plegada[j] = char16_t(minuscula(c));
+        }
+        return hashPlegado(QStringView(plegada.constData(), plegada.size()));
+    }
     // The line of the first key `plegada` in section `sec`; -1 when it has none.
     qsizetype buscarClave(const Seccion& sec, const QString& plegada) const {
-        for (qsizetype i = sec.cabecera + 1; i < sec.fin; ++i) {
-            const Linea& l = lineas[size_t(i)];
-            if (l.igual >= 0 && esClave(l, plegada)) return i;
+        const ClaveIndexada desde{hashPlegado(plegada), -1};
+        for (auto it = std::lower_bound(sec.claves.begin(), sec.claves.end(), desde);
+             it != sec.claves.end() && it->hash == desde.hash; ++it) {
+            if (esClave(lineas[size_t(it->linea)], plegada)) return it->linea;
         }
         return -1;
     }
@@ -202,6 +238,9 @@ std::shared_ptr<const Documento> analizar(QByteArray datos) {
     if (doc->codificacion == Codificacion::Utf8 && n >= 3 && std::memcmp(d, "\xEF\xBB\xBF", 3) == 0)
         doc->bom = 3;
 
+    // One allocation of the exact size: growing by doubling would, for a file of many short lines,
+    // hold up to twice the memory at once.
+    doc->lineas.reserve(size_t(std::count(d, d + n, '\n')) + 1);
     qsizetype pos = doc->bom;
     while (pos < n) {
         const auto* nl = static_cast<const char*>(std::memchr(d + pos, '\n', size_t(n - pos)));
@@ -230,7 +269,7 @@ std::shared_ptr<const Documento> analizar(QByteArray datos) {
                 const QString nombre = doc->nombre(p + 1, cierre - d);
                 if (!doc->indice.contains(nombre))
                     doc->indice.insert(nombre, qsizetype(doc->secciones.size()));
-                doc->secciones.push_back(Seccion{numero, numero + 1});
+                doc->secciones.push_back(Seccion{numero, numero + 1, {}});
             }
         } else if (d[p] != ';' && d[p] != '#') {
             const auto* igual =
@@ -238,21 +277,20 @@ std::shared_ptr<const Documento> analizar(QByteArray datos) {
             qsizetype finClave = igual ? igual - d : p;
             while (finClave > p && esBlanco(d[finClave - 1])) --finClave;
             if (finClave > p) linea.igual = qint32(igual - d);
+            if (finClave > p && !doc->secciones.empty())
+                doc->secciones.back().claves.push_back({doc->hashClave(linea), qint32(numero)});
         }
         doc->lineas.push_back(linea);
         pos = linea.fin();
     }
     if (!doc->secciones.empty()) doc->secciones.back().fin = qsizetype(doc->lineas.size());
+    for (Seccion& sec : doc->secciones) std::sort(sec.claves.begin(), sec.claves.end());
     return doc;
 }
 
 // ---- Cache of parsed files ------------------------------------------------------------------
 
-struct Firma {
-    qint64 tamano = -1;
-    QDateTime modificado;
-    bool operator==(const Firma&) const = default;
-};
+using archivoini::Firma;
 
 struct EntradaCache {
     Firma firma;
@@ -285,57 +323,91 @@ struct Carga {
     QString motivo;  // why the file could not be read (Estado::Fallo)
 };
 
-// Reads and parses the file; `usarCache` lets a parse of the same size and modification time
-// stand in for reading it again.
-Carga cargar(const QString& archivo, bool usarCache) {
-    const QFileInfo info(archivo);
-    if (!info.exists()) return {};
-    if (info.isDir()) return {Estado::Fallo, nullptr, QStringLiteral("es una carpeta")};
+QString demasiadoGrande() {
+    return QStringLiteral(
+        "el archivo pasa de 16 MiB, más de lo que ocupa un archivo de configuración");
+}
+
+// The bytes of the open file, up to one byte past the size limit. The buffer starts at the size
+// just seen, one byte more to notice a file that grew meanwhile: reserving the largest size at
+// once would take that much memory on every read.
+bool leerTodo(int fd, qint64 tamano, QByteArray* datos) {
+    datos->resize(qsizetype(tamano) + 1);
+    qsizetype leidos = 0;
+    for (;;) {
+        if (leidos == datos->size()) {
+            if (leidos > kTamanoMaximo) break;
+            datos->resize(qsizetype(std::min<qint64>(kTamanoMaximo + 1, leidos * qint64{2})));
+        }
+        const ssize_t n = ::read(fd, datos->data() + leidos, size_t(datos->size() - leidos));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return false;
+        if (n == 0) break;
+        leidos += n;
+    }
+    datos->resize(leidos);
+    return true;
+}
+
+// Why a file of this kind and size is not read; "" when it is.
+QString motivoPorTipo(const struct stat& info) {
+    if (S_ISDIR(info.st_mode)) return QStringLiteral("es una carpeta");
     // Pipes and devices could block or never end; only ordinary files are settings files.
-    if (!info.isFile()) return {Estado::Fallo, nullptr, QStringLiteral("no es un archivo común")};
-    if (info.size() > kTamanoMaximo)
-        return {Estado::Fallo, nullptr,
-                QStringLiteral(
-                    "el archivo pasa de 1 MiB, más de lo que ocupa un archivo de configuración")};
+    if (!S_ISREG(info.st_mode)) return QStringLiteral("no es un archivo común");
+    if (info.st_size > kTamanoMaximo) return demasiadoGrande();
+    return {};
+}
 
-    const QString clave = info.absoluteFilePath();
-    // Taken before reading: a change in between makes the next call read the file again.
-    const Firma firma{info.size(), info.lastModified()};
+std::shared_ptr<const Documento> enCache(const QString& clave, const Firma& firma) {
     Cache& c = cache();
-    if (usarCache) {
-        const QMutexLocker bloqueo(&c.mutex);
-        const auto it = c.entradas.find(clave);
-        if (it != c.entradas.end() && it->firma == firma) {
-            it->uso = ++c.reloj;
-            return {Estado::Cargado, it->doc, {}};
-        }
-    }
+    const QMutexLocker bloqueo(&c.mutex);
+    const auto it = c.entradas.find(clave);
+    if (it == c.entradas.end() || !(it->firma == firma)) return nullptr;
+    it->uso = ++c.reloj;
+    return it->doc;
+}
 
-    QFile file(archivo);
-    if (!file.open(QIODevice::ReadOnly)) return {Estado::Fallo, nullptr, file.errorString()};
-    // A buffer of the size just seen, one byte more to notice a file that grew meanwhile: asking
-    // for the largest size at once would reserve that much memory on every read.
-    QByteArray datos = file.read(info.size() + 1);
-    if (datos.size() > info.size() && file.error() == QFileDevice::NoError)
-        datos += file.read(kTamanoMaximo + 1 - datos.size());
-    if (file.error() != QFileDevice::NoError) return {Estado::Fallo, nullptr, file.errorString()};
-    if (datos.size() > kTamanoMaximo)
-        return {Estado::Fallo, nullptr,
-                QStringLiteral(
-                    "el archivo pasa de 1 MiB, más de lo que ocupa un archivo de configuración")};
+void guardarEnCache(const QString& clave, const Firma& firma,
+                    std::shared_ptr<const Documento> doc) {
+    Cache& c = cache();
+    const QMutexLocker bloqueo(&c.mutex);
+    if (c.entradas.size() >= kEntradasCache && !c.entradas.contains(clave)) {
+        auto viejo = c.entradas.begin();
+        for (auto it = c.entradas.begin(); it != c.entradas.end(); ++it) {
+            if (it->uso < viejo->uso) viejo = it;
+        }
+        c.entradas.erase(viejo);
+    }
+    c.entradas.insert(clave, EntradaCache{firma, std::move(doc), ++c.reloj});
+}
+
+Carga fallo(const QString& motivo) { return {Estado::Fallo, nullptr, motivo}; }
+
+// Reads and parses the file; `usarCache` lets a parse of the same version of the file (see
+// Firma) stand in for reading it again.
+Carga cargar(const QString& archivo, bool usarCache) {
+    const QByteArray ruta = QFile::encodeName(archivo);
+    struct stat info {};
+    if (ruta.isEmpty() || ::stat(ruta.constData(), &info) != 0) return {};
+    if (const QString motivo = motivoPorTipo(info); !motivo.isEmpty()) return fallo(motivo);
+    const QString clave = QFileInfo(archivo).absoluteFilePath();
+    if (usarCache)
+        if (auto doc = enCache(clave, archivoini::firmaDe(info))) return {Estado::Cargado, doc, {}};
+
+    // Opened without blocking, in case a pipe took the file's place since it was seen.
+    const int fd = ::open(ruta.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return fallo(archivoini::motivoSistema(errno));
+    QByteArray datos;
+    // The version is taken before reading: a change in between makes the next call read again.
+    const bool leido = ::fstat(fd, &info) == 0;
+    QString motivo = leido ? motivoPorTipo(info) : archivoini::motivoSistema(errno);
+    if (motivo.isEmpty() && !leerTodo(fd, info.st_size, &datos))
+        motivo = archivoini::motivoSistema(errno);
+    ::close(fd);
+    if (motivo.isEmpty() && datos.size() > kTamanoMaximo) motivo = demasiadoGrande();
+    if (!motivo.isEmpty()) return fallo(motivo);
     auto doc = analizar(std::move(datos));
-
-    if (usarCache) {
-        const QMutexLocker bloqueo(&c.mutex);
-        if (c.entradas.size() >= kEntradasCache && !c.entradas.contains(clave)) {
-            auto viejo = c.entradas.begin();
-            for (auto it = c.entradas.begin(); it != c.entradas.end(); ++it) {
-                if (it->uso < viejo->uso) viejo = it;
-            }
-            c.entradas.erase(viejo);
-        }
-        c.entradas.insert(clave, EntradaCache{firma, doc, ++c.reloj});
-    }
+    if (usarCache) guardarEnCache(clave, archivoini::firmaDe(info), doc);
     return {Estado::Cargado, doc, {}};
 }
 
@@ -473,17 +545,27 @@ bool fallar(QString* error, const QString& texto) {
     return false;
 }
 
-// Creates the empty file `archivo` readable by its owner only, so that the file that replaces it
-// (which takes the permissions of the file it replaces) never shows its content to anyone else.
-bool crearSoloDueno(const QString& archivo, QString* motivo) {
-    const int fd = ::open(QFile::encodeName(archivo).constData(),
-                          O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, S_IRUSR | S_IWUSR);
-    if (fd < 0) {
-        *motivo = QString::fromLocal8Bit(std::strerror(errno));
-        return false;
-    }
-    ::close(fd);
-    return true;
+// The permissions of the file that replaces `archivo`: its own when it exists, else those that
+// `nuevo` asks for.
+archivoini::Permisos permisosPara(const QString& archivo, ArchivoIni::Acceso nuevo) {
+    struct stat info {};
+    if (::stat(QFile::encodeName(archivo).constData(), &info) == 0)
+        return {info.st_mode & 0777, true};
+    if (nuevo == ArchivoIni::Acceso::SoloDueno) return {S_IRUSR | S_IWUSR, true};
+    return {0666, false};
+}
+
+// Why the existing `archivo` is not a file to write (a folder, a device); "" when it is or when it
+// does not exist. Told before the lock is taken, so that no lock file is left beside a folder.
+QString motivoPrevio(const QString& archivo) {
+    struct stat info {};
+    if (::stat(QFile::encodeName(archivo).constData(), &info) != 0) return {};
+    return motivoPorTipo(info);
+}
+
+std::function<void()>& pausaAntesDeReemplazar() {
+    static std::function<void()> pausa;
+    return pausa;
 }
 
 QMutex& mutexEscritura() {
@@ -522,6 +604,10 @@ bool ArchivoIni::escribir(const QString& archivo, const QString& seccion, const 
     return escribirVarias(archivo, seccion, {{clave, valor}}, error, nuevo);
 }
 
+void ArchivoIni::ponerPausaAntesDeReemplazar(std::function<void()> pausa) {
+    pausaAntesDeReemplazar() = std::move(pausa);
+}
+
 bool ArchivoIni::escribirVarias(const QString& archivo, const QString& seccion,
                                 const QList<std::pair<QString, QString>>& valores, QString* error,
                                 Acceso nuevo) {
@@ -535,41 +621,36 @@ bool ArchivoIni::escribirVarias(const QString& archivo, const QString& seccion,
                                   .arg(clave, seccion, nombre, motivo));
             }
         if (valores.isEmpty()) return true;
-        // Reading, changing and replacing the file is one step for this process.
+        const QString sinModificar =
+            QStringLiteral("No se puede modificar el archivo de configuración «%1»: %2.");
+        const QString sinEscribir =
+            QStringLiteral("No se pudo escribir el archivo de configuración «%1»: %2.");
+        const QString destino = archivoini::destinoReal(archivo);
+        if (const QString motivo = motivoPrevio(destino); !motivo.isEmpty())
+            return fallar(error, sinModificar.arg(nombre, motivo));
+        const archivoini::Permisos permisos = permisosPara(destino, nuevo);
+        // Reading, changing and replacing the file is one step: for the threads of this process
+        // through the mutex, for other processes through the lock file.
         const QMutexLocker bloqueo(&mutexEscritura());
+        archivoini::Cerrojo cerrojo;
+        QString motivo;
+        if (!cerrojo.tomar(destino, permisos, kEsperaCerrojoMs, &motivo))
+            return fallar(error, sinEscribir.arg(nombre, motivo));
         const Carga carga = cargar(archivo, false);
-        if (carga.estado == Estado::Fallo) {
-            return fallar(error, QStringLiteral("No se puede modificar el archivo de configuración "
-                                                "«%1»: %2.")
-                                     .arg(nombre, carga.motivo));
-        }
+        if (carga.estado == Estado::Fallo)
+            return fallar(error, sinModificar.arg(nombre, carga.motivo));
+        if (carga.estado == Estado::Cargado &&
+            ::access(QFile::encodeName(destino).constData(), W_OK) != 0)
+            return fallar(error, sinModificar.arg(nombre, archivoini::motivoSistema(errno)));
         const Documento vacio;
         const QByteArray contenido = modificar(carga.doc ? *carga.doc : vacio, seccion, valores);
-
-        const bool creado = carga.estado == Estado::Ausente && nuevo == Acceso::SoloDueno;
-        if (creado) {
-            QString motivo;
-            if (!crearSoloDueno(archivo, &motivo)) {
-                return fallar(error, QStringLiteral("No se pudo crear el archivo de configuración "
-                                                    "«%1»: %2.")
-                                         .arg(nombre, motivo));
-            }
-        }
-        // The new content goes to a file beside the old one, which is renamed over it only when
-        // complete; a failure anywhere leaves the old file as it was and removes the new one.
-        QSaveFile salida(archivo);
-        const bool escrito = salida.open(QIODevice::WriteOnly) &&
-                             salida.write(contenido) == contenido.size() && salida.commit();
-        const QString motivo = salida.errorString();
-        if (!escrito) salida.cancelWriting();
-        if (!escrito && creado) QFile::remove(archivo);
+        if (contenido.size() > kTamanoMaximo)
+            return fallar(error, sinModificar.arg(nombre, QStringLiteral("con lo guardado pasaría "
+                                                                         "de 16 MiB")));
+        if (pausaAntesDeReemplazar()) pausaAntesDeReemplazar()();
+        const bool escrito = archivoini::reemplazar(destino, contenido, permisos, &motivo);
         olvidar(QFileInfo(archivo).absoluteFilePath());
-        if (!escrito) {
-            return fallar(error, QStringLiteral("No se pudo escribir el archivo de configuración "
-                                                "«%1»: %2.")
-                                     .arg(nombre, motivo));
-        }
-        return true;
+        return escrito || fallar(error, sinEscribir.arg(nombre, motivo));
     } catch (...) {
         return fallar(
             error,

@@ -1,6 +1,7 @@
 #pragma once
 #include <QList>
 #include <QString>
+#include <functional>
 #include <utility>
 
 // Reads and writes one key of a profile-style settings file.
@@ -8,7 +9,9 @@
 // Sections and keys match without regard to letter case; every other line of the file (comments,
 // blank lines, lines not understood, other sections) is kept byte for byte on a write. Files of the
 // earlier Windows program are Windows-1252 and stay so; new files are UTF-8. Every write replaces
-// the file atomically (a new file beside it, renamed over the old one).
+// the file atomically (a new file beside it, flushed to the disk, renamed over the old one) while
+// holding the lock "<file>.lock" beside it, so that writers in several processes never lose each
+// other's keys. A file the program writes is always one it reads back: neither goes past 16 MiB.
 class ArchivoIni {
 public:
     // Who may read a file that a write creates. An existing file keeps its own permissions.
@@ -21,7 +24,7 @@ public:
     // line, exactly as stored (blanks kept, only the line end removed). "" when the file, the
     // section or the key is missing, when the file cannot be read, or when it is a directory.
     static QString leer(const QString& archivo, const QString& seccion, const QString& clave);
-    // Why `archivo` cannot be read ("es una carpeta", a file over 1 MiB, the system's reason); ""
+    // Why `archivo` cannot be read ("es una carpeta", a file over 16 MiB, the system's reason); ""
     // when it can be read or does not exist. Such a file is never written over either.
     static QString motivoIlegible(const QString& archivo);
     // Stores `valor` under `clave` in `[seccion]`, creating the file, the section or the key as
@@ -38,6 +41,11 @@ public:
     static bool escribirVarias(const QString& archivo, const QString& seccion,
                                const QList<std::pair<QString, QString>>& valores,
                                QString* error = nullptr, Acceso nuevo = Acceso::Comun);
+
+    // Test programs only: `pausa` runs in every later write of this process while it holds the
+    // lock, after the file is read and before it is replaced, to widen the window in which another
+    // writer could interfere. An empty function removes it.
+    static void ponerPausaAntesDeReemplazar(std::function<void()> pausa);
 };
 
 // The leading decimal number of a text: leading blanks (spaces, tabs) skipped, an optional sign,

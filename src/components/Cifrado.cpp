@@ -258,6 +258,12 @@ std::optional<QString> Cifrado::descifrar(const QString& guardado, int selector,
 
 bool Cifrado::formaAnterior(const QString& guardado) { return !guardado.startsWith(PrefijoActual); }
 
+QString Cifrado::motivoSinDescifrar(const QString& guardado) {
+    // An empty value is one never stored, not one stored under another key.
+    if (guardado.trimmed().isEmpty()) return QStringLiteral("falta el valor");
+    return QStringLiteral("el valor guardado no corresponde a la clave de esta instalación");
+}
+
 QString Cifrado::lugarAjuste(const QString& clave) { return QStringLiteral("ajuste ") + clave; }
 
 QString Cifrado::lugarEmpresa(int id, int selector, int puerto) {

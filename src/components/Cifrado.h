@@ -41,6 +41,9 @@ public:
     std::optional<QString> descifrar(const QString& guardado, int selector,
                                      const QString& lugar = QString()) const;
 
+    // Why `guardado` did not decipher, for the caller to say which value: "falta el valor" when it
+    // is empty or blank, else that it does not belong to this installation's key.
+    static QString motivoSinDescifrar(const QString& guardado);
     // True when `guardado` is of the earlier form, bound to no place: it is to be stored anew.
     static bool formaAnterior(const QString& guardado);
     // The place of a host setting ("MySQLUsuario", "MySQLPassword").

@@ -14,7 +14,6 @@ std::optional<QString> DeAcceso::DesEncripta(const QString& guardado, int select
     const Cifrado* cifrado = instalacion_->cifrado(error);
     if (!cifrado) return std::nullopt;
     std::optional<QString> plano = cifrado->descifrar(guardado.trimmed(), selector, lugar);
-    if (!plano && error)
-        *error = QStringLiteral("el valor guardado no corresponde a la clave de esta instalación");
+    if (!plano && error) *error = Cifrado::motivoSinDescifrar(guardado);
     return plano;
 }

@@ -23,8 +23,7 @@ std::optional<QString> Utilerias::DesEncripta(const QString& guardado, QString* 
     const Cifrado* cifrado = instalacion_->cifrado(error);
     if (!cifrado) return std::nullopt;
     std::optional<QString> plano = cifrado->descifrar(guardado.trimmed(), SelectorAnfitrion, lugar);
-    if (!plano && error)
-        *error = QStringLiteral("el valor guardado no corresponde a la clave de esta instalación");
+    if (!plano && error) *error = Cifrado::motivoSinDescifrar(guardado);
     return plano;
 }
 

@@ -11,19 +11,19 @@
 QStringList GuardarElecciones(const QList<EleccionEmpresa>& empresas, const QString& precio,
                               const QString& archivo) {
     Programa& p = programa();
-    QStringList fallos;
-    auto escribir = [&](const QString& clave, const QString& valor) {
-        QString error;
-        if (!p.libOBCM->EscribeIni(SeccionConfiguracion(), clave, valor, p.ArchivoIni, &error) &&
-            !fallos.contains(error))
-            fallos << error;
-    };
-    // Ticks are saved under the company's Id, the key start-up reads them back from.
+    // Ticks are saved under the company's Id, the key start-up reads them back from. Everything
+    // goes in one write: a write per company would rewrite a file of megabytes once per company.
+    QList<std::pair<QString, QString>> valores;
+    valores.reserve(empresas.size() + 2);
     for (const EleccionEmpresa& e : empresas)
-        escribir(QStringLiteral("Empresa %1").arg(e.id), e.marcada ? TextoSi() : TextoNo());
-    escribir(QStringLiteral("Precio"), precio);
-    escribir(QStringLiteral("Archivo de Excel"), archivo);
-    return fallos;
+        valores.push_back(
+            {QStringLiteral("Empresa %1").arg(e.id), e.marcada ? TextoSi() : TextoNo()});
+    valores.push_back({QStringLiteral("Precio"), precio});
+    valores.push_back({QStringLiteral("Archivo de Excel"), archivo});
+    QString error;
+    if (p.libOBCM->EscribeIniVarias(SeccionConfiguracion(), valores, p.ArchivoIni, &error))
+        return {};
+    return {error};
 }
 
 void CerrarBasesDeDatos() {

@@ -12,8 +12,8 @@ struct EleccionEmpresa {
 };
 
 // Writes "Empresa <Id>" for each company (its tick, "Sí" or "No"), then "Precio" and
-// "Archivo de Excel". Returns the reasons of the writes that failed (empty when all were saved);
-// a failing write does not stop the others.
+// "Archivo de Excel", all in one write of the settings file. Returns the reason when that write
+// failed (then nothing was saved); empty when all were saved.
 QStringList GuardarElecciones(const QList<EleccionEmpresa>& empresas, const QString& precio,
                               const QString& archivo);
 

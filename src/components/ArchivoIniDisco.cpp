@@ -1,0 +1,170 @@
+#include "components/ArchivoIniDisco.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QThread>
+#include <cerrno>
+#include <cstring>
+
+namespace archivoini {
+
+namespace {
+
+QByteArray nativo(const QString& ruta) { return QFile::encodeName(ruta); }
+
+// Opens the lock file, creating it when missing. A lock file another user owns and this one may
+// only read still serves: a lock needs no write access.
+int abrirCerrojo(const QByteArray& ruta, Permisos permisos) {
+    for (int intento = 0; intento < 3; ++intento) {
+        int fd = ::open(ruta.constData(), O_RDWR | O_CLOEXEC);
+        if (fd < 0 && errno == EACCES) fd = ::open(ruta.constData(), O_RDONLY | O_CLOEXEC);
+        if (fd >= 0 || errno != ENOENT) return fd;
+        const mode_t modo = permisos.exactos ? S_IRUSR | S_IWUSR : permisos.modo;
+        fd = ::open(ruta.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, modo);
+        if (fd >= 0) {
+            if (permisos.exactos) (void)::fchmod(fd, permisos.modo);
+            return fd;
+        }
+        if (errno != EEXIST) return -1;
+    }
+    return -1;
+}
+
+// One try at the exclusive lock of the open lock file, without waiting: true when it is held.
+// The lock belongs to the open file, not to the process, so two opens of the same file in one
+// process exclude each other too. On Windows this is LockFileEx with LOCKFILE_EXCLUSIVE_LOCK |
+// LOCKFILE_FAIL_IMMEDIATELY on the lock file's handle.
+bool intentarBloqueo(int fd, int* numero) {
+    while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EINTR) continue;
+        *numero = errno;
+        return false;
+    }
+    return true;
+}
+
+bool escribirTodo(int fd, const QByteArray& contenido) {
+    const char* p = contenido.constData();
+    qsizetype falta = contenido.size();
+    while (falta > 0) {
+        const ssize_t n = ::write(fd, p, size_t(falta));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return false;
+        if (n == 0) {
+            errno = ENOSPC;
+            return false;
+        }
+        p += n, falta -= n;
+    }
+    return true;
+}
+
+bool sincronizar(int fd) {
+    while (::fsync(fd) != 0)
+        if (errno != EINTR) return false;
+    return true;
+}
+
+// Creates a new file beside `archivo` under a name no other file has; its path goes to `ruta`.
+int crearNuevo(const QString& archivo, Permisos permisos, QByteArray* ruta) {
+    static constexpr char letras[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    for (int intento = 0; intento < 100; ++intento) {
+        QByteArray sufijo(".", 1);
+        for (int i = 0; i < 8; ++i)
+            sufijo += letras[QRandomGenerator::global()->bounded(int(sizeof letras) - 1)];
+        *ruta = nativo(archivo) + sufijo + ".nuevo";
+        const mode_t modo = permisos.exactos ? S_IRUSR | S_IWUSR : permisos.modo;
+        const int fd = ::open(ruta->constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, modo);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+// Flushes the folder's entry of the renamed file. The new file is already in place when this
+// runs, so a failure (some file systems cannot flush a folder) changes nothing for the caller.
+void sincronizarCarpeta(const QString& archivo) {
+    const QByteArray carpeta = nativo(QFileInfo(archivo).absolutePath());
+    const int fd = ::open(carpeta.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    (void)sincronizar(fd);
+    ::close(fd);
+}
+
+}  // namespace
+
+Firma firmaDe(const struct stat& info) {
+    return Firma{info.st_dev,         info.st_ino,          qint64{info.st_size},
+                 info.st_mtim.tv_sec, info.st_mtim.tv_nsec, info.st_ctim.tv_sec,
+                 info.st_ctim.tv_nsec};
+}
+
+QString motivoSistema(int numero) { return QString::fromLocal8Bit(std::strerror(numero)); }
+
+QString destinoReal(const QString& archivo) {
+    QFileInfo info(archivo);
+    for (int vuelta = 0; vuelta < 40 && info.isSymLink(); ++vuelta)
+        info.setFile(info.symLinkTarget());
+    return info.isSymLink() ? archivo : info.filePath();
+}
+
+Cerrojo::~Cerrojo() {
+    // Closing the lock file releases the lock.
+    if (fd_ >= 0) ::close(fd_);
+}
+
+bool Cerrojo::tomar(const QString& archivo, Permisos permisos, int esperaMs, QString* motivo) {
+    fd_ = abrirCerrojo(nativo(archivo + QStringLiteral(".lock")), permisos);
+    if (fd_ < 0) {
+        *motivo = motivoSistema(errno);
+        return false;
+    }
+    const QDeadlineTimer plazo(esperaMs);
+    int numero = 0;
+    while (!intentarBloqueo(fd_, &numero)) {
+        if (numero != EWOULDBLOCK) {
+            *motivo = motivoSistema(numero);
+            return false;
+        }
+        if (plazo.hasExpired()) {
+            *motivo =
+                QStringLiteral("otro programa lo está modificando y no terminó en %1 segundos")
+                    .arg(esperaMs / 1000);
+            return false;
+        }
+        QThread::msleep(10);
+    }
+    return true;
+}
+
+bool reemplazar(const QString& archivo, const QByteArray& contenido, Permisos permisos,
+                QString* motivo) {
+    QByteArray nuevo;
+    const int fd = crearNuevo(archivo, permisos, &nuevo);
+    if (fd < 0) {
+        *motivo = motivoSistema(errno);
+        return false;
+    }
+    bool bien = (!permisos.exactos || ::fchmod(fd, permisos.modo) == 0) &&
+                escribirTodo(fd, contenido) && sincronizar(fd);
+    int numero = errno;
+    // Linux closes the descriptor even when close reports EINTR: it is never closed twice.
+    if (::close(fd) != 0 && bien && errno != EINTR) bien = false, numero = errno;
+    if (bien && ::rename(nuevo.constData(), nativo(archivo).constData()) != 0)
+        bien = false, numero = errno;
+    if (!bien) {
+        ::unlink(nuevo.constData());
+        *motivo = motivoSistema(numero);
+        return false;
+    }
+    sincronizarCarpeta(archivo);
+    return true;
+}
+
+}  // namespace archivoini

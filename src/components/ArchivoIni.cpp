@@ -568,6 +568,39 @@ std::function<void()>& pausaAntesDeReemplazar() {
     return pausa;
 }
 
+QString textoSinModificar(const QString& nombre, const QString& motivo) {
+    return QStringLiteral("No se puede modificar el archivo de configuración «%1»: %2.")
+        .arg(nombre, motivo);
+}
+
+QString textoSinEscribir(const QString& nombre, const QString& motivo) {
+    return QStringLiteral("No se pudo escribir el archivo de configuración «%1»: %2.")
+        .arg(nombre, motivo);
+}
+
+// Reads `archivo`, stores `valores` and replaces the file `destino` it leads to, with the lock
+// held by the caller.
+bool reescribir(const QString& archivo, const QString& destino, archivoini::Permisos permisos,
+                const QString& seccion, const QList<std::pair<QString, QString>>& valores,
+                QString* error) {
+    const QString nombre = QDir::toNativeSeparators(archivo);
+    const Carga carga = cargar(archivo, false);
+    if (carga.estado == Estado::Fallo)
+        return fallar(error, textoSinModificar(nombre, carga.motivo));
+    if (carga.estado == Estado::Cargado &&
+        ::access(QFile::encodeName(destino).constData(), W_OK) != 0)
+        return fallar(error, textoSinModificar(nombre, archivoini::motivoSistema(errno)));
+    const Documento vacio;
+    const QByteArray contenido = modificar(carga.doc ? *carga.doc : vacio, seccion, valores);
+    if (contenido.size() > kTamanoMaximo)
+        return fallar(
+            error, textoSinModificar(nombre, QStringLiteral("con lo guardado pasaría de 16 MiB")));
+    if (pausaAntesDeReemplazar()) pausaAntesDeReemplazar()();
+    QString motivo;
+    return archivoini::reemplazar(destino, contenido, permisos, &motivo) ||
+           fallar(error, textoSinEscribir(nombre, motivo));
+}
+
 QMutex& mutexEscritura() {
     static QMutex m;
     return m;
@@ -621,13 +654,9 @@ bool ArchivoIni::escribirVarias(const QString& archivo, const QString& seccion,
                                   .arg(clave, seccion, nombre, motivo));
             }
         if (valores.isEmpty()) return true;
-        const QString sinModificar =
-            QStringLiteral("No se puede modificar el archivo de configuración «%1»: %2.");
-        const QString sinEscribir =
-            QStringLiteral("No se pudo escribir el archivo de configuración «%1»: %2.");
         const QString destino = archivoini::destinoReal(archivo);
         if (const QString motivo = motivoPrevio(destino); !motivo.isEmpty())
-            return fallar(error, sinModificar.arg(nombre, motivo));
+            return fallar(error, textoSinModificar(nombre, motivo));
         const archivoini::Permisos permisos = permisosPara(destino, nuevo);
         // Reading, changing and replacing the file is one step: for the threads of this process
         // through the mutex, for other processes through the lock file.
@@ -635,22 +664,10 @@ bool ArchivoIni::escribirVarias(const QString& archivo, const QString& seccion,
         archivoini::Cerrojo cerrojo;
         QString motivo;
         if (!cerrojo.tomar(destino, permisos, kEsperaCerrojoMs, &motivo))
-            return fallar(error, sinEscribir.arg(nombre, motivo));
-        const Carga carga = cargar(archivo, false);
-        if (carga.estado == Estado::Fallo)
-            return fallar(error, sinModificar.arg(nombre, carga.motivo));
-        if (carga.estado == Estado::Cargado &&
-            ::access(QFile::encodeName(destino).constData(), W_OK) != 0)
-            return fallar(error, sinModificar.arg(nombre, archivoini::motivoSistema(errno)));
-        const Documento vacio;
-        const QByteArray contenido = modificar(carga.doc ? *carga.doc : vacio, seccion, valores);
-        if (contenido.size() > kTamanoMaximo)
-            return fallar(error, sinModificar.arg(nombre, QStringLiteral("con lo guardado pasaría "
-                                                                         "de 16 MiB")));
-        if (pausaAntesDeReemplazar()) pausaAntesDeReemplazar()();
-        const bool escrito = archivoini::reemplazar(destino, contenido, permisos, &motivo);
+            return fallar(error, textoSinEscribir(nombre, motivo));
+        const bool escrito = reescribir(archivo, destino, permisos, seccion, valores, error);
         olvidar(QFileInfo(archivo).absoluteFilePath());
-        return escrito || fallar(error, sinEscribir.arg(nombre, motivo));
+        return escrito;
     } catch (...) {
         return fallar(
             error,

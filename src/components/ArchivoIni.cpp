@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "components/ArchivoIniDisco.h"
+#include "components/ErrorSistema.h"
 
 namespace {
 
@@ -396,13 +397,12 @@ Carga cargar(const QString& archivo, bool usarCache) {
 
     // Opened without blocking, in case a pipe took the file's place since it was seen.
     const int fd = ::open(ruta.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return fallo(archivoini::motivoSistema(errno));
+    if (fd < 0) return fallo(TextoErrorSistema(errno));
     QByteArray datos;
     // The version is taken before reading: a change in between makes the next call read again.
     const bool leido = ::fstat(fd, &info) == 0;
-    QString motivo = leido ? motivoPorTipo(info) : archivoini::motivoSistema(errno);
-    if (motivo.isEmpty() && !leerTodo(fd, info.st_size, &datos))
-        motivo = archivoini::motivoSistema(errno);
+    QString motivo = leido ? motivoPorTipo(info) : TextoErrorSistema(errno);
+    if (motivo.isEmpty() && !leerTodo(fd, info.st_size, &datos)) motivo = TextoErrorSistema(errno);
     ::close(fd);
     if (motivo.isEmpty() && datos.size() > kTamanoMaximo) motivo = demasiadoGrande();
     if (!motivo.isEmpty()) return fallo(motivo);
@@ -589,7 +589,7 @@ bool reescribir(const QString& archivo, const QString& destino, archivoini::Perm
         return fallar(error, textoSinModificar(nombre, carga.motivo));
     if (carga.estado == Estado::Cargado &&
         ::access(QFile::encodeName(destino).constData(), W_OK) != 0)
-        return fallar(error, textoSinModificar(nombre, archivoini::motivoSistema(errno)));
+        return fallar(error, textoSinModificar(nombre, TextoErrorSistema(errno)));
     const Documento vacio;
     const QByteArray contenido = modificar(carga.doc ? *carga.doc : vacio, seccion, valores);
     if (contenido.size() > kTamanoMaximo)

@@ -12,6 +12,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "components/ErrorSistema.h"
+
 namespace archivoini {
 
 namespace {
@@ -105,8 +107,6 @@ Firma firmaDe(const struct stat& info) {
                  info.st_ctim.tv_nsec};
 }
 
-QString motivoSistema(int numero) { return QString::fromLocal8Bit(std::strerror(numero)); }
-
 QString destinoReal(const QString& archivo) {
     QFileInfo info(archivo);
     for (int vuelta = 0; vuelta < 40 && info.isSymLink(); ++vuelta)
@@ -122,14 +122,14 @@ Cerrojo::~Cerrojo() {
 bool Cerrojo::tomar(const QString& archivo, Permisos permisos, int esperaMs, QString* motivo) {
     fd_ = abrirCerrojo(nativo(archivo + QStringLiteral(".lock")), permisos);
     if (fd_ < 0) {
-        *motivo = motivoSistema(errno);
+        *motivo = TextoErrorSistema(errno);
         return false;
     }
     const QDeadlineTimer plazo(esperaMs);
     int numero = 0;
     while (!intentarBloqueo(fd_, &numero)) {
         if (numero != EWOULDBLOCK) {
-            *motivo = motivoSistema(numero);
+            *motivo = TextoErrorSistema(numero);
             return false;
         }
         if (plazo.hasExpired()) {
@@ -148,7 +148,7 @@ bool reemplazar(const QString& archivo, const QByteArray& contenido, Permisos pe
     QByteArray nuevo;
     const int fd = crearNuevo(archivo, permisos, &nuevo);
     if (fd < 0) {
-        *motivo = motivoSistema(errno);
+        *motivo = TextoErrorSistema(errno);
         return false;
     }
     bool bien = (!permisos.exactos || ::fchmod(fd, permisos.modo) == 0) &&
@@ -160,7 +160,7 @@ bool reemplazar(const QString& archivo, const QByteArray& contenido, Permisos pe
         bien = false, numero = errno;
     if (!bien) {
         ::unlink(nuevo.constData());
-        *motivo = motivoSistema(numero);
+        *motivo = TextoErrorSistema(numero);
         return false;
     }
     sincronizarCarpeta(archivo);

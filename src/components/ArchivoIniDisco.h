@@ -22,9 +22,6 @@ struct Firma {
 };
 Firma firmaDe(const struct stat& info);
 
-// The reason of the last failed system call, in the system's language.
-QString motivoSistema(int numero);
-
 // The permissions a replacement file is given: those of the file it replaces (`exactos`), or, for a
 // new file, `modo` as the process's umask allows it.
 struct Permisos {

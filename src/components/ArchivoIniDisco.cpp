@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "components/Disco.h"
 #include "components/ErrorSistema.h"
 
 namespace archivoini {
@@ -51,28 +52,6 @@ bool intentarBloqueo(int fd, int* numero) {
     return true;
 }
 
-bool escribirTodo(int fd, const QByteArray& contenido) {
-    const char* p = contenido.constData();
-    qsizetype falta = contenido.size();
-    while (falta > 0) {
-        const ssize_t n = ::write(fd, p, size_t(falta));
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return false;
-        if (n == 0) {
-            errno = ENOSPC;
-            return false;
-        }
-        p += n, falta -= n;
-    }
-    return true;
-}
-
-bool sincronizar(int fd) {
-    while (::fsync(fd) != 0)
-        if (errno != EINTR) return false;
-    return true;
-}
-
 // Creates a new file beside `archivo` under a name no other file has; its path goes to `ruta`.
 int crearNuevo(const QString& archivo, Permisos permisos, QByteArray* ruta) {
     static constexpr char letras[] = "abcdefghijklmnopqrstuvwxyz0123456789";
@@ -87,16 +66,6 @@ int crearNuevo(const QString& archivo, Permisos permisos, QByteArray* ruta) {
     }
     errno = EEXIST;
     return -1;
-}
-
-// Flushes the folder's entry of the renamed file. The new file is already in place when this
-// runs, so a failure (some file systems cannot flush a folder) changes nothing for the caller.
-void sincronizarCarpeta(const QString& archivo) {
-    const QByteArray carpeta = nativo(QFileInfo(archivo).absolutePath());
-    const int fd = ::open(carpeta.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    (void)sincronizar(fd);
-    ::close(fd);
 }
 
 }  // namespace
@@ -152,7 +121,8 @@ bool reemplazar(const QString& archivo, const QByteArray& contenido, Permisos pe
         return false;
     }
     bool bien = (!permisos.exactos || ::fchmod(fd, permisos.modo) == 0) &&
-                escribirTodo(fd, contenido) && sincronizar(fd);
+                escribirTodo(fd, contenido.constData(), size_t(contenido.size())) &&
+                sincronizar(fd);
     int numero = errno;
     // Linux closes the descriptor even when close reports EINTR: it is never closed twice.
     if (::close(fd) != 0 && bien && errno != EINTR) bien = false, numero = errno;

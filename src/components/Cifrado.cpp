@@ -13,6 +13,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "components/Disco.h"
+
 namespace {
 
 // Context of the subkeys: exactly crypto_kdf_CONTEXTBYTES characters.
@@ -63,20 +65,6 @@ bool fallar(QString* error, const QString& texto) {
     return false;
 }
 
-// Writes all of `datos` to `fd`, retrying short writes and interruptions.
-bool escribirTodo(int fd, const unsigned char* datos, size_t tamano) {
-    while (tamano > 0) {
-        const ssize_t n = ::write(fd, datos, tamano);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        datos += n;
-        tamano -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
 }  // namespace
 
 void ProhibirVolcadosDeMemoria() {
@@ -117,7 +105,7 @@ bool Cifrado::crearClave(const QString& carpeta, QString* error) {
     Clave nueva{};
     randombytes_buf(nueva.data(), nueva.size());
     bool bien = ::fchmod(fd, S_IRUSR | S_IWUSR) == 0 &&
-                escribirTodo(fd, nueva.data(), nueva.size()) && ::fsync(fd) == 0;
+                escribirTodo(fd, nueva.data(), nueva.size()) && sincronizar(fd);
     int numero = bien ? 0 : errno;
     sodium_memzero(nueva.data(), nueva.size());
     if (::close(fd) != 0 && bien) {

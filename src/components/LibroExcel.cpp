@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include "components/CarpetaTrabajo.h"
+#include "components/Disco.h"
 #include "components/ErrorSistema.h"
 #include "components/EscritorXls.h"
 #include "components/EscritorXlsx.h"
@@ -398,7 +399,7 @@ int asentar(const QString& ruta, mode_t modo) {
         numero = errno;
     else if (!S_ISREG(datos.st_mode))
         numero = EINVAL;
-    else if (::fchmod(fd, modo) != 0 || ::fsync(fd) != 0)
+    else if (::fchmod(fd, modo) != 0 || !sincronizar(fd))
         numero = errno;
     if (::close(fd) != 0 && numero == 0) numero = errno;
     return numero;
@@ -490,12 +491,7 @@ bool LibroExcel::reemplazar(QString* error) {
     }
     // The rename itself reaches the disk too, so that a power cut cannot bring the earlier file
     // back after the user was told the new one is there.
-    const int carpeta = ::open(QFile::encodeName(QFileInfo(ruta_).absolutePath()).constData(),
-                               O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (carpeta >= 0) {
-        ::fsync(carpeta);
-        ::close(carpeta);
-    }
+    sincronizarCarpeta(ruta_);
     return true;
 }
 

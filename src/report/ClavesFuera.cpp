@@ -3,6 +3,7 @@
 #include <QStringList>
 
 #include "components/BasesDD.h"
+#include "report/FusionEnDos.h"
 
 namespace {
 const QString CondicionNula = QStringLiteral("`Clave` IS NOT NULL");
@@ -35,24 +36,12 @@ QString ClavesFuera::texto() const {
 }
 
 std::optional<ClavesFuera> revisarClaves(Conexion& conexion, QString* error) {
-    Recordset columna;
-    // The names are given as values, so the server looks up this one table instead of opening
-    // every table it holds.
-    if (!columna.abrir(conexion,
-                       QStringLiteral("SELECT IS_NULLABLE, CHARACTER_MAXIMUM_LENGTH FROM "
-                                      "information_schema.COLUMNS WHERE TABLE_SCHEMA = ? AND "
-                                      "TABLE_NAME = 'productos' AND COLUMN_NAME = 'Clave'"),
-                       {conexion.base()})) {
-        *error = columna.ultimoError();
-        return std::nullopt;
-    }
-    // Without the column the merge's own read reports what is missing.
-    if (columna.alFinal()) return ClavesFuera{};
-    const bool anulable = columna.valor(0).toString() == QLatin1String("YES");
-    const QVariant largo = columna.valor(1);
-    // A number or a date has no character length: its text may still run past the code's.
-    const bool puedeSerLarga = largo.isNull() || largo.toLongLong() > LargoClave;
-    columna.cerrar();
+    // A column that holds no text (a number, a date) has no character length: its text may still
+    // run past the code's, and it may be NULL; both are counted then.
+    const std::optional<ComparacionClave> columna =
+        comparacionClave(conexion, conexion.base(), QStringLiteral("productos"));
+    const bool anulable = !columna || columna->anulable;
+    const bool puedeSerLarga = !columna || columna->largo > LargoClave;
 
     ClavesFuera fuera;
     QStringList condiciones;

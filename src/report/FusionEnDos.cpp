@@ -19,7 +19,8 @@ std::optional<ComparacionClave> comparacionClave(Conexion& conexion, const QStri
     if (!columna.abrir(
             conexion,
             QStringLiteral("SELECT TABLE_SCHEMA, TABLE_NAME, CHARACTER_SET_NAME, COLLATION_NAME, "
-                           "CHARACTER_MAXIMUM_LENGTH FROM information_schema.COLUMNS WHERE "
+                           "CHARACTER_MAXIMUM_LENGTH, IS_NULLABLE FROM information_schema.COLUMNS "
+                           "WHERE "
                            "TABLE_SCHEMA = ? AND TABLE_NAME = ? AND COLUMN_NAME = 'Clave'"),
             {base, tabla}))
         return std::nullopt;
@@ -29,7 +30,8 @@ std::optional<ComparacionClave> comparacionClave(Conexion& conexion, const QStri
     for (; !columna.alFinal(); columna.siguiente()) {
         if (columna.valor(0).toString() != base || columna.valor(1).toString() != tabla) continue;
         ComparacionClave c{columna.valor(2).toString(), columna.valor(3).toString(),
-                           columna.valor(4).toLongLong()};
+                           columna.valor(4).toLongLong(),
+                           columna.valor(5).toString() == QLatin1String("YES")};
         if (nombre.match(c.juego).hasMatch() && nombre.match(c.cotejo).hasMatch() && c.largo > 0)
             return c;
     }

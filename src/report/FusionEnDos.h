@@ -21,6 +21,7 @@ class Conexion;
 struct ComparacionClave {
     QString juego, cotejo;  // character set and collation
     qint64 largo = 0;       // length in characters
+    bool anulable = true;   // may hold NULL
 };
 // That of column `Clave` of table `tabla` in database `base`; nullopt when there is no such
 // column or it holds no text.

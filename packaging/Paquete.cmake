@@ -65,9 +65,9 @@ set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The database driver and the window system's plugins are loaded at run time: the linker does not
-# see them.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-mysql, qt6-qpa-plugins")
+# The window system's plugins are loaded at run time: the linker does not see them. The MariaDB
+# client library, with its login-method plugins, comes from what the programs link.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

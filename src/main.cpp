@@ -2,6 +2,7 @@
 #include <QSessionManager>
 #include <cstdio>
 
+#include "basedatos/Biblioteca.h"
 #include "components/Cifrado.h"
 #include "components/Dialogos.h"
 #include "startup/Arranque.h"
@@ -11,6 +12,7 @@
 #include "ui/frmInicial.h"
 
 int main(int argc, char** argv) {
+    IniciarBibliotecaBaseDatos();
     CallarMensajesDeQt();
     ProhibirVolcadosDeMemoria();
     QStringList argumentos;

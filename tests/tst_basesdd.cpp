@@ -6,8 +6,8 @@
 #include <QtTest>
 
 #include "ServidorPrueba.h"
+#include "basedatos/Sql.h"
 #include "components/BasesDD.h"
-#include "components/Sql.h"
 
 Q_DECLARE_METATYPE(std::optional<QString>)
 
@@ -38,8 +38,8 @@ class TstBasesDD : public QObject {
     }
 
     static QVariant unValor(Conexion& c, const QString& sql) {
-        QSqlQuery q(c.db());
-        return q.exec(sql) && q.next() ? q.value(0) : QVariant();
+        Recordset rs;
+        return rs.abrir(c, sql) ? rs.valor(0) : QVariant();
     }
 
 private slots:

@@ -15,12 +15,12 @@
 #include "DialogosGuion.h"
 #include "ServidorPrueba.h"
 #include "Soporte.h"
+#include "basedatos/Sql.h"
 #include "common/Programa.h"
 #include "components/AnfitrionDemo.h"
 #include "components/ArchivoIni.h"
 #include "components/BasesDD.h"
 #include "components/Instalacion.h"
-#include "components/Sql.h"
 #include "startup/Arranque.h"
 
 namespace {

@@ -11,9 +11,9 @@
 #include "ConsultaPrueba.h"
 #include "DialogosGuion.h"
 #include "ServidorPrueba.h"
+#include "basedatos/Sql.h"
 #include "common/Programa.h"
 #include "components/LibOBCM.h"
-#include "components/Sql.h"
 #include "ui/RejaFlexible.h"
 #include "ui/frmInicial.h"
 

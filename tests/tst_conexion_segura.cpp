@@ -86,7 +86,7 @@ private slots:
         QTest::newRow("certificado de otra autoridad")
             << true << "ca2.pem" << QStringLiteral("TLS");
         QTest::newRow("servidor sin TLS")
-            << false << "ca1.pem" << QStringLiteral("no está cifrada");
+            << false << "ca1.pem" << QStringLiteral("no ofrece una conexión cifrada");
     }
     void tls() {
         QFETCH(bool, servidorConTls);

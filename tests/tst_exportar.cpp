@@ -12,10 +12,10 @@
 #include "LectorLibro.h"
 #include "ReportePrueba.h"
 #include "ServidorPrueba.h"
+#include "basedatos/Sql.h"
 #include "common/LetraColumna.h"
 #include "common/Programa.h"
 #include "components/BasesDD.h"
-#include "components/Sql.h"
 #include "report/SolicitudReporte.h"
 #include "report/clsLlenarTabla.h"
 

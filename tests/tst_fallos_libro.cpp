@@ -13,7 +13,7 @@
 #include "AnfitrionPrueba.h"
 #include "ServidorPrueba.h"
 #include "Soporte.h"
-#include "components/Sql.h"
+#include "basedatos/Sql.h"
 
 namespace {
 struct Salida {

@@ -13,9 +13,9 @@
 #include "ReportePrueba.h"
 #include "ServidorPrueba.h"
 #include "Soporte.h"
+#include "basedatos/Sql.h"
 #include "common/Programa.h"
 #include "components/AnfitrionDemo.h"
-#include "components/Sql.h"
 #include "report/SolicitudReporte.h"
 #include "report/clsLlenarTabla.h"
 

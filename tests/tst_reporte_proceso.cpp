@@ -12,7 +12,7 @@
 #include "LectorLibro.h"
 #include "ServidorPrueba.h"
 #include "Soporte.h"
-#include "components/Sql.h"
+#include "basedatos/Sql.h"
 
 namespace {
 struct Salida {

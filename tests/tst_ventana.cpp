@@ -16,8 +16,8 @@
 #include "DialogosGuion.h"
 #include "LectorLibro.h"
 #include "ServidorPrueba.h"
+#include "basedatos/Sql.h"
 #include "common/Programa.h"
-#include "components/Sql.h"
 #include "ui/RejaFlexible.h"
 #include "ui/frmInicial.h"
 

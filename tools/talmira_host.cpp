@@ -19,12 +19,13 @@
 #include <QTextStream>
 #include <cstdio>
 
+#include "basedatos/Biblioteca.h"
+#include "basedatos/SesionSegura.h"
 #include "components/AnfitrionDemo.h"
 #include "components/ArchivoIni.h"
 #include "components/BasesDD.h"
 #include "components/Cifrado.h"
 #include "components/Instalacion.h"
-#include "components/SesionSegura.h"
 
 namespace {
 int uso() {
@@ -162,8 +163,10 @@ int demo(const QString& carpeta, const QStringList& args) {
                   ->descifrar(contrasena, 0, Cifrado::lugarAjuste(QStringLiteral("MySQLPassword")))
                   .value_or(QString());
     bases.baseGeneral = QStringLiteral("mysql");
-    PonerTls(LeerAjustesTls([&](const QString& k) { return ArchivoIni::leer(ajustes, seccion, k); },
-                            carpeta));
+    const std::optional<AjustesTls> tls = LeerAjustesTls(
+        [&](const QString& k) { return ArchivoIni::leer(ajustes, seccion, k); }, carpeta, &error);
+    if (!tls) return fallo(error);
+    PonerTls(*tls);
 
     anfitrion::Demo d;
     d.empresas = opcion(args, QStringLiteral("--empresas"), QStringLiteral("3")).toInt();
@@ -187,6 +190,7 @@ int demo(const QString& carpeta, const QStringList& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    IniciarBibliotecaBaseDatos();
     ProhibirVolcadosDeMemoria();
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);

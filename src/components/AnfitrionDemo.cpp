@@ -4,11 +4,11 @@
 #include <QRandomGenerator>
 #include <QStringList>
 
+#include "basedatos/Sql.h"
 #include "components/ArchivoIni.h"
 #include "components/BasesDD.h"
 #include "components/Cifrado.h"
 #include "components/Instalacion.h"
-#include "components/Sql.h"
 
 namespace anfitrion {
 

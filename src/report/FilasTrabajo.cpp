@@ -1,18 +1,15 @@
 #include "report/FilasTrabajo.h"
 
-#include <QSqlError>
-#include <QSqlField>
-#include <QSqlRecord>
 #include <QStringList>
 #include <algorithm>
 #include <charconv>
 
+#include "basedatos/Sql.h"
 #include "components/BasesDD.h"
-#include "components/Sql.h"
 
 namespace {
-// Rows per query: the driver holds one query's rows at a time, so this bounds the memory and the
-// wait before the first row.
+// Rows per query: each range is a query of its own along the key, so a session lost half way
+// costs one range, and no query holds the server's rows for long.
 constexpr int FilasPorConsulta = 5000;
 
 // The decimal text of a double as the server writes it (the shortest that reads back to the
@@ -54,19 +51,18 @@ bool FilasTrabajo::abrir(Conexion& principal, const QStringList& tablas,
     // decimal form, which reads back to the same double; a NULL as "N". A double's text takes up
     // to 24 characters ("-2.2250738585072014e-308"); the room is declared, since the driver sizes
     // its buffers by the column's declared length and stops the rows at a longer value.
-    QSqlQuery columnas(principal.db());
-    if (!columnas.exec(QStringLiteral("SELECT * FROM ") + origen_ + QStringLiteral(" LIMIT 0"))) {
-        *error = columnas.lastError().text().trimmed();
+    Lectura columnas;
+    if (!columnas.abrir(principal,
+                        QStringLiteral("SELECT * FROM ") + origen_ + QStringLiteral(" LIMIT 0"))) {
+        *error = columnas.fallo().texto;
         return false;
     }
-    const QSqlRecord registro = columnas.record();
-    columnas.finish();
-    campos_ = registro.count();
+    campos_ = columnas.numCampos();
     dobles_.assign(static_cast<std::size_t>(campos_), false);
     QStringList otras, dobles;
     for (int i = 0; i < campos_; ++i) {
-        const QString nombre = citarIdentificador(registro.fieldName(i));
-        if (registro.field(i).metaType().id() == QMetaType::Double) {
+        const QString nombre = citarIdentificador(columnas.nombreCampo(i));
+        if (columnas.esDoble(i)) {
             dobles_[static_cast<std::size_t>(i)] = true;
             // The size is asked first, on its own: the product of a huge double overflows.
             const QString texto =
@@ -80,63 +76,65 @@ bool FilasTrabajo::abrir(Conexion& principal, const QStringList& tablas,
             otras << nombre;
         }
     }
+    columnas.cerrar();
     otras_ = static_cast<int>(otras.size());
     if (!dobles.isEmpty()) otras << QStringLiteral("CONCAT_WS(' ',") + dobles.join(u',') + u')';
     seleccion_ = otras.join(u',');
-    if (!consultar(QVariant())) {
-        *error = error_;
-        return false;
-    }
+    // The first range is asked for with the first row: until then the session is free for the
+    // checks made before the sheet is written.
     return true;
 }
 
 bool FilasTrabajo::consultar(const QVariant& desde) {
     // Along the key, which holds the codes in order: no sort, and each range starts where the
     // last one ended.
-    consulta_ = QSqlQuery(principal_->db());
-    consulta_.setForwardOnly(true);
     const QString sql = QStringLiteral("SELECT ") + seleccion_ + QStringLiteral(" FROM ") +
                         origen_ + QStringLiteral(" FORCE INDEX (PRIMARY)") +
                         (desde.isNull() ? QString() : QStringLiteral(" WHERE `Clave` > ?")) +
                         QStringLiteral(" ORDER BY `Clave` LIMIT ") +
                         QString::number(FilasPorConsulta);
-    bool bien = consulta_.prepare(sql);
-    if (bien && !desde.isNull()) consulta_.addBindValue(desde);
-    bien = bien && consulta_.exec();
-    if (!bien) error_ = consulta_.lastError().text().trimmed();
     enConsulta_ = 0;
-    return bien;
+    if (consulta_.abrir(*principal_, sql, desde.isNull() ? QVariantList() : QVariantList{desde}))
+        return true;
+    error_ = consulta_.fallo().texto;
+    return false;
+}
+
+bool FilasTrabajo::siguienteConsulta() {
+    // A full range may have more rows after it; a short one was the last.
+    const bool llena = enConsulta_ == FilasPorConsulta;
+    if (error_.isEmpty() && llena && consultar(ultimaClave_) && consulta_.siguiente()) return true;
+    // A table read to its end: the next one, whose codes all come after.
+    while (error_.isEmpty() && consulta_.fallo().texto.isEmpty() && indice_ + 1 < tablas_.size()) {
+        origen_ = tablas_.at(++indice_);
+        if (consultar(QVariant()) && consulta_.siguiente()) return true;
+    }
+    return false;
 }
 
 bool FilasTrabajo::siguiente(QVariantList& fila) {
     if (terminada_) return false;
-    if (!consulta_.next()) {
-        // A full range may have more rows after it; a short one was the last.
-        const bool llena = enConsulta_ == FilasPorConsulta;
-        consulta_.finish();
-        bool otra = error_.isEmpty() && llena && consultar(ultimaClave_) && consulta_.next();
-        // A table read to its end: the next one, whose codes all come after.
-        while (!otra && error_.isEmpty() && indice_ + 1 < tablas_.size()) {
-            origen_ = tablas_.at(++indice_);
-            otra = consultar(QVariant()) && consulta_.next();
-        }
-        if (!otra) {
+    if (!empezada_) {
+        empezada_ = true;
+        if (!consultar(QVariant())) {
             terminada_ = true;
-            // A connection lost half way ends the rows early: the sheet must not pass for complete.
-            if (leidas_ != cuenta_ && error_.isEmpty())
-                error_ =
-                    consulta_.lastError().text().trimmed().isEmpty()
-                        ? QStringLiteral("la tabla de trabajo se leyó incompleta (%1 de %2 filas)")
-                              .arg(leidas_)
-                              .arg(cuenta_)
-                        : consulta_.lastError().text().trimmed();
-            consulta_.finish();
             return false;
         }
     }
+    if (!consulta_.siguiente() && !siguienteConsulta()) {
+        terminada_ = true;
+        // A session lost half way ends the rows early: the sheet must not pass for complete.
+        if (error_.isEmpty()) error_ = consulta_.fallo().texto;
+        if (leidas_ != cuenta_ && error_.isEmpty())
+            error_ = QStringLiteral("la tabla de trabajo se leyó incompleta (%1 de %2 filas)")
+                         .arg(leidas_)
+                         .arg(cuenta_);
+        consulta_.cerrar();
+        return false;
+    }
     if (!armarFila(fila)) {
         terminada_ = true;
-        consulta_.finish();
+        consulta_.cerrar();
         return false;
     }
     ++leidas_;
@@ -149,17 +147,12 @@ bool FilasTrabajo::siguiente(QVariantList& fila) {
 bool FilasTrabajo::armarFila(QVariantList& fila) {
     fila.clear();
     fila.reserve(campos_);
-    QByteArray texto;
-    if (otras_ < campos_) {
-        const QVariant v = consulta_.value(otras_);
-        texto = v.typeId() == QMetaType::QByteArray ? v.toByteArray() : v.toString().toLatin1();
-    }
-    const char* cursor = texto.constData();
-    const char* const fin = cursor + texto.size();
+    const char* cursor = otras_ < campos_ && !consulta_.nula(otras_) ? consulta_.datos(otras_) : "";
+    const char* const fin = cursor + (otras_ < campos_ ? consulta_.largo(otras_) : 0);
     int otra = 0;
     for (int i = 0; i < campos_; ++i) {
         if (!dobles_[static_cast<std::size_t>(i)]) {
-            fila << consulta_.value(otra++);
+            fila << consulta_.valor(otra++);
             continue;
         }
         const char* corte = std::find(cursor, fin, ' ');

@@ -1,12 +1,10 @@
 #pragma once
-#include <QSqlQuery>
 #include <QStringList>
 #include <functional>
 #include <vector>
 
+#include "basedatos/Conexion.h"
 #include "components/LibroExcel.h"
-
-class Conexion;
 
 // The working table's rows, ordered by code, streamed into the sheet: read in ranges of codes, so
 // the program never holds more than one range and the first rows come at once. The row count is
@@ -14,7 +12,8 @@ class Conexion;
 //
 // The costs and prices of a row travel together as one text of the server's decimal forms, which
 // read back to the very same doubles: one value per row instead of two per company, since the
-// driver's work per value, not the server's, is most of the read.
+// client's work per value, not the server's, is most of the read. The rows are streamed, their
+// cells read in place.
 class FilasTrabajo : public FuenteFilas {
 public:
     // Opens `tablas` (the working table, or the parts of its copy in memory), read one after
@@ -32,6 +31,7 @@ public:
 
 private:
     bool consultar(const QVariant& desde);  // the range after `desde` (null: from the start)
+    bool siguienteConsulta();               // the next range or table; false at the very end
     bool armarFila(QVariantList& fila);
 
     Conexion* principal_ = nullptr;
@@ -41,13 +41,14 @@ private:
     QString seleccion_;         // the select list: the other columns, then the doubles' text
     std::vector<bool> dobles_;  // by column of the table: whether it holds a double
     int otras_ = 0;             // columns that are not doubles
-    QSqlQuery consulta_;
+    Lectura consulta_;
     QVariant ultimaClave_;
     int enConsulta_ = 0;
     std::function<void()> latido_;
     qint64 cuenta_ = 0;
     int campos_ = 0;
     qint64 leidas_ = 0;
+    bool empezada_ = false;
     bool terminada_ = false;
     QString error_;
 };

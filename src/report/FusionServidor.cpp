@@ -3,8 +3,8 @@
 #include <QElapsedTimer>
 #include <QStringList>
 
+#include "basedatos/Sql.h"
 #include "components/BasesDD.h"
-#include "components/Sql.h"
 #include "report/ClavesFuera.h"
 #include "report/FusionEmpresa.h"
 #include "report/RangosDeClaves.h"

@@ -2,9 +2,9 @@
 
 #include <QFileInfo>
 
+#include "basedatos/Sql.h"
 #include "common/Marcas.h"
 #include "components/BasesDD.h"
-#include "components/Sql.h"
 #include "report/NombresTrabajo.h"
 
 Validacion ValidarSolicitud(const QString& archivo, const QList<MarcaEmpresa>& filas,

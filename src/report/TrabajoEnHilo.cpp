@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include "basedatos/Biblioteca.h"
 #include "components/BasesDD.h"
 
 TrabajoEnHilo::TrabajoEnHilo(Ajustes ajustes, Trabajo trabajo)
@@ -13,6 +14,7 @@ TrabajoEnHilo::~TrabajoEnHilo() {
 
 void TrabajoEnHilo::empezar() {
     hilo_ = std::thread([this] {
+        const HiloBaseDatos hilo;
         BasesDD ajustes;
         ajustes.cRuta = ajustes_.servidor;
         ajustes.cUsuario = ajustes_.usuario;

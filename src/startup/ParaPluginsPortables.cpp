@@ -1,5 +1,6 @@
 #include "startup/ParaPluginsPortables.h"
 
+#include "basedatos/SesionSegura.h"
 #include "common/Programa.h"
 #include "components/ArchivoIni.h"
 #include "components/BasesDD.h"
@@ -10,7 +11,6 @@
 #include "components/EstiloMensaje.h"
 #include "components/Instalacion.h"
 #include "components/LibOBCM.h"
-#include "components/SesionSegura.h"
 #include "components/Utilerias.h"
 
 namespace {
@@ -152,8 +152,15 @@ bool PrepararConexion(LibOBCM& ajustes, DelRegistro& registro, BasesDD& bases,
     // Every session, host and company alike, follows the host's TLS settings.
     const QString carpetaInstalacion =
         programa().instalacion ? programa().instalacion->carpeta() : QString();
-    PonerTls(
-        LeerAjustesTls([&](const QString& k) { return registro.DatosTMW(k); }, carpetaInstalacion));
+    QString errorTls;
+    const std::optional<AjustesTls> tls = LeerAjustesTls(
+        [&](const QString& k) { return registro.DatosTMW(k); }, carpetaInstalacion, &errorTls);
+    if (!tls) {
+        avisarAjusteDelAnfitrion(QStringLiteral("No se puede usar el ajuste de TLS"),
+                                 QStringLiteral("MySQLSSL"), errorTls);
+        return false;
+    }
+    PonerTls(*tls);
 
     if (leerBase)
         bases.cMiBase =

@@ -4,10 +4,10 @@
 #include <QFile>
 
 #include "ServidorPrueba.h"
+#include "basedatos/Sql.h"
 #include "common/Programa.h"
 #include "components/AnfitrionDemo.h"
 #include "components/Cifrado.h"
-#include "components/Sql.h"
 #include "startup/Arranque.h"
 
 AnfitrionPrueba::AnfitrionPrueba() : AnfitrionPrueba(QString(), QString()) {}

@@ -1,8 +1,6 @@
 #include "ConsultaPrueba.h"
 
 #include <QLocale>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QStringList>
 
 #include "ServidorPrueba.h"
@@ -21,22 +19,15 @@ bool filas(const QString& base, const QString& sql, QList<QVariantList>* resulta
         if (error) *error = b.ultimoError();
         return false;
     }
-    QSqlQuery q(c.db());
-    bool bien = false;
-    if (valores.isEmpty()) {
-        bien = q.exec(sql);
-    } else if (q.prepare(sql)) {
-        for (const QVariant& v : valores) q.addBindValue(v);
-        bien = q.exec();
-    }
-    if (!bien) {
-        if (error) *error = q.lastError().text();
+    Recordset rs;
+    if (!rs.abrir(c, sql, valores)) {
+        if (error) *error = rs.ultimoError();
         return false;
     }
     resultado->clear();
-    while (q.next()) {
+    for (; !rs.alFinal(); rs.siguiente()) {
         QVariantList fila;
-        for (int i = 0; i < q.record().count(); ++i) fila << q.value(i);
+        for (int i = 0; i < rs.numCampos(); ++i) fila << rs.valor(i);
         *resultado << fila;
     }
     return true;

@@ -6,17 +6,18 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <atomic>
+
+#include "basedatos/Conexion.h"
 
 namespace {
 
-const QString nombreAdmin = QStringLiteral("varelmo_prueba_admin");
-
-// The admin connection, opened on first use and reopened when the server dropped it.
-bool conexionAdmin(QSqlDatabase& db, QString* razon) {
+// The admin session, opened on first use, reopened when the server dropped it and opened anew
+// when the environment names another server. It asks for no TLS whatever the host's settings
+// under test say.
+Conexion* conexionAdmin(QString* razon) {
+    static Conexion admin;
+    static QString donde;
     const QString host = ServidorPrueba::host();
     const int puerto = ServidorPrueba::puerto();
     if (host.isEmpty() || puerto <= 0) {
@@ -24,34 +25,17 @@ bool conexionAdmin(QSqlDatabase& db, QString* razon) {
             *razon = QStringLiteral(
                 "Faltan las variables de entorno VARELMO_DB_HOST y VARELMO_DB_PORT "
                 "del servidor de pruebas.");
-        return false;
+        return nullptr;
     }
-    db = QSqlDatabase::contains(nombreAdmin)
-             ? QSqlDatabase::database(nombreAdmin, false)
-             : QSqlDatabase::addDatabase(QStringLiteral("QMYSQL"), nombreAdmin);
-    if (!db.isValid()) {
-        if (razon) *razon = QStringLiteral("No está disponible el controlador QMYSQL de Qt.");
-        return false;
-    }
-    // The environment may name another server since the connection was opened.
-    if (db.isOpen() && (db.hostName() != host || db.port() != puerto)) db.close();
-    if (db.isOpen()) {
-        QSqlQuery q(db);
-        if (q.exec(QStringLiteral("SELECT 1"))) return true;
-        db.close();
-    }
-    db.setHostName(host);
-    db.setPort(puerto);
-    db.setUserName(QStringLiteral("root"));
-    db.setPassword(QString());
-    db.setConnectOptions(QStringLiteral("MYSQL_OPT_CONNECT_TIMEOUT=5"));
-    if (!db.open()) {
-        if (razon)
-            *razon = QStringLiteral("El servidor de pruebas %1:%2 no responde: %3")
-                         .arg(host, QString::number(puerto), db.lastError().text());
-        return false;
-    }
-    return true;
+    const QString servidor = host + u':' + QString::number(puerto);
+    if (admin.abierta() && donde == servidor) return &admin;
+    donde = servidor;
+    if (admin.abrir({host, QStringLiteral("root"), QString(), QString(), puerto, {}}))
+        return &admin;
+    if (razon)
+        *razon = QStringLiteral("El servidor de pruebas %1 no responde: %2")
+                     .arg(servidor, admin.ultimoError());
+    return nullptr;
 }
 
 }  // namespace
@@ -65,19 +49,13 @@ int ServidorPrueba::puerto() {
 }
 
 bool ServidorPrueba::disponible(QString* razon) {
-    QSqlDatabase db;
-    return conexionAdmin(db, razon);
+    Conexion* admin = conexionAdmin(razon);
+    return admin && admin->ejecutar(QStringLiteral("DO 1"), {}, razon);
 }
 
 bool ServidorPrueba::ejecutar(const QString& sql, QString* error) {
-    QSqlDatabase db;
-    if (!conexionAdmin(db, error)) return false;
-    QSqlQuery q(db);
-    if (!q.exec(sql)) {
-        if (error) *error = q.lastError().text();
-        return false;
-    }
-    return true;
+    Conexion* admin = conexionAdmin(error);
+    return admin && admin->ejecutar(sql, {}, error);
 }
 
 QString ServidorPrueba::nombreUnico(const QString& prefijo) {

@@ -1,0 +1,31 @@
+#include "basedatos/Biblioteca.h"
+
+#include <mysql.h>
+
+#include <cstdlib>
+#include <mutex>
+
+// Connector/C 3.3 brought the library's own safeguards the sessions rely on (the restricted login
+// methods among them); an older one must not build.
+static_assert(MARIADB_PACKAGE_VERSION_ID >= 30300,
+              "se necesita MariaDB Connector/C 3.3 o posterior (libmariadb-dev)");
+
+void IniciarBibliotecaBaseDatos() {
+    static std::once_flag una;
+    std::call_once(una, [] {
+        // Read by the library when it starts (plugins to preload) or when it connects (a plugin
+        // folder, a server, a port, a socket, a password, turning certificate checks off).
+        for (const char* variable :
+             {"LIBMYSQL_PLUGINS", "LIBMYSQL_PLUGIN_DIR", "MARIADB_PLUGIN_DIR", "MYSQL_HOST",
+              "MYSQL_TCP_PORT", "MYSQL_UNIX_PORT", "MYSQL_PWD", "MYSQL_DEBUG",
+              "MARIADB_TLS_DISABLE_PEER_VERIFICATION", "LIBMYSQL_ENABLE_CLEARTEXT_PLUGIN"})
+            ::unsetenv(variable);
+        mysql_library_init(0, nullptr, nullptr);
+    });
+}
+
+QByteArray CarpetaPluginsBaseDatos() { return QByteArrayLiteral(VARELMO_PLUGINS_BASE_DATOS); }
+
+HiloBaseDatos::HiloBaseDatos() { mysql_thread_init(); }
+
+HiloBaseDatos::~HiloBaseDatos() { mysql_thread_end(); }

@@ -1,0 +1,176 @@
+#pragma once
+#include <QElapsedTimer>
+#include <QString>
+#include <QVariant>
+#include <QVariantList>
+#include <memory>
+
+#include "basedatos/SesionSegura.h"
+
+typedef struct st_mysql MYSQL;
+typedef struct st_mysql_res MYSQL_RES;
+typedef struct st_mysql_field MYSQL_FIELD;
+class Lectura;
+
+// A failure of a session: the client library's or the server's error number (0 when the program
+// itself refused the statement) and its text.
+struct FalloBase {
+    unsigned numero = 0;
+    QString texto;
+};
+
+// Where a session connects, on which database, as whom, and the TLS it demands of the server.
+struct DestinoBase {
+    QString host, usuario, password, base;
+    int puerto = 0;
+    AjustesTls tls;
+};
+
+// One session with a database server, on the MariaDB client library. Move-only; closed when it
+// goes.
+//
+// Every session speaks utf8mb4 and is protected as its destination's TLS settings say
+// (SesionSegura.h).
+// A server that does not answer fails within the connect timeout (5 s); a statement waits at most
+// 120 s for the server. Values reach the server as literals the library escaped, never pasted.
+//
+// A session the server dropped (a restart, a timeout, a kill) is reopened with the settings it
+// was opened with before the next statement runs; the statement that met the loss fails and is
+// never sent twice. After a pause the session is checked before use, so a server restarted while
+// the program waited is met by that check and not by the user's statement. A loss inside a
+// transaction keeps failing the statements of that transaction until its COMMIT or ROLLBACK, so
+// what is left of it never runs on a fresh session as if the earlier part had been applied.
+class Conexion {
+public:
+    Conexion();
+    ~Conexion();
+    Conexion(Conexion&& otra) noexcept;
+    Conexion& operator=(Conexion&& otra) noexcept;
+    Conexion(const Conexion&) = delete;
+    Conexion& operator=(const Conexion&) = delete;
+
+    // Opens a session on `destino` (closing whatever this one held). False with the reason.
+    bool abrir(const DestinoBase& destino);
+    bool abierta() const;
+    QString base() const;  // database it is open on; "" when closed
+
+    // Runs one statement with `valores` in place of its "?" in order; false with the server's
+    // error text in `error` (and in ultimoError()).
+    bool ejecutar(const QString& sql, const QVariantList& valores = {}, QString* error = nullptr);
+    QString ultimoError() const { return fallo_.texto; }
+    FalloBase ultimoFallo() const { return fallo_; }
+    void cerrar();
+
+private:
+    friend class Recordset;
+    friend class Lectura;
+    // Sends `sql` on the session, reopening it first when it was lost; its result then waits on
+    // the session. False with the reason in fallo_.
+    bool correr(const QString& sql, const QVariantList& valores);
+    bool enviar(const QString& sql, const QVariantList& valores);
+    bool seguirTrasPerdida(const QString& palabra);
+    void comprobar();  // after a pause, finds out whether the server dropped the session
+    void marcarPerdida();
+    bool reabrir();
+    void anotarFallo(const QString& sql);  // the session's error after `sql` failed
+    static MYSQL* conectar(const DestinoBase& destino, FalloBase* fallo);
+
+    MYSQL* sesion_ = nullptr;
+    Lectura* lectura_ = nullptr;  // a streamed read not yet over: closed before anything else
+    DestinoBase destino_;
+    FalloBase fallo_;
+    bool perdida_ = false;             // the server dropped it; reopen before the next statement
+    bool enTransaccion_ = false;       // a START TRANSACTION not yet ended by COMMIT or ROLLBACK
+    bool transaccionPerdida_ = false;  // the loss happened inside that transaction
+    QElapsedTimer usoReciente_;        // since the last statement that reached the server
+};
+
+// A transaction on a session, undone unless confirmed: whatever leaves the scope before
+// confirmar() (a failed statement, an early return, an exception) rolls it back.
+class Transaccion {
+public:
+    explicit Transaccion(Conexion& conexion) : conexion_(conexion) {}
+    ~Transaccion() { deshacer(); }
+    Transaccion(const Transaccion&) = delete;
+    Transaccion& operator=(const Transaccion&) = delete;
+
+    bool empezar(QString* error = nullptr);    // START TRANSACTION
+    bool confirmar(QString* error = nullptr);  // COMMIT; on failure what was done is undone
+    void deshacer();                           // ROLLBACK of a transaction still open
+
+private:
+    Conexion& conexion_;
+    bool abierta_ = false;
+};
+
+// The rows of one query, kept whole by the client and walked forward from the first; field access
+// by name without regard to letter case. For small results: the big ordered read is a Lectura.
+class Recordset {
+public:
+    Recordset();
+    ~Recordset();
+    Recordset(Recordset&&) noexcept;
+    Recordset& operator=(Recordset&&) noexcept;
+    Recordset(const Recordset&) = delete;
+    Recordset& operator=(const Recordset&) = delete;
+
+    // Runs `sql` on `c` with `valores` in place of its "?" and stands on the first row (or at the
+    // end when there are none). False, with the error in ultimoError(), when the query fails.
+    bool abrir(Conexion& c, const QString& sql, const QVariantList& valores = {});
+
+    bool abierto() const { return abierto_; }
+    bool alFinal() const;  // true when past the last row, when there are no rows, or when closed
+    void siguiente();
+    QVariant campo(const QString& nombre) const;  // invalid QVariant if no such field
+    int numCampos() const;
+    QString nombreCampo(int i) const;
+    QVariant valor(int i) const;  // invalid QVariant when out of range or on no row
+    qint64 cuenta() const;        // rows of the whole result, wherever the walk stands
+    QString ultimoError() const { return fallo_.texto; }
+    FalloBase ultimoFallo() const { return fallo_; }
+    void cerrar();
+
+private:
+    int indiceCampo(const QString& nombre) const;
+    struct Liberar {
+        void operator()(MYSQL_RES* r) const;
+    };
+    std::unique_ptr<MYSQL_RES, Liberar> resultado_;
+    char** fila_ = nullptr;
+    unsigned long* largos_ = nullptr;
+    bool abierto_ = false;
+    FalloBase fallo_;
+};
+
+// A query's rows streamed from the server as they come, one at a time, their cells read in place
+// as the bytes the server sent: for reads too large to keep. Anything else run on its session
+// closes it first, reading off what the server still sends of it.
+class Lectura {
+public:
+    Lectura() = default;
+    ~Lectura() { cerrar(); }
+    Lectura(const Lectura&) = delete;
+    Lectura& operator=(const Lectura&) = delete;
+
+    bool abrir(Conexion& c, const QString& sql, const QVariantList& valores = {});
+    // The next row; false at the end or on a failure (then fallo() says which).
+    bool siguiente();
+    int numCampos() const { return campos_; }
+    QString nombreCampo(int i) const;
+    bool esDoble(int i) const;  // the column holds doubles
+    bool nula(int i) const { return fila_[i] == nullptr; }
+    const char* datos(int i) const { return fila_[i]; }
+    qsizetype largo(int i) const { return static_cast<qsizetype>(largos_[i]); }
+    QVariant valor(int i) const;
+    FalloBase fallo() const { return fallo_; }
+    void cerrar();
+
+private:
+    Conexion* conexion_ = nullptr;
+    MYSQL_RES* resultado_ = nullptr;
+    MYSQL_FIELD* columnas_ = nullptr;
+    char** fila_ = nullptr;
+    unsigned long* largos_ = nullptr;
+    int campos_ = 0;
+    FalloBase fallo_;
+};

@@ -1,0 +1,18 @@
+#pragma once
+#include <QByteArray>
+#include <QString>
+#include <QVariantList>
+
+typedef struct st_mysql MYSQL;
+
+// Identifier quoting for MySQL/MariaDB: `name`, with every backtick inside doubled, so a database,
+// table or column name taken from data can never end the identifier early.
+QString citarIdentificador(const QString& nombre);
+
+// The statement `sql` as the bytes sent to the server, each "?" outside quotes, identifiers and
+// comments replaced by its value of `valores`, in order, as a literal the client library escaped
+// for the session `sesion` (its character set and the server's quoting mode): a NULL, a number,
+// a text in quotes. False, with the reason in `error`, when the count of "?" and of values differ
+// or a value has no literal (a double that is not a number or infinite).
+bool armarSentencia(MYSQL* sesion, const QString& sql, const QVariantList& valores,
+                    QByteArray* sentencia, QString* error);

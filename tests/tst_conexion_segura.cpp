@@ -9,6 +9,7 @@
 #include <QtTest>
 
 #include "AnfitrionPrueba.h"
+#include "DialogosGuion.h"
 #include "ServidorPropio.h"
 #include "ServidorPrueba.h"
 #include "Soporte.h"
@@ -36,15 +37,52 @@ bool autoridad(const QString& carpeta, const QString& nombre) {
                     nombre + QStringLiteral(".pem"), QStringLiteral("-days"), QStringLiteral("2"),
                     QStringLiteral("-subj"), QStringLiteral("/CN=") + nombre});
 }
+// A server certificate <nombre>.key/.pem for the name `cn`, signed by ca1.
+bool firmado(const QString& carpeta, const QString& nombre, const QString& cn) {
+    return openssl(carpeta, {QStringLiteral("req"), QStringLiteral("-newkey"),
+                             QStringLiteral("rsa:2048"), QStringLiteral("-nodes"),
+                             QStringLiteral("-keyout"), nombre + QStringLiteral(".key"),
+                             QStringLiteral("-out"), nombre + QStringLiteral(".csr"),
+                             QStringLiteral("-subj"), QStringLiteral("/CN=") + cn}) &&
+           openssl(carpeta,
+                   {QStringLiteral("x509"), QStringLiteral("-req"), QStringLiteral("-in"),
+                    nombre + QStringLiteral(".csr"), QStringLiteral("-CA"),
+                    QStringLiteral("ca1.pem"), QStringLiteral("-CAkey"), QStringLiteral("ca1.key"),
+                    QStringLiteral("-CAcreateserial"), QStringLiteral("-out"),
+                    nombre + QStringLiteral(".pem"), QStringLiteral("-days"), QStringLiteral("2")});
+}
+
+// The SHA-256 fingerprint of a certificate, as openssl prints it ("AB:CD:...").
+QString huella(const QString& archivo) {
+    QProcess p;
+    p.start(QStringLiteral("openssl"),
+            {QStringLiteral("x509"), QStringLiteral("-in"), archivo, QStringLiteral("-noout"),
+             QStringLiteral("-fingerprint"), QStringLiteral("-sha256")});
+    p.waitForFinished(60000);
+    return QString::fromLatin1(p.readAllStandardOutput()).section(u'=', 1).trimmed();
+}
 }  // namespace
 
 class TstConexionSegura : public QObject {
     Q_OBJECT
     QTemporaryDir certificados_;
     ServidorPropio conTls_;
+    QString certificadoEnUso_;
     QByteArray hostComun_, puertoComun_;
 
     QString certificado(const QString& nombre) const { return certificados_.filePath(nombre); }
+
+    // The server with TLS, showing the certificate `nombre`.
+    bool servidorConTls(const QString& nombre, QString* razon) {
+        if (certificadoEnUso_ == nombre) return true;
+        conTls_.matar();
+        conTls_.ponerOpciones(
+            {QStringLiteral("--ssl-ca=") + certificado(QStringLiteral("ca1.pem")),
+             QStringLiteral("--ssl-cert=") + certificado(nombre + QStringLiteral(".pem")),
+             QStringLiteral("--ssl-key=") + certificado(nombre + QStringLiteral(".key"))});
+        certificadoEnUso_ = nombre;
+        return conTls_.iniciar(razon);
+    }
 
 private slots:
     void initTestCase() {
@@ -53,56 +91,75 @@ private slots:
         puertoComun_ = qgetenv("VARELMO_DB_PORT");
         const QString c = certificados_.path();
         QVERIFY(autoridad(c, QStringLiteral("ca1")) && autoridad(c, QStringLiteral("ca2")));
-        QVERIFY(openssl(
-            c, {QStringLiteral("req"), QStringLiteral("-newkey"), QStringLiteral("rsa:2048"),
-                QStringLiteral("-nodes"), QStringLiteral("-keyout"), QStringLiteral("servidor.key"),
-                QStringLiteral("-out"), QStringLiteral("servidor.csr"), QStringLiteral("-subj"),
-                QStringLiteral("/CN=127.0.0.1")}));
-        QVERIFY(openssl(
-            c, {QStringLiteral("x509"), QStringLiteral("-req"), QStringLiteral("-in"),
-                QStringLiteral("servidor.csr"), QStringLiteral("-CA"), QStringLiteral("ca1.pem"),
-                QStringLiteral("-CAkey"), QStringLiteral("ca1.key"),
-                QStringLiteral("-CAcreateserial"), QStringLiteral("-out"),
-                QStringLiteral("servidor.pem"), QStringLiteral("-days"), QStringLiteral("2")}));
-        conTls_.ponerOpciones(
-            {QStringLiteral("--ssl-ca=") + certificado(QStringLiteral("ca1.pem")),
-             QStringLiteral("--ssl-cert=") + certificado(QStringLiteral("servidor.pem")),
-             QStringLiteral("--ssl-key=") + certificado(QStringLiteral("servidor.key"))});
+        QVERIFY(firmado(c, QStringLiteral("servidor"), QStringLiteral("127.0.0.1")));
+        QVERIFY(firmado(c, QStringLiteral("otro"), QStringLiteral("otro.example")));
         QString razon;
-        QVERIFY2(conTls_.iniciar(&razon), qPrintable(razon));
+        QVERIFY2(servidorConTls(QStringLiteral("servidor"), &razon), qPrintable(razon));
     }
     void cleanup() {
         qputenv("VARELMO_DB_HOST", hostComun_);
         qputenv("VARELMO_DB_PORT", puertoComun_);
     }
 
-    // The host's TLS settings against a server with TLS (its certificate signed by ca1) and one
-    // without it.
+    // The host's TLS settings against the server with TLS, showing a certificate signed by ca1
+    // for its address ("servidor") or for another name ("otro"), and against the shared server,
+    // which offers no TLS (""). A fingerprint "huella:X" is that of certificate X.
     void tls_data() {
-        QTest::addColumn<bool>("servidorConTls");
-        QTest::addColumn<QString>("ca");
+        QTest::addColumn<QString>("certificadoServidor");
+        QTest::addColumn<QStringList>("ajustes");
         QTest::addColumn<QString>("motivo");  // "" when the session opens
-        QTest::newRow("certificado de la autoridad indicada") << true << "ca1.pem" << QString();
+        const QString ca1 = QStringLiteral("MySQLSSLCA=ca1.pem");
+        QTest::newRow("certificado de la autoridad indicada")
+            << "servidor" << QStringList{ca1} << QString();
         QTest::newRow("certificado de otra autoridad")
-            << true << "ca2.pem" << QStringLiteral("TLS");
-        QTest::newRow("servidor sin TLS")
-            << false << "ca1.pem" << QStringLiteral("no ofrece una conexión cifrada");
+            << "servidor" << QStringList{QStringLiteral("MySQLSSLCA=ca2.pem")}
+            << QStringLiteral("no lo firma la autoridad indicada");
+        QTest::newRow("servidor sin TLS") << "" << QStringList{ca1, QStringLiteral("MySQLSSL=Sí")}
+                                          << QStringLiteral("no ofrece una conexión cifrada");
+        QTest::newRow("certificado para otro nombre")
+            << "otro" << QStringList{ca1} << QStringLiteral("no es para ese servidor");
+        QTest::newRow("autoridades del sistema")
+            << "servidor" << QStringList{QStringLiteral("MySQLSSL=Sí")}
+            << QStringLiteral("no lo firma la autoridad indicada");
+        QTest::newRow("huella fijada, sea cual sea el nombre")
+            << "otro" << QStringList{QStringLiteral("MySQLSSLHuella=huella:otro")} << QString();
+        QTest::newRow("huella de otro certificado")
+            << "servidor" << QStringList{QStringLiteral("MySQLSSLHuella=huella:otro")}
+            << QStringLiteral("no es el que fija MySQLSSLHuella");
+        QTest::newRow("huella sin TLS")
+            << "" << QStringList{QStringLiteral("MySQLSSLHuella=huella:otro")}
+            << QStringLiteral("no ofrece una conexión cifrada");
+        QTest::newRow("MySQLSSL que no se entiende")
+            << "" << QStringList{QStringLiteral("MySQLSSL=quizá")}
+            << QStringLiteral("es Sí (exigir TLS) o No");
     }
     void tls() {
-        QFETCH(bool, servidorConTls);
-        QFETCH(QString, ca);
+        QFETCH(QString, certificadoServidor);
+        QFETCH(QStringList, ajustes);
         QFETCH(QString, motivo);
-        if (servidorConTls) conTls_.usarEnPruebas();
+        QString error;
+        if (!certificadoServidor.isEmpty()) {
+            QVERIFY2(servidorConTls(certificadoServidor, &error), qPrintable(error));
+            conTls_.usarEnPruebas();
+        }
         AnfitrionPrueba a;
         QVERIFY2(a.valido() && a.crearGeneral(), qPrintable(a.error()));
         EmpresaPrueba e;
         QVERIFY2(!a.crearEmpresa(e).isEmpty(), qPrintable(a.error()));
         QVERIFY(a.escribirIni());
-        QVERIFY(ArchivoIni::escribir(
-            QDir(a.carpetaInstalacion()).filePath(Instalacion::nombreArchivoAjustes()),
-            Instalacion::seccionAjustes(), QStringLiteral("MySQLSSLCA"), certificado(ca)));
-        QString error;
+        for (const QString& ajuste : std::as_const(ajustes)) {
+            QString valor = ajuste.section(u'=', 1);
+            if (valor.startsWith(QLatin1String("huella:")))
+                valor = huella(certificado(valor.mid(7) + QStringLiteral(".pem")));
+            else if (valor.endsWith(QLatin1String(".pem")))
+                valor = certificado(valor);
+            QVERIFY(ArchivoIni::escribir(
+                QDir(a.carpetaInstalacion()).filePath(Instalacion::nombreArchivoAjustes()),
+                Instalacion::seccionAjustes(), ajuste.section(u'=', 0, 0), valor));
+        }
+        const GuionDialogos guion;
         const bool abre = a.arrancar(&error).has_value();
+        for (const CajaMostrada& caja : std::as_const(guion->mostradas)) error += u' ' + caja.texto;
         QVERIFY2(abre == motivo.isEmpty(), qPrintable(error));
         if (!abre) {
             QVERIFY2(error.contains(motivo), qPrintable(error));

@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "basedatos/Biblioteca.h"
+#include "basedatos/HuellaServidor.h"
 #include "basedatos/SesionSegura.h"
 #include "basedatos/Sql.h"
 
@@ -62,7 +63,8 @@ bool terminaTransaccion(const QString& palabra) {
 
 // The options of every session: timeouts, the character set, no local files for the server to
 // ask for, and what SesionSegura.h demands.
-bool prepararOpciones(MYSQL* sesion, const AjustesTls& tls, QString* problema) {
+bool prepararOpciones(MYSQL* sesion, const AjustesTls& tls, const QByteArray& huellaSha1,
+                      QString* problema) {
     const unsigned int conectar = 5, esperar = 120, sinArchivos = 0;
     const bool bien = mysql_optionsv(sesion, MYSQL_OPT_CONNECT_TIMEOUT, &conectar) == 0 &&
                       mysql_optionsv(sesion, MYSQL_OPT_READ_TIMEOUT, &esperar) == 0 &&
@@ -70,7 +72,7 @@ bool prepararOpciones(MYSQL* sesion, const AjustesTls& tls, QString* problema) {
                       mysql_optionsv(sesion, MYSQL_SET_CHARSET_NAME, "utf8mb4") == 0 &&
                       mysql_optionsv(sesion, MYSQL_OPT_LOCAL_INFILE, &sinArchivos) == 0;
     if (!bien) *problema = QStringLiteral("la biblioteca cliente de MariaDB rechazó sus opciones");
-    return bien && ProtegerSesion(sesion, tls, problema);
+    return bien && ProtegerSesion(sesion, tls, huellaSha1, problema);
 }
 
 // The bytes of a text that held a secret, cleared before they are let go.
@@ -117,13 +119,19 @@ MYSQL* Conexion::conectar(const DestinoBase& d, FalloBase* fallo) {
     };
     // A connection this program has just closed may still count against the server's limit for
     // a moment: the attempt is made again, for up to two seconds.
+    QByteArray huellaSha1;
+    if (!d.tls.huella.isEmpty()) {
+        FalloBase motivo;
+        huellaSha1 = HuellaSha1DeServidorFijado(d.host, d.puerto, d.tls.huella, &motivo);
+        if (huellaSha1.isEmpty()) return noAbre(motivo);
+    }
     QElapsedTimer reloj;
     reloj.start();
     for (;;) {
         MYSQL* sesion = mysql_init(nullptr);
         if (!sesion) return noAbre({0, QStringLiteral("no queda memoria para la sesión")});
         QString problema;
-        if (!prepararOpciones(sesion, d.tls, &problema)) {
+        if (!prepararOpciones(sesion, d.tls, huellaSha1, &problema)) {
             mysql_close(sesion);
             return noAbre({0, problema});
         }

@@ -76,7 +76,8 @@ std::optional<AjustesTls> LeerAjustesTls(const std::function<QString(const QStri
     return a;
 }
 
-bool ProtegerSesion(MYSQL* sesion, const AjustesTls& a, QString* error) {
+bool ProtegerSesion(MYSQL* sesion, const AjustesTls& a, const QByteArray& huellaSha1,
+                    QString* error) {
     const QByteArray plugins = CarpetaPluginsBaseDatos();
     bool bien = opcion(sesion, MYSQL_PLUGIN_DIR, plugins.constData());
     if (!a.activo()) return bien && opcion(sesion, MARIADB_OPT_RESTRICTED_AUTH, MetodosSinRevelar);
@@ -96,8 +97,7 @@ bool ProtegerSesion(MYSQL* sesion, const AjustesTls& a, QString* error) {
                                : opcion(sesion, MYSQL_OPT_SSL_CA, ca.constData()));
     } else {
         // A pinned certificate stands for itself, whoever signed it and for whatever name.
-        const QByteArray huella = QByteArrayLiteral("sha256:") + a.huella.toLatin1();
-        bien = bien && opcion(sesion, MARIADB_OPT_TLS_PEER_FP, huella.constData());
+        bien = bien && opcion(sesion, MARIADB_OPT_TLS_PEER_FP, huellaSha1.constData());
     }
     bien = bien && opcion(sesion, MARIADB_OPT_RESTRICTED_AUTH, MetodosConTlsVerificado);
     if (!bien)

@@ -38,8 +38,11 @@ std::optional<AjustesTls> LeerAjustesTls(const std::function<QString(const QStri
                                          const QString& carpeta, QString* error);
 
 // Sets on `sesion`, before it connects, the login methods it accepts and the TLS it demands, as
-// `ajustes` say. False, with the reason in `error`, when the CA file cannot be used.
-bool ProtegerSesion(MYSQL* sesion, const AjustesTls& ajustes, QString* error);
+// `ajustes` say; with a pinned fingerprint, `huellaSha1` is the SHA-1 of the certificate whose
+// SHA-256 was found to be the one pinned (HuellaServidor.h). False, with the reason in `error`,
+// when the CA file cannot be used.
+bool ProtegerSesion(MYSQL* sesion, const AjustesTls& ajustes, const QByteArray& huellaSha1,
+                    QString* error);
 
 // The reason of a login that failed with `tls` asked for, in Spanish, when it is one of the
 // refusals above (a login

@@ -1,7 +1,7 @@
 // talmira-host: sets up the host installation that Reporte varelmo works beside.
 //
 //   talmira-host instalar CARPETA [--servidor H] [--puerto P] [--usuario U] [--base-general B]
-//                         [--tls-ca ARCHIVO] [--tls]
+//                         [--tls-ca ARCHIVO] [--tls] [--tls-huella SHA256]
 //   talmira-host guardar CARPETA CLAVE VALOR
 //   talmira-host cifrar CARPETA SELECTOR (--ajuste CLAVE | --empresa ID [--puerto P])
 //                                                   (the text is read from standard input)
@@ -33,13 +33,14 @@ int uso() {
         "uso:\n"
         "  talmira-host instalar CARPETA [--servidor H] [--puerto P] [--usuario U] [--base-general "
         "B]\n"
-        "                       [--tls-ca ARCHIVO] [--tls]\n"
+        "                       [--tls-ca ARCHIVO] [--tls] [--tls-huella SHA256]\n"
         "      crea la instalación (talmira.ini y su clave); con --usuario lee la contraseña de "
         "la\n"
         "      entrada estándar (sin mostrarla en una terminal); --tls-ca cifra toda conexión con\n"
-        "      TLS y exige que el certificado del servidor lo firme esa autoridad; --tls exige "
-        "TLS\n"
-        "      con las autoridades del sistema\n"
+        "      TLS y exige que el certificado del servidor lo firme esa autoridad y sea para su\n"
+        "      nombre; --tls exige lo mismo con las autoridades del sistema; --tls-huella fija el\n"
+        "      certificado del servidor por su huella SHA-256. Con TLS, antes de escribir nada\n"
+        "      se conecta una vez al servidor y se niega si éste no lo cumple\n"
         "  talmira-host guardar CARPETA CLAVE VALOR   guarda un ajuste de la instalación\n"
         "  talmira-host cifrar CARPETA SELECTOR (--ajuste CLAVE | --empresa ID [--puerto P])\n"
         "      cifra la entrada estándar para su lugar: el selector 0 para el ajuste CLAVE de\n"
@@ -85,6 +86,34 @@ QString opcion(const QStringList& args, const QString& nombre, const QString& de
     return (i >= 0 && i + 1 < args.size()) ? args[i + 1] : defecto;
 }
 
+// The TLS settings of a new installation, tried on one connection to its server before anything
+// is written: a server that does not meet them is refused there and then. A server that cannot
+// be reached, or that refuses the user, has still shown whether it meets them or not.
+bool comprobarTls(const anfitrion::AjustesInstalacion& ajustes, QString* error) {
+    const std::optional<AjustesTls> tls = LeerAjustesTls(
+        [&](const QString& clave) {
+            if (clave == QLatin1String("MySQLSSLCA")) return ajustes.tlsCa;
+            if (clave == QLatin1String("MySQLSSLHuella")) return ajustes.tlsHuella;
+            return ajustes.tlsRequerido ? QStringLiteral("Sí") : QString();
+        },
+        QString(), error);
+    if (!tls) return false;
+    if (!tls->activo()) return true;
+    Conexion prueba;
+    const QString usuario = ajustes.guardarUsuario ? ajustes.usuario : QStringLiteral("root");
+    if (prueba.abrir(
+            {ajustes.servidor, usuario, ajustes.contrasena, QString(), ajustes.puerto, *tls}))
+        return true;
+    const FalloBase f = prueba.ultimoFallo();
+    if (!MotivoRechazoSesion(f.numero, f.texto, *tls).isEmpty()) {
+        *error = f.texto;
+        return false;
+    }
+    std::fprintf(stderr, "talmira-host: aviso: no se pudo comprobar el TLS del servidor: %s\n",
+                 qUtf8Printable(f.texto));
+    return true;
+}
+
 int instalar(const QString& carpeta, const QStringList& args) {
     anfitrion::AjustesInstalacion ajustes;
     ajustes.servidor = opcion(args, QStringLiteral("--servidor"), ajustes.servidor);
@@ -98,8 +127,10 @@ int instalar(const QString& carpeta, const QStringList& args) {
         ajustes.usuario = opcion(args, QStringLiteral("--usuario"));
         ajustes.contrasena = leerEntrada("Contraseña: ");
     }
+    ajustes.tlsHuella = opcion(args, QStringLiteral("--tls-huella"));
     QString error;
-    if (!anfitrion::crearInstalacion(carpeta, ajustes, &error)) return fallo(error);
+    if (!comprobarTls(ajustes, &error) || !anfitrion::crearInstalacion(carpeta, ajustes, &error))
+        return fallo(error);
     return 0;
 }
 

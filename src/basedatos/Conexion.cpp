@@ -112,9 +112,13 @@ MYSQL* Conexion::conectar(const DestinoBase& d, FalloBase* fallo) {
     IniciarBibliotecaBaseDatos();
     const auto noAbre = [&](const FalloBase& motivo) {
         const QString rechazo = MotivoRechazoSesion(motivo.numero, motivo.texto, d.tls);
-        *fallo = {motivo.numero, QStringLiteral("No se pudo abrir la base de datos %1 en %2:%3: %4")
-                                     .arg(d.base, d.host, QString::number(d.puerto),
-                                          rechazo.isEmpty() ? motivo.texto : rechazo)};
+        const QString donde = d.host + u':' + QString::number(d.puerto);
+        const QString texto =
+            d.base.isEmpty()
+                ? QStringLiteral("No se pudo conectar con el servidor %1: %2").arg(donde)
+                : QStringLiteral("No se pudo abrir la base de datos %1 en %2: %3")
+                      .arg(d.base, donde);
+        *fallo = {motivo.numero, texto.arg(rechazo.isEmpty() ? motivo.texto : rechazo)};
         return nullptr;
     };
     // A connection this program has just closed may still count against the server's limit for

@@ -97,7 +97,9 @@ bool crearInstalacion(const QString& carpeta, const AjustesInstalacion& ajustes,
         (!ajustes.tlsCa.isEmpty() &&
          !guardar(archivo, QStringLiteral("MySQLSSLCA"), ajustes.tlsCa, error)) ||
         (ajustes.tlsRequerido &&
-         !guardar(archivo, QStringLiteral("MySQLSSL"), QStringLiteral("Sí"), error)))
+         !guardar(archivo, QStringLiteral("MySQLSSL"), QStringLiteral("Sí"), error)) ||
+        (!ajustes.tlsHuella.isEmpty() &&
+         !guardar(archivo, QStringLiteral("MySQLSSLHuella"), ajustes.tlsHuella, error)))
         return false;
     QString usuario, contrasena;
     if (ajustes.guardarUsuario && (!cifrar(carpeta, 0, ajustes.usuario, &usuario, error,

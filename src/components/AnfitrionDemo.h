@@ -19,6 +19,7 @@ struct AjustesInstalacion {
     QString baseGeneral;        // "MySQLBaseGeneral"; blank means "talmira"
     QString tlsCa;              // "MySQLSSLCA": the CA file that signs the servers' certificates
     bool tlsRequerido = false;  // "MySQLSSL" = "Sí"
+    QString tlsHuella;          // "MySQLSSLHuella": SHA-256 of a pinned server certificate
 };
 
 // Creates `carpeta`, its talmira.ini with the given settings and its key file (owner only).

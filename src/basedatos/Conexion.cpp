@@ -113,12 +113,13 @@ MYSQL* Conexion::conectar(const DestinoBase& d, FalloBase* fallo) {
     const auto noAbre = [&](const FalloBase& motivo) {
         const QString rechazo = MotivoRechazoSesion(motivo.numero, motivo.texto, d.tls);
         const QString donde = d.host + u':' + QString::number(d.puerto);
-        const QString texto =
+        const QString porque = rechazo.isEmpty() ? motivo.texto : rechazo;
+        *fallo = {
+            motivo.numero,
             d.base.isEmpty()
-                ? QStringLiteral("No se pudo conectar con el servidor %1: %2").arg(donde)
+                ? QStringLiteral("No se pudo conectar con el servidor %1: %2").arg(donde, porque)
                 : QStringLiteral("No se pudo abrir la base de datos %1 en %2: %3")
-                      .arg(d.base, donde);
-        *fallo = {motivo.numero, texto.arg(rechazo.isEmpty() ? motivo.texto : rechazo)};
+                      .arg(d.base, donde, porque)};
         return nullptr;
     };
     // A connection this program has just closed may still count against the server's limit for

@@ -197,6 +197,51 @@ private slots:
         QVERIFY(rs.nombreCampo(7).isEmpty());
     }
 
+    // Values reach the server as the library's escaped literals: they come back as they went,
+    // whatever they hold and whatever the server's quoting mode, and a "?" inside quotes, names
+    // or comments of the statement is not a place for a value.
+    void valoresAlServidor_data() {
+        QTest::addColumn<QString>("modo");
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QVariantList>("valores");
+        QTest::addColumn<QVariantList>("esperados");  // empty: the statement is refused
+        const QString raro = QStringLiteral("O'Brien \\ \" ` ? ñ \0 😀");
+        const QString marca = QStringLiteral("SELECT ?");
+        QTest::newRow("texto con comillas y barras")
+            << "" << marca << QVariantList{raro} << QVariantList{raro};
+        QTest::newRow("sin barra como escape")
+            << "NO_BACKSLASH_ESCAPES" << marca << QVariantList{raro} << QVariantList{raro};
+        QTest::newRow("dobles exactos") << "" << QStringLiteral("SELECT ?, ?, ?")
+                                        << QVariantList{0.1, 5e-324, 1.7976931348623157e308}
+                                        << QVariantList{0.1, 5e-324, 1.7976931348623157e308};
+        QTest::newRow("nulo y enteros") << "" << QStringLiteral("SELECT ?, ?")
+                                        << QVariantList{QVariant(), qint64(-9007199254740993)}
+                                        << QVariantList{QVariant(), qint64(-9007199254740993)};
+        QTest::newRow("interrogaciones que no son marcas")
+            << "" << QStringLiteral("SELECT '?' AS `a?b` /* ? */, ? # ?\n") << QVariantList{7}
+            << QVariantList{QStringLiteral("?"), 7};
+        QTest::newRow("más valores que marcas")
+            << "" << marca << QVariantList{1, 2} << QVariantList{};
+    }
+    void valoresAlServidor() {
+        QFETCH(QString, modo);
+        QFETCH(QString, sql);
+        QFETCH(QVariantList, valores);
+        QFETCH(QVariantList, esperados);
+        BasesDD b = configurado();
+        Conexion c;
+        QVERIFY(b.AbrirBdD(c, base_));
+        QVERIFY(c.ejecutar(QStringLiteral("SET SESSION sql_mode = ?"), {modo}));
+        Recordset rs;
+        QCOMPARE(rs.abrir(c, sql, valores), !esperados.isEmpty());
+        if (esperados.isEmpty()) return;
+        QCOMPARE(rs.numCampos(), esperados.size());
+        for (int i = 0; i < esperados.size(); ++i) {
+            QCOMPARE(rs.valor(i).isNull(), esperados[i].isNull());
+            if (!esperados[i].isNull()) QCOMPARE(rs.valor(i).toString(), esperados[i].toString());
+        }
+    }
+
     void abrirTablaFalla_data() {
         QTest::addColumn<QString>("origen");
         QTest::addColumn<QString>("campos");

@@ -62,7 +62,7 @@ bool preparar(AnfitrionPrueba& a, QString* error) {
 Salida correr(const AnfitrionPrueba& a, const QStringList& argumentos) {
     QProcess proceso;
     proceso.setWorkingDirectory(QDir::tempPath());
-    // Every note of Qt and its driver enabled: none of them may reach the terminal.
+    // Every note of Qt enabled: none of them may reach the terminal.
     QProcessEnvironment entorno = QProcessEnvironment::systemEnvironment();
     entorno.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("*=true"));
     proceso.setProcessEnvironment(entorno);

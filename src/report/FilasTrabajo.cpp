@@ -49,8 +49,7 @@ bool FilasTrabajo::abrir(Conexion& principal, const QStringList& tablas,
     // a decimal form; it is sent only when dividing it by 10000 gives back that very double,
     // since the program divides it the same way. Any other double goes as "d" and its shortest
     // decimal form, which reads back to the same double; a NULL as "N". A double's text takes up
-    // to 24 characters ("-2.2250738585072014e-308"); the room is declared, since the driver sizes
-    // its buffers by the column's declared length and stops the rows at a longer value.
+    // to 24 characters ("-2.2250738585072014e-308"), well within the room it is cast to.
     Lectura columnas;
     if (!columnas.abrir(principal,
                         QStringLiteral("SELECT * FROM ") + origen_ + QStringLiteral(" LIMIT 0"))) {

@@ -9,7 +9,7 @@ class Conexion;
 
 // Work for the server on a second connection to the host database, on a thread of its own, while
 // the program's own connection goes on with something else. The connection is made, used and
-// closed on that thread, as the driver requires; the work never touches the window or the
+// closed on that thread, set up for the client library; the work never touches the window or the
 // program's own connection.
 class TrabajoEnHilo {
 public:

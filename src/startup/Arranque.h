@@ -15,8 +15,8 @@
 // False when the program must end; the user has been told why.
 bool ArrancarPrograma(const QString& rutaEjecutable);
 
-// The user sees only the program's own words: the notes Qt and its database driver print for
-// developers (a statement handle not freed after a lost connection, plugin loading) are dropped.
+// The user sees only the program's own words: the notes Qt prints for developers (plugin loading,
+// platform warnings) are dropped.
 // Critical and fatal messages still reach the standard error, and VARELMO_MENSAJES_QT=1 lets
 // everything through.
 void CallarMensajesDeQt();

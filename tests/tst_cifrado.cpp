@@ -1,4 +1,6 @@
+#include <pwd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
@@ -15,6 +17,12 @@ class TstCifrado : public QObject {
 
     QString rutaClave(const QString& carpeta) const {
         return QDir(carpeta).filePath(Cifrado::nombreArchivoClave());
+    }
+    // Writes `bytes` as the key file of `carpeta`, for its owner only as a key must be.
+    bool escribirClave(const QString& carpeta, const QByteArray& bytes) const {
+        QFile f(rutaClave(carpeta));
+        return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() &&
+               f.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
     }
 
 private slots:
@@ -56,11 +64,8 @@ private slots:
     // below, is still read, at any place; a value of the current form only at its own place.
     void formaAnterior() {
         QTemporaryDir dir;
-        QFile clave(rutaClave(dir.path()));
-        QVERIFY(clave.open(QIODevice::WriteOnly) &&
-                clave.write(
-                    QByteArray::fromBase64("AwoRGB8mLTQ7QklQV15lbHN6gYiPlp2kq7K5wMfO1dw=")) == 32);
-        clave.close();
+        QVERIFY(escribirClave(
+            dir.path(), QByteArray::fromBase64("AwoRGB8mLTQ7QklQV15lbHN6gYiPlp2kq7K5wMfO1dw=")));
         const std::optional<Cifrado> c = Cifrado::abrir(dir.path());
         QVERIFY(c);
         const QString anterior =
@@ -177,15 +182,11 @@ private slots:
         QFETCH(bool, existe);
         QTemporaryDir dir;
         const QString ruta = rutaClave(dir.path());
-        if (existe) {
-            QFile f(ruta);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write(contenido);
-            f.close();
-        }
+        if (existe) QVERIFY(escribirClave(dir.path(), contenido));
         QString error;
         QCOMPARE(Cifrado::abrir(dir.path(), &error).has_value(), false);
         QVERIFY2(error.contains(ruta), qPrintable(error));
+        QVERIFY2(!existe || error.contains(QStringLiteral("bytes")), qPrintable(error));
         if (existe) {
             // A damaged key is reported, never silently replaced.
             QVERIFY(!Cifrado::crearClave(dir.path(), &error));
@@ -194,6 +195,57 @@ private slots:
             QVERIFY(f.open(QIODevice::ReadOnly));
             QCOMPARE(f.readAll(), contenido);
         }
+    }
+
+    // A key file that others could change or read, or that is not a file of this user's, is
+    // refused with the reason, and a FIFO in its place does not block the program.
+    void claveAbiertaAOtros_data() {
+        QTest::addColumn<QString>("como");
+        QTest::addColumn<int>("modo");
+        QTest::addColumn<QString>("motivo");  // "" when the key is used
+        QTest::newRow("solo el dueño") << QString() << 0600 << QString();
+        QTest::newRow("el dueño y su grupo") << QString() << 0640 << QString();
+        QTest::newRow("la lee cualquiera")
+            << QString() << 0644 << QStringLiteral("cualquier usuario puede leerlo");
+        QTest::newRow("la modifica su grupo")
+            << QString() << 0660 << QStringLiteral("pueden modificarlo otros usuarios");
+        QTest::newRow("de otro usuario")
+            << QStringLiteral("nobody") << 0600 << QStringLiteral("pertenece a otro usuario");
+        QTest::newRow("tubería") << QStringLiteral("fifo") << 0600
+                                 << QStringLiteral("no es un archivo normal");
+        QTest::newRow("enlace a una clave")
+            << QStringLiteral("enlace") << 0600 << QStringLiteral("es un enlace simbólico");
+    }
+    void claveAbiertaAOtros() {
+        QFETCH(QString, como);
+        QFETCH(int, modo);
+        QFETCH(QString, motivo);
+        QTemporaryDir dir;
+        QVERIFY(Cifrado::crearClave(dir.path()));
+        const QString ruta = rutaClave(dir.path());
+        const QByteArray local = QFile::encodeName(ruta);
+        if (como == QStringLiteral("nobody")) {
+            const passwd* nadie = ::getpwnam("nobody");
+            if (::geteuid() != 0 || !nadie) QSKIP("solo root puede dar la clave al usuario nobody");
+            QCOMPARE(::chown(local.constData(), nadie->pw_uid, static_cast<gid_t>(-1)), 0);
+        } else if (como == QStringLiteral("fifo")) {
+            QVERIFY(QFile::remove(ruta));
+            QCOMPARE(::mkfifo(local.constData(), 0600), 0);
+        } else if (como == QStringLiteral("enlace")) {
+            QVERIFY(QFile::rename(ruta, ruta + QStringLiteral(".real")));
+            QVERIFY(QFile::link(ruta + QStringLiteral(".real"), ruta));
+        }
+        QCOMPARE(::chmod(local.constData(), static_cast<mode_t>(modo)), 0);
+        QString error;
+        ::alarm(10);  // an open that blocks ends this program rather than hanging it
+        const bool abierta = Cifrado::abrir(dir.path(), &error).has_value();
+        ::alarm(0);
+        if (motivo.isEmpty()) {
+            QVERIFY2(abierta, qPrintable(error));
+            return;
+        }
+        QVERIFY(!abierta);
+        QVERIFY2(error.contains(ruta) && error.contains(motivo), qPrintable(error));
     }
 
     void claveIlegible() {

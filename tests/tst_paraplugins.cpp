@@ -777,7 +777,9 @@ private slots:
         QVERIFY(crearCaso(caso, ajustes));
         QVERIFY(QFile::remove(caso.claveArchivo()));
         if (!claveSustituta.isEmpty())
-            QVERIFY(soporte::guardar(caso.claveArchivo(), claveSustituta));
+            QVERIFY(
+                soporte::guardar(caso.claveArchivo(), claveSustituta) &&
+                QFile::setPermissions(caso.claveArchivo(), QFile::ReadOwner | QFile::WriteOwner));
         const QString usuarioAntes = caso.host(QStringLiteral("MySQLUsuario"));
         const QString contrasenaAntes = caso.host(QStringLiteral("MySQLPassword"));
 

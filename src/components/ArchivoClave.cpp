@@ -31,6 +31,32 @@ QString noSeCreo(const QString& ruta, int numero) {
         .arg(ruta, textoErrno(numero));
 }
 
+// Why the key file could not be opened.
+QString noSeAbrio(const QString& ruta, int numero) {
+    if (numero == ENOENT) return QStringLiteral("No se encontró el archivo de clave %1.").arg(ruta);
+    if (numero == ELOOP)
+        return QStringLiteral("El archivo de clave %1 no se usa: es un enlace simbólico.")
+            .arg(ruta);
+    return QStringLiteral("No se pudo leer el archivo de clave %1: %2")
+        .arg(ruta, textoErrno(numero));
+}
+
+// Why an open key file is not to be trusted with the key, "" when it is: a regular file of this
+// user or of root, which only its owner may change and nobody outside its group may read. A key
+// that others can change or read no longer keeps the stored passwords secret.
+QString motivoNoConfiable(const struct stat& info) {
+    if (!S_ISREG(info.st_mode)) return QStringLiteral("no es un archivo normal");
+    if (info.st_uid != ::geteuid() && info.st_uid != 0)
+        return QStringLiteral("pertenece a otro usuario (su dueño debe ser este usuario o root)");
+    const QString permisos =
+        QStringLiteral(" (permisos %1; deben ser 600, o 640 para compartirlo con un grupo)")
+            .arg(info.st_mode & 0777, 0, 8);
+    if (info.st_mode & (S_IWGRP | S_IWOTH))
+        return QStringLiteral("pueden modificarlo otros usuarios además de su dueño") + permisos;
+    if (info.st_mode & S_IROTH) return QStringLiteral("cualquier usuario puede leerlo") + permisos;
+    return QString();
+}
+
 // Writes `tamano` random bytes to the new file `fd`, owner only; the errno of a failure, else 0.
 int llenar(int fd, std::size_t tamano) {
     std::vector<unsigned char> nueva(tamano);
@@ -88,14 +114,17 @@ bool crear(const QString& ruta, std::size_t tamano, QString* error) {
 }
 
 bool leer(const QString& ruta, unsigned char* destino, std::size_t tamano, QString* error) {
-    const int fd = ::open(QFile::encodeName(ruta).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        const int numero = errno;
+    // Opened without waiting (a FIFO in its place would block the open for ever) and without
+    // following a link; the checks are made on the file actually opened.
+    const int fd =
+        ::open(QFile::encodeName(ruta).constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return fallar(error, noSeAbrio(ruta, errno));
+    struct stat info {};
+    const QString motivo = ::fstat(fd, &info) == 0 ? motivoNoConfiable(info) : textoErrno(errno);
+    if (!motivo.isEmpty()) {
+        ::close(fd);
         return fallar(error,
-                      numero == ENOENT
-                          ? QStringLiteral("No se encontró el archivo de clave %1.").arg(ruta)
-                          : QStringLiteral("No se pudo leer el archivo de clave %1: %2")
-                                .arg(ruta, textoErrno(numero)));
+                      QStringLiteral("El archivo de clave %1 no se usa: %2.").arg(ruta, motivo));
     }
     // One byte more than a key: a longer file is detected without reading it all.
     std::vector<unsigned char> leido(tamano + 1);

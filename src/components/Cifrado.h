@@ -28,7 +28,7 @@ public:
     static bool crearClave(const QString& carpeta, QString* error = nullptr);
 
     // Loads the key of the installation in `carpeta`; nullopt with a Spanish error naming the file
-    // when it is missing, unreadable or of the wrong size.
+    // when it is missing, unreadable, of the wrong size, or open to others (archivoclave::leer).
     static std::optional<Cifrado> abrir(const QString& carpeta, QString* error = nullptr);
 
     // Stored form of `texto` for `selector` at `lugar`: printable ASCII, never empty, different on

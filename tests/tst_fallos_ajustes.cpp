@@ -1,8 +1,10 @@
 // Faults of the settings file and of the host settings, injected for real and run through the
 // built program: a settings file that is damaged, huge, in the old code page or a folder, host
 // settings that do not decipher, and who may read the files that hold credentials.
+#include <grp.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
@@ -59,6 +61,19 @@ QByteArray basura(qsizetype n, quint32 semilla) {
 int permisos(const QString& ruta) {
     struct stat info {};
     return ::stat(QFile::encodeName(ruta).constData(), &info) == 0 ? int(info.st_mode & 07777) : -1;
+}
+
+// A group this process may give its files other than its own: any group for root, else one of
+// its supplementary groups; nullopt when it has none.
+std::optional<QByteArray> grupoAjeno() {
+    if (::geteuid() == 0)
+        if (const group* g = ::getgrgid(65534)) return QByteArray(g->gr_name);
+    gid_t grupos[64];
+    const int n = ::getgroups(64, grupos);
+    for (int i = 0; i < n; ++i)
+        if (grupos[i] != ::getegid())
+            if (const group* g = ::getgrgid(grupos[i])) return QByteArray(g->gr_name);
+    return std::nullopt;
 }
 
 const QString kPassword = QStringLiteral("Secreto-h8-7Qz");
@@ -274,6 +289,34 @@ private slots:
         QVERIFY(!ArchivoIni::escribir(dentro, QStringLiteral("S"), QStringLiteral("k"),
                                       QStringLiteral("v"), nullptr, ArchivoIni::Acceso::SoloDueno));
         QVERIFY(!QFileInfo::exists(dentro));
+    }
+
+    // An installation shared with a group: the key and talmira.ini are readable by the group and
+    // changed by the owner alone, the key is accepted so, and a later write keeps both.
+    void instalacionCompartida() {
+        const std::optional<QByteArray> grupo = grupoAjeno();
+        if (!grupo) QSKIP("este usuario no tiene otro grupo que dar a la instalación");
+        const Umask mascara(022);
+        QTemporaryDir dir;
+        const QString carpeta = dir.filePath(QStringLiteral("talmira"));
+        const QString herramienta = soporte::carpetaBinarios() + QStringLiteral("/talmira-host");
+        Resultado r = ejecutar(herramienta, {QStringLiteral("instalar"), carpeta,
+                                             QStringLiteral("--grupo"), QString::fromUtf8(*grupo)});
+        QVERIFY2(r.codigo == 0, qPrintable(r.describir()));
+        r = ejecutar(herramienta, {QStringLiteral("guardar"), carpeta,
+                                   QStringLiteral("MySQLPuerto"), QStringLiteral("3307")});
+        QVERIFY2(r.codigo == 0, qPrintable(r.describir()));
+        const gid_t gid = ::getgrnam(grupo->constData())->gr_gid;
+        for (const QString& nombre :
+             {Cifrado::nombreArchivoClave(), Instalacion::nombreArchivoAjustes()}) {
+            const QString ruta = QDir(carpeta).filePath(nombre);
+            QCOMPARE(permisos(ruta), 0640);
+            struct stat info {};
+            QCOMPARE(::stat(QFile::encodeName(ruta).constData(), &info), 0);
+            QCOMPARE(info.st_gid, gid);
+        }
+        QString error;
+        QVERIFY2(Cifrado::abrir(carpeta, &error), qPrintable(error));
     }
 
     // The demo never drops what a server already holds unless it is told to, and says so.

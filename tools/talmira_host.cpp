@@ -1,7 +1,7 @@
 // talmira-host: sets up the host installation that Reporte varelmo works beside.
 //
 //   talmira-host instalar CARPETA [--servidor H] [--puerto P] [--usuario U] [--base-general B]
-//                         [--tls-ca ARCHIVO] [--tls]
+//                         [--tls-ca ARCHIVO] [--tls] [--grupo G]
 //   talmira-host guardar CARPETA CLAVE VALOR
 //   talmira-host cifrar CARPETA SELECTOR (--ajuste CLAVE | --empresa ID [--puerto P])
 //                                                   (the text is read from standard input)
@@ -32,13 +32,14 @@ int uso() {
         "uso:\n"
         "  talmira-host instalar CARPETA [--servidor H] [--puerto P] [--usuario U] [--base-general "
         "B]\n"
-        "                       [--tls-ca ARCHIVO] [--tls]\n"
+        "                       [--tls-ca ARCHIVO] [--tls] [--grupo G]\n"
         "      crea la instalación (talmira.ini y su clave); con --usuario lee la contraseña de "
         "la\n"
         "      entrada estándar (sin mostrarla en una terminal); --tls-ca cifra toda conexión con\n"
         "      TLS y exige que el certificado del servidor lo firme esa autoridad; --tls exige "
         "TLS\n"
-        "      con las autoridades del sistema\n"
+        "      con las autoridades del sistema; --grupo G deja leer la clave y talmira.ini a los\n"
+        "      usuarios del grupo G, que comparten la instalación (permisos 640)\n"
         "  talmira-host guardar CARPETA CLAVE VALOR   guarda un ajuste de la instalación\n"
         "  talmira-host cifrar CARPETA SELECTOR (--ajuste CLAVE | --empresa ID [--puerto P])\n"
         "      cifra la entrada estándar para su lugar: el selector 0 para el ajuste CLAVE de\n"
@@ -92,6 +93,7 @@ int instalar(const QString& carpeta, const QStringList& args) {
     ajustes.tlsCa = opcion(args, QStringLiteral("--tls-ca"));
     if (!ajustes.tlsCa.isEmpty()) ajustes.tlsCa = QFileInfo(ajustes.tlsCa).absoluteFilePath();
     ajustes.tlsRequerido = args.contains(QStringLiteral("--tls"));
+    ajustes.grupo = opcion(args, QStringLiteral("--grupo"));
     if (args.contains(QStringLiteral("--usuario"))) {
         ajustes.guardarUsuario = true;
         ajustes.usuario = opcion(args, QStringLiteral("--usuario"));

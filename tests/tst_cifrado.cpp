@@ -61,7 +61,9 @@ private slots:
     }
 
     // A value of the earlier form (a secret box bound to the selector alone), made with the key
-    // below, is still read, at any place; a value of the current form only at its own place.
+    // below, is refused where values are read, and told as such with the command that seals it
+    // again; it opens only when asked for in that form. A value of the current form deciphers
+    // only at its own place.
     void formaAnterior() {
         QTemporaryDir dir;
         QVERIFY(escribirClave(
@@ -71,11 +73,22 @@ private slots:
         const QString anterior =
             QStringLiteral("AP1JhLeeWtj/cZCYrgg31D4eiujXumcr34AewW6K8fpJFgeGDoZnDpo1ha4=");
         QVERIFY(Cifrado::formaAnterior(anterior));
-        QCOMPARE(c->descifrar(anterior, 0, QStringLiteral("cualquiera")),
-                 std::optional<QString>(QStringLiteral("root")));
-        QCOMPARE(c->descifrar(anterior, 1), std::nullopt);
+        const QString lugar = Cifrado::lugarAjuste(QStringLiteral("MySQLUsuario"));
+        QCOMPARE(c->descifrar(anterior, 0, lugar), std::nullopt);
+        QCOMPARE(c->descifrar(anterior, 0), std::nullopt);
+        QCOMPARE(c->descifrarAnterior(anterior, 0), std::optional<QString>(QStringLiteral("root")));
+        QCOMPARE(c->descifrarAnterior(anterior, 1), std::nullopt);
+        const QString motivo = c->porQueNoDescifra(QStringLiteral(" ") + anterior, 0, dir.path());
+        QVERIFY2(
+            motivo.contains(QStringLiteral("forma anterior")) &&
+                motivo.contains(QStringLiteral("talmira-host resellar \"%1\"").arg(dir.path())),
+            qPrintable(motivo));
+        QCOMPARE(c->porQueNoDescifra(anterior, 1, dir.path()),
+                 Cifrado::motivoSinDescifrar(anterior));
+        QCOMPARE(c->porQueNoDescifra(QString(), 0, dir.path()), QStringLiteral("falta el valor"));
         const QString actual = c->cifrar(QStringLiteral("root"), 3, Cifrado::lugarEmpresa(7, 3));
         QVERIFY(!Cifrado::formaAnterior(actual));
+        QCOMPARE(c->descifrarAnterior(actual, 3), std::nullopt);
         QCOMPARE(c->descifrar(actual, 3, Cifrado::lugarEmpresa(7, 3)),
                  std::optional<QString>(QStringLiteral("root")));
         QCOMPARE(c->descifrar(actual, 3, Cifrado::lugarEmpresa(8, 3)), std::nullopt);

@@ -204,6 +204,10 @@ private slots:
         QTest::newRow("cifrado alterado") << QStringLiteral("alterado");
         QTest::newRow("contraseña en texto plano") << QStringLiteral("plano");
         QTest::newRow("contraseña equivocada") << QStringLiteral("equivocada");
+        // The earlier form binds a value to nothing: the user and the password swapped would
+        // otherwise decipher, and the password be sent, and shown, as the user's name.
+        QTest::newRow("forma anterior, usuario y contraseña cruzados")
+            << QStringLiteral("anteriorCruzada");
     }
     void anfitrionDanado() {
         QFETCH(QString, como);
@@ -212,8 +216,7 @@ private slots:
         QVERIFY(e.a.escribirIni());
         const QString carpeta = e.a.carpetaInstalacion();
         QString guardado = e.a.cifrarAjuste(QStringLiteral("MySQLPassword"), kPassword);
-        const QString usuario =
-            e.a.cifrarAjuste(QStringLiteral("MySQLUsuario"), QStringLiteral("root"));
+        QString usuario = e.a.cifrarAjuste(QStringLiteral("MySQLUsuario"), QStringLiteral("root"));
         const QString clave = QDir(carpeta).filePath(Cifrado::nombreArchivoClave());
         if (como == QStringLiteral("sinClave")) {
             QVERIFY(QFile::remove(clave));
@@ -224,6 +227,9 @@ private slots:
             guardado[10] = guardado[10] == u'A' ? u'B' : u'A';
         } else if (como == QStringLiteral("plano")) {
             guardado = kPassword;
+        } else if (como == QStringLiteral("anteriorCruzada")) {
+            usuario = soporte::selladoAnterior(carpeta, 0, kPassword);
+            guardado = soporte::selladoAnterior(carpeta, 0, QStringLiteral("root"));
         }
         const QString ajustes = QDir(carpeta).filePath(Instalacion::nombreArchivoAjustes());
         for (const auto& [k, v] : {std::pair{QStringLiteral("MySQLUsuario"), usuario},
@@ -244,6 +250,10 @@ private slots:
             QVERIFY2(r.salida.contains(QStringLiteral("Atención")) &&
                          r.salida.contains(QStringLiteral("\"MySQLPassword\"")),
                      qPrintable(r.salida));
+            QVERIFY2(
+                como != QStringLiteral("anteriorCruzada") ||
+                    r.salida.contains(QStringLiteral("talmira-host resellar \"%1\"").arg(carpeta)),
+                qPrintable(r.salida));
             QCOMPARE(soporte::contenido(ajustes), antes);
         }
     }

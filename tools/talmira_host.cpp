@@ -139,33 +139,58 @@ int cifrar(const QString& carpeta, const QStringList& args) {
     return 0;
 }
 
+// The setting `clave` of the installation's talmira.ini.
+QString ajuste(const Instalacion& instalacion, const QString& clave) {
+    return ArchivoIni::leer(instalacion.archivoAjustes(), Instalacion::seccionAjustes(), clave);
+}
+
+// The host credential `clave` as start-up reads it: `defecto` when blank, else deciphered for its
+// place; nullopt with the reason, naming the setting, when it does not decipher.
+std::optional<QString> credencial(const Instalacion& instalacion, const Cifrado& cifrado,
+                                  const QString& clave, const QString& defecto, QString* error) {
+    const QString guardado = ajuste(instalacion, clave).trimmed();
+    if (guardado.isEmpty()) return defecto;
+    std::optional<QString> plano = cifrado.descifrar(guardado, 0, Cifrado::lugarAjuste(clave));
+    if (!plano)
+        *error = QStringLiteral("no se pudo descifrar el valor \"%1\" de %2: %3")
+                     .arg(clave, instalacion.archivoAjustes(),
+                          cifrado.porQueNoDescifra(guardado, 0, instalacion.carpeta()));
+    return plano;
+}
+
+// The host server's settings (server, port, user, password, TLS) in `bases`, as start-up reads
+// them; false with the reason.
+bool ajustesServidor(Instalacion& instalacion, BasesDD& bases, QString* error) {
+    const Cifrado* cifrado = instalacion.cifrado(error);
+    if (!cifrado) return false;
+    const std::optional<QString> usuario = credencial(
+        instalacion, *cifrado, QStringLiteral("MySQLUsuario"), QStringLiteral("root"), error);
+    if (!usuario) return false;
+    const std::optional<QString> contrasena =
+        credencial(instalacion, *cifrado, QStringLiteral("MySQLPassword"), QString(), error);
+    if (!contrasena) return false;
+    bases.cRuta = ajuste(instalacion, QStringLiteral("MySQLServer"));
+    bases.cPuerto = ajuste(instalacion, QStringLiteral("MySQLPuerto")).toInt();
+    bases.cUsuario = *usuario;
+    bases.cPassword = *contrasena;
+    PonerTls(LeerAjustesTls([&](const QString& k) { return ajuste(instalacion, k); },
+                            instalacion.carpeta()));
+    return true;
+}
+
+// The host's general database: "MySQLBaseGeneral", "talmira" when blank.
+QString baseGeneral(const Instalacion& instalacion) {
+    const QString general = ajuste(instalacion, QStringLiteral("MySQLBaseGeneral")).trimmed();
+    return general.isEmpty() ? QStringLiteral("talmira") : general;
+}
+
 int demo(const QString& carpeta, const QStringList& args) {
     Instalacion instalacion;
     instalacion.ponerCarpeta(carpeta);
-    const QString ajustes = instalacion.archivoAjustes();
-    const QString seccion = Instalacion::seccionAjustes();
-    QString error;
-    const Cifrado* cifrado = instalacion.cifrado(&error);
-    if (!cifrado) return fallo(error);
     BasesDD bases;
-    bases.cRuta = ArchivoIni::leer(ajustes, seccion, QStringLiteral("MySQLServer"));
-    bases.cPuerto = ArchivoIni::leer(ajustes, seccion, QStringLiteral("MySQLPuerto")).toInt();
-    const QString usuario = ArchivoIni::leer(ajustes, seccion, QStringLiteral("MySQLUsuario"));
-    const QString contrasena = ArchivoIni::leer(ajustes, seccion, QStringLiteral("MySQLPassword"));
-    bases.cUsuario =
-        usuario.isEmpty()
-            ? QStringLiteral("root")
-            : cifrado->descifrar(usuario, 0, Cifrado::lugarAjuste(QStringLiteral("MySQLUsuario")))
-                  .value_or(QString());
-    bases.cPassword =
-        contrasena.isEmpty()
-            ? QString()
-            : cifrado
-                  ->descifrar(contrasena, 0, Cifrado::lugarAjuste(QStringLiteral("MySQLPassword")))
-                  .value_or(QString());
+    QString error;
+    if (!ajustesServidor(instalacion, bases, &error)) return fallo(error);
     bases.baseGeneral = QStringLiteral("mysql");
-    PonerTls(LeerAjustesTls([&](const QString& k) { return ArchivoIni::leer(ajustes, seccion, k); },
-                            carpeta));
 
     anfitrion::Demo d;
     d.empresas = opcion(args, QStringLiteral("--empresas"), QStringLiteral("3")).toInt();
@@ -173,9 +198,7 @@ int demo(const QString& carpeta, const QStringList& args) {
     d.niveles = opcion(args, QStringLiteral("--precios"), QStringLiteral("4")).toInt();
     d.semilla = opcion(args, QStringLiteral("--semilla"), QStringLiteral("1")).toUInt();
     d.reemplazar = args.contains(QStringLiteral("--reemplazar"));
-    const QString general =
-        ArchivoIni::leer(ajustes, seccion, QStringLiteral("MySQLBaseGeneral")).trimmed();
-    if (!general.isEmpty()) d.baseGeneral = general;
+    d.baseGeneral = baseGeneral(instalacion);
 
     Conexion conexion;
     if (!bases.AbrirBdD(conexion))

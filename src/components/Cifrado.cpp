@@ -115,26 +115,29 @@ QString Cifrado::cifrar(const QString& texto, int selector, const QString& lugar
     return PrefijoActual + QString::fromLatin1(salida.toBase64());
 }
 
+std::optional<QString> Cifrado::descifrarAnterior(const QString& guardado, int selector) const {
+    // The earlier form: a secret box bound to the selector alone.
+    if (!formaAnterior(guardado)) return std::nullopt;
+    const std::optional<QByteArray> datos = base64Estricto(guardado);
+    constexpr auto minimo =
+        static_cast<qsizetype>(crypto_secretbox_NONCEBYTES + crypto_secretbox_MACBYTES);
+    if (!datos || datos->size() < minimo) return std::nullopt;
+    const auto* nonce = reinterpret_cast<const unsigned char*>(datos->constData());
+    QByteArray claro(datos->size() - minimo, Qt::Uninitialized);
+    Clave sub{};
+    subclave(selector, sub);
+    const int resultado = crypto_secretbox_open_easy(
+        reinterpret_cast<unsigned char*>(claro.data()), nonce + crypto_secretbox_NONCEBYTES,
+        static_cast<unsigned long long>(datos->size()) - crypto_secretbox_NONCEBYTES, nonce,
+        sub.data());
+    sodium_memzero(sub.data(), sub.size());
+    if (resultado != 0) return std::nullopt;
+    return comoTexto(claro);
+}
+
 std::optional<QString> Cifrado::descifrar(const QString& guardado, int selector,
                                           const QString& lugar) const {
-    if (formaAnterior(guardado)) {
-        // The earlier form: a secret box bound to the selector alone.
-        const std::optional<QByteArray> datos = base64Estricto(guardado);
-        constexpr auto minimo =
-            static_cast<qsizetype>(crypto_secretbox_NONCEBYTES + crypto_secretbox_MACBYTES);
-        if (!datos || datos->size() < minimo) return std::nullopt;
-        const auto* nonce = reinterpret_cast<const unsigned char*>(datos->constData());
-        QByteArray claro(datos->size() - minimo, Qt::Uninitialized);
-        Clave sub{};
-        subclave(selector, sub);
-        const int resultado = crypto_secretbox_open_easy(
-            reinterpret_cast<unsigned char*>(claro.data()), nonce + crypto_secretbox_NONCEBYTES,
-            static_cast<unsigned long long>(datos->size()) - crypto_secretbox_NONCEBYTES, nonce,
-            sub.data());
-        sodium_memzero(sub.data(), sub.size());
-        if (resultado != 0) return std::nullopt;
-        return comoTexto(claro);
-    }
+    if (formaAnterior(guardado)) return std::nullopt;
     const std::optional<QByteArray> datos =
         base64Estricto(QStringView(guardado).mid(PrefijoActual.size()));
     constexpr auto nonceBytes =
@@ -164,6 +167,15 @@ QString Cifrado::motivoSinDescifrar(const QString& guardado) {
     // An empty value is one never stored, not one stored under another key.
     if (guardado.trimmed().isEmpty()) return QStringLiteral("falta el valor");
     return QStringLiteral("el valor guardado no corresponde a la clave de esta instalación");
+}
+
+QString Cifrado::porQueNoDescifra(const QString& guardado, int selector,
+                                  const QString& carpeta) const {
+    if (!descifrarAnterior(guardado.trimmed(), selector)) return motivoSinDescifrar(guardado);
+    return QStringLiteral(
+               "el valor está cifrado en la forma anterior, que no lo liga a su lugar, y ya no se "
+               "acepta; vuelva a sellarlo con la orden: talmira-host resellar \"%1\"")
+        .arg(carpeta);
 }
 
 QString Cifrado::lugarAjuste(const QString& clave) { return QStringLiteral("ajuste ") + clave; }

@@ -15,6 +15,7 @@
 #include <QtTest>
 
 #include "AnfitrionPrueba.h"
+#include "ConsultaPrueba.h"
 #include "ServidorPrueba.h"
 #include "Soporte.h"
 #include "components/AnfitrionDemo.h"
@@ -327,6 +328,64 @@ private slots:
         }
         QString error;
         QVERIFY2(Cifrado::abrir(carpeta, &error), qPrintable(error));
+    }
+
+    // talmira-host resellar seals the values of the earlier form again, each bound to its place
+    // (the server to the row's port): the report that refused them then runs, and a second run
+    // finds nothing to seal.
+    void resellar() {
+        Escena e;
+        QVERIFY2(e.preparar() &&
+                     e.a.escribirIni({QStringLiteral("Precio=1"), QStringLiteral("Empresa 1=Sí")}),
+                 qPrintable(e.a.error()));
+        const QString carpeta = e.a.carpetaInstalacion();
+        const QString ajustes = QDir(carpeta).filePath(Instalacion::nombreArchivoAjustes());
+        const QStringList planos{ServidorPrueba::host(), e.a.general() + QStringLiteral("_e1"),
+                                 QStringLiteral("root"), QString()};
+        const QStringList columnas{QStringLiteral("Servidor"), QStringLiteral("BaseDeDatos2"),
+                                   QStringLiteral("Usuario"), QStringLiteral("Conexion")};
+        QString asignaciones = QStringLiteral("Puerto=%1").arg(ServidorPrueba::puerto());
+        for (int i = 0; i < 4; ++i)
+            asignaciones +=
+                QStringLiteral(", %1='%2'")
+                    .arg(columnas[i], soporte::selladoAnterior(carpeta, i + 1, planos[i]));
+        QVERIFY2(e.a.sql(QStringLiteral("UPDATE `%1`.empresas SET %2 WHERE Id=1")
+                             .arg(e.a.general(), asignaciones)),
+                 qPrintable(e.a.error()));
+        for (const auto& [k, v] :
+             {std::pair{QStringLiteral("MySQLUsuario"), QStringLiteral("root")},
+              std::pair{QStringLiteral("MySQLPassword"), QString()}})
+            QVERIFY(ArchivoIni::escribir(ajustes, Instalacion::seccionAjustes(), k,
+                                         soporte::selladoAnterior(carpeta, 0, v)));
+        Resultado r = e.reporte();
+        QVERIFY2(r.codigo == 1 && r.salida.contains(QStringLiteral("talmira-host resellar")),
+                 qPrintable(r.describir()));
+
+        const QString herramienta = soporte::carpetaBinarios() + QStringLiteral("/talmira-host");
+        r = ejecutar(herramienta, {QStringLiteral("resellar"), carpeta});
+        QVERIFY2(r.codigo == 0 && r.salida.contains(QStringLiteral("2 valores sellados")) &&
+                     r.salida.contains(QStringLiteral("4 campos de 1 empresa sellados")) &&
+                     !r.salida.contains(planos[1]),
+                 qPrintable(r.describir()));
+        QList<QVariantList> fila;
+        QVERIFY(consulta::filas(
+            e.a.general(),
+            QStringLiteral("SELECT %1 FROM empresas WHERE Id=1").arg(columnas.join(u',')), &fila));
+        const std::optional<Cifrado> cifrado = Cifrado::abrir(carpeta);
+        QVERIFY(cifrado && fila.size() == 1);
+        for (int i = 0; i < 4; ++i)
+            QCOMPARE(cifrado->descifrar(fila[0][i].toString(), i + 1,
+                                        Cifrado::lugarEmpresa(1, i + 1, ServidorPrueba::puerto())),
+                     std::optional<QString>(planos[i]));
+        r = e.reporte();
+        QVERIFY2(r.codigo == 0 && QFileInfo::exists(e.libro()), qPrintable(r.describir()));
+
+        const QByteArray antes = soporte::contenido(ajustes);
+        r = ejecutar(herramienta, {QStringLiteral("resellar"), carpeta});
+        QVERIFY2(r.codigo == 0 && r.salida.contains(QStringLiteral("0 valores sellados")) &&
+                     r.salida.contains(QStringLiteral("0 campos de 0 empresas sellados")),
+                 qPrintable(r.describir()));
+        QCOMPARE(soporte::contenido(ajustes), antes);
     }
 
     // The demo never drops what a server already holds unless it is told to, and says so.

@@ -7,6 +7,7 @@
 //                                                   (the text is read from standard input)
 //   talmira-host demo CARPETA [--empresas K] [--productos N] [--precios n] [--semilla S]
 //   [--reemplazar]
+//   talmira-host resellar CARPETA
 //
 // Passwords are never taken from the command line: "instalar --usuario" reads the password from
 // standard input, and "cifrar" reads its text there too.
@@ -24,6 +25,7 @@
 #include "components/BasesDD.h"
 #include "components/Cifrado.h"
 #include "components/Instalacion.h"
+#include "components/Resellado.h"
 #include "components/SesionSegura.h"
 
 namespace {
@@ -50,7 +52,12 @@ int uso() {
         "      crea la base general y K empresas de demostración (datos1 ... datosK) en el "
         "servidor\n"
         "      de la instalación; si alguna de esas bases ya existe no hace nada, salvo con\n"
-        "      --reemplazar, que las borra y las crea de nuevo\n",
+        "      --reemplazar, que las borra y las crea de nuevo\n"
+        "  talmira-host resellar CARPETA\n"
+        "      sella de nuevo, cada uno ligado a su lugar, los valores cifrados en la forma\n"
+        "      anterior, que el programa ya no acepta: el usuario y la contraseña de talmira.ini\n"
+        "      y el servidor, la base, el usuario y la contraseña de cada fila de la tabla\n"
+        "      empresas de la base general\n",
         stderr);
     return 2;
 }
@@ -209,6 +216,52 @@ int demo(const QString& carpeta, const QStringList& args) {
         return fallo(error);
     return 0;
 }
+// "1 valor", "2 valores": `n` with the singular or plural name.
+QString cantidad(qsizetype n, const char* uno, const char* varios) {
+    return QStringLiteral("%1 %2").arg(n).arg(QString::fromUtf8(n == 1 ? uno : varios));
+}
+
+// Tells what was left as it was; false when anything was.
+bool avisarPendientes(const resellado::Cuenta& cuenta) {
+    if (!cuenta.sinAbrir.isEmpty())
+        fallo(QStringLiteral("no se pudieron abrir con la clave de esta instalación, y quedan como "
+                             "estaban: %1")
+                  .arg(cuenta.sinAbrir.join(QStringLiteral("; "))));
+    if (!cuenta.cambiadas.isEmpty())
+        fallo(QStringLiteral("cambiaron mientras se sellaban, y quedan como estaban, las filas de "
+                             "la tabla empresas con Id %1; vuelva a ejecutar la orden")
+                  .arg(cuenta.cambiadas.join(QStringLiteral(", "))));
+    return cuenta.sinAbrir.isEmpty() && cuenta.cambiadas.isEmpty();
+}
+
+// Seals again in their place the values of the earlier form of talmira.ini and of the company
+// rows of the host's general database, and says how many; never a value.
+int resellar(const QString& carpeta) {
+    Instalacion instalacion;
+    instalacion.ponerCarpeta(carpeta);
+    QString error;
+    const Cifrado* cifrado = instalacion.cifrado(&error);
+    resellado::Cuenta cuenta;
+    if (!cifrado || !resellado::ajustes(*cifrado, instalacion.archivoAjustes(), cuenta, &error))
+        return fallo(error);
+    std::printf("%s: %s sellados de nuevo\n", qUtf8Printable(instalacion.archivoAjustes()),
+                qUtf8Printable(cantidad(cuenta.ajustes, "valor", "valores")));
+    std::fflush(stdout);
+    BasesDD bases;
+    if (!ajustesServidor(instalacion, bases, &error)) return fallo(error);
+    bases.baseGeneral = baseGeneral(instalacion);
+    Conexion conexion;
+    if (!bases.AbrirBdD(conexion))
+        return fallo(QStringLiteral("no se pudo conectar con el servidor: ") + bases.ultimoError());
+    if (!resellado::empresas(*cifrado, bases, conexion, cuenta, &error))
+        return fallo(QStringLiteral("no se pudieron sellar de nuevo los campos de las empresas: ") +
+                     error);
+    std::printf("tabla empresas de %s: %s de %s sellados de nuevo\n",
+                qUtf8Printable(bases.baseGeneral),
+                qUtf8Printable(cantidad(cuenta.campos, "campo", "campos")),
+                qUtf8Printable(cantidad(cuenta.empresas, "empresa", "empresas")));
+    return avisarPendientes(cuenta) ? 0 : 1;
+}
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -231,5 +284,6 @@ int main(int argc, char** argv) {
     }
     if (orden == QStringLiteral("cifrar") && !resto.isEmpty()) return cifrar(carpeta, resto);
     if (orden == QStringLiteral("demo")) return demo(carpeta, resto);
+    if (orden == QStringLiteral("resellar") && resto.isEmpty()) return resellar(carpeta);
     return uso();
 }

@@ -1,4 +1,6 @@
+#include <pwd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
@@ -15,6 +17,12 @@ class TstCifrado : public QObject {
 
     QString rutaClave(const QString& carpeta) const {
         return QDir(carpeta).filePath(Cifrado::nombreArchivoClave());
+    }
+    // Writes `bytes` as the key file of `carpeta`, for its owner only as a key must be.
+    bool escribirClave(const QString& carpeta, const QByteArray& bytes) const {
+        QFile f(rutaClave(carpeta));
+        return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() &&
+               f.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
     }
 
 private slots:
@@ -53,24 +61,34 @@ private slots:
     }
 
     // A value of the earlier form (a secret box bound to the selector alone), made with the key
-    // below, is still read, at any place; a value of the current form only at its own place.
+    // below, is refused where values are read, and told as such with the command that seals it
+    // again; it opens only when asked for in that form. A value of the current form deciphers
+    // only at its own place.
     void formaAnterior() {
         QTemporaryDir dir;
-        QFile clave(rutaClave(dir.path()));
-        QVERIFY(clave.open(QIODevice::WriteOnly) &&
-                clave.write(
-                    QByteArray::fromBase64("AwoRGB8mLTQ7QklQV15lbHN6gYiPlp2kq7K5wMfO1dw=")) == 32);
-        clave.close();
+        QVERIFY(escribirClave(
+            dir.path(), QByteArray::fromBase64("AwoRGB8mLTQ7QklQV15lbHN6gYiPlp2kq7K5wMfO1dw=")));
         const std::optional<Cifrado> c = Cifrado::abrir(dir.path());
         QVERIFY(c);
         const QString anterior =
             QStringLiteral("AP1JhLeeWtj/cZCYrgg31D4eiujXumcr34AewW6K8fpJFgeGDoZnDpo1ha4=");
         QVERIFY(Cifrado::formaAnterior(anterior));
-        QCOMPARE(c->descifrar(anterior, 0, QStringLiteral("cualquiera")),
-                 std::optional<QString>(QStringLiteral("root")));
-        QCOMPARE(c->descifrar(anterior, 1), std::nullopt);
+        const QString lugar = Cifrado::lugarAjuste(QStringLiteral("MySQLUsuario"));
+        QCOMPARE(c->descifrar(anterior, 0, lugar), std::nullopt);
+        QCOMPARE(c->descifrar(anterior, 0), std::nullopt);
+        QCOMPARE(c->descifrarAnterior(anterior, 0), std::optional<QString>(QStringLiteral("root")));
+        QCOMPARE(c->descifrarAnterior(anterior, 1), std::nullopt);
+        const QString motivo = c->porQueNoDescifra(QStringLiteral(" ") + anterior, 0, dir.path());
+        QVERIFY2(
+            motivo.contains(QStringLiteral("forma anterior")) &&
+                motivo.contains(QStringLiteral("talmira-host resellar \"%1\"").arg(dir.path())),
+            qPrintable(motivo));
+        QCOMPARE(c->porQueNoDescifra(anterior, 1, dir.path()),
+                 Cifrado::motivoSinDescifrar(anterior));
+        QCOMPARE(c->porQueNoDescifra(QString(), 0, dir.path()), QStringLiteral("falta el valor"));
         const QString actual = c->cifrar(QStringLiteral("root"), 3, Cifrado::lugarEmpresa(7, 3));
         QVERIFY(!Cifrado::formaAnterior(actual));
+        QCOMPARE(c->descifrarAnterior(actual, 3), std::nullopt);
         QCOMPARE(c->descifrar(actual, 3, Cifrado::lugarEmpresa(7, 3)),
                  std::optional<QString>(QStringLiteral("root")));
         QCOMPARE(c->descifrar(actual, 3, Cifrado::lugarEmpresa(8, 3)), std::nullopt);
@@ -177,15 +195,11 @@ private slots:
         QFETCH(bool, existe);
         QTemporaryDir dir;
         const QString ruta = rutaClave(dir.path());
-        if (existe) {
-            QFile f(ruta);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write(contenido);
-            f.close();
-        }
+        if (existe) QVERIFY(escribirClave(dir.path(), contenido));
         QString error;
         QCOMPARE(Cifrado::abrir(dir.path(), &error).has_value(), false);
         QVERIFY2(error.contains(ruta), qPrintable(error));
+        QVERIFY2(!existe || error.contains(QStringLiteral("bytes")), qPrintable(error));
         if (existe) {
             // A damaged key is reported, never silently replaced.
             QVERIFY(!Cifrado::crearClave(dir.path(), &error));
@@ -194,6 +208,57 @@ private slots:
             QVERIFY(f.open(QIODevice::ReadOnly));
             QCOMPARE(f.readAll(), contenido);
         }
+    }
+
+    // A key file that others could change or read, or that is not a file of this user's, is
+    // refused with the reason, and a FIFO in its place does not block the program.
+    void claveAbiertaAOtros_data() {
+        QTest::addColumn<QString>("como");
+        QTest::addColumn<int>("modo");
+        QTest::addColumn<QString>("motivo");  // "" when the key is used
+        QTest::newRow("solo el dueño") << QString() << 0600 << QString();
+        QTest::newRow("el dueño y su grupo") << QString() << 0640 << QString();
+        QTest::newRow("la lee cualquiera")
+            << QString() << 0644 << QStringLiteral("cualquier usuario puede leerlo");
+        QTest::newRow("la modifica su grupo")
+            << QString() << 0660 << QStringLiteral("pueden modificarlo otros usuarios");
+        QTest::newRow("de otro usuario")
+            << QStringLiteral("nobody") << 0600 << QStringLiteral("pertenece a otro usuario");
+        QTest::newRow("tubería") << QStringLiteral("fifo") << 0600
+                                 << QStringLiteral("no es un archivo normal");
+        QTest::newRow("enlace a una clave")
+            << QStringLiteral("enlace") << 0600 << QStringLiteral("es un enlace simbólico");
+    }
+    void claveAbiertaAOtros() {
+        QFETCH(QString, como);
+        QFETCH(int, modo);
+        QFETCH(QString, motivo);
+        QTemporaryDir dir;
+        QVERIFY(Cifrado::crearClave(dir.path()));
+        const QString ruta = rutaClave(dir.path());
+        const QByteArray local = QFile::encodeName(ruta);
+        if (como == QStringLiteral("nobody")) {
+            const passwd* nadie = ::getpwnam("nobody");
+            if (::geteuid() != 0 || !nadie) QSKIP("solo root puede dar la clave al usuario nobody");
+            QCOMPARE(::chown(local.constData(), nadie->pw_uid, static_cast<gid_t>(-1)), 0);
+        } else if (como == QStringLiteral("fifo")) {
+            QVERIFY(QFile::remove(ruta));
+            QCOMPARE(::mkfifo(local.constData(), 0600), 0);
+        } else if (como == QStringLiteral("enlace")) {
+            QVERIFY(QFile::rename(ruta, ruta + QStringLiteral(".real")));
+            QVERIFY(QFile::link(ruta + QStringLiteral(".real"), ruta));
+        }
+        QCOMPARE(::chmod(local.constData(), static_cast<mode_t>(modo)), 0);
+        QString error;
+        ::alarm(10);  // an open that blocks ends this program rather than hanging it
+        const bool abierta = Cifrado::abrir(dir.path(), &error).has_value();
+        ::alarm(0);
+        if (motivo.isEmpty()) {
+            QVERIFY2(abierta, qPrintable(error));
+            return;
+        }
+        QVERIFY(!abierta);
+        QVERIFY2(error.contains(ruta) && error.contains(motivo), qPrintable(error));
     }
 
     void claveIlegible() {

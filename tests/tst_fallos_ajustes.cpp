@@ -1,8 +1,10 @@
 // Faults of the settings file and of the host settings, injected for real and run through the
 // built program: a settings file that is damaged, huge, in the old code page or a folder, host
 // settings that do not decipher, and who may read the files that hold credentials.
+#include <grp.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
@@ -13,6 +15,7 @@
 #include <QtTest>
 
 #include "AnfitrionPrueba.h"
+#include "ConsultaPrueba.h"
 #include "ServidorPrueba.h"
 #include "Soporte.h"
 #include "components/AnfitrionDemo.h"
@@ -59,6 +62,19 @@ QByteArray basura(qsizetype n, quint32 semilla) {
 int permisos(const QString& ruta) {
     struct stat info {};
     return ::stat(QFile::encodeName(ruta).constData(), &info) == 0 ? int(info.st_mode & 07777) : -1;
+}
+
+// A group this process may give its files other than its own: any group for root, else one of
+// its supplementary groups; nullopt when it has none.
+std::optional<QByteArray> grupoAjeno() {
+    if (::geteuid() == 0)
+        if (const group* g = ::getgrgid(65534)) return QByteArray(g->gr_name);
+    gid_t grupos[64];
+    const int n = ::getgroups(64, grupos);
+    for (int i = 0; i < n; ++i)
+        if (grupos[i] != ::getegid())
+            if (const group* g = ::getgrgid(grupos[i])) return QByteArray(g->gr_name);
+    return std::nullopt;
 }
 
 const QString kPassword = QStringLiteral("Secreto-h8-7Qz");
@@ -189,6 +205,10 @@ private slots:
         QTest::newRow("cifrado alterado") << QStringLiteral("alterado");
         QTest::newRow("contraseña en texto plano") << QStringLiteral("plano");
         QTest::newRow("contraseña equivocada") << QStringLiteral("equivocada");
+        // The earlier form binds a value to nothing: the user and the password swapped would
+        // otherwise decipher, and the password be sent, and shown, as the user's name.
+        QTest::newRow("forma anterior, usuario y contraseña cruzados")
+            << QStringLiteral("anteriorCruzada");
     }
     void anfitrionDanado() {
         QFETCH(QString, como);
@@ -197,8 +217,7 @@ private slots:
         QVERIFY(e.a.escribirIni());
         const QString carpeta = e.a.carpetaInstalacion();
         QString guardado = e.a.cifrarAjuste(QStringLiteral("MySQLPassword"), kPassword);
-        const QString usuario =
-            e.a.cifrarAjuste(QStringLiteral("MySQLUsuario"), QStringLiteral("root"));
+        QString usuario = e.a.cifrarAjuste(QStringLiteral("MySQLUsuario"), QStringLiteral("root"));
         const QString clave = QDir(carpeta).filePath(Cifrado::nombreArchivoClave());
         if (como == QStringLiteral("sinClave")) {
             QVERIFY(QFile::remove(clave));
@@ -209,6 +228,9 @@ private slots:
             guardado[10] = guardado[10] == u'A' ? u'B' : u'A';
         } else if (como == QStringLiteral("plano")) {
             guardado = kPassword;
+        } else if (como == QStringLiteral("anteriorCruzada")) {
+            usuario = soporte::selladoAnterior(carpeta, 0, kPassword);
+            guardado = soporte::selladoAnterior(carpeta, 0, QStringLiteral("root"));
         }
         const QString ajustes = QDir(carpeta).filePath(Instalacion::nombreArchivoAjustes());
         for (const auto& [k, v] : {std::pair{QStringLiteral("MySQLUsuario"), usuario},
@@ -229,6 +251,10 @@ private slots:
             QVERIFY2(r.salida.contains(QStringLiteral("Atención")) &&
                          r.salida.contains(QStringLiteral("\"MySQLPassword\"")),
                      qPrintable(r.salida));
+            QVERIFY2(
+                como != QStringLiteral("anteriorCruzada") ||
+                    r.salida.contains(QStringLiteral("talmira-host resellar \"%1\"").arg(carpeta)),
+                qPrintable(r.salida));
             QCOMPARE(soporte::contenido(ajustes), antes);
         }
     }
@@ -274,6 +300,92 @@ private slots:
         QVERIFY(!ArchivoIni::escribir(dentro, QStringLiteral("S"), QStringLiteral("k"),
                                       QStringLiteral("v"), nullptr, ArchivoIni::Acceso::SoloDueno));
         QVERIFY(!QFileInfo::exists(dentro));
+    }
+
+    // An installation shared with a group: the key and talmira.ini are readable by the group and
+    // changed by the owner alone, the key is accepted so, and a later write keeps both.
+    void instalacionCompartida() {
+        const std::optional<QByteArray> grupo = grupoAjeno();
+        if (!grupo) QSKIP("este usuario no tiene otro grupo que dar a la instalación");
+        const Umask mascara(022);
+        QTemporaryDir dir;
+        const QString carpeta = dir.filePath(QStringLiteral("talmira"));
+        const QString herramienta = soporte::carpetaBinarios() + QStringLiteral("/talmira-host");
+        Resultado r = ejecutar(herramienta, {QStringLiteral("instalar"), carpeta,
+                                             QStringLiteral("--grupo"), QString::fromUtf8(*grupo)});
+        QVERIFY2(r.codigo == 0, qPrintable(r.describir()));
+        r = ejecutar(herramienta, {QStringLiteral("guardar"), carpeta,
+                                   QStringLiteral("MySQLPuerto"), QStringLiteral("3307")});
+        QVERIFY2(r.codigo == 0, qPrintable(r.describir()));
+        const gid_t gid = ::getgrnam(grupo->constData())->gr_gid;
+        for (const QString& nombre :
+             {Cifrado::nombreArchivoClave(), Instalacion::nombreArchivoAjustes()}) {
+            const QString ruta = QDir(carpeta).filePath(nombre);
+            QCOMPARE(permisos(ruta), 0640);
+            struct stat info {};
+            QCOMPARE(::stat(QFile::encodeName(ruta).constData(), &info), 0);
+            QCOMPARE(info.st_gid, gid);
+        }
+        QString error;
+        QVERIFY2(Cifrado::abrir(carpeta, &error), qPrintable(error));
+    }
+
+    // talmira-host resellar seals the values of the earlier form again, each bound to its place
+    // (the server to the row's port): the report that refused them then runs, and a second run
+    // finds nothing to seal.
+    void resellar() {
+        Escena e;
+        QVERIFY2(e.preparar() &&
+                     e.a.escribirIni({QStringLiteral("Precio=1"), QStringLiteral("Empresa 1=Sí")}),
+                 qPrintable(e.a.error()));
+        const QString carpeta = e.a.carpetaInstalacion();
+        const QString ajustes = QDir(carpeta).filePath(Instalacion::nombreArchivoAjustes());
+        const QStringList planos{ServidorPrueba::host(), e.a.general() + QStringLiteral("_e1"),
+                                 QStringLiteral("root"), QString()};
+        const QStringList columnas{QStringLiteral("Servidor"), QStringLiteral("BaseDeDatos2"),
+                                   QStringLiteral("Usuario"), QStringLiteral("Conexion")};
+        QString asignaciones = QStringLiteral("Puerto=%1").arg(ServidorPrueba::puerto());
+        for (int i = 0; i < 4; ++i)
+            asignaciones +=
+                QStringLiteral(", %1='%2'")
+                    .arg(columnas[i], soporte::selladoAnterior(carpeta, i + 1, planos[i]));
+        QVERIFY2(e.a.sql(QStringLiteral("UPDATE `%1`.empresas SET %2 WHERE Id=1")
+                             .arg(e.a.general(), asignaciones)),
+                 qPrintable(e.a.error()));
+        for (const auto& [k, v] :
+             {std::pair{QStringLiteral("MySQLUsuario"), QStringLiteral("root")},
+              std::pair{QStringLiteral("MySQLPassword"), QString()}})
+            QVERIFY(ArchivoIni::escribir(ajustes, Instalacion::seccionAjustes(), k,
+                                         soporte::selladoAnterior(carpeta, 0, v)));
+        Resultado r = e.reporte();
+        QVERIFY2(r.codigo == 1 && r.salida.contains(QStringLiteral("talmira-host resellar")),
+                 qPrintable(r.describir()));
+
+        const QString herramienta = soporte::carpetaBinarios() + QStringLiteral("/talmira-host");
+        r = ejecutar(herramienta, {QStringLiteral("resellar"), carpeta});
+        QVERIFY2(r.codigo == 0 && r.salida.contains(QStringLiteral("2 valores sellados")) &&
+                     r.salida.contains(QStringLiteral("4 campos de 1 empresa sellados")) &&
+                     !r.salida.contains(planos[1]),
+                 qPrintable(r.describir()));
+        QList<QVariantList> fila;
+        QVERIFY(consulta::filas(
+            e.a.general(),
+            QStringLiteral("SELECT %1 FROM empresas WHERE Id=1").arg(columnas.join(u',')), &fila));
+        const std::optional<Cifrado> cifrado = Cifrado::abrir(carpeta);
+        QVERIFY(cifrado && fila.size() == 1);
+        for (int i = 0; i < 4; ++i)
+            QCOMPARE(cifrado->descifrar(fila[0][i].toString(), i + 1,
+                                        Cifrado::lugarEmpresa(1, i + 1, ServidorPrueba::puerto())),
+                     std::optional<QString>(planos[i]));
+        r = e.reporte();
+        QVERIFY2(r.codigo == 0 && QFileInfo::exists(e.libro()), qPrintable(r.describir()));
+
+        const QByteArray antes = soporte::contenido(ajustes);
+        r = ejecutar(herramienta, {QStringLiteral("resellar"), carpeta});
+        QVERIFY2(r.codigo == 0 && r.salida.contains(QStringLiteral("0 valores sellados")) &&
+                     r.salida.contains(QStringLiteral("0 campos de 0 empresas sellados")),
+                 qPrintable(r.describir()));
+        QCOMPARE(soporte::contenido(ajustes), antes);
     }
 
     // The demo never drops what a server already holds unless it is told to, and says so.

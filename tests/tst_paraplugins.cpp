@@ -491,8 +491,8 @@ private slots:
         QCOMPARE(caso.host(QStringLiteral("MySQLServer")), mysqlServer);
     }
 
-    // A credential of the earlier form, bound to no place, is read and stored again in the
-    // current form, bound to its setting.
+    // A credential of the earlier form, bound to no place, is refused with the command that seals
+    // it again, and start-up leaves it as it is stored.
     void credencialDeFormaAnterior() {
         Caso caso;
         QVERIFY(crearCaso(caso));
@@ -504,15 +504,20 @@ private slots:
         QVERIFY(caso.ponerHost(
             QStringLiteral("MySQLUsuario"),
             QStringLiteral("AP1JhLeeWtj/cZCYrgg31D4eiujXumcr34AewW6K8fpJFgeGDoZnDpo1ha4=")));
+        const QByteArray antes = soporte::contenido(caso.talmiraIni());
         Programa& p = prepararPrograma(caso);
+        p.basesDD->cUsuario = QStringLiteral("previo");
         GuionDialogos guion;
-        QVERIFY(preparar(p));
-        QVERIFY2(guion->mostradas.isEmpty(), qPrintable(describir(guion->mostradas)));
-        QCOMPARE(p.basesDD->cUsuario, QStringLiteral("root"));
-        const QString guardado = caso.host(QStringLiteral("MySQLUsuario"));
-        QVERIFY(!Cifrado::formaAnterior(guardado));
-        QCOMPARE(caso.descifrar(guardado, QStringLiteral("MySQLUsuario")),
-                 std::optional<QString>(QStringLiteral("root")));
+        QVERIFY(!preparar(p));
+        QCOMPARE(guion->mostradas.size(), 1);
+        const QString texto = guion->mostradas[0].texto;
+        QVERIFY2(texto.contains(QStringLiteral("\"MySQLUsuario\"")) &&
+                     texto.contains(QStringLiteral("forma anterior")) &&
+                     texto.contains(
+                         QStringLiteral("talmira-host resellar \"%1\"").arg(caso.instalacion())),
+                 qPrintable(texto));
+        QCOMPARE(p.basesDD->cUsuario, QStringLiteral("previo"));
+        QCOMPARE(soporte::contenido(caso.talmiraIni()), antes);
     }
 
     // Blank credentials are used as "root" and the empty text for the run; nothing is written
@@ -777,7 +782,9 @@ private slots:
         QVERIFY(crearCaso(caso, ajustes));
         QVERIFY(QFile::remove(caso.claveArchivo()));
         if (!claveSustituta.isEmpty())
-            QVERIFY(soporte::guardar(caso.claveArchivo(), claveSustituta));
+            QVERIFY(
+                soporte::guardar(caso.claveArchivo(), claveSustituta) &&
+                QFile::setPermissions(caso.claveArchivo(), QFile::ReadOwner | QFile::WriteOwner));
         const QString usuarioAntes = caso.host(QStringLiteral("MySQLUsuario"));
         const QString contrasenaAntes = caso.host(QStringLiteral("MySQLPassword"));
 

@@ -1,12 +1,13 @@
 // talmira-host: sets up the host installation that Reporte varelmo works beside.
 //
 //   talmira-host instalar CARPETA [--servidor H] [--puerto P] [--usuario U] [--base-general B]
-//                         [--tls-ca ARCHIVO] [--tls] [--tls-huella SHA256]
+//                         [--tls-ca ARCHIVO] [--tls] [--tls-huella SHA256] [--grupo G]
 //   talmira-host guardar CARPETA CLAVE VALOR
 //   talmira-host cifrar CARPETA SELECTOR (--ajuste CLAVE | --empresa ID [--puerto P])
 //                                                   (the text is read from standard input)
 //   talmira-host demo CARPETA [--empresas K] [--productos N] [--precios n] [--semilla S]
 //   [--reemplazar]
+//   talmira-host resellar CARPETA
 //
 // Passwords are never taken from the command line: "instalar --usuario" reads the password from
 // standard input, and "cifrar" reads its text there too.
@@ -26,6 +27,7 @@
 #include "components/BasesDD.h"
 #include "components/Cifrado.h"
 #include "components/Instalacion.h"
+#include "components/Resellado.h"
 
 namespace {
 int uso() {
@@ -33,14 +35,17 @@ int uso() {
         "uso:\n"
         "  talmira-host instalar CARPETA [--servidor H] [--puerto P] [--usuario U] [--base-general "
         "B]\n"
-        "                       [--tls-ca ARCHIVO] [--tls] [--tls-huella SHA256]\n"
+        "                       [--tls-ca ARCHIVO] [--tls] [--tls-huella SHA256] [--grupo G]\n"
         "      crea la instalación (talmira.ini y su clave); con --usuario lee la contraseña de "
         "la\n"
         "      entrada estándar (sin mostrarla en una terminal); --tls-ca cifra toda conexión con\n"
         "      TLS y exige que el certificado del servidor lo firme esa autoridad y sea para su\n"
         "      nombre; --tls exige lo mismo con las autoridades del sistema; --tls-huella fija el\n"
         "      certificado del servidor por su huella SHA-256. Con TLS, antes de escribir nada\n"
-        "      se conecta una vez al servidor y se niega si éste no lo cumple\n"
+        "      se conecta una vez al servidor y se niega si éste no lo cumple; --grupo G deja "
+        "leer\n"
+        "      la clave y talmira.ini a los usuarios del grupo G, que comparten la instalación\n"
+        "      (permisos 640)\n"
         "  talmira-host guardar CARPETA CLAVE VALOR   guarda un ajuste de la instalación\n"
         "  talmira-host cifrar CARPETA SELECTOR (--ajuste CLAVE | --empresa ID [--puerto P])\n"
         "      cifra la entrada estándar para su lugar: el selector 0 para el ajuste CLAVE de\n"
@@ -51,7 +56,12 @@ int uso() {
         "      crea la base general y K empresas de demostración (datos1 ... datosK) en el "
         "servidor\n"
         "      de la instalación; si alguna de esas bases ya existe no hace nada, salvo con\n"
-        "      --reemplazar, que las borra y las crea de nuevo\n",
+        "      --reemplazar, que las borra y las crea de nuevo\n"
+        "  talmira-host resellar CARPETA\n"
+        "      sella de nuevo, cada uno ligado a su lugar, los valores cifrados en la forma\n"
+        "      anterior, que el programa ya no acepta: el usuario y la contraseña de talmira.ini\n"
+        "      y el servidor, la base, el usuario y la contraseña de cada fila de la tabla\n"
+        "      empresas de la base general\n",
         stderr);
     return 2;
 }
@@ -122,6 +132,7 @@ int instalar(const QString& carpeta, const QStringList& args) {
     ajustes.tlsCa = opcion(args, QStringLiteral("--tls-ca"));
     if (!ajustes.tlsCa.isEmpty()) ajustes.tlsCa = QFileInfo(ajustes.tlsCa).absoluteFilePath();
     ajustes.tlsRequerido = args.contains(QStringLiteral("--tls"));
+    ajustes.grupo = opcion(args, QStringLiteral("--grupo"));
     if (args.contains(QStringLiteral("--usuario"))) {
         ajustes.guardarUsuario = true;
         ajustes.usuario = opcion(args, QStringLiteral("--usuario"));
@@ -169,35 +180,60 @@ int cifrar(const QString& carpeta, const QStringList& args) {
     return 0;
 }
 
+// The setting `clave` of the installation's talmira.ini.
+QString ajuste(const Instalacion& instalacion, const QString& clave) {
+    return ArchivoIni::leer(instalacion.archivoAjustes(), Instalacion::seccionAjustes(), clave);
+}
+
+// The host credential `clave` as start-up reads it: `defecto` when blank, else deciphered for its
+// place; nullopt with the reason, naming the setting, when it does not decipher.
+std::optional<QString> credencial(const Instalacion& instalacion, const Cifrado& cifrado,
+                                  const QString& clave, const QString& defecto, QString* error) {
+    const QString guardado = ajuste(instalacion, clave).trimmed();
+    if (guardado.isEmpty()) return defecto;
+    std::optional<QString> plano = cifrado.descifrar(guardado, 0, Cifrado::lugarAjuste(clave));
+    if (!plano)
+        *error = QStringLiteral("no se pudo descifrar el valor \"%1\" de %2: %3")
+                     .arg(clave, instalacion.archivoAjustes(),
+                          cifrado.porQueNoDescifra(guardado, 0, instalacion.carpeta()));
+    return plano;
+}
+
+// The host server's settings (server, port, user, password, TLS) in `bases`, as start-up reads
+// them; false with the reason.
+bool ajustesServidor(Instalacion& instalacion, BasesDD& bases, QString* error) {
+    const Cifrado* cifrado = instalacion.cifrado(error);
+    if (!cifrado) return false;
+    const std::optional<QString> usuario = credencial(
+        instalacion, *cifrado, QStringLiteral("MySQLUsuario"), QStringLiteral("root"), error);
+    if (!usuario) return false;
+    const std::optional<QString> contrasena =
+        credencial(instalacion, *cifrado, QStringLiteral("MySQLPassword"), QString(), error);
+    if (!contrasena) return false;
+    bases.cRuta = ajuste(instalacion, QStringLiteral("MySQLServer"));
+    bases.cPuerto = ajuste(instalacion, QStringLiteral("MySQLPuerto")).toInt();
+    bases.cUsuario = *usuario;
+    bases.cPassword = *contrasena;
+    const std::optional<AjustesTls> tls = LeerAjustesTls(
+        [&](const QString& k) { return ajuste(instalacion, k); }, instalacion.carpeta(), error);
+    if (!tls) return false;
+    PonerTls(*tls);
+    return true;
+}
+
+// The host's general database: "MySQLBaseGeneral", "talmira" when blank.
+QString baseGeneral(const Instalacion& instalacion) {
+    const QString general = ajuste(instalacion, QStringLiteral("MySQLBaseGeneral")).trimmed();
+    return general.isEmpty() ? QStringLiteral("talmira") : general;
+}
+
 int demo(const QString& carpeta, const QStringList& args) {
     Instalacion instalacion;
     instalacion.ponerCarpeta(carpeta);
-    const QString ajustes = instalacion.archivoAjustes();
-    const QString seccion = Instalacion::seccionAjustes();
-    QString error;
-    const Cifrado* cifrado = instalacion.cifrado(&error);
-    if (!cifrado) return fallo(error);
     BasesDD bases;
-    bases.cRuta = ArchivoIni::leer(ajustes, seccion, QStringLiteral("MySQLServer"));
-    bases.cPuerto = ArchivoIni::leer(ajustes, seccion, QStringLiteral("MySQLPuerto")).toInt();
-    const QString usuario = ArchivoIni::leer(ajustes, seccion, QStringLiteral("MySQLUsuario"));
-    const QString contrasena = ArchivoIni::leer(ajustes, seccion, QStringLiteral("MySQLPassword"));
-    bases.cUsuario =
-        usuario.isEmpty()
-            ? QStringLiteral("root")
-            : cifrado->descifrar(usuario, 0, Cifrado::lugarAjuste(QStringLiteral("MySQLUsuario")))
-                  .value_or(QString());
-    bases.cPassword =
-        contrasena.isEmpty()
-            ? QString()
-            : cifrado
-                  ->descifrar(contrasena, 0, Cifrado::lugarAjuste(QStringLiteral("MySQLPassword")))
-                  .value_or(QString());
+    QString error;
+    if (!ajustesServidor(instalacion, bases, &error)) return fallo(error);
     bases.baseGeneral = QStringLiteral("mysql");
-    const std::optional<AjustesTls> tls = LeerAjustesTls(
-        [&](const QString& k) { return ArchivoIni::leer(ajustes, seccion, k); }, carpeta, &error);
-    if (!tls) return fallo(error);
-    PonerTls(*tls);
 
     anfitrion::Demo d;
     d.empresas = opcion(args, QStringLiteral("--empresas"), QStringLiteral("3")).toInt();
@@ -205,9 +241,7 @@ int demo(const QString& carpeta, const QStringList& args) {
     d.niveles = opcion(args, QStringLiteral("--precios"), QStringLiteral("4")).toInt();
     d.semilla = opcion(args, QStringLiteral("--semilla"), QStringLiteral("1")).toUInt();
     d.reemplazar = args.contains(QStringLiteral("--reemplazar"));
-    const QString general =
-        ArchivoIni::leer(ajustes, seccion, QStringLiteral("MySQLBaseGeneral")).trimmed();
-    if (!general.isEmpty()) d.baseGeneral = general;
+    d.baseGeneral = baseGeneral(instalacion);
 
     Conexion conexion;
     if (!bases.AbrirBdD(conexion))
@@ -217,6 +251,52 @@ int demo(const QString& carpeta, const QStringList& args) {
         }))
         return fallo(error);
     return 0;
+}
+// "1 valor", "2 valores": `n` with the singular or plural name.
+QString cantidad(qsizetype n, const char* uno, const char* varios) {
+    return QStringLiteral("%1 %2").arg(n).arg(QString::fromUtf8(n == 1 ? uno : varios));
+}
+
+// Tells what was left as it was; false when anything was.
+bool avisarPendientes(const resellado::Cuenta& cuenta) {
+    if (!cuenta.sinAbrir.isEmpty())
+        fallo(QStringLiteral("no se pudieron abrir con la clave de esta instalación, y quedan como "
+                             "estaban: %1")
+                  .arg(cuenta.sinAbrir.join(QStringLiteral("; "))));
+    if (!cuenta.cambiadas.isEmpty())
+        fallo(QStringLiteral("cambiaron mientras se sellaban, y quedan como estaban, las filas de "
+                             "la tabla empresas con Id %1; vuelva a ejecutar la orden")
+                  .arg(cuenta.cambiadas.join(QStringLiteral(", "))));
+    return cuenta.sinAbrir.isEmpty() && cuenta.cambiadas.isEmpty();
+}
+
+// Seals again in their place the values of the earlier form of talmira.ini and of the company
+// rows of the host's general database, and says how many; never a value.
+int resellar(const QString& carpeta) {
+    Instalacion instalacion;
+    instalacion.ponerCarpeta(carpeta);
+    QString error;
+    const Cifrado* cifrado = instalacion.cifrado(&error);
+    resellado::Cuenta cuenta;
+    if (!cifrado || !resellado::ajustes(*cifrado, instalacion.archivoAjustes(), cuenta, &error))
+        return fallo(error);
+    std::printf("%s: %s sellados de nuevo\n", qUtf8Printable(instalacion.archivoAjustes()),
+                qUtf8Printable(cantidad(cuenta.ajustes, "valor", "valores")));
+    std::fflush(stdout);
+    BasesDD bases;
+    if (!ajustesServidor(instalacion, bases, &error)) return fallo(error);
+    bases.baseGeneral = baseGeneral(instalacion);
+    Conexion conexion;
+    if (!bases.AbrirBdD(conexion))
+        return fallo(QStringLiteral("no se pudo conectar con el servidor: ") + bases.ultimoError());
+    if (!resellado::empresas(*cifrado, bases, conexion, cuenta, &error))
+        return fallo(QStringLiteral("no se pudieron sellar de nuevo los campos de las empresas: ") +
+                     error);
+    std::printf("tabla empresas de %s: %s de %s sellados de nuevo\n",
+                qUtf8Printable(bases.baseGeneral),
+                qUtf8Printable(cantidad(cuenta.campos, "campo", "campos")),
+                qUtf8Printable(cantidad(cuenta.empresas, "empresa", "empresas")));
+    return avisarPendientes(cuenta) ? 0 : 1;
 }
 }  // namespace
 
@@ -241,5 +321,6 @@ int main(int argc, char** argv) {
     }
     if (orden == QStringLiteral("cifrar") && !resto.isEmpty()) return cifrar(carpeta, resto);
     if (orden == QStringLiteral("demo")) return demo(carpeta, resto);
+    if (orden == QStringLiteral("resellar") && resto.isEmpty()) return resellar(carpeta);
     return uso();
 }

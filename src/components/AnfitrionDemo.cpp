@@ -1,13 +1,21 @@
 #include "components/AnfitrionDemo.h"
 
+#include <fcntl.h>
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QDir>
+#include <QFile>
 #include <QRandomGenerator>
 #include <QStringList>
+#include <optional>
 
 #include "basedatos/Sql.h"
 #include "components/ArchivoIni.h"
 #include "components/BasesDD.h"
 #include "components/Cifrado.h"
+#include "components/ErrorSistema.h"
 #include "components/Instalacion.h"
 
 namespace anfitrion {
@@ -47,6 +55,34 @@ const QStringList NombresEmpresas = {
     QStringLiteral("Ferre-Útil del Norte"),  QStringLiteral("Almacenes Begoña"),
     QStringLiteral("Eléctrica Martínez"),    QStringLiteral("Grupo Señorío")};
 
+// Gives file `ruta` to group `grupo`, which may then read it, and only its owner change it. The
+// group is given before the mode, so that the file is never readable by the group it had before.
+bool darAlGrupo(const QString& ruta, gid_t grupo, QString* error) {
+    const int fd =
+        ::open(QFile::encodeName(ruta).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    const bool bien = fd >= 0 && ::fchown(fd, static_cast<uid_t>(-1), grupo) == 0 &&
+                      ::fchmod(fd, S_IRUSR | S_IWUSR | S_IRGRP) == 0;
+    const int numero = errno;
+    if (fd >= 0) ::close(fd);
+    if (!bien && error)
+        *error = QStringLiteral("No se pudo compartir el archivo %1 con su grupo: %2")
+                     .arg(ruta, TextoErrorSistema(numero));
+    return bien;
+}
+
+// The id of group `nombre`; nullopt, with the reason, when there is none.
+std::optional<gid_t> grupoLlamado(const QString& nombre, QString* error) {
+    if (const group* g = ::getgrnam(QFile::encodeName(nombre).constData())) return g->gr_gid;
+    if (error) *error = QStringLiteral("No existe el grupo %1.").arg(nombre);
+    return std::nullopt;
+}
+
+// Shares the key and talmira.ini of `carpeta` with the users of group `grupo`.
+bool compartirConGrupo(const QString& carpeta, gid_t grupo, QString* error) {
+    return darAlGrupo(QDir(carpeta).filePath(Cifrado::nombreArchivoClave()), grupo, error) &&
+           darAlGrupo(QDir(carpeta).filePath(Instalacion::nombreArchivoAjustes()), grupo, error);
+}
+
 QString descripcion(quint32 n) {
     return Articulos[static_cast<int>(n % static_cast<quint32>(Articulos.size()))] + u' ' +
            Cualidades[static_cast<int>((n / 16) % static_cast<quint32>(Cualidades.size()))] +
@@ -84,6 +120,12 @@ QList<ProductoDemo> productosDemo(const Demo& demo, int e) {
 }
 
 bool crearInstalacion(const QString& carpeta, const AjustesInstalacion& ajustes, QString* error) {
+    // A group that does not exist is told before anything is made.
+    std::optional<gid_t> grupo;
+    if (!ajustes.grupo.isEmpty()) {
+        grupo = grupoLlamado(ajustes.grupo, error);
+        if (!grupo) return false;
+    }
     if (!QDir().mkpath(carpeta)) {
         if (error) *error = QStringLiteral("No se pudo crear la carpeta %1").arg(carpeta);
         return false;
@@ -108,7 +150,8 @@ bool crearInstalacion(const QString& carpeta, const AjustesInstalacion& ajustes,
                                            Cifrado::lugarAjuste(QStringLiteral("MySQLPassword")))))
         return false;
     return guardar(archivo, QStringLiteral("MySQLUsuario"), usuario, error) &&
-           guardar(archivo, QStringLiteral("MySQLPassword"), contrasena, error);
+           guardar(archivo, QStringLiteral("MySQLPassword"), contrasena, error) &&
+           (!grupo || compartirConGrupo(carpeta, *grupo, error));
 }
 
 bool cifrar(const QString& carpeta, int selector, const QString& texto, QString* resultado,

@@ -20,9 +20,13 @@ struct AjustesInstalacion {
     QString tlsCa;              // "MySQLSSLCA": the CA file that signs the servers' certificates
     bool tlsRequerido = false;  // "MySQLSSL" = "Sí"
     QString tlsHuella;          // "MySQLSSLHuella": SHA-256 of a pinned server certificate
+    // A group whose users share the installation: they may read the key and talmira.ini (0640),
+    // which only the owner may change. Blank: both for the owner only (0600).
+    QString grupo;
 };
 
-// Creates `carpeta`, its talmira.ini with the given settings and its key file (owner only).
+// Creates `carpeta`, its talmira.ini with the given settings and its key file (owner only, or
+// shared with `grupo`).
 bool crearInstalacion(const QString& carpeta, const AjustesInstalacion& ajustes, QString* error);
 
 // Stored form of `texto` for a selector (0 for the host's own credentials, 1 to 4 for a company's)

@@ -545,12 +545,12 @@ bool fallar(QString* error, const QString& texto) {
     return false;
 }
 
-// The permissions of the file that replaces `archivo`: its own when it exists, else those that
-// `nuevo` asks for.
+// The permissions of the file that replaces `archivo`: its own, group included, when it exists,
+// else those that `nuevo` asks for.
 archivoini::Permisos permisosPara(const QString& archivo, ArchivoIni::Acceso nuevo) {
     struct stat info {};
     if (::stat(QFile::encodeName(archivo).constData(), &info) == 0)
-        return {info.st_mode & 0777, true};
+        return {info.st_mode & 0777, true, true, info.st_gid};
     if (nuevo == ArchivoIni::Acceso::SoloDueno) return {S_IRUSR | S_IWUSR, true};
     return {0666, false};
 }

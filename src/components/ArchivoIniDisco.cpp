@@ -68,6 +68,15 @@ int crearNuevo(const QString& archivo, Permisos permisos, QByteArray* ruta) {
     return -1;
 }
 
+// Gives the new file `fd` the group and the mode of `permisos`. The group goes first: a mode that
+// lets a group read is never left on a file of another group than the one it was meant for.
+bool darPermisos(int fd, Permisos permisos) {
+    mode_t modo = permisos.modo;
+    if (permisos.conGrupo && ::fchown(fd, static_cast<uid_t>(-1), permisos.grupo) != 0)
+        modo &= ~static_cast<mode_t>(S_IRWXG);
+    return !permisos.exactos || ::fchmod(fd, modo) == 0;
+}
+
 }  // namespace
 
 Firma firmaDe(const struct stat& info) {
@@ -120,7 +129,7 @@ bool reemplazar(const QString& archivo, const QByteArray& contenido, Permisos pe
         *motivo = TextoErrorSistema(errno);
         return false;
     }
-    bool bien = (!permisos.exactos || ::fchmod(fd, permisos.modo) == 0) &&
+    bool bien = darPermisos(fd, permisos) &&
                 escribirTodo(fd, contenido.constData(), size_t(contenido.size())) &&
                 sincronizar(fd);
     int numero = errno;

@@ -23,10 +23,13 @@ struct Firma {
 Firma firmaDe(const struct stat& info);
 
 // The permissions a replacement file is given: those of the file it replaces (`exactos`), or, for a
-// new file, `modo` as the process's umask allows it.
+// new file, `modo` as the process's umask allows it. A file that replaces another also keeps its
+// group (`grupo`, when `conGrupo`), so that a file shared with a group stays readable by it.
 struct Permisos {
     mode_t modo = 0666;
     bool exactos = false;
+    bool conGrupo = false;
+    gid_t grupo = 0;
 };
 
 // The path a write goes to: a symbolic link is followed to the file it names, so that the link
@@ -50,9 +53,11 @@ private:
     int fd_ = -1;
 };
 
-// Replaces `archivo` by a file holding `contenido`: a new file beside it, written whole and
-// flushed to the disk, then renamed over it. On any failure the new file is removed, the earlier
-// file is left as it was, and `motivo` receives the system's reason.
+// Replaces `archivo` by a file holding `contenido`: a new file beside it, with the permissions and
+// group of `permisos`, written whole and flushed to the disk, then renamed over it. When the group
+// cannot be given (this user is not in it), the new file gives its own group no access instead. On
+// any failure the new file is removed, the earlier file is left as it was, and `motivo` receives
+// the system's reason.
 bool reemplazar(const QString& archivo, const QByteArray& contenido, Permisos permisos,
                 QString* motivo);
 

@@ -1,19 +1,13 @@
 #include "Cifrado.h"
 
-#include <fcntl.h>
 #include <sodium.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <QDir>
-#include <QFile>
 #include <QStringDecoder>
-#include <cerrno>
-#include <cstring>
 
-#include "components/Disco.h"
+#include "components/ArchivoClave.h"
 
 namespace {
 
@@ -58,8 +52,6 @@ bool sodioListo() {
     return listo;
 }
 
-QString textoErrno(int numero) { return QString::fromLocal8Bit(std::strerror(numero)); }
-
 bool fallar(QString* error, const QString& texto) {
     if (error) *error = texto;
     return false;
@@ -76,98 +68,20 @@ void ProhibirVolcadosDeMemoria() {
 QString Cifrado::nombreArchivoClave() { return QStringLiteral("talmira.key"); }
 
 bool Cifrado::crearClave(const QString& carpeta, QString* error) {
-    const QString ruta = QDir(carpeta).filePath(nombreArchivoClave());
     if (!sodioListo())
         return fallar(error, QStringLiteral("No se pudo iniciar la biblioteca de cifrado."));
-
-    const QByteArray rutaLocal = QFile::encodeName(ruta);
-    struct stat info {};
-    if (::lstat(rutaLocal.constData(), &info) == 0) {
-        if (!S_ISREG(info.st_mode))
-            return fallar(
-                error, QStringLiteral("El archivo de clave %1 no es un archivo normal.").arg(ruta));
-        if (info.st_size != tamanoClave)
-            return fallar(error,
-                          QStringLiteral("El archivo de clave %1 existe pero no tiene %2 bytes.")
-                              .arg(ruta, QString::number(tamanoClave)));
-        return true;
-    }
-
-    // The key is written to a private temporary name and then linked under its final name: the
-    // final name never shows a partial key, and link() refuses to replace a key created meanwhile.
-    QByteArray plantilla =
-        QFile::encodeName(QDir(carpeta).filePath(QStringLiteral(".talmira.key.XXXXXX")));
-    const int fd = ::mkstemp(plantilla.data());  // created 0600 by mkstemp itself
-    if (fd < 0)
-        return fallar(error, QStringLiteral("No se pudo crear el archivo de clave %1: %2")
-                                 .arg(ruta, textoErrno(errno)));
-
-    Clave nueva{};
-    randombytes_buf(nueva.data(), nueva.size());
-    bool bien = ::fchmod(fd, S_IRUSR | S_IWUSR) == 0 &&
-                escribirTodo(fd, nueva.data(), nueva.size()) && sincronizar(fd);
-    int numero = bien ? 0 : errno;
-    sodium_memzero(nueva.data(), nueva.size());
-    if (::close(fd) != 0 && bien) {
-        bien = false;
-        numero = errno;
-    }
-    if (bien && ::link(plantilla.constData(), rutaLocal.constData()) != 0) {
-        numero = errno;
-        bien = numero == EEXIST;  // another process made the key first: that key stands
-    }
-    ::unlink(plantilla.constData());
-    if (!bien)
-        return fallar(error, QStringLiteral("No se pudo crear el archivo de clave %1: %2")
-                                 .arg(ruta, textoErrno(numero)));
-    return true;
+    return archivoclave::crear(QDir(carpeta).filePath(nombreArchivoClave()), tamanoClave, error);
 }
 
 std::optional<Cifrado> Cifrado::abrir(const QString& carpeta, QString* error) {
-    const QString ruta = QDir(carpeta).filePath(nombreArchivoClave());
     if (!sodioListo()) {
         fallar(error, QStringLiteral("No se pudo iniciar la biblioteca de cifrado."));
         return std::nullopt;
     }
-    const int fd = ::open(QFile::encodeName(ruta).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        const int numero = errno;
-        fallar(error, numero == ENOENT
-                          ? QStringLiteral("No se encontró el archivo de clave %1.").arg(ruta)
-                          : QStringLiteral("No se pudo leer el archivo de clave %1: %2")
-                                .arg(ruta, textoErrno(numero)));
-        return std::nullopt;
-    }
     Cifrado cifrado;
-    // One byte more than a key: a longer file is detected without reading it all.
-    unsigned char leido[tamanoClave + 1];
-    size_t total = 0;
-    bool bien = true;
-    while (total < sizeof leido) {
-        const ssize_t n = ::read(fd, leido + total, sizeof leido - total);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            bien = false;
-            break;
-        }
-        if (n == 0) break;
-        total += static_cast<size_t>(n);
-    }
-    const int numero = errno;
-    ::close(fd);
-    if (bien && total == static_cast<size_t>(tamanoClave))
-        std::memcpy(cifrado.clave_.data(), leido, cifrado.clave_.size());
-    sodium_memzero(leido, sizeof leido);
-    if (!bien) {
-        fallar(error, QStringLiteral("No se pudo leer el archivo de clave %1: %2")
-                          .arg(ruta, textoErrno(numero)));
+    if (!archivoclave::leer(QDir(carpeta).filePath(nombreArchivoClave()), cifrado.clave_.data(),
+                            cifrado.clave_.size(), error))
         return std::nullopt;
-    }
-    if (total != static_cast<size_t>(tamanoClave)) {
-        fallar(error, QStringLiteral("El archivo de clave %1 no tiene %2 bytes.")
-                          .arg(ruta, QString::number(tamanoClave)));
-        return std::nullopt;
-    }
     return cifrado;
 }
 
@@ -201,26 +115,29 @@ QString Cifrado::cifrar(const QString& texto, int selector, const QString& lugar
     return PrefijoActual + QString::fromLatin1(salida.toBase64());
 }
 
+std::optional<QString> Cifrado::descifrarAnterior(const QString& guardado, int selector) const {
+    // The earlier form: a secret box bound to the selector alone.
+    if (!formaAnterior(guardado)) return std::nullopt;
+    const std::optional<QByteArray> datos = base64Estricto(guardado);
+    constexpr auto minimo =
+        static_cast<qsizetype>(crypto_secretbox_NONCEBYTES + crypto_secretbox_MACBYTES);
+    if (!datos || datos->size() < minimo) return std::nullopt;
+    const auto* nonce = reinterpret_cast<const unsigned char*>(datos->constData());
+    QByteArray claro(datos->size() - minimo, Qt::Uninitialized);
+    Clave sub{};
+    subclave(selector, sub);
+    const int resultado = crypto_secretbox_open_easy(
+        reinterpret_cast<unsigned char*>(claro.data()), nonce + crypto_secretbox_NONCEBYTES,
+        static_cast<unsigned long long>(datos->size()) - crypto_secretbox_NONCEBYTES, nonce,
+        sub.data());
+    sodium_memzero(sub.data(), sub.size());
+    if (resultado != 0) return std::nullopt;
+    return comoTexto(claro);
+}
+
 std::optional<QString> Cifrado::descifrar(const QString& guardado, int selector,
                                           const QString& lugar) const {
-    if (formaAnterior(guardado)) {
-        // The earlier form: a secret box bound to the selector alone.
-        const std::optional<QByteArray> datos = base64Estricto(guardado);
-        constexpr auto minimo =
-            static_cast<qsizetype>(crypto_secretbox_NONCEBYTES + crypto_secretbox_MACBYTES);
-        if (!datos || datos->size() < minimo) return std::nullopt;
-        const auto* nonce = reinterpret_cast<const unsigned char*>(datos->constData());
-        QByteArray claro(datos->size() - minimo, Qt::Uninitialized);
-        Clave sub{};
-        subclave(selector, sub);
-        const int resultado = crypto_secretbox_open_easy(
-            reinterpret_cast<unsigned char*>(claro.data()), nonce + crypto_secretbox_NONCEBYTES,
-            static_cast<unsigned long long>(datos->size()) - crypto_secretbox_NONCEBYTES, nonce,
-            sub.data());
-        sodium_memzero(sub.data(), sub.size());
-        if (resultado != 0) return std::nullopt;
-        return comoTexto(claro);
-    }
+    if (formaAnterior(guardado)) return std::nullopt;
     const std::optional<QByteArray> datos =
         base64Estricto(QStringView(guardado).mid(PrefijoActual.size()));
     constexpr auto nonceBytes =
@@ -250,6 +167,15 @@ QString Cifrado::motivoSinDescifrar(const QString& guardado) {
     // An empty value is one never stored, not one stored under another key.
     if (guardado.trimmed().isEmpty()) return QStringLiteral("falta el valor");
     return QStringLiteral("el valor guardado no corresponde a la clave de esta instalación");
+}
+
+QString Cifrado::porQueNoDescifra(const QString& guardado, int selector,
+                                  const QString& carpeta) const {
+    if (!descifrarAnterior(guardado.trimmed(), selector)) return motivoSinDescifrar(guardado);
+    return QStringLiteral(
+               "el valor está cifrado en la forma anterior, que no lo liga a su lugar, y ya no se "
+               "acepta; vuelva a sellarlo con la orden: talmira-host resellar \"%1\"")
+        .arg(carpeta);
 }
 
 QString Cifrado::lugarAjuste(const QString& clave) { return QStringLiteral("ajuste ") + clave; }

@@ -11,7 +11,9 @@
 // host's user and password, or one of a company's four connection fields) never deciphers as
 // another, nor when copied into another company's row. The stored form is "v2:" and base64 of the
 // random nonce followed by the sealed text. Values of the earlier form (base64 of a nonce and a
-// secret box, bound to the selector only) are still read.
+// secret box, bound to the selector only) are refused where values are read: one copied from
+// another company's row, or put under the other host setting, would decipher there. They are opened
+// only to be sealed again in their place (talmira-host resellar).
 // Keeps the process's memory, which holds the key and the passwords, out of reach: no core dump
 // is written, and other processes of the same user cannot read it.
 void ProhibirVolcadosDeMemoria();
@@ -28,7 +30,7 @@ public:
     static bool crearClave(const QString& carpeta, QString* error = nullptr);
 
     // Loads the key of the installation in `carpeta`; nullopt with a Spanish error naming the file
-    // when it is missing, unreadable or of the wrong size.
+    // when it is missing, unreadable, of the wrong size, or open to others (archivoclave::leer).
     static std::optional<Cifrado> abrir(const QString& carpeta, QString* error = nullptr);
 
     // Stored form of `texto` for `selector` at `lugar`: printable ASCII, never empty, different on
@@ -36,15 +38,21 @@ public:
     QString cifrar(const QString& texto, int selector, const QString& lugar = QString()) const;
 
     // Plain text of a stored form; nullopt when it does not decipher (wrong key, wrong selector,
-    // another place, tampered, truncated, not base64, empty, not UTF-8 text). Never the stored
-    // text itself.
+    // another place, tampered, truncated, not base64, empty, not UTF-8 text, the earlier form).
+    // Never the stored text itself.
     std::optional<QString> descifrar(const QString& guardado, int selector,
                                      const QString& lugar = QString()) const;
+    // Plain text of a value of the earlier form for `selector`; nullopt for anything else. Only
+    // for sealing such a value again in its place: it tells nothing of where it belongs.
+    std::optional<QString> descifrarAnterior(const QString& guardado, int selector) const;
 
     // Why `guardado` did not decipher, for the caller to say which value: "falta el valor" when it
     // is empty or blank, else that it does not belong to this installation's key.
     static QString motivoSinDescifrar(const QString& guardado);
-    // True when `guardado` is of the earlier form, bound to no place: it is to be stored anew.
+    // The same for a value read for `selector` in the installation in `carpeta`; a value of the
+    // earlier form under this key is told as such, with the command that seals it again.
+    QString porQueNoDescifra(const QString& guardado, int selector, const QString& carpeta) const;
+    // True when `guardado` is not of the current form: of the earlier one, or no stored form.
     static bool formaAnterior(const QString& guardado);
     // The place of a host setting ("MySQLUsuario", "MySQLPassword").
     static QString lugarAjuste(const QString& clave);

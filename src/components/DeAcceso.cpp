@@ -14,6 +14,7 @@ std::optional<QString> DeAcceso::DesEncripta(const QString& guardado, int select
     const Cifrado* cifrado = instalacion_->cifrado(error);
     if (!cifrado) return std::nullopt;
     std::optional<QString> plano = cifrado->descifrar(guardado.trimmed(), selector, lugar);
-    if (!plano && error) *error = Cifrado::motivoSinDescifrar(guardado);
+    if (!plano && error)
+        *error = cifrado->porQueNoDescifra(guardado, selector, instalacion_->carpeta());
     return plano;
 }

@@ -23,7 +23,8 @@ std::optional<QString> Utilerias::DesEncripta(const QString& guardado, QString* 
     const Cifrado* cifrado = instalacion_->cifrado(error);
     if (!cifrado) return std::nullopt;
     std::optional<QString> plano = cifrado->descifrar(guardado.trimmed(), SelectorAnfitrion, lugar);
-    if (!plano && error) *error = Cifrado::motivoSinDescifrar(guardado);
+    if (!plano && error)
+        *error = cifrado->porQueNoDescifra(guardado, SelectorAnfitrion, instalacion_->carpeta());
     return plano;
 }
 

@@ -48,35 +48,15 @@ void avisarAjusteDelAnfitrion(const QString& problema, const QString& clave,
     dialogos().cajaSistema(texto, EstiloAlto, QStringLiteral("Atención"));
 }
 
-// Stores a value in the host's file; false after telling the user when it cannot be written.
-bool guardar(DelRegistro& registro, const QString& clave, const QString& valor) {
-    QString error;
-    if (registro.GuardaDatosTMW(clave, valor, &error)) return true;
-    avisarAjusteDelAnfitrion(QStringLiteral("No se pudo guardar el valor"), clave, error);
-    return false;
-}
-
-bool guardarCifrado(DelRegistro& registro, const QString& clave, const QString& plano) {
-    QString error;
-    const std::optional<QString> guardado =
-        programa().utilerias->Encripta(plano, &error, Cifrado::lugarAjuste(clave));
-    if (!guardado) {
-        avisarAjusteDelAnfitrion(QStringLiteral("No se pudo cifrar el valor"), clave, error);
-        return false;
-    }
-    return guardar(registro, clave, *guardado);
-}
-
 std::optional<QString> descifrar(DelRegistro& registro, const QString& clave) {
     QString error;
     const QString guardado = registro.DatosTMW(clave).trimmed();
     std::optional<QString> plano =
         programa().utilerias->DesEncripta(guardado, &error, Cifrado::lugarAjuste(clave));
+    // A value of the earlier form is refused like any other that does not decipher: bound to no
+    // place, it may be the other setting's value, and only talmira-host resellar seals it again.
     if (!plano)
         avisarAjusteDelAnfitrion(QStringLiteral("No se pudo descifrar el valor"), clave, error);
-    // A value of the earlier form, bound to no place, is stored again in the current one.
-    else if (Cifrado::formaAnterior(guardado) && !guardarCifrado(registro, clave, *plano))
-        return std::nullopt;
     return plano;
 }
 

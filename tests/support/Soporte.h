@@ -15,4 +15,8 @@ QByteArray contenido(const QString& ruta);
 bool guardar(const QString& ruta, const QByteArray& bytes);
 // Every entry of a folder, hidden ones too, by name: what a failed write may have left behind.
 QStringList entradas(const QString& carpeta);
+// `texto` sealed in the earlier stored form, with the key of the installation in `carpeta`:
+// base64 of a random nonce and a secret box under the subkey of `selector`, bound to no place.
+// Empty when the key cannot be read.
+QString selladoAnterior(const QString& carpeta, int selector, const QString& texto);
 }  // namespace soporte

@@ -176,9 +176,9 @@ private slots:
         QTemporaryDir dir;
         const QString registro = dir.filePath(QStringLiteral("recibido.log"));
         QProcess falso;
-        falso.start(
-            QStringLiteral("/usr/bin/python3"),
-            {soporte::carpetaPruebas() + QStringLiteral("/servidor_clave_en_claro.py"), registro});
+        falso.start(QStringLiteral("/usr/bin/python3"),
+                    {soporte::carpetaPruebas() + QStringLiteral("/servidor_falso.py"),
+                     QStringLiteral("claro"), registro});
         QVERIFY(falso.waitForReadyRead(10000));
         const int puerto = falso.readLine().trimmed().toInt();
         QVERIFY(puerto > 0);

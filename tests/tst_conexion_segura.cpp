@@ -171,14 +171,56 @@ private slots:
         QVERIFY2(!cifrado.valor(1).toString().isEmpty(), "la sesión no usa TLS");
     }
 
-    // A server that asks for the password in clear gets none: the login is refused and says why.
-    void claveEnClaro() {
+    // Servers that only pretend to be the host's (tests/servidor_falso.py) and a relay that hides
+    // the real server's TLS (tests/relevo_tls.py): each gets nothing from which the password can
+    // be read, no session to take over, and the program says why. The log holds every packet
+    // the client sent in hex, "LOGIN" when a login arrived, "CLARO" and the password when the
+    // fake recovered one, "CONSULTA" for each statement that went through the relay.
+    void servidorFalso_data() {
+        QTest::addColumn<QStringList>("guion");  // the script and its mode
+        QTest::addColumn<QStringList>("ajustesTls");
+        QTest::addColumn<QByteArray>("entorno");  // NAME=value given to the program, or ""
+        QTest::addColumn<QString>("motivo");
+        const QString metodo = QStringLiteral("entregaría la contraseña");
+        const QString sinTls = QStringLiteral("no ofrece una conexión cifrada");
+        const QString falso = QStringLiteral("servidor_falso.py");
+        const QStringList exigeTls{QStringLiteral("MySQLSSLCA=ca1.pem"),
+                                   QStringLiteral("MySQLSSL=Sí")};
+        QTest::newRow("cambio a la clave en claro") << QStringList{falso, QStringLiteral("claro")}
+                                                    << QStringList{} << QByteArray() << metodo;
+        QTest::newRow("cambio a dialog") << QStringList{falso, QStringLiteral("dialog")}
+                                         << QStringList{} << QByteArray() << metodo;
+        QTest::newRow("clave en claro pedida desde el entorno")
+            << QStringList{falso, QStringLiteral("claro")} << QStringList{}
+            << QByteArray("LIBMYSQL_PLUGINS=mysql_clear_password,dialog") << metodo;
+        QTest::newRow("SHA-2 sin TLS, con la clave pública del falso")
+            << QStringList{falso, QStringLiteral("sha2")} << QStringList{} << QByteArray()
+            << metodo;
+        QTest::newRow("SHA-256 sin TLS, con la clave pública del falso")
+            << QStringList{falso, QStringLiteral("sha256")} << QStringList{} << QByteArray()
+            << metodo;
+        QTest::newRow("sin TLS cuando la instalación lo exige")
+            << QStringList{falso, QStringLiteral("sintls")} << exigeTls << QByteArray() << sinTls;
+        QTest::newRow("relevo que esconde el TLS del servidor")
+            << QStringList{QStringLiteral("relevo_tls.py")} << exigeTls << QByteArray() << sinTls;
+    }
+    void servidorFalso() {
+        QFETCH(QStringList, guion);
+        QFETCH(QStringList, ajustesTls);
+        QFETCH(QByteArray, entorno);
+        QFETCH(QString, motivo);
         QTemporaryDir dir;
         const QString registro = dir.filePath(QStringLiteral("recibido.log"));
+        QString error;
+        // The relay stands before the real server with TLS, whose certificate ca1 signed.
+        if (guion.size() == 1) {
+            QVERIFY2(servidorConTls(QStringLiteral("servidor"), &error), qPrintable(error));
+            guion << QString::number(conTls_.puerto());
+        }
         QProcess falso;
         falso.start(QStringLiteral("/usr/bin/python3"),
-                    {soporte::carpetaPruebas() + QStringLiteral("/servidor_falso.py"),
-                     QStringLiteral("claro"), registro});
+                    QStringList{soporte::carpetaPruebas() + u'/' + guion.takeFirst()} + guion +
+                        QStringList{registro});
         QVERIFY(falso.waitForReadyRead(10000));
         const int puerto = falso.readLine().trimmed().toInt();
         QVERIFY(puerto > 0);
@@ -187,30 +229,42 @@ private slots:
         ajustes.guardarUsuario = true;
         ajustes.usuario = QStringLiteral("varelmo");
         ajustes.contrasena = QStringLiteral("secreto-claro");
-        QString error;
-        QVERIFY2(
-            anfitrion::crearInstalacion(dir.filePath(QStringLiteral("talmira")), ajustes, &error),
-            qPrintable(error));
+        const QString instalacion = dir.filePath(QStringLiteral("talmira"));
+        QVERIFY2(anfitrion::crearInstalacion(instalacion, ajustes, &error), qPrintable(error));
+        for (const QString& ajuste : std::as_const(ajustesTls)) {
+            QString valor = ajuste.section(u'=', 1);
+            if (valor.endsWith(QLatin1String(".pem"))) valor = certificado(valor);
+            QVERIFY(ArchivoIni::escribir(
+                QDir(instalacion).filePath(Instalacion::nombreArchivoAjustes()),
+                Instalacion::seccionAjustes(), ajuste.section(u'=', 0, 0), valor));
+        }
         const QString carpeta = dir.filePath(QStringLiteral("programa"));
         QVERIFY(QDir().mkpath(carpeta));
         QVERIFY(QFile::copy(soporte::carpetaBinarios() + QStringLiteral("/varelmo"),
                             carpeta + QStringLiteral("/varelmo")));
-        QVERIFY(ArchivoIni::escribir(
-            carpeta + QStringLiteral("/varelmo.ini"), QStringLiteral("Configuración"),
-            QStringLiteral("Ruta de Talmira Premium"), dir.filePath(QStringLiteral("talmira"))));
+        QVERIFY(ArchivoIni::escribir(carpeta + QStringLiteral("/varelmo.ini"),
+                                     QStringLiteral("Configuración"),
+                                     QStringLiteral("Ruta de Talmira Premium"), instalacion));
         QProcess programa;
+        if (!entorno.isEmpty()) {
+            QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
+            variables.insert(QString::fromLatin1(entorno.split('=').first()),
+                             QString::fromLatin1(entorno.mid(entorno.indexOf('=') + 1)));
+            programa.setProcessEnvironment(variables);
+        }
         programa.start(carpeta + QStringLiteral("/varelmo"), {QStringLiteral("--reporte")});
         QVERIFY(programa.waitForFinished(60000));
         falso.kill();
         falso.waitForFinished();
-        QCOMPARE(programa.exitCode(), 1);
         const QString errores = QString::fromUtf8(programa.readAllStandardError());
-        QVERIFY2(errores.contains(QStringLiteral("sin cifrar (mysql_clear_password)")),
-                 qPrintable(errores));
+        QCOMPARE(programa.exitCode(), 1);
+        QVERIFY2(errores.contains(motivo), qPrintable(errores));
         const QByteArray recibido = soporte::contenido(registro);
-        QVERIFY2(recibido.contains(QByteArray("varelmo").toHex()),
-                 "el servidor falso no recibió el saludo");
-        QVERIFY(!recibido.contains(QByteArray("secreto-claro").toHex()));
+        QVERIFY2(!recibido.contains(QByteArray("secreto-claro").toHex()) &&
+                     !recibido.contains("CLARO") && !recibido.contains("CONSULTA"),
+                 recibido.constData());
+        // Where TLS is demanded, not even the user's name leaves.
+        if (!ajustesTls.isEmpty()) QVERIFY2(!recibido.contains("LOGIN"), recibido.constData());
     }
 };
 

@@ -14,12 +14,14 @@
 #include <vector>
 
 #include "components/Disco.h"
+#include "components/ErrorSistema.h"
 
 namespace archivoclave {
 
 namespace {
 
-QString textoErrno(int numero) { return QString::fromLocal8Bit(std::strerror(numero)); }
+// The system's reason, in the user's words where the program has them.
+QString textoErrno(int numero) { return TextoErrorSistema(numero); }
 
 bool fallar(QString* error, const QString& texto) {
     if (error) *error = texto;

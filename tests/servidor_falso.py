@@ -16,6 +16,8 @@ Modes:
     sha256   the same with sha256_password (the client asks for the key with 0x01).
     sintls   greets with mysql_native_password, accepts any login and answers every query with
              an error: a client that requires TLS must leave without sending a login.
+    archivo  accepts any login as sintls does, then answers every query by asking the client for
+             a file of its own (LOAD DATA LOCAL, /etc/passwd): an obeying client sends it.
 
 Log lines (appended, flushed one by one):
     RECIBIDO <hex>   one packet the client sent, header included
@@ -30,7 +32,7 @@ from protocolo_mariadb import CLIENT_SSL, Registro, leer_paquete, paquete, servi
 
 METODO = {"claro": "mysql_native_password", "dialog": "mysql_native_password",
           "sha2": "caching_sha2_password", "sha256": "sha256_password",
-          "sintls": "mysql_native_password"}
+          "sintls": "mysql_native_password", "archivo": "mysql_native_password"}
 # protocol 4.1, secure connection, plugin auth (length-encoded too), long password, long flag,
 # connect with db; never CLIENT_SSL.
 CAPACIDADES = 0x0200 | 0x8000 | 0x00080000 | 0x00200000 | 0x0001 | 0x0004 | 0x0008
@@ -96,7 +98,7 @@ def openssl(argumentos, entrada=b"", descriptores=()):
 
 def main(argv):
     if len(argv) != 3 or argv[1] not in METODO:
-        sys.exit("uso: servidor_falso.py claro|dialog|sha2|sha256|sintls LOG")
+        sys.exit("uso: servidor_falso.py claro|dialog|sha2|sha256|sintls|archivo LOG")
     modo, registro = argv[1], Registro(argv[2])
     claves = Claves() if modo in ("sha2", "sha256") else None
 
@@ -128,9 +130,13 @@ def main(argv):
             return
         registro("LOGIN")
         metodo, datos = metodo_del_login(login)
-        if modo == "sintls":
+        if modo in ("sintls", "archivo"):
             enviar(b"\x00\x00\x00\x02\x00\x00\x00")
-            while leer()[:1] != b"\x01":  # until COM_QUIT
+            while (orden := leer())[:1] != b"\x01":  # until COM_QUIT
+                if modo == "archivo" and orden[:1] == b"\x03":
+                    enviar(b"\xfb/etc/passwd")  # LOCAL INFILE request
+                    while leer():  # the file, up to an empty packet
+                        pass
                 enviar(b"\xff" + (1064).to_bytes(2, "little") + b"#42000Consulta no atendida")
             return
         if modo in ("claro", "dialog"):

@@ -175,7 +175,8 @@ private slots:
     // the real server's TLS (tests/relevo_tls.py): each gets nothing from which the password can
     // be read, no session to take over, and the program says why. The log holds every packet
     // the client sent in hex, "LOGIN" when a login arrived, "CLARO" and the password when the
-    // fake recovered one, "CONSULTA" for each statement that went through the relay.
+    // fake recovered one, "CONSULTA" for each statement that went through the relay. No file of
+    // the client's (here /etc/passwd) goes to a server that asks for it.
     void servidorFalso_data() {
         QTest::addColumn<QStringList>("guion");  // the script and its mode
         QTest::addColumn<QStringList>("ajustesTls");
@@ -201,6 +202,9 @@ private slots:
             << metodo;
         QTest::newRow("sin TLS cuando la instalación lo exige")
             << QStringList{falso, QStringLiteral("sintls")} << exigeTls << QByteArray() << sinTls;
+        QTest::newRow("servidor que pide un archivo del cliente")
+            << QStringList{falso, QStringLiteral("archivo")} << QStringList{} << QByteArray()
+            << QStringLiteral("No se pudo preparar la conexión");
         QTest::newRow("relevo que esconde el TLS del servidor")
             << QStringList{QStringLiteral("relevo_tls.py")} << exigeTls << QByteArray() << sinTls;
     }
@@ -261,7 +265,8 @@ private slots:
         QVERIFY2(errores.contains(motivo), qPrintable(errores));
         const QByteArray recibido = soporte::contenido(registro);
         QVERIFY2(!recibido.contains(QByteArray("secreto-claro").toHex()) &&
-                     !recibido.contains("CLARO") && !recibido.contains("CONSULTA"),
+                     !recibido.contains("CLARO") && !recibido.contains("CONSULTA") &&
+                     !recibido.contains(QByteArray("root:x:0:0").toHex()),
                  recibido.constData());
         // Where TLS is demanded, not even the user's name leaves.
         if (!ajustesTls.isEmpty()) QVERIFY2(!recibido.contains("LOGIN"), recibido.constData());

@@ -405,8 +405,9 @@ private slots:
         QCOMPARE(lineas[4], QStringLiteral("- empresa 1: se dejaron fuera 1 producto sin clave y 1 "
                                            "con la clave de más de 15 caracteres, que la tabla de "
                                            "trabajo no admite"));
-        QVERIFY2(lineas[5].startsWith(QStringLiteral("- empresa 2: no se pudo abrir la base de "
-                                                     "datos %1_e2 en ")
+        QVERIFY2(lineas[5].startsWith(QStringLiteral("- empresa 2: no se pudo abrir su base de "
+                                                     "datos «%1_e2»: la base de datos «%1_e2» no "
+                                                     "existe en el servidor ")
                                           .arg(a.general())),
                  qPrintable(lineas[5]));
     }

@@ -81,6 +81,66 @@ void borrar(QByteArray& secreto) {
     for (qsizetype i = 0; i < secreto.size(); ++i) p[i] = 0;
 }
 
+// Why a session could not be opened: for the common causes one sentence that says what to check,
+// then the server's own words once, in parentheses; any other failure in the server's words.
+QString motivoSinSesion(const FalloBase& motivo, const DestinoBase& d) {
+    const QString rechazo = MotivoRechazoSesion(motivo.numero, motivo.texto, d.tls);
+    if (!rechazo.isEmpty()) return rechazo;
+    const QString donde = d.host + u':' + QString::number(d.puerto);
+    QString causa;
+    switch (motivo.numero) {
+        case CR_CONNECTION_ERROR:
+        case CR_CONN_HOST_ERROR:
+        case CR_UNKNOWN_HOST:
+            causa = QStringLiteral(
+                        "no se pudo llegar al servidor %1; revise que esté en marcha y "
+                        "que la instalación lo nombre bien (MySQLServer, MySQLPuerto)")
+                        .arg(donde);
+            break;
+        case ER_ACCESS_DENIED_ERROR:
+        case ER_ACCESS_DENIED_NO_PASSWORD_ERROR:
+            causa = QStringLiteral(
+                        "el servidor %1 no aceptó el usuario «%2» o su contraseña; "
+                        "revise MySQLUsuario y MySQLPassword")
+                        .arg(donde, d.usuario);
+            break;
+        case ER_DBACCESS_DENIED_ERROR:
+            causa = QStringLiteral(
+                        "el usuario «%1» no tiene acceso a la base de datos «%2» del "
+                        "servidor %3")
+                        .arg(d.usuario, d.base, donde);
+            break;
+        case ER_HOST_NOT_PRIVILEGED:
+        case ER_HOST_IS_BLOCKED:
+            causa =
+                QStringLiteral("el servidor %1 no admite conexiones desde este equipo").arg(donde);
+            break;
+        case ER_BAD_DB_ERROR:
+            causa = QStringLiteral("la base de datos «%1» no existe en el servidor %2")
+                        .arg(d.base, donde);
+            break;
+        case ER_CON_COUNT_ERROR:
+        case ER_TOO_MANY_USER_CONNECTIONS:
+        case ER_USER_LIMIT_REACHED:
+            causa = QStringLiteral(
+                        "el servidor %1 no admite más conexiones por ahora; inténtelo en "
+                        "un momento")
+                        .arg(donde);
+            break;
+        case CR_SERVER_LOST:
+        case CR_SERVER_GONE_ERROR:
+        case CR_SERVER_LOST_EXTENDED:
+            causa = QStringLiteral(
+                        "se perdió la conexión con el servidor %1 mientras se abría; "
+                        "revise la red y que el servidor siga en marcha")
+                        .arg(donde);
+            break;
+        default:
+            return motivo.texto;
+    }
+    return causa + QStringLiteral(" (") + motivo.texto + u')';
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -111,15 +171,7 @@ Conexion& Conexion::operator=(Conexion&& otra) noexcept {
 MYSQL* Conexion::conectar(const DestinoBase& d, FalloBase* fallo) {
     IniciarBibliotecaBaseDatos();
     const auto noAbre = [&](const FalloBase& motivo) {
-        const QString rechazo = MotivoRechazoSesion(motivo.numero, motivo.texto, d.tls);
-        const QString donde = d.host + u':' + QString::number(d.puerto);
-        const QString porque = rechazo.isEmpty() ? motivo.texto : rechazo;
-        *fallo = {
-            motivo.numero,
-            d.base.isEmpty()
-                ? QStringLiteral("No se pudo conectar con el servidor %1: %2").arg(donde, porque)
-                : QStringLiteral("No se pudo abrir la base de datos %1 en %2: %3")
-                      .arg(d.base, donde, porque)};
+        *fallo = {motivo.numero, motivoSinSesion(motivo, d)};
         return nullptr;
     };
     // A connection this program has just closed may still count against the server's limit for
@@ -229,7 +281,7 @@ void Conexion::anotarFallo(const QString& sql) {
     if (!esConexionPerdida(fallo_.numero)) return;
     // The statement may or may not have run; it is not sent again. The next one reopens.
     marcarPerdida();
-    fallo_.texto = errorPerdida + QStringLiteral(": ") + fallo_.texto;
+    fallo_.texto = errorPerdida + QStringLiteral(" (") + fallo_.texto + u')';
     const QString palabra = primeraPalabra(sql);
     if (palabra == QLatin1String("COMMIT") || palabra == QLatin1String("ROLLBACK"))
         transaccionPerdida_ = false;  // that transaction is over, and its failure reported

@@ -104,12 +104,11 @@ FusionReporte::Empresa clsLlenarTabla::resolverEmpresa(int id, Recordset& empres
         return FusionReporte::Empresa::Omitida;
     }
     if (!propio.AbrirBdD(conexiones_.empresa, propio.cMiBase)) {
-        // The session's own text names the database, the server and why it did not open.
-        QString motivo = propio.ultimoError();
-        if (motivo.isEmpty())
-            motivo = QStringLiteral("No se pudo abrir su base de datos %1").arg(propio.cMiBase);
-        motivo[0] = motivo[0].toLower();
-        omitidas_.insert(id, motivo);
+        // The session's own text names the server and why the database did not open.
+        const QString motivo = propio.ultimoError();
+        omitidas_.insert(
+            id, QStringLiteral("no se pudo abrir su base de datos «%1»").arg(propio.cMiBase) +
+                    (motivo.isEmpty() ? QString() : QStringLiteral(": ") + motivo));
         return FusionReporte::Empresa::Omitida;
     }
 

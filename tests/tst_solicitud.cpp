@@ -86,9 +86,9 @@ private slots:
             << QStringLiteral("reporte.xlsx") << una << Validacion::Valida;
     }
     void validar() {
-        const ArchivosPropios propios{QStringLiteral("/opt/varelmo/reporte.ini"),
-                                      QStringLiteral("/opt/varelmo/reporte.txt"),
-                                      QStringLiteral("/opt/varelmo/reporte.bin")};
+        const ArchivosPropios propios{
+            QStringLiteral("/opt/varelmo/reporte.ini"), QStringLiteral("/opt/varelmo/reporte.txt"),
+            QStringLiteral("/opt/varelmo/reporte.bin"), QStringLiteral("/home/ana/Documentos")};
         QFETCH(QString, archivo);
         QFETCH(QList<MarcaEmpresa>, filas);
         QFETCH(Validacion, esperado);
@@ -96,6 +96,9 @@ private slots:
         QCOMPARE(ValidarSolicitud(archivo, filas, propios, &motivo), esperado);
         // A refused name always says why; the other outcomes leave the reason alone.
         QCOMPARE(motivo.isEmpty(), esperado != Validacion::ArchivoInvalido);
+        // A name with folders is told which folder the workbook goes to.
+        if (esperado == Validacion::ArchivoInvalido && archivo.contains(u'/'))
+            QVERIFY2(motivo.endsWith(propios.carpeta), qPrintable(motivo));
     }
 
     void marcadas_data() {

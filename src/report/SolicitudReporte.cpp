@@ -1,5 +1,6 @@
 #include "report/SolicitudReporte.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 #include "basedatos/Sql.h"
@@ -22,7 +23,9 @@ Validacion ValidarSolicitud(const QString& archivo, const QList<MarcaEmpresa>& f
 QString ProblemaNombreArchivo(const QString& archivo, const ArchivosPropios& nombres) {
     if (archivo.contains(u'/') || archivo.contains(u'\\'))
         return QStringLiteral(
-            "el nombre no puede llevar carpetas; el archivo se guarda junto al programa");
+                   "el nombre no puede llevar carpetas; el archivo se guarda en la "
+                   "carpeta %1")
+            .arg(QDir::toNativeSeparators(nombres.carpeta));
     if (archivo == QStringLiteral(".") || archivo == QStringLiteral(".."))
         return QStringLiteral("no es un nombre de archivo");
     // A leading dash reads as an option to any command the file is later handed to.
@@ -43,8 +46,8 @@ QString ProblemaNombreArchivo(const QString& archivo, const ArchivosPropios& nom
             return QStringLiteral(
                 "el nombre no puede llevar ninguno de los caracteres < > : \" | ? *");
     if (archivo.toUtf8().size() > 250) return QStringLiteral("el nombre es demasiado largo");
-    // The workbook is written beside the program: under the name of one of the program's own files
-    // it would replace it.
+    // A copy of the program writes its workbooks beside itself: under the name of one of its own
+    // files a workbook would replace it.
     const struct {
         QString archivo;
         const char16_t* que;

@@ -21,6 +21,7 @@ enum class Validacion { Valida, ArchivoEnBlanco, SinEmpresas, ArchivoInvalido };
 // The names of the program's own files, beside which the workbook is written.
 struct ArchivosPropios {
     QString ini, descripcion, ejecutable;
+    QString carpeta;  // where the workbooks are written
 };
 
 // Blank file name first, then no ticked company, then a name that is no bare file name.

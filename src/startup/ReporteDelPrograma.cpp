@@ -4,7 +4,7 @@
 
 ArchivosPropios ArchivosDelPrograma() {
     const Programa& p = programa();
-    return {p.ArchivoIni, p.ArchivoDescripcion, p.archivoPrograma};
+    return {p.ArchivoIni, p.ArchivoDescripcion, p.archivoPrograma, p.carpetaLibros};
 }
 
 SolicitudReporte SolicitudDelPrograma(const QString& nivelPrecio, const QString& archivo,

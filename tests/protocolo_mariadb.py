@@ -42,7 +42,8 @@ class Registro:
 
 def servir(atender):
     """Prints the port, then runs atender(connection) on a thread of its own for each client, so a
-    program that opens several sessions at once is served; the connection is closed afterwards."""
+    program that opens several sessions at once is served; the connection is closed afterwards.
+    Ends quietly on Ctrl+C."""
     escucha = socket.create_server(("127.0.0.1", 0))
     print(escucha.getsockname()[1], flush=True)
 
@@ -55,6 +56,9 @@ def servir(atender):
         finally:
             conexion.close()
 
-    while True:
-        conexion, _ = escucha.accept()
-        threading.Thread(target=hilo, args=(conexion,), daemon=True).start()
+    try:
+        while True:
+            conexion, _ = escucha.accept()
+            threading.Thread(target=hilo, args=(conexion,), daemon=True).start()
+    except KeyboardInterrupt:
+        pass

@@ -118,10 +118,7 @@ def main(argv):
                         registro("ACEPTADO" if cuerpo[0] == 0 else "RECHAZADO")
                         desfase = 0
 
-    try:
-        servir(atender)
-    except KeyboardInterrupt:
-        pass
+    servir(atender)
 
 
 if __name__ == "__main__":

@@ -157,10 +157,7 @@ def main(argv):
         descifrado = claves.descifrar(datos) or b""
         claro(bytes(b ^ semilla[i % len(semilla)] for i, b in enumerate(descifrado)))
 
-    try:
-        servir(atender)
-    except KeyboardInterrupt:
-        pass
+    servir(atender)
 
 
 if __name__ == "__main__":

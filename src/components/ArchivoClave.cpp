@@ -20,9 +20,6 @@ namespace archivoclave {
 
 namespace {
 
-// The system's reason, in the user's words where the program has them.
-QString textoErrno(int numero) { return TextoErrorSistema(numero); }
-
 bool fallar(QString* error, const QString& texto) {
     if (error) *error = texto;
     return false;
@@ -30,7 +27,7 @@ bool fallar(QString* error, const QString& texto) {
 
 QString noSeCreo(const QString& ruta, int numero) {
     return QStringLiteral("No se pudo crear el archivo de clave %1: %2")
-        .arg(ruta, textoErrno(numero));
+        .arg(ruta, TextoErrorSistema(numero));
 }
 
 // Why the key file could not be opened.
@@ -40,7 +37,7 @@ QString noSeAbrio(const QString& ruta, int numero) {
         return QStringLiteral("El archivo de clave %1 no se usa: es un enlace simbólico.")
             .arg(ruta);
     return QStringLiteral("No se pudo leer el archivo de clave %1: %2")
-        .arg(ruta, textoErrno(numero));
+        .arg(ruta, TextoErrorSistema(numero));
 }
 
 // Why an open key file is not to be trusted with the key, "" when it is: a regular file of this
@@ -122,7 +119,8 @@ bool leer(const QString& ruta, unsigned char* destino, std::size_t tamano, QStri
         ::open(QFile::encodeName(ruta).constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) return fallar(error, noSeAbrio(ruta, errno));
     struct stat info {};
-    const QString motivo = ::fstat(fd, &info) == 0 ? motivoNoConfiable(info) : textoErrno(errno);
+    const QString motivo =
+        ::fstat(fd, &info) == 0 ? motivoNoConfiable(info) : TextoErrorSistema(errno);
     if (!motivo.isEmpty()) {
         ::close(fd);
         return fallar(error,
@@ -138,7 +136,7 @@ bool leer(const QString& ruta, unsigned char* destino, std::size_t tamano, QStri
     sodium_memzero(leido.data(), leido.size());
     if (total < 0)
         return fallar(error, QStringLiteral("No se pudo leer el archivo de clave %1: %2")
-                                 .arg(ruta, textoErrno(numero)));
+                                 .arg(ruta, TextoErrorSistema(numero)));
     return completo || fallar(error, QStringLiteral("El archivo de clave %1 no tiene %2 bytes.")
                                          .arg(ruta, QString::number(tamano)));
 }

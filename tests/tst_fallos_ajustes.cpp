@@ -176,24 +176,37 @@ private slots:
         QTest::newRow("carpeta") << QStringLiteral("carpeta") << QStringLiteral("es una carpeta");
         QTest::newRow("tubería") << QStringLiteral("fifo")
                                  << QStringLiteral("no es un archivo común");
+        // The host's own settings file, read as empty, would send the program after a server on
+        // the default port under the default user.
+        QTest::newRow("el del anfitrión, de más de 16 MiB")
+            << QStringLiteral("anfitrion") << QStringLiteral("pasa de 16 MiB");
     }
     void iniIlegible() {
         QFETCH(QString, como);
         QFETCH(QString, motivo);
         Escena e;
         QVERIFY2(e.preparar(), qPrintable(e.a.error()));
-        if (como == QStringLiteral("carpeta"))
-            QVERIFY(QDir().mkdir(e.a.archivoIni()));
-        else
-            QCOMPARE(::mkfifo(QFile::encodeName(e.a.archivoIni()).constData(), 0600), 0);
+        QString archivo = e.a.archivoIni();
+        if (como == QStringLiteral("carpeta")) {
+            QVERIFY(QDir().mkdir(archivo));
+        } else if (como == QStringLiteral("fifo")) {
+            QCOMPARE(::mkfifo(QFile::encodeName(archivo).constData(), 0600), 0);
+        } else {
+            QVERIFY(e.a.escribirIni());
+            archivo = QDir(e.a.carpetaInstalacion()).filePath(Instalacion::nombreArchivoAjustes());
+            QFile f(archivo);
+            QVERIFY(f.open(QIODevice::Append) && f.write(QByteArray(17 << 20, ';')) > 0);
+        }
+        const qint64 tamano = QFileInfo(archivo).size();
         const Resultado r = e.reporte();
         QVERIFY2(r.codigo == 1, qPrintable(r.describir()));
         QVERIFY2(
             r.salida.contains(QStringLiteral("No se puede leer el archivo de configuración")) &&
-                r.salida.contains(e.a.archivoIni()) && r.salida.contains(motivo),
+                r.salida.contains(archivo) && r.salida.contains(motivo),
             qPrintable(r.salida));
         QVERIFY(!r.salida.contains(QStringLiteral("Editar INI")));
-        QVERIFY(!QFileInfo(e.a.archivoIni()).isFile());
+        QCOMPARE(QFileInfo(archivo).isFile(), como == QStringLiteral("anfitrion"));
+        QCOMPARE(QFileInfo(archivo).size(), tamano);
     }
 
     // Host settings that cannot be used stop start-up with a clear message, never a crash, never

@@ -1,5 +1,6 @@
 // The workbook cannot be written, for real, under `varelmo --reporte` run as a process: a folder
-// the program may not write to (its own, and so the user's documents folder too), a file-size limit
+// the program may not write to (its own, and so the user's documents folder too) and a read-only
+// workbook, both refused before anything is merged, a file-size limit
 // that stops the write half-way (as a full disk does), and a target name taken by a folder. Each
 // time: the alert, a failing exit code, the earlier workbook byte for byte, and no temporary file
 // left in the folder.
@@ -11,6 +12,7 @@
 #include <QtTest>
 
 #include "AnfitrionPrueba.h"
+#include "ConsultaPrueba.h"
 #include "ServidorPrueba.h"
 #include "Soporte.h"
 #include "basedatos/Sql.h"
@@ -86,6 +88,9 @@ private slots:
         QTest::newRow("carpeta de solo lectura") << "solo lectura"
                                                  << "r.xlsx"
                                                  << "no hay permiso";
+        QTest::newRow("archivo de solo lectura") << "archivo solo lectura"
+                                                 << "r.xlsx"
+                                                 << "es de solo lectura";
         QTest::newRow("limite de tamano, .xlsx") << "limite"
                                                  << "r.xlsx"
                                                  << "pasa del tamaño máximo";
@@ -144,6 +149,9 @@ private slots:
             }
             envoltura = QStringLiteral("export HOME='%1'; unset XDG_CONFIG_HOME; exec %2\"$@\"")
                             .arg(casa, comoUsuario);
+        } else if (caso == QLatin1String("archivo solo lectura")) {
+            QVERIFY(QFile::setPermissions(ruta,
+                                          QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
         } else if (caso == QLatin1String("limite")) {
             // Writes past 8 KiB fail; the program itself ignores the signal the limit sends, so
             // that the write returns its error.
@@ -170,6 +178,16 @@ private slots:
             QVERIFY(QFile::remove(ruta));
             QVERIFY(QDir(carpeta).mkdir(archivo));
         }
+        // A workbook that cannot be written is refused before the working table is touched: a
+        // table of that name left by someone else keeps its one row.
+        const bool antesDeFusionar = caso.contains(QLatin1String("solo lectura"));
+        const QString tabla = citarIdentificador(a.general()) + QStringLiteral(".tbltempproductos");
+        if (antesDeFusionar)
+            QVERIFY2(
+                a.sql(QStringLiteral("CREATE OR REPLACE TABLE %1 (Clave varchar(15) PRIMARY KEY)")
+                          .arg(tabla)) &&
+                    a.sql(QStringLiteral("INSERT INTO %1 VALUES ('intacta')").arg(tabla)),
+                qPrintable(a.error()));
         const QStringList antes = entradas(carpeta);
         s = correr(a, archivo, envoltura);
         const QStringList despues = entradas(carpeta);
@@ -185,6 +203,8 @@ private slots:
         QVERIFY2(s.errores.contains(motivo), qPrintable(s.errores));
         QVERIFY(!s.errores.contains(QStringLiteral("Archivo '%1' creado").arg(archivo)));
         QCOMPARE(despues, antes);
+        if (antesDeFusionar)
+            QCOMPARE(consulta::tablaTrabajo(a.general()), QStringList{QStringLiteral("intacta")});
         if (caso == QLatin1String("carpeta"))
             QVERIFY(QFileInfo(ruta).isDir() && entradas(ruta).isEmpty());
         else

@@ -439,6 +439,14 @@ bool LibroExcel::preparar(const QString& ruta, QString* error) {
         return fallar(QStringLiteral("No se guardó el libro '%1': no existe la carpeta '%2'.")
                           .arg(ruta, QDir::toNativeSeparators(carpeta)));
 
+    // A file made read-only while the rows were merged keeps its bytes.
+    bool elArchivo = false;
+    if (const int numero = ImpedimentoEscritura(ruta, &elArchivo); numero != 0 && elArchivo)
+        return fallar(QStringLiteral("No se guardó el libro '%1': %2.")
+                          .arg(ruta, numero == EACCES || numero == EPERM
+                                         ? QStringLiteral("el archivo es de solo lectura")
+                                         : TextoErrorSistema(numero)));
+
     // The workbook and the writers' working files are written in a folder of the process's own
     // (mode 0700) beside the target, on the same file system: nobody else who can write the
     // target's folder can put a link in their place meanwhile. The finished workbook is then

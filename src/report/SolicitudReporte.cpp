@@ -2,10 +2,13 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <cerrno>
 
 #include "basedatos/Sql.h"
 #include "common/Marcas.h"
 #include "components/BasesDD.h"
+#include "components/Disco.h"
+#include "components/ErrorSistema.h"
 #include "report/NombresTrabajo.h"
 
 Validacion ValidarSolicitud(const QString& archivo, const QList<MarcaEmpresa>& filas,
@@ -16,6 +19,11 @@ Validacion ValidarSolicitud(const QString& archivo, const QList<MarcaEmpresa>& f
     if (!problema.isEmpty()) {
         if (motivo) *motivo = problema;
         return Validacion::ArchivoInvalido;
+    }
+    const QString destino = ProblemaDestino(archivo.trimmed(), propios.carpeta);
+    if (!destino.isEmpty()) {
+        if (motivo) *motivo = destino;
+        return Validacion::DestinoNoEscribible;
     }
     return Validacion::Valida;
 }
@@ -59,6 +67,21 @@ QString ProblemaNombreArchivo(const QString& archivo, const ArchivosPropios& nom
         if (!propio.archivo.isEmpty() && archivo.compare(propio.archivo, Qt::CaseInsensitive) == 0)
             return QString::fromUtf16(propio.que);
     return QString();
+}
+
+QString ProblemaDestino(const QString& archivo, const QString& carpeta) {
+    const QString ruta = QDir::toNativeSeparators(QDir(carpeta).filePath(archivo));
+    bool elArchivo = false;
+    const int numero = ImpedimentoEscritura(ruta, &elArchivo);
+    if (numero == 0) return QString();
+    const QString inicio = QStringLiteral("El archivo '%1' no fue creado: ").arg(archivo);
+    if (elArchivo && (numero == EACCES || numero == EPERM))
+        return inicio + QStringLiteral("'%1' es de solo lectura y se deja como está").arg(ruta);
+    if (elArchivo)
+        return inicio + QStringLiteral("no se puede escribir '%1' (%2)")
+                            .arg(ruta, TextoErrorSistema(numero));
+    return inicio + QStringLiteral("no se puede escribir en la carpeta '%1' (%2)")
+                        .arg(QDir::toNativeSeparators(carpeta), TextoErrorSistema(numero));
 }
 
 QList<int> EmpresasMarcadas(const QList<MarcaEmpresa>& filas) {

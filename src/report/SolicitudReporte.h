@@ -16,7 +16,13 @@ struct MarcaEmpresa {
     QString marca;
 };
 
-enum class Validacion { Valida, ArchivoEnBlanco, SinEmpresas, ArchivoInvalido };
+enum class Validacion {
+    Valida,
+    ArchivoEnBlanco,
+    SinEmpresas,
+    ArchivoInvalido,
+    DestinoNoEscribible
+};
 
 // The names of the program's own files, beside which the workbook is written.
 struct ArchivosPropios {
@@ -24,7 +30,9 @@ struct ArchivosPropios {
     QString carpeta;  // where the workbooks are written
 };
 
-// Blank file name first, then no ticked company, then a name that is no bare file name.
+// Blank file name first, then no ticked company, then a name that is no bare file name, then a
+// workbook or folder this user may not write (`motivo` then holds the whole message). All of it is
+// decided before the working table is touched, so that a refused workbook costs no merge.
 Validacion ValidarSolicitud(const QString& archivo, const QList<MarcaEmpresa>& filas,
                             const ArchivosPropios& propios, QString* motivo = nullptr);
 
@@ -34,6 +42,10 @@ Validacion ValidarSolicitud(const QString& archivo, const QList<MarcaEmpresa>& f
 // name of the settings file, the description file or the executable itself; nor an invisible
 // format character (a right-to-left override, a zero-width space).
 QString ProblemaNombreArchivo(const QString& archivo, const ArchivosPropios& propios);
+
+// The message for a workbook `archivo` that this user may not write in `carpeta` ("" when it may):
+// a read-only file keeps its bytes rather than being replaced.
+QString ProblemaDestino(const QString& archivo, const QString& carpeta);
 
 // The ticked companies' Ids, in grid order. A row counts as ticked only when its mark is "Sí"
 // exactly.

@@ -1,5 +1,7 @@
 #include "startup/ParaPluginsPortables.h"
 
+#include <QDir>
+
 #include "basedatos/SesionSegura.h"
 #include "common/Programa.h"
 #include "components/ArchivoIni.h"
@@ -35,6 +37,15 @@ void avisarIniIlegible(const QString& archivoIni, const QString& motivo) {
     const QString texto =
         QStringLiteral("No se puede leer el archivo de configuración de este programa") + CR + CR +
         u'(' + archivoIni + u')' + CR + CR + motivo + u'.';
+    dialogos().cajaSistema(texto, EstiloAlto, QStringLiteral("Atención"));
+}
+
+// The host's settings file is there but cannot be read (no permission, a folder, too large): read
+// as empty, it would send the program to a server on the default port under the default user.
+void avisarAjustesAnfitrionIlegibles(const QString& ajustes, const QString& motivo) {
+    const QString texto =
+        QStringLiteral("No se puede leer el archivo de configuración de Talmira Premium") + CR +
+        CR + u'(' + ajustes + u')' + CR + CR + motivo + u'.';
     dialogos().cajaSistema(texto, EstiloAlto, QStringLiteral("Atención"));
 }
 
@@ -93,6 +104,11 @@ bool PrepararConexion(LibOBCM& ajustes, DelRegistro& registro, BasesDD& bases,
                       QStringLiteral("C:\\talmirapremium"), ajustes, archivoIni);
     if (registro.BuscarRegistroTMW(carpeta).isEmpty()) {
         avisarInstalacionAusente(archivoIni, carpeta);
+        return false;
+    }
+    const QString ajustesAnfitrion = QDir(carpeta).filePath(Instalacion::nombreArchivoAjustes());
+    if (const QString motivo = ArchivoIni::motivoIlegible(ajustesAnfitrion); !motivo.isEmpty()) {
+        avisarAjustesAnfitrionIlegibles(QDir::toNativeSeparators(ajustesAnfitrion), motivo);
         return false;
     }
 

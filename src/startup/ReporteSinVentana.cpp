@@ -155,6 +155,8 @@ int EjecutarReporteSinVentana(const QStringList& argumentos) {
         case Validacion::ArchivoInvalido:
             return fallar(
                 QStringLiteral("El nombre de archivo '%1' no es válido: %2").arg(archivo, motivo));
+        case Validacion::DestinoNoEscribible:
+            return fallar(motivo);
         case Validacion::Valida:
             break;
     }

@@ -199,6 +199,10 @@ void frmInicial::cmdReporte_Click() {
                     16, QStringLiteral("Alerta"));
             txtArchivo_->setFocus();
             return;
+        case Validacion::DestinoNoEscribible:
+            Mensaje(motivo, 16, QStringLiteral("Alerta"));
+            txtArchivo_->setFocus();
+            return;
         case Validacion::Valida:
             break;
     }

@@ -37,7 +37,7 @@ QString noSeAbrio(const QString& ruta, int numero) {
         return QStringLiteral("El archivo de clave %1 no se usa: es un enlace simbólico.")
             .arg(ruta);
     return QStringLiteral("No se pudo leer el archivo de clave %1: %2")
-        .arg(ruta, TextoErrorSistema(numero));
+        .arg(ruta, TextoErrorLectura(numero));
 }
 
 // Why an open key file is not to be trusted with the key, "" when it is: a regular file of this

@@ -397,12 +397,12 @@ Carga cargar(const QString& archivo, bool usarCache) {
 
     // Opened without blocking, in case a pipe took the file's place since it was seen.
     const int fd = ::open(ruta.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return fallo(TextoErrorSistema(errno));
+    if (fd < 0) return fallo(TextoErrorLectura(errno));
     QByteArray datos;
     // The version is taken before reading: a change in between makes the next call read again.
     const bool leido = ::fstat(fd, &info) == 0;
-    QString motivo = leido ? motivoPorTipo(info) : TextoErrorSistema(errno);
-    if (motivo.isEmpty() && !leerTodo(fd, info.st_size, &datos)) motivo = TextoErrorSistema(errno);
+    QString motivo = leido ? motivoPorTipo(info) : TextoErrorLectura(errno);
+    if (motivo.isEmpty() && !leerTodo(fd, info.st_size, &datos)) motivo = TextoErrorLectura(errno);
     ::close(fd);
     if (motivo.isEmpty() && datos.size() > kTamanoMaximo) motivo = demasiadoGrande();
     if (!motivo.isEmpty()) return fallo(motivo);

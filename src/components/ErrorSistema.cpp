@@ -38,6 +38,11 @@ QString TextoErrorSistema(int numero) {
     return QString::fromLocal8Bit(std::strerror(numero));
 }
 
+QString TextoErrorLectura(int numero) {
+    return numero == EACCES ? QStringLiteral("no hay permiso para leer el archivo")
+                            : TextoErrorSistema(numero);
+}
+
 QString MotivoEscritura(const QFileDevice& archivo, int numero) {
     const bool sabido = archivo.error() != QFileDevice::NoError &&
                         archivo.errorString() != QLatin1String("Unknown error") &&

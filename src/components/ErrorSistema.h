@@ -7,6 +7,9 @@
 // The reason for the error number `numero` (an errno): "no queda espacio en el disco", ...;
 // the system's own text for numbers without one of ours.
 QString TextoErrorSistema(int numero);
+// The same for a failed read: a file this user may not read says so, not that it may not be
+// written.
+QString TextoErrorLectura(int numero);
 
 // Why a write to `archivo` failed, in the user's words: its own error text, or, where Qt could
 // not tell (a write cut short by a size limit), the error number `numero` taken right after.

@@ -1,11 +1,13 @@
 #include <QApplication>
 #include <QSessionManager>
 #include <cstdio>
+#include <memory>
 
 #include "basedatos/Biblioteca.h"
 #include "components/Cifrado.h"
 #include "components/Dialogos.h"
 #include "startup/Arranque.h"
+#include "startup/Escritorio.h"
 #include "startup/ReporteSinVentana.h"
 #include "startup/SenalesDeCierre.h"
 #include "ui/CajaSkin.h"
@@ -38,7 +40,11 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    QApplication app(argc, argv);
+    if (!HayEscritorio()) return SalidaSinEscritorio;
+    const std::unique_ptr<QApplication> app = [&] {
+        const GuardiaEscritorio guardia;
+        return std::make_unique<QApplication>(argc, argv);
+    }();
     // Logging out, a shutdown or a signal from the system close the window without asking; a
     // signal that comes during start-up waits in the event loop until the window exists.
     SenalesDeCierre senales;
@@ -54,8 +60,8 @@ int main(int argc, char** argv) {
     ventana.mostrarDatos(*datos);
     QObject::connect(&senales, &SenalesDeCierre::recibida, &ventana,
                      &frmInicial::terminarPorSistema);
-    QObject::connect(&app, &QGuiApplication::commitDataRequest, &ventana,
+    QObject::connect(app.get(), &QGuiApplication::commitDataRequest, &ventana,
                      &frmInicial::terminarPorSistema);
     ventana.show();
-    return app.exec();
+    return app->exec();
 }

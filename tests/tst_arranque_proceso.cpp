@@ -41,12 +41,19 @@ bool copiarPrograma(const QString& carpeta, const QString& nombre, QString* ruta
                                             QFileDevice::ExeGroup);
 }
 
+// `cambios` then sets ("NOMBRE=valor") or removes ("-NOMBRE") variables of the environment.
 Resultado ejecutar(const QString& programa, const QStringList& argumentos, const QString& carpeta,
-                   const QString& path = QString()) {
+                   const QString& path = QString(), const QStringList& cambios = {}) {
     QProcess proceso;
     QProcessEnvironment entorno = QProcessEnvironment::systemEnvironment();
     entorno.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     entorno.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    for (const QString& cambio : cambios) {
+        if (cambio.startsWith(u'-'))
+            entorno.remove(cambio.mid(1));
+        else
+            entorno.insert(cambio.section(u'=', 0, 0), cambio.section(u'=', 1));
+    }
     if (!path.isEmpty())
         entorno.insert(QStringLiteral("PATH"), path + u':' + entorno.value(QStringLiteral("PATH")));
     proceso.setProcessEnvironment(entorno);
@@ -362,33 +369,51 @@ private slots:
     void opcionDesconocida_data() {
         QTest::addColumn<QStringList>("argumentos");
         QTest::addColumn<QString>("dice");
+        QTest::addColumn<QStringList>("entorno");  // as ejecutar() takes it
         QTest::newRow("--xyz") << QStringList{QStringLiteral("--xyz")}
-                               << QStringLiteral("opción desconocida: --xyz");
+                               << QStringLiteral("opción desconocida: --xyz") << QStringList();
         QTest::newRow("-x") << QStringList{QStringLiteral("-x")}
-                            << QStringLiteral("opción desconocida: -x");
-        QTest::newRow("reporte sin guiones") << QStringList{QStringLiteral("reporte")}
-                                             << QStringLiteral("opción desconocida: reporte");
+                            << QStringLiteral("opción desconocida: -x") << QStringList();
+        QTest::newRow("reporte sin guiones")
+            << QStringList{QStringLiteral("reporte")}
+            << QStringLiteral("opción desconocida: reporte") << QStringList();
         QTest::newRow("--reporte --xyz")
             << QStringList{QStringLiteral("--reporte"), QStringLiteral("--xyz")}
-            << QStringLiteral("opción desconocida: --xyz");
+            << QStringLiteral("opción desconocida: --xyz") << QStringList();
         QTest::newRow("--empresas sin --reporte")
             << QStringList{QStringLiteral("--empresas"), QStringLiteral("1")}
-            << QStringLiteral("opción desconocida: --empresas");
+            << QStringLiteral("opción desconocida: --empresas") << QStringList();
         QTest::newRow("--archivo sin valor")
             << QStringList{QStringLiteral("--reporte"), QStringLiteral("--archivo")}
-            << QStringLiteral("falta el valor de --archivo");
+            << QStringLiteral("falta el valor de --archivo") << QStringList();
         QTest::newRow("empresa no numerica")
             << QStringList{QStringLiteral("--reporte"), QStringLiteral("--empresas"),
                            QStringLiteral("1,a")}
-            << QStringLiteral("\"a\" no es un número de empresa");
+            << QStringLiteral("\"a\" no es un número de empresa") << QStringList();
+        // The window without a desktop session: nothing to open on, or a display that does not
+        // answer.
+        const QStringList sinSesion{QStringLiteral("-DISPLAY"), QStringLiteral("-WAYLAND_DISPLAY"),
+                                    QStringLiteral("-QT_QPA_PLATFORM")};
+        QTest::newRow("ventana sin pantalla")
+            << QStringList()
+            << QStringLiteral(
+                   "necesita una sesión de escritorio (no está definida DISPLAY ni "
+                   "WAYLAND_DISPLAY); sin ella, el reporte se genera con --reporte.")
+            << sinSesion;
+        QTest::newRow("ventana con pantalla que no responde")
+            << QStringList()
+            << QStringLiteral(
+                   "necesita una sesión de escritorio (no se pudo abrir la pantalla «:4711»)")
+            << QStringList{sinSesion[1], sinSesion[2], QStringLiteral("DISPLAY=:4711")};
     }
     void opcionDesconocida() {
         QFETCH(QStringList, argumentos);
         QFETCH(QString, dice);
+        QFETCH(QStringList, entorno);
         QTemporaryDir dir;
         QString programa;
         QVERIFY(copiarPrograma(dir.path(), QStringLiteral("otro"), &programa));
-        const Resultado r = ejecutar(programa, argumentos, dir.path());
+        const Resultado r = ejecutar(programa, argumentos, dir.path(), QString(), entorno);
         QVERIFY2(r.terminado, qPrintable(r.describir()));
         QCOMPARE(r.codigo, 2);
         QVERIFY2(r.errores.contains(dice), qPrintable(r.describir()));

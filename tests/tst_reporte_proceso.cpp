@@ -12,6 +12,7 @@
 #include "LectorLibro.h"
 #include "ServidorPrueba.h"
 #include "Soporte.h"
+#include "TerminalPrueba.h"
 #include "basedatos/Sql.h"
 
 namespace {
@@ -59,9 +60,12 @@ bool preparar(AnfitrionPrueba& a, QString* error) {
     return true;
 }
 
-Salida correr(const AnfitrionPrueba& a, const QStringList& argumentos) {
+// With `terminal`, the standard error is that terminal and errores stays empty.
+Salida correr(const AnfitrionPrueba& a, const QStringList& argumentos,
+              TerminalPrueba* terminal = nullptr) {
     QProcess proceso;
     proceso.setWorkingDirectory(QDir::tempPath());
+    if (terminal) proceso.setStandardErrorFile(terminal->dispositivo());
     // Every note of Qt enabled: none of them may reach the terminal.
     QProcessEnvironment entorno = QProcessEnvironment::systemEnvironment();
     entorno.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("*=true"));
@@ -95,9 +99,12 @@ bool agrandar(AnfitrionPrueba& a, int n) {
             .arg(n));
 }
 
-QProcess* empezar(const AnfitrionPrueba& a, const QStringList& argumentos, QObject* padre) {
+// The report started with `terminal` as its standard error, where its progress line shows.
+QProcess* empezar(const AnfitrionPrueba& a, const QStringList& argumentos, QObject* padre,
+                  const TerminalPrueba& terminal) {
     auto* proceso = new QProcess(padre);
     proceso->setWorkingDirectory(QDir::tempPath());
+    proceso->setStandardErrorFile(terminal.dispositivo());
     proceso->start(a.ejecutable(), argumentos);
     return proceso;
 }
@@ -114,7 +121,26 @@ class TstReporteProceso : public QObject {
 private slots:
     void initTestCase() { REQUIERE_SERVIDOR(); }
 
+    // What a script and what a person at a terminal get: the workbook's path alone on the standard
+    // output; on a terminal, the progress line drawn again in place and the notice, unless silence
+    // was asked; without one, nothing on the standard error.
+    void reporte_data() {
+        QTest::addColumn<bool>("enTerminal");
+        QTest::addColumn<QStringList>("opciones");
+        QTest::addColumn<bool>("aviso");  // progress and notice on the standard error
+        QTest::newRow("desde un guion") << false << QStringList() << false;
+        QTest::newRow("en una terminal") << true << QStringList() << true;
+        QTest::newRow("en una terminal, --silencio")
+            << true << QStringList{QStringLiteral("--silencio")} << false;
+        QTest::newRow("desde un guion, --silencio")
+            << false << QStringList{QStringLiteral("--silencio")} << false;
+    }
     void reporte() {
+        QFETCH(bool, enTerminal);
+        QFETCH(QStringList, opciones);
+        QFETCH(bool, aviso);
+        TerminalPrueba terminal;
+        QVERIFY(terminal.valida());
         AnfitrionPrueba a;
         QString error;
         QVERIFY2(preparar(a, &error), qPrintable(error));
@@ -129,19 +155,31 @@ private slots:
         QFile muerto(carpeta.filePath(QStringLiteral(".varelmo-muerto/en-uso")));
         QVERIFY(muerto.open(QIODevice::WriteOnly));
         muerto.close();
-        const Salida s =
-            correr(a, {QStringLiteral("--reporte"), QStringLiteral("--empresas"),
-                       QStringLiteral("1,2"), QStringLiteral("--precio"), QStringLiteral("2"),
-                       QStringLiteral("--archivo"), QStringLiteral("r.xlsx")});
+        const Salida s = correr(
+            a,
+            QStringList{QStringLiteral("--reporte"), QStringLiteral("--empresas"),
+                        QStringLiteral("1,2"), QStringLiteral("--precio"), QStringLiteral("2"),
+                        QStringLiteral("--archivo"), QStringLiteral("r.xlsx")} +
+                opciones,
+            enTerminal ? &terminal : nullptr);
         QVERIFY(!carpeta.exists(QStringLiteral(".varelmo-muerto")));
         QVERIFY(carpeta.exists(QStringLiteral(".varelmo-vivo01/en-uso")));
         QVERIFY2(s.codigo == 0, qPrintable(s.errores));
         const QString ruta = QDir(a.carpetaPrograma()).filePath(QStringLiteral("r.xlsx"));
-        QVERIFY2(s.salida.contains(ruta), qPrintable(s.salida));
-        QVERIFY2(s.errores.contains(QStringLiteral("Archivo 'r.xlsx' creado")),
-                 qPrintable(s.errores));
-        // Only the program's own words on the terminal.
-        QCOMPARE(s.errores.trimmed(), QStringLiteral("Aviso: Archivo 'r.xlsx' creado"));
+        QCOMPARE(s.salida, ruta + u'\n');
+        QCOMPARE(s.errores, QString());
+        const QString dibujado = QString::fromUtf8(terminal.leido());
+        if (aviso) {
+            // One line drawn again and again: carriage returns, and the only line end is the
+            // notice's. Only the program's own words.
+            const qsizetype avisoEn = dibujado.indexOf(QStringLiteral("Aviso: "));
+            QVERIFY2(dibujado.startsWith(u'\r') && dibujado.contains(QStringLiteral("_e2.- B\r")),
+                     qPrintable(dibujado));
+            QVERIFY2(avisoEn > 0 && !dibujado.left(avisoEn).contains(u'\n'), qPrintable(dibujado));
+            QCOMPARE(dibujado.mid(avisoEn), QStringLiteral("Aviso: Archivo 'r.xlsx' creado\r\n"));
+        } else {
+            QCOMPARE(dibujado, QString());
+        }
 
         const LibroLeido libro = leerLibro(ruta);
         QVERIFY2(libro.ok, qPrintable(libro.error));
@@ -222,7 +260,7 @@ private slots:
         QVERIFY2(s.codigo != 0 && s.codigo != -1 && s.codigo != -2, qPrintable(s.errores));
         QVERIFY2(s.errores.contains(mensaje), qPrintable(s.errores));
         QVERIFY(!QFile::exists(QDir(a.carpetaPrograma()).filePath(archivo)));
-        QVERIFY(!s.salida.contains(QStringLiteral("creado")));
+        QCOMPARE(s.salida, QString());
     }
 
     // A workbook named as one of the program's own files, in any letter case, is refused before
@@ -264,14 +302,16 @@ private slots:
         QString error;
         QVERIFY2(preparar(a, &error) && agrandar(a, 40000), qPrintable(error + a.error()));
         QList<QProcess*> procesos;
+        TerminalPrueba terminal;
         for (const QString& archivo : {QStringLiteral("uno.xlsx"), QStringLiteral("dos.xlsx")})
             procesos << empezar(a,
-                                {QStringLiteral("--reporte"), QStringLiteral("--empresas"),
-                                 QStringLiteral("1,2"), QStringLiteral("--archivo"), archivo},
-                                this);
+                                {QStringLiteral("--reporte"), QStringLiteral("--silencio"),
+                                 QStringLiteral("--empresas"), QStringLiteral("1,2"),
+                                 QStringLiteral("--archivo"), archivo},
+                                this, terminal);
         for (QProcess* proceso : std::as_const(procesos)) {
             QVERIFY(proceso->waitForFinished(120000));
-            QVERIFY2(proceso->exitCode() == 0, proceso->readAllStandardError().constData());
+            QVERIFY2(proceso->exitCode() == 0, terminal.leido().constData());
         }
         for (const QString& archivo : {QStringLiteral("uno.xlsx"), QStringLiteral("dos.xlsx")}) {
             const LibroLeido libro = leerResumenLibro(QDir(a.carpetaPrograma()).filePath(archivo));
@@ -299,16 +339,14 @@ private slots:
                      QStringLiteral("SELECT GET_LOCK(CONCAT('varelmo.reporte.', MD5(DATABASE())), "
                                     "0); DO SLEEP(100)")});
         QVERIFY(turno.waitForReadyRead(20000));
+        TerminalPrueba terminal;
         QProcess* espera =
             empezar(a,
                     {QStringLiteral("--reporte"), QStringLiteral("--empresas"), QStringLiteral("1"),
                      QStringLiteral("--archivo"), QStringLiteral("r.xlsx")},
-                    this);
-        QByteArray salida;
-        while (!salida.contains("Esperando a que termine otro reporte") &&
-               espera->waitForReadyRead(30000))
-            salida += espera->readAllStandardOutput();
-        QVERIFY2(salida.contains("Esperando"), salida.constData());
+                    this, terminal);
+        QVERIFY2(terminal.esperar("\rEsperando a que termine otro reporte", 30000),
+                 terminal.leido().constData());
         ::kill(static_cast<pid_t>(espera->processId()), SIGTERM);
         QVERIFY(espera->waitForFinished(30000));
         turno.kill();
@@ -337,17 +375,19 @@ private slots:
         anterior.close();
         QStringList antes = soporte::entradas(a.carpetaPrograma());
         antes.removeOne(QStringLiteral("varelmo.ini.lock"));
+        TerminalPrueba terminal;
         QProcess* proceso =
             empezar(a,
                     {QStringLiteral("--reporte"), QStringLiteral("--empresas"), QStringLiteral("1"),
                      QStringLiteral("--archivo"), QStringLiteral("r.xlsx")},
-                    this);
-        QVERIFY(proceso->waitForReadyRead(60000));
+                    this, terminal);
+        QVERIFY(terminal.esperar(".- ", 60000));  // the progress line names a code
         ::kill(static_cast<pid_t>(proceso->processId()), senal);
         QVERIFY(proceso->waitForFinished(60000));
         QCOMPARE(proceso->exitStatus(), QProcess::NormalExit);
         QCOMPARE(proceso->exitCode(), 1);
-        const QString errores = QString::fromUtf8(proceso->readAllStandardError());
+        QCOMPARE(proceso->readAllStandardOutput(), QByteArray());
+        const QString errores = QString::fromUtf8(terminal.leido());
         QVERIFY2(errores.contains(QStringLiteral("se interrumpió")), qPrintable(errores));
         QCOMPARE(soporte::contenido(ruta), QByteArray("el libro anterior"));
         // The settings file's lock file, left by the run's first write of it, stays by design.

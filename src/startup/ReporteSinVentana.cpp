@@ -12,6 +12,7 @@
 #include "report/Reporte.h"
 #include "report/SolicitudReporte.h"
 #include "startup/Arranque.h"
+#include "startup/AvanceEnTerminal.h"
 #include "startup/ReporteDelPrograma.h"
 #include "startup/SenalesDeCierre.h"
 
@@ -32,6 +33,7 @@ struct Opciones {
     bool hayArchivo = false;
     QString archivo;
     EscritorOoxml escritor = EscritorOoxml::Directo;
+    bool silencio = false;
 };
 
 std::optional<Opciones> leerOpciones(const QStringList& args, QString* error) {
@@ -48,6 +50,8 @@ std::optional<Opciones> leerOpciones(const QStringList& args, QString* error) {
         };
         if (a == QStringLiteral("--reporte")) {
             continue;
+        } else if (a == QStringLiteral("--silencio")) {
+            o.silencio = true;
         } else if (a == QStringLiteral("--empresas")) {
             QString lista;
             if (!valor(&lista)) return std::nullopt;
@@ -89,7 +93,7 @@ std::optional<Opciones> leerOpciones(const QStringList& args, QString* error) {
 QString AyudaLineaDeOrdenes() {
     return QStringLiteral(
         "Uso: varelmo [--reporte [--empresas 1,3] [--precio N] [--archivo NOMBRE]\n"
-        "                        [--escritor libxlsxwriter]]\n"
+        "                        [--silencio] [--escritor libxlsxwriter]]\n"
         "       varelmo --version | --help\n"
         "\n"
         "Sin opciones abre la ventana del programa.\n"
@@ -100,6 +104,7 @@ QString AyudaLineaDeOrdenes() {
         "  --precio N          nivel de precio a mostrar (si se omite, el último elegido)\n"
         "  --archivo NOMBRE    nombre del libro, en la carpeta de los libros (si se omite, el\n"
         "                      último usado)\n"
+        "  --silencio          no muestra el avance ni el aviso de archivo creado\n"
         "  --escritor libxlsxwriter\n"
         "                      escribe el .xlsx con libxlsxwriter en lugar del escritor propio\n"
         "                      (para comparar los dos)\n"
@@ -111,7 +116,14 @@ QString AyudaLineaDeOrdenes() {
         "en él, como la ventana, el valor por defecto de cada clave que falte. Termina con 0\n"
         "cuando el libro quedó escrito completo, con 3 cuando quedó escrito sin alguna empresa\n"
         "o sin algunos productos (la salida de error dice cuáles y por qué), con 2 ante una\n"
-        "opción no válida y con 1 en cualquier otro caso.\n"
+        "opción no válida o cuando la ventana no tiene una sesión de escritorio donde abrirse,\n"
+        "y con 1 en cualquier otro caso.\n"
+        "\n"
+        "Con --reporte, la salida estándar recibe solo la ruta completa del libro escrito, en\n"
+        "una línea. Los errores van siempre a la salida de error. El avance (una línea que se\n"
+        "redibuja) y el aviso de archivo creado van a la salida de error solo cuando ésta es una\n"
+        "terminal: ejecutado desde un guion o una tarea programada, solo escribe allí los\n"
+        "fallos y lo que le falta a un libro incompleto.\n"
         "\n"
         "Cuando puede escribir en su propia carpeta, el programa guarda allí su archivo de\n"
         "configuración (con su nombre y la extensión .ini) y los libros, y lee allí su archivo de\n"
@@ -181,26 +193,25 @@ int EjecutarReporteSinVentana(const QStringList& argumentos) {
     // SIGTERM, SIGHUP, SIGINT or SIGQUIT cut the run short: no workbook is written and the working
     // table goes.
     const SenalesDeCierre senales;
-    QString ultimaLinea;
     SolicitudReporte solicitud = SolicitudDelPrograma(precio, archivo, p.listaSeleccion);
     solicitud.escritorOoxml = opciones->escritor;
     // The run ends here, so the working table goes as it does when the window closes; a run that
     // never had the turn leaves it to the report that has it.
     solicitud.quitarTablaAlFinal = true;
+    AvanceEnTerminal avance(opciones->silencio);
     const ResultadoReporte resultado =
-        GenerarReporte(solicitud, ConexionesDelPrograma(), [&ultimaLinea](const QString& linea) {
-            // The progress line repeats while the workbook is written; the terminal
-            // gets it once.
-            if (linea != ultimaLinea) {
-                ultimaLinea = linea;
-                std::fprintf(stdout, "%s\n", qUtf8Printable(linea));
-                std::fflush(stdout);
-            }
+        GenerarReporte(solicitud, ConexionesDelPrograma(), [&avance](const QString& linea) {
+            avance.mostrar(linea);
             return !SenalesDeCierre::llego();
         });
+    avance.borrar();
     if (resultado.estado == ResultadoReporte::Estado::Cancelado)
         return fallar(TextoReporteFallido(TextoFusionCortada()));
-    AvisarResultado(resultado);
+    // A script's standard output holds the workbook's path alone; the notice that all went well
+    // is only for a person watching, so a scheduled job's mail holds nothing but failures and
+    // what a workbook lacks.
+    if (!resultado.creado() || resultado.incompleto() || avance.activo())
+        AvisarResultado(resultado);
     if (!resultado.creado()) return 1;
     std::fprintf(stdout, "%s\n", qUtf8Printable(resultado.ruta));
     // A script must not take a workbook that lacks companies or products for a whole one.

@@ -28,14 +28,17 @@ namespace {
 
 struct Resultado {
     int codigo = -1;  // -1: did not end by itself, or crashed
-    QString salida;
-    QString describir() const { return QStringLiteral("código %1\n%2").arg(codigo).arg(salida); }
+    QString salida;   // both outputs, unless they were asked apart
+    QString errores;  // the standard error, when asked apart
+    QString describir() const {
+        return QStringLiteral("código %1\n%2\n%3").arg(codigo).arg(salida, errores);
+    }
 };
 
 Resultado ejecutar(const QString& programa, const QStringList& argumentos,
-                   const QByteArray& entrada = QByteArray()) {
+                   const QByteArray& entrada = QByteArray(), bool aparte = false) {
     QProcess proceso;
-    proceso.setProcessChannelMode(QProcess::MergedChannels);
+    proceso.setProcessChannelMode(aparte ? QProcess::SeparateChannels : QProcess::MergedChannels);
     proceso.start(programa, argumentos);
     Resultado r;
     if (!proceso.waitForStarted(10000)) return r;
@@ -44,7 +47,8 @@ Resultado ejecutar(const QString& programa, const QStringList& argumentos,
     const bool terminado = proceso.waitForFinished(180000);
     if (!terminado) proceso.kill(), proceso.waitForFinished(5000);
     if (terminado && proceso.exitStatus() == QProcess::NormalExit) r.codigo = proceso.exitCode();
-    r.salida = QString::fromUtf8(proceso.readAll());
+    r.salida = QString::fromUtf8(proceso.readAllStandardOutput());
+    if (aparte) r.errores = QString::fromUtf8(proceso.readAllStandardError());
     return r;
 }
 
@@ -279,10 +283,11 @@ private slots:
         QTemporaryDir dir;
         const QString carpeta = dir.filePath(QStringLiteral("talmira"));
         const QString herramienta = soporte::carpetaBinarios() + QStringLiteral("/talmira-host");
-        const Resultado r = ejecutar(herramienta,
-                                     {QStringLiteral("instalar"), carpeta,
-                                      QStringLiteral("--usuario"), QStringLiteral("varelmo")},
-                                     kPassword.toUtf8() + '\n');
+        const Resultado r =
+            ejecutar(herramienta,
+                     {QStringLiteral("instalar"), carpeta, QStringLiteral("--usuario"),
+                      QStringLiteral("varelmo"), QStringLiteral("--sin-probar")},
+                     kPassword.toUtf8() + '\n');
         QVERIFY2(r.codigo == 0, qPrintable(r.describir()));
         QVERIFY(!r.salida.contains(kPassword));
         const QString ajustes = QDir(carpeta).filePath(Instalacion::nombreArchivoAjustes());
@@ -324,8 +329,9 @@ private slots:
         QTemporaryDir dir;
         const QString carpeta = dir.filePath(QStringLiteral("talmira"));
         const QString herramienta = soporte::carpetaBinarios() + QStringLiteral("/talmira-host");
-        Resultado r = ejecutar(herramienta, {QStringLiteral("instalar"), carpeta,
-                                             QStringLiteral("--grupo"), QString::fromUtf8(*grupo)});
+        Resultado r =
+            ejecutar(herramienta, {QStringLiteral("instalar"), carpeta, QStringLiteral("--grupo"),
+                                   QString::fromUtf8(*grupo), QStringLiteral("--sin-probar")});
         QVERIFY2(r.codigo == 0, qPrintable(r.describir()));
         r = ejecutar(herramienta, {QStringLiteral("guardar"), carpeta,
                                    QStringLiteral("MySQLPuerto"), QStringLiteral("3307")});
@@ -399,6 +405,53 @@ private slots:
                      r.salida.contains(QStringLiteral("0 campos de 0 empresas sellados")),
                  qPrintable(r.describir()));
         QCOMPARE(soporte::contenido(ajustes), antes);
+    }
+
+    // talmira-host instalar first tries the connection it is to store: one the server does not
+    // take is refused, saying why, and nothing is written, unless --sin-probar. The help asked
+    // for goes to the standard output.
+    void instalarPrueba_data() {
+        QTest::addColumn<QStringList>("argumentos");  // "C" stands for the installation folder
+        QTest::addColumn<int>("codigo");
+        QTest::addColumn<QString>("dice");  // on the standard error, or on the output when 0
+        const QString host = ServidorPrueba::host(),
+                      puerto = QString::number(ServidorPrueba::puerto());
+        const QStringList sinServidor{QStringLiteral("instalar"),   QStringLiteral("C"),
+                                      QStringLiteral("--servidor"), QStringLiteral("127.0.0.1"),
+                                      QStringLiteral("--puerto"),   QStringLiteral("1")};
+        const QStringList enMarcha{QStringLiteral("instalar"),   QStringLiteral("C"),
+                                   QStringLiteral("--servidor"), host,
+                                   QStringLiteral("--puerto"),   puerto};
+        QTest::newRow("servidor que no responde")
+            << sinServidor << 1
+            << QStringLiteral(
+                   "talmira-host: no se pudo llegar al servidor 127.0.0.1:1; revise que "
+                   "esté en marcha");
+        QTest::newRow("usuario que el servidor no acepta")
+            << enMarcha + QStringList{QStringLiteral("--usuario"), QStringLiteral("nadie")} << 1
+            << QStringLiteral("no aceptó el usuario «nadie» o su contraseña");
+        QTest::newRow("--sin-probar")
+            << sinServidor + QStringList{QStringLiteral("--sin-probar")} << 0 << QString();
+        QTest::newRow("servidor en marcha") << enMarcha << 0 << QString();
+        QTest::newRow("--help") << QStringList{QStringLiteral("--help")} << 0
+                                << QStringLiteral("--sin-probar");
+        QTest::newRow("sin orden") << QStringList() << 2 << QStringLiteral("uso:");
+    }
+    void instalarPrueba() {
+        QFETCH(QStringList, argumentos);
+        QFETCH(int, codigo);
+        QFETCH(QString, dice);
+        QTemporaryDir dir;
+        const QString carpeta = dir.filePath(QStringLiteral("talmira"));
+        argumentos.replaceInStrings(QRegularExpression(QStringLiteral("^C$")), carpeta);
+        const Resultado r = ejecutar(soporte::carpetaBinarios() + QStringLiteral("/talmira-host"),
+                                     argumentos, "clave\n", true);
+        QVERIFY2(r.codigo == codigo, qPrintable(r.describir()));
+        QVERIFY2((codigo == 0 ? r.salida : r.errores).contains(dice), qPrintable(r.describir()));
+        if (codigo != 0) QVERIFY2(r.salida.isEmpty(), qPrintable(r.describir()));
+        const bool escrita =
+            QFileInfo::exists(QDir(carpeta).filePath(Instalacion::nombreArchivoAjustes()));
+        QCOMPARE(escrita, codigo == 0 && argumentos.value(0) == QStringLiteral("instalar"));
     }
 
     // The demo never drops what a server already holds unless it is told to, and says so.

@@ -2,12 +2,14 @@
 //
 //   talmira-host instalar CARPETA [--servidor H] [--puerto P] [--usuario U] [--base-general B]
 //                         [--tls-ca ARCHIVO] [--tls] [--tls-huella SHA256] [--grupo G]
+//                         [--sin-probar]
 //   talmira-host guardar CARPETA CLAVE VALOR
 //   talmira-host cifrar CARPETA SELECTOR (--ajuste CLAVE | --empresa ID [--puerto P])
 //                                                   (the text is read from standard input)
 //   talmira-host demo CARPETA [--empresas K] [--productos N] [--precios n] [--semilla S]
 //   [--reemplazar]
 //   talmira-host resellar CARPETA
+//   talmira-host --help
 //
 // Passwords are never taken from the command line: "instalar --usuario" reads the password from
 // standard input, and "cifrar" reads its text there too.
@@ -30,40 +32,45 @@
 #include "components/Resellado.h"
 
 namespace {
-int uso() {
-    std::fputs(
-        "uso:\n"
-        "  talmira-host instalar CARPETA [--servidor H] [--puerto P] [--usuario U] [--base-general "
-        "B]\n"
-        "                       [--tls-ca ARCHIVO] [--tls] [--tls-huella SHA256] [--grupo G]\n"
-        "      crea la instalación (talmira.ini y su clave); con --usuario lee la contraseña de "
-        "la\n"
-        "      entrada estándar (sin mostrarla en una terminal); --tls-ca cifra toda conexión con\n"
-        "      TLS y exige que el certificado del servidor lo firme esa autoridad y sea para su\n"
-        "      nombre; --tls exige lo mismo con las autoridades del sistema; --tls-huella fija el\n"
-        "      certificado del servidor por su huella SHA-256. Con TLS, antes de escribir nada\n"
-        "      se conecta una vez al servidor y se niega si éste no lo cumple; --grupo G deja "
-        "leer\n"
-        "      la clave y talmira.ini a los usuarios del grupo G, que comparten la instalación\n"
-        "      (permisos 640)\n"
-        "  talmira-host guardar CARPETA CLAVE VALOR   guarda un ajuste de la instalación\n"
-        "  talmira-host cifrar CARPETA SELECTOR (--ajuste CLAVE | --empresa ID [--puerto P])\n"
-        "      cifra la entrada estándar para su lugar: el selector 0 para el ajuste CLAVE de\n"
-        "      talmira.ini (MySQLUsuario, MySQLPassword); 1 a 4 para el servidor, la base, el\n"
-        "      usuario y la contraseña de la empresa ID (el servidor, con el puerto P de su fila)\n"
-        "  talmira-host demo CARPETA [--empresas K] [--productos N] [--precios n] [--semilla S]\n"
-        "                   [--reemplazar]\n"
-        "      crea la base general y K empresas de demostración (datos1 ... datosK) en el "
-        "servidor\n"
-        "      de la instalación; si alguna de esas bases ya existe no hace nada, salvo con\n"
-        "      --reemplazar, que las borra y las crea de nuevo\n"
-        "  talmira-host resellar CARPETA\n"
-        "      sella de nuevo, cada uno ligado a su lugar, los valores cifrados en la forma\n"
-        "      anterior, que el programa ya no acepta: el usuario y la contraseña de talmira.ini\n"
-        "      y el servidor, la base, el usuario y la contraseña de cada fila de la tabla\n"
-        "      empresas de la base general\n",
-        stderr);
-    return 2;
+const char* const textoUso =
+    "uso:\n"
+    "  talmira-host instalar CARPETA [--servidor H] [--puerto P] [--usuario U] [--base-general "
+    "B]\n"
+    "                       [--tls-ca ARCHIVO] [--tls] [--tls-huella SHA256] [--grupo G]\n"
+    "                       [--sin-probar]\n"
+    "      crea la instalación (talmira.ini y su clave); con --usuario lee la contraseña de la\n"
+    "      entrada estándar (sin mostrarla en una terminal); --tls-ca cifra toda conexión con\n"
+    "      TLS y exige que el certificado del servidor lo firme esa autoridad y sea para su\n"
+    "      nombre; --tls exige lo mismo con las autoridades del sistema; --tls-huella fija el\n"
+    "      certificado del servidor por su huella SHA-256. Antes de escribir nada se conecta\n"
+    "      una vez al servidor con esos ajustes y, si no puede (el servidor no responde, no\n"
+    "      acepta al usuario o no cumple el TLS pedido), dice por qué y no escribe la\n"
+    "      instalación; --sin-probar la escribe sin conectarse, para un servidor que aún no\n"
+    "      está en marcha. --grupo G deja leer la clave y talmira.ini a los usuarios del\n"
+    "      grupo G, que comparten la instalación (permisos 640)\n"
+    "  talmira-host guardar CARPETA CLAVE VALOR   guarda un ajuste de la instalación\n"
+    "  talmira-host cifrar CARPETA SELECTOR (--ajuste CLAVE | --empresa ID [--puerto P])\n"
+    "      cifra la entrada estándar para su lugar: el selector 0 para el ajuste CLAVE de\n"
+    "      talmira.ini (MySQLUsuario, MySQLPassword); 1 a 4 para el servidor, la base, el\n"
+    "      usuario y la contraseña de la empresa ID (el servidor, con el puerto P de su fila)\n"
+    "  talmira-host demo CARPETA [--empresas K] [--productos N] [--precios n] [--semilla S]\n"
+    "                   [--reemplazar]\n"
+    "      crea la base general y K empresas de demostración (datos1 ... datosK) en el "
+    "servidor\n"
+    "      de la instalación; si alguna de esas bases ya existe no hace nada, salvo con\n"
+    "      --reemplazar, que las borra y las crea de nuevo\n"
+    "  talmira-host resellar CARPETA\n"
+    "      sella de nuevo, cada uno ligado a su lugar, los valores cifrados en la forma\n"
+    "      anterior, que el programa ya no acepta: el usuario y la contraseña de talmira.ini\n"
+    "      y el servidor, la base, el usuario y la contraseña de cada fila de la tabla\n"
+    "      empresas de la base general\n"
+    "  talmira-host --help   muestra esta ayuda\n";
+
+// The help asked for goes to the standard output; a command line that is not understood gets it
+// on the standard error, with code 2.
+int uso(bool pedida = false) {
+    std::fputs(textoUso, pedida ? stdout : stderr);
+    return pedida ? 0 : 2;
 }
 
 int fallo(const QString& texto) {
@@ -96,10 +103,11 @@ QString opcion(const QStringList& args, const QString& nombre, const QString& de
     return (i >= 0 && i + 1 < args.size()) ? args[i + 1] : defecto;
 }
 
-// The TLS settings of a new installation, tried on one connection to its server before anything
-// is written: a server that does not meet them is refused there and then. A server that cannot
-// be reached, or that refuses the user, has still shown whether it meets them or not.
-bool comprobarTls(const anfitrion::AjustesInstalacion& ajustes, QString* error) {
+// The connection a new installation stores, tried once before anything is written: a server that
+// cannot be reached, refuses the user or does not meet the TLS asked for is refused there and then,
+// in the words the program itself would use. Without `probar` (a server not running yet) only the
+// TLS settings themselves are checked.
+bool probarConexion(const anfitrion::AjustesInstalacion& ajustes, bool probar, QString* error) {
     const std::optional<AjustesTls> tls = LeerAjustesTls(
         [&](const QString& clave) {
             if (clave == QLatin1String("MySQLSSLCA")) return ajustes.tlsCa;
@@ -108,20 +116,17 @@ bool comprobarTls(const anfitrion::AjustesInstalacion& ajustes, QString* error) 
         },
         QString(), error);
     if (!tls) return false;
-    if (!tls->activo()) return true;
+    if (!probar) return true;
     Conexion prueba;
     const QString usuario = ajustes.guardarUsuario ? ajustes.usuario : QStringLiteral("root");
     if (prueba.abrir(
             {ajustes.servidor, usuario, ajustes.contrasena, QString(), ajustes.puerto, *tls}))
         return true;
-    const FalloBase f = prueba.ultimoFallo();
-    if (!MotivoRechazoSesion(f.numero, f.texto, *tls).isEmpty()) {
-        *error = f.texto;
-        return false;
-    }
-    std::fprintf(stderr, "talmira-host: aviso: no se pudo comprobar el TLS del servidor: %s\n",
-                 qUtf8Printable(f.texto));
-    return true;
+    *error = QStringLiteral(
+                 "%1. No se escribió la instalación; con --sin-probar se escribe sin probar la "
+                 "conexión.")
+                 .arg(prueba.ultimoFallo().texto);
+    return false;
 }
 
 int instalar(const QString& carpeta, const QStringList& args) {
@@ -140,7 +145,9 @@ int instalar(const QString& carpeta, const QStringList& args) {
     }
     ajustes.tlsHuella = opcion(args, QStringLiteral("--tls-huella"));
     QString error;
-    if (!comprobarTls(ajustes, &error) || !anfitrion::crearInstalacion(carpeta, ajustes, &error))
+    const bool probar = !args.contains(QStringLiteral("--sin-probar"));
+    if (!probarConexion(ajustes, probar, &error) ||
+        !anfitrion::crearInstalacion(carpeta, ajustes, &error))
         return fallo(error);
     return 0;
 }
@@ -305,6 +312,8 @@ int main(int argc, char** argv) {
     ProhibirVolcadosDeMemoria();
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
+    if (args.contains(QStringLiteral("--help")) || args.value(0) == QStringLiteral("-h"))
+        return uso(true);
     if (args.size() < 2) return uso();
     const QString orden = args[0];
     const QString carpeta = QDir(args[1]).absolutePath();

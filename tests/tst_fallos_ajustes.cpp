@@ -432,10 +432,8 @@ private slots:
             << QStringLiteral("no aceptó el usuario «nadie» o su contraseña");
         QTest::newRow("--sin-probar")
             << sinServidor + QStringList{QStringLiteral("--sin-probar")} << 0 << QString();
-        QTest::newRow("servidor en marcha") << enMarcha << 0 << QString();
         QTest::newRow("--help") << QStringList{QStringLiteral("--help")} << 0
                                 << QStringLiteral("--sin-probar");
-        QTest::newRow("sin orden") << QStringList() << 2 << QStringLiteral("uso:");
     }
     void instalarPrueba() {
         QFETCH(QStringList, argumentos);

@@ -132,8 +132,6 @@ private slots:
         QTest::newRow("en una terminal") << true << QStringList() << true;
         QTest::newRow("en una terminal, --silencio")
             << true << QStringList{QStringLiteral("--silencio")} << false;
-        QTest::newRow("desde un guion, --silencio")
-            << false << QStringList{QStringLiteral("--silencio")} << false;
     }
     void reporte() {
         QFETCH(bool, enTerminal);

@@ -5,7 +5,7 @@
 #include <cstdio>
 
 AvanceEnTerminal::AvanceEnTerminal(bool silencio)
-    : activo_(!silencio && ::isatty(STDERR_FILENO) == 1) {}
+    : activo_(!silencio && ::isatty(STDERR_FILENO) != 0) {}
 
 AvanceEnTerminal::~AvanceEnTerminal() { borrar(); }
 

@@ -106,6 +106,8 @@ frmInicial::frmInicial(QWidget* padre) : QWidget(padre, Qt::Window | Qt::Framele
     cmdReporte_->setObjectName(QStringLiteral("cmdReporte"));
     cmdReporte_->setGeometry(RectTwips(this, 6360, 6720, 1215, 495));
     connect(cmdReporte_, &QPushButton::clicked, this, &frmInicial::cmdReporte_Click);
+    // Enter, as Space, presses the button when it has the focus.
+    cmdReporte_->setAutoDefault(true);
 
     cmdReporte_->setStyleSheet(QStringLiteral("padding: 0px"));
     cmdReporte_->setFont(letraQueCabe(cmdReporte_));

@@ -3,6 +3,8 @@
 #include <QDir>
 
 #include "common/Mensajes.h"
+#include "components/Dialogos.h"
+#include "components/EstiloMensaje.h"
 #include "report/FusionEmpresa.h"
 #include "report/SolicitudReporte.h"
 #include "report/TurnoReporte.h"
@@ -97,6 +99,15 @@ ResultadoReporte GenerarReporte(const SolicitudReporte& solicitud, ConexionesRep
 }
 
 void AvisarResultado(const ResultadoReporte& resultado) {
-    if (resultado.estado != ResultadoReporte::Estado::Cancelado)
+    if (resultado.estado == ResultadoReporte::Estado::Cancelado) return;
+    if (!resultado.creado()) {
         Mensaje(resultado.texto(), resultado.estilo(), resultado.titulo());
+        return;
+    }
+    // The notice of a written workbook offers to open it in the desktop's own program.
+    if (MensajeConBoton(resultado.texto(), resultado.estilo(), resultado.titulo(),
+                        QStringLiteral("Abrir")) == respuesta::Adicional &&
+        !dialogos().abrirDocumento(resultado.ruta))
+        Mensaje(QStringLiteral("No se pudo abrir el archivo '%1'").arg(resultado.ruta), 16,
+                QStringLiteral("Alerta"));
 }

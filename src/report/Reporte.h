@@ -89,5 +89,6 @@ struct ResultadoReporte {
 ResultadoReporte GenerarReporte(const SolicitudReporte& solicitud, ConexionesReporte conexiones,
                                 const Progreso& progreso, const OpcionesReporte& opciones = {});
 
-// Tells the user the outcome with Mensaje, as the report's end does; a run cut short tells nothing.
+// Tells the user the outcome with Mensaje, as the report's end does, offering to open a written
+// workbook; a run cut short tells nothing.
 void AvisarResultado(const ResultadoReporte& resultado);

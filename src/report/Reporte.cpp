@@ -94,7 +94,9 @@ ResultadoReporte GenerarReporte(const SolicitudReporte& solicitud, ConexionesRep
     if (!CrearTablaTrabajo(conexiones.principal, solicitud.empresas, &error))
         return terminar(ResultadoReporte::Estado::Fallido, error);
     resultado = clsLlenarTabla(solicitud, conexiones, progreso, opciones).RellenarTabla();
-    if (solicitud.quitarTablaAlFinal) QuitarTablaTrabajo(conexiones.principal);
+    // A run cut short leaves no half-filled working table behind.
+    if (solicitud.quitarTablaAlFinal || resultado.estado == ResultadoReporte::Estado::Cancelado)
+        QuitarTablaTrabajo(conexiones.principal);
     return resultado;
 }
 

@@ -57,7 +57,7 @@ struct ResultadoReporte {
         NoCreado,   // the workbook could not be written
         ExcedeXls,  // the report does not fit an .xls sheet
         Fallido,    // the working table could not be made or filled (motivo)
-        Cancelado,  // cut short: nothing written, nobody told
+        Cancelado,  // cut short: nothing written, the working table gone, nobody told
     };
     Estado estado = Estado::NoCreado;
     QString archivo;             // as typed

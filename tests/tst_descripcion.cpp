@@ -135,6 +135,10 @@ private slots:
         QVERIFY(w.isVisible());
         QCOMPARE(w.lecturas(), 1);
         QCOMPARE(guion->abiertos.size(), 1);
+        // The workbooks' folder opens in the desktop's file manager.
+        programa().carpetaLibros = carpeta_.path();
+        w.findChild<QAction*>(QStringLiteral("mnCarpeta"))->trigger();
+        QCOMPARE(guion->abiertos.last(), carpeta_.path());
     }
 
     // A placement that cannot be saved is told, as the main window's choices are.

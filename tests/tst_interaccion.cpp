@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -120,6 +121,25 @@ private slots:
             QApplication::sendEvent(reja(), &tecla);
             QCOMPARE(reja()->TextMatrix(1, 2), marca);
         }
+    }
+
+    // Where the keys go shows: the grid with the focus is framed. Enter (the keypad's too) presses
+    // the focused "Generar archivo", whose first check beeps at a blank file name.
+    void focoVisibleYEnter() {
+        GuionDialogos guion;
+        QVERIFY(abrir());
+        QVERIFY(QTest::qWaitForWindowActive(ventana_.get()));
+        const QPoint borde =
+            reja()->viewport()->mapTo(reja(), QPoint(1, reja()->viewport()->height() - 3));
+        const QColor marco = reja()->palette().color(QPalette::Active, QPalette::Highlight);
+        reja()->setFocus();
+        QCOMPARE(reja()->grab().toImage().pixelColor(borde), marco);
+        ventana_->cmdReporte()->setFocus();
+        QVERIFY(reja()->grab().toImage().pixelColor(borde) != marco);
+        ventana_->txtArchivo()->clear();
+        QTest::keyClick(ventana_->cmdReporte(), Qt::Key_Return);
+        QTest::keyClick(ventana_->cmdReporte(), Qt::Key_Enter, Qt::KeypadModifier);
+        QCOMPARE(guion->pitidos, 2);
     }
 
     // A grid without companies: nothing changes.

@@ -127,22 +127,31 @@ private slots:
         QTest::addColumn<int>("estilo");
         QTest::addColumn<QList<int>>("teclas");  // a key, or -code to click that button
         QTest::addColumn<int>("esperado");
-        QTest::newRow("si") << 36 << QList<int>{-6} << 6;
-        QTest::newRow("no") << 36 << QList<int>{-7} << 7;
-        QTest::newRow("escape en si-no") << 36 << QList<int>{Qt::Key_Escape} << 7;
-        QTest::newRow("aceptar") << 16 << QList<int>{-1} << 1;
-        QTest::newRow("escape en aviso") << 0 << QList<int>{Qt::Key_Escape} << 1;
-        QTest::newRow("enter en si por defecto") << 36 << QList<int>{Qt::Key_Return} << 6;
-        QTest::newRow("tab y enter en no") << 36 << QList<int>{Qt::Key_Tab, Qt::Key_Return} << 7;
-        QTest::newRow("tab y espacio en no") << 36 << QList<int>{Qt::Key_Tab, Qt::Key_Space} << 7;
+        QTest::addColumn<QString>("adicional");  // the caption of an extra button
+        QTest::newRow("si") << 36 << QList<int>{-6} << 6 << QString();
+        QTest::newRow("no") << 36 << QList<int>{-7} << 7 << QString();
+        QTest::newRow("escape en si-no") << 36 << QList<int>{Qt::Key_Escape} << 7 << QString();
+        QTest::newRow("aceptar") << 16 << QList<int>{-1} << 1 << QString();
+        QTest::newRow("escape en aviso") << 0 << QList<int>{Qt::Key_Escape} << 1 << QString();
+        QTest::newRow("enter en si por defecto")
+            << 36 << QList<int>{Qt::Key_Return} << 6 << QString();
+        QTest::newRow("tab y enter en no")
+            << 36 << QList<int>{Qt::Key_Tab, Qt::Key_Return} << 7 << QString();
+        QTest::newRow("tab y espacio en no")
+            << 36 << QList<int>{Qt::Key_Tab, Qt::Key_Space} << 7 << QString();
         QTest::newRow("no por defecto, tab y enter en si")
-            << 292 << QList<int>{Qt::Key_Backtab, Qt::Key_Enter} << 6;
+            << 292 << QList<int>{Qt::Key_Backtab, Qt::Key_Enter} << 6 << QString();
+        const QString abrir = QStringLiteral("Abrir");
+        QTest::newRow("aviso con abrir, enter") << 0 << QList<int>{Qt::Key_Return} << 1 << abrir;
+        QTest::newRow("aviso con abrir, tab y enter")
+            << 0 << QList<int>{Qt::Key_Tab, Qt::Key_Enter} << 100 << abrir;
     }
     void cajaSkinDevuelveElCodigo() {
         QFETCH(int, estilo);
         QFETCH(QList<int>, teclas);
+        QFETCH(QString, adicional);
         CajaSkin caja(nullptr, QStringLiteral("texto\rcon dos líneas"), estilo,
-                      QStringLiteral("Titulo"));
+                      QStringLiteral("Titulo"), adicional);
         QTimer::singleShot(0, &caja, [&caja, teclas] {
             caja.activateWindow();
             QVERIFY(QTest::qWaitForWindowActive(&caja));

@@ -18,6 +18,7 @@
 #include "ServidorPrueba.h"
 #include "basedatos/Sql.h"
 #include "common/Programa.h"
+#include "components/EstiloMensaje.h"
 #include "ui/RejaFlexible.h"
 #include "ui/frmInicial.h"
 
@@ -184,21 +185,26 @@ private slots:
         QTest::addColumn<int>("nivel");  // index into cmbPrecios
         QTest::addColumn<QList<int>>("ids");
         QTest::addColumn<QStringList>("esperado");
+        QTest::addColumn<bool>("abrir");  // the notice's "Abrir" pressed
         QTest::newRow("empresas 1 y 2, nivel 2")
             << QList<int>{1, 2} << 1 << QList<int>{1, 2}
             << QStringList{QStringLiteral("A|d A|1|2|0|0|"), QStringLiteral("B|d B|3|4|5|6|"),
-                           QStringLiteral("C|d C|0|0|7|8|No existe en alguna empresa")};
-        QTest::newRow("solo la 2, nivel 1")
+                           QStringLiteral("C|d C|0|0|7|8|No existe en alguna empresa")}
+            << false;
+        QTest::newRow("solo la 2, nivel 1, abierto")
             << QList<int>{2} << 0 << QList<int>{2}
-            << QStringList{QStringLiteral("B|d B|5|5|"), QStringLiteral("C|d C|7|7|")};
+            << QStringList{QStringLiteral("B|d B|5|5|"), QStringLiteral("C|d C|7|7|")} << true;
     }
     void respuestaSi() {
         QFETCH(QList<int>, filasMarcadas);
         QFETCH(int, nivel);
         QFETCH(QList<int>, ids);
         QFETCH(QStringList, esperado);
+        QFETCH(bool, abrir);
         GuionDialogos guion;
-        guion->respuestas << 6;
+        // Sí to the report, No to stopping it, then the notice.
+        guion->respuestas << 6 << 7;
+        if (abrir) guion->respuestas << respuesta::Adicional;
         Escena e;
         QVERIFY2(e.valida(), qPrintable(e.error));
         for (int f : filasMarcadas) e.marcar(f);
@@ -214,7 +220,8 @@ private slots:
         QList<Vista> durante;
         QTimer espia;
         espia.setInterval(0);
-        // A close request from the window manager during the run is refused, with no question.
+        // A close request from the window manager during the run is refused: it asks whether to
+        // stop the report, and No lets it go on.
         bool cierreAceptado = false;
         connect(&espia, &QTimer::timeout, this, [&] {
             durante << Vista{e.ventana->isEnabled(), e.ventana->Label4()->isVisible(),
@@ -246,9 +253,14 @@ private slots:
         QCOMPARE(e.ventana->focusWidget(), e.ventana->mfgEmpresas());
         QCOMPARE(programa().listaSeleccion, ids);
         QCOMPARE(e.tabla(), esperado);
-        QCOMPARE(guion->mostradas.size(), 2);
-        QCOMPARE(guion->mostradas[1].texto, QStringLiteral("Archivo 'r.xlsx' creado"));
-        QCOMPARE(guion->mostradas[1].estilo, 0);
+        QCOMPARE(guion->mostradas.size(), 3);
+        QCOMPARE(guion->mostradas[1].texto, QStringLiteral("¿Desea detener el reporte?"));
+        QCOMPARE(guion->mostradas[1].estilo, 292);
+        QCOMPARE(guion->mostradas[2].texto, QStringLiteral("Archivo 'r.xlsx' creado"));
+        QCOMPARE(guion->mostradas[2].estilo, 0);
+        QCOMPARE(guion->mostradas[2].adicional, QStringLiteral("Abrir"));
+        QCOMPARE(guion->abiertos,
+                 abrir ? QStringList{e.ruta(QStringLiteral("r.xlsx"))} : QStringList{});
 
         const LibroLeido libro = leerLibro(e.ruta(QStringLiteral("r.xlsx")));
         QVERIFY2(libro.ok, qPrintable(libro.error));

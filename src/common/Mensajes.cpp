@@ -16,10 +16,9 @@ void informarError(int numero, const QString& descripcion) {
 // The run-time's number and text for a call on an object variable that holds no object.
 constexpr int ErrorSinObjeto = 91;
 const char16_t* const TextoSinObjeto = u"Variable de objeto o bloque With no establecido";
-}  // namespace
 
-quint8 Mensaje(const QString& texto, int estilo, const QString& titulo, const QString&, int,
-               quint8 extra) {
+quint8 mostrar(const QString& texto, int estilo, const QString& titulo, quint8 extra,
+               const QString& boton) {
     if (programa().desatendido) {
         // No box that nobody would answer: the text is kept on the standard error and a question
         // counts as answered No.
@@ -34,12 +33,23 @@ quint8 Mensaje(const QString& texto, int estilo, const QString& titulo, const QS
         return 0;
     }
     utilerias->ElMenu = programa().ventanaPrincipal;
-    const int codigo = utilerias->MsgBoxSkn(texto, estilo, titulo, extra);
+    const int codigo = utilerias->MsgBoxSkn(texto, estilo, titulo, extra, boton);
     if (codigo < 0 || codigo > 255) {
         informarError(6, QStringLiteral("Desbordamiento"));
         return 0;
     }
     return static_cast<quint8>(codigo);
+}
+}  // namespace
+
+quint8 Mensaje(const QString& texto, int estilo, const QString& titulo, const QString&, int,
+               quint8 extra) {
+    return mostrar(texto, estilo, titulo, extra, QString());
+}
+
+quint8 MensajeConBoton(const QString& texto, int estilo, const QString& titulo,
+                       const QString& boton) {
+    return mostrar(texto, estilo, titulo, 0, boton);
 }
 
 bool Pregunta(const QString& texto, const QString& titulo, bool noPorDefecto) {

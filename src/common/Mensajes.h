@@ -9,6 +9,11 @@
 quint8 Mensaje(const QString& texto, int estilo, const QString& titulo,
                const QString& archivoAyuda = QString(), int contextoAyuda = 0, quint8 extra = 0);
 
+// Mensaje with one more button after the style's, captioned `boton`; pressing it answers
+// respuesta::Adicional.
+quint8 MensajeConBoton(const QString& texto, int estilo, const QString& titulo,
+                       const QString& boton);
+
 // Yes/No with the question icon (style 36, or 292 with No as the default button); true only for
 // Yes.
 bool Pregunta(const QString& texto, const QString& titulo, bool noPorDefecto);

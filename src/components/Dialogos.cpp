@@ -35,6 +35,11 @@ int DialogosConsola::cajaSkin(const QString& texto, int estilo, const QString& t
     return escribir(texto, estilo, titulo);
 }
 
+int DialogosConsola::cajaSkinConBoton(const QString& texto, int estilo, const QString& titulo,
+                                      const QString&) {
+    return escribir(texto, estilo, titulo);
+}
+
 void DialogosConsola::beep() {}
 
 bool DialogosConsola::abrirDocumento(const QString& ruta) {

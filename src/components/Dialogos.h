@@ -15,6 +15,10 @@ public:
     virtual int cajaSistema(const QString& texto, int estilo, const QString& titulo) = 0;
     // The message box drawn in the program's skin; same flags and results.
     virtual int cajaSkin(const QString& texto, int estilo, const QString& titulo) = 0;
+    // The skinned box with one more button after the style's, captioned `boton`, which answers
+    // respuesta::Adicional.
+    virtual int cajaSkinConBoton(const QString& texto, int estilo, const QString& titulo,
+                                 const QString& boton) = 0;
     virtual void beep() = 0;
     // Opens a file for the user in the desktop's own program, without waiting for it.
     virtual bool abrirDocumento(const QString& ruta) = 0;
@@ -30,6 +34,8 @@ class DialogosConsola : public Dialogos {
 public:
     int cajaSistema(const QString& texto, int estilo, const QString& titulo) override;
     int cajaSkin(const QString& texto, int estilo, const QString& titulo) override;
+    int cajaSkinConBoton(const QString& texto, int estilo, const QString& titulo,
+                         const QString& boton) override;
     void beep() override;
     bool abrirDocumento(const QString& ruta) override;
 };

@@ -4,7 +4,9 @@
 // The Windows message-box flags in a style value, and the result codes of its buttons.
 namespace respuesta {
 constexpr int Aceptar = 1, Cancelar = 2, Anular = 3, Reintentar = 4, Omitir = 5, Si = 6, No = 7;
-}
+// The program's own button added after the style's (no Windows box has it).
+constexpr int Adicional = 100;
+}  // namespace respuesta
 
 enum class IconoMensaje { Ninguno, Critico, Pregunta, Exclamacion, Informacion };
 

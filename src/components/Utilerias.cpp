@@ -33,6 +33,8 @@ QString Utilerias::CambXXX(const QString& plantilla, const QString& valor) const
     return texto.replace(QStringLiteral("XXX"), valor);
 }
 
-int Utilerias::MsgBoxSkn(const QString& texto, int estilo, const QString& titulo, quint8) {
-    return dialogos().cajaSkin(texto, estilo, titulo);
+int Utilerias::MsgBoxSkn(const QString& texto, int estilo, const QString& titulo, quint8,
+                         const QString& boton) {
+    return boton.isEmpty() ? dialogos().cajaSkin(texto, estilo, titulo)
+                           : dialogos().cajaSkinConBoton(texto, estilo, titulo, boton);
 }

@@ -20,8 +20,10 @@ public:
                                        const QString& lugar = QString());
     // `plantilla` with every "XXX" replaced by `valor`.
     QString CambXXX(const QString& plantilla, const QString& valor) const;
-    // The modal message box in the program's skin; Windows flags in, Windows button code out.
-    int MsgBoxSkn(const QString& texto, int estilo, const QString& titulo, quint8 extra = 0);
+    // The modal message box in the program's skin; Windows flags in, Windows button code out. A
+    // `boton` caption adds that button after the style's (respuesta::Adicional).
+    int MsgBoxSkn(const QString& texto, int estilo, const QString& titulo, quint8 extra = 0,
+                  const QString& boton = QString());
 
     QObject* ElMenu = nullptr;  // the main window, owner of the skinned boxes
 

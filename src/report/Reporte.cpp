@@ -3,6 +3,8 @@
 #include <QDir>
 
 #include "common/Mensajes.h"
+#include "components/Dialogos.h"
+#include "components/EstiloMensaje.h"
 #include "report/FusionEmpresa.h"
 #include "report/SolicitudReporte.h"
 #include "report/TurnoReporte.h"
@@ -92,11 +94,22 @@ ResultadoReporte GenerarReporte(const SolicitudReporte& solicitud, ConexionesRep
     if (!CrearTablaTrabajo(conexiones.principal, solicitud.empresas, &error))
         return terminar(ResultadoReporte::Estado::Fallido, error);
     resultado = clsLlenarTabla(solicitud, conexiones, progreso, opciones).RellenarTabla();
-    if (solicitud.quitarTablaAlFinal) QuitarTablaTrabajo(conexiones.principal);
+    // A run cut short leaves no half-filled working table behind.
+    if (solicitud.quitarTablaAlFinal || resultado.estado == ResultadoReporte::Estado::Cancelado)
+        QuitarTablaTrabajo(conexiones.principal);
     return resultado;
 }
 
 void AvisarResultado(const ResultadoReporte& resultado) {
-    if (resultado.estado != ResultadoReporte::Estado::Cancelado)
+    if (resultado.estado == ResultadoReporte::Estado::Cancelado) return;
+    if (!resultado.creado()) {
         Mensaje(resultado.texto(), resultado.estilo(), resultado.titulo());
+        return;
+    }
+    // The notice of a written workbook offers to open it in the desktop's own program.
+    if (MensajeConBoton(resultado.texto(), resultado.estilo(), resultado.titulo(),
+                        QStringLiteral("Abrir")) == respuesta::Adicional &&
+        !dialogos().abrirDocumento(resultado.ruta))
+        Mensaje(QStringLiteral("No se pudo abrir el archivo '%1'").arg(resultado.ruta), 16,
+                QStringLiteral("Alerta"));
 }

@@ -57,7 +57,7 @@ struct ResultadoReporte {
         NoCreado,   // the workbook could not be written
         ExcedeXls,  // the report does not fit an .xls sheet
         Fallido,    // the working table could not be made or filled (motivo)
-        Cancelado,  // cut short: nothing written, nobody told
+        Cancelado,  // cut short: nothing written, the working table gone, nobody told
     };
     Estado estado = Estado::NoCreado;
     QString archivo;             // as typed
@@ -89,5 +89,6 @@ struct ResultadoReporte {
 ResultadoReporte GenerarReporte(const SolicitudReporte& solicitud, ConexionesReporte conexiones,
                                 const Progreso& progreso, const OpcionesReporte& opciones = {});
 
-// Tells the user the outcome with Mensaje, as the report's end does; a run cut short tells nothing.
+// Tells the user the outcome with Mensaje, as the report's end does, offering to open a written
+// workbook; a run cut short tells nothing.
 void AvisarResultado(const ResultadoReporte& resultado);

@@ -6,7 +6,8 @@
 
 BotonDegradado::BotonDegradado(QWidget* padre) : QPushButton(padre) {
     setAttribute(Qt::WA_Hover);
-    setAutoDefault(false);
+    // Enter, as Space, presses the bar when it has the focus.
+    setAutoDefault(true);
 }
 
 void BotonDegradado::setDibujo(DibujoControl dibujo) {

@@ -83,7 +83,8 @@ const QColor ColorBorde(24, 45, 76);
 constexpr int AltoBanda = 28;
 }  // namespace
 
-CajaSkin::CajaSkin(QWidget* padre, const QString& texto, int estilo, const QString& titulo)
+CajaSkin::CajaSkin(QWidget* padre, const QString& texto, int estilo, const QString& titulo,
+                   const QString& adicional)
     : QDialog(padre, Qt::Dialog | Qt::FramelessWindowHint),
       estilo_(EstiloMensaje::desde(estilo)),
       titulo_(titulo) {
@@ -119,8 +120,10 @@ CajaSkin::CajaSkin(QWidget* padre, const QString& texto, int estilo, const QStri
 
     auto* fila = new QHBoxLayout;
     fila->addStretch(1);
-    for (int codigo : std::as_const(estilo_.botones)) {
-        auto* boton = new QPushButton(textoBoton(codigo), this);
+    QList<int> codigos = estilo_.botones;
+    if (!adicional.isEmpty()) codigos << Adicional;
+    for (int codigo : std::as_const(codigos)) {
+        auto* boton = new QPushButton(codigo == Adicional ? adicional : textoBoton(codigo), this);
         boton->setObjectName(QStringLiteral("boton%1").arg(codigo));
         // Enter presses the button that has the focus, as Space does: the default button only
         // holds it when the box opens.
@@ -199,8 +202,13 @@ int DialogosVentanas::cajaSistema(const QString& texto, int estilo, const QStrin
 }
 
 int DialogosVentanas::cajaSkin(const QString& texto, int estilo, const QString& titulo) {
+    return cajaSkinConBoton(texto, estilo, titulo, QString());
+}
+
+int DialogosVentanas::cajaSkinConBoton(const QString& texto, int estilo, const QString& titulo,
+                                       const QString& boton) {
     // No owner: the main window is disabled while a report runs, and a box it owned would be too.
-    CajaSkin caja(nullptr, texto, estilo, titulo);
+    CajaSkin caja(nullptr, texto, estilo, titulo, boton);
     caja.setWindowModality(Qt::ApplicationModal);
     return caja.ejecutar();
 }

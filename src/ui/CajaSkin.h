@@ -7,11 +7,13 @@ class QPushButton;
 
 // The modal message box drawn in the program's skin: a title band, the icon of the style, the text
 // and the buttons of the style, the default one focused. exec() returns the Windows code of the
-// button pressed, or the style's closing code when the box is closed otherwise.
+// button pressed, or the style's closing code when the box is closed otherwise. An `adicional`
+// caption adds a last button that answers respuesta::Adicional.
 class CajaSkin : public QDialog {
     Q_OBJECT
 public:
-    CajaSkin(QWidget* padre, const QString& texto, int estilo, const QString& titulo);
+    CajaSkin(QWidget* padre, const QString& texto, int estilo, const QString& titulo,
+             const QString& adicional = QString());
     int ejecutar();
     // The button that answers `codigo` (for tests driving the box).
     QPushButton* boton(int codigo) const;
@@ -33,6 +35,8 @@ class DialogosVentanas : public Dialogos {
 public:
     int cajaSistema(const QString& texto, int estilo, const QString& titulo) override;
     int cajaSkin(const QString& texto, int estilo, const QString& titulo) override;
+    int cajaSkinConBoton(const QString& texto, int estilo, const QString& titulo,
+                         const QString& boton) override;
     void beep() override;
     bool abrirDocumento(const QString& ruta) override;
 };

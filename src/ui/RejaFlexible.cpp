@@ -2,12 +2,15 @@
 
 #include <QHeaderView>
 #include <QMouseEvent>
+#include <QPainter>
 
 #include "ui/Twips.h"
 
 namespace {
 const QColor ColorFijo(212, 208, 200);
-}
+// Width of the frame that shows the grid has the keyboard focus.
+constexpr int AnchoMarcoFoco = 2;
+}  // namespace
 
 RejaFlexible::RejaFlexible(QWidget* padre) : QTableWidget(padre) {
     horizontalHeader()->hide();
@@ -34,6 +37,26 @@ void RejaFlexible::mousePressEvent(QMouseEvent* evento) {
         return;
     }
     QTableWidget::mousePressEvent(evento);
+}
+
+void RejaFlexible::paintEvent(QPaintEvent* evento) {
+    QTableWidget::paintEvent(evento);
+    if (!hasFocus()) return;
+    // The keys (space, the arrows) act on this grid: a frame in the selection's colour says so.
+    QPainter p(viewport());
+    p.setPen(QPen(palette().color(QPalette::Active, QPalette::Highlight), AnchoMarcoFoco));
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(QRectF(viewport()->rect()).adjusted(1, 1, -1, -1));
+}
+
+void RejaFlexible::focusInEvent(QFocusEvent* evento) {
+    QTableWidget::focusInEvent(evento);
+    viewport()->update();
+}
+
+void RejaFlexible::focusOutEvent(QFocusEvent* evento) {
+    QTableWidget::focusOutEvent(evento);
+    viewport()->update();
 }
 
 void RejaFlexible::setRows(int filas) {

@@ -25,6 +25,9 @@ public:
 
 protected:
     void mousePressEvent(QMouseEvent* evento) override;
+    void paintEvent(QPaintEvent* evento) override;
+    void focusInEvent(QFocusEvent* evento) override;
+    void focusOutEvent(QFocusEvent* evento) override;
 
 private:
     void darEstiloFijo(int fila, int columna);

@@ -56,6 +56,8 @@ frmDescripcion::frmDescripcion(QWidget* padre) : QWidget(padre, Qt::Window) {
     mnDescrip->setObjectName(QStringLiteral("mnDescrip"));
     QAction* mnEditINI = mnUno_->addAction(QStringLiteral("Editar archivo INI de configuración"));
     mnEditINI->setObjectName(QStringLiteral("mnEditINI"));
+    QAction* mnCarpeta = mnUno_->addAction(QStringLiteral("Abrir la carpeta de los archivos"));
+    mnCarpeta->setObjectName(QStringLiteral("mnCarpeta"));
     connect(mnDescrip, &QAction::triggered, this, [this] {
         show();
         raise();
@@ -64,6 +66,13 @@ frmDescripcion::frmDescripcion(QWidget* padre) : QWidget(padre, Qt::Window) {
     connect(mnEditINI, &QAction::triggered, this, [] {
         Programa& p = programa();
         if (p.deArchivos) p.deArchivos->AbreDocumento(p.ArchivoIni, 0, 1);
+    });
+    // The folder the workbooks go to, in the desktop's file manager.
+    connect(mnCarpeta, &QAction::triggered, this, [] {
+        const QString carpeta = programa().carpetaLibros;
+        if (!dialogos().abrirDocumento(carpeta))
+            Mensaje(QStringLiteral("No se pudo abrir la carpeta '%1'").arg(carpeta), 16,
+                    QStringLiteral("Alerta"));
     });
 
     rtbTexto_ = new QPlainTextEdit(this);

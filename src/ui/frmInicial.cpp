@@ -106,6 +106,8 @@ frmInicial::frmInicial(QWidget* padre) : QWidget(padre, Qt::Window | Qt::Framele
     cmdReporte_->setObjectName(QStringLiteral("cmdReporte"));
     cmdReporte_->setGeometry(RectTwips(this, 6360, 6720, 1215, 495));
     connect(cmdReporte_, &QPushButton::clicked, this, &frmInicial::cmdReporte_Click);
+    // Enter, as Space, presses the button when it has the focus.
+    cmdReporte_->setAutoDefault(true);
 
     cmdReporte_->setStyleSheet(QStringLiteral("padding: 0px"));
     cmdReporte_->setFont(letraQueCabe(cmdReporte_));
@@ -216,6 +218,7 @@ void frmInicial::cmdReporte_Click() {
     Label4_->hide();
     Label4_->setText(QString());
     enReporte_ = false;
+    detener_ = false;
     setEnabled(true);
     mfgEmpresas_->setFocus();
     // The system asked the program to end while the report ran: it closes now.
@@ -227,13 +230,13 @@ void frmInicial::ejecutarReporte(const QList<MarcaEmpresa>& filas) {
     p.listaSeleccion = EmpresasMarcadas(filas);
     Label4_->setText(QString());
     Label4_->show();
-    // The progress line moves as the report goes; a close the system asks for meanwhile cuts the
-    // report short at its next refresh.
+    // The progress line moves as the report goes; a close the system asks for meanwhile, or the
+    // user's stop, cuts the report short at its next refresh.
     const ResultadoReporte resultado = GenerarReporte(
         SolicitudDelPrograma(cmbPrecios_->currentText(), txtArchivo_->text(), p.listaSeleccion),
         ConexionesDelPrograma(), [this](const QString& texto) {
             ponerProgreso(texto);
-            return !terminando_;
+            return !terminando_ && !detener_;
         });
     AvisarResultado(resultado);
 }
@@ -273,7 +276,40 @@ bool frmInicial::teclaDeVentana(QKeyEvent* evento) {
     return false;
 }
 
+void frmInicial::preguntarDetener() {
+    if (!enReporte_ || enDetener_ || detener_ || terminando_) return;
+    enDetener_ = true;
+    const bool detener =
+        Pregunta(QStringLiteral("¿Desea detener el reporte?"), QStringLiteral("Detener"), true);
+    enDetener_ = false;
+    // The report is still on the stack below the question: it stops at its next refresh.
+    if (detener && enReporte_) detener_ = true;
+}
+
+bool frmInicial::event(QEvent* evento) {
+    // The window is disabled while a report runs: its controls and QWidget::event refuse keys, but
+    // Escape still reaches the window.
+    if (enReporte_ && evento->type() == QEvent::KeyPress) {
+        const auto* tecla = static_cast<QKeyEvent*>(evento);
+        if (tecla->key() == Qt::Key_Escape && !tecla->isAutoRepeat()) {
+            preguntarDetener();
+            return true;
+        }
+    }
+    return QWidget::event(evento);
+}
+
 bool frmInicial::eventFilter(QObject* objeto, QEvent* evento) {
+    // The close control is disabled with the window during a report; a click on it asks to stop.
+    if (objeto == CerrarVentana_ && enReporte_ &&
+        (evento->type() == QEvent::MouseButtonPress ||
+         evento->type() == QEvent::MouseButtonRelease)) {
+        const auto* raton = static_cast<QMouseEvent*>(evento);
+        if (evento->type() == QEvent::MouseButtonRelease && raton->button() == Qt::LeftButton &&
+            CerrarVentana_->rect().contains(raton->position().toPoint()))
+            preguntarDetener();
+        return true;
+    }
     if (evento->type() == QEvent::KeyPress) {
         auto* tecla = static_cast<QKeyEvent*>(evento);
         if (teclaDeVentana(tecla)) return true;
@@ -326,9 +362,10 @@ void frmInicial::closeEvent(QCloseEvent* evento) {
     }
     // Every close request asks, wherever it comes from: on a Linux desktop the window manager
     // takes Alt+F4 and sends a close request that cannot be told from the taskbar's. While a
-    // report runs the window takes no input, and no close either.
+    // report runs the window does not close: the request asks whether to stop the report.
     if (enReporte_ || enPregunta_) {
         evento->ignore();
+        preguntarDetener();
         return;
     }
     enPregunta_ = true;
@@ -412,6 +449,7 @@ void frmInicial::prepararMarco() {
         RestaurarForma_->setFocus();
     });
     connect(CerrarVentana_, &QAbstractButton::clicked, this, &frmInicial::cerrarDesdePrograma);
+    CerrarVentana_->installEventFilter(this);
     connect(RestaurarForma_, &QAbstractButton::clicked, this, [this] {
         AmpliarVentana(this, RestaurarForma_);
         if (!RestaurarForma_->isVisible()) mfgEmpresas_->setFocus();

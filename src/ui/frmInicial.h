@@ -51,6 +51,10 @@ public:
     // unanswered, and the window closes as its own close does (choices saved, working table
     // dropped) without asking.
     void terminarPorSistema();
+    // Escape, the close control or a close request while a report runs: asks whether to stop it
+    // (No by default); Sí cuts it short at its next refresh, as terminarPorSistema does, but the
+    // window stays.
+    void preguntarDetener();
 
     // The caption of lblMuestra as the program set it (the label shows its carriage return as a
     // line break).
@@ -68,6 +72,7 @@ public:
     ImagenMarco* imgLogoVentana() const { return imgLogoVentana_; }
 
 protected:
+    bool event(QEvent* evento) override;
     bool eventFilter(QObject* objeto, QEvent* evento) override;
     void keyPressEvent(QKeyEvent* evento) override;
     void mouseDoubleClickEvent(QMouseEvent* evento) override;
@@ -104,6 +109,8 @@ private:
     // True while a report runs: input and close requests are refused.
     bool enReporte_ = false;
     bool enPregunta_ = false;    // the closing question is on screen
+    bool enDetener_ = false;     // the question whether to stop the report is on screen
+    bool detener_ = false;       // the user asked to stop the report running
     bool terminando_ = false;    // the system asked the program to end
     bool sinPreguntar_ = false;  // the close under way asks nothing
     bool PrimeraActivacion = true;

@@ -2,17 +2,23 @@
 
 #include "components/EstiloMensaje.h"
 
-int DialogosGuion::responder(bool skin, const QString& texto, int estilo, const QString& titulo) {
-    mostradas << CajaMostrada{skin, texto, estilo, titulo};
-    return respuestas.isEmpty() ? EstiloMensaje::desde(estilo).porDefecto : respuestas.dequeue();
+int DialogosGuion::responder(const CajaMostrada& caja) {
+    mostradas << caja;
+    return respuestas.isEmpty() ? EstiloMensaje::desde(caja.estilo).porDefecto
+                                : respuestas.dequeue();
 }
 
 int DialogosGuion::cajaSistema(const QString& texto, int estilo, const QString& titulo) {
-    return responder(false, texto, estilo, titulo);
+    return responder({false, texto, estilo, titulo});
 }
 
 int DialogosGuion::cajaSkin(const QString& texto, int estilo, const QString& titulo) {
-    return responder(true, texto, estilo, titulo);
+    return responder({true, texto, estilo, titulo});
+}
+
+int DialogosGuion::cajaSkinConBoton(const QString& texto, int estilo, const QString& titulo,
+                                    const QString& boton) {
+    return responder({true, texto, estilo, titulo, boton});
 }
 
 GuionDialogos::GuionDialogos() {

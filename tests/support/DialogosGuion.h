@@ -14,12 +14,15 @@ struct CajaMostrada {
     QString texto;
     int estilo = 0;
     QString titulo;
+    QString adicional;  // the caption of the box's extra button, if it has one
 };
 
 class DialogosGuion : public Dialogos {
 public:
     int cajaSistema(const QString& texto, int estilo, const QString& titulo) override;
     int cajaSkin(const QString& texto, int estilo, const QString& titulo) override;
+    int cajaSkinConBoton(const QString& texto, int estilo, const QString& titulo,
+                         const QString& boton) override;
     void beep() override { ++pitidos; }
     bool abrirDocumento(const QString& ruta) override {
         abiertos << ruta;
@@ -32,7 +35,7 @@ public:
     QStringList abiertos;
 
 private:
-    int responder(bool skin, const QString& texto, int estilo, const QString& titulo);
+    int responder(const CajaMostrada& caja);
 };
 
 class GuionDialogos {

@@ -16,6 +16,7 @@
 #include "basedatos/Sql.h"
 #include "common/Programa.h"
 #include "components/AnfitrionDemo.h"
+#include "report/FusionEnDos.h"
 #include "report/SolicitudReporte.h"
 #include "report/clsLlenarTabla.h"
 
@@ -165,6 +166,54 @@ class TstFusion : public QObject {
     QStringList usuarios_;  // MariaDB users made by a test, dropped at the end
 
 private slots:
+    // How a company's codes compare, read from the column itself: the fast merge is taken only
+    // when it matches the working table's, so a wrong answer costs speed or merges codes apart.
+    void definicionClave_data() {
+        QTest::addColumn<QString>("columna");
+        QTest::addColumn<QString>("esperada");  // juego|cotejo|largo|anulable, "" for none
+        QTest::newRow("utf8mb4") << QStringLiteral("`Clave` varchar(15) NOT NULL")
+                                 << QStringLiteral("utf8mb4|utf8mb4_general_ci|15|0");
+        QTest::newRow("latin1 que admite NULL")
+            << QStringLiteral("`Clave` varchar(20) CHARACTER SET latin1 COLLATE latin1_spanish_ci")
+            << QStringLiteral("latin1|latin1_spanish_ci|20|1");
+        QTest::newRow("char de otro cotejo")
+            << QStringLiteral("`Clave` char(9) COLLATE utf8mb4_unicode_ci NOT NULL")
+            << QStringLiteral("utf8mb4|utf8mb4_unicode_ci|9|0");
+        QTest::newRow("número") << QStringLiteral("`Clave` int") << QString();
+        QTest::newRow("binaria") << QStringLiteral("`Clave` varbinary(15)") << QString();
+        QTest::newRow("sin columna Clave") << QStringLiteral("`Otra` varchar(15)") << QString();
+    }
+    void definicionClave() {
+        QFETCH(QString, columna);
+        QFETCH(QString, esperada);
+        const QString base = ServidorPrueba::nombreUnico(QStringLiteral("t_def"));
+        QVERIFY(ServidorPrueba::ejecutar(QStringLiteral("CREATE DATABASE `%1`").arg(base)));
+        QVERIFY(ServidorPrueba::ejecutar(
+            QStringLiteral("CREATE TABLE `%1`.`productos` (%2) CHARACTER SET utf8mb4 COLLATE "
+                           "utf8mb4_general_ci")
+                .arg(base, columna)));
+        Conexion c;
+        QVERIFY(c.abrir({ServidorPrueba::host(),
+                         QStringLiteral("root"),
+                         QString(),
+                         base,
+                         ServidorPrueba::puerto(),
+                         {}}));
+        const std::optional<ComparacionClave> d =
+            comparacionClave(c, base, QStringLiteral("productos"));
+        const QString leida = d ? QStringLiteral("%1|%2|%3|%4")
+                                      .arg(d->juego, d->cotejo)
+                                      .arg(d->largo)
+                                      .arg(int{d->anulable})
+                                : QString();
+        // The session speaks utf8mb4 again afterwards.
+        Recordset r;
+        QVERIFY(r.abrir(c, QStringLiteral("SELECT @@character_set_results")));
+        const QString resultados = r.valor(0).toString();
+        ServidorPrueba::ejecutar(QStringLiteral("DROP DATABASE `%1`").arg(base));
+        QCOMPARE(leida, esperada);
+        QCOMPARE(resultados, QStringLiteral("utf8mb4"));
+    }
     void initTestCase() { REQUIERE_SERVIDOR(); }
     void cleanupTestCase() {
         for (const QString& u : std::as_const(usuarios_))

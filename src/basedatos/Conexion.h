@@ -4,6 +4,7 @@
 #include <QVariant>
 #include <QVariantList>
 #include <memory>
+#include <optional>
 
 #include "basedatos/SesionSegura.h"
 
@@ -103,6 +104,14 @@ private:
     bool abierta_ = false;
 };
 
+// How a text column is defined: what a result's column says of it when the session asks for
+// results unconverted (character_set_results NULL); otherwise the column speaks the session's set.
+struct DefinicionTexto {
+    QString juego, cotejo;  // character set and collation
+    qint64 largo = 0;       // length in characters
+    bool anulable = true;   // may hold NULL
+};
+
 // The rows of one query, kept whole by the client and walked forward from the first; field access
 // by name without regard to letter case. For small results: the big ordered read is a Lectura.
 class Recordset {
@@ -126,6 +135,9 @@ public:
     QString nombreCampo(int i) const;
     QVariant valor(int i) const;  // invalid QVariant when out of range or on no row
     qint64 cuenta() const;        // rows of the whole result, wherever the walk stands
+    // Column `i` as text of a known character set; nullopt for a number, a binary string or a set
+    // the client library does not know.
+    std::optional<DefinicionTexto> definicionTexto(int i) const;
     QString ultimoError() const { return fallo_.texto; }
     FalloBase ultimoFallo() const { return fallo_; }
     void cerrar();

@@ -140,6 +140,30 @@ qint64 Recordset::cuenta() const {
     return resultado_ ? static_cast<qint64>(mysql_num_rows(resultado_.get())) : 0;
 }
 
+std::optional<DefinicionTexto> Recordset::definicionTexto(int i) const {
+    if (!resultado_ || i < 0 || i >= numCampos()) return std::nullopt;
+    const MYSQL_FIELD* campo = mysql_fetch_field_direct(resultado_.get(), static_cast<unsigned>(i));
+    constexpr unsigned Binario = 63;
+    const MARIADB_CHARSET_INFO* juego =
+        campo->charsetnr == Binario ? nullptr : mariadb_get_charset_by_nr(campo->charsetnr);
+    if (!juego || !juego->csname || !juego->name || juego->char_maxlen == 0) return std::nullopt;
+    switch (campo->type) {
+        case MYSQL_TYPE_VARCHAR:
+        case MYSQL_TYPE_VAR_STRING:
+        case MYSQL_TYPE_STRING:
+        case MYSQL_TYPE_TINY_BLOB:
+        case MYSQL_TYPE_BLOB:
+        case MYSQL_TYPE_MEDIUM_BLOB:
+        case MYSQL_TYPE_LONG_BLOB:
+            break;
+        default:
+            return std::nullopt;
+    }
+    return DefinicionTexto{QString::fromLatin1(juego->csname), QString::fromLatin1(juego->name),
+                           static_cast<qint64>(campo->length / juego->char_maxlen),
+                           (campo->flags & NOT_NULL_FLAG) == 0};
+}
+
 void Recordset::cerrar() {
     resultado_.reset();
     fila_ = nullptr;

@@ -15,27 +15,24 @@ constexpr qint64 ProductosParaPartir = 4000;
 
 std::optional<ComparacionClave> comparacionClave(Conexion& conexion, const QString& base,
                                                  const QString& tabla) {
+    // The definition comes with an empty result's column while the session takes results
+    // unconverted: the catalogue's tables would be built in temporary tables on the server, one
+    // per company, for one column.
+    if (!conexion.ejecutar(QStringLiteral("SET character_set_results = NULL"))) return std::nullopt;
     Recordset columna;
-    if (!columna.abrir(
-            conexion,
-            QStringLiteral("SELECT TABLE_SCHEMA, TABLE_NAME, CHARACTER_SET_NAME, COLLATION_NAME, "
-                           "CHARACTER_MAXIMUM_LENGTH, IS_NULLABLE FROM information_schema.COLUMNS "
-                           "WHERE "
-                           "TABLE_SCHEMA = ? AND TABLE_NAME = ? AND COLUMN_NAME = 'Clave'"),
-            {base, tabla}))
+    const bool leida =
+        columna.abrir(conexion, QStringLiteral("SELECT `Clave` FROM ") + citarIdentificador(base) +
+                                    u'.' + citarIdentificador(tabla) + QStringLiteral(" LIMIT 0"));
+    const std::optional<DefinicionTexto> c =
+        leida ? columna.definicionTexto(0) : std::optional<DefinicionTexto>();
+    columna.cerrar();
+    if (!conexion.ejecutar(QStringLiteral("SET character_set_results = utf8mb4")) || !c)
         return std::nullopt;
     // The names go into statements' text (they cannot be bound): plain names only.
     static const QRegularExpression nombre(QStringLiteral("^[A-Za-z0-9_]+$"));
-    // The catalogue may compare names regardless of case; only the exact names count.
-    for (; !columna.alFinal(); columna.siguiente()) {
-        if (columna.valor(0).toString() != base || columna.valor(1).toString() != tabla) continue;
-        ComparacionClave c{columna.valor(2).toString(), columna.valor(3).toString(),
-                           columna.valor(4).toLongLong(),
-                           columna.valor(5).toString() == QLatin1String("YES")};
-        if (nombre.match(c.juego).hasMatch() && nombre.match(c.cotejo).hasMatch() && c.largo > 0)
-            return c;
-    }
-    return std::nullopt;
+    if (!nombre.match(c->juego).hasMatch() || !nombre.match(c->cotejo).hasMatch() || c->largo <= 0)
+        return std::nullopt;
+    return *c;
 }
 
 bool ParteClaves::directa(const std::optional<ComparacionClave>& empresa) const {

@@ -5,7 +5,7 @@
 #include <optional>
 
 class AvanceCompartido;
-class Conexion;
+#include "basedatos/Conexion.h"
 
 // The merge split in two parts of the codes, done at once by the server on two host connections:
 // the program's own one merges the lower codes while a second one (TrabajoEnHilo) merges the upper
@@ -18,11 +18,7 @@ class Conexion;
 // fall in the same part, whatever the company's own collation.
 
 // How a table's `Clave` column keeps and compares codes.
-struct ComparacionClave {
-    QString juego, cotejo;  // character set and collation
-    qint64 largo = 0;       // length in characters
-    bool anulable = true;   // may hold NULL
-};
+using ComparacionClave = DefinicionTexto;
 // That of column `Clave` of table `tabla` in database `base`; nullopt when there is no such
 // column or it holds no text.
 std::optional<ComparacionClave> comparacionClave(Conexion& conexion, const QString& base,

@@ -4,7 +4,10 @@
     leer_libro.py [--hoja N] FILE every non-empty cell of sheet N (0, the first, by default) with its
                                   value, type, font and number format; the empty cells that carry a
                                   font or number format ("blanks"); the column widths, max_row,
-                                  max_col and the workbook's number of sheets
+                                  max_col, the workbook's number of sheets
+                                  and how the sheet shows and prints ("layout")
+    leer_libro.py --csv FILE      a CSV file as a Spanish spreadsheet opens it (UTF-8 with a byte-order
+                                  mark, ";" between fields): its cells, numbers typed as numbers
     leer_libro.py --resumen FILE  read-only streaming pass for big sheets: max_row, max_col, the number
                                   of rows holding a value ("rows"), of non-empty cells ("cell_count"),
                                   and the cells of the first and the last row holding a value
@@ -12,6 +15,9 @@
 Widths are the stored ones: a writer keeps the character width plus its padding (15 becomes
 15.7109375), so compare against that stored width, not the width asked for.
 """
+import codecs
+import csv
+import io
 import json
 import math
 import sys
@@ -41,6 +47,43 @@ def describir(celda):
     }
 
 
+def disposicion(hoja):
+    """Frozen panes, print titles, orientation, fitting, and the centred header and footer."""
+    ajuste = hoja.sheet_properties.pageSetUpPr
+    encaje = bool(ajuste and ajuste.fitToPage)
+    alto = hoja.page_setup.fitToHeight
+    return {"freeze": hoja.freeze_panes or "",
+            "print_titles": (hoja.print_title_rows or "").replace("$", ""),
+            "landscape": hoja.page_setup.orientation == "landscape",
+            "fit_width": int(hoja.page_setup.fitToWidth or 1) if encaje else 0,
+            "fit_height": int(1 if alto is None else alto) if encaje else 0,
+            "header": hoja.oddHeader.center.text or "",
+            "footer": hoja.oddFooter.center.text or ""}
+
+
+def leer_csv(ruta):
+    with open(ruta, "rb") as f:
+        datos = f.read()
+    if not datos.startswith(codecs.BOM_UTF8):
+        raise SystemExit("el CSV no empieza con la marca de orden de bytes de UTF-8")
+    filas = list(csv.reader(io.StringIO(datos.decode("utf-8-sig"), newline=""), delimiter=";"))
+    celdas = {}
+    max_col = 0
+    for fila, valores in enumerate(filas, 1):
+        for col, valor in enumerate(valores, 1):
+            if valor == "":
+                continue
+            max_col = max(max_col, col)
+            try:
+                v, t = float(valor), "n"
+            except ValueError:
+                v, t = valor, "s"
+            celdas[get_column_letter(col) + str(fila)] = {"v": v, "t": t, "bold": False,
+                                                          "size": None, "fmt": "General"}
+    return {"cells": celdas, "blanks": {}, "widths": {}, "max_row": len(filas),
+            "max_col": max_col, "sheets": 1}
+
+
 def completo(ruta, numero=0):
     libro = load_workbook(ruta)
     hoja = libro.worksheets[numero]
@@ -59,7 +102,8 @@ def completo(ruta, numero=0):
             for col in range(dimension.min or 1, (dimension.max or dimension.min or 1) + 1):
                 anchos[get_column_letter(col)] = dimension.width
     return {"cells": celdas, "blanks": vacias, "widths": anchos, "max_row": hoja.max_row,
-            "max_col": hoja.max_column, "sheets": len(libro.worksheets), "sheet_name": hoja.title}
+            "max_col": hoja.max_column, "sheets": len(libro.worksheets), "sheet_name": hoja.title,
+            "layout": disposicion(hoja)}
 
 
 def resumen(ruta):
@@ -87,12 +131,14 @@ def resumen(ruta):
 def main(argv):
     if len(argv) == 3 and argv[1] == "--resumen":
         datos = resumen(argv[2])
+    elif len(argv) == 3 and argv[1] == "--csv":
+        datos = leer_csv(argv[2])
     elif len(argv) == 4 and argv[1] == "--hoja":
         datos = completo(argv[3], int(argv[2]))
     elif len(argv) == 2:
         datos = completo(argv[1])
     else:
-        sys.stderr.write("uso: leer_libro.py [--resumen | --hoja N] ARCHIVO\n")
+        sys.stderr.write("uso: leer_libro.py [--resumen | --csv | --hoja N] ARCHIVO\n")
         return 2
     json.dump(datos, sys.stdout, ensure_ascii=False)
     return 0

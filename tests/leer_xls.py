@@ -4,7 +4,9 @@
     leer_xls.py FILE            xlrd (formatting_info): every non-empty cell of the first sheet with
                                 value, type ("s", "n", "b"), XF, bold, size, number format; the
                                 empty cells written with a format ("blanks"); raw COLINFO widths by
-                                column letters, nrows, ncols, and in "log" what xlrd complained of
+                                column letters, nrows, ncols, in "log" what xlrd complained of, and
+                                in "layout" the frozen panes and print titles (xlrd) and the page
+                                setup, header and footer (the sheet's own records)
     leer_xls.py --resumen FILE  the same without cells except those of the first and the last row,
                                 plus "cell_count": for big sheets
     leer_xls.py --estructura FILE
@@ -48,6 +50,48 @@ def describir(libro, hoja, fila, col):
             "size": fuente.height / 20.0, "fmt": libro.format_map[xf.format_key].format_str}
 
 
+def pagina(ruta):
+    """The sheet's WSBOOL, HEADER, FOOTER and SETUP records, read from the stream itself."""
+    ole = olefile.OleFileIO(ruta)
+    flujo = ole.openstream("Workbook").read()
+    ole.close()
+    registros, p, bofs = {}, 0, 0
+    while p + 4 <= len(flujo):
+        rid, n = struct.unpack_from("<HH", flujo, p)
+        bofs += rid == BOF
+        if bofs == 2 and rid in (0x0081, 0x0014, 0x0015, 0x00A1):
+            registros[rid] = flujo[p + 4:p + 4 + n]
+        p += 4 + n
+
+    def texto(cuerpo):
+        if not cuerpo:
+            return ""
+        n, ancho = struct.unpack_from("<HB", cuerpo, 0)
+        crudo = cuerpo[3:3 + n * (2 if ancho & 1 else 1)]
+        return crudo.decode("utf-16-le" if ancho & 1 else "latin-1")
+
+    encaje = bool(struct.unpack_from("<H", registros.get(0x0081, b"\0\0"), 0)[0] & 0x0100)
+    setup = registros.get(0x00A1, bytes(34))
+    _, _, _, ancho, alto, opciones = struct.unpack_from("<6H", setup, 0)
+    centro = lambda t: t[2:] if t.startswith("&C") else t
+    return {"landscape": not opciones & 0x0002 and not opciones & 0x0004,
+            "fit_width": ancho if encaje else 0, "fit_height": alto if encaje else 0,
+            "header": centro(texto(registros.get(0x0014))),
+            "footer": centro(texto(registros.get(0x0015)))}
+
+
+def disposicion(ruta, libro, hoja):
+    fijas = ""
+    if hoja.panes_are_frozen:
+        fijas = nombre_celda(hoja.horz_split_pos, hoja.vert_split_pos)
+    titulos = ""
+    for nombre in libro.name_obj_list:
+        if nombre.builtin and nombre.name == "Print_Titles":
+            _, fila1, fila2, _, _ = nombre.area2d()
+            titulos = "%d:%d" % (fila1 + 1, fila2)
+    return {"freeze": fijas, "print_titles": titulos, **pagina(ruta)}
+
+
 def leer(ruta, resumen):
     registro = io.StringIO()
     libro = xlrd.open_workbook(ruta, formatting_info=True, verbosity=1, logfile=registro)
@@ -74,7 +118,8 @@ def leer(ruta, resumen):
                     celdas[nombre_celda(fila, col)] = describir(libro, hoja, fila, col)
     anchos = {letras(c): info.width for c, info in hoja.colinfo_map.items()}
     return {"cells": celdas, "blanks": vacias, "widths": anchos, "nrows": hoja.nrows, "ncols": hoja.ncols,
-            "cell_count": cuenta, "sheet_name": hoja.name, "log": quejas(registro.getvalue())}
+            "cell_count": cuenta, "sheet_name": hoja.name, "log": quejas(registro.getvalue()),
+            "layout": disposicion(ruta, libro, hoja)}
 
 
 def quejas(registro):

@@ -18,6 +18,7 @@
 #include "LectorLibro.h"
 #include "Soporte.h"
 #include "components/ArchivoCompuesto.h"
+#include "components/EscritorCsv.h"
 #include "components/EscritorXls.h"
 #include "components/EscritorXlsx.h"
 #include "components/EscritorXlsxDirecto.h"
@@ -283,16 +284,19 @@ private slots:
         QTest::newRow("xls en medio") << "reporte.xls.bak" << false;
         QTest::newRow("sin punto") << "reportexls" << false;
         QTest::newRow("sin extensión") << "reporte" << false;
+        QTest::newRow("csv, en cualquier caso") << "precios.Csv" << false;
     }
     void escritorPorNombre() {
         QFETCH(QString, nombre);
         QFETCH(bool, esXls);
         const auto escritor = escritorParaRuta(nombre);
         QCOMPARE(dynamic_cast<EscritorXls*>(escritor.get()) != nullptr, esXls);
-        QCOMPARE(dynamic_cast<EscritorXlsxDirecto*>(escritor.get()) != nullptr, !esXls);
+        const bool esCsv = nombre.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive);
+        QCOMPARE(dynamic_cast<EscritorCsv*>(escritor.get()) != nullptr, esCsv);
+        QCOMPARE(dynamic_cast<EscritorXlsxDirecto*>(escritor.get()) != nullptr, !esXls && !esCsv);
         // libxlsxwriter, kept for comparing the two, only when asked for and only for .xlsx.
         const auto referencia = escritorParaRuta(nombre, EscritorOoxml::Libxlsxwriter);
-        QCOMPARE(dynamic_cast<EscritorXlsx*>(referencia.get()) != nullptr, !esXls);
+        QCOMPARE(dynamic_cast<EscritorXlsx*>(referencia.get()) != nullptr, !esXls && !esCsv);
     }
 
     void cabeEnXls_data() {

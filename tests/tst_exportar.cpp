@@ -24,6 +24,11 @@ QString celda(int columna, int fila) { return LetraColumna(columna) + QString::n
 
 // A host with companies 1, 2 and 3 (no products), started; the working table made for `ids` and
 // filled with `filas` rows here, inserted in reverse order so the sheet has to sort them.
+// Row 3's description holds what a CSV field must quote: the separator, quotes, a line break.
+QString descripcion(int f) {
+    return f == 3 ? QStringLiteral("desc 3; \"tres\"\nlíneas") : QStringLiteral("desc %1").arg(f);
+}
+
 bool prepararTabla(AnfitrionPrueba& a, const QList<int>& ids, int filas, QString* error) {
     if (!a.valido() || !a.crearGeneral()) {
         *error = a.error();
@@ -43,8 +48,7 @@ bool prepararTabla(AnfitrionPrueba& a, const QList<int>& ids, int filas, QString
     p.listaSeleccion = ids;
     if (!CrearTablaTrabajo(p.ConexionPrincipal, ids, error)) return false;
     for (int f = filas; f >= 1; --f) {
-        QVariantList valores{QStringLiteral("K%1").arg(f, 3, 10, QLatin1Char('0')),
-                             QStringLiteral("desc %1").arg(f)};
+        QVariantList valores{QStringLiteral("K%1").arg(f, 3, 10, QLatin1Char('0')), descripcion(f)};
         QString marcas = QStringLiteral("?,?");
         for (int i = 0; i < ids.size(); ++i) {
             // The first company's price of the second row is NULL.
@@ -89,6 +93,9 @@ private slots:
             QTest::newRow((QByteArray("formato propio") + sufijo).constData())
                 << QList<int>{3} << 2 << QStringLiteral("0.000") << archivo;
         }
+        // A CSV file: the same rows as text, read back as a spreadsheet reads it.
+        QTest::newRow("tres empresas en CSV")
+            << QList<int>{1, 2, 3} << 4 << QString() << QStringLiteral("precios.CSV");
     }
     void hoja() {
         QFETCH(QList<int>, ids);
@@ -101,17 +108,20 @@ private slots:
         QVERIFY2(prepararTabla(a, ids, filas, &error), qPrintable(error));
         if (!formato.isEmpty()) programa().FormatoPrecios = formato;
         // The prices' format in the workbook: the one set, or the program's own default.
-        const QString esperado = formato.isEmpty() ? QStringLiteral("##,###,##0.00") : formato;
+        QString esperado = formato.isEmpty() ? QStringLiteral("##,###,##0.00") : formato;
         clsLlenarTabla llenar = prueba::llenado(ids, QStringLiteral("1"), archivo);
         Recordset rs;
         QVERIFY2(llenar.ExportarExcel(rs, &error), qPrintable(error));
         const LibroLeido libro = leerLibro(QDir(a.carpetaPrograma()).filePath(archivo));
         QVERIFY2(libro.ok, qPrintable(libro.error));
+        // Text holds no looks: only its values are compared.
+        const bool csv = archivo.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive);
+        if (csv) esperado = QStringLiteral("General");
 
         auto grande = [&](const QString& nombre, const QString& texto) {
             const CeldaLeida c = libro.celda(nombre);
             QCOMPARE(c.v.toString(), texto);
-            QVERIFY2(c.negrita && c.tamano == 18, qPrintable(nombre));
+            QVERIFY2(csv || (c.negrita && c.tamano == 18), qPrintable(nombre));
         };
         grande(QStringLiteral("A1"), QStringLiteral("Reporte varelmo"));
         grande(QStringLiteral("A3"), QStringLiteral("Clave"));
@@ -121,19 +131,29 @@ private slots:
         // A1:B3 is bold and 18 points as a block, its empty cells too.
         for (const QString& vacia :
              {QStringLiteral("B1"), QStringLiteral("A2"), QStringLiteral("B2")})
-            QVERIFY2(libro.vacias.value(vacia).negrita && libro.vacias.value(vacia).tamano == 18,
+            QVERIFY2(csv || (libro.vacias.value(vacia).negrita &&
+                             libro.vacias.value(vacia).tamano == 18),
                      qPrintable(vacia));
-        QVERIFY(qAbs(libro.anchos.value(QStringLiteral("A")) - anchoGuardado(15)) <= 1.0 / 256);
-        QVERIFY(qAbs(libro.anchos.value(QStringLiteral("B")) - anchoGuardado(60)) <= 1.0 / 256);
-        QCOMPARE(libro.anchos.size(), 2);
-
         const int ultimoPrecio = 2 + 2 * static_cast<int>(ids.size());
+        if (!csv) {
+            QVERIFY(qAbs(libro.anchos.value(QStringLiteral("A")) - anchoGuardado(15)) <= 1.0 / 256);
+            QVERIFY(qAbs(libro.anchos.value(QStringLiteral("B")) - anchoGuardado(60)) <= 1.0 / 256);
+            // Costs and prices wide enough for 999,999,999.99 in their format.
+            for (int c = 3; c <= ultimoPrecio; ++c)
+                QVERIFY(qAbs(libro.anchos.value(LetraColumna(c)) - anchoGuardado(16)) <= 1.0 / 256);
+            QCOMPARE(libro.anchos.size(), ultimoPrecio);
+            // The headings stay in sight; the report prints landscape, one page wide, under them.
+            QCOMPARE(libro.disposicion,
+                     (DisposicionLeida{QStringLiteral("C4"), QStringLiteral("1:3"), true, 1, 0,
+                                       QStringLiteral("Reporte varelmo"),
+                                       QStringLiteral("Página &P de &N")}));
+        }
+
         for (int i = 0; i < ids.size(); ++i) {
             const int c = 3 + 2 * i;
             const CeldaLeida datos = libro.celda(celda(c, 1));
             QCOMPARE(datos.v.toString(), QStringLiteral("Datos%1").arg(ids[i]));
-            QVERIFY(datos.negrita);
-            QVERIFY(datos.tamano != 18);
+            QVERIFY(csv || (datos.negrita && datos.tamano != 18));
             grande(celda(c, 2), ids[i] == 7 ? QStringLiteral("datos7")
                                             : QStringLiteral("Compañía %1").arg(ids[i]));
             grande(celda(c, 3), QStringLiteral("Costo"));
@@ -148,7 +168,7 @@ private slots:
             QCOMPARE(libro.celda(celda(1, fila)).v.toString(),
                      QStringLiteral("K%1").arg(f, 3, 10, QLatin1Char('0')));
             QCOMPARE(libro.celda(celda(1, fila)).t, QStringLiteral("s"));
-            QCOMPARE(libro.celda(celda(2, fila)).v.toString(), QStringLiteral("desc %1").arg(f));
+            QCOMPARE(libro.celda(celda(2, fila)).v.toString(), descripcion(f));
             QVERIFY(!libro.celda(celda(1, fila)).negrita);
             for (int i = 0; i < ids.size(); ++i) {
                 const CeldaLeida costo = libro.celda(celda(3 + 2 * i, fila));
@@ -158,7 +178,7 @@ private slots:
                 if (f == 2 && i == 0) {
                     // An empty price keeps the price block's format.
                     QVERIFY(!libro.hay(celda(4, fila)));
-                    QCOMPARE(libro.vacias.value(celda(4, fila)).formato, esperado);
+                    QVERIFY(csv || libro.vacias.value(celda(4, fila)).formato == esperado);
                     continue;
                 }
                 QCOMPARE(precio.v.toDouble(), f * 100.0 + i + 0.75);
@@ -169,7 +189,7 @@ private slots:
                 QCOMPARE(aviso.v.toString(), QStringLiteral("No existe en alguna empresa"));
             else
                 QVERIFY(!libro.hay(celda(ultimoPrecio + 1, fila)));
-            QVERIFY(aviso.formato != esperado);
+            QVERIFY(csv || aviso.formato != esperado);
         }
         QCOMPARE(libro.maxFila, filas + 3);
         QCOMPARE(libro.maxCol, filas > 0 ? ultimoPrecio + 1 : ultimoPrecio);

@@ -94,6 +94,10 @@ bool escribirComparacion(const QString& ruta, EscritorOoxml escritor, int filasP
     h.ponerAnchoColumna(5, 0);
     h.ponerFormatoNumero(Rango{4, 2, 40, 6}, QStringLiteral("##,###,##0.00"));
     h.ponerFormatoNumero(Rango{4, 4, 40, 4}, QStringLiteral("0.000\" kg\""));
+    // Panes and print setup other than the report's: one row frozen, no column; two title rows;
+    // portrait, two pages wide.
+    h.ponerDisposicion(DisposicionHoja{1, 0, 2, false, 2, QStringLiteral("&CArriba & <abajo>"),
+                                       QStringLiteral("&CHoja &P")});
     FuenteGenerada fuente(30, 6, valorDificil);
     h.copiarFilas(4, 1, fuente);
     return libro->guardarComo(ruta, error);
@@ -568,6 +572,11 @@ private slots:
             QCOMPARE(a.maxFila, b.maxFila);
             QCOMPARE(a.maxCol, b.maxCol);
             QCOMPARE(a.anchos, b.anchos);
+            QCOMPARE(a.disposicion, b.disposicion);
+            QCOMPARE(
+                a.disposicion,
+                (DisposicionLeida{QStringLiteral("A2"), QStringLiteral("1:2"), false, 2, 0,
+                                  QStringLiteral("Arriba & <abajo>"), QStringLiteral("Hoja &P")}));
             QCOMPARE(a.vacias.keys(), b.vacias.keys());
             QCOMPARE(QSet<QString>(a.celdas.keyBegin(), a.celdas.keyEnd()),
                      QSet<QString>(b.celdas.keyBegin(), b.celdas.keyEnd()));

@@ -78,6 +78,12 @@ enum : std::uint16_t {
     kDefaultRowHeight = 0x0225,
     kWsBool = 0x0081,
     kDefColWidth = 0x0055,
+    kHeader = 0x0014,
+    kFooter = 0x0015,
+    kHCenter = 0x0083,
+    kVCenter = 0x0084,
+    kSetup = 0x00A1,
+    kPane = 0x0041,
     // Workbook settings
     kInterfaceHdr = 0x00E1,
     kMms = 0x00C1,
@@ -101,6 +107,9 @@ enum : std::uint16_t {
     kBookBool = 0x00DA,
     kUsesElfs = 0x0160,
     kCountry = 0x008C,
+    kSupBook = 0x01AE,
+    kExternSheet = 0x0017,
+    kName = 0x0018,
 };
 
 void bof(QByteArray& b, std::uint16_t tipo) {
@@ -482,7 +491,7 @@ public:
         return false;
     }
     // The sheet's settings and column widths, before its cells.
-    void preambulo(const std::map<int, double>& anchos);
+    void preambulo(const std::map<int, double>& anchos, const DisposicionHoja& disposicion);
     // One cell, in row order; false with the reason in error().
     bool celda(int fila, int col, const QVariant& v, const EstiloCelda& estilo);
     // The last row, the window settings and the sheet's extent; false when the working file
@@ -513,11 +522,51 @@ private:
     TablaEstilos estilos_;
     TablaTextos textos_;
     FilaPendiente pendiente_;
+    DisposicionHoja disposicion_;
     int filaMin_ = 0, filaMax_ = 0, colMin_ = 0, colMax_ = 0;
     QString error_;
 };
 
-void HojaXls::preambulo(const std::map<int, double>& anchos) {
+// The page setup: header, footer, not centred, and the SETUP record with the orientation and the
+// pages the print is fitted to (used when WSBOOL asks for fitting).
+void paginaXls(QByteArray& b, const DisposicionHoja& d) {
+    for (const auto& [id, texto] :
+         {std::pair{kHeader, &d.encabezado}, std::pair{kFooter, &d.pie}}) {
+        QByteArray cuerpo;
+        if (!texto->isEmpty()) textoLargo(cuerpo, *texto);
+        registro(b, id, cuerpo);
+    }
+    registroU16(b, kHCenter, 0);
+    registroU16(b, kVCenter, 0);
+    cabecera(b, kSetup, 34);
+    u16(b, 0);    // paper: the printer's own
+    u16(b, 100);  // scale, when not fitted
+    u16(b, 1);    // first page number
+    u16(b, static_cast<std::uint16_t>(d.paginasAncho > 0 ? d.paginasAncho : 1));
+    u16(b, 0);                               // as many pages tall as it takes
+    u16(b, d.horizontal ? 0x0000 : 0x0002);  // portrait bit; the settings are valid
+    u16(b, 600);                             // resolution
+    u16(b, 600);
+    f64(b, 0.3);  // header and footer margins, inches
+    f64(b, 0.3);
+    u16(b, 1);  // copies
+}
+
+// The frozen panes: the pane record after WINDOW2, which marks them frozen.
+void panelesXls(QByteArray& b, const DisposicionHoja& d) {
+    if (d.filasFijas == 0 && d.columnasFijas == 0) return;
+    cabecera(b, kPane, 10);
+    u16(b, static_cast<std::uint16_t>(d.columnasFijas));
+    u16(b, static_cast<std::uint16_t>(d.filasFijas));
+    u16(b, static_cast<std::uint16_t>(d.filasFijas));     // first row of the lower pane
+    u16(b, static_cast<std::uint16_t>(d.columnasFijas));  // first column of the right pane
+    // The active pane: lower right (0), upper right (1) or lower left (2).
+    u8(b, d.filasFijas && d.columnasFijas ? 0 : d.filasFijas ? 2 : 1);
+    u8(b, 0);
+}
+
+void HojaXls::preambulo(const std::map<int, double>& anchos, const DisposicionHoja& disposicion) {
+    disposicion_ = disposicion;
     QByteArray& b = salida_.buffer();
     bof(b, 0x0010);
     registroU16(b, kCalcMode, 1);  // automatic
@@ -536,7 +585,9 @@ void HojaXls::preambulo(const std::map<int, double>& anchos) {
     cabecera(b, kDefaultRowHeight, 4);
     u16(b, 0);
     u16(b, 255);
-    registroU16(b, kWsBool, 0x04C1);
+    // Outline symbols shown, automatic page breaks; 0x0100 fits the print to the SETUP's pages.
+    registroU16(b, kWsBool, disposicion.paginasAncho > 0 ? 0x05C1 : 0x04C1);
+    paginaXls(b, disposicion);
     registroU16(b, kDefColWidth, 8);
     for (const auto& [col, ancho] : anchos) {
         // A width set beyond the .xls grid has no column to go to; its cells, if any, fail.
@@ -636,13 +687,16 @@ bool HojaXls::terminar() {
     if (!cerrarFila()) return false;
     QByteArray& b = salida_.buffer();
     cabecera(b, kWindow2, 18);
-    u16(b, 0x06B6);  // gridlines, headers, zeros, automatic grid colour, selected, shown
-    u16(b, 0);       // top row
-    u16(b, 0);       // left column
-    u32(b, 64);      // grid colour: automatic
+    // Gridlines, headers, zeros, automatic grid colour, selected, shown; frozen panes (not split).
+    const bool fijos = disposicion_.filasFijas > 0 || disposicion_.columnasFijas > 0;
+    u16(b, fijos ? 0x07BE : 0x06B6);
+    u16(b, 0);   // top row
+    u16(b, 0);   // left column
+    u32(b, 64);  // grid colour: automatic
     u16(b, 0);
     u16(b, 0);
     u32(b, 0);
+    panelesXls(b, disposicion_);
     cabecera(b, kEof, 0);
     const QByteArray d = dimensiones();
     const bool bien = salida_.vaciar() && temporal_.flush() && temporal_.seek(posDimensiones_) &&
@@ -661,9 +715,40 @@ bool HojaXls::copiarA(QIODevice& d) {
     return true;
 }
 
-// The workbook globals up to the shared strings: settings, styles, the one sheet's entry.
-// `posDesplazamiento` gets where the sheet's offset goes, to be filled in once it is known.
-QByteArray globales(const TablaEstilos& estilos, qsizetype* posDesplazamiento) {
+// The built-in name Print_Titles of the one sheet: rows 1 to `filas`, every column, through the
+// workbook's reference to its own sheet (SUPBOOK, then EXTERNSHEET's first entry).
+void titulosImpresion(QByteArray& g, int filas) {
+    cabecera(g, kSupBook, 4);
+    u16(g, 1);       // sheets
+    u16(g, 0x0401);  // this workbook
+    cabecera(g, kExternSheet, 8);
+    u16(g, 1);  // one reference: sheet 0 of this workbook
+    u16(g, 0);
+    u16(g, 0);
+    u16(g, 0);
+    QByteArray nombre;
+    u16(nombre, 0x0020);  // built-in
+    u8(nombre, 0);        // no shortcut key
+    u8(nombre, 1);        // one character: the built-in's number
+    u16(nombre, 11);      // formula size
+    u16(nombre, 0);
+    u16(nombre, 1);  // local to the first sheet
+    u32(nombre, 0);  // no menu, description, help or status texts
+    u8(nombre, 0);   // the name's characters, compressed
+    u8(nombre, 0x07);
+    u8(nombre, 0x3B);  // area of a sheet: reference, rows, columns (absolute)
+    u16(nombre, 0);
+    u16(nombre, 0);
+    u16(nombre, static_cast<std::uint16_t>(filas - 1));
+    u16(nombre, 0);
+    u16(nombre, kMaxColumnasXls - 1);
+    registro(g, kName, nombre);
+}
+
+// The workbook globals up to the shared strings: settings, styles, the one sheet's entry and the
+// rows it prints on every page. `posDesplazamiento` gets where the sheet's offset goes, to be
+// filled in once it is known.
+QByteArray globales(const TablaEstilos& estilos, int filasTitulo, qsizetype* posDesplazamiento) {
     QByteArray g;
     bof(g, 0x0005);
     registroU16(g, kInterfaceHdr, 0x04B0);
@@ -699,6 +784,7 @@ QByteArray globales(const TablaEstilos& estilos, qsizetype* posDesplazamiento) {
     cabecera(g, kCountry, 4);
     u16(g, 1);
     u16(g, 1);
+    if (filasTitulo > 0) titulosImpresion(g, filasTitulo);
     return g;
 }
 
@@ -781,7 +867,7 @@ bool EscritorXls::escribirHoja(HojaExcel& hoja, const QString& ruta, const QStri
         hoja.descartarCopia();
         return false;
     }
-    hojaXls.preambulo(hoja.anchosColumna());
+    hojaXls.preambulo(hoja.anchosColumna(), hoja.disposicion());
     const bool recorrido = hoja.recorrer(
         [&](int fila, int col, const QVariant& v, const EstiloCelda& estilo) {
             return hojaXls.celda(fila, col, v, estilo);
@@ -798,7 +884,7 @@ bool EscritorXls::escribirHoja(HojaExcel& hoja, const QString& ruta, const QStri
     }
 
     qsizetype posDesplazamiento = 0;
-    QByteArray g = globales(hojaXls.estilos(), &posDesplazamiento);
+    QByteArray g = globales(hojaXls.estilos(), hoja.disposicion().filasTitulo, &posDesplazamiento);
     std::uint64_t largoSst = 0;
     const QByteArray cola =
         colaGlobales(hojaXls.textos(), static_cast<std::uint64_t>(g.size()), &largoSst);

@@ -163,6 +163,23 @@ private:
     std::map<std::tuple<bool, double, QString>, lxw_format*> formatos_;
 };
 
+// The sheet's frozen panes and print setup.
+lxw_error disponer(lxw_worksheet* hoja, const DisposicionHoja& d) {
+    if (d.filasFijas > 0 || d.columnasFijas > 0)
+        worksheet_freeze_panes(hoja, static_cast<lxw_row_t>(d.filasFijas),
+                               static_cast<lxw_col_t>(d.columnasFijas));
+    if (d.horizontal) worksheet_set_landscape(hoja);
+    if (d.paginasAncho > 0) worksheet_fit_to_pages(hoja, static_cast<uint16_t>(d.paginasAncho), 0);
+    lxw_error e = LXW_NO_ERROR;
+    if (d.filasTitulo > 0)
+        e = worksheet_repeat_rows(hoja, 0, static_cast<lxw_row_t>(d.filasTitulo - 1));
+    if (e == LXW_NO_ERROR && !d.encabezado.isEmpty())
+        e = worksheet_set_header(hoja, d.encabezado.toUtf8().constData());
+    if (e == LXW_NO_ERROR && !d.pie.isEmpty())
+        e = worksheet_set_footer(hoja, d.pie.toUtf8().constData());
+    return e;
+}
+
 lxw_error escribirCelda(lxw_worksheet* hoja, int fila, int col, const QVariant& v,
                         lxw_format* formato) {
     const auto f = static_cast<lxw_row_t>(fila - 1);
@@ -210,13 +227,17 @@ bool EscritorXlsx::escribir(HojaExcel& hoja, const QString& ruta, const QString&
         workbook_new_opt(QFile::encodeName(ruta).constData(), &opciones));
     if (!libro)
         return fallar(QStringLiteral("no se pudo iniciar el libro (memoria insuficiente)."));
-    // Every sheet gets the same column widths.
+    // Every sheet gets the same column widths, panes and print setup.
     lxw_worksheet* hojaXlsx = nullptr;
     QString errorHoja;
     const auto agregarHoja = [&](int) {
         hojaXlsx = workbook_add_worksheet(libro.get(), nullptr);
         if (!hojaXlsx) {
             errorHoja = QStringLiteral("no se pudo agregar la hoja al libro.");
+            return false;
+        }
+        if (const lxw_error e = disponer(hojaXlsx, hoja.disposicion()); e != LXW_NO_ERROR) {
+            errorHoja = textoError(e);
             return false;
         }
         for (const auto& [col, ancho] : hoja.anchosColumna()) {

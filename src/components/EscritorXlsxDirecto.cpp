@@ -133,11 +133,55 @@ private:
     std::optional<std::pair<EstiloCelda, int>> ultimo_;  // most cells repeat the last look
 };
 
+// The sheet's view: the first sheet selected, panes frozen above row `filas` + 1 and left of
+// column `columnas` + 1, each pane with its selection as the spreadsheet keeps them.
+QByteArray vistaHoja(bool primera, int filas, int columnas) {
+    QByteArray v = QByteArrayLiteral("<sheetViews><sheetView ") +
+                   (primera ? "tabSelected=\"1\" " : "") + "workbookViewId=\"0\"";
+    if (filas == 0 && columnas == 0) return v + "/></sheetViews>";
+    const QByteArray esquina = referencia(filas + 1, columnas + 1);
+    const QByteArray activo = filas && columnas ? "bottomRight" : filas ? "bottomLeft" : "topRight";
+    v += "><pane";
+    if (columnas) v += " xSplit=\"" + QByteArray::number(columnas) + '"';
+    if (filas) v += " ySplit=\"" + QByteArray::number(filas) + '"';
+    v += " topLeftCell=\"" + esquina + "\" activePane=\"" + activo + "\" state=\"frozen\"/>";
+    const auto seleccion = [](const QByteArray& panel, const QByteArray& celda) {
+        return "<selection pane=\"" + panel + "\" activeCell=\"" + celda + "\" sqref=\"" + celda +
+               "\"/>";
+    };
+    if (filas && columnas) {
+        v += seleccion("topRight", referencia(1, columnas + 1));
+        v += seleccion("bottomLeft", referencia(filas + 1, 1));
+    }
+    return v + seleccion(activo, esquina) + "</sheetView></sheetViews>";
+}
+
+// The page setup, header and footer that follow the margins.
+QByteArray impresion(const DisposicionHoja& d) {
+    QByteArray p;
+    if (d.horizontal || d.paginasAncho > 0) {
+        p += "<pageSetup";
+        if (d.horizontal) p += " orientation=\"landscape\"";
+        if (d.paginasAncho > 1) p += " fitToWidth=\"" + QByteArray::number(d.paginasAncho) + '"';
+        if (d.paginasAncho > 0) p += " fitToHeight=\"0\"";
+        p += "/>";
+    }
+    if (!d.encabezado.isEmpty() || !d.pie.isEmpty()) {
+        p += "<headerFooter>";
+        if (!d.encabezado.isEmpty())
+            p += "<oddHeader>" + EscritorXlsxDirecto::textoXml(d.encabezado) + "</oddHeader>";
+        if (!d.pie.isEmpty())
+            p += "<oddFooter>" + EscritorXlsxDirecto::textoXml(d.pie) + "</oddFooter>";
+        p += "</headerFooter>";
+    }
+    return p;
+}
+
 // One sheet part after another, its cells written as they come.
 class HojasXlsx {
 public:
-    HojasXlsx(ZipXlsx& zip, EstilosXlsx& estilos, const std::map<int, double>& anchos)
-        : zip_(zip), estilos_(estilos), anchos_(anchos) {}
+    HojasXlsx(ZipXlsx& zip, EstilosXlsx& estilos, const HojaExcel& hoja)
+        : zip_(zip), estilos_(estilos), anchos_(hoja.anchosColumna()), d_(hoja.disposicion()) {}
 
     bool empezar(int numero);
     bool celda(int fila, int col, const QVariant& v, const EstiloCelda& estilo);
@@ -148,6 +192,9 @@ private:
     QByteArray inicio(const QByteArray& dimension) const {
         return Declaracion + "<worksheet xmlns=\"" + Principal + "\" xmlns:r=\"" + Relaciones +
                "\">" +
+               (d_.paginasAncho > 0
+                    ? QByteArrayLiteral("<sheetPr><pageSetUpPr fitToPage=\"1\"/></sheetPr>")
+                    : QByteArray()) +
                ("<dimension ref=\"" + dimension + "\"/>").leftJustified(LargoDimension, ' ');
     }
     void anotar(int fila, int col);
@@ -157,6 +204,7 @@ private:
     ZipXlsx& zip_;
     EstilosXlsx& estilos_;
     const std::map<int, double>& anchos_;
+    const DisposicionHoja& d_;
     QByteArray texto_;
     std::vector<QByteArray> letras_;
     int numero_ = 0;
@@ -169,11 +217,7 @@ bool HojasXlsx::empezar(int numero) {
     filaAbierta_ = filaMin_ = filaMax_ = colMin_ = colMax_ = 0;
     if (!zip_.empezar(QStringLiteral("xl/worksheets/sheet%1.xml").arg(numero), inicio("A1")))
         return false;
-    texto_ =
-        numero == 1
-            ? QByteArrayLiteral(
-                  "<sheetViews><sheetView tabSelected=\"1\" workbookViewId=\"0\"/></sheetViews>")
-            : QByteArrayLiteral("<sheetViews><sheetView workbookViewId=\"0\"/></sheetViews>");
+    texto_ = vistaHoja(numero == 1, d_.filasFijas, d_.columnasFijas);
     texto_ += "<sheetFormatPr defaultRowHeight=\"15\"/>";
     if (!anchos_.empty()) {
         texto_ += "<cols>";
@@ -275,7 +319,8 @@ bool HojasXlsx::terminar() {
     texto_ +=
         "</sheetData><pageMargins left=\"0.7\" right=\"0.7\" top=\"0.75\" bottom=\"0.75\" "
         "header=\"0.3\" "
-        "footer=\"0.3\"/></worksheet>";
+        "footer=\"0.3\"/>" +
+        impresion(d_) + "</worksheet>";
     QByteArray extension = QByteArrayLiteral("A1");
     if (filaMin_ != 0) {
         extension = referencia(filaMin_, colMin_);
@@ -366,17 +411,25 @@ QByteArray propiedadesCore() {
            "</dcterms:modified></cp:coreProperties>";
 }
 
-QByteArray libro(int hojas) {
-    QByteArray lista;
-    for (int i = 1; i <= hojas; ++i)
+// The workbook's sheets, and the rows every sheet prints at the top of its pages.
+QByteArray libro(int hojas, int filasTitulo) {
+    QByteArray lista, nombres;
+    for (int i = 1; i <= hojas; ++i) {
         lista += "<sheet name=\"" + nombreHoja(i) + "\" sheetId=\"" + QByteArray::number(i) +
                  "\" r:id=\"rId" + QByteArray::number(i) + "\"/>";
+        if (filasTitulo > 0)
+            nombres += "<definedName name=\"_xlnm.Print_Titles\" localSheetId=\"" +
+                       QByteArray::number(i - 1) + "\">" + nombreHoja(i) + "!$1:$" +
+                       QByteArray::number(filasTitulo) + "</definedName>";
+    }
+    if (!nombres.isEmpty()) nombres = "<definedNames>" + nombres + "</definedNames>";
     return Declaracion + "<workbook xmlns=\"" + Principal + "\" xmlns:r=\"" + Relaciones +
            "\"><fileVersion appName=\"xl\" lastEdited=\"4\" lowestEdited=\"4\" rupBuild=\"4505\"/>"
            "<workbookPr defaultThemeVersion=\"124226\"/><bookViews><workbookView xWindow=\"240\" "
            "yWindow=\"15\" "
            "windowWidth=\"16095\" windowHeight=\"9660\"/></bookViews><sheets>" +
-           lista + "</sheets><calcPr calcId=\"124519\" fullCalcOnLoad=\"1\"/></workbook>";
+           lista + "</sheets>" + nombres +
+           "<calcPr calcId=\"124519\" fullCalcOnLoad=\"1\"/></workbook>";
 }
 
 QByteArray relacionesLibro(int hojas) {
@@ -390,8 +443,8 @@ QByteArray relacionesLibro(int hojas) {
 }
 
 // The parts around the sheets, once their number is known.
-bool partesFijas(ZipXlsx& zip, const EstilosXlsx& estilos, int hojas) {
-    return zip.agregar(QStringLiteral("xl/workbook.xml"), libro(hojas)) &&
+bool partesFijas(ZipXlsx& zip, const EstilosXlsx& estilos, int hojas, int filasTitulo) {
+    return zip.agregar(QStringLiteral("xl/workbook.xml"), libro(hojas, filasTitulo)) &&
            zip.agregar(QStringLiteral("xl/_rels/workbook.xml.rels"), relacionesLibro(hojas)) &&
            zip.agregar(QStringLiteral("xl/styles.xml"), estilos.xml()) &&
            zip.agregar(QStringLiteral("docProps/app.xml"), propiedadesApp(hojas)) &&
@@ -459,7 +512,7 @@ bool EscritorXlsxDirecto::escribir(HojaExcel& hoja, const QString& ruta,
     {
         ZipXlsx zip(salida);
         EstilosXlsx estilos;
-        HojasXlsx hojas(zip, estilos, hoja.anchosColumna());
+        HojasXlsx hojas(zip, estilos, hoja);
         escrito =
             zip.agregar(QStringLiteral("_rels/.rels"), relacionesPaquete()) &&
             zip.agregar(QStringLiteral("docProps/core.xml"), propiedadesCore()) &&
@@ -469,7 +522,9 @@ bool EscritorXlsxDirecto::escribir(HojaExcel& hoja, const QString& ruta,
                     return hojas.celda(fila, col, v, estilo);
                 },
                 &motivo, [&](int numero) { return hojas.terminar() && hojas.empezar(numero); }) &&
-            hojas.terminar() && partesFijas(zip, estilos, hojas.hojas()) && zip.cerrar();
+            hojas.terminar() &&
+            partesFijas(zip, estilos, hojas.hojas(), hoja.disposicion().filasTitulo) &&
+            zip.cerrar();
         if (!escrito && motivo.isEmpty()) motivo = zip.error();
     }
     escrito = escrito && salida.flush() && salida.error() == QFileDevice::NoError;

@@ -16,6 +16,7 @@
 #include "components/CarpetaTrabajo.h"
 #include "components/Disco.h"
 #include "components/ErrorSistema.h"
+#include "components/EscritorCsv.h"
 #include "components/EscritorXls.h"
 #include "components/EscritorXlsx.h"
 #include "components/EscritorXlsxDirecto.h"
@@ -166,6 +167,22 @@ void HojaExcel::copiarFilas(int fila, int col, FuenteFilas& fuente) {
         return;
     }
     copia_ = Copia{fila, col, &fuente, ++orden_};
+}
+
+void HojaExcel::ponerDisposicion(const DisposicionHoja& d) {
+    const int filas = std::max(d.filasFijas, d.filasTitulo);
+    if (d.filasFijas < 0 || d.columnasFijas < 0 || d.filasTitulo < 0 || d.paginasAncho < 0 ||
+        filas >= kMaxFilasHoja || d.columnasFijas >= kMaxColumnasHoja) {
+        anotarError(QStringLiteral("Disposición de la hoja: filas o columnas fuera de la hoja."));
+        return;
+    }
+    // Both formats keep at most 255 characters of a header or footer.
+    if (d.encabezado.size() > 255 || d.pie.size() > 255) {
+        anotarError(QStringLiteral(
+            "Disposición de la hoja: el encabezado o el pie pasa de 255 caracteres."));
+        return;
+    }
+    disposicion_ = d;
 }
 
 namespace {
@@ -352,8 +369,13 @@ bool esNombreXls(const QString& ruta) {
     return ruta.endsWith(QLatin1String(".xls"), Qt::CaseInsensitive);
 }
 
+bool esNombreCsv(const QString& ruta) {
+    return ruta.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive);
+}
+
 std::unique_ptr<EscritorLibro> escritorParaRuta(const QString& ruta, EscritorOoxml ooxml) {
     if (esNombreXls(ruta)) return std::make_unique<EscritorXls>();
+    if (esNombreCsv(ruta)) return std::make_unique<EscritorCsv>();
     if (ooxml == EscritorOoxml::Libxlsxwriter) return std::make_unique<EscritorXlsx>();
     return std::make_unique<EscritorXlsxDirecto>();
 }

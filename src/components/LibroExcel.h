@@ -59,6 +59,21 @@ struct EstiloCelda {
     bool operator==(const EstiloCelda&) const = default;
 };
 
+// How the sheet shows and prints, kept once for the whole sheet (and for every further sheet of a
+// long copy): the panes frozen above and left of a cell, the rows repeated at the top of every
+// printed page, the page's orientation, how many pages wide the print is fitted to, and the texts
+// of the page's header and footer in the spreadsheet's codes ("&C" centred, "&P" the page number,
+// "&N" the number of pages).
+struct DisposicionHoja {
+    int filasFijas = 0;       // rows above the frozen panes
+    int columnasFijas = 0;    // columns left of them
+    int filasTitulo = 0;      // rows 1 to this printed on every page; 0 none
+    bool horizontal = false;  // landscape
+    int paginasAncho = 0;     // fitted to this many pages wide, as many tall as it takes; 0 not
+    QString encabezado, pie;  // at most 255 characters each
+    bool operator==(const DisposicionHoja&) const = default;
+};
+
 class HojaExcel {  // the one worksheet
 public:
     // QString -> text; int/double -> number; bool -> logical; null/invalid -> empty cell;
@@ -73,6 +88,9 @@ public:
     // A later copy replaces an earlier one. Where copied cells and values set with ponerValor meet,
     // the later call wins, as it would in the spreadsheet.
     void copiarFilas(int fila, int col, FuenteFilas& fuente);
+    void ponerDisposicion(const DisposicionHoja& d);
+
+    const DisposicionHoja& disposicion() const { return disposicion_; }
 
     // --- used by the workbook backends ---
 
@@ -138,6 +156,7 @@ private:
     std::map<std::pair<int, int>, Valor> valores_;
     std::vector<Operacion> operaciones_;  // in call order: a later one wins on the cells it covers
     std::map<int, double> anchos_;
+    DisposicionHoja disposicion_;
     std::optional<Copia> copia_;
     std::uint64_t orden_ = 0;
     QString error_;
@@ -158,8 +177,10 @@ enum class EscritorOoxml { Directo, Libxlsxwriter };
 // Whether a workbook of this name is written as BIFF8 (Excel 97-2003): a name ending ".xls", in
 // any letter case, which Excel opens as such a workbook and complains when it holds OOXML.
 bool esNombreXls(const QString& ruta);
-// The backend for a file name: a name ending ".xls" (any case) gets BIFF8 (Excel 97-2003), every
-// other name OOXML (.xlsx), written by `ooxml`.
+// Whether a workbook of this name is written as CSV text: a name ending ".csv", in any letter case.
+bool esNombreCsv(const QString& ruta);
+// The backend for a file name: a name ending ".xls" (any case) gets BIFF8 (Excel 97-2003), one
+// ending ".csv" CSV text, every other name OOXML (.xlsx), written by `ooxml`.
 std::unique_ptr<EscritorLibro> escritorParaRuta(const QString& ruta,
                                                 EscritorOoxml ooxml = EscritorOoxml::Directo);
 // True when a sheet of `filas` rows and `columnas` columns fits a .xls workbook (65536 rows, 256

@@ -1,5 +1,6 @@
 #include "report/HojaReporte.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "common/LetraColumna.h"
@@ -27,6 +28,24 @@ void EncabezarHoja(HojaExcel& hoja, const QList<EmpresaEnHoja>& empresas) {
     hoja.ponerTamano(Rango{1, 1, 3, 2}, 18);
     hoja.ponerAnchoColumna(1, 15);
     hoja.ponerAnchoColumna(2, 60);
+    // It reads and prints as a report: the codes and the headings stay in sight while the prices
+    // scroll, and every printed page is one page wide, landscape, under the same headings.
+    DisposicionHoja disposicion;
+    disposicion.filasFijas = 3;
+    disposicion.columnasFijas = 2;
+    disposicion.filasTitulo = 3;
+    disposicion.horizontal = true;
+    disposicion.paginasAncho = 1;
+    disposicion.encabezado = QStringLiteral("&CReporte varelmo");
+    disposicion.pie = QStringLiteral("&CPágina &P de &N");
+    hoja.ponerDisposicion(disposicion);
+}
+
+double AnchoPrecios(const QString& formato) {
+    // The largest amount, 999,999,999.99, takes 14 characters with its separators; a format of
+    // more text (a currency sign, more decimals) takes about its own length. Two more hold a minus
+    // sign and the cell's margins, so that no amount shows as "###".
+    return static_cast<double>(std::clamp<qsizetype>(formato.size(), 14, 200) + 2);
 }
 
 void FormatearPrecios(HojaExcel& hoja, int numCampos, qint64 filas, const QString& formato) {
@@ -34,4 +53,6 @@ void FormatearPrecios(HojaExcel& hoja, int numCampos, qint64 filas, const QStrin
                            QString::number(qMin<qint64>(filas + 3, kMaxFilasHoja));
     if (const std::optional<Rango> r = Rango::desdeTexto(bloque))
         hoja.ponerFormatoNumero(*r, formato);
+    for (int col = 3; col <= numCampos - 1; ++col)
+        hoja.ponerAnchoColumna(col, AnchoPrecios(formato));
 }

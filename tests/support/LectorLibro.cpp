@@ -16,11 +16,12 @@ LibroLeido ejecutar(const QStringList& argumentos) {
     // An .xls workbook is read with xlrd, every other one with openpyxl; both print the same JSON,
     // but xlrd gives widths in 1/256 of a character and the extent as row and column counts.
     const bool xls = argumentos.last().endsWith(QStringLiteral(".xls"), Qt::CaseInsensitive);
+    const bool csv = argumentos.last().endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive);
     proceso.start(
         QStringLiteral("/usr/bin/python3"),
         QStringList{soporte::carpetaPruebas() +
                     (xls ? QStringLiteral("/leer_xls.py") : QStringLiteral("/leer_libro.py"))} +
-            argumentos);
+            (csv ? QStringList{QStringLiteral("--csv")} : QStringList()) + argumentos);
     if (!proceso.waitForFinished(300000)) {
         libro.error = QStringLiteral("leer_libro.py no terminó: ") + proceso.errorString();
         proceso.kill();
@@ -63,6 +64,14 @@ LibroLeido ejecutar(const QStringList& argumentos) {
     libro.maxCol = raiz.value(xls ? QLatin1String("ncols") : QLatin1String("max_col")).toInt();
     libro.filasConValor = raiz.value(QLatin1String("rows")).toInt();
     libro.cuentaCeldas = raiz.value(QLatin1String("cell_count")).toInt();
+    const QJsonObject d = raiz.value(QLatin1String("layout")).toObject();
+    libro.disposicion = {d.value(QLatin1String("freeze")).toString(),
+                         d.value(QLatin1String("print_titles")).toString(),
+                         d.value(QLatin1String("landscape")).toBool(),
+                         d.value(QLatin1String("fit_width")).toInt(),
+                         d.value(QLatin1String("fit_height")).toInt(),
+                         d.value(QLatin1String("header")).toString(),
+                         d.value(QLatin1String("footer")).toString()};
     libro.ok = true;
     return libro;
 }
@@ -79,9 +88,10 @@ LibroLeido leerResumenLibro(const QString& ruta) {
 }
 
 double anchoGuardado(double ancho) {
-    // The widths Excel itself stores for columns of 15 and 60 characters of the default font
+    // The widths Excel itself stores for columns of 15, 16 and 60 characters of the default font
     // (<col ... width="15.7109375"/> in its own files); the report uses no others.
     if (ancho == 15) return 15.7109375;
+    if (ancho == 16) return 16.7109375;
     if (ancho == 60) return 60.7109375;
     return std::nan("");
 }

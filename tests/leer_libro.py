@@ -78,6 +78,13 @@ def leer_csv(ruta):
                 v, t = float(valor), "n"
             except ValueError:
                 v, t = valor, "s"
+            # As a spreadsheet opens it: a leading apostrophe says "text", and any other text
+            # that starts like a formula would be run as one.
+            if t == "s" and valor[0] == "'":
+                v = valor[1:]
+            elif t == "s" and valor[0] in "=+-@":
+                raise SystemExit("el CSV tiene una fórmula en %s%d: %r"
+                                 % (get_column_letter(col), fila, valor))
             celdas[get_column_letter(col) + str(fila)] = {"v": v, "t": t, "bold": False,
                                                           "size": None, "fmt": "General"}
     return {"cells": celdas, "blanks": {}, "widths": {}, "max_row": len(filas),

@@ -24,8 +24,10 @@ QString celda(int columna, int fila) { return LetraColumna(columna) + QString::n
 
 // A host with companies 1, 2 and 3 (no products), started; the working table made for `ids` and
 // filled with `filas` rows here, inserted in reverse order so the sheet has to sort them.
-// Row 3's description holds what a CSV field must quote: the separator, quotes, a line break.
+// Row 3's description holds what a CSV field must quote: the separator, quotes, a line break;
+// row 4's starts like a formula, which a spreadsheet must still show as text.
 QString descripcion(int f) {
+    if (f == 4) return QStringLiteral("=HIPERVINCULO(\"x\")");
     return f == 3 ? QStringLiteral("desc 3; \"tres\"\nlíneas") : QStringLiteral("desc %1").arg(f);
 }
 

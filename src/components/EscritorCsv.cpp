@@ -24,6 +24,10 @@ QByteArray EscritorCsv::campo(const QVariant& v) {
     if (v.typeId() == QMetaType::Bool)
         return v.toBool() ? QByteArrayLiteral("VERDADERO") : QByteArrayLiteral("FALSO");
     QByteArray texto = v.toString().toUtf8();
+    // A spreadsheet opening the file would take text that starts like a formula for one, and a
+    // product's description written by someone else could then run it: such text is kept as text
+    // with the apostrophe spreadsheets read as "text follows".
+    if (!texto.isEmpty() && QByteArrayView("=+-@\t\r").contains(texto.front())) texto.prepend('\'');
     if (texto.contains(';') || texto.contains('"') || texto.contains('\n') || texto.contains('\r'))
         texto = '"' + texto.replace('"', "\"\"") + '"';
     return texto;

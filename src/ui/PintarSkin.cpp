@@ -148,7 +148,8 @@ private:
         // The caption, after the logo, cut short before the controls.
         QFont letra = ventana_->font();
         letra.setBold(true);
-        letra.setPointSizeF(letra.pointSizeF() > 0 ? letra.pointSizeF() + 1 : 9);
+        letra.setPointSizeF(letra.pointSizeF() > 0 ? letra.pointSizeF() + EscalaTwips(ventana_)
+                                                   : 9 * EscalaTwips(ventana_));
         p.setFont(letra);
         const int izquierda = px(90 + LadoLogoTwips + 120);
         const int fin = controles_.MinimizarVentana ? controles_.MinimizarVentana->x() - px(90)

@@ -125,6 +125,10 @@ private slots:
         };
         QCOMPARE(cuenta(), (QList<qsizetype>{3, 1, 1}));
         QCOMPARE(v_->imgLogoVentana()->toolTip(), QStringLiteral("Menú de opciones generales"));
+        QCOMPARE(v_->MinimizarVentana()->toolTip(), QStringLiteral("Minimizar"));
+        QCOMPARE(v_->CerrarVentana()->toolTip(), QStringLiteral("Cerrar"));
+        QVERIFY(!v_->RestaurarForma()->accessibleName().isEmpty());
+        QVERIFY(!v_->mfgEmpresas()->accessibleName().isEmpty());
         for (QWidget* c : {static_cast<QWidget*>(v_->MinimizarVentana()),
                            static_cast<QWidget*>(v_->CerrarVentana()),
                            static_cast<QWidget*>(v_->imgLogoVentana())}) {

@@ -95,6 +95,7 @@ frmInicial::frmInicial(QWidget* padre) : QWidget(padre, Qt::Window | Qt::Framele
              240);
     mfgEmpresas_ = new RejaFlexible(this);
     mfgEmpresas_->setObjectName(QStringLiteral("mfgEmpresas"));
+    mfgEmpresas_->setAccessibleName(QStringLiteral("Empresas a imprimir"));
     mfgEmpresas_->setGeometry(RectTwips(this, 240, 2160, 7455, 4335));
 
     etiqueta(QStringLiteral("Label2"),
@@ -279,7 +280,20 @@ bool frmInicial::teclaDeVentana(QKeyEvent* evento) {
         cerrarDesdePrograma();
         return true;
     }
+    if ((evento->key() == Qt::Key_F10 && estado == Qt::NoModifier) ||
+        evento->key() == Qt::Key_Menu) {
+        mostrarMenuLogo();
+        return true;
+    }
     return false;
+}
+
+void frmInicial::mostrarMenuLogo() {
+    // From the keyboard the menu opens below the logo, as if the logo had been clicked.
+    const QPoint lugar = imgLogoVentana_
+                             ? imgLogoVentana_->mapToGlobal(QPoint(0, imgLogoVentana_->height()))
+                             : mapToGlobal(QPoint(0, 0));
+    descripcion()->mnUno()->popup(lugar);
 }
 
 void frmInicial::preguntarDetener() {
@@ -448,6 +462,8 @@ void frmInicial::prepararMarco() {
     RestaurarForma_->setObjectName(QStringLiteral("RestaurarForma"));
     imgLogoVentana_ = imagen(QStringLiteral("imgLogoVentana"));
     imgLogoVentana_->setToolTip(QStringLiteral("Menú de opciones generales"));
+    MinimizarVentana_->setToolTip(QStringLiteral("Minimizar"));
+    CerrarVentana_->setToolTip(QStringLiteral("Cerrar"));
 
     connect(MinimizarVentana_, &QAbstractButton::clicked, this, [this] {
         ReducirVentana(this, RestaurarForma_);

@@ -11,6 +11,7 @@
 #include "startup/ReporteSinVentana.h"
 #include "startup/SenalesDeCierre.h"
 #include "ui/CajaSkin.h"
+#include "ui/PintarSkin.h"
 #include "ui/frmInicial.h"
 
 int main(int argc, char** argv) {
@@ -45,6 +46,10 @@ int main(int argc, char** argv) {
         const GuardiaEscritorio guardia;
         return std::make_unique<QApplication>(argc, argv);
     }();
+    // Every window, the start-up boxes too, shows the logo as its icon; the desktop matches the
+    // windows with the menu entry.
+    QApplication::setWindowIcon(IconoPrograma());
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.varelmo.ReporteVarelmo"));
     // Logging out, a shutdown or a signal from the system close the window without asking; a
     // signal that comes during start-up waits in the event loop until the window exists.
     SenalesDeCierre senales;

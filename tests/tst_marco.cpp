@@ -75,6 +75,30 @@ private slots:
         QCOMPARE(MapaSkin().size(), QSize(204, 112));
     }
 
+    // A design larger than the screen's free area is drawn at the one scale that fits it both
+    // ways; the controls of a window given that scale convert their twips through it.
+    void escalaQueCabe_data() {
+        QTest::addColumn<QSize>("disponible");
+        QTest::addColumn<double>("escala");
+        QTest::newRow("cabe") << QSize(1280, 800) << 1.0;
+        QTest::newRow("justo") << QSize(530, 500) << 1.0;
+        QTest::newRow("1366x768 a escala 2") << QSize(683, 384) << 0.768;
+        QTest::newRow("1024x600 a escala 2") << QSize(512, 300) << 0.6;
+        QTest::newRow("angosta") << QSize(265, 800) << 0.5;
+    }
+    void escalaQueCabe() {
+        QFETCH(QSize, disponible);
+        QFETCH(double, escala);
+        QWidget ventana;
+        const auto* control = new QWidget(&ventana);
+        const QSize diseno(TwipsAPixeles(&ventana, 7950), TwipsAPixeles(&ventana, 7500));
+        QCOMPARE(diseno, QSize(530, 500));
+        QCOMPARE(EscalaQueCabe(diseno, disponible), escala);
+        PonerEscalaTwips(&ventana, escala);
+        QVERIFY(TwipsAPixeles(control, 7950) <= disponible.width());
+        QVERIFY(TwipsAPixeles(control, 7500) <= disponible.height());
+    }
+
     void lugarReducido_data() {
         QTest::addColumn<double>("pantalla");
         QTest::addColumn<double>("boton");
@@ -101,6 +125,10 @@ private slots:
         };
         QCOMPARE(cuenta(), (QList<qsizetype>{3, 1, 1}));
         QCOMPARE(v_->imgLogoVentana()->toolTip(), QStringLiteral("Menú de opciones generales"));
+        QCOMPARE(v_->MinimizarVentana()->toolTip(), QStringLiteral("Minimizar"));
+        QCOMPARE(v_->CerrarVentana()->toolTip(), QStringLiteral("Cerrar"));
+        QVERIFY(!v_->RestaurarForma()->accessibleName().isEmpty());
+        QVERIFY(!v_->mfgEmpresas()->accessibleName().isEmpty());
         for (QWidget* c : {static_cast<QWidget*>(v_->MinimizarVentana()),
                            static_cast<QWidget*>(v_->CerrarVentana()),
                            static_cast<QWidget*>(v_->imgLogoVentana())}) {

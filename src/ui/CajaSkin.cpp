@@ -7,9 +7,12 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
+#include <QScreen>
 #include <QStyle>
 #include <QUrl>
 #include <QVBoxLayout>
+
+#include "ui/Posicion.h"
 
 using namespace respuesta;
 
@@ -52,6 +55,8 @@ QStyle::StandardPixmap pixmapIcono(IconoMensaje icono) {
 constexpr qsizetype LargoPalabraPartible = 24;
 // Widest text of a box, in average characters of its font.
 constexpr int CaracteresPorLinea = 64;
+// Width of a box beside its text: the icon, the margins, the border.
+constexpr int MargenesCaja = 18 + 32 + 14 + 18 + 8;
 
 // The program's texts break lines with a lone carriage return. A long run without blanks (a file
 // name, a path) gets a zero-width space between its characters, so it wraps at the box's width
@@ -76,6 +81,37 @@ QString conSaltos(const QString& texto) {
     }
     return resultado;
 }
+
+// The window a box speaks for: the active one, or else the window shown (a box asked for from the
+// terminal or a signal comes while no window of the program is active); none during start-up.
+QWidget* ventanaDeLaCaja(const QWidget* caja) {
+    QWidget* activa = QApplication::activeWindow();
+    if (activa && activa != caja && activa->isVisible()) return activa;
+    for (QWidget* ventana : QApplication::topLevelWidgets())
+        if (ventana != caja && ventana->isVisible() && !qobject_cast<QDialog*>(ventana) &&
+            ventana->windowType() != Qt::Popup)
+            return ventana;
+    return nullptr;
+}
+
+// Centres a box on its window (on the screen's free area when it has none), wholly on the screen.
+void colocarCaja(QWidget* caja) {
+    QRect marco(QPoint(), caja->size());
+    if (const QWidget* ventana = ventanaDeLaCaja(caja))
+        marco.moveCenter(ventana->frameGeometry().center());
+    else if (const QScreen* pantalla = caja->screen())
+        marco.moveCenter(pantalla->availableGeometry().center());
+    caja->move(PosicionVisible(marco));
+}
+
+// The platform's box, placed as the skinned one is.
+class CajaSistema : public QMessageBox {
+protected:
+    void showEvent(QShowEvent* evento) override {
+        QMessageBox::showEvent(evento);
+        colocarCaja(this);
+    }
+};
 
 const QColor ColorBanda(38, 70, 115);
 const QColor ColorFondo(250, 246, 240);
@@ -108,12 +144,15 @@ CajaSkin::CajaSkin(QWidget* padre, const QString& texto, int estilo, const QStri
     etiqueta->setObjectName(QStringLiteral("texto"));
     etiqueta->setTextFormat(Qt::PlainText);
     etiqueta->setWordWrap(true);
-    // As wide as its longest line, between 260 pixels and a sensible line length.
-    const int maximo = qMax(260, etiqueta->fontMetrics().averageCharWidth() * CaracteresPorLinea);
+    // As wide as its longest line, between 260 pixels and a sensible line length, and never wider
+    // than the screen leaves room for beside the icon and the margins.
+    int maximo = qMax(260, etiqueta->fontMetrics().averageCharWidth() * CaracteresPorLinea);
+    if (const QScreen* pantalla = screen())
+        maximo = qBound(120, pantalla->availableGeometry().width() - MargenesCaja, maximo);
     int largo = 0;
     for (const QString& linea : etiqueta->text().split(u'\n'))
         largo = qMax(largo, etiqueta->fontMetrics().horizontalAdvance(linea));
-    etiqueta->setMinimumWidth(qBound(260, largo, maximo));
+    etiqueta->setMinimumWidth(qMin(qBound(260, largo, maximo), maximo));
     etiqueta->setMaximumWidth(maximo);
     cuerpo->addWidget(etiqueta, 1);
     principal->addLayout(cuerpo);
@@ -151,6 +190,11 @@ QPushButton* CajaSkin::boton(int codigo) const {
 
 void CajaSkin::reject() { done(estilo_.alEscapar); }
 
+void CajaSkin::showEvent(QShowEvent* evento) {
+    QDialog::showEvent(evento);
+    colocarCaja(this);
+}
+
 void CajaSkin::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.fillRect(rect(), ColorFondo);
@@ -169,7 +213,7 @@ void CajaSkin::paintEvent(QPaintEvent*) {
 
 int DialogosVentanas::cajaSistema(const QString& texto, int estilo, const QString& titulo) {
     const EstiloMensaje e = EstiloMensaje::desde(estilo);
-    QMessageBox caja;
+    CajaSistema caja;
     caja.setWindowTitle(titulo);
     caja.setText(conSaltos(texto));
     caja.setTextFormat(Qt::PlainText);

@@ -20,6 +20,8 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* evento) override;
+    // Centred on the window it speaks for, wholly on the screen.
+    void showEvent(QShowEvent* evento) override;
     void reject() override;
 
 private:

@@ -1,6 +1,7 @@
 #include "ui/PintarSkin.h"
 
 #include <QEvent>
+#include <QIcon>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPointer>
@@ -53,7 +54,7 @@ public:
             [this](QPainter& p, const QAbstractButton& b, EstadoControl e) {
                 pintarMinimizar(p, b, e);
             },
-            QStringLiteral("Reducir"));
+            QStringLiteral("Minimizar"));
         control(
             controles_.CerrarVentana,
             [this](QPainter& p, const QAbstractButton& b, EstadoControl e) {
@@ -68,6 +69,7 @@ public:
             barra->setDibujo([this](QPainter& p, const QAbstractButton& b, EstadoControl e) {
                 pintarBarra(p, b, e);
             });
+            barra->setAccessibleName(QStringLiteral("Restaurar la ventana"));
             barra->setGeometry(0, 0, ventana_->width(), px(AltoBarraTwips));
             barra->hide();
         }
@@ -148,7 +150,8 @@ private:
         // The caption, after the logo, cut short before the controls.
         QFont letra = ventana_->font();
         letra.setBold(true);
-        letra.setPointSizeF(letra.pointSizeF() > 0 ? letra.pointSizeF() + 1 : 9);
+        letra.setPointSizeF(letra.pointSizeF() > 0 ? letra.pointSizeF() + EscalaTwips(ventana_)
+                                                   : 9 * EscalaTwips(ventana_));
         p.setFont(letra);
         const int izquierda = px(90 + LadoLogoTwips + 120);
         const int fin = controles_.MinimizarVentana ? controles_.MinimizarVentana->x() - px(90)
@@ -266,6 +269,28 @@ QString RutaMapaSkin() { return QStringLiteral(":/skin/varelmo-skin.bmp"); }
 QImage MapaSkin() {
     registrarRecursos();
     return QImage(RutaMapaSkin());
+}
+
+QIcon IconoPrograma() {
+    // The logo's tile has rounded corners (2 to 46 of its 48 units, radius 9): outside them the
+    // bitmap holds the band's colour, which the icon leaves transparent.
+    const QImage mapa = MapaSkin();
+    QIcon icono;
+    for (const int lado : {16, 24, 32, 48}) {
+        QImage imagen(lado, lado, QImage::Format_ARGB32_Premultiplied);
+        imagen.fill(Qt::transparent);
+        QPainter p(&imagen);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setRenderHint(QPainter::SmoothPixmapTransform);
+        p.scale(lado / 48.0, lado / 48.0);
+        QPainterPath loseta;
+        loseta.addRoundedRect(QRectF(2, 2, 44, 44), 9, 9);
+        p.setClipPath(loseta);
+        p.drawImage(QRectF(0, 0, 48, 48), mapa, ParteLogo);
+        p.end();
+        icono.addPixmap(QPixmap::fromImage(imagen));
+    }
+    return icono;
 }
 
 void PintarSkin(const QImage& pctSkin, QWidget* ventana, const ControlesMarco& controles) {

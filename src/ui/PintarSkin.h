@@ -1,4 +1,5 @@
 #pragma once
+#include <QIcon>
 #include <QImage>
 
 class BotonDegradado;
@@ -23,6 +24,8 @@ struct ControlesMarco {
 QImage MapaSkin();
 // The path of that bitmap among the program's resources.
 QString RutaMapaSkin();
+// The program's logo, cut from that bitmap, in the sizes a desktop shows a window's icon at.
+QIcon IconoPrograma();
 
 void PintarSkin(const QImage& pctSkin, QWidget* ventana, const ControlesMarco& controles);
 

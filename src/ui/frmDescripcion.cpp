@@ -7,6 +7,7 @@
 #include <QPlainTextEdit>
 #include <QStringDecoder>
 #include <QTimer>
+#include <QWindow>
 
 #include "common/Mensajes.h"
 #include "common/Programa.h"
@@ -93,6 +94,17 @@ void frmDescripcion::showEvent(QShowEvent* evento) {
         QTimer::singleShot(MilisegundosHastaElMarco, this, [this] { AjustarAPantalla(this); });
     }
     activar();
+}
+
+void frmDescripcion::moveEvent(QMoveEvent* evento) {
+    QWidget::moveEvent(evento);
+    // The window system moves the window as it frames it: the frame, known from then on, is fitted
+    // to the screen at once, whatever the time framing took.
+    const QMargins bordes = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    if (isVisible() && bordes != bordesAjustados_) {
+        bordesAjustados_ = bordes;
+        AjustarAPantalla(this);
+    }
 }
 
 void frmDescripcion::changeEvent(QEvent* evento) {

@@ -1,4 +1,5 @@
 #pragma once
+#include <QMargins>
 #include <QWidget>
 
 class QMenu;
@@ -20,6 +21,7 @@ public:
 protected:
     void showEvent(QShowEvent* evento) override;
     void changeEvent(QEvent* evento) override;
+    void moveEvent(QMoveEvent* evento) override;
     void resizeEvent(QResizeEvent* evento) override;
     void closeEvent(QCloseEvent* evento) override;
 
@@ -32,6 +34,7 @@ private:
     QMenu* mnUno_ = nullptr;
     QPlainTextEdit* rtbTexto_ = nullptr;
     bool PrimeraActivacion = true;
-    bool ajustada_ = false;  // fitted to the screen once framed
+    bool ajustada_ = false;     // fitted to the screen once framed
+    QMargins bordesAjustados_;  // the window system's frame it was last fitted with
     int lecturas_ = 0;
 };

@@ -51,7 +51,7 @@ QFont letraQueCabe(const QPushButton* boton) {
     const int disponible =
         boton->style()->subElementRect(QStyle::SE_PushButtonContents, &opcion, boton).width();
     QFont letra = boton->font();
-    while (letra.pointSizeF() > 6 &&
+    while (letra.pointSizeF() > 6 * EscalaTwips(boton) &&
            QFontMetrics(letra).horizontalAdvance(boton->text()) > disponible)
         letra.setPointSizeF(letra.pointSizeF() - 0.25);
     return letra;
@@ -61,9 +61,16 @@ QFont letraQueCabe(const QPushButton* boton) {
 frmInicial::frmInicial(QWidget* padre) : QWidget(padre, Qt::Window | Qt::FramelessWindowHint) {
     setObjectName(QStringLiteral("frmInicial"));
     setWindowTitle(TituloPrograma());
+    // On a screen whose free area is smaller than the design (a large scale factor on a small
+    // screen) the whole window is drawn smaller, its text too, keeping its proportions.
+    const QScreen* pantalla = QGuiApplication::primaryScreen();
+    if (pantalla)
+        PonerEscalaTwips(this, EscalaQueCabe(QSize(TwipsAPixeles(this, AnchoCliente),
+                                                   TwipsAPixeles(this, AltoCliente)),
+                                             pantalla->availableGeometry().size()));
     QFont fuente(QStringLiteral("MS Sans Serif"));
     fuente.setStyleHint(QFont::SansSerif);
-    fuente.setPointSize(8);
+    fuente.setPointSizeF(8 * EscalaTwips(this));
     setFont(fuente);
     setFixedSize(TwipsAPixeles(this, AnchoCliente), TwipsAPixeles(this, AltoCliente));
     setAutoFillBackground(true);
@@ -88,6 +95,7 @@ frmInicial::frmInicial(QWidget* padre) : QWidget(padre, Qt::Window | Qt::Framele
              240);
     mfgEmpresas_ = new RejaFlexible(this);
     mfgEmpresas_->setObjectName(QStringLiteral("mfgEmpresas"));
+    mfgEmpresas_->setAccessibleName(QStringLiteral("Empresas a imprimir"));
     mfgEmpresas_->setGeometry(RectTwips(this, 240, 2160, 7455, 4335));
 
     etiqueta(QStringLiteral("Label2"),
@@ -121,9 +129,8 @@ frmInicial::frmInicial(QWidget* padre) : QWidget(padre, Qt::Window | Qt::Framele
     // A double-click anywhere in the grid toggles its current row, below the last row too.
     mfgEmpresas_->viewport()->installEventFilter(this);
 
-    // Centred on the screen, but never with its title band off it: a window taller or wider
-    // than the screen (a large scale on a small screen) goes to the screen's top-left corner.
-    if (const QScreen* pantalla = QGuiApplication::primaryScreen())
+    // Centred on the screen's free area, never with its title band off it.
+    if (pantalla)
         move(PosicionVisible(
             QRect(pantalla->availableGeometry().center() - rect().center(), size())));
     pctSkin_ = MapaSkin();
@@ -273,7 +280,20 @@ bool frmInicial::teclaDeVentana(QKeyEvent* evento) {
         cerrarDesdePrograma();
         return true;
     }
+    if ((evento->key() == Qt::Key_F10 && estado == Qt::NoModifier) ||
+        evento->key() == Qt::Key_Menu) {
+        mostrarMenuLogo();
+        return true;
+    }
     return false;
+}
+
+void frmInicial::mostrarMenuLogo() {
+    // From the keyboard the menu opens below the logo, as if the logo had been clicked.
+    const QPoint lugar = imgLogoVentana_
+                             ? imgLogoVentana_->mapToGlobal(QPoint(0, imgLogoVentana_->height()))
+                             : mapToGlobal(QPoint(0, 0));
+    descripcion()->mnUno()->popup(lugar);
 }
 
 void frmInicial::preguntarDetener() {
@@ -442,6 +462,8 @@ void frmInicial::prepararMarco() {
     RestaurarForma_->setObjectName(QStringLiteral("RestaurarForma"));
     imgLogoVentana_ = imagen(QStringLiteral("imgLogoVentana"));
     imgLogoVentana_->setToolTip(QStringLiteral("Menú de opciones generales"));
+    MinimizarVentana_->setToolTip(QStringLiteral("Minimizar"));
+    CerrarVentana_->setToolTip(QStringLiteral("Cerrar"));
 
     connect(MinimizarVentana_, &QAbstractButton::clicked, this, [this] {
         ReducirVentana(this, RestaurarForma_);

@@ -88,8 +88,11 @@ private:
     // A mouse move over the background or the restore bar: drags the window with the left button
     // alone. True when a drag is under way.
     bool moverSobreVentana(int botones, const QPoint& global);
-    // Keys every control of the window hands on first (F1, Alt+F4); true when handled.
+    // Keys every control of the window hands on first (F1, Alt+F4, F10 and the menu key); true
+    // when handled.
     bool teclaDeVentana(QKeyEvent* evento);
+    // The logo's menu, below the logo (F10, the menu key).
+    void mostrarMenuLogo();
     void descargar();
     // The report of a confirmed request: its turn on the host, the working table, the run.
     void ejecutarReporte(const QList<MarcaEmpresa>& filas);

@@ -31,12 +31,8 @@ int DialogosConsola::cajaSistema(const QString& texto, int estilo, const QString
     return escribir(texto, estilo, titulo);
 }
 
-int DialogosConsola::cajaSkin(const QString& texto, int estilo, const QString& titulo) {
-    return escribir(texto, estilo, titulo);
-}
-
-int DialogosConsola::cajaSkinConBoton(const QString& texto, int estilo, const QString& titulo,
-                                      const QString&) {
+int DialogosConsola::cajaSkin(const QString& texto, int estilo, const QString& titulo,
+                              const QString&) {
     return escribir(texto, estilo, titulo);
 }
 

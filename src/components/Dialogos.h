@@ -13,12 +13,11 @@ public:
     // The platform's plain message box. `estilo` holds the Windows message-box flags; the result is
     // the Windows code of the button pressed (1 OK, 2 Cancel, 6 Yes, 7 No).
     virtual int cajaSistema(const QString& texto, int estilo, const QString& titulo) = 0;
-    // The message box drawn in the program's skin; same flags and results.
-    virtual int cajaSkin(const QString& texto, int estilo, const QString& titulo) = 0;
-    // The skinned box with one more button after the style's, captioned `boton`, which answers
+    // The message box drawn in the program's skin; same flags and results. A non-empty `boton`
+    // adds one more button after the style's, with that caption, which answers
     // respuesta::Adicional.
-    virtual int cajaSkinConBoton(const QString& texto, int estilo, const QString& titulo,
-                                 const QString& boton) = 0;
+    virtual int cajaSkin(const QString& texto, int estilo, const QString& titulo,
+                         const QString& boton = QString()) = 0;
     virtual void beep() = 0;
     // Opens a file for the user in the desktop's own program, without waiting for it.
     virtual bool abrirDocumento(const QString& ruta) = 0;
@@ -33,9 +32,8 @@ std::unique_ptr<Dialogos> ponerDialogos(std::unique_ptr<Dialogos> nuevos);
 class DialogosConsola : public Dialogos {
 public:
     int cajaSistema(const QString& texto, int estilo, const QString& titulo) override;
-    int cajaSkin(const QString& texto, int estilo, const QString& titulo) override;
-    int cajaSkinConBoton(const QString& texto, int estilo, const QString& titulo,
-                         const QString& boton) override;
+    int cajaSkin(const QString& texto, int estilo, const QString& titulo,
+                 const QString& boton = QString()) override;
     void beep() override;
     bool abrirDocumento(const QString& ruta) override;
 };

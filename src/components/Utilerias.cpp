@@ -35,6 +35,5 @@ QString Utilerias::CambXXX(const QString& plantilla, const QString& valor) const
 
 int Utilerias::MsgBoxSkn(const QString& texto, int estilo, const QString& titulo, quint8,
                          const QString& boton) {
-    return boton.isEmpty() ? dialogos().cajaSkin(texto, estilo, titulo)
-                           : dialogos().cajaSkinConBoton(texto, estilo, titulo, boton);
+    return dialogos().cajaSkin(texto, estilo, titulo, boton);
 }

@@ -245,12 +245,8 @@ int DialogosVentanas::cajaSistema(const QString& texto, int estilo, const QStrin
     return codigos.value(caja.clickedButton(), e.alEscapar);
 }
 
-int DialogosVentanas::cajaSkin(const QString& texto, int estilo, const QString& titulo) {
-    return cajaSkinConBoton(texto, estilo, titulo, QString());
-}
-
-int DialogosVentanas::cajaSkinConBoton(const QString& texto, int estilo, const QString& titulo,
-                                       const QString& boton) {
+int DialogosVentanas::cajaSkin(const QString& texto, int estilo, const QString& titulo,
+                               const QString& boton) {
     // No owner: the main window is disabled while a report runs, and a box it owned would be too.
     CajaSkin caja(nullptr, texto, estilo, titulo, boton);
     caja.setWindowModality(Qt::ApplicationModal);

@@ -36,9 +36,8 @@ private:
 class DialogosVentanas : public Dialogos {
 public:
     int cajaSistema(const QString& texto, int estilo, const QString& titulo) override;
-    int cajaSkin(const QString& texto, int estilo, const QString& titulo) override;
-    int cajaSkinConBoton(const QString& texto, int estilo, const QString& titulo,
-                         const QString& boton) override;
+    int cajaSkin(const QString& texto, int estilo, const QString& titulo,
+                 const QString& boton = QString()) override;
     void beep() override;
     bool abrirDocumento(const QString& ruta) override;
 };

@@ -12,12 +12,8 @@ int DialogosGuion::cajaSistema(const QString& texto, int estilo, const QString& 
     return responder({false, texto, estilo, titulo});
 }
 
-int DialogosGuion::cajaSkin(const QString& texto, int estilo, const QString& titulo) {
-    return responder({true, texto, estilo, titulo});
-}
-
-int DialogosGuion::cajaSkinConBoton(const QString& texto, int estilo, const QString& titulo,
-                                    const QString& boton) {
+int DialogosGuion::cajaSkin(const QString& texto, int estilo, const QString& titulo,
+                            const QString& boton) {
     return responder({true, texto, estilo, titulo, boton});
 }
 

@@ -20,9 +20,8 @@ struct CajaMostrada {
 class DialogosGuion : public Dialogos {
 public:
     int cajaSistema(const QString& texto, int estilo, const QString& titulo) override;
-    int cajaSkin(const QString& texto, int estilo, const QString& titulo) override;
-    int cajaSkinConBoton(const QString& texto, int estilo, const QString& titulo,
-                         const QString& boton) override;
+    int cajaSkin(const QString& texto, int estilo, const QString& titulo,
+                 const QString& boton = QString()) override;
     void beep() override { ++pitidos; }
     bool abrirDocumento(const QString& ruta) override {
         abiertos << ruta;

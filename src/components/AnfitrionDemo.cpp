@@ -11,11 +11,11 @@
 #include <QStringList>
 #include <optional>
 
+#include "archivos/ErrorSistema.h"
 #include "basedatos/Sql.h"
 #include "components/ArchivoIni.h"
 #include "components/BasesDD.h"
 #include "components/Cifrado.h"
-#include "components/ErrorSistema.h"
 #include "components/Instalacion.h"
 
 namespace anfitrion {

@@ -13,8 +13,8 @@
 #include <cstring>
 #include <vector>
 
-#include "components/Disco.h"
-#include "components/ErrorSistema.h"
+#include "archivos/Disco.h"
+#include "archivos/ErrorSistema.h"
 
 namespace archivoclave {
 

@@ -22,8 +22,8 @@
 #include <string>
 #include <vector>
 
+#include "archivos/ErrorSistema.h"
 #include "components/ArchivoIniDisco.h"
-#include "components/ErrorSistema.h"
 
 namespace {
 

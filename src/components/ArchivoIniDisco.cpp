@@ -12,8 +12,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "components/Disco.h"
-#include "components/ErrorSistema.h"
+#include "archivos/Disco.h"
+#include "archivos/ErrorSistema.h"
 
 namespace archivoini {
 

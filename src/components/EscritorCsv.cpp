@@ -6,7 +6,7 @@
 #include <cmath>
 #include <limits>
 
-#include "components/ErrorSistema.h"
+#include "archivos/ErrorSistema.h"
 
 namespace {
 // Text gathered before it goes to the file.

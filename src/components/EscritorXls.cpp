@@ -10,9 +10,9 @@
 #include <map>
 #include <tuple>
 
+#include "archivos/ErrorSistema.h"
 #include "components/ArchivoCompuesto.h"
 #include "components/Bytes.h"
-#include "components/ErrorSistema.h"
 #include "components/EscritorXlsx.h"
 
 namespace {

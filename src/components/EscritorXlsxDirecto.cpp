@@ -11,7 +11,7 @@
 #include <optional>
 #include <tuple>
 
-#include "components/ErrorSistema.h"
+#include "archivos/ErrorSistema.h"
 #include "components/EscritorXlsx.h"
 #include "components/ZipXlsx.h"
 

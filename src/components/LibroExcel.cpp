@@ -13,9 +13,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "components/CarpetaTrabajo.h"
-#include "components/Disco.h"
-#include "components/ErrorSistema.h"
+#include "archivos/CarpetaTrabajo.h"
+#include "archivos/Disco.h"
+#include "archivos/ErrorSistema.h"
 #include "components/EscritorCsv.h"
 #include "components/EscritorXls.h"
 #include "components/EscritorXlsx.h"

@@ -6,8 +6,8 @@
 #include <cerrno>
 #include <thread>
 
+#include "archivos/ErrorSistema.h"
 #include "components/Bytes.h"
-#include "components/ErrorSistema.h"
 
 namespace {
 constexpr std::uint32_t Limite32 = 0xFFFFFFFFu;

@@ -4,11 +4,11 @@
 #include <QFileInfo>
 #include <cerrno>
 
+#include "archivos/Disco.h"
+#include "archivos/ErrorSistema.h"
 #include "basedatos/Sql.h"
 #include "common/Marcas.h"
 #include "components/BasesDD.h"
-#include "components/Disco.h"
-#include "components/ErrorSistema.h"
 #include "report/NombresTrabajo.h"
 
 Validacion ValidarSolicitud(const QString& archivo, const QList<MarcaEmpresa>& filas,

@@ -1,4 +1,4 @@
-#include "components/ErrorSistema.h"
+#include "archivos/ErrorSistema.h"
 
 #include <QFileDevice>
 #include <cerrno>

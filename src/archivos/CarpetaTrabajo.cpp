@@ -1,4 +1,4 @@
-#include "components/CarpetaTrabajo.h"
+#include "archivos/CarpetaTrabajo.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -11,7 +11,7 @@
 #include <cstring>
 #include <ctime>
 
-#include "components/ErrorSistema.h"
+#include "archivos/ErrorSistema.h"
 
 namespace {
 const char* const ArchivoCerrojo = "en-uso";

@@ -1,4 +1,4 @@
-#include "components/Disco.h"
+#include "archivos/Disco.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -13,7 +13,6 @@
 #include <QTemporaryFile>
 #include <cstdio>
 
-#include "common/Programa.h"
 #include "components/AnfitrionDemo.h"
 #include "components/LibroExcel.h"
 #include "components/ZipXlsx.h"

@@ -10,10 +10,10 @@
 #include <QLabel>
 #include <cstdio>
 
-#include "common/Programa.h"
 #include "report/Reporte.h"
 #include "report/SolicitudReporte.h"
 #include "startup/Arranque.h"
+#include "startup/Contexto.h"
 #include "startup/ReporteDelPrograma.h"
 
 namespace {
@@ -32,8 +32,9 @@ int medirAvance(const QString& carpeta, int empresas, const QString& precio,
     QCoreApplication::processEvents();
 
     QString error;
-    if (!ArrancarPrograma(QDir(carpeta).filePath(QStringLiteral("varelmo"))) ||
-        !CargarDatosIniciales(&error)) {
+    Contexto contexto;
+    if (!ArrancarPrograma(contexto, QDir(carpeta).filePath(QStringLiteral("varelmo"))) ||
+        !CargarDatosIniciales(contexto, &error)) {
         std::fprintf(stderr, "no se pudo arrancar el programa en %s: %s\n", qUtf8Printable(carpeta),
                      qUtf8Printable(error));
         return 1;
@@ -45,8 +46,8 @@ int medirAvance(const QString& carpeta, int empresas, const QString& precio,
     int refrescos = 0;
     total.start();
     const ResultadoReporte resultado =
-        GenerarReporte(SolicitudDelPrograma(precio, archivo, ids), ConexionesDelPrograma(),
-                       [&](const QString& texto) {
+        GenerarReporte(SolicitudDelPrograma(contexto, precio, archivo, ids),
+                       ConexionesDelPrograma(contexto), [&](const QString& texto) {
                            const qint64 ahora = total.nsecsElapsed();
                            mayorPausa = qMax(mayorPausa, ahora - ultimo);
                            if (texto != linea->text()) {
@@ -65,7 +66,7 @@ int medirAvance(const QString& carpeta, int empresas, const QString& precio,
     const double segundos = static_cast<double>(total.nsecsElapsed()) / 1e9;
     mayorPausa = qMax(mayorPausa, total.nsecsElapsed() - ultimo);
     mayorQuieta = qMax(mayorQuieta, ultimo - cambio);
-    QuitarTablaTrabajo(programa().ConexionPrincipal);
+    QuitarTablaTrabajo(contexto.ConexionPrincipal);
     if (!resultado.creado()) return 1;
     std::printf("%d %.3f %.3f %.3f %d %d %.3f\n", refrescos, static_cast<double>(nsRefresco) / 1e9,
                 segundos, static_cast<double>(mayorPausa) / 1e9, resultado.fusionesEnServidor,

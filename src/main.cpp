@@ -7,6 +7,7 @@
 #include "components/Cifrado.h"
 #include "components/Dialogos.h"
 #include "startup/Arranque.h"
+#include "startup/Contexto.h"
 #include "startup/Escritorio.h"
 #include "startup/ReporteSinVentana.h"
 #include "startup/SenalesDeCierre.h"
@@ -54,14 +55,15 @@ int main(int argc, char** argv) {
     // signal that comes during start-up waits in the event loop until the window exists.
     SenalesDeCierre senales;
     ponerDialogos(std::make_unique<DialogosVentanas>());
-    if (!ArrancarPrograma(QCoreApplication::applicationFilePath())) return 1;
+    Contexto contexto;
+    if (!ArrancarPrograma(contexto, QCoreApplication::applicationFilePath())) return 1;
     QString error;
-    const std::optional<DatosIniciales> datos = CargarDatosIniciales(&error);
+    const std::optional<DatosIniciales> datos = CargarDatosIniciales(contexto, &error);
     if (!datos) {
         dialogos().cajaSistema(error, 16, QStringLiteral("Atención"));
         return 1;
     }
-    frmInicial ventana;
+    frmInicial ventana(contexto);
     ventana.mostrarDatos(*datos);
     QObject::connect(&senales, &SenalesDeCierre::recibida, &ventana,
                      &frmInicial::terminarPorSistema);

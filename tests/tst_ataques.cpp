@@ -11,7 +11,6 @@
 #include "ReportePrueba.h"
 #include "ServidorPrueba.h"
 #include "basedatos/Sql.h"
-#include "common/Programa.h"
 #include "report/SolicitudReporte.h"
 #include "report/clsLlenarTabla.h"
 #include "startup/Cierre.h"
@@ -35,8 +34,8 @@ QString sumas(const QStringList& tablas) {
     return texto;
 }
 
-bool reporte(const QList<int>& ids, const QString& archivo) {
-    return prueba::reporte(ids, QStringLiteral("1"), archivo).creado();
+bool reporte(AnfitrionPrueba& a, const QList<int>& ids, const QString& archivo) {
+    return prueba::reporte(a.contexto(), ids, QStringLiteral("1"), archivo).creado();
 }
 }  // namespace
 
@@ -76,7 +75,7 @@ private slots:
         QString error;
         QVERIFY2(a.arrancar(&error), qPrintable(error));
 
-        QVERIFY(reporte({1, 40000}, QStringLiteral("h.xlsx")));
+        QVERIFY(reporte(a, {1, 40000}, QStringLiteral("h.xlsx")));
         QCOMPARE(sumas(tablas), antes);
         QStringList obtenido = consulta::tablaTrabajo(a.general());
         QStringList esperado{QStringLiteral("a\"b|q1|1|2|7|8|"),
@@ -123,13 +122,13 @@ private slots:
         QVERIFY2(datos, qPrintable(error));
         QCOMPARE(datos->empresas.size(), 2000);
         {
-            frmInicial v;
+            frmInicial v(a.contexto());
             v.mostrarDatos(*datos);
             QCOMPARE(v.mfgEmpresas()->Rows(), 2001);
             QCOMPARE(v.mfgEmpresas()->TextMatrix(2000, 0), QStringLiteral("40000"));
         }
-        QCOMPARE(GuardarElecciones({{1, true}, {40000, true}, {39980, false}}, QStringLiteral("1"),
-                                   QStringLiteral("g.xls")),
+        QCOMPARE(GuardarElecciones(a.archivoIni(), {{1, true}, {40000, true}, {39980, false}},
+                                   QStringLiteral("1"), QStringLiteral("g.xls")),
                  QStringList{});
         datos = a.arrancar(&error);
         QVERIFY2(datos, qPrintable(error));
@@ -140,13 +139,13 @@ private slots:
         }
         QCOMPARE(marcadas, (QList<int>{1, 40000}));
 
-        QVERIFY(!reporte(ids, QStringLiteral("g.xls")));
+        QVERIFY(!reporte(a, ids, QStringLiteral("g.xls")));
         QCOMPARE(guion->mostradas.size(), 1);
         QVERIFY2(
             guion->mostradas[0].texto.contains(QStringLiteral("use un nombre terminado en .xlsx")),
             qPrintable(guion->mostradas[0].texto));
         QVERIFY(!QFile::exists(QDir(a.carpetaPrograma()).filePath(QStringLiteral("g.xls"))));
-        QVERIFY(reporte(ids, QStringLiteral("g.xlsx")));
+        QVERIFY(reporte(a, ids, QStringLiteral("g.xlsx")));
         const LibroLeido libro =
             leerResumenLibro(QDir(a.carpetaPrograma()).filePath(QStringLiteral("g.xlsx")));
         QVERIFY2(libro.ok, qPrintable(libro.error));
@@ -154,8 +153,8 @@ private slots:
 
         ids.clear();
         for (const EmpresaInicial& empresa : datos->empresas) ids << empresa.id;
-        programa().listaSeleccion = ids;
-        QVERIFY(!CrearTablaTrabajo(programa().ConexionPrincipal, ids, &error));
+        a.contexto().listaSeleccion = ids;
+        QVERIFY(!CrearTablaTrabajo(a.contexto().ConexionPrincipal, ids, &error));
         QVERIFY2(error.startsWith(
                      QStringLiteral("no se pudo crear la tabla de trabajo para 2000 empresas")),
                  qPrintable(error));

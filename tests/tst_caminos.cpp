@@ -13,7 +13,6 @@
 #include "ReportePrueba.h"
 #include "ServidorPrueba.h"
 #include "basedatos/Sql.h"
-#include "common/Programa.h"
 #include "components/BasesDD.h"
 #include "report/ColaFilas.h"
 #include "report/NombresTrabajo.h"
@@ -139,7 +138,7 @@ private slots:
             QVERIFY2(a.sql(s.replace(QStringLiteral("{g}"), a.general())), qPrintable(a.error()));
         QString error;
         QVERIFY2(a.arrancar(&error), qPrintable(error));
-        Programa& p = programa();
+        Contexto& p = a.contexto();
         p.listaSeleccion = ids;
 
         // Through the program, by the server as it chooses, then by the server in two parts cut
@@ -151,8 +150,8 @@ private slots:
             opciones.soloPorCliente = camino == 0;
             if (camino >= 2) opciones.corte = cortes[camino - 2];
             const ResultadoReporte llenar =
-                prueba::reporte(ids, QStringLiteral("2"), QStringLiteral("c.xlsx"), opciones,
-                                [&avance](const QString& t) {
+                prueba::reporte(a.contexto(), ids, QStringLiteral("2"), QStringLiteral("c.xlsx"),
+                                opciones, [&avance](const QString& t) {
                                     avance << t;
                                     return true;
                                 });
@@ -194,19 +193,19 @@ private slots:
                  qPrintable(a.error()));
         QString error;
         QVERIFY2(a.arrancar(&error), qPrintable(error));
-        Programa& p = programa();
+        Contexto& p = a.contexto();
         p.listaSeleccion = {1, 2};
         const QStringList esperadas = [&] {
             OpcionesReporte opciones;
             opciones.soloPorCliente = true;
-            prueba::reporte(p.listaSeleccion, QStringLiteral("2"), QStringLiteral("c.xlsx"),
-                            opciones);
+            prueba::reporte(a.contexto(), p.listaSeleccion, QStringLiteral("2"),
+                            QStringLiteral("c.xlsx"), opciones);
             return filasExactas(a.general(), 2);
         }();
         QCOMPARE(esperadas.size(), 3);
 
         // Another connection, as another copy of the program would hold it.
-        BasesDD otro = *p.basesDD;
+        BasesDD otro = p.basesDD;
         Conexion otra;
         QVERIFY(otro.AbrirBdD(otra, p.ConexionPrincipal.base()));
         Recordset cerrojo;
@@ -225,8 +224,9 @@ private slots:
         for (const bool ocupadas : {true, false}) {
             OpcionesReporte opciones;
             opciones.corte = QStringLiteral("B");
-            const ResultadoReporte llenar = prueba::reporte(p.listaSeleccion, QStringLiteral("2"),
-                                                            QStringLiteral("c.xlsx"), opciones);
+            const ResultadoReporte llenar =
+                prueba::reporte(a.contexto(), p.listaSeleccion, QStringLiteral("2"),
+                                QStringLiteral("c.xlsx"), opciones);
             QVERIFY(llenar.creado());
             QCOMPARE(llenar.enDosPartes, !ocupadas);
             QCOMPARE(filasExactas(a.general(), 2), esperadas);
@@ -243,8 +243,8 @@ private slots:
         QVERIFY2(a.valido() && a.crearGeneral(2), qPrintable(a.error()));
         QString error;
         QVERIFY2(a.arrancar(&error), qPrintable(error));
-        Programa& p = programa();
-        BasesDD otro = *p.basesDD;
+        Contexto& p = a.contexto();
+        BasesDD otro = p.basesDD;
         Conexion otra;
         QVERIFY(otro.AbrirBdD(otra, p.ConexionPrincipal.base()));
         TurnoReporte delOtro(otra);
@@ -262,14 +262,14 @@ private slots:
         QVERIFY(!propio.tomarSiLibre());
 
         QVERIFY2(CrearTablaTrabajo(otra, {1}, &error), qPrintable(error));
-        CerrarBasesDeDatos();
+        CerrarBasesDeDatos(p);
         QList<QVariantList> r;
         QVERIFY(consulta::filas(a.general(), QStringLiteral("SHOW TABLES LIKE 'tbltempproductos'"),
                                 &r));
         QCOMPARE(r.size(), 1);
         delOtro.soltar();
         QVERIFY(a.arrancar(&error));
-        TurnoReporte libre(programa().ConexionPrincipal);
+        TurnoReporte libre(a.contexto().ConexionPrincipal);
         QCOMPARE(libre.tomar(500, {}, &error), TurnoReporte::Resultado::Tomado);
     }
 
@@ -300,13 +300,14 @@ private slots:
                  qPrintable(a.error()));
         QString error;
         QVERIFY2(a.arrancar(&error), qPrintable(error));
-        Programa& p = programa();
-        QCOMPARE(p.basesDD->cUsuario, usuario);
+        Contexto& p = a.contexto();
+        QCOMPARE(p.basesDD.cUsuario, usuario);
         p.listaSeleccion = {1, 2};
         OpcionesReporte opciones;
         opciones.corte = QStringLiteral("B");
-        const ResultadoReporte llenar = prueba::reporte(p.listaSeleccion, QStringLiteral("2"),
-                                                        QStringLiteral("c.xlsx"), opciones);
+        const ResultadoReporte llenar =
+            prueba::reporte(a.contexto(), p.listaSeleccion, QStringLiteral("2"),
+                            QStringLiteral("c.xlsx"), opciones);
         QVERIFY(llenar.creado());
         QVERIFY(!llenar.enDosPartes);
         QCOMPARE(guion->mostradas.size(), 1);

@@ -16,7 +16,6 @@
 #include "ServidorPrueba.h"
 #include "Soporte.h"
 #include "basedatos/Sql.h"
-#include "common/Programa.h"
 #include "components/AnfitrionDemo.h"
 #include "components/ArchivoIni.h"
 #include "components/BasesDD.h"
@@ -68,10 +67,7 @@ private slots:
         carpetaInicial_ = QDir::currentPath();
         REQUIERE_SERVIDOR();
     }
-    void cleanup() {
-        reiniciarPrograma();
-        QDir::setCurrent(carpetaInicial_);
-    }
+    void cleanup() { QDir::setCurrent(carpetaInicial_); }
 
     // ---- Price levels and the saved level -----------------------------------------------------
 
@@ -195,8 +191,8 @@ private slots:
         QCOMPARE(d->precioSeleccionado, 0);
         QCOMPARE(ids(*d), (QList<int>{1, 2, 3}));
         for (const EmpresaInicial& e : d->empresas) QVERIFY(!e.marcada);
-        QCOMPARE(programa().AplicativoExcel, QStringLiteral("Excel.Application"));
-        QCOMPARE(programa().FormatoPrecios, QStringLiteral("##,###,##0.00"));
+        QCOMPARE(a.contexto().AplicativoExcel, QStringLiteral("Excel.Application"));
+        QCOMPARE(a.contexto().FormatoPrecios, QStringLiteral("##,###,##0.00"));
 
         // A second start reads the same and writes nothing.
         const QByteArray antes = soporte::contenido(a.archivoIni());
@@ -221,8 +217,8 @@ private slots:
         QVERIFY2(d, qPrintable(error));
         QCOMPARE(d->precioSeleccionado, 2);
         QCOMPARE(d->archivo, QStringLiteral("mío 1.xlsx"));
-        QCOMPARE(programa().AplicativoExcel, QStringLiteral("Otra.Aplicacion"));
-        QCOMPARE(programa().FormatoPrecios, QStringLiteral("0.000"));
+        QCOMPARE(a.contexto().AplicativoExcel, QStringLiteral("Otra.Aplicacion"));
+        QCOMPARE(a.contexto().FormatoPrecios, QStringLiteral("0.000"));
     }
 
     // The workbook's default name follows the executable's name, whatever it is called.
@@ -251,12 +247,12 @@ private slots:
                                      a.carpetaInstalacion()));
         QVERIFY(ArchivoIni::escribir(archivoIni, kSeccion, QStringLiteral("Base de datos a usar"),
                                      a.general()));
-        reiniciarPrograma();
         GuionDialogos guion;
-        QVERIFY(ArrancarPrograma(QDir(a.carpetaPrograma()).filePath(ejecutable)));
-        QCOMPARE(programa().ArchivoIni, archivoIni);
+        Contexto contexto;
+        QVERIFY(ArrancarPrograma(contexto, QDir(a.carpetaPrograma()).filePath(ejecutable)));
+        QCOMPARE(contexto.lugares.ajustes, archivoIni);
         QString error;
-        const std::optional<DatosIniciales> d = CargarDatosIniciales(&error);
+        const std::optional<DatosIniciales> d = CargarDatosIniciales(contexto, &error);
         QVERIFY2(d, qPrintable(error));
         QCOMPARE(d->archivo, libro);
         QCOMPARE(ArchivoIni::leer(archivoIni, kSeccion, QStringLiteral("Archivo de Excel")), libro);
@@ -522,7 +518,7 @@ private slots:
         QVERIFY(a.escribirIni());
         QString error;
         QVERIFY2(a.arrancar(&error), qPrintable(error));
-        const QString texto = TextoMuestra();
+        const QString texto = TextoMuestra(a.contexto().basesDD);
         QCOMPARE(texto, QStringLiteral(" Servidor: ") + ServidorPrueba::host() +
                             QStringLiteral("\r  Base de datos: ") + a.general());
         QCOMPARE(texto.count(u'\r'), 1);
@@ -544,11 +540,10 @@ private slots:
         QFETCH(QString, servidor);
         QFETCH(QString, base);
         QFETCH(QString, esperado);
-        reiniciarPrograma();
-        programa().crearComponentes();
-        programa().basesDD->cRuta = servidor;
-        programa().basesDD->cMiBase = base;
-        const QString texto = TextoMuestra();
+        BasesDD bases;
+        bases.cRuta = servidor;
+        bases.cMiBase = base;
+        const QString texto = TextoMuestra(bases);
         QCOMPARE(texto, esperado);
         QCOMPARE(texto.count(u'\r'), 1);
         QVERIFY(!texto.contains(u'\n'));
@@ -587,15 +582,6 @@ private slots:
         static const QRegularExpression forma(
             QStringLiteral("^   v (0|[1-9][0-9]*)\\.(0|[1-9][0-9]*)\\.(0|[1-9][0-9]*)$"));
         QVERIFY2(forma.match(v).hasMatch(), qPrintable(v));
-    }
-
-    void versionTrasArrancar() {
-        ANFITRION(a);
-        HACER(a, a.crearGeneral());
-        QVERIFY(a.escribirIni());
-        QString error;
-        QVERIFY2(a.arrancar(&error), qPrintable(error));
-        QCOMPARE(programa().VersionPrograma, TextoVersion());
     }
 };
 

@@ -12,8 +12,7 @@
 #include "DialogosGuion.h"
 #include "ServidorPrueba.h"
 #include "basedatos/Sql.h"
-#include "common/Programa.h"
-#include "components/LibOBCM.h"
+#include "components/ArchivoIni.h"
 #include "ui/RejaFlexible.h"
 #include "ui/frmInicial.h"
 
@@ -45,12 +44,11 @@ public:
         }
         if (!abrir()) return;
     }
-    ~Escena() { programa().ventanaPrincipal = nullptr; }
     bool abrir() {
+        ventana.reset();  // it works on the context that arrancar replaces
         datos = a.arrancar(&error);
         if (!datos) return false;
-        ventana = std::make_unique<frmInicial>();
-        programa().ventanaPrincipal = ventana.get();
+        ventana = std::make_unique<frmInicial>(a.contexto());
         ventana->mostrarDatos(*datos);
         ventana->show();
         return true;
@@ -66,7 +64,7 @@ public:
         return !r.isEmpty() && r[0].value(0).toInt() > 0;
     }
     QString ini(const QString& clave) const {
-        return LibOBCM().LeeIni(Config, clave, a.archivoIni());
+        return ArchivoIni::leer(a.archivoIni(), Config, clave);
     }
 
     AnfitrionPrueba a;
@@ -97,7 +95,7 @@ private slots:
         QVERIFY(e.ventana->isVisible());
         QVERIFY(!(e.ventana->windowState() & Qt::WindowMinimized));
         QVERIFY(e.hayTabla());
-        QVERIFY(programa().ConexionPrincipal.abierta());
+        QVERIFY(e.a.contexto().ConexionPrincipal.abierta());
     }
 
     void respuestaNo() {
@@ -112,8 +110,7 @@ private slots:
         QCOMPARE(guion->mostradas[0].estilo, 36);
         QVERIFY(e.ventana->isVisible());
         QVERIFY(e.hayTabla());
-        QVERIFY(programa().ConexionPrincipal.abierta());
-        QVERIFY(programa().libOBCM);
+        QVERIFY(e.a.contexto().ConexionPrincipal.abierta());
         QCOMPARE(e.ini(QStringLiteral("Empresa 1")), QStringLiteral("No"));
         QCOMPARE(e.ini(QStringLiteral("Archivo de Excel")), QStringLiteral("varelmo.xls"));
     }
@@ -137,9 +134,8 @@ private slots:
         QCOMPARE(e.ini(QStringLiteral("Precio")), QStringLiteral("3"));
         QCOMPARE(e.ini(QStringLiteral("Archivo de Excel")), QStringLiteral("editado.xls"));
         QVERIFY(!e.hayTabla());
-        QVERIFY(!programa().ConexionPrincipal.abierta());
-        QVERIFY(!programa().ConexionEmpresa.abierta());
-        QVERIFY(!programa().libOBCM);
+        QVERIFY(!e.a.contexto().ConexionPrincipal.abierta());
+        QVERIFY(!e.a.contexto().ConexionEmpresa.abierta());
 
         QVERIFY2(e.abrir(), qPrintable(e.error));
         QCOMPARE(e.datos->archivo, QStringLiteral("editado.xls"));
@@ -216,8 +212,8 @@ private slots:
         QCOMPARE(aviso.titulo, QStringLiteral("Alerta"));
         QVERIFY(aviso.skin);
         QVERIFY(!e.hayTabla());
-        QVERIFY(!programa().ConexionPrincipal.abierta());
-        QVERIFY(!programa().ConexionEmpresa.abierta());
+        QVERIFY(!e.a.contexto().ConexionPrincipal.abierta());
+        QVERIFY(!e.a.contexto().ConexionEmpresa.abierta());
         QVERIFY(!e.ventana->isVisible());
         QDir().rmdir(e.a.archivoIni());
     }

@@ -13,7 +13,6 @@
 #include "ServidorPropio.h"
 #include "ServidorPrueba.h"
 #include "Soporte.h"
-#include "common/Programa.h"
 #include "components/AnfitrionDemo.h"
 #include "components/ArchivoIni.h"
 #include "components/BasesDD.h"
@@ -166,7 +165,7 @@ private slots:
             return;
         }
         Recordset cifrado;
-        QVERIFY(cifrado.abrir(programa().ConexionPrincipal,
+        QVERIFY(cifrado.abrir(a.contexto().ConexionPrincipal,
                               QStringLiteral("SHOW SESSION STATUS LIKE 'Ssl_cipher'")));
         QVERIFY2(!cifrado.valor(1).toString().isEmpty(), "la sesión no usa TLS");
     }

@@ -9,8 +9,8 @@
 #include <QtTest>
 
 #include "DialogosGuion.h"
-#include "common/Programa.h"
-#include "components/LibOBCM.h"
+#include "components/ArchivoIni.h"
+#include "startup/Contexto.h"
 #include "ui/Twips.h"
 #include "ui/frmDescripcion.h"
 
@@ -18,25 +18,25 @@ class TstDescripcion : public QObject {
     Q_OBJECT
 private:
     QTemporaryDir carpeta_;
+    std::unique_ptr<Contexto> contexto_ = std::make_unique<Contexto>();
     int caso_ = 0;
 
     void ponerDescripcion(const QByteArray& contenido) {
-        QFile f(programa().ArchivoDescripcion);
+        QFile f(contexto_->lugares.descripcion);
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(contenido);
     }
     QString leer(const QString& clave) const {
-        return programa().libOBCM->LeeIni(QStringLiteral("frmDescripcion"), clave,
-                                          programa().ArchivoIni);
+        return ArchivoIni::leer(contexto_->lugares.ajustes, QStringLiteral("frmDescripcion"),
+                                clave);
     }
 
 private slots:
     void init() {
-        reiniciarPrograma();
+        contexto_ = std::make_unique<Contexto>();
         ++caso_;
-        programa().ArchivoIni = carpeta_.filePath(QStringLiteral("d%1.ini").arg(caso_));
-        programa().ArchivoDescripcion = carpeta_.filePath(QStringLiteral("d%1.txt").arg(caso_));
-        programa().crearComponentes();
+        contexto_->lugares.ajustes = carpeta_.filePath(QStringLiteral("d%1.ini").arg(caso_));
+        contexto_->lugares.descripcion = carpeta_.filePath(QStringLiteral("d%1.txt").arg(caso_));
     }
 
     // The file as it is, whatever it looks like, and read only once while the window lives.
@@ -58,7 +58,7 @@ private slots:
         QFETCH(QString, mostrado);
         GuionDialogos guion;
         ponerDescripcion(contenido);
-        frmDescripcion w;
+        frmDescripcion w(contexto_->lugares);
         QCOMPARE(w.windowTitle(), QStringLiteral("Descripción del programa"));
         QCOMPARE(w.lecturas(), 0);
         w.show();
@@ -80,7 +80,7 @@ private slots:
     // No description file: one plain box, the window unloads and still saves its placement.
     void sinArchivo() {
         GuionDialogos guion;
-        QPointer<frmDescripcion> w = new frmDescripcion;
+        QPointer<frmDescripcion> w = new frmDescripcion(contexto_->lugares);
         w->show();
         QTRY_VERIFY(w.isNull());
         QCOMPARE(guion->mostradas.size(), 1);
@@ -107,7 +107,7 @@ private slots:
         QFETCH(int, alto);
         GuionDialogos guion;
         ponerDescripcion("x");
-        frmDescripcion w;
+        frmDescripcion w(contexto_->lugares);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         w.resize(TwipsAPixeles(&w, ancho), TwipsAPixeles(&w, alto));
@@ -123,12 +123,12 @@ private slots:
     void menu() {
         GuionDialogos guion;
         ponerDescripcion("x");
-        frmDescripcion w;
+        frmDescripcion w(contexto_->lugares);
         auto* editar = w.findChild<QAction*>(QStringLiteral("mnEditINI"));
         auto* mostrar = w.findChild<QAction*>(QStringLiteral("mnDescrip"));
         QVERIFY(editar && mostrar);
         editar->trigger();
-        QCOMPARE(guion->abiertos, QStringList{programa().ArchivoIni});
+        QCOMPARE(guion->abiertos, QStringList{contexto_->lugares.ajustes});
         QVERIFY(!w.isVisible());
         QCOMPARE(w.lecturas(), 0);
         mostrar->trigger();
@@ -136,7 +136,7 @@ private slots:
         QCOMPARE(w.lecturas(), 1);
         QCOMPARE(guion->abiertos.size(), 1);
         // The workbooks' folder opens in the desktop's file manager.
-        programa().carpetaLibros = carpeta_.path();
+        contexto_->lugares.libros = carpeta_.path();
         w.findChild<QAction*>(QStringLiteral("mnCarpeta"))->trigger();
         QCOMPARE(guion->abiertos.last(), carpeta_.path());
     }
@@ -145,8 +145,8 @@ private slots:
     void lugarNoGuardado() {
         GuionDialogos guion;
         ponerDescripcion("x");
-        programa().ArchivoIni = carpeta_.filePath(QStringLiteral("no-existe/d.ini"));
-        frmDescripcion w;
+        contexto_->lugares.ajustes = carpeta_.filePath(QStringLiteral("no-existe/d.ini"));
+        frmDescripcion w(contexto_->lugares);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         w.close();
@@ -164,7 +164,7 @@ private slots:
         ponerDescripcion("x");
         QPoint marco;  // where the window system put the frame: the place a window is moved to
         {
-            auto* w = new frmDescripcion;
+            auto* w = new frmDescripcion(contexto_->lugares);
             w->show();
             QVERIFY(QTest::qWaitForWindowExposed(w));
             w->setGeometry(80, 60, 600, 400);
@@ -173,7 +173,7 @@ private slots:
             w->close();
             QTRY_VERIFY(p.isNull());
         }
-        frmDescripcion otra;
+        frmDescripcion otra(contexto_->lugares);
         QCOMPARE(otra.size(), QSize(600, 400));
         QCOMPARE(otra.pos(), marco);
     }

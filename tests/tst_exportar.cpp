@@ -14,7 +14,6 @@
 #include "ServidorPrueba.h"
 #include "basedatos/Sql.h"
 #include "common/LetraColumna.h"
-#include "common/Programa.h"
 #include "components/BasesDD.h"
 #include "report/SolicitudReporte.h"
 #include "report/clsLlenarTabla.h"
@@ -46,7 +45,7 @@ bool prepararTabla(AnfitrionPrueba& a, const QList<int>& ids, int filas, QString
         }
     }
     if (!a.arrancar(error)) return false;
-    Programa& p = programa();
+    Contexto& p = a.contexto();
     p.listaSeleccion = ids;
     if (!CrearTablaTrabajo(p.ConexionPrincipal, ids, error)) return false;
     for (int f = filas; f >= 1; --f) {
@@ -108,10 +107,10 @@ private slots:
         AnfitrionPrueba a;
         QString error;
         QVERIFY2(prepararTabla(a, ids, filas, &error), qPrintable(error));
-        if (!formato.isEmpty()) programa().FormatoPrecios = formato;
+        if (!formato.isEmpty()) a.contexto().FormatoPrecios = formato;
         // The prices' format in the workbook: the one set, or the program's own default.
         QString esperado = formato.isEmpty() ? QStringLiteral("##,###,##0.00") : formato;
-        clsLlenarTabla llenar = prueba::llenado(ids, QStringLiteral("1"), archivo);
+        clsLlenarTabla llenar = prueba::llenado(a.contexto(), ids, QStringLiteral("1"), archivo);
         Recordset rs;
         QVERIFY2(llenar.ExportarExcel(rs, &error), qPrintable(error));
         const LibroLeido libro = leerLibro(QDir(a.carpetaPrograma()).filePath(archivo));
@@ -208,7 +207,9 @@ private slots:
         QVERIFY(viejo.open(QIODevice::WriteOnly));
         viejo.write("no es un libro");
         viejo.close();
-        QVERIFY(prueba::rellenar({1}, QStringLiteral("1"), QStringLiteral("viejo.xlsx")).creado());
+        QVERIFY(
+            prueba::rellenar(a.contexto(), {1}, QStringLiteral("1"), QStringLiteral("viejo.xlsx"))
+                .creado());
         const LibroLeido libro = leerLibro(ruta);
         QVERIFY2(libro.ok, qPrintable(libro.error));
         QCOMPARE(libro.celda(QStringLiteral("A1")).v.toString(), QStringLiteral("Reporte varelmo"));
@@ -235,7 +236,7 @@ private slots:
             // Amounts with up to four decimals, and just past that.
             0.0001, 99.99, -0.05, 99999999999999.5, 0.00005, 123.45678,
             QVariant(QMetaType::fromType<double>())};
-        Programa& p = programa();
+        Contexto& p = a.contexto();
         for (int i = 0; i < importes.size(); ++i)
             QVERIFY2(
                 p.ConexionPrincipal.ejecutar(
@@ -244,8 +245,8 @@ private slots:
                      importes[i], importes[importes.size() - 1 - i], QStringLiteral("")},
                     &error),
                 qPrintable(error));
-        clsLlenarTabla llenar = prueba::llenado(programa().listaSeleccion, QStringLiteral("1"),
-                                                QStringLiteral("exactos.xls"));
+        clsLlenarTabla llenar = prueba::llenado(a.contexto(), a.contexto().listaSeleccion,
+                                                QStringLiteral("1"), QStringLiteral("exactos.xls"));
         Recordset rs;
         QVERIFY2(llenar.ExportarExcel(rs, &error), qPrintable(error));
         const LibroLeido libro =
@@ -277,7 +278,7 @@ private slots:
         AnfitrionPrueba a;
         QString error;
         QVERIFY2(prepararTabla(a, {1}, 2, &error), qPrintable(error));
-        programa().AplicativoExcel = QStringLiteral("Otro.App");
+        a.contexto().AplicativoExcel = QStringLiteral("Otro.App");
         const QString ruta = QDir(a.carpetaPrograma()).filePath(QStringLiteral("r.xlsx"));
         const QByteArray contenido("PK\x03\x04 contenido anterior\r\n\x00\xff", 28);
         if (hayAnterior) {
@@ -285,7 +286,7 @@ private slots:
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write(contenido);
         }
-        QVERIFY(!prueba::rellenar(programa().listaSeleccion, QStringLiteral("1"),
+        QVERIFY(!prueba::rellenar(a.contexto(), a.contexto().listaSeleccion, QStringLiteral("1"),
                                   QStringLiteral("r.xlsx"))
                      .creado());
         QCOMPARE(guion->mostradas.size(), 1);
@@ -326,14 +327,15 @@ private slots:
             ids << 100 + id;  // companies without a row: their columns stay, headed datos<Id>
         QString error;
         QVERIFY2(prepararTabla(a, ids, 2, &error), qPrintable(error));
-        const QString ruta = QDir(programa().carpetaPrograma).filePath(archivo);
+        const QString ruta = QDir(a.carpetaPrograma()).filePath(archivo);
         QFile anterior(ruta);
         QVERIFY(anterior.open(QIODevice::WriteOnly));
         anterior.write("anterior");
         anterior.close();
 
         GuionDialogos guion;
-        QCOMPARE(prueba::rellenar(ids, QStringLiteral("1"), archivo).creado(), creado);
+        QCOMPARE(prueba::rellenar(a.contexto(), ids, QStringLiteral("1"), archivo).creado(),
+                 creado);
         QCOMPARE(guion->mostradas.size(), 1);
         const CajaMostrada caja = guion->mostradas.first();
         if (creado) {
@@ -356,10 +358,9 @@ private slots:
             QCOMPARE(anterior.readAll(), QByteArray("anterior"));
             // Nothing half-written beside it: only the settings file (with the lock file its
             // writes leave) and the earlier workbook.
-            QCOMPARE(
-                QDir(programa().carpetaPrograma).entryList(QDir::Files | QDir::Hidden, QDir::Name),
-                QStringList(
-                    {archivo, QStringLiteral("varelmo.ini"), QStringLiteral("varelmo.ini.lock")}));
+            QCOMPARE(QDir(a.carpetaPrograma()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+                     QStringList({archivo, QStringLiteral("varelmo.ini"),
+                                  QStringLiteral("varelmo.ini.lock")}));
         }
     }
 };

@@ -21,7 +21,6 @@
 #include "components/AnfitrionDemo.h"
 #include "components/ArchivoIni.h"
 #include "components/Cifrado.h"
-#include "components/DelRegistro.h"
 #include "components/Instalacion.h"
 
 namespace {
@@ -297,16 +296,14 @@ private slots:
 
         // A host settings file written anew by the program itself.
         QVERIFY(QFile::remove(ajustes));
-        auto instalacion = std::make_shared<Instalacion>();
-        instalacion->ponerCarpeta(carpeta);
-        QVERIFY(DelRegistro(instalacion)
-                    .GuardaDatosTMW(QStringLiteral("MySQLPuerto"), QStringLiteral("3306")));
+        Instalacion instalacion;
+        instalacion.ponerCarpeta(carpeta);
+        QVERIFY(instalacion.GuardaDatosTMW(QStringLiteral("MySQLPuerto"), QStringLiteral("3306")));
         QCOMPARE(permisos(ajustes), 0600);
 
         // An existing file keeps its permissions; an ordinary settings file follows the umask.
         QVERIFY(::chmod(QFile::encodeName(ajustes).constData(), 0640) == 0);
-        QVERIFY(DelRegistro(instalacion)
-                    .GuardaDatosTMW(QStringLiteral("MySQLPuerto"), QStringLiteral("3307")));
+        QVERIFY(instalacion.GuardaDatosTMW(QStringLiteral("MySQLPuerto"), QStringLiteral("3307")));
         QCOMPARE(permisos(ajustes), 0640);
         const QString ini = dir.filePath(QStringLiteral("varelmo.ini"));
         QVERIFY(ArchivoIni::escribir(ini, QStringLiteral("S"), QStringLiteral("k"),

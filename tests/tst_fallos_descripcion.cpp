@@ -10,21 +10,21 @@
 #include <QtTest>
 
 #include "DialogosGuion.h"
-#include "common/Programa.h"
+#include "startup/Contexto.h"
 #include "ui/frmDescripcion.h"
 
 class TstFallosDescripcion : public QObject {
     Q_OBJECT
     QTemporaryDir carpeta_;
+    std::unique_ptr<Contexto> contexto_ = std::make_unique<Contexto>();
     int caso_ = 0;
 
 private slots:
     void init() {
-        reiniciarPrograma();
+        contexto_ = std::make_unique<Contexto>();
         ++caso_;
-        programa().ArchivoIni = carpeta_.filePath(QStringLiteral("d%1.ini").arg(caso_));
-        programa().ArchivoDescripcion = carpeta_.filePath(QStringLiteral("d%1.txt").arg(caso_));
-        programa().crearComponentes();
+        contexto_->lugares.ajustes = carpeta_.filePath(QStringLiteral("d%1.ini").arg(caso_));
+        contexto_->lugares.descripcion = carpeta_.filePath(QStringLiteral("d%1.txt").arg(caso_));
     }
 
     // Whatever the bytes, the window shows them as text, with no character lost to a NUL.
@@ -41,13 +41,13 @@ private slots:
     }
     void contenidoExtrano() {
         QFETCH(QByteArray, contenido);
-        QFile f(programa().ArchivoDescripcion);
+        QFile f(contexto_->lugares.descripcion);
         QVERIFY(f.open(QIODevice::WriteOnly) && f.write(contenido) == contenido.size());
         f.close();
         GuionDialogos guion;
         QElapsedTimer reloj;
         reloj.start();
-        frmDescripcion w;
+        frmDescripcion w(contexto_->lugares);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         qInfo("mostrada en %lld ms", reloj.elapsed());
@@ -66,9 +66,9 @@ private slots:
     }
     void ilegible() {
         QFETCH(QString, destino);
-        QVERIFY(QFile::link(destino, programa().ArchivoDescripcion));
+        QVERIFY(QFile::link(destino, contexto_->lugares.descripcion));
         GuionDialogos guion;
-        QPointer<frmDescripcion> w = new frmDescripcion;
+        QPointer<frmDescripcion> w = new frmDescripcion(contexto_->lugares);
         w->show();
         QTRY_VERIFY(w.isNull());
         QCOMPARE(guion->mostradas.size(), 1);

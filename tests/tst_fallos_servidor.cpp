@@ -24,7 +24,6 @@
 #include "Soporte.h"
 #include "basedatos/Sql.h"
 #include "common/Mensajes.h"
-#include "common/Programa.h"
 #include "components/AnfitrionDemo.h"
 #include "report/SolicitudReporte.h"
 #include "report/clsLlenarTabla.h"
@@ -63,12 +62,12 @@ bool preparar(AnfitrionPrueba& a, QString* error) {
 // One report as the window runs it after the user confirmed; a table that cannot be made is
 // reported as the window reports it.
 // With `corte`, the companies are merged in two parts cut there, on two connections.
-bool reporte(const QList<int>& ids, const QString& archivo, const Progreso& progreso = {},
-             const QString& corte = QString()) {
+bool reporte(AnfitrionPrueba& a, const QList<int>& ids, const QString& archivo,
+             const Progreso& progreso = {}, const QString& corte = QString()) {
     OpcionesReporte opciones;
     if (!corte.isEmpty()) opciones.corte = corte;
     const ResultadoReporte r =
-        prueba::reporte(ids, QStringLiteral("2"), archivo, opciones, progreso);
+        prueba::reporte(a.contexto(), ids, QStringLiteral("2"), archivo, opciones, progreso);
     if (r.creado() && !corte.isEmpty() && !r.enDosPartes)
         QTest::qFail("no se fusionó en dos partes", __FILE__, __LINE__);
     return r.creado();
@@ -128,7 +127,7 @@ private slots:
         QVERIFY2(preparar(a, &error), qPrintable(error));
         const QString carpeta = a.carpetaPrograma();
         const QString ruta = QDir(carpeta).filePath(QStringLiteral("r.xlsx"));
-        QVERIFY(reporte({1, 2}, QStringLiteral("r.xlsx")));
+        QVERIFY(reporte(a, {1, 2}, QStringLiteral("r.xlsx")));
         const QByteArray anterior = contenido(ruta);
         QVERIFY(!anterior.isEmpty());
         const QStringList archivos = entradas(carpeta);
@@ -137,7 +136,7 @@ private slots:
         guion->mostradas.clear();
         int avisos = 0;
         QVERIFY(!reporte(
-            {1, 2}, QStringLiteral("r.xlsx"),
+            a, {1, 2}, QStringLiteral("r.xlsx"),
             [&](const QString&) {
                 if (++avisos == 1) servidor_.matar();
                 return true;
@@ -151,7 +150,7 @@ private slots:
         // Back on the same port: the same run of the program reports again, with no restart.
         QVERIFY2(servidor_.iniciar(&error), qPrintable(error));
         guion->mostradas.clear();
-        const bool escrito = reporte({1, 2}, QStringLiteral("r.xlsx"), {}, corte);
+        const bool escrito = reporte(a, {1, 2}, QStringLiteral("r.xlsx"), {}, corte);
         QVERIFY2(escrito, qPrintable(guion->mostradas.value(0).texto));
         QCOMPARE(guion->mostradas.size(), 1);
         QCOMPARE(guion->mostradas[0].texto, QStringLiteral("Archivo 'r.xlsx' creado"));
@@ -164,7 +163,7 @@ private slots:
         QVERIFY2(servidor_.iniciar(&error), qPrintable(error));
         QTest::qWait(1100);
         guion->mostradas.clear();
-        QVERIFY(reporte({2, 1}, QStringLiteral("s.xlsx")));
+        QVERIFY(reporte(a, {2, 1}, QStringLiteral("s.xlsx")));
         QCOMPARE(guion->mostradas.size(), 1);
         QCOMPARE(guion->mostradas[0].texto, QStringLiteral("Archivo 's.xlsx' creado"));
     }
@@ -175,7 +174,7 @@ private slots:
         AnfitrionPrueba a;
         QString error;
         QVERIFY2(preparar(a, &error), qPrintable(error));
-        Conexion& c = programa().ConexionPrincipal;
+        Conexion& c = a.contexto().ConexionPrincipal;
         QVERIFY(c.ejecutar(QStringLiteral("CREATE TABLE t (n int)")));
         QVERIFY(c.ejecutar(QStringLiteral("START TRANSACTION")));
         QVERIFY(c.ejecutar(QStringLiteral("INSERT INTO t VALUES (1)")));
@@ -199,14 +198,14 @@ private slots:
         AnfitrionPrueba a;
         QString error;
         QVERIFY2(preparar(a, &error), qPrintable(error));
-        QVERIFY(reporte({1}, QStringLiteral("r.xlsx")));
+        QVERIFY(reporte(a, {1}, QStringLiteral("r.xlsx")));
         servidor_.matar();
         QElapsedTimer reloj;
         reloj.start();
-        QCOMPARE(GuardarElecciones({{1, true}, {2, false}}, QStringLiteral("2"),
+        QCOMPARE(GuardarElecciones(a.archivoIni(), {{1, true}, {2, false}}, QStringLiteral("2"),
                                    QStringLiteral("r.xlsx")),
                  QStringList{});
-        CerrarBasesDeDatos();
+        CerrarBasesDeDatos(a.contexto());
         QVERIFY2(reloj.elapsed() < 10000, qPrintable(QString::number(reloj.elapsed())));
         const QString ini = QString::fromUtf8(contenido(a.archivoIni()));
         for (const char* linea :
@@ -223,8 +222,7 @@ private slots:
         QVERIFY2(preparar(a, &error), qPrintable(error));
         const std::optional<DatosIniciales> datos = a.arrancar(&error);
         QVERIFY2(datos, qPrintable(error));
-        frmInicial v;
-        programa().ventanaPrincipal = &v;
+        frmInicial v(a.contexto());
         v.mostrarDatos(*datos);
         v.txtArchivo()->setText(QStringLiteral("r.xlsx"));
         v.cmbPrecios()->setCurrentIndex(1);
@@ -255,7 +253,6 @@ private slots:
         QCOMPARE(guion->mostradas[1].texto, QStringLiteral("Archivo 'r.xlsx' creado"));
         QVERIFY(v.isEnabled());
         QCOMPARE(consulta::tablaTrabajo(a.general()), TablaEsperada);
-        programa().ventanaPrincipal = nullptr;
     }
 
     // A company whose own server takes the connection and never answers: skipped after the
@@ -288,7 +285,7 @@ private slots:
             qPrintable(a.error()));
         QElapsedTimer reloj;
         reloj.start();
-        const bool escrito = reporte({1, 2}, QStringLiteral("m.xlsx"));
+        const bool escrito = reporte(a, {1, 2}, QStringLiteral("m.xlsx"));
         const qint64 tardanza = reloj.elapsed();
         ::close(mudo);
         QVERIFY(escrito);

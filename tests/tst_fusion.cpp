@@ -14,7 +14,6 @@
 #include "ServidorPrueba.h"
 #include "Soporte.h"
 #include "basedatos/Sql.h"
-#include "common/Programa.h"
 #include "components/AnfitrionDemo.h"
 #include "report/FusionEnDos.h"
 #include "report/SolicitudReporte.h"
@@ -56,7 +55,7 @@ bool prepararAnfitrion(AnfitrionPrueba& a, const QList<EmpresaPrueba>& empresas,
 bool correrReporte(AnfitrionPrueba& a, const QList<int>& ids, const QString& nivel,
                    const QString& archivo, bool* escrito, QString* error) {
     if (!a.arrancar(error)) return false;
-    *escrito = prueba::reporte(ids, nivel, archivo).creado();
+    *escrito = prueba::reporte(a.contexto(), ids, nivel, archivo).creado();
     return true;
 }
 
@@ -391,8 +390,8 @@ private slots:
         for (int paso = 1;; ++paso) {
             int llamadas = 0;
             const ResultadoReporte r =
-                prueba::reporte({1, 2}, QStringLiteral("1"), QStringLiteral("r.xlsx"), {},
-                                [&](const QString&) { return ++llamadas < paso; });
+                prueba::reporte(a.contexto(), {1, 2}, QStringLiteral("1"), QStringLiteral("r.xlsx"),
+                                {}, [&](const QString&) { return ++llamadas < paso; });
             if (r.creado()) {
                 QVERIFY2(paso > 3, qPrintable(QString::number(paso)));
                 QCOMPARE(leerResumenLibro(ruta).filasConValor, 3 + 60000);
@@ -436,8 +435,8 @@ private slots:
         QVERIFY2(a.arrancar(&error), qPrintable(error));
         OpcionesReporte opciones;
         opciones.soloPorCliente = porCliente;
-        const ResultadoReporte r =
-            prueba::reporte({9, 1, 2}, QStringLiteral("1"), QStringLiteral("r.xlsx"), opciones);
+        const ResultadoReporte r = prueba::reporte(a.contexto(), {9, 1, 2}, QStringLiteral("1"),
+                                                   QStringLiteral("r.xlsx"), opciones);
         QVERIFY(r.incompleto());
         QCOMPARE(consulta::tablaTrabajo(a.general()),
                  (QStringList{QStringLiteral("A|a|0|0|1|2|0|0|") + Falta,

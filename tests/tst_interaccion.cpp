@@ -10,7 +10,7 @@
 #include <QtTest>
 
 #include "DialogosGuion.h"
-#include "common/Programa.h"
+#include "startup/Contexto.h"
 #include "ui/RejaFlexible.h"
 #include "ui/frmDescripcion.h"
 #include "ui/frmInicial.h"
@@ -33,10 +33,11 @@ class TstInteraccion : public QObject {
     Q_OBJECT
 private:
     QTemporaryDir carpeta_;
+    std::unique_ptr<Contexto> contexto_ = std::make_unique<Contexto>();
     std::unique_ptr<frmInicial> ventana_;
 
     bool abrir(int empresas = 2) {
-        ventana_ = std::make_unique<frmInicial>();
+        ventana_ = std::make_unique<frmInicial>(*contexto_);
         ventana_->mostrarDatos(datos(empresas));
         ventana_->show();
         ventana_->activateWindow();
@@ -59,10 +60,9 @@ private:
 
 private slots:
     void init() {
-        reiniciarPrograma();
-        programa().ArchivoIni = carpeta_.filePath(QStringLiteral("varelmo.ini"));
-        programa().ArchivoDescripcion = carpeta_.filePath(QStringLiteral("varelmo.txt"));
-        programa().crearComponentes();
+        contexto_ = std::make_unique<Contexto>();
+        contexto_->lugares.ajustes = carpeta_.filePath(QStringLiteral("varelmo.ini"));
+        contexto_->lugares.descripcion = carpeta_.filePath(QStringLiteral("varelmo.txt"));
     }
     void cleanup() {
         if (ventana_)
@@ -102,7 +102,7 @@ private slots:
         QCOMPARE(reja()->TextMatrix(3, 2), QString());
         QCOMPARE(reja()->TextMatrix(2, 1), QStringLiteral("Empresa 2"));
         QVERIFY(guion->mostradas.isEmpty());
-        QVERIFY(!QFile::exists(programa().ArchivoIni));
+        QVERIFY(!QFile::exists(contexto_->lugares.ajustes));
     }
 
     void espacioDosVecesYRepetido() {
@@ -194,7 +194,7 @@ private slots:
     void f1DosVeces() {
         GuionDialogos guion;
         {
-            QFile f(programa().ArchivoDescripcion);
+            QFile f(contexto_->lugares.descripcion);
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write("Descripción");
         }
@@ -252,7 +252,6 @@ private slots:
             QCOMPARE(guion->mostradas[0].estilo, 36);
         }
         QVERIFY(ventana_->isVisible());
-        QVERIFY(programa().libOBCM);
     }
 
     // Only the window's own background opens the settings file.
@@ -280,7 +279,7 @@ private slots:
             QTest::mouseDClick(reja()->viewport(), Qt::LeftButton, {},
                                reja()->visualItemRect(reja()->item(1, 1)).center());
         }
-        QCOMPARE(guion->abiertos, abre ? QStringList{programa().ArchivoIni} : QStringList{});
+        QCOMPARE(guion->abiertos, abre ? QStringList{contexto_->lugares.ajustes} : QStringList{});
     }
 
     // The file name box: its text selected on entry, Enter moves on and types nothing, other

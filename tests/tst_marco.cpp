@@ -8,7 +8,7 @@
 #include <QtTest>
 
 #include "DialogosGuion.h"
-#include "common/Programa.h"
+#include "startup/Contexto.h"
 #include "ui/BotonDegradado.h"
 #include "ui/Colapso.h"
 #include "ui/ImagenMarco.h"
@@ -40,10 +40,11 @@ class TstMarco : public QObject {
     Q_OBJECT
 private:
     QTemporaryDir carpeta_;
+    std::unique_ptr<Contexto> contexto_ = std::make_unique<Contexto>();
     std::unique_ptr<frmInicial> v_;
 
     bool abrir() {
-        v_ = std::make_unique<frmInicial>();
+        v_ = std::make_unique<frmInicial>(*contexto_);
         v_->mostrarDatos(datos());
         v_->show();
         v_->activateWindow();
@@ -53,11 +54,10 @@ private:
 
 private slots:
     void init() {
-        reiniciarPrograma();
-        programa().ArchivoIni = carpeta_.filePath(QStringLiteral("varelmo.ini"));
-        programa().ArchivoDescripcion = carpeta_.filePath(QStringLiteral("varelmo.txt"));
-        programa().crearComponentes();
-        QFile f(programa().ArchivoDescripcion);
+        contexto_ = std::make_unique<Contexto>();
+        contexto_->lugares.ajustes = carpeta_.filePath(QStringLiteral("varelmo.ini"));
+        contexto_->lugares.descripcion = carpeta_.filePath(QStringLiteral("varelmo.txt"));
+        QFile f(contexto_->lugares.descripcion);
         QVERIFY(f.open(QIODevice::WriteOnly) && f.write("Descripción") > 0);
     }
     void cleanup() {

@@ -1,5 +1,4 @@
-// The message box of the report and closing paths: styles, answers, the failure report, and the
-// skinned box itself.
+// The message box of the report and closing paths: styles, answers, and the skinned box itself.
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
@@ -7,19 +6,12 @@
 
 #include "DialogosGuion.h"
 #include "common/Mensajes.h"
-#include "common/Programa.h"
 #include "components/EstiloMensaje.h"
-#include "components/Utilerias.h"
 #include "ui/CajaSkin.h"
 
 class TstMensajes : public QObject {
     Q_OBJECT
 private slots:
-    void init() {
-        reiniciarPrograma();
-        programa().crearComponentes();
-    }
-
     void estilos_data() {
         QTest::addColumn<int>("estilo");
         QTest::addColumn<QList<int>>("botones");
@@ -90,24 +82,8 @@ private slots:
     void mensajeDevuelveElBoton() {
         GuionDialogos guion;
         guion->respuestas << 1;
-        QCOMPARE(Mensaje(QStringLiteral("Archivo 'a.xlsx' creado"), 0, QStringLiteral("Aviso")),
-                 quint8(1));
+        QCOMPARE(Mensaje(QStringLiteral("Archivo 'a.xlsx' creado"), 0, QStringLiteral("Aviso")), 1);
         QCOMPARE(guion->mostradas.first().estilo, 0);
-    }
-
-    void sinComponenteInformaUnaVezYRespondeNo() {
-        GuionDialogos guion;
-        programa().utilerias.reset();
-        guion->respuestas << 6 << 6;
-        QVERIFY(!Pregunta(QStringLiteral("¿Desea cerrar este programa?"),
-                          QStringLiteral("Finalizar"), false));
-        QCOMPARE(guion->mostradas.size(), 1);
-        const CajaMostrada caja = guion->mostradas.first();
-        QVERIFY(!caja.skin);
-        QCOMPARE(caja.titulo, QStringLiteral("Error"));
-        QCOMPARE(caja.estilo, 16);
-        QVERIFY2(caja.texto.startsWith(QStringLiteral("Error 91, ")), qPrintable(caja.texto));
-        QVERIFY(!caja.texto.contains(QStringLiteral("cerrar")));
     }
 
     void cajaSkinMuestraLosBotonesDelEstilo() {

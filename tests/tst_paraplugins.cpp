@@ -17,15 +17,13 @@
 #include "DialogosGuion.h"
 #include "Soporte.h"
 #include "common/LugaresPrograma.h"
-#include "common/Programa.h"
 #include "components/AnfitrionDemo.h"
 #include "components/ArchivoIni.h"
 #include "components/BasesDD.h"
 #include "components/Cifrado.h"
-#include "components/DelRegistro.h"
 #include "components/EstiloMensaje.h"
 #include "components/Instalacion.h"
-#include "components/LibOBCM.h"
+#include "startup/Contexto.h"
 #include "startup/ParaPluginsPortables.h"
 
 namespace {
@@ -56,8 +54,7 @@ std::shared_ptr<Lectura> leerConLimite(const QString& seccion, const QString& cl
                                        const QString& defecto, const QString& archivo, int ms) {
     auto lectura = std::make_shared<Lectura>();
     std::thread([lectura, seccion, clave, defecto, archivo] {
-        LibOBCM ajustes;
-        lectura->valor = LeeIniDefecto(seccion, clave, defecto, ajustes, archivo);
+        lectura->valor = LeeIniDefecto(seccion, clave, defecto, archivo);
         lectura->terminada = true;
     }).detach();
     QElapsedTimer reloj;
@@ -69,9 +66,9 @@ std::shared_ptr<Lectura> leerConLimite(const QString& seccion, const QString& cl
 // One case's folders: the program folder (varelmo, varelmo.ini) and the installation folder.
 struct Caso {
     QTemporaryDir dir;
-    QString programa() const { return dir.filePath(QStringLiteral("programa")); }
+    QString carpetaPrograma() const { return dir.filePath(QStringLiteral("programa")); }
     QString instalacion() const { return dir.filePath(QStringLiteral("talmira")); }
-    QString ini() const { return QDir(programa()).filePath(QStringLiteral("varelmo.ini")); }
+    QString ini() const { return QDir(carpetaPrograma()).filePath(QStringLiteral("varelmo.ini")); }
     QString talmiraIni() const {
         return QDir(instalacion()).filePath(Instalacion::nombreArchivoAjustes());
     }
@@ -94,18 +91,16 @@ struct Caso {
     }
 };
 
-// A fresh process state whose executable is <programa>/varelmo, with its component objects.
-Programa& prepararPrograma(const Caso& caso) {
-    reiniciarPrograma();
-    Programa& p = programa();
-    QDir().mkpath(caso.programa());
-    p.ponerEjecutable(QDir(caso.programa()).filePath(QStringLiteral("varelmo")));
-    p.crearComponentes();
+// A fresh context whose executable is <programa>/varelmo.
+std::unique_ptr<Contexto> prepararPrograma(const Caso& caso) {
+    auto p = std::make_unique<Contexto>();
+    QDir().mkpath(caso.carpetaPrograma());
+    p->ponerEjecutable(QDir(caso.carpetaPrograma()).filePath(QStringLiteral("varelmo")));
     return p;
 }
 
-bool preparar(Programa& p, bool leerBase = true) {
-    return PrepararConexion(*p.libOBCM, *p.delRegistro, *p.basesDD, p.ArchivoIni, leerBase);
+bool preparar(Contexto& p, bool leerBase = true) {
+    return PrepararConexion(p.instalacion, p.basesDD, p.lugares.ajustes, leerBase);
 }
 
 // An installation whose settings come from `ajustes`, and a settings file pointing at it.
@@ -115,7 +110,7 @@ bool crearCaso(const Caso& caso, const anfitrion::AjustesInstalacion& ajustes = 
         qWarning("%s", qPrintable(error));
         return false;
     }
-    QDir().mkpath(caso.programa());
+    QDir().mkpath(caso.carpetaPrograma());
     return caso.ponerAjuste(kRuta, caso.instalacion());
 }
 
@@ -141,8 +136,6 @@ class TstParaPlugins : public QObject {
     Q_OBJECT
 
 private slots:
-    void cleanup() { reiniciarPrograma(); }
-
     // ---- LeeIniDefecto ---------------------------------------------------------------------
 
     void leeIniDefecto_data() {
@@ -187,9 +180,8 @@ private slots:
         const QString ruta = dir.filePath(QStringLiteral("varelmo.ini"));
         if (existe) QVERIFY(soporte::guardar(ruta, archivo));
 
-        LibOBCM ajustes;
-        const QString valor = LeeIniDefecto(kSeccion, QStringLiteral("Clave"),
-                                            QStringLiteral("defecto"), ajustes, ruta);
+        const QString valor =
+            LeeIniDefecto(kSeccion, QStringLiteral("Clave"), QStringLiteral("defecto"), ruta);
         QCOMPARE(valor, esperado);
         if (escribe) {
             QCOMPARE(ArchivoIni::leer(ruta, kSeccion, QStringLiteral("Clave")),
@@ -208,19 +200,17 @@ private slots:
         }
         // A second read finds the value in the file and writes nothing more.
         const QByteArray despues = soporte::contenido(ruta);
-        QCOMPARE(LeeIniDefecto(kSeccion, QStringLiteral("Clave"), QStringLiteral("otro defecto"),
-                               ajustes, ruta),
-                 esperado);
+        QCOMPARE(
+            LeeIniDefecto(kSeccion, QStringLiteral("Clave"), QStringLiteral("otro defecto"), ruta),
+            esperado);
         QCOMPARE(soporte::contenido(ruta), despues);
     }
 
     void leeIniDefectoDefectoConAcentosYBarra() {
         QTemporaryDir dir;
         const QString ruta = dir.filePath(QStringLiteral("varelmo.ini"));
-        LibOBCM ajustes;
-        QCOMPARE(
-            LeeIniDefecto(kSeccion, kRuta, QStringLiteral("C:\\talmirapremium"), ajustes, ruta),
-            QStringLiteral("C:\\talmirapremium"));
+        QCOMPARE(LeeIniDefecto(kSeccion, kRuta, QStringLiteral("C:\\talmirapremium"), ruta),
+                 QStringLiteral("C:\\talmirapremium"));
         const QByteArray bytes = soporte::contenido(ruta);
         // A new file is UTF-8, with the section and the key as given and one backslash.
         QVERIFY2(bytes.contains("[Configuraci\xc3\xb3n]"), bytes.constData());
@@ -288,13 +278,14 @@ private slots:
         QVERIFY(caso.dir.isValid());
         const QString porDefecto = QStringLiteral("C:\\talmirapremium");
         QString error;
-        QVERIFY(QDir().mkpath(caso.programa()));
-        QVERIFY2(
-            anfitrion::crearInstalacion(QDir(caso.programa()).filePath(porDefecto), {}, &error),
-            qPrintable(error));
+        QVERIFY(QDir().mkpath(caso.carpetaPrograma()));
+        QVERIFY2(anfitrion::crearInstalacion(QDir(caso.carpetaPrograma()).filePath(porDefecto), {},
+                                             &error),
+                 qPrintable(error));
         const CarpetaActual actual;
-        QVERIFY(QDir::setCurrent(caso.programa()));
-        Programa& p = prepararPrograma(caso);
+        QVERIFY(QDir::setCurrent(caso.carpetaPrograma()));
+        const std::unique_ptr<Contexto> contexto = prepararPrograma(caso);
+        Contexto& p = *contexto;
         QVERIFY(!QFileInfo::exists(caso.ini()));
         GuionDialogos guion;
 
@@ -302,7 +293,7 @@ private slots:
         QVERIFY2(guion->mostradas.isEmpty(), qPrintable(describir(guion->mostradas)));
         QCOMPARE(caso.ajuste(kRuta), porDefecto);
         QCOMPARE(caso.ajuste(kBase), QStringLiteral("datos1"));
-        QCOMPARE(p.basesDD->cMiBase, QStringLiteral("datos1"));
+        QCOMPARE(p.basesDD.cMiBase, QStringLiteral("datos1"));
         const QByteArray bytes = soporte::contenido(caso.ini());
         QVERIFY2(bytes.startsWith("[Configuraci\xc3\xb3n]"), bytes.constData());
         QVERIFY2(bytes.contains("Ruta de Talmira Premium=C:\\talmirapremium"), bytes.constData());
@@ -315,9 +306,10 @@ private slots:
     void primeraVezSinInstalacion() {
         Caso caso;
         const CarpetaActual actual;
-        QVERIFY(QDir().mkpath(caso.programa()));
-        QVERIFY(QDir::setCurrent(caso.programa()));
-        Programa& p = prepararPrograma(caso);
+        QVERIFY(QDir().mkpath(caso.carpetaPrograma()));
+        QVERIFY(QDir::setCurrent(caso.carpetaPrograma()));
+        const std::unique_ptr<Contexto> contexto = prepararPrograma(caso);
+        Contexto& p = *contexto;
         GuionDialogos guion;
         guion->respuestas << respuesta::Aceptar << respuesta::No;
 
@@ -367,12 +359,13 @@ private slots:
             QVERIFY(f.open(QIODevice::Append));
             f.write(QStringLiteral("Base de datos a usar=%1\n").arg(guardado).toUtf8());
         }
-        Programa& p = prepararPrograma(caso);
-        p.basesDD->cMiBase = QStringLiteral("previa");
+        const std::unique_ptr<Contexto> contexto = prepararPrograma(caso);
+        Contexto& p = *contexto;
+        p.basesDD.cMiBase = QStringLiteral("previa");
         GuionDialogos guion;
         QVERIFY(preparar(p, leerBase));
         QVERIFY(guion->mostradas.isEmpty());
-        QCOMPARE(p.basesDD->cMiBase, esperado);
+        QCOMPARE(p.basesDD.cMiBase, esperado);
         QCOMPARE(caso.ajuste(kBase), enArchivo);
         if (!leerBase && !hayClave)
             QVERIFY(!soporte::contenido(caso.ini()).contains("Base de datos"));
@@ -406,12 +399,13 @@ private slots:
         Caso caso;
         QVERIFY(crearCaso(caso));
         QVERIFY(caso.ponerHost(QStringLiteral("MySQLPuerto"), guardado));
-        Programa& p = prepararPrograma(caso);
-        p.basesDD->cPuerto = 9;
+        const std::unique_ptr<Contexto> contexto = prepararPrograma(caso);
+        Contexto& p = *contexto;
+        p.basesDD.cPuerto = 9;
         GuionDialogos guion;
         QVERIFY(preparar(p));
         QVERIFY2(guion->mostradas.isEmpty(), qPrintable(describir(guion->mostradas)));
-        QCOMPARE(p.basesDD->cPuerto, esperado);
+        QCOMPARE(p.basesDD.cPuerto, esperado);
         QCOMPARE(caso.host(QStringLiteral("MySQLPuerto")), queda);
     }
 
@@ -431,7 +425,8 @@ private slots:
         Caso caso;
         QVERIFY(crearCaso(caso));
         QVERIFY(caso.ponerHost(QStringLiteral("MySQLPuerto"), guardado));
-        Programa& p = prepararPrograma(caso);
+        const std::unique_ptr<Contexto> contexto = prepararPrograma(caso);
+        Contexto& p = *contexto;
         GuionDialogos guion;
         QVERIFY(!preparar(p));
         QCOMPARE(guion->mostradas.size(), 1);
@@ -482,12 +477,13 @@ private slots:
         } else {
             QVERIFY(caso.ponerHost(QStringLiteral("servidor"), servidor));
         }
-        Programa& p = prepararPrograma(caso);
-        p.basesDD->cRuta = QStringLiteral("previo");
+        const std::unique_ptr<Contexto> contexto = prepararPrograma(caso);
+        Contexto& p = *contexto;
+        p.basesDD.cRuta = QStringLiteral("previo");
         GuionDialogos guion;
         QVERIFY(preparar(p));
         QVERIFY(guion->mostradas.isEmpty());
-        QCOMPARE(p.basesDD->cRuta, esperado);
+        QCOMPARE(p.basesDD.cRuta, esperado);
         QCOMPARE(caso.host(QStringLiteral("MySQLServer")), mysqlServer);
     }
 
@@ -505,8 +501,9 @@ private slots:
             QStringLiteral("MySQLUsuario"),
             QStringLiteral("AP1JhLeeWtj/cZCYrgg31D4eiujXumcr34AewW6K8fpJFgeGDoZnDpo1ha4=")));
         const QByteArray antes = soporte::contenido(caso.talmiraIni());
-        Programa& p = prepararPrograma(caso);
-        p.basesDD->cUsuario = QStringLiteral("previo");
+        const std::unique_ptr<Contexto> contexto = prepararPrograma(caso);
+        Contexto& p = *contexto;
+        p.basesDD.cUsuario = QStringLiteral("previo");
         GuionDialogos guion;
         QVERIFY(!preparar(p));
         QCOMPARE(guion->mostradas.size(), 1);
@@ -516,7 +513,7 @@ private slots:
                      texto.contains(
                          QStringLiteral("talmira-host resellar \"%1\"").arg(caso.instalacion())),
                  qPrintable(texto));
-        QCOMPARE(p.basesDD->cUsuario, QStringLiteral("previo"));
+        QCOMPARE(p.basesDD.cUsuario, QStringLiteral("previo"));
         QCOMPARE(soporte::contenido(caso.talmiraIni()), antes);
     }
 
@@ -537,14 +534,15 @@ private slots:
         QVERIFY(caso.ponerHost(QStringLiteral("MySQLPassword"), contrasena));
         const QByteArray antes = soporte::contenido(caso.talmiraIni());
         for (int vez = 0; vez < 2; ++vez) {
-            Programa& p = prepararPrograma(caso);
-            p.basesDD->cUsuario = QStringLiteral("previo");
-            p.basesDD->cPassword = QStringLiteral("previa");
+            const std::unique_ptr<Contexto> contexto = prepararPrograma(caso);
+            Contexto& p = *contexto;
+            p.basesDD.cUsuario = QStringLiteral("previo");
+            p.basesDD.cPassword = QStringLiteral("previa");
             GuionDialogos guion;
             QVERIFY(preparar(p));
             QVERIFY2(guion->mostradas.isEmpty(), qPrintable(describir(guion->mostradas)));
-            QCOMPARE(p.basesDD->cUsuario, QStringLiteral("root"));
-            QCOMPARE(p.basesDD->cPassword, QString());
+            QCOMPARE(p.basesDD.cUsuario, QStringLiteral("root"));
+            QCOMPARE(p.basesDD.cPassword, QString());
             QCOMPARE(soporte::contenido(caso.talmiraIni()), antes);
         }
     }
@@ -559,14 +557,15 @@ private slots:
         ajustes.puerto = 3399;
         QVERIFY(crearCaso(caso, ajustes));
         const QByteArray antes = soporte::contenido(caso.talmiraIni());
-        Programa& p = prepararPrograma(caso);
+        const std::unique_ptr<Contexto> contexto = prepararPrograma(caso);
+        Contexto& p = *contexto;
         GuionDialogos guion;
         QVERIFY(preparar(p));
         QVERIFY(guion->mostradas.isEmpty());
-        QCOMPARE(p.basesDD->cUsuario, ajustes.usuario);
-        QCOMPARE(p.basesDD->cPassword, ajustes.contrasena);
-        QCOMPARE(p.basesDD->cRuta, ajustes.servidor);
-        QCOMPARE(p.basesDD->cPuerto, 3399);
+        QCOMPARE(p.basesDD.cUsuario, ajustes.usuario);
+        QCOMPARE(p.basesDD.cPassword, ajustes.contrasena);
+        QCOMPARE(p.basesDD.cRuta, ajustes.servidor);
+        QCOMPARE(p.basesDD.cPuerto, 3399);
         QCOMPARE(soporte::contenido(caso.talmiraIni()), antes);  // nothing was filled in
     }
 
@@ -594,10 +593,11 @@ private slots:
         } else {
             QVERIFY(caso.ponerHost(QStringLiteral("MySQLBaseGeneral"), guardada));
         }
-        Programa& p = prepararPrograma(caso);
-        p.basesDD->baseGeneral = QStringLiteral("previa");
+        const std::unique_ptr<Contexto> contexto = prepararPrograma(caso);
+        Contexto& p = *contexto;
+        p.basesDD.baseGeneral = QStringLiteral("previa");
         QVERIFY(preparar(p));
-        QCOMPARE(p.basesDD->baseGeneral, esperada);
+        QCOMPARE(p.basesDD.baseGeneral, esperada);
     }
 
     // ---- PrepararConexion: the installation is not where the settings file says -------------
@@ -617,7 +617,7 @@ private slots:
         QFETCH(int, respuesta);
 
         Caso caso;
-        QVERIFY(QDir().mkpath(caso.programa()));
+        QVERIFY(QDir().mkpath(caso.carpetaPrograma()));
         QString carpeta;  // what the settings file names
         if (como == QStringLiteral("inexistente")) {
             carpeta = caso.dir.filePath(QStringLiteral("no existe"));
@@ -640,9 +640,10 @@ private slots:
                                                  carpeta.toUtf8() + "\n"));
         const QString leida = carpeta.isEmpty() ? QStringLiteral("C:\\talmirapremium") : carpeta;
 
-        Programa& p = prepararPrograma(caso);
-        p.basesDD->cMiBase = QStringLiteral("previa");
-        p.basesDD->cRuta = QStringLiteral("previo");
+        const std::unique_ptr<Contexto> contexto = prepararPrograma(caso);
+        Contexto& p = *contexto;
+        p.basesDD.cMiBase = QStringLiteral("previa");
+        p.basesDD.cRuta = QStringLiteral("previo");
         GuionDialogos guion;
         guion->respuestas << respuesta::Aceptar << respuesta;
 
@@ -652,7 +653,7 @@ private slots:
         QVERIFY(!primera.skin);
         QCOMPARE(primera.titulo, QStringLiteral("Atención"));
         QCOMPARE(primera.estilo, 16);
-        QCOMPARE(primera.texto, textoCarpetaIncorrecta(p.ArchivoIni, leida));
+        QCOMPARE(primera.texto, textoCarpetaIncorrecta(p.lugares.ajustes, leida));
         QVERIFY(!primera.texto.contains(u'\n'));
         QCOMPARE(primera.texto.count(u'\r'), 7 + leida.count(u'\r'));
         QVERIFY(primera.texto.contains(u'(' + caso.ini() + u')'));
@@ -671,8 +672,8 @@ private slots:
         QVERIFY(guion->pitidos == 0);
 
         // Start-up stopped there: no database name read, the connection object untouched.
-        QCOMPARE(p.basesDD->cMiBase, QStringLiteral("previa"));
-        QCOMPARE(p.basesDD->cRuta, QStringLiteral("previo"));
+        QCOMPARE(p.basesDD.cMiBase, QStringLiteral("previa"));
+        QCOMPARE(p.basesDD.cRuta, QStringLiteral("previo"));
         QCOMPARE(caso.ajuste(kBase), QString());
         QCOMPARE(caso.ajuste(kRuta), leida);
         QVERIFY(!QFileInfo(caso.talmiraIni()).isFile());
@@ -681,9 +682,10 @@ private slots:
     // The default answer of the second box (Yes) opens the settings file.
     void carpetaIncorrectaRespuestaPorDefecto() {
         Caso caso;
-        QVERIFY(QDir().mkpath(caso.programa()));
+        QVERIFY(QDir().mkpath(caso.carpetaPrograma()));
         QVERIFY(caso.ponerAjuste(kRuta, caso.dir.filePath(QStringLiteral("nada"))));
-        Programa& p = prepararPrograma(caso);
+        const std::unique_ptr<Contexto> contexto = prepararPrograma(caso);
+        Contexto& p = *contexto;
         GuionDialogos guion;  // no scripted answers: each box takes its default button
         QVERIFY(!preparar(p));
         QCOMPARE(guion->mostradas.size(), 2);
@@ -736,9 +738,10 @@ private slots:
         }
         const QByteArray antes = soporte::contenido(caso.talmiraIni());
 
-        Programa& p = prepararPrograma(caso);
-        p.basesDD->cUsuario = QStringLiteral("previo");
-        p.basesDD->cPassword = QStringLiteral("previa");
+        const std::unique_ptr<Contexto> contexto = prepararPrograma(caso);
+        Contexto& p = *contexto;
+        p.basesDD.cUsuario = QStringLiteral("previo");
+        p.basesDD.cPassword = QStringLiteral("previa");
         GuionDialogos guion;
         QVERIFY(!preparar(p));
         QCOMPARE(guion->mostradas.size(), 1);
@@ -750,9 +753,9 @@ private slots:
         QVERIFY2(caja.texto.contains(caso.talmiraIni()), qPrintable(caja.texto));
         QVERIFY(!caja.texto.contains(u'\n'));
         // Never the stored text as a fallback, and nothing rewritten in the host's settings.
-        QVERIFY(p.basesDD->cPassword != QStringLiteral("secreto"));
-        QVERIFY(p.basesDD->cUsuario != QStringLiteral("admin"));
-        QVERIFY(p.basesDD->cUsuario != QStringLiteral("varelmo"));
+        QVERIFY(p.basesDD.cPassword != QStringLiteral("secreto"));
+        QVERIFY(p.basesDD.cUsuario != QStringLiteral("admin"));
+        QVERIFY(p.basesDD.cUsuario != QStringLiteral("varelmo"));
         QVERIFY(!caja.texto.contains(QStringLiteral("admin")));
         QVERIFY(!caja.texto.contains(QStringLiteral("secreto")));
         QCOMPARE(soporte::contenido(caso.talmiraIni()), antes);
@@ -788,7 +791,8 @@ private slots:
         const QString usuarioAntes = caso.host(QStringLiteral("MySQLUsuario"));
         const QString contrasenaAntes = caso.host(QStringLiteral("MySQLPassword"));
 
-        Programa& p = prepararPrograma(caso);
+        const std::unique_ptr<Contexto> contexto = prepararPrograma(caso);
+        Contexto& p = *contexto;
         GuionDialogos guion;
         QVERIFY(!preparar(p));
         QCOMPARE(guion->mostradas.size(), 1);
@@ -819,12 +823,13 @@ private slots:
         QVERIFY(!ArchivoIni::escribir(caso.talmiraIni(), Instalacion::seccionAjustes(),
                                       QStringLiteral("X"), QStringLiteral("1")));
 
-        Programa& p = prepararPrograma(caso);
+        const std::unique_ptr<Contexto> contexto = prepararPrograma(caso);
+        Contexto& p = *contexto;
         GuionDialogos guion;
         QVERIFY(preparar(p));
         QVERIFY2(guion->mostradas.isEmpty(), qPrintable(describir(guion->mostradas)));
-        QCOMPARE(p.basesDD->cUsuario, QStringLiteral("root"));
-        QCOMPARE(p.basesDD->cPuerto, 3306);
+        QCOMPARE(p.basesDD.cUsuario, QStringLiteral("root"));
+        QCOMPARE(p.basesDD.cPuerto, 3306);
         QVERIFY(QFileInfo(caso.talmiraIni()).isSymLink());
     }
     // ---- Where the program keeps its files ---------------------------------------------------

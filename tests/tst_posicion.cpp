@@ -6,8 +6,7 @@
 #include <QWidget>
 #include <QtTest>
 
-#include "common/Programa.h"
-#include "components/LibOBCM.h"
+#include "components/ArchivoIni.h"
 #include "ui/Posicion.h"
 
 namespace {
@@ -28,20 +27,18 @@ class TstPosicion : public QObject {
     Q_OBJECT
 private:
     QTemporaryDir carpeta_;
+    QString ini_;  // the settings file of the case
     QString leer(const QString& seccion, const QString& clave) const {
-        return programa().libOBCM->LeeIni(seccion, clave, programa().ArchivoIni);
+        return ArchivoIni::leer(ini_, seccion, clave);
     }
     void escribir(const QString& clave, const QString& valor) {
-        QVERIFY(programa().libOBCM->EscribeIni(Seccion, clave, valor, programa().ArchivoIni));
+        QVERIFY(ArchivoIni::escribir(ini_, Seccion, clave, valor));
     }
 
 private slots:
     void init() {
-        reiniciarPrograma();
-        programa().ArchivoIni =
-            carpeta_.filePath(QStringLiteral("p%1.ini").arg(QTest::currentDataTag()));
-        QFile::remove(programa().ArchivoIni);
-        programa().crearComponentes();
+        ini_ = carpeta_.filePath(QStringLiteral("p%1.ini").arg(QTest::currentDataTag()));
+        QFile::remove(ini_);
     }
 
     // Values as saved (twips; "" leaves the key out) and where the window must come up (pixels
@@ -105,7 +102,7 @@ private slots:
             if (!valores[i].isNull()) escribir(claves[i], valores[i]);
         auto w = ventanaNueva();
         w->move(333, 222);
-        LeerPosicion(w.get(), true);
+        LeerPosicion(ini_, w.get(), true);
         QCOMPARE(w->pos(), lugar);
         // The saved size is the outer one; the design size is the client's.
         QCOMPARE(tamano == Diseno ? w->size() : w->frameGeometry().size(), tamano);
@@ -132,7 +129,7 @@ private slots:
         escribir(QStringLiteral("Ancho"), QStringLiteral("3000"));
         escribir(QStringLiteral("Alto"), QStringLiteral("1500"));
         auto w = ventanaNueva();
-        LeerPosicion(w.get(), true);
+        LeerPosicion(ini_, w.get(), true);
         const QRect zona = QGuiApplication::primaryScreen()->availableGeometry();
         QVERIFY2(zona.contains(w->frameGeometry()), qPrintable(QStringLiteral("%1,%2 %3x%4")
                                                                    .arg(w->x())
@@ -150,7 +147,7 @@ private slots:
         escribir(QStringLiteral("Alto"), QStringLiteral("1500"));
         auto w = ventanaNueva();
         w->setMinimumSize(300, 200);
-        LeerPosicion(w.get(), true);
+        LeerPosicion(ini_, w.get(), true);
         QCOMPARE(w->pos(), QPoint(30, 20));
         QCOMPARE(w->size(), Diseno);
     }
@@ -160,11 +157,11 @@ private slots:
         escribir(QStringLiteral("Ancho"), QStringLiteral("9000"));
         escribir(QStringLiteral("Alto"), QStringLiteral("6000"));
         auto w = ventanaNueva();
-        LeerPosicion(w.get(), false);
+        LeerPosicion(ini_, w.get(), false);
         QCOMPARE(w->size(), Diseno);
         w->move(10, 20);
         w->resize(100, 50);
-        QVERIFY(GuardarPosicion(w.get(), false));
+        QVERIFY(GuardarPosicion(ini_, w.get(), false));
         QCOMPARE(leer(Seccion, QStringLiteral("Ancho")), QStringLiteral("9000"));
         QCOMPARE(leer(Seccion, QStringLiteral("Linea")), QStringLiteral("300"));
         QCOMPARE(leer(Seccion, QStringLiteral("Columna")), QStringLiteral("150"));
@@ -180,7 +177,7 @@ private slots:
         QFETCH(QRect, marco);
         auto w = ventanaNueva();
         w->setGeometry(marco);
-        QVERIFY(GuardarPosicion(w.get(), true));
+        QVERIFY(GuardarPosicion(ini_, w.get(), true));
         QCOMPARE(leer(Seccion, QStringLiteral("Ventana")), QStringLiteral("Prueba"));
         QCOMPARE(leer(Seccion, QStringLiteral("Linea")), QString::number(marco.y() * 15));
         QCOMPARE(leer(Seccion, QStringLiteral("Columna")), QString::number(marco.x() * 15));
@@ -188,7 +185,7 @@ private slots:
         QCOMPARE(leer(Seccion, QStringLiteral("Alto")), QString::number(marco.height() * 15));
 
         auto otra = ventanaNueva();
-        LeerPosicion(otra.get(), true);
+        LeerPosicion(ini_, otra.get(), true);
         QCOMPARE(otra->frameGeometry().size(), w->frameGeometry().size());
         const QRect zona = QGuiApplication::primaryScreen()->availableGeometry();
         if (zona.intersects(marco))
@@ -199,9 +196,9 @@ private slots:
 
     void ventanaReescrita() {
         auto w = ventanaNueva();
-        QVERIFY(GuardarPosicion(w.get(), true));
+        QVERIFY(GuardarPosicion(ini_, w.get(), true));
         w->setWindowTitle(QStringLiteral("Otro título"));
-        QVERIFY(GuardarPosicion(w.get(), true));
+        QVERIFY(GuardarPosicion(ini_, w.get(), true));
         QCOMPARE(leer(Seccion, QStringLiteral("Ventana")), QStringLiteral("Otro título"));
     }
 
@@ -227,13 +224,13 @@ private slots:
         w->setObjectName(nombre);
         w->setProperty("tag", tag);
         w->move(20, 10);
-        QVERIFY(GuardarPosicion(w.get(), true));
+        QVERIFY(GuardarPosicion(ini_, w.get(), true));
         QCOMPARE(leer(seccion, QStringLiteral("Ventana")), QStringLiteral("Prueba"));
 
         auto otra = ventanaNueva();
         otra->setObjectName(nombre);
         otra->setProperty("tag", tag);
-        LeerPosicion(otra.get(), true);
+        LeerPosicion(ini_, otra.get(), true);
         QCOMPARE(otra->pos(), QPoint(20, 10));
     }
 
@@ -242,10 +239,9 @@ private slots:
         auto w = ventanaNueva();
         w->setObjectName(QStringLiteral("  "));
         w->move(40, 40);
-        QVERIFY(GuardarPosicion(w.get(), true));
-        QVERIFY(!QFile::exists(programa().ArchivoIni) ||
-                leer(QString(), QStringLiteral("Ventana")).isEmpty());
-        LeerPosicion(w.get(), true);
+        QVERIFY(GuardarPosicion(ini_, w.get(), true));
+        QVERIFY(!QFile::exists(ini_) || leer(QString(), QStringLiteral("Ventana")).isEmpty());
+        LeerPosicion(ini_, w.get(), true);
         QCOMPARE(w->pos(), QPoint(0, 0));
     }
 };

@@ -17,7 +17,6 @@
 #include "LectorLibro.h"
 #include "ServidorPrueba.h"
 #include "basedatos/Sql.h"
-#include "common/Programa.h"
 #include "components/EstiloMensaje.h"
 #include "ui/RejaFlexible.h"
 #include "ui/frmInicial.h"
@@ -61,14 +60,12 @@ public:
         }
         const std::optional<DatosIniciales> datos = a.arrancar(&error);
         if (!datos) return;
-        ventana = std::make_unique<frmInicial>();
-        programa().ventanaPrincipal = ventana.get();
+        ventana = std::make_unique<frmInicial>(a.contexto());
         ventana->mostrarDatos(*datos);
         ventana->txtArchivo()->setText(QStringLiteral("r.xlsx"));
         ventana->show();
-        programa().listaSeleccion = {42};
+        a.contexto().listaSeleccion = {42};
     }
-    ~Escena() { programa().ventanaPrincipal = nullptr; }
     bool valida() const { return error.isEmpty() && ventana; }
     QStringList tabla() const { return consulta::tablaTrabajo(a.general()); }
     QString ruta(const QString& archivo) const {
@@ -107,7 +104,7 @@ private slots:
         QVERIFY(guion->mostradas.isEmpty());
         QCOMPARE(e.ventana->focusWidget(), e.ventana->txtArchivo());
         QCOMPARE(e.tabla(), TablaAnterior);
-        QCOMPARE(programa().listaSeleccion, QList<int>{42});
+        QCOMPARE(e.a.contexto().listaSeleccion, QList<int>{42});
     }
 
     // Nothing counts as ticked: the alert, the grid focused, nothing changed.
@@ -176,7 +173,7 @@ private slots:
         QCOMPARE(guion->mostradas.first().titulo, QStringLiteral("Generar archivo"));
         QCOMPARE(guion->mostradas.first().estilo, 292);
         QCOMPARE(e.tabla(), TablaAnterior);
-        QCOMPARE(programa().listaSeleccion, QList<int>{42});
+        QCOMPARE(e.a.contexto().listaSeleccion, QList<int>{42});
         QVERIFY(!QFile::exists(e.ruta(QStringLiteral("r.xlsx"))));
     }
 
@@ -251,7 +248,7 @@ private slots:
         QVERIFY(e.ventana->Label4()->isHidden());
         QVERIFY(e.ventana->Label4()->text().isEmpty());
         QCOMPARE(e.ventana->focusWidget(), e.ventana->mfgEmpresas());
-        QCOMPARE(programa().listaSeleccion, ids);
+        QCOMPARE(e.a.contexto().listaSeleccion, ids);
         QCOMPARE(e.tabla(), esperado);
         QCOMPARE(guion->mostradas.size(), 3);
         QCOMPARE(guion->mostradas[1].texto, QStringLiteral("¿Desea detener el reporte?"));

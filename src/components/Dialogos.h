@@ -21,6 +21,14 @@ public:
     virtual void beep() = 0;
     // Opens a file for the user in the desktop's own program, without waiting for it.
     virtual bool abrirDocumento(const QString& ruta) = 0;
+
+    // Nobody is there to answer any more (the session is ending, the system asked the program to
+    // end): the program's messages go to the standard error instead of a box (Mensaje).
+    bool desatendido() const { return desatendido_; }
+    void ponerDesatendido() { desatendido_ = true; }
+
+private:
+    bool desatendido_ = false;
 };
 
 // The instance in use. Until one is installed, a console instance answers.

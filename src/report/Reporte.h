@@ -8,7 +8,7 @@
 
 class BasesDD;
 class Conexion;
-class DeAcceso;
+class Instalacion;
 
 // A report as a function of its inputs: what was asked, the host it runs on, a progress line; and
 // what came of it. The window, the headless run, the benchmark and the tests all go through
@@ -37,7 +37,7 @@ struct ConexionesReporte {
     Conexion& principal;
     Conexion& empresa;
     BasesDD& anfitrion;
-    DeAcceso& acceso;
+    Instalacion& instalacion;
 };
 
 // Ways of merging kept for comparing them (tests, benchmark); a report uses the defaults.

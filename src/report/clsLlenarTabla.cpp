@@ -7,7 +7,7 @@
 
 #include "components/BasesDD.h"
 #include "components/Cifrado.h"
-#include "components/DeAcceso.h"
+#include "components/Instalacion.h"
 #include "components/LibroExcel.h"
 #include "report/FusionEmpresa.h"
 #include "report/HojaReporte.h"
@@ -78,7 +78,7 @@ FusionReporte::Empresa clsLlenarTabla::resolverEmpresa(int id, Recordset& empres
         const int puerto = empresa.campo(QStringLiteral("Puerto")).toInt();
         for (const auto& c : cifrados) {
             QString motivo;
-            const std::optional<QString> plano = conexiones_.acceso.DesEncripta(
+            const std::optional<QString> plano = conexiones_.instalacion.DesEncripta(
                 empresa.campo(c.campo).toString(), c.selector, &motivo,
                 Cifrado::lugarEmpresa(id, c.selector, puerto));
             if (!plano) {

@@ -6,16 +6,14 @@
 #include <optional>
 
 #include "common/LugaresPrograma.h"
-#include "common/Programa.h"
+#include "components/ArchivoIni.h"
 #include "components/BasesDD.h"
-#include "components/DelRegistro.h"
-#include "components/LibOBCM.h"
+#include "startup/Contexto.h"
 #include "startup/ParaPluginsPortables.h"
 
 namespace {
-QString leer(const QString& clave, const QString& defecto) {
-    Programa& p = programa();
-    return LeeIniDefecto(SeccionConfiguracion(), clave, defecto, *p.libOBCM, p.ArchivoIni);
+QString leer(const Contexto& c, const QString& clave, const QString& defecto) {
+    return LeeIniDefecto(SeccionConfiguracion(), clave, defecto, c.lugares.ajustes);
 }
 
 QString conMotivo(const QString& que, const QString& motivo) {
@@ -48,29 +46,23 @@ QString TituloConVersion(const QString& tituloDisenado) {
     return tituloDisenado.trimmed() + TextoVersion();
 }
 
-QString TextoMuestra() {
-    const BasesDD& bases = *programa().basesDD;
+QString TextoMuestra(const BasesDD& bases) {
     return QStringLiteral(" Servidor: ") + bases.cRuta + QChar(u'\r') +
            QStringLiteral("  Base de datos: ") + bases.cMiBase;
 }
 
-bool ArrancarPrograma(const QString& rutaEjecutable) {
-    Programa& p = programa();
-    p.ponerEjecutable(rutaEjecutable);
-    const LugaresPrograma lugares =
-        ElegirLugares(rutaEjecutable, CarpetaEscribible(p.carpetaPrograma), CarpetasDelUsuario());
-    p.ponerLugares(lugares);
-    if (lugares.instalado) CrearCarpetasDelUsuario(lugares);
+bool ArrancarPrograma(Contexto& c, const QString& rutaEjecutable) {
+    c.ponerEjecutable(rutaEjecutable);
+    const QString carpeta = QDir::cleanPath(QFileInfo(rutaEjecutable).absolutePath());
+    c.lugares = ElegirLugares(rutaEjecutable, CarpetaEscribible(carpeta), CarpetasDelUsuario());
+    if (c.lugares.instalado) CrearCarpetasDelUsuario(c.lugares);
     // A relative folder in the settings file counts from the settings file's own folder.
-    QDir::setCurrent(QFileInfo(p.ArchivoIni).absolutePath());
-    p.crearComponentes();
-    p.VersionPrograma = TextoVersion();
-    return PrepararConexion(*p.libOBCM, *p.delRegistro, *p.basesDD, p.ArchivoIni, true);
+    QDir::setCurrent(QFileInfo(c.lugares.ajustes).absolutePath());
+    return PrepararConexion(c.instalacion, c.basesDD, c.lugares.ajustes, true);
 }
 
-std::optional<DatosIniciales> CargarDatosIniciales(QString* error) {
-    Programa& p = programa();
-    BasesDD& bases = *p.basesDD;
+std::optional<DatosIniciales> CargarDatosIniciales(Contexto& p, QString* error) {
+    BasesDD& bases = p.basesDD;
     DatosIniciales datos;
 
     if (!bases.AbrirBdD(p.ConexionEmpresa, bases.cMiBase)) {
@@ -94,14 +86,14 @@ std::optional<DatosIniciales> CargarDatosIniciales(QString* error) {
     }
     for (int nivel = 1; nivel <= niveles; ++nivel) datos.precios << QString::number(nivel);
 
-    const QString precio = leer(QStringLiteral("Precio"), QStringLiteral("1"));
+    const QString precio = leer(p, QStringLiteral("Precio"), QStringLiteral("1"));
     datos.precioSeleccionado = static_cast<int>(datos.precios.indexOf(precio));
     datos.archivo =
-        leer(QStringLiteral("Archivo de Excel"), p.nombrePrograma + QStringLiteral(".xls"));
+        leer(p, QStringLiteral("Archivo de Excel"), p.nombrePrograma + QStringLiteral(".xls"));
     p.AplicativoExcel =
-        leer(QStringLiteral("Aplicativo de Excel"), QStringLiteral("Excel.Application"));
+        leer(p, QStringLiteral("Aplicativo de Excel"), QStringLiteral("Excel.Application"));
     p.FormatoPrecios =
-        leer(QStringLiteral("Formato para precios"), QStringLiteral("##,###,##0.00"));
+        leer(p, QStringLiteral("Formato para precios"), QStringLiteral("##,###,##0.00"));
 
     if (!bases.AbrirBdD(p.ConexionPrincipal)) {
         if (error)
@@ -110,9 +102,10 @@ std::optional<DatosIniciales> CargarDatosIniciales(QString* error) {
                 bases.ultimoError());
         return std::nullopt;
     }
+    Recordset TablaEmpresas;
     const bool hayEmpresas =
-        bases.AbrirTabla(p.TablaEmpresas, p.ConexionPrincipal,
-                         QStringLiteral("empresas order by Id"), QStringLiteral("Id,Empresa"));
+        bases.AbrirTabla(TablaEmpresas, p.ConexionPrincipal, QStringLiteral("empresas order by Id"),
+                         QStringLiteral("Id,Empresa"));
     if (!hayEmpresas && !bases.ultimoError().isEmpty()) {
         if (error)
             *error = conMotivo(QStringLiteral("No se pudo leer la tabla de empresas"),
@@ -123,17 +116,17 @@ std::optional<DatosIniciales> CargarDatosIniciales(QString* error) {
     // go into the settings file in one write, which takes the same time for 20,000 companies as for
     // one.
     QList<std::pair<QString, QString>> faltantes;
-    for (; !p.TablaEmpresas.alFinal(); p.TablaEmpresas.siguiente()) {
+    for (; !TablaEmpresas.alFinal(); TablaEmpresas.siguiente()) {
         EmpresaInicial empresa;
-        empresa.id = p.TablaEmpresas.campo(QStringLiteral("ID")).toInt();
-        empresa.nombre = p.TablaEmpresas.campo(QStringLiteral("Empresa")).toString();
+        empresa.id = TablaEmpresas.campo(QStringLiteral("ID")).toInt();
+        empresa.nombre = TablaEmpresas.campo(QStringLiteral("Empresa")).toString();
         const QString clave = QStringLiteral("Empresa %1").arg(empresa.id);
-        const QString marca = p.libOBCM->LeeIni(SeccionConfiguracion(), clave, p.ArchivoIni);
+        const QString marca = ArchivoIni::leer(p.lugares.ajustes, SeccionConfiguracion(), clave);
         if (marca.isEmpty()) faltantes.push_back({clave, TextoNo()});
         empresa.marcada = marca == TextoSi();
         datos.empresas << empresa;
     }
-    p.libOBCM->EscribeIniVarias(SeccionConfiguracion(), faltantes, p.ArchivoIni);
+    ArchivoIni::escribirVarias(p.lugares.ajustes, SeccionConfiguracion(), faltantes);
     return datos;
 }
 

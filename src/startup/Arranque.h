@@ -6,14 +6,17 @@
 
 #include "common/Marcas.h"
 
+class BasesDD;
+struct Contexto;
 // Start-up of the program, shared by the window and the headless report.
 //
-// ArrancarPrograma makes the executable's folder current, derives the settings and description
-// files from the executable's name, creates the component objects and has the host installation
-// found. CargarDatosIniciales then opens both connections and gathers what the main window shows.
+// ArrancarPrograma fills the run's context: the places of the settings and description files and
+// the workbooks (derived from the executable's path and name), the host installation and its
+// server's settings; it makes the settings file's folder current. CargarDatosIniciales then opens
+// both connections and gathers what the main window shows.
 
 // False when the program must end; the user has been told why.
-bool ArrancarPrograma(const QString& rutaEjecutable);
+bool ArrancarPrograma(Contexto& contexto, const QString& rutaEjecutable);
 
 // The user sees only the program's own words: the notes Qt prints for developers (plugin loading,
 // platform warnings) are dropped.
@@ -36,7 +39,7 @@ struct DatosIniciales {
 
 // The main window's initial content; nullopt with the reason (the server's error text, or a
 // price-level count that is not a number) when the host databases cannot be read.
-std::optional<DatosIniciales> CargarDatosIniciales(QString* error);
+std::optional<DatosIniciales> CargarDatosIniciales(Contexto& contexto, QString* error);
 
 // "   v <major>.<minor>.<revision>"
 QString TextoVersion();
@@ -45,4 +48,4 @@ QString TituloConVersion(const QString& tituloDisenado);
 // The main window's designed caption, before the version is added.
 QString TituloPrograma();
 // " Servidor: <server>", a lone carriage return, "  Base de datos: <database>".
-QString TextoMuestra();
+QString TextoMuestra(const BasesDD& bases);

@@ -1,16 +1,15 @@
 #include "startup/Cierre.h"
 
-#include "common/Programa.h"
+#include "components/ArchivoIni.h"
 #include "components/BasesDD.h"
-#include "components/LibOBCM.h"
 #include "report/SolicitudReporte.h"
 #include "report/TurnoReporte.h"
 #include "startup/Arranque.h"
+#include "startup/Contexto.h"
 #include "startup/ParaPluginsPortables.h"
 
-QStringList GuardarElecciones(const QList<EleccionEmpresa>& empresas, const QString& precio,
-                              const QString& archivo) {
-    Programa& p = programa();
+QStringList GuardarElecciones(const QString& archivoIni, const QList<EleccionEmpresa>& empresas,
+                              const QString& precio, const QString& archivo) {
     // Ticks are saved under the company's Id, the key start-up reads them back from. Everything
     // goes in one write: a write per company would rewrite a file of megabytes once per company.
     QList<std::pair<QString, QString>> valores;
@@ -21,25 +20,16 @@ QStringList GuardarElecciones(const QList<EleccionEmpresa>& empresas, const QStr
     valores.push_back({QStringLiteral("Precio"), precio});
     valores.push_back({QStringLiteral("Archivo de Excel"), archivo});
     QString error;
-    if (p.libOBCM->EscribeIniVarias(SeccionConfiguracion(), valores, p.ArchivoIni, &error))
-        return {};
+    if (ArchivoIni::escribirVarias(archivoIni, SeccionConfiguracion(), valores, &error)) return {};
     return {error};
 }
 
-void CerrarBasesDeDatos() {
-    Programa& p = programa();
+void CerrarBasesDeDatos(Contexto& p) {
     // The working table goes unless another report on this host holds it at this moment.
     if (p.ConexionPrincipal.abierta()) {
         TurnoReporte turno(p.ConexionPrincipal);
         if (turno.tomarSiLibre()) QuitarTablaTrabajo(p.ConexionPrincipal);
     }
-    if (p.basesDD) {
-        p.basesDD->CierraTabla(p.TablaEmpresas);
-        p.basesDD->CierraBdD(p.ConexionPrincipal);
-        p.basesDD->CierraBdD(p.ConexionEmpresa);
-    } else {
-        p.TablaEmpresas.cerrar();
-        p.ConexionPrincipal.cerrar();
-        p.ConexionEmpresa.cerrar();
-    }
+    p.basesDD.CierraBdD(p.ConexionPrincipal);
+    p.basesDD.CierraBdD(p.ConexionEmpresa);
 }

@@ -3,17 +3,12 @@
 #include <QDir>
 
 #include "basedatos/SesionSegura.h"
-#include "common/Programa.h"
 #include "components/ArchivoIni.h"
 #include "components/BasesDD.h"
 #include "components/Cifrado.h"
-#include "components/DeArchivos.h"
-#include "components/DelRegistro.h"
 #include "components/Dialogos.h"
 #include "components/EstiloMensaje.h"
 #include "components/Instalacion.h"
-#include "components/LibOBCM.h"
-#include "components/Utilerias.h"
 
 namespace {
 const QChar CR(u'\r');
@@ -30,7 +25,7 @@ void avisarInstalacionAusente(const QString& archivoIni, const QString& carpeta)
     const int editar =
         dialogos().cajaSistema(QStringLiteral("¿Desea editar el archivo de configuración?"),
                                EstiloPreguntaSiNo, QStringLiteral("Editar INI"));
-    if (editar == respuesta::Si) programa().deArchivos->AbreDocumento(archivoIni, 0, 1);
+    if (editar == respuesta::Si) dialogos().abrirDocumento(archivoIni);
 }
 
 void avisarIniIlegible(const QString& archivoIni, const QString& motivo) {
@@ -49,50 +44,50 @@ void avisarAjustesAnfitrionIlegibles(const QString& ajustes, const QString& moti
     dialogos().cajaSistema(texto, EstiloAlto, QStringLiteral("Atención"));
 }
 
-void avisarAjusteDelAnfitrion(const QString& problema, const QString& clave,
-                              const QString& motivo) {
-    const QString ajustes =
-        programa().instalacion ? programa().instalacion->archivoAjustes() : QString();
+void avisarAjusteDelAnfitrion(const Instalacion& instalacion, const QString& problema,
+                              const QString& clave, const QString& motivo) {
+    const QString ajustes = instalacion.archivoAjustes();
     const QString texto = problema + QStringLiteral(" \"") + clave +
                           QStringLiteral("\" de la instalación de Talmira Premium") + CR + u'(' +
                           ajustes + u')' + CR + CR + motivo;
     dialogos().cajaSistema(texto, EstiloAlto, QStringLiteral("Atención"));
 }
 
-std::optional<QString> descifrar(DelRegistro& registro, const QString& clave) {
+std::optional<QString> descifrar(Instalacion& instalacion, const QString& clave) {
     QString error;
-    const QString guardado = registro.DatosTMW(clave).trimmed();
-    std::optional<QString> plano =
-        programa().utilerias->DesEncripta(guardado, &error, Cifrado::lugarAjuste(clave));
+    const QString guardado = instalacion.DatosTMW(clave).trimmed();
+    std::optional<QString> plano = instalacion.DesEncripta(guardado, Instalacion::SelectorAnfitrion,
+                                                           &error, Cifrado::lugarAjuste(clave));
     // A value of the earlier form is refused like any other that does not decipher: bound to no
     // place, it may be the other setting's value, and only talmira-host resellar seals it again.
     if (!plano)
-        avisarAjusteDelAnfitrion(QStringLiteral("No se pudo descifrar el valor"), clave, error);
+        avisarAjusteDelAnfitrion(instalacion, QStringLiteral("No se pudo descifrar el valor"),
+                                 clave, error);
     return plano;
 }
 
 // The deciphered value of `clave`, or `defecto` when the host stores it blank.
-std::optional<QString> descifrarODefecto(DelRegistro& registro, const QString& clave,
+std::optional<QString> descifrarODefecto(Instalacion& instalacion, const QString& clave,
                                          const QString& defecto) {
-    if (registro.DatosTMW(clave).trimmed().isEmpty()) return defecto;
-    return descifrar(registro, clave);
+    if (instalacion.DatosTMW(clave).trimmed().isEmpty()) return defecto;
+    return descifrar(instalacion, clave);
 }
 }  // namespace
 
 QString SeccionConfiguracion() { return QStringLiteral("Configuración"); }
 
 QString LeeIniDefecto(const QString& seccion, const QString& clave, const QString& defecto,
-                      LibOBCM& ajustes, const QString& archivo) {
-    const QString leido = ajustes.LeeIni(seccion, clave, archivo);
+                      const QString& archivo) {
+    const QString leido = ArchivoIni::leer(archivo, seccion, clave);
     if (!leido.isEmpty()) return leido;
     // One write and one read back: when the file cannot be written the default is still the answer.
-    ajustes.EscribeIni(seccion, clave, defecto, archivo);
-    const QString releido = ajustes.LeeIni(seccion, clave, archivo);
+    ArchivoIni::escribir(archivo, seccion, clave, defecto);
+    const QString releido = ArchivoIni::leer(archivo, seccion, clave);
     return releido.isEmpty() ? defecto : releido;
 }
 
-bool PrepararConexion(LibOBCM& ajustes, DelRegistro& registro, BasesDD& bases,
-                      const QString& archivoIni, bool leerBase) {
+bool PrepararConexion(Instalacion& instalacion, BasesDD& bases, const QString& archivoIni,
+                      bool leerBase) {
     // A settings file that is there but cannot be read (a folder, too large, no permission) would
     // otherwise read as empty and send the user after a wrong installation folder.
     if (const QString motivo = ArchivoIni::motivoIlegible(archivoIni); !motivo.isEmpty()) {
@@ -101,8 +96,8 @@ bool PrepararConexion(LibOBCM& ajustes, DelRegistro& registro, BasesDD& bases,
     }
     const QString carpeta =
         LeeIniDefecto(SeccionConfiguracion(), QStringLiteral("Ruta de Talmira Premium"),
-                      QStringLiteral("C:\\talmirapremium"), ajustes, archivoIni);
-    if (registro.BuscarRegistroTMW(carpeta).isEmpty()) {
+                      QStringLiteral("C:\\talmirapremium"), archivoIni);
+    if (instalacion.BuscarRegistroTMW(carpeta).isEmpty()) {
         avisarInstalacionAusente(archivoIni, carpeta);
         return false;
     }
@@ -119,40 +114,40 @@ bool PrepararConexion(LibOBCM& ajustes, DelRegistro& registro, BasesDD& bases,
 
     // A blank value takes its default for this run only: nothing is written back into the host's
     // file, so a value missing or garbled there never becomes a stored credential or port.
-    const std::optional<QString> contrasena = descifrarODefecto(registro, clave, QString());
+    const std::optional<QString> contrasena = descifrarODefecto(instalacion, clave, QString());
     if (!contrasena) return false;
     const std::optional<QString> nombreUsuario =
-        descifrarODefecto(registro, usuario, QStringLiteral("root"));
+        descifrarODefecto(instalacion, usuario, QStringLiteral("root"));
     if (!nombreUsuario) return false;
     // No port stored (blank, or the number 0) is the server's usual one; any other text must be a
     // port, or the user is told what the host stores instead.
-    const QString textoPuerto = registro.DatosTMW(puerto);
+    const QString textoPuerto = instalacion.DatosTMW(puerto);
     bool esNumero = textoPuerto.trimmed().isEmpty();
     double numeroPuerto = esNumero ? 0 : textoPuerto.trimmed().toDouble(&esNumero);
     if (esNumero && numeroPuerto == 0) numeroPuerto = 3306;
     if (!esNumero || numeroPuerto < 1 || numeroPuerto > 65535 ||
         numeroPuerto != static_cast<int>(numeroPuerto)) {
-        avisarAjusteDelAnfitrion(QStringLiteral("No es un puerto válido el valor"), puerto,
-                                 textoPuerto);
+        avisarAjusteDelAnfitrion(instalacion, QStringLiteral("No es un puerto válido el valor"),
+                                 puerto, textoPuerto);
         return false;
     }
     bases.cPassword = *contrasena;
     bases.cUsuario = *nombreUsuario;
     bases.cPuerto = static_cast<int>(numeroPuerto);
     // A blank server is the one of the host's older key.
-    const QString nombreServidor = registro.DatosTMW(servidor);
-    bases.cRuta = nombreServidor.trimmed().isEmpty() ? registro.DatosTMW(QStringLiteral("servidor"))
-                                                     : nombreServidor;
-    const QString general = registro.DatosTMW(QStringLiteral("MySQLBaseGeneral")).trimmed();
+    const QString nombreServidor = instalacion.DatosTMW(servidor);
+    bases.cRuta = nombreServidor.trimmed().isEmpty()
+                      ? instalacion.DatosTMW(QStringLiteral("servidor"))
+                      : nombreServidor;
+    const QString general = instalacion.DatosTMW(QStringLiteral("MySQLBaseGeneral")).trimmed();
     bases.baseGeneral = general.isEmpty() ? QStringLiteral("talmira") : general;
     // Every session, host and company alike, follows the host's TLS settings.
-    const QString carpetaInstalacion =
-        programa().instalacion ? programa().instalacion->carpeta() : QString();
+    const QString carpetaInstalacion = instalacion.carpeta();
     QString errorTls;
     const std::optional<AjustesTls> tls = LeerAjustesTls(
-        [&](const QString& k) { return registro.DatosTMW(k); }, carpetaInstalacion, &errorTls);
+        [&](const QString& k) { return instalacion.DatosTMW(k); }, carpetaInstalacion, &errorTls);
     if (!tls) {
-        avisarAjusteDelAnfitrion(QStringLiteral("No se puede usar el ajuste de TLS"),
+        avisarAjusteDelAnfitrion(instalacion, QStringLiteral("No se puede usar el ajuste de TLS"),
                                  QStringLiteral("MySQLSSL"), errorTls);
         return false;
     }
@@ -161,6 +156,6 @@ bool PrepararConexion(LibOBCM& ajustes, DelRegistro& registro, BasesDD& bases,
     if (leerBase)
         bases.cMiBase =
             LeeIniDefecto(SeccionConfiguracion(), QStringLiteral("Base de datos a usar"),
-                          QStringLiteral("datos1"), ajustes, archivoIni);
+                          QStringLiteral("datos1"), archivoIni);
     return true;
 }

@@ -2,8 +2,7 @@
 #include <QString>
 
 class BasesDD;
-class DelRegistro;
-class LibOBCM;
+class Instalacion;
 
 // The host installation and its connection settings.
 //
@@ -12,13 +11,13 @@ class LibOBCM;
 // file, fills in the host's blank MySQL settings and loads them into the connection object.
 
 QString LeeIniDefecto(const QString& seccion, const QString& clave, const QString& defecto,
-                      LibOBCM& ajustes, const QString& archivo);
+                      const QString& archivo);
 
 // True when the installation was found and `bases` holds its connection settings. False after the
 // user has been told why (installation missing, a stored value that does not decipher, host
 // settings that cannot be stored): start-up then ends the program.
-bool PrepararConexion(LibOBCM& ajustes, DelRegistro& registro, BasesDD& bases,
-                      const QString& archivoIni, bool leerBase);
+bool PrepararConexion(Instalacion& instalacion, BasesDD& bases, const QString& archivoIni,
+                      bool leerBase);
 
 // The settings file's section of the program's own choices.
 QString SeccionConfiguracion();

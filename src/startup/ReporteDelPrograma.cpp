@@ -1,26 +1,23 @@
 #include "startup/ReporteDelPrograma.h"
 
-#include "common/Programa.h"
+#include "startup/Contexto.h"
 
-ArchivosPropios ArchivosDelPrograma() {
-    const Programa& p = programa();
-    return {p.ArchivoIni, p.ArchivoDescripcion, p.archivoPrograma, p.carpetaLibros};
+ArchivosPropios ArchivosDelPrograma(const Contexto& c) {
+    return {c.lugares.ajustes, c.lugares.descripcion, c.archivoPrograma, c.lugares.libros};
 }
 
-SolicitudReporte SolicitudDelPrograma(const QString& nivelPrecio, const QString& archivo,
-                                      const QList<int>& empresas) {
-    const Programa& p = programa();
+SolicitudReporte SolicitudDelPrograma(const Contexto& c, const QString& nivelPrecio,
+                                      const QString& archivo, const QList<int>& empresas) {
     SolicitudReporte s;
     s.nivelPrecio = nivelPrecio;
     s.archivo = archivo;
     s.empresas = empresas;
-    s.carpeta = p.carpetaLibros;
-    s.aplicativoExcel = p.AplicativoExcel;
-    s.formatoPrecios = p.FormatoPrecios;
+    s.carpeta = c.lugares.libros;
+    s.aplicativoExcel = c.AplicativoExcel;
+    s.formatoPrecios = c.FormatoPrecios;
     return s;
 }
 
-ConexionesReporte ConexionesDelPrograma() {
-    Programa& p = programa();
-    return {p.ConexionPrincipal, p.ConexionEmpresa, *p.basesDD, *p.deAcceso};
+ConexionesReporte ConexionesDelPrograma(Contexto& c) {
+    return {c.ConexionPrincipal, c.ConexionEmpresa, c.basesDD, c.instalacion};
 }

@@ -4,7 +4,6 @@
 #include <QSet>
 #include <cstdio>
 
-#include "common/Programa.h"
 #include "components/BasesDD.h"
 #include "components/Dialogos.h"
 #include "components/LibroExcel.h"
@@ -13,6 +12,7 @@
 #include "report/SolicitudReporte.h"
 #include "startup/Arranque.h"
 #include "startup/AvanceEnTerminal.h"
+#include "startup/Contexto.h"
 #include "startup/ReporteDelPrograma.h"
 #include "startup/SenalesDeCierre.h"
 
@@ -140,8 +140,9 @@ int EjecutarReporteSinVentana(const QStringList& argumentos) {
                      qUtf8Printable(AyudaLineaDeOrdenes()));
         return 2;
     }
-    if (!ArrancarPrograma(QCoreApplication::applicationFilePath())) return 1;
-    const std::optional<DatosIniciales> datos = CargarDatosIniciales(&error);
+    Contexto p;
+    if (!ArrancarPrograma(p, QCoreApplication::applicationFilePath())) return 1;
+    const std::optional<DatosIniciales> datos = CargarDatosIniciales(p, &error);
     if (!datos) return fallar(error);
 
     QList<MarcaEmpresa> filas;
@@ -159,7 +160,7 @@ int EjecutarReporteSinVentana(const QStringList& argumentos) {
     const QString precio =
         opciones->hayPrecio ? opciones->precio : datos->precios.value(datos->precioSeleccionado);
     QString motivo;
-    switch (ValidarSolicitud(archivo, filas, ArchivosDelPrograma(), &motivo)) {
+    switch (ValidarSolicitud(archivo, filas, ArchivosDelPrograma(p), &motivo)) {
         case Validacion::ArchivoEnBlanco:
             return fallar(QStringLiteral("No se indicó el nombre del archivo"));
         case Validacion::SinEmpresas:
@@ -188,19 +189,18 @@ int EjecutarReporteSinVentana(const QStringList& argumentos) {
             QStringLiteral("no existe el nivel de precio '%1' (%2)").arg(precio, rango)));
     }
 
-    Programa& p = programa();
     p.listaSeleccion = EmpresasMarcadas(filas);
     // SIGTERM, SIGHUP, SIGINT or SIGQUIT cut the run short: no workbook is written and the working
     // table goes.
     const SenalesDeCierre senales;
-    SolicitudReporte solicitud = SolicitudDelPrograma(precio, archivo, p.listaSeleccion);
+    SolicitudReporte solicitud = SolicitudDelPrograma(p, precio, archivo, p.listaSeleccion);
     solicitud.escritorOoxml = opciones->escritor;
     // The run ends here, so the working table goes as it does when the window closes; a run that
     // never had the turn leaves it to the report that has it.
     solicitud.quitarTablaAlFinal = true;
     AvanceEnTerminal avance(opciones->silencio);
     const ResultadoReporte resultado =
-        GenerarReporte(solicitud, ConexionesDelPrograma(), [&avance](const QString& linea) {
+        GenerarReporte(solicitud, ConexionesDelPrograma(p), [&avance](const QString& linea) {
             avance.mostrar(linea);
             return !SenalesDeCierre::llego();
         });

@@ -6,8 +6,7 @@
 #include <cmath>
 #include <optional>
 
-#include "common/Programa.h"
-#include "components/LibOBCM.h"
+#include "components/ArchivoIni.h"
 #include "ui/Twips.h"
 
 namespace {
@@ -43,16 +42,14 @@ const QScreen* pantallaDe(const QRect& marco) {
 }
 }  // namespace
 
-bool GuardarPosicion(QWidget* ventana, bool conTamano, QString* error) {
-    Programa& p = programa();
+bool GuardarPosicion(const QString& archivoIni, QWidget* ventana, bool conTamano, QString* error) {
     const QString seccion = seccionDe(ventana);
-    if (seccion.isEmpty() || !p.libOBCM) return true;
+    if (seccion.isEmpty()) return true;
     const QRect marco = ventana->frameGeometry();
-    LibOBCM& ini = *p.libOBCM;
     bool bien = true;
     const auto escribir = [&](const QString& clave, const QString& valor) {
         QString motivo;
-        if (!ini.EscribeIni(seccion, clave, valor, p.ArchivoIni, &motivo)) {
+        if (!ArchivoIni::escribir(archivoIni, seccion, clave, valor, &motivo)) {
             if (bien && error) *error = motivo;
             bien = false;
         }
@@ -69,23 +66,20 @@ bool GuardarPosicion(QWidget* ventana, bool conTamano, QString* error) {
     return bien;
 }
 
-void LeerPosicion(QWidget* ventana, bool conTamano) {
-    Programa& p = programa();
+void LeerPosicion(const QString& archivoIni, QWidget* ventana, bool conTamano) {
     const QString seccion = seccionDe(ventana);
     qint64 arriba = 0, izquierda = 0, ancho = 0, alto = 0;
-    if (!seccion.isEmpty() && p.libOBCM) {
-        const LibOBCM& ini = *p.libOBCM;
-        arriba = static_cast<qint64>(
-            ini.obVal(ini.LeeIni(seccion, QStringLiteral("Linea"), p.ArchivoIni)));
-        izquierda = static_cast<qint64>(
-            ini.obVal(ini.LeeIni(seccion, QStringLiteral("Columna"), p.ArchivoIni)));
+    const auto leer = [&](const QString& clave) {
+        return ArchivoIni::leer(archivoIni, seccion, clave);
+    };
+    if (!seccion.isEmpty()) {
+        arriba = static_cast<qint64>(obVal(leer(QStringLiteral("Linea"))));
+        izquierda = static_cast<qint64>(obVal(leer(QStringLiteral("Columna"))));
         if (conTamano) {
             // A width or height that is no number (an empty one too) puts the window back at the
             // top-left corner, in its design size.
-            const std::optional<qint64> a =
-                entero(ini.LeeIni(seccion, QStringLiteral("Ancho"), p.ArchivoIni));
-            const std::optional<qint64> h =
-                entero(ini.LeeIni(seccion, QStringLiteral("Alto"), p.ArchivoIni));
+            const std::optional<qint64> a = entero(leer(QStringLiteral("Ancho")));
+            const std::optional<qint64> h = entero(leer(QStringLiteral("Alto")));
             if (!a || !h) arriba = izquierda = 0;
             ancho = a.value_or(0);
             alto = h.value_or(0);

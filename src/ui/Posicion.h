@@ -1,5 +1,6 @@
 #pragma once
 #include <QRect>
+#include <QString>
 
 class QWidget;
 
@@ -11,13 +12,14 @@ class QWidget;
 // was, as long as it lies wholly on a screen; otherwise it comes back as much on the screen as
 // fits (PosicionVisible), and a saved size smaller than the window can show is ignored.
 
-// Writes "Ventana", "Linea", "Columna" and, with conTamano, "Ancho" and "Alto". False, with the
-// first reason in `error`, when the settings file could not be written.
-bool GuardarPosicion(QWidget* ventana, bool conTamano, QString* error = nullptr);
+// Writes "Ventana", "Linea", "Columna" and, with conTamano, "Ancho" and "Alto" into the settings
+// file `archivoIni`. False, with the first reason in `error`, when it could not be written.
+bool GuardarPosicion(const QString& archivoIni, QWidget* ventana, bool conTamano,
+                     QString* error = nullptr);
 // Reads them back and applies them. Never fails to its caller: missing or unreadable values
 // leave the window at left 0, top 0 in its design size (with conTamano, a width or height that is
 // no number too).
-void LeerPosicion(QWidget* ventana, bool conTamano);
+void LeerPosicion(const QString& archivoIni, QWidget* ventana, bool conTamano);
 
 // Where the frame `marco` goes to lie as much on the screen it is most on (the primary screen
 // when on none) as fits: wholly when it fits, otherwise with its top-left corner at the screen's,

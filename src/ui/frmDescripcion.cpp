@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -10,9 +11,7 @@
 #include <QWindow>
 
 #include "common/Mensajes.h"
-#include "common/Programa.h"
 #include "components/ArchivoIni.h"
-#include "components/DeArchivos.h"
 #include "components/Dialogos.h"
 #include "ui/Posicion.h"
 #include "ui/Twips.h"
@@ -45,7 +44,8 @@ QString partirLineasLargas(const QString& texto) {
 }
 }  // namespace
 
-frmDescripcion::frmDescripcion(QWidget* padre) : QWidget(padre, Qt::Window) {
+frmDescripcion::frmDescripcion(const LugaresPrograma& lugares, QWidget* padre)
+    : QWidget(padre, Qt::Window), lugares_(lugares) {
     setObjectName(QStringLiteral("frmDescripcion"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Descripción del programa"));
@@ -64,13 +64,11 @@ frmDescripcion::frmDescripcion(QWidget* padre) : QWidget(padre, Qt::Window) {
         raise();
         activateWindow();
     });
-    connect(mnEditINI, &QAction::triggered, this, [] {
-        Programa& p = programa();
-        if (p.deArchivos) p.deArchivos->AbreDocumento(p.ArchivoIni, 0, 1);
-    });
+    connect(mnEditINI, &QAction::triggered, this,
+            [this] { dialogos().abrirDocumento(lugares_.ajustes); });
     // The folder the workbooks go to, in the desktop's file manager.
-    connect(mnCarpeta, &QAction::triggered, this, [] {
-        const QString carpeta = programa().carpetaLibros;
+    connect(mnCarpeta, &QAction::triggered, this, [this] {
+        const QString carpeta = lugares_.libros;
         if (!dialogos().abrirDocumento(carpeta))
             Mensaje(QStringLiteral("No se pudo abrir la carpeta '%1'").arg(carpeta), 16,
                     QStringLiteral("Alerta"));
@@ -82,7 +80,7 @@ frmDescripcion::frmDescripcion(QWidget* padre) : QWidget(padre, Qt::Window) {
     rtbTexto_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
 
     resize(TwipsAPixeles(this, 9180), TwipsAPixeles(this, 6330) + barra_->sizeHint().height());
-    LeerPosicion(this, true);
+    LeerPosicion(lugares_.ajustes, this, true);
 }
 
 void frmDescripcion::showEvent(QShowEvent* evento) {
@@ -119,9 +117,8 @@ void frmDescripcion::activar() {
 }
 
 void frmDescripcion::cargarDescripcion() {
-    Programa& p = programa();
-    const QString ruta = p.ArchivoDescripcion;
-    if (!p.deArchivos || !p.deArchivos->HayArchivo(ruta)) {
+    const QString ruta = lugares_.descripcion;
+    if (!QFileInfo(ruta).isFile()) {
         dialogos().cajaSistema(QStringLiteral("No existe el archivo de ayuda"), 16,
                                QStringLiteral("Error"));
         // Unload once the activation that brought us here has finished.
@@ -168,7 +165,7 @@ void frmDescripcion::resizeEvent(QResizeEvent* evento) {
 
 void frmDescripcion::closeEvent(QCloseEvent* evento) {
     QString error;
-    if (!GuardarPosicion(this, true, &error))
+    if (!GuardarPosicion(lugares_.ajustes, this, true, &error))
         Mensaje(
             QStringLiteral("No se pudo guardar el lugar de la descripción para la próxima vez: ") +
                 error,

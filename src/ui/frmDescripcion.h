@@ -2,16 +2,19 @@
 #include <QMargins>
 #include <QWidget>
 
+#include "common/LugaresPrograma.h"
+
 class QMenu;
 class QMenuBar;
 class QPlainTextEdit;
 
 // The description window: the program's description file as plain text, and the menu of general
-// options ("Uno") that the main window also pops up from its logo. It remembers its placement.
+// options ("Uno") that the main window also pops up from its logo. It remembers its placement in
+// the settings file of `lugares`, which outlive it.
 class frmDescripcion : public QWidget {
     Q_OBJECT
 public:
-    explicit frmDescripcion(QWidget* padre = nullptr);
+    explicit frmDescripcion(const LugaresPrograma& lugares, QWidget* padre = nullptr);
 
     QMenu* mnUno() const { return mnUno_; }
     QPlainTextEdit* rtbTexto() const { return rtbTexto_; }
@@ -30,6 +33,7 @@ private:
     void cargarDescripcion();
     void ajustarTexto();
 
+    const LugaresPrograma& lugares_;  // the run's, which outlive the window
     QMenuBar* barra_ = nullptr;
     QMenu* mnUno_ = nullptr;
     QPlainTextEdit* rtbTexto_ = nullptr;

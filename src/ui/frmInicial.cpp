@@ -18,13 +18,11 @@
 #include <QTimer>
 
 #include "common/Mensajes.h"
-#include "common/Programa.h"
-#include "components/DeArchivos.h"
 #include "components/Dialogos.h"
-#include "components/LibOBCM.h"
 #include "report/Reporte.h"
 #include "report/SolicitudReporte.h"
 #include "startup/Cierre.h"
+#include "startup/Contexto.h"
 #include "startup/ReporteDelPrograma.h"
 #include "ui/Arrastre.h"
 #include "ui/BotonDegradado.h"
@@ -58,7 +56,8 @@ QFont letraQueCabe(const QPushButton* boton) {
 }
 }  // namespace
 
-frmInicial::frmInicial(QWidget* padre) : QWidget(padre, Qt::Window | Qt::FramelessWindowHint) {
+frmInicial::frmInicial(Contexto& contexto, QWidget* padre)
+    : QWidget(padre, Qt::Window | Qt::FramelessWindowHint), contexto_(contexto) {
     setObjectName(QStringLiteral("frmInicial"));
     setWindowTitle(TituloPrograma());
     // On a screen whose free area is smaller than the design (a large scale factor on a small
@@ -173,7 +172,7 @@ void frmInicial::mostrarDatos(const DatosIniciales& datos) {
 
     setWindowTitle(TituloConVersion(windowTitle()));
     setProperty("tag", QStringLiteral("1"));
-    textoMuestra_ = TextoMuestra();
+    textoMuestra_ = TextoMuestra(contexto_.basesDD);
     QString visible = textoMuestra_;
     lblMuestra_->setText(visible.replace(u'\r', u'\n'));
 }
@@ -192,7 +191,7 @@ void frmInicial::cmdReporte_Click() {
         filas << MarcaEmpresa{mfgEmpresas_->TextMatrix(f, 0), mfgEmpresas_->TextMatrix(f, 2)};
 
     QString motivo;
-    switch (ValidarSolicitud(txtArchivo_->text(), filas, ArchivosDelPrograma(), &motivo)) {
+    switch (ValidarSolicitud(txtArchivo_->text(), filas, ArchivosDelPrograma(contexto_), &motivo)) {
         case Validacion::ArchivoEnBlanco:
             dialogos().beep();
             txtArchivo_->setFocus();
@@ -233,15 +232,15 @@ void frmInicial::cmdReporte_Click() {
 }
 
 void frmInicial::ejecutarReporte(const QList<MarcaEmpresa>& filas) {
-    Programa& p = programa();
+    Contexto& p = contexto_;
     p.listaSeleccion = EmpresasMarcadas(filas);
     Label4_->setText(QString());
     Label4_->show();
     // The progress line moves as the report goes; a close the system asks for meanwhile, or the
     // user's stop, cuts the report short at its next refresh.
     const ResultadoReporte resultado = GenerarReporte(
-        SolicitudDelPrograma(cmbPrecios_->currentText(), txtArchivo_->text(), p.listaSeleccion),
-        ConexionesDelPrograma(), [this](const QString& texto) {
+        SolicitudDelPrograma(p, cmbPrecios_->currentText(), txtArchivo_->text(), p.listaSeleccion),
+        ConexionesDelPrograma(p), [this](const QString& texto) {
             ponerProgreso(texto);
             return !terminando_ && !detener_;
         });
@@ -256,7 +255,7 @@ void frmInicial::marcarDesmarcar() {
 }
 
 frmDescripcion* frmInicial::descripcion(bool crear) {
-    if (!descripcion_ && crear) descripcion_ = new frmDescripcion(nullptr);
+    if (!descripcion_ && crear) descripcion_ = new frmDescripcion(contexto_.lugares, nullptr);
     return descripcion_;
 }
 
@@ -337,7 +336,7 @@ bool frmInicial::eventFilter(QObject* objeto, QEvent* evento) {
             marcarDesmarcar();
             return true;
         }
-        if (objeto == txtArchivo_ && programa().libOBCM) {
+        if (objeto == txtArchivo_) {
             int codigo = tecla->key();
             entrada_.Teclas(codigo);
             if (!tecla->text().isEmpty()) {
@@ -354,7 +353,7 @@ bool frmInicial::eventFilter(QObject* objeto, QEvent* evento) {
                static_cast<QMouseEvent*>(evento)->button() == Qt::LeftButton) {
         marcarDesmarcar();
         return true;
-    } else if (evento->type() == QEvent::FocusIn && objeto == txtArchivo_ && programa().libOBCM) {
+    } else if (evento->type() == QEvent::FocusIn && objeto == txtArchivo_) {
         entrada_.Resalta(txtArchivo_);
     }
     return QWidget::eventFilter(objeto, evento);
@@ -367,8 +366,7 @@ void frmInicial::keyPressEvent(QKeyEvent* evento) {
 void frmInicial::mouseDoubleClickEvent(QMouseEvent* evento) {
     // Only the window's own background opens the settings file, not a control on it.
     if (evento->button() == Qt::LeftButton && !childAt(evento->position().toPoint())) {
-        Programa& p = programa();
-        if (p.deArchivos) p.deArchivos->AbreDocumento(p.ArchivoIni, 0, 1);
+        dialogos().abrirDocumento(contexto_.lugares.ajustes);
         return;
     }
     QWidget::mouseDoubleClickEvent(evento);
@@ -404,7 +402,7 @@ void frmInicial::closeEvent(QCloseEvent* evento) {
 void frmInicial::terminarPorSistema() {
     if (terminando_) return;
     terminando_ = true;
-    programa().desatendido = true;
+    dialogos().ponerDesatendido();
     // A box waiting for an answer has nobody to give it: it goes as its Escape key would.
     for (QWidget* ventana : QApplication::topLevelWidgets())
         if (auto* caja = qobject_cast<QDialog*>(ventana); caja && caja->isVisible()) caja->reject();
@@ -428,18 +426,17 @@ void frmInicial::descargar() {
     for (int f = 1; f < mfgEmpresas_->Rows(); ++f)
         elecciones << EleccionEmpresa{mfgEmpresas_->TextMatrix(f, 0).trimmed().toInt(),
                                       mfgEmpresas_->TextMatrix(f, 2) == TextoSi()};
-    const QStringList fallos =
-        GuardarElecciones(elecciones, cmbPrecios_->currentText(), txtArchivo_->text());
+    const QStringList fallos = GuardarElecciones(contexto_.lugares.ajustes, elecciones,
+                                                 cmbPrecios_->currentText(), txtArchivo_->text());
     if (!fallos.isEmpty())
         Mensaje(QStringLiteral("No se pudieron guardar las elecciones para la próxima vez: ") +
                     fallos.join(u' '),
                 16, QStringLiteral("Alerta"));
-    CerrarBasesDeDatos();
+    CerrarBasesDeDatos(contexto_);
     // The description window saves its placement as it closes.
     if (descripcion_) descripcion_->close();
     for (QWidget* ventana : QApplication::topLevelWidgets())
         if (ventana != this && ventana->isVisible()) ventana->close();
-    programa().liberarComponentes();
 }
 
 void frmInicial::changeEvent(QEvent* evento) {

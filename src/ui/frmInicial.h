@@ -8,6 +8,7 @@
 #include "startup/Arranque.h"
 #include "ui/EntradaTexto.h"
 
+struct Contexto;
 class BotonDegradado;
 class ImagenMarco;
 class QComboBox;
@@ -29,7 +30,8 @@ class frmDescripcion;
 class frmInicial : public QWidget {
     Q_OBJECT
 public:
-    explicit frmInicial(QWidget* padre = nullptr);
+    // The window works on `contexto` (the run's places, host and sessions), which outlives it.
+    explicit frmInicial(Contexto& contexto, QWidget* padre = nullptr);
 
     // Puts the initial content into the controls, the version into the caption and the server
     // and database into lblMuestra.
@@ -101,6 +103,7 @@ private:
                      int alto);
     void ponerProgreso(const QString& texto);
 
+    Contexto& contexto_;
     QLabel* lblMuestra_ = nullptr;
     QComboBox* cmbPrecios_ = nullptr;
     QLineEdit* txtArchivo_ = nullptr;

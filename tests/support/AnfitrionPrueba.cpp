@@ -5,7 +5,6 @@
 
 #include "ServidorPrueba.h"
 #include "basedatos/Sql.h"
-#include "common/Programa.h"
 #include "components/AnfitrionDemo.h"
 #include "components/Cifrado.h"
 #include "startup/Arranque.h"
@@ -32,7 +31,7 @@ AnfitrionPrueba::AnfitrionPrueba(const QString& usuario, const QString& contrase
 
 AnfitrionPrueba::~AnfitrionPrueba() {
     // Connections of the program may still be open on these databases.
-    reiniciarPrograma();
+    contexto_.reset();
     for (const QString& base : std::as_const(bases_))
         ServidorPrueba::ejecutar(
             QStringLiteral("DROP DATABASE IF EXISTS %1").arg(citarIdentificador(base)));
@@ -136,13 +135,13 @@ bool AnfitrionPrueba::escribirIni(const QStringList& extra) {
 }
 
 std::optional<DatosIniciales> AnfitrionPrueba::arrancar(QString* error) {
-    reiniciarPrograma();
+    contexto_ = std::make_unique<Contexto>();
     if (!QFile::exists(archivoIni()) && !escribirIni()) return std::nullopt;
-    if (!ArrancarPrograma(ejecutable())) {
+    if (!ArrancarPrograma(*contexto_, ejecutable())) {
         if (error) *error = QStringLiteral("la instalación no se encontró o no se pudo preparar");
         return std::nullopt;
     }
-    return CargarDatosIniciales(error);
+    return CargarDatosIniciales(*contexto_, error);
 }
 
 QString AnfitrionPrueba::cifrarAjuste(const QString& clave, const QString& texto) const {

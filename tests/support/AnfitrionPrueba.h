@@ -3,9 +3,11 @@
 #include <QString>
 #include <QTemporaryDir>
 #include <QVariant>
+#include <memory>
 #include <optional>
 
 #include "startup/Arranque.h"
+#include "startup/Contexto.h"
 
 // A host of its own for one test: a general database with `empresas` and `configuracion`, company
 // databases with `productos`, an installation folder with talmira.ini and its key, and a program
@@ -58,13 +60,16 @@ public:
     // Writes the program's settings file with the installation and the general database as
     // "Base de datos a usar", plus `extra` lines of [Configuración].
     bool escribirIni(const QStringList& extra = {});
-    // reiniciarPrograma, ArrancarPrograma on ejecutable() and CargarDatosIniciales; false with the
-    // reason.
+    // A fresh context, ArrancarPrograma on ejecutable() and CargarDatosIniciales; nullopt with
+    // the reason.
     std::optional<DatosIniciales> arrancar(QString* error = nullptr);
+    // The context of the last arrancar (an empty one before): places, host, sessions.
+    Contexto& contexto() { return *contexto_; }
 
 private:
     QTemporaryDir carpeta_;
     QString general_;
     QStringList bases_;
     QString error_;
+    std::unique_ptr<Contexto> contexto_ = std::make_unique<Contexto>();
 };

@@ -1,28 +1,31 @@
 #include "ReportePrueba.h"
 
-#include "common/Programa.h"
+#include "startup/Contexto.h"
 #include "startup/ReporteDelPrograma.h"
 
 namespace prueba {
 
-ResultadoReporte reporte(const QList<int>& ids, const QString& nivel, const QString& archivo,
-                         const OpcionesReporte& opciones, const Progreso& progreso) {
-    programa().listaSeleccion = ids;
-    const ResultadoReporte r = GenerarReporte(SolicitudDelPrograma(nivel, archivo, ids),
-                                              ConexionesDelPrograma(), progreso, opciones);
+ResultadoReporte reporte(Contexto& c, const QList<int>& ids, const QString& nivel,
+                         const QString& archivo, const OpcionesReporte& opciones,
+                         const Progreso& progreso) {
+    c.listaSeleccion = ids;
+    const ResultadoReporte r = GenerarReporte(SolicitudDelPrograma(c, nivel, archivo, ids),
+                                              ConexionesDelPrograma(c), progreso, opciones);
     AvisarResultado(r);
     return r;
 }
 
-clsLlenarTabla llenado(const QList<int>& ids, const QString& nivel, const QString& archivo,
-                       const Progreso& progreso, const OpcionesReporte& opciones) {
-    programa().listaSeleccion = ids;
-    return clsLlenarTabla(SolicitudDelPrograma(nivel, archivo, ids), ConexionesDelPrograma(),
+clsLlenarTabla llenado(Contexto& c, const QList<int>& ids, const QString& nivel,
+                       const QString& archivo, const Progreso& progreso,
+                       const OpcionesReporte& opciones) {
+    c.listaSeleccion = ids;
+    return clsLlenarTabla(SolicitudDelPrograma(c, nivel, archivo, ids), ConexionesDelPrograma(c),
                           progreso, opciones);
 }
 
-ResultadoReporte rellenar(const QList<int>& ids, const QString& nivel, const QString& archivo) {
-    const ResultadoReporte r = llenado(ids, nivel, archivo).RellenarTabla();
+ResultadoReporte rellenar(Contexto& c, const QList<int>& ids, const QString& nivel,
+                          const QString& archivo) {
+    const ResultadoReporte r = llenado(c, ids, nivel, archivo).RellenarTabla();
     AvisarResultado(r);
     return r;
 }

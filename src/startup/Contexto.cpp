@@ -1,0 +1,10 @@
+#include "startup/Contexto.h"
+
+#include <QFileInfo>
+
+void Contexto::ponerEjecutable(const QString& rutaEjecutable) {
+    const QFileInfo info(rutaEjecutable);
+    archivoPrograma = info.fileName();
+    nombrePrograma = info.completeBaseName();
+    lugares = LugaresJunto(rutaEjecutable);
+}

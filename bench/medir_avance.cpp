@@ -10,11 +10,11 @@
 #include <QLabel>
 #include <cstdio>
 
+#include "programa/Arranque.h"
+#include "programa/Contexto.h"
+#include "programa/ReporteDelPrograma.h"
 #include "report/Reporte.h"
 #include "report/SolicitudReporte.h"
-#include "startup/Arranque.h"
-#include "startup/Contexto.h"
-#include "startup/ReporteDelPrograma.h"
 
 namespace {
 QString opcion(const QStringList& args, const QString& nombre, const QString& defecto) {

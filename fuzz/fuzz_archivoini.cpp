@@ -23,7 +23,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "components/ArchivoIni.h"
+#include "anfitrion/ArchivoIni.h"
 
 namespace {
 

@@ -3,14 +3,14 @@
 #include <cstdio>
 #include <memory>
 
+#include "anfitrion/Cifrado.h"
 #include "basedatos/Biblioteca.h"
-#include "components/Cifrado.h"
-#include "components/Dialogos.h"
-#include "startup/Arranque.h"
-#include "startup/Contexto.h"
-#include "startup/Escritorio.h"
-#include "startup/ReporteSinVentana.h"
-#include "startup/SenalesDeCierre.h"
+#include "dialogos/Dialogos.h"
+#include "programa/Arranque.h"
+#include "programa/Contexto.h"
+#include "programa/Escritorio.h"
+#include "programa/ReporteSinVentana.h"
+#include "programa/SenalesDeCierre.h"
 #include "ui/CajaSkin.h"
 #include "ui/PintarSkin.h"
 #include "ui/frmInicial.h"

@@ -18,7 +18,7 @@
 
 #include "EscritoresIni.h"
 #include "Soporte.h"
-#include "components/ArchivoIni.h"
+#include "anfitrion/ArchivoIni.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "AnfitrionPrueba.h"
 #include "ServidorPrueba.h"
 #include "Soporte.h"
-#include "components/ArchivoIni.h"
+#include "anfitrion/ArchivoIni.h"
 
 namespace {
 

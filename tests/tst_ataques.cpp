@@ -11,9 +11,9 @@
 #include "ReportePrueba.h"
 #include "ServidorPrueba.h"
 #include "basedatos/Sql.h"
+#include "programa/Cierre.h"
 #include "report/SolicitudReporte.h"
 #include "report/clsLlenarTabla.h"
-#include "startup/Cierre.h"
 #include "ui/RejaFlexible.h"
 #include "ui/frmInicial.h"
 

@@ -6,8 +6,8 @@
 #include <QtTest>
 
 #include "ServidorPrueba.h"
+#include "basedatos/BasesDD.h"
 #include "basedatos/Sql.h"
-#include "components/BasesDD.h"
 
 Q_DECLARE_METATYPE(std::optional<QString>)
 

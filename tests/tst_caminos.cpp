@@ -12,14 +12,14 @@
 #include "DialogosGuion.h"
 #include "ReportePrueba.h"
 #include "ServidorPrueba.h"
+#include "basedatos/BasesDD.h"
 #include "basedatos/Sql.h"
-#include "components/BasesDD.h"
+#include "programa/Cierre.h"
 #include "report/ColaFilas.h"
 #include "report/NombresTrabajo.h"
 #include "report/SolicitudReporte.h"
 #include "report/TurnoReporte.h"
 #include "report/clsLlenarTabla.h"
-#include "startup/Cierre.h"
 
 namespace {
 ProductoPrueba producto(const QString& clave, const QVariant& descrip, const QVariant& costo,

@@ -15,12 +15,12 @@
 #include "DialogosGuion.h"
 #include "ServidorPrueba.h"
 #include "Soporte.h"
+#include "anfitrion/ArchivoIni.h"
+#include "anfitrion/Instalacion.h"
+#include "basedatos/BasesDD.h"
 #include "basedatos/Sql.h"
-#include "components/AnfitrionDemo.h"
-#include "components/ArchivoIni.h"
-#include "components/BasesDD.h"
-#include "components/Instalacion.h"
-#include "startup/Arranque.h"
+#include "demo/AnfitrionDemo.h"
+#include "programa/Arranque.h"
 
 namespace {
 

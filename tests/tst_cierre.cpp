@@ -11,8 +11,8 @@
 #include "ConsultaPrueba.h"
 #include "DialogosGuion.h"
 #include "ServidorPrueba.h"
+#include "anfitrion/ArchivoIni.h"
 #include "basedatos/Sql.h"
-#include "components/ArchivoIni.h"
 #include "ui/RejaFlexible.h"
 #include "ui/frmInicial.h"
 

@@ -7,7 +7,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "components/Cifrado.h"
+#include "anfitrion/Cifrado.h"
 
 class TstCifrado : public QObject {
     Q_OBJECT

@@ -13,10 +13,10 @@
 #include "ServidorPropio.h"
 #include "ServidorPrueba.h"
 #include "Soporte.h"
-#include "components/AnfitrionDemo.h"
-#include "components/ArchivoIni.h"
-#include "components/BasesDD.h"
-#include "components/Instalacion.h"
+#include "anfitrion/ArchivoIni.h"
+#include "anfitrion/Instalacion.h"
+#include "basedatos/BasesDD.h"
+#include "demo/AnfitrionDemo.h"
 
 namespace {
 bool openssl(const QString& carpeta, const QStringList& argumentos) {

@@ -9,8 +9,8 @@
 #include <QtTest>
 
 #include "DialogosGuion.h"
-#include "components/ArchivoIni.h"
-#include "startup/Contexto.h"
+#include "anfitrion/ArchivoIni.h"
+#include "programa/Contexto.h"
 #include "ui/Twips.h"
 #include "ui/frmDescripcion.h"
 

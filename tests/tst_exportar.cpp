@@ -12,9 +12,9 @@
 #include "LectorLibro.h"
 #include "ReportePrueba.h"
 #include "ServidorPrueba.h"
+#include "basedatos/BasesDD.h"
 #include "basedatos/Sql.h"
 #include "common/LetraColumna.h"
-#include "components/BasesDD.h"
 #include "report/SolicitudReporte.h"
 #include "report/clsLlenarTabla.h"
 

@@ -18,10 +18,10 @@
 #include "ConsultaPrueba.h"
 #include "ServidorPrueba.h"
 #include "Soporte.h"
-#include "components/AnfitrionDemo.h"
-#include "components/ArchivoIni.h"
-#include "components/Cifrado.h"
-#include "components/Instalacion.h"
+#include "anfitrion/ArchivoIni.h"
+#include "anfitrion/Cifrado.h"
+#include "anfitrion/Instalacion.h"
+#include "demo/AnfitrionDemo.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include "ServidorPrueba.h"
 #include "Soporte.h"
 #include "basedatos/Sql.h"
-#include "components/AnfitrionDemo.h"
+#include "demo/AnfitrionDemo.h"
 #include "report/FusionEnDos.h"
 #include "report/SolicitudReporte.h"
 #include "report/clsLlenarTabla.h"

@@ -10,7 +10,7 @@
 #include <QtTest>
 
 #include "DialogosGuion.h"
-#include "startup/Contexto.h"
+#include "programa/Contexto.h"
 #include "ui/RejaFlexible.h"
 #include "ui/frmDescripcion.h"
 #include "ui/frmInicial.h"

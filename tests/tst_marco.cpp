@@ -8,7 +8,7 @@
 #include <QtTest>
 
 #include "DialogosGuion.h"
-#include "startup/Contexto.h"
+#include "programa/Contexto.h"
 #include "ui/BotonDegradado.h"
 #include "ui/Colapso.h"
 #include "ui/ImagenMarco.h"

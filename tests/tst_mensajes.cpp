@@ -5,8 +5,8 @@
 #include <QtTest>
 
 #include "DialogosGuion.h"
-#include "common/Mensajes.h"
-#include "components/EstiloMensaje.h"
+#include "dialogos/EstiloMensaje.h"
+#include "dialogos/Mensajes.h"
 #include "ui/CajaSkin.h"
 
 class TstMensajes : public QObject {

@@ -16,15 +16,15 @@
 
 #include "DialogosGuion.h"
 #include "Soporte.h"
-#include "common/LugaresPrograma.h"
-#include "components/AnfitrionDemo.h"
-#include "components/ArchivoIni.h"
-#include "components/BasesDD.h"
-#include "components/Cifrado.h"
-#include "components/EstiloMensaje.h"
-#include "components/Instalacion.h"
-#include "startup/Contexto.h"
-#include "startup/ParaPluginsPortables.h"
+#include "anfitrion/ArchivoIni.h"
+#include "anfitrion/Cifrado.h"
+#include "anfitrion/Instalacion.h"
+#include "basedatos/BasesDD.h"
+#include "demo/AnfitrionDemo.h"
+#include "dialogos/EstiloMensaje.h"
+#include "programa/Contexto.h"
+#include "programa/LugaresPrograma.h"
+#include "programa/ParaPluginsPortables.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <QWidget>
 #include <QtTest>
 
-#include "components/ArchivoIni.h"
+#include "anfitrion/ArchivoIni.h"
 #include "ui/Posicion.h"
 
 namespace {

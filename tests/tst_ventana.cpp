@@ -17,7 +17,7 @@
 #include "LectorLibro.h"
 #include "ServidorPrueba.h"
 #include "basedatos/Sql.h"
-#include "components/EstiloMensaje.h"
+#include "dialogos/EstiloMensaje.h"
 #include "ui/RejaFlexible.h"
 #include "ui/frmInicial.h"
 

@@ -22,14 +22,14 @@
 #include <QTextStream>
 #include <cstdio>
 
+#include "anfitrion/ArchivoIni.h"
+#include "anfitrion/Cifrado.h"
+#include "anfitrion/Instalacion.h"
+#include "basedatos/BasesDD.h"
 #include "basedatos/Biblioteca.h"
 #include "basedatos/SesionSegura.h"
-#include "components/AnfitrionDemo.h"
-#include "components/ArchivoIni.h"
-#include "components/BasesDD.h"
-#include "components/Cifrado.h"
-#include "components/Instalacion.h"
-#include "components/Resellado.h"
+#include "demo/AnfitrionDemo.h"
+#include "demo/Resellado.h"
 
 namespace {
 const char* const textoUso =

@@ -2,7 +2,7 @@
 
 #include <QStringList>
 
-#include "components/BasesDD.h"
+#include "basedatos/BasesDD.h"
 #include "report/FusionEnDos.h"
 
 namespace {

@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <charconv>
 
+#include "basedatos/BasesDD.h"
 #include "basedatos/Sql.h"
-#include "components/BasesDD.h"
 
 namespace {
 // Rows per query: each range is a query of its own along the key, so a session lost half way

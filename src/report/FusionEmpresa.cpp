@@ -2,8 +2,8 @@
 
 #include <QMap>
 
+#include "basedatos/BasesDD.h"
 #include "basedatos/Sql.h"
-#include "components/BasesDD.h"
 #include "report/ClavesFuera.h"
 #include "report/RangosDeClaves.h"
 

@@ -2,8 +2,8 @@
 
 #include <QRegularExpression>
 
+#include "basedatos/BasesDD.h"
 #include "basedatos/Sql.h"
-#include "components/BasesDD.h"
 #include "report/AvanceCompartido.h"
 #include "report/FusionEmpresa.h"
 #include "report/NombresTrabajo.h"

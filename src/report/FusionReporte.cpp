@@ -3,7 +3,7 @@
 #include <memory>
 #include <thread>
 
-#include "components/BasesDD.h"
+#include "basedatos/BasesDD.h"
 #include "components/EscritorXlsx.h"
 #include "components/LibroExcel.h"
 #include "report/AvanceCompartido.h"

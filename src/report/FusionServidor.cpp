@@ -3,8 +3,8 @@
 #include <QElapsedTimer>
 #include <QStringList>
 
+#include "basedatos/BasesDD.h"
 #include "basedatos/Sql.h"
-#include "components/BasesDD.h"
 #include "report/ClavesFuera.h"
 #include "report/FusionEmpresa.h"
 #include "report/RangosDeClaves.h"

@@ -2,7 +2,7 @@
 
 #include <QStringList>
 
-#include "components/BasesDD.h"
+#include "basedatos/BasesDD.h"
 
 bool RangosDeClaves::siguiente(qint64 filas, QString* condicion, QVariantList* valores,
                                bool* ultimo, QVariant* hasta, QString* error) {

@@ -2,9 +2,9 @@
 
 #include <QDir>
 
-#include "common/Mensajes.h"
-#include "components/Dialogos.h"
-#include "components/EstiloMensaje.h"
+#include "dialogos/Dialogos.h"
+#include "dialogos/EstiloMensaje.h"
+#include "dialogos/Mensajes.h"
 #include "report/FusionEmpresa.h"
 #include "report/SolicitudReporte.h"
 #include "report/TurnoReporte.h"

@@ -6,9 +6,9 @@
 
 #include "archivos/Disco.h"
 #include "archivos/ErrorSistema.h"
+#include "basedatos/BasesDD.h"
 #include "basedatos/Sql.h"
-#include "common/Marcas.h"
-#include "components/BasesDD.h"
+#include "report/Marcas.h"
 #include "report/NombresTrabajo.h"
 
 Validacion ValidarSolicitud(const QString& archivo, const QList<MarcaEmpresa>& filas,

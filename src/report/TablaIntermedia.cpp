@@ -1,7 +1,7 @@
 #include "report/TablaIntermedia.h"
 
+#include "basedatos/BasesDD.h"
 #include "basedatos/Sql.h"
-#include "components/BasesDD.h"
 #include "report/NombresTrabajo.h"
 #include "report/RangosDeClaves.h"
 

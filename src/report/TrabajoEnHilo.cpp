@@ -2,8 +2,8 @@
 
 #include <chrono>
 
+#include "basedatos/BasesDD.h"
 #include "basedatos/Biblioteca.h"
-#include "components/BasesDD.h"
 
 TrabajoEnHilo::TrabajoEnHilo(Ajustes ajustes, Trabajo trabajo)
     : ajustes_(std::move(ajustes)), trabajo_(std::move(trabajo)) {}

@@ -2,7 +2,7 @@
 
 #include <QElapsedTimer>
 
-#include "components/BasesDD.h"
+#include "basedatos/BasesDD.h"
 #include "report/NombresTrabajo.h"
 
 namespace {

@@ -5,9 +5,9 @@
 #include <climits>
 #include <memory>
 
-#include "components/BasesDD.h"
-#include "components/Cifrado.h"
-#include "components/Instalacion.h"
+#include "anfitrion/Cifrado.h"
+#include "anfitrion/Instalacion.h"
+#include "basedatos/BasesDD.h"
 #include "components/LibroExcel.h"
 #include "report/FusionEmpresa.h"
 #include "report/HojaReporte.h"

@@ -1,7 +1,7 @@
 #pragma once
 #include <QDialog>
 
-#include "components/EstiloMensaje.h"
+#include "dialogos/EstiloMensaje.h"
 
 class QPushButton;
 
@@ -32,7 +32,7 @@ private:
 
 // The real dialogs of the window program: the platform's message box, the skinned box, the beep
 // and the desktop's opening of documents.
-#include "components/Dialogos.h"
+#include "dialogos/Dialogos.h"
 class DialogosVentanas : public Dialogos {
 public:
     int cajaSistema(const QString& texto, int estilo, const QString& titulo) override;

@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "components/ArchivoIni.h"
+#include "anfitrion/ArchivoIni.h"
 #include "ui/Twips.h"
 
 namespace {

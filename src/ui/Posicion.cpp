@@ -6,7 +6,7 @@
 #include <cmath>
 #include <optional>
 
-#include "components/ArchivoIni.h"
+#include "anfitrion/ArchivoIni.h"
 #include "ui/Twips.h"
 
 namespace {

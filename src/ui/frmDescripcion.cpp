@@ -10,9 +10,9 @@
 #include <QTimer>
 #include <QWindow>
 
-#include "common/Mensajes.h"
-#include "components/ArchivoIni.h"
-#include "components/Dialogos.h"
+#include "anfitrion/ArchivoIni.h"
+#include "dialogos/Dialogos.h"
+#include "dialogos/Mensajes.h"
 #include "ui/Posicion.h"
 #include "ui/Twips.h"
 

@@ -2,7 +2,7 @@
 #include <QMargins>
 #include <QWidget>
 
-#include "common/LugaresPrograma.h"
+#include "programa/LugaresPrograma.h"
 
 class QMenu;
 class QMenuBar;

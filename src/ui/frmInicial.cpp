@@ -17,13 +17,13 @@
 #include <QStyleOptionButton>
 #include <QTimer>
 
-#include "common/Mensajes.h"
-#include "components/Dialogos.h"
+#include "dialogos/Dialogos.h"
+#include "dialogos/Mensajes.h"
+#include "programa/Cierre.h"
+#include "programa/Contexto.h"
+#include "programa/ReporteDelPrograma.h"
 #include "report/Reporte.h"
 #include "report/SolicitudReporte.h"
-#include "startup/Cierre.h"
-#include "startup/Contexto.h"
-#include "startup/ReporteDelPrograma.h"
 #include "ui/Arrastre.h"
 #include "ui/BotonDegradado.h"
 #include "ui/Colapso.h"

@@ -4,8 +4,8 @@
 #include <QWidget>
 #include <optional>
 
+#include "programa/Arranque.h"
 #include "report/SolicitudReporte.h"
-#include "startup/Arranque.h"
 #include "ui/EntradaTexto.h"
 
 struct Contexto;

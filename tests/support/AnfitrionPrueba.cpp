@@ -4,10 +4,10 @@
 #include <QFile>
 
 #include "ServidorPrueba.h"
+#include "anfitrion/Cifrado.h"
 #include "basedatos/Sql.h"
-#include "components/AnfitrionDemo.h"
-#include "components/Cifrado.h"
-#include "startup/Arranque.h"
+#include "demo/AnfitrionDemo.h"
+#include "programa/Arranque.h"
 
 AnfitrionPrueba::AnfitrionPrueba() : AnfitrionPrueba(QString(), QString()) {}
 

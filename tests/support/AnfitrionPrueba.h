@@ -6,8 +6,8 @@
 #include <memory>
 #include <optional>
 
-#include "startup/Arranque.h"
-#include "startup/Contexto.h"
+#include "programa/Arranque.h"
+#include "programa/Contexto.h"
 
 // A host of its own for one test: a general database with `empresas` and `configuracion`, company
 // databases with `productos`, an installation folder with talmira.ini and its key, and a program

@@ -4,7 +4,7 @@
 #include <QStringList>
 
 #include "ServidorPrueba.h"
-#include "components/BasesDD.h"
+#include "basedatos/BasesDD.h"
 
 namespace consulta {
 

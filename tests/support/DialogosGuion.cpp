@@ -1,6 +1,6 @@
 #include "DialogosGuion.h"
 
-#include "components/EstiloMensaje.h"
+#include "dialogos/EstiloMensaje.h"
 
 int DialogosGuion::responder(const CajaMostrada& caja) {
     mostradas << caja;

@@ -4,7 +4,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "components/Dialogos.h"
+#include "dialogos/Dialogos.h"
 
 // The dialogs of a test: every box is recorded and answered from a queue of Windows result
 // codes (or, when the queue is empty, with the box's default button); beeps and opened documents

@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-#include "components/ArchivoIni.h"
+#include "anfitrion/ArchivoIni.h"
 
 namespace soporte {
 

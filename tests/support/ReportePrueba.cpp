@@ -1,7 +1,7 @@
 #include "ReportePrueba.h"
 
-#include "startup/Contexto.h"
-#include "startup/ReporteDelPrograma.h"
+#include "programa/Contexto.h"
+#include "programa/ReporteDelPrograma.h"
 
 namespace prueba {
 

@@ -5,7 +5,7 @@
 #include <QDir>
 #include <QFile>
 
-#include "components/Cifrado.h"
+#include "anfitrion/Cifrado.h"
 
 namespace soporte {
 QString carpetaBinarios() { return QStringLiteral(VARELMO_BIN_DIR); }

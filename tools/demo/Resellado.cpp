@@ -1,14 +1,14 @@
-#include "components/Resellado.h"
+#include "demo/Resellado.h"
 
 #include <QList>
 #include <QVariant>
 #include <iterator>
 #include <optional>
 
-#include "components/ArchivoIni.h"
-#include "components/BasesDD.h"
-#include "components/Cifrado.h"
-#include "components/Instalacion.h"
+#include "anfitrion/ArchivoIni.h"
+#include "anfitrion/Cifrado.h"
+#include "anfitrion/Instalacion.h"
+#include "basedatos/BasesDD.h"
 
 namespace resellado {
 

@@ -1,15 +1,15 @@
-#include "startup/Arranque.h"
+#include "programa/Arranque.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <cmath>
 #include <optional>
 
-#include "common/LugaresPrograma.h"
-#include "components/ArchivoIni.h"
-#include "components/BasesDD.h"
-#include "startup/Contexto.h"
-#include "startup/ParaPluginsPortables.h"
+#include "anfitrion/ArchivoIni.h"
+#include "basedatos/BasesDD.h"
+#include "programa/Contexto.h"
+#include "programa/LugaresPrograma.h"
+#include "programa/ParaPluginsPortables.h"
 
 namespace {
 QString leer(const Contexto& c, const QString& clave, const QString& defecto) {

@@ -1,14 +1,14 @@
-#include "startup/ParaPluginsPortables.h"
+#include "programa/ParaPluginsPortables.h"
 
 #include <QDir>
 
+#include "anfitrion/ArchivoIni.h"
+#include "anfitrion/Cifrado.h"
+#include "anfitrion/Instalacion.h"
+#include "basedatos/BasesDD.h"
 #include "basedatos/SesionSegura.h"
-#include "components/ArchivoIni.h"
-#include "components/BasesDD.h"
-#include "components/Cifrado.h"
-#include "components/Dialogos.h"
-#include "components/EstiloMensaje.h"
-#include "components/Instalacion.h"
+#include "dialogos/Dialogos.h"
+#include "dialogos/EstiloMensaje.h"
 
 namespace {
 const QChar CR(u'\r');

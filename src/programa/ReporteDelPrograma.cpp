@@ -1,6 +1,6 @@
-#include "startup/ReporteDelPrograma.h"
+#include "programa/ReporteDelPrograma.h"
 
-#include "startup/Contexto.h"
+#include "programa/Contexto.h"
 
 ArchivosPropios ArchivosDelPrograma(const Contexto& c) {
     return {c.lugares.ajustes, c.lugares.descripcion, c.archivoPrograma, c.lugares.libros};

@@ -2,7 +2,7 @@
 #include <QString>
 #include <optional>
 
-#include "components/Cifrado.h"
+#include "anfitrion/Cifrado.h"
 
 // The host installation found at start-up: its folder, its settings file talmira.ini (the host's
 // stored settings, by key) and the key that enciphers the stored credentials, the host's own

@@ -1,4 +1,4 @@
-#include "components/ArchivoClave.h"
+#include "anfitrion/ArchivoClave.h"
 
 #include <fcntl.h>
 #include <sodium.h>

@@ -1,4 +1,4 @@
-#include "startup/Contexto.h"
+#include "programa/Contexto.h"
 
 #include <QFileInfo>
 

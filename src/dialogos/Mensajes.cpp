@@ -1,9 +1,9 @@
-#include "common/Mensajes.h"
+#include "dialogos/Mensajes.h"
 
 #include <cstdio>
 
-#include "components/Dialogos.h"
-#include "components/EstiloMensaje.h"
+#include "dialogos/Dialogos.h"
+#include "dialogos/EstiloMensaje.h"
 
 int MensajeConBoton(const QString& texto, int estilo, const QString& titulo, const QString& boton) {
     if (dialogos().desatendido()) {

@@ -1,12 +1,12 @@
-#include "startup/Cierre.h"
+#include "programa/Cierre.h"
 
-#include "components/ArchivoIni.h"
-#include "components/BasesDD.h"
+#include "anfitrion/ArchivoIni.h"
+#include "basedatos/BasesDD.h"
+#include "programa/Arranque.h"
+#include "programa/Contexto.h"
+#include "programa/ParaPluginsPortables.h"
 #include "report/SolicitudReporte.h"
 #include "report/TurnoReporte.h"
-#include "startup/Arranque.h"
-#include "startup/Contexto.h"
-#include "startup/ParaPluginsPortables.h"
 
 QStringList GuardarElecciones(const QString& archivoIni, const QList<EleccionEmpresa>& empresas,
                               const QString& precio, const QString& archivo) {

@@ -1,4 +1,4 @@
-#include "components/ArchivoIni.h"
+#include "anfitrion/ArchivoIni.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -22,8 +22,8 @@
 #include <string>
 #include <vector>
 
+#include "anfitrion/ArchivoIniDisco.h"
 #include "archivos/ErrorSistema.h"
-#include "components/ArchivoIniDisco.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 #include <QList>
 #include <QString>
 
-#include "common/LugaresPrograma.h"
-#include "components/BasesDD.h"
-#include "components/Instalacion.h"
+#include "anfitrion/Instalacion.h"
+#include "basedatos/BasesDD.h"
+#include "programa/LugaresPrograma.h"
 
 // What one run of the program works with. Start-up builds it (ArrancarPrograma) and hands it to
 // the main window or to the headless run, which pass on what each step needs; it lives until the

@@ -1,4 +1,4 @@
-#include "BasesDD.h"
+#include "basedatos/BasesDD.h"
 
 #include <QStringList>
 

@@ -1,4 +1,4 @@
-#include "components/AnfitrionDemo.h"
+#include "demo/AnfitrionDemo.h"
 
 #include <fcntl.h>
 #include <grp.h>
@@ -11,12 +11,12 @@
 #include <QStringList>
 #include <optional>
 
+#include "anfitrion/ArchivoIni.h"
+#include "anfitrion/Cifrado.h"
+#include "anfitrion/Instalacion.h"
 #include "archivos/ErrorSistema.h"
+#include "basedatos/BasesDD.h"
 #include "basedatos/Sql.h"
-#include "components/ArchivoIni.h"
-#include "components/BasesDD.h"
-#include "components/Cifrado.h"
-#include "components/Instalacion.h"
 
 namespace anfitrion {
 

@@ -1,11 +1,11 @@
-#include "startup/Escritorio.h"
+#include "programa/Escritorio.h"
 
 #include <QString>
 #include <QtGlobal>
 #include <cstdio>
 #include <cstdlib>
 
-#include "startup/ReporteSinVentana.h"
+#include "programa/ReporteSinVentana.h"
 
 namespace {
 QtMessageHandler anterior = nullptr;

@@ -1,4 +1,4 @@
-#include "common/LugaresPrograma.h"
+#include "programa/LugaresPrograma.h"
 
 #include <unistd.h>
 

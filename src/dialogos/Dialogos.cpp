@@ -1,8 +1,8 @@
-#include "components/Dialogos.h"
+#include "dialogos/Dialogos.h"
 
 #include <cstdio>
 
-#include "components/EstiloMensaje.h"
+#include "dialogos/EstiloMensaje.h"
 
 namespace {
 std::unique_ptr<Dialogos>& actuales() {

@@ -1,4 +1,4 @@
-#include "components/EstiloMensaje.h"
+#include "dialogos/EstiloMensaje.h"
 
 using namespace respuesta;
 

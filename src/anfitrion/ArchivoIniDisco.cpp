@@ -1,4 +1,4 @@
-#include "components/ArchivoIniDisco.h"
+#include "anfitrion/ArchivoIniDisco.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

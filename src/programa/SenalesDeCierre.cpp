@@ -1,4 +1,4 @@
-#include "startup/SenalesDeCierre.h"
+#include "programa/SenalesDeCierre.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -1,20 +1,20 @@
-#include "startup/ReporteSinVentana.h"
+#include "programa/ReporteSinVentana.h"
 
 #include <QCoreApplication>
 #include <QSet>
 #include <cstdio>
 
-#include "components/BasesDD.h"
-#include "components/Dialogos.h"
+#include "basedatos/BasesDD.h"
 #include "components/LibroExcel.h"
+#include "dialogos/Dialogos.h"
+#include "programa/Arranque.h"
+#include "programa/AvanceEnTerminal.h"
+#include "programa/Contexto.h"
+#include "programa/ReporteDelPrograma.h"
+#include "programa/SenalesDeCierre.h"
 #include "report/FusionEmpresa.h"
 #include "report/Reporte.h"
 #include "report/SolicitudReporte.h"
-#include "startup/Arranque.h"
-#include "startup/AvanceEnTerminal.h"
-#include "startup/Contexto.h"
-#include "startup/ReporteDelPrograma.h"
-#include "startup/SenalesDeCierre.h"
 
 namespace {
 // The exit code of a workbook written without some companies or products.

@@ -1,4 +1,4 @@
-#include "startup/AvanceEnTerminal.h"
+#include "programa/AvanceEnTerminal.h"
 
 #include <unistd.h>
 

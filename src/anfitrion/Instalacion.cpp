@@ -1,9 +1,9 @@
-#include "components/Instalacion.h"
+#include "anfitrion/Instalacion.h"
 
 #include <QDir>
 #include <QFileInfo>
 
-#include "components/ArchivoIni.h"
+#include "anfitrion/ArchivoIni.h"
 
 QString Instalacion::nombreArchivoAjustes() { return QStringLiteral("talmira.ini"); }
 QString Instalacion::seccionAjustes() { return QStringLiteral("Talmira"); }

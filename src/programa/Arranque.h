@@ -4,7 +4,7 @@
 #include <QStringList>
 #include <optional>
 
-#include "common/Marcas.h"
+#include "report/Marcas.h"
 
 class BasesDD;
 struct Contexto;

@@ -1,4 +1,4 @@
-#include "Cifrado.h"
+#include "anfitrion/Cifrado.h"
 
 #include <sodium.h>
 #include <sys/prctl.h>
@@ -7,7 +7,7 @@
 #include <QDir>
 #include <QStringDecoder>
 
-#include "components/ArchivoClave.h"
+#include "anfitrion/ArchivoClave.h"
 
 namespace {
 

@@ -20,13 +20,13 @@ class frmDescripcion;
 
 // The main window: the company grid, the price level, the file name and "Generar archivo".
 //
-// Start-up (startup/) has already found the host and gathered the initial content; the window lays
+// Start-up (programa/) has already found the host and gathered the initial content; the window lays
 // out its controls from the design in twips, shows that content, and turns a click on
 // "Generar archivo" into a report run of report/.
 //
 // The window is borderless: on its first activation it gets its frame controls (minimise, close,
 // the restore bar and the logo) and the skin; minimise collapses it into the restore bar
-// (common/Colapso), and dragging its background or the bar moves it (common/Arrastre).
+// (ui/Colapso), and dragging its background or the bar moves it (ui/Arrastre).
 class frmInicial : public QWidget {
     Q_OBJECT
 public:

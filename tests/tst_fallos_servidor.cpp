@@ -18,6 +18,7 @@
 #include "AnfitrionPrueba.h"
 #include "ConsultaPrueba.h"
 #include "DialogosGuion.h"
+#include "EsperaReporte.h"
 #include "ReportePrueba.h"
 #include "ServidorPropio.h"
 #include "ServidorPrueba.h"
@@ -238,6 +239,7 @@ private slots:
         servidor_.matar();
         guion->respuestas << 6;
         QTest::mouseClick(v.cmdReporte(), Qt::LeftButton);
+        QVERIFY(esperarReporte(v));
         QCOMPARE(guion->mostradas.size(), 2);
         guion->mostradas.removeFirst();
         QVERIFY2(esAlertaDeFallo(guion->mostradas, &error), qPrintable(error));
@@ -249,6 +251,7 @@ private slots:
         guion->mostradas.clear();
         guion->respuestas << 6;
         QTest::mouseClick(v.cmdReporte(), Qt::LeftButton);
+        QVERIFY(esperarReporte(v));
         QCOMPARE(guion->mostradas.size(), 2);
         QCOMPARE(guion->mostradas[1].texto, QStringLiteral("Archivo 'r.xlsx' creado"));
         QVERIFY(v.isEnabled());

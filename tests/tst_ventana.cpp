@@ -14,6 +14,7 @@
 #include "AnfitrionPrueba.h"
 #include "ConsultaPrueba.h"
 #include "DialogosGuion.h"
+#include "EsperaReporte.h"
 #include "LectorLibro.h"
 #include "ServidorPrueba.h"
 #include "basedatos/Sql.h"
@@ -100,6 +101,7 @@ private slots:
         e.ventana->txtArchivo()->setText(archivo);
         e.ventana->mfgEmpresas()->setFocus();
         QTest::mouseClick(e.ventana->cmdReporte(), Qt::LeftButton);
+        QVERIFY(esperarReporte(*e.ventana));
         QCOMPARE(guion->pitidos, 1);
         QVERIFY(guion->mostradas.isEmpty());
         QCOMPARE(e.ventana->focusWidget(), e.ventana->txtArchivo());
@@ -127,6 +129,7 @@ private slots:
         if (sinFilas) e.ventana->mfgEmpresas()->setRows(1);
         e.ventana->txtArchivo()->setFocus();
         QTest::mouseClick(e.ventana->cmdReporte(), Qt::LeftButton);
+        QVERIFY(esperarReporte(*e.ventana));
         QCOMPARE(guion->mostradas.size(), 1);
         QCOMPARE(guion->mostradas.first().texto,
                  QStringLiteral("No está seleccionada ninguna empresa"));
@@ -144,6 +147,7 @@ private slots:
         e.marcar(1);
         e.ventana->txtArchivo()->setText(QStringLiteral("../fuera.xlsx"));
         QTest::mouseClick(e.ventana->cmdReporte(), Qt::LeftButton);
+        QVERIFY(esperarReporte(*e.ventana));
         QCOMPARE(guion->mostradas.size(), 1);
         QVERIFY(guion->mostradas.first().texto.startsWith(
             QStringLiteral("El nombre de archivo '../fuera.xlsx' no es válido")));
@@ -167,6 +171,7 @@ private slots:
         QVERIFY2(e.valida(), qPrintable(e.error));
         e.marcar(2);
         QTest::mouseClick(e.ventana->cmdReporte(), Qt::LeftButton);
+        QVERIFY(esperarReporte(*e.ventana));
         QCOMPARE(guion->mostradas.size(), 1);
         QCOMPARE(guion->mostradas.first().texto,
                  QStringLiteral("¿Desea crear el archivo indicado?"));
@@ -208,7 +213,7 @@ private slots:
         e.ventana->cmbPrecios()->setCurrentIndex(nivel);
         e.ventana->txtArchivo()->setFocus();
 
-        // What the window looks like while the report lets events run.
+        // What the window looks like while the report runs.
         struct Vista {
             bool habilitada;
             bool etiquetaVisible;
@@ -221,6 +226,7 @@ private slots:
         // stop the report, and No lets it go on.
         bool cierreAceptado = false;
         connect(&espia, &QTimer::timeout, this, [&] {
+            if (!e.ventana->reporteEnCurso()) return;
             durante << Vista{e.ventana->isEnabled(), e.ventana->Label4()->isVisible(),
                              e.ventana->Label4()->text()};
             if (durante.size() == 1) {
@@ -231,6 +237,7 @@ private slots:
         });
         espia.start();
         QTest::mouseClick(e.ventana->cmdReporte(), Qt::LeftButton);
+        QVERIFY(esperarReporte(*e.ventana));
         espia.stop();
 
         QVERIFY(!durante.isEmpty());
@@ -280,6 +287,7 @@ private slots:
         e.ventana->cmbPrecios()->setCurrentIndex(3);
         e.marcar(1);
         QTest::mouseClick(e.ventana->cmdReporte(), Qt::LeftButton);
+        QVERIFY(esperarReporte(*e.ventana));
         QCOMPARE(guion->mostradas.size(), 2);
         QVERIFY2(
             guion->mostradas[1].texto.startsWith(QStringLiteral("El reporte no pudo generarse: ")),

@@ -22,6 +22,7 @@
 #include "programa/Cierre.h"
 #include "programa/Contexto.h"
 #include "programa/ReporteDelPrograma.h"
+#include "programa/ReporteEnHilo.h"
 #include "report/Reporte.h"
 #include "report/SolicitudReporte.h"
 #include "ui/Arrastre.h"
@@ -57,7 +58,11 @@ QFont letraQueCabe(const QPushButton* boton) {
 }  // namespace
 
 frmInicial::frmInicial(Contexto& contexto, QWidget* padre)
-    : QWidget(padre, Qt::Window | Qt::FramelessWindowHint), contexto_(contexto) {
+    : QWidget(padre, Qt::Window | Qt::FramelessWindowHint),
+      contexto_(contexto),
+      reporte_(std::make_unique<ReporteEnHilo>()) {
+    connect(reporte_.get(), &ReporteEnHilo::avance, this, &frmInicial::ponerProgreso);
+    connect(reporte_.get(), &ReporteEnHilo::terminado, this, &frmInicial::reporteTerminado);
     setObjectName(QStringLiteral("frmInicial"));
     setWindowTitle(TituloPrograma());
     // On a screen whose free area is smaller than the design (a large scale factor on a small
@@ -73,7 +78,28 @@ frmInicial::frmInicial(Contexto& contexto, QWidget* padre)
     setFont(fuente);
     setFixedSize(TwipsAPixeles(this, AnchoCliente), TwipsAPixeles(this, AltoCliente));
     setAutoFillBackground(true);
+    crearControles();
 
+    // Every control hands its keys to the window first; the grid and the file name also have
+    // behaviour of their own.
+    for (QWidget* control :
+         {static_cast<QWidget*>(cmbPrecios_), static_cast<QWidget*>(txtArchivo_),
+          static_cast<QWidget*>(mfgEmpresas_), static_cast<QWidget*>(cmdReporte_)})
+        control->installEventFilter(this);
+    // A double-click anywhere in the grid toggles its current row, below the last row too.
+    mfgEmpresas_->viewport()->installEventFilter(this);
+
+    // Centred on the screen's free area, never with its title band off it.
+    if (pantalla)
+        move(PosicionVisible(
+            QRect(pantalla->availableGeometry().center() - rect().center(), size())));
+    pctSkin_ = MapaSkin();
+}
+
+// A report still running is cut short and waited for (ReporteEnHilo).
+frmInicial::~frmInicial() = default;
+
+void frmInicial::crearControles() {
     lblMuestra_ = etiqueta(QStringLiteral("lblMuestra"), QString(), 1320, 600, 5175, 735);
     lblMuestra_->setAutoFillBackground(true);
     QPalette paleta = lblMuestra_->palette();
@@ -118,21 +144,6 @@ frmInicial::frmInicial(Contexto& contexto, QWidget* padre)
 
     cmdReporte_->setStyleSheet(QStringLiteral("padding: 0px"));
     cmdReporte_->setFont(letraQueCabe(cmdReporte_));
-
-    // Every control hands its keys to the window first; the grid and the file name also have
-    // behaviour of their own.
-    for (QWidget* control :
-         {static_cast<QWidget*>(cmbPrecios_), static_cast<QWidget*>(txtArchivo_),
-          static_cast<QWidget*>(mfgEmpresas_), static_cast<QWidget*>(cmdReporte_)})
-        control->installEventFilter(this);
-    // A double-click anywhere in the grid toggles its current row, below the last row too.
-    mfgEmpresas_->viewport()->installEventFilter(this);
-
-    // Centred on the screen's free area, never with its title band off it.
-    if (pantalla)
-        move(PosicionVisible(
-            QRect(pantalla->availableGeometry().center() - rect().center(), size())));
-    pctSkin_ = MapaSkin();
 }
 
 QLabel* frmInicial::etiqueta(const QString& nombre, const QString& texto, int x, int y, int ancho,
@@ -180,9 +191,6 @@ void frmInicial::mostrarDatos(const DatosIniciales& datos) {
 void frmInicial::ponerProgreso(const QString& texto) {
     // A long file or database name gives way in its middle, so the code at the end always shows.
     Label4_->setText(Label4_->fontMetrics().elidedText(texto, Qt::ElideMiddle, Label4_->width()));
-    // Let the window repaint and the progress line move while the report works; input cannot
-    // reach the disabled window meanwhile.
-    QCoreApplication::processEvents();
 }
 
 void frmInicial::cmdReporte_Click() {
@@ -218,33 +226,31 @@ void frmInicial::cmdReporte_Click() {
                   QStringLiteral("Generar archivo"), true))
         return;
 
-    setEnabled(false);
-    enReporte_ = true;
     ejecutarReporte(filas);
-    Label4_->hide();
-    Label4_->setText(QString());
-    enReporte_ = false;
-    detener_ = false;
-    setEnabled(true);
-    mfgEmpresas_->setFocus();
-    // The system asked the program to end while the report ran: it closes now.
-    if (terminando_) QTimer::singleShot(0, this, &frmInicial::cerrarSinPreguntar);
 }
 
 void frmInicial::ejecutarReporte(const QList<MarcaEmpresa>& filas) {
     Contexto& p = contexto_;
     p.listaSeleccion = EmpresasMarcadas(filas);
+    // The window stays disabled while the report runs on its own thread; the progress line moves
+    // as the report goes, and a close the system asks for meanwhile, or the user's stop, cuts the
+    // report short at its next refresh.
+    setEnabled(false);
     Label4_->setText(QString());
     Label4_->show();
-    // The progress line moves as the report goes; a close the system asks for meanwhile, or the
-    // user's stop, cuts the report short at its next refresh.
-    const ResultadoReporte resultado = GenerarReporte(
+    reporte_->iniciar(
         SolicitudDelPrograma(p, cmbPrecios_->currentText(), txtArchivo_->text(), p.listaSeleccion),
-        ConexionesDelPrograma(p), [this](const QString& texto) {
-            ponerProgreso(texto);
-            return !terminando_ && !detener_;
-        });
+        ConexionesDelPrograma(p));
+}
+
+void frmInicial::reporteTerminado(const ResultadoReporte& resultado) {
     AvisarResultado(resultado);
+    Label4_->hide();
+    Label4_->setText(QString());
+    setEnabled(true);
+    mfgEmpresas_->setFocus();
+    // The system asked the program to end while the report ran: it closes now.
+    if (dialogos().desatendido()) cerrarSinPreguntar();
 }
 
 void frmInicial::marcarDesmarcar() {
@@ -296,19 +302,19 @@ void frmInicial::mostrarMenuLogo() {
 }
 
 void frmInicial::preguntarDetener() {
-    if (!enReporte_ || enDetener_ || detener_ || terminando_) return;
+    if (!reporteEnCurso() || enDetener_ || reporte_->detenido()) return;
     enDetener_ = true;
     const bool detener =
         Pregunta(QStringLiteral("¿Desea detener el reporte?"), QStringLiteral("Detener"), true);
     enDetener_ = false;
-    // The report is still on the stack below the question: it stops at its next refresh.
-    if (detener && enReporte_) detener_ = true;
+    // The report may have ended while the question was open; if not, it stops at its next refresh.
+    if (detener) reporte_->detener();
 }
 
 bool frmInicial::event(QEvent* evento) {
     // The window is disabled while a report runs: its controls and QWidget::event refuse keys, but
     // Escape still reaches the window.
-    if (enReporte_ && evento->type() == QEvent::KeyPress) {
+    if (reporteEnCurso() && evento->type() == QEvent::KeyPress) {
         const auto* tecla = static_cast<QKeyEvent*>(evento);
         if (tecla->key() == Qt::Key_Escape && !tecla->isAutoRepeat()) {
             preguntarDetener();
@@ -320,7 +326,7 @@ bool frmInicial::event(QEvent* evento) {
 
 bool frmInicial::eventFilter(QObject* objeto, QEvent* evento) {
     // The close control is disabled with the window during a report; a click on it asks to stop.
-    if (objeto == CerrarVentana_ && enReporte_ &&
+    if (objeto == CerrarVentana_ && reporteEnCurso() &&
         (evento->type() == QEvent::MouseButtonPress ||
          evento->type() == QEvent::MouseButtonRelease)) {
         const auto* raton = static_cast<QMouseEvent*>(evento);
@@ -381,7 +387,7 @@ void frmInicial::closeEvent(QCloseEvent* evento) {
     // Every close request asks, wherever it comes from: on a Linux desktop the window manager
     // takes Alt+F4 and sends a close request that cannot be told from the taskbar's. While a
     // report runs the window does not close: the request asks whether to stop the report.
-    if (enReporte_ || enPregunta_) {
+    if (reporteEnCurso() || enPregunta_) {
         evento->ignore();
         preguntarDetener();
         return;
@@ -390,8 +396,9 @@ void frmInicial::closeEvent(QCloseEvent* evento) {
     const bool cerrar = Pregunta(QStringLiteral("¿Desea cerrar este programa?"),
                                  QStringLiteral("Finalizar"), false);
     enPregunta_ = false;
-    // A close the system asked for meanwhile is done by cerrarSinPreguntar.
-    if (!cerrar || terminando_) {
+    // The system may have asked the program to end while the question was open (its box then
+    // went unanswered): the window closes as that request closes it.
+    if (!cerrar && !dialogos().desatendido()) {
         evento->ignore();
         return;
     }
@@ -400,26 +407,27 @@ void frmInicial::closeEvent(QCloseEvent* evento) {
 }
 
 void frmInicial::terminarPorSistema() {
-    if (terminando_) return;
-    terminando_ = true;
+    if (dialogos().desatendido()) return;
     dialogos().ponerDesatendido();
     // A box waiting for an answer has nobody to give it: it goes as its Escape key would.
     for (QWidget* ventana : QApplication::topLevelWidgets())
         if (auto* caja = qobject_cast<QDialog*>(ventana); caja && caja->isVisible()) caja->reject();
     if (QWidget* menu = QApplication::activePopupWidget()) menu->close();
-    // A report still running closes the window once it has stopped (cmdReporte_Click).
-    if (!enReporte_) QTimer::singleShot(0, this, &frmInicial::cerrarSinPreguntar);
+    // A report still running closes the window once it has stopped (reporteTerminado); the
+    // closing question, when open, closes it as soon as its box has gone (closeEvent).
+    if (reporteEnCurso())
+        reporte_->detener();
+    else if (!enPregunta_)
+        QTimer::singleShot(0, this, &frmInicial::cerrarSinPreguntar);
 }
 
 void frmInicial::cerrarSinPreguntar() {
-    // Whatever still waits on this stack (a box being closed, a report stopping) ends first.
-    if (enReporte_ || enPregunta_) {
-        QTimer::singleShot(20, this, &frmInicial::cerrarSinPreguntar);
-        return;
-    }
+    if (sinPreguntar_) return;  // already closing
     sinPreguntar_ = true;
     close();
 }
+
+bool frmInicial::reporteEnCurso() const { return reporte_ && reporte_->enCurso(); }
 
 void frmInicial::descargar() {
     QList<EleccionEmpresa> elecciones;

@@ -2,6 +2,7 @@
 #include <QImage>
 #include <QPointer>
 #include <QWidget>
+#include <memory>
 #include <optional>
 
 #include "programa/Arranque.h"
@@ -15,6 +16,8 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class ReporteEnHilo;
+struct ResultadoReporte;
 class RejaFlexible;
 class frmDescripcion;
 
@@ -32,13 +35,16 @@ class frmInicial : public QWidget {
 public:
     // The window works on `contexto` (the run's places, host and sessions), which outlives it.
     explicit frmInicial(Contexto& contexto, QWidget* padre = nullptr);
+    ~frmInicial() override;
 
     // Puts the initial content into the controls, the version into the caption and the server
     // and database into lblMuestra.
     void mostrarDatos(const DatosIniciales& datos);
 
-    // The click on cmdReporte.
+    // The click on cmdReporte: the request checked and confirmed, then its report started.
     void cmdReporte_Click();
+    // Whether a report is running (tests wait for it to end).
+    bool reporteEnCurso() const;
     // Toggles the tick of the grid's current row (space or double-click); the heading row never.
     void marcarDesmarcar();
     // Shows the one description window, creating it when it does not exist (F1).
@@ -85,6 +91,9 @@ protected:
     void mouseReleaseEvent(QMouseEvent* evento) override;
 
 private:
+    // The labels, the price list, the file name, the grid, the progress line and the button, at
+    // their design places.
+    void crearControles();
     // The frame set-up of the first activation: the frame controls, their handlers and the skin.
     void prepararMarco();
     // A mouse move over the background or the restore bar: drags the window with the left button
@@ -96,8 +105,10 @@ private:
     // The logo's menu, below the logo (F10, the menu key).
     void mostrarMenuLogo();
     void descargar();
-    // The report of a confirmed request: its turn on the host, the working table, the run.
+    // The report of a confirmed request started: its turn on the host, the working table, the run.
     void ejecutarReporte(const QList<MarcaEmpresa>& filas);
+    // The report has ended: the user is told, the window is usable again.
+    void reporteTerminado(const ResultadoReporte& resultado);
     void cerrarSinPreguntar();
     QLabel* etiqueta(const QString& nombre, const QString& texto, int x, int y, int ancho,
                      int alto);
@@ -112,12 +123,11 @@ private:
     QPushButton* cmdReporte_ = nullptr;
     QString textoMuestra_;
     QPointer<frmDescripcion> descripcion_;
-    // True while a report runs: input and close requests are refused.
-    bool enReporte_ = false;
+    // The report of the last confirmed request, on a thread of its own; while it runs the window
+    // is disabled and close requests ask whether to stop it.
+    std::unique_ptr<ReporteEnHilo> reporte_;
     bool enPregunta_ = false;    // the closing question is on screen
     bool enDetener_ = false;     // the question whether to stop the report is on screen
-    bool detener_ = false;       // the user asked to stop the report running
-    bool terminando_ = false;    // the system asked the program to end
     bool sinPreguntar_ = false;  // the close under way asks nothing
     bool PrimeraActivacion = true;
     QImage pctSkin_;

@@ -93,7 +93,7 @@ private slots:
         QFETCH(QList<MarcaEmpresa>, filas);
         QFETCH(Validacion, esperado);
         QString motivo;
-        QCOMPARE(ValidarSolicitud(archivo, filas, propios, &motivo), esperado);
+        QCOMPARE(ValidarSolicitud(archivo, EmpresasMarcadas(filas), propios, &motivo), esperado);
         // A refused name always says why; the other outcomes leave the reason alone.
         QCOMPARE(motivo.isEmpty(), esperado != Validacion::ArchivoInvalido &&
                                        esperado != Validacion::DestinoNoEscribible);

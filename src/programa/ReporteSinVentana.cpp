@@ -132,73 +132,48 @@ QString AyudaLineaDeOrdenes() {
         "usuario, y lee el archivo de descripción de /usr/share/varelmo/.\n");
 }
 
-int EjecutarReporteSinVentana(const QStringList& argumentos) {
-    QString error;
-    const std::optional<Opciones> opciones = leerOpciones(argumentos, &error);
-    if (!opciones) {
-        std::fprintf(stderr, "varelmo: %s\n\n%s", qUtf8Printable(error),
-                     qUtf8Printable(AyudaLineaDeOrdenes()));
-        return 2;
-    }
-    Contexto p;
-    if (!ArrancarPrograma(p, QCoreApplication::applicationFilePath())) return 1;
-    const std::optional<DatosIniciales> datos = CargarDatosIniciales(p, &error);
-    if (!datos) return fallar(error);
-
-    QList<MarcaEmpresa> filas;
+namespace {
+// The companies of the run, in grid order: those of --empresas, or those ticked last time. An Id
+// of --empresas the host does not have is refused by name.
+std::optional<QList<int>> empresasDelReporte(const Opciones& opciones, const DatosIniciales& datos,
+                                             QString* error) {
+    QList<int> ids;
     QSet<int> conocidas;
-    for (const EmpresaInicial& e : datos->empresas) {
+    for (const EmpresaInicial& e : datos.empresas) {
         conocidas.insert(e.id);
-        const bool marcada = opciones->hayEmpresas ? opciones->empresas.contains(e.id) : e.marcada;
-        filas << MarcaEmpresa{QString::number(e.id), marcada ? TextoSi() : QString()};
+        if (opciones.hayEmpresas ? opciones.empresas.contains(e.id) : e.marcada) ids << e.id;
     }
-    for (int id : opciones->empresas)
-        if (!conocidas.contains(id))
-            return fallar(QStringLiteral("No existe la empresa %1").arg(id));
+    for (int id : opciones.empresas)
+        if (!conocidas.contains(id)) {
+            *error = QStringLiteral("No existe la empresa %1").arg(id);
+            return std::nullopt;
+        }
+    return ids;
+}
 
-    const QString archivo = opciones->hayArchivo ? opciones->archivo : datos->archivo;
-    const QString precio =
-        opciones->hayPrecio ? opciones->precio : datos->precios.value(datos->precioSeleccionado);
-    QString motivo;
-    switch (ValidarSolicitud(archivo, filas, ArchivosDelPrograma(p), &motivo)) {
-        case Validacion::ArchivoEnBlanco:
-            return fallar(QStringLiteral("No se indicó el nombre del archivo"));
-        case Validacion::SinEmpresas:
-            return fallar(QStringLiteral("No está seleccionada ninguna empresa"));
-        case Validacion::ArchivoInvalido:
-            return fallar(
-                QStringLiteral("El nombre de archivo '%1' no es válido: %2").arg(archivo, motivo));
-        case Validacion::DestinoNoEscribible:
-            return fallar(motivo);
-        case Validacion::Valida:
-            break;
-    }
-    // The window only offers the host's levels; here a saved level that is no longer one of them,
-    // or a --precio outside them, would otherwise reach the query as a column that does not exist.
-    if (!datos->precios.contains(precio.trimmed())) {
-        if (datos->precios.isEmpty())
-            return fallar(
-                TextoReporteFallido(QStringLiteral("la base de datos no tiene niveles de precio")));
-        const QString rango = QStringLiteral("de 1 a %1").arg(datos->precios.size());
-        if (precio.trimmed().isEmpty())
-            return fallar(TextoReporteFallido(
-                QStringLiteral(
-                    "no está elegido ningún nivel de precio; indíquelo con --precio (%1)")
-                    .arg(rango)));
-        return fallar(TextoReporteFallido(
-            QStringLiteral("no existe el nivel de precio '%1' (%2)").arg(precio, rango)));
-    }
+// Why `precio` is not one of the host's levels ("" when it is). The window only offers the
+// host's levels; here a saved level that is no longer one of them, or a --precio outside them,
+// would otherwise reach the query as a column that does not exist.
+QString problemaPrecio(const QString& precio, const QStringList& niveles) {
+    if (niveles.contains(precio.trimmed())) return QString();
+    if (niveles.isEmpty()) return QStringLiteral("la base de datos no tiene niveles de precio");
+    const QString rango = QStringLiteral("de 1 a %1").arg(niveles.size());
+    if (precio.trimmed().isEmpty())
+        return QStringLiteral("no está elegido ningún nivel de precio; indíquelo con --precio (%1)")
+            .arg(rango);
+    return QStringLiteral("no existe el nivel de precio '%1' (%2)").arg(precio, rango);
+}
 
-    p.listaSeleccion = EmpresasMarcadas(filas);
+// Runs the checked request to its end and tells its outcome: the exit code.
+int correrReporte(Contexto& p, SolicitudReporte solicitud, const Opciones& opciones) {
     // SIGTERM, SIGHUP, SIGINT or SIGQUIT cut the run short: no workbook is written and the working
     // table goes.
     const SenalesDeCierre senales;
-    SolicitudReporte solicitud = SolicitudDelPrograma(p, precio, archivo, p.listaSeleccion);
-    solicitud.escritorOoxml = opciones->escritor;
+    solicitud.escritorOoxml = opciones.escritor;
     // The run ends here, so the working table goes as it does when the window closes; a run that
     // never had the turn leaves it to the report that has it.
     solicitud.quitarTablaAlFinal = true;
-    AvanceEnTerminal avance(opciones->silencio);
+    AvanceEnTerminal avance(opciones.silencio);
     const ResultadoReporte resultado =
         GenerarReporte(solicitud, ConexionesDelPrograma(p), [&avance](const QString& linea) {
             avance.mostrar(linea);
@@ -216,4 +191,35 @@ int EjecutarReporteSinVentana(const QStringList& argumentos) {
     std::fprintf(stdout, "%s\n", qUtf8Printable(resultado.ruta));
     // A script must not take a workbook that lacks companies or products for a whole one.
     return resultado.incompleto() ? SalidaIncompleto : 0;
+}
+}  // namespace
+
+int EjecutarReporteSinVentana(const QStringList& argumentos) {
+    QString error;
+    const std::optional<Opciones> opciones = leerOpciones(argumentos, &error);
+    if (!opciones) {
+        std::fprintf(stderr, "varelmo: %s\n\n%s", qUtf8Printable(error),
+                     qUtf8Printable(AyudaLineaDeOrdenes()));
+        return 2;
+    }
+    Contexto p;
+    if (!ArrancarPrograma(p, QCoreApplication::applicationFilePath())) return 1;
+    const std::optional<DatosIniciales> datos = CargarDatosIniciales(p, &error);
+    if (!datos) return fallar(error);
+    const std::optional<QList<int>> empresas = empresasDelReporte(*opciones, *datos, &error);
+    if (!empresas) return fallar(error);
+
+    const QString archivo = opciones->hayArchivo ? opciones->archivo : datos->archivo;
+    const QString precio =
+        opciones->hayPrecio ? opciones->precio : datos->precios.value(datos->precioSeleccionado);
+    QString motivo;
+    const Validacion validacion =
+        ValidarSolicitud(archivo, *empresas, ArchivosDelPrograma(p), &motivo);
+    if (validacion != Validacion::Valida)
+        return fallar(TextoValidacion(validacion, archivo, motivo));
+    if (const QString problema = problemaPrecio(precio, datos->precios); !problema.isEmpty())
+        return fallar(TextoReporteFallido(problema));
+
+    p.listaSeleccion = *empresas;
+    return correrReporte(p, SolicitudDelPrograma(p, precio, archivo, p.listaSeleccion), *opciones);
 }

@@ -11,10 +11,10 @@
 #include "report/Marcas.h"
 #include "report/NombresTrabajo.h"
 
-Validacion ValidarSolicitud(const QString& archivo, const QList<MarcaEmpresa>& filas,
+Validacion ValidarSolicitud(const QString& archivo, const QList<int>& empresas,
                             const ArchivosPropios& propios, QString* motivo) {
     if (archivo.trimmed().isEmpty()) return Validacion::ArchivoEnBlanco;
-    if (EmpresasMarcadas(filas).isEmpty()) return Validacion::SinEmpresas;
+    if (empresas.isEmpty()) return Validacion::SinEmpresas;
     const QString problema = ProblemaNombreArchivo(archivo, propios);
     if (!problema.isEmpty()) {
         if (motivo) *motivo = problema;
@@ -26,6 +26,23 @@ Validacion ValidarSolicitud(const QString& archivo, const QList<MarcaEmpresa>& f
         return Validacion::DestinoNoEscribible;
     }
     return Validacion::Valida;
+}
+
+QString TextoValidacion(Validacion validacion, const QString& archivo, const QString& motivo) {
+    switch (validacion) {
+        case Validacion::ArchivoEnBlanco:
+            return QStringLiteral("No se indicó el nombre del archivo");
+        case Validacion::SinEmpresas:
+            return QStringLiteral("No está seleccionada ninguna empresa");
+        case Validacion::ArchivoInvalido:
+            return QStringLiteral("El nombre de archivo '%1' no es válido: %2")
+                .arg(archivo, motivo);
+        case Validacion::DestinoNoEscribible:
+            return motivo;
+        case Validacion::Valida:
+            break;
+    }
+    return QString();
 }
 
 QString ProblemaNombreArchivo(const QString& archivo, const ArchivosPropios& nombres) {

@@ -30,11 +30,15 @@ struct ArchivosPropios {
     QString carpeta;  // where the workbooks are written
 };
 
-// Blank file name first, then no ticked company, then a name that is no bare file name, then a
-// workbook or folder this user may not write (`motivo` then holds the whole message). All of it is
-// decided before the working table is touched, so that a refused workbook costs no merge.
-Validacion ValidarSolicitud(const QString& archivo, const QList<MarcaEmpresa>& filas,
+// Blank file name first, then no company in `empresas` (the ticked Ids), then a name that is no
+// bare file name, then a workbook or folder this user may not write (`motivo` then holds the whole
+// message). All of it is decided before the working table is touched, so that a refused workbook
+// costs no merge.
+Validacion ValidarSolicitud(const QString& archivo, const QList<int>& empresas,
                             const ArchivosPropios& propios, QString* motivo = nullptr);
+// What the user is told of a refused request (`motivo` as ValidarSolicitud gave it); "" for a
+// valid one.
+QString TextoValidacion(Validacion validacion, const QString& archivo, const QString& motivo);
 
 // Why `archivo` cannot be written beside the program ("" when it can): it must be a bare file
 // name, without folders, "." or "..", not starting with a dash, and without control characters or

@@ -197,41 +197,34 @@ void frmInicial::cmdReporte_Click() {
     QList<MarcaEmpresa> filas;
     for (int f = 1; f < mfgEmpresas_->Rows(); ++f)
         filas << MarcaEmpresa{mfgEmpresas_->TextMatrix(f, 0), mfgEmpresas_->TextMatrix(f, 2)};
+    const QList<int> empresas = EmpresasMarcadas(filas);
 
     QString motivo;
-    switch (ValidarSolicitud(txtArchivo_->text(), filas, ArchivosDelPrograma(contexto_), &motivo)) {
-        case Validacion::ArchivoEnBlanco:
-            dialogos().beep();
-            txtArchivo_->setFocus();
-            return;
-        case Validacion::SinEmpresas:
-            Mensaje(QStringLiteral("No está seleccionada ninguna empresa"), 16,
-                    QStringLiteral("Alerta"));
+    const Validacion validacion =
+        ValidarSolicitud(txtArchivo_->text(), empresas, ArchivosDelPrograma(contexto_), &motivo);
+    if (validacion == Validacion::ArchivoEnBlanco) {
+        dialogos().beep();
+        txtArchivo_->setFocus();
+        return;
+    }
+    if (validacion != Validacion::Valida) {
+        Mensaje(TextoValidacion(validacion, txtArchivo_->text(), motivo), 16,
+                QStringLiteral("Alerta"));
+        if (validacion == Validacion::SinEmpresas)
             mfgEmpresas_->setFocus();
-            return;
-        case Validacion::ArchivoInvalido:
-            Mensaje(QStringLiteral("El nombre de archivo '%1' no es válido: %2")
-                        .arg(txtArchivo_->text(), motivo),
-                    16, QStringLiteral("Alerta"));
+        else
             txtArchivo_->setFocus();
-            return;
-        case Validacion::DestinoNoEscribible:
-            Mensaje(motivo, 16, QStringLiteral("Alerta"));
-            txtArchivo_->setFocus();
-            return;
-        case Validacion::Valida:
-            break;
+        return;
     }
     if (!Pregunta(QStringLiteral("¿Desea crear el archivo indicado?"),
                   QStringLiteral("Generar archivo"), true))
         return;
-
-    ejecutarReporte(filas);
+    ejecutarReporte(empresas);
 }
 
-void frmInicial::ejecutarReporte(const QList<MarcaEmpresa>& filas) {
+void frmInicial::ejecutarReporte(const QList<int>& empresas) {
     Contexto& p = contexto_;
-    p.listaSeleccion = EmpresasMarcadas(filas);
+    p.listaSeleccion = empresas;
     // The window stays disabled while the report runs on its own thread; the progress line moves
     // as the report goes, and a close the system asks for meanwhile, or the user's stop, cuts the
     // report short at its next refresh.

@@ -106,7 +106,7 @@ private:
     void mostrarMenuLogo();
     void descargar();
     // The report of a confirmed request started: its turn on the host, the working table, the run.
-    void ejecutarReporte(const QList<MarcaEmpresa>& filas);
+    void ejecutarReporte(const QList<int>& empresas);
     // The report has ended: the user is told, the window is usable again.
     void reporteTerminado(const ResultadoReporte& resultado);
     void cerrarSinPreguntar();

@@ -29,6 +29,35 @@ QString textoOmisiones(const QList<ResultadoReporte::Omision>& omisiones) {
         texto += QStringLiteral("\r- y %1 empresas más").arg(omisiones.size() - OmisionesNombradas);
     return texto;
 }
+// The outcome of a run that wrote nothing: for `solicitud`, in `estado`, with `motivo`.
+ResultadoReporte resultadoSinLibro(const SolicitudReporte& solicitud,
+                                   ResultadoReporte::Estado estado, const QString& motivo) {
+    ResultadoReporte resultado;
+    resultado.archivo = solicitud.archivo;
+    resultado.ruta = QDir(solicitud.carpeta).filePath(solicitud.archivo);
+    resultado.estado = estado;
+    resultado.motivo = motivo;
+    return resultado;
+}
+
+// Waits for the host's turn (a minute at most, the progress line saying so): nothing once taken,
+// otherwise how the run ends (Fallido with `error`, or Cancelado).
+std::optional<ResultadoReporte::Estado> esperarTurno(TurnoReporte& turno, const Progreso& progreso,
+                                                     QString* error) {
+    switch (turno.tomar(
+        EsperaTurnoMs, [&] { return !progreso || progreso(TextoEsperandoTurno()); }, error)) {
+        case TurnoReporte::Resultado::Tomado:
+            return std::nullopt;
+        case TurnoReporte::Resultado::Agotado:
+            *error = TextoTurnoAgotado();
+            return ResultadoReporte::Estado::Fallido;
+        case TurnoReporte::Resultado::Cancelado:
+            return ResultadoReporte::Estado::Cancelado;
+        case TurnoReporte::Resultado::Fallo:
+            break;
+    }
+    return ResultadoReporte::Estado::Fallido;
+}
 }  // namespace
 
 QString ResultadoReporte::texto() const {
@@ -67,33 +96,19 @@ QString ResultadoReporte::titulo() const {
 
 ResultadoReporte GenerarReporte(const SolicitudReporte& solicitud, ConexionesReporte conexiones,
                                 const Progreso& progreso, const OpcionesReporte& opciones) {
-    ResultadoReporte resultado;
-    resultado.archivo = solicitud.archivo;
-    resultado.ruta = QDir(solicitud.carpeta).filePath(solicitud.archivo);
-    const auto terminar = [&](ResultadoReporte::Estado estado, const QString& motivo = QString()) {
-        resultado.estado = estado;
-        resultado.motivo = motivo;
-        return resultado;
-    };
-    // Reports on this host take turns with the working table; while another one holds it, the
-    // progress line says so.
-    TurnoReporte turno(conexiones.principal);
     QString error;
-    switch (turno.tomar(
-        EsperaTurnoMs, [&] { return !progreso || progreso(TextoEsperandoTurno()); }, &error)) {
-        case TurnoReporte::Resultado::Tomado:
-            break;
-        case TurnoReporte::Resultado::Agotado:
-            return terminar(ResultadoReporte::Estado::Fallido, TextoTurnoAgotado());
-        case TurnoReporte::Resultado::Cancelado:
-            return terminar(ResultadoReporte::Estado::Cancelado);
-        case TurnoReporte::Resultado::Fallo:
-            return terminar(ResultadoReporte::Estado::Fallido, error);
-    }
-    // Only the report that holds the turn touches the working table, and only while it holds it.
+    // The turn: reports on this host take turns with the working table; while another one holds
+    // it, the progress line says so.
+    TurnoReporte turno(conexiones.principal);
+    if (const std::optional<ResultadoReporte::Estado> sinTurno =
+            esperarTurno(turno, progreso, &error))
+        return resultadoSinLibro(solicitud, *sinTurno, error);
+    // The working table: only the report that holds the turn touches it, and only while it does.
     if (!CrearTablaTrabajo(conexiones.principal, solicitud.empresas, &error))
-        return terminar(ResultadoReporte::Estado::Fallido, error);
-    resultado = clsLlenarTabla(solicitud, conexiones, progreso, opciones).RellenarTabla();
+        return resultadoSinLibro(solicitud, ResultadoReporte::Estado::Fallido, error);
+    // The merge, the export and their result.
+    const ResultadoReporte resultado =
+        clsLlenarTabla(solicitud, conexiones, progreso, opciones).RellenarTabla();
     // A run cut short leaves no half-filled working table behind.
     if (solicitud.quitarTablaAlFinal || resultado.estado == ResultadoReporte::Estado::Cancelado)
         QuitarTablaTrabajo(conexiones.principal);

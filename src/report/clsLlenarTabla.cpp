@@ -117,24 +117,24 @@ FusionReporte::Empresa clsLlenarTabla::resolverEmpresa(int id, Recordset& empres
 
 ResultadoReporte clsLlenarTabla::RellenarTabla() {
     reloj_.start();
-    Recordset empresa, trabajo;
-    ResultadoReporte resultado;
-    resultado.archivo = solicitud_.archivo;
-    resultado.ruta = rutaArchivo();
-    const auto terminar = [&](ResultadoReporte::Estado estado, const QString& motivo = QString()) {
-        conexiones_.anfitrion.CierraTabla(empresa);
-        conexiones_.anfitrion.CierraTabla(trabajo);
-        // A run cut short tells nobody: the program is being closed.
-        resultado.estado = cancelado_ ? ResultadoReporte::Estado::Cancelado : estado;
-        resultado.motivo = motivo;
-        resultado.fusionesEnServidor = fusion_.fusionesEnServidor();
-        resultado.enDosPartes = fusion_.enDosPartes();
-        resultado.omisiones = omisiones();
-        return resultado;
-    };
-
     QString error;
-    const bool fusionadas = fusion_.fusionar(
+    if (!fusionar(&error)) return resultado(ResultadoReporte::Estado::Fallido, error);
+    Recordset trabajo;
+    QString motivo;
+    const Exportacion exportada = exportar(trabajo, &motivo);
+    conexiones_.anfitrion.CierraTabla(trabajo);
+    // Whatever the export's outcome, the working table gets every row.
+    if (!cancelado_ && !fusion_.vaciar(&error))
+        return resultado(ResultadoReporte::Estado::Fallido, error);
+    if (exportada == Exportacion::ExcedeXls) return resultado(ResultadoReporte::Estado::ExcedeXls);
+    if (exportada == Exportacion::Escrita && QFileInfo::exists(rutaArchivo()))
+        return resultado(ResultadoReporte::Estado::Creado);
+    return resultado(ResultadoReporte::Estado::NoCreado, motivo);
+}
+
+bool clsLlenarTabla::fusionar(QString* error) {
+    Recordset empresa;
+    return fusion_.fusionar(
         solicitud_.empresas,
         [&](int id, BasesDD& propio, QString* e) {
             const FusionReporte::Empresa paso = resolverEmpresa(id, empresa, propio, e);
@@ -144,18 +144,21 @@ ResultadoReporte clsLlenarTabla::RellenarTabla() {
         [this](const QString& base, const QString& clave, bool forzar) {
             return avanzar(base, clave, forzar);
         },
-        &error);
-    if (!fusionadas) return terminar(ResultadoReporte::Estado::Fallido, error);
+        error);
+}
 
-    // Whatever the export's outcome, the working table gets every row.
-    QString motivo;
-    const bool escrito = ExportarExcel(trabajo, &motivo);
-    if (!cancelado_ && !fusion_.vaciar(&error))
-        return terminar(ResultadoReporte::Estado::Fallido, error);
-    if (excedeXls_) return terminar(ResultadoReporte::Estado::ExcedeXls);
-    if (escrito && QFileInfo::exists(rutaArchivo()))
-        return terminar(ResultadoReporte::Estado::Creado);
-    return terminar(ResultadoReporte::Estado::NoCreado, motivo);
+ResultadoReporte clsLlenarTabla::resultado(ResultadoReporte::Estado estado,
+                                           const QString& motivo) const {
+    ResultadoReporte r;
+    r.archivo = solicitud_.archivo;
+    r.ruta = rutaArchivo();
+    // A run cut short tells nobody: the program is being closed or the user stopped it.
+    r.estado = cancelado_ ? ResultadoReporte::Estado::Cancelado : estado;
+    r.motivo = motivo;
+    r.fusionesEnServidor = fusion_.fusionesEnServidor();
+    r.enDosPartes = fusion_.enDosPartes();
+    r.omisiones = omisiones();
+    return r;
 }
 
 QList<ResultadoReporte::Omision> clsLlenarTabla::omisiones() const {
@@ -185,9 +188,13 @@ QList<EmpresaEnHoja> clsLlenarTabla::empresasEnHoja(Recordset& rs) {
 }
 
 bool clsLlenarTabla::ExportarExcel(Recordset& rs, QString* error) {
+    return exportar(rs, error) == Exportacion::Escrita;
+}
+
+clsLlenarTabla::Exportacion clsLlenarTabla::exportar(Recordset& rs, QString* error) {
     std::unique_ptr<AplicacionExcel> excel =
         AplicacionExcel::crear(solicitud_.aplicativoExcel, error);
-    if (!excel) return false;
+    if (!excel) return Exportacion::NoEscrita;
     std::unique_ptr<LibroExcel> libro = excel->agregarLibro();
     libro->ponerEscritorOoxml(solicitud_.escritorOoxml);
     HojaExcel& hoja = libro->hoja();
@@ -202,20 +209,20 @@ bool clsLlenarTabla::ExportarExcel(Recordset& rs, QString* error) {
     QString motivo;
     if (!fusion_.abrirFilas(latido, &motivo)) {
         if (error) *error = motivo;
-        return false;
+        return Exportacion::NoEscrita;
     }
     // An .xls sheet holds 65,536 rows and 256 columns; a report that does not fit is refused
     // whole, before anything is written, rather than cut short.
     const qint64 filas = fusion_.cuenta();
-    excedeXls_ =
-        esNombreXls(rutaArchivo()) &&
-        !cabeEnXls(static_cast<int>(qMin<qint64>(filas + 3, INT_MAX)), fusion_.numCampos());
-    if (excedeXls_) {
+    if (esNombreXls(rutaArchivo()) &&
+        !cabeEnXls(static_cast<int>(qMin<qint64>(filas + 3, INT_MAX)), fusion_.numCampos())) {
         if (error) *error = QStringLiteral("el formato .xls no admite tantas filas o columnas");
-        return false;
+        return Exportacion::ExcedeXls;
     }
     hoja.copiarFilas(4, 1, fusion_.filas());
     FormatearPrecios(hoja, fusion_.numCampos(), filas, solicitud_.formatoPrecios);
     return fusion_.escribir(
-        *libro, rutaArchivo(), [this] { return !cancelado_; }, error);
+               *libro, rutaArchivo(), [this] { return !cancelado_; }, error)
+               ? Exportacion::Escrita
+               : Exportacion::NoEscrita;
 }

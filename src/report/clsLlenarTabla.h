@@ -12,11 +12,12 @@ class Recordset;
 
 // One report run: fills the working table company by company and writes it to the workbook.
 //
-// RellenarTabla looks each ticked company up (its row of empresas, its own server's settings
-// deciphered) and has FusionReporte merge them, in list order, into the working table: a code gets
-// its row from the first company that has it (its description, and the warning when that company
-// is not the first of the list); every company writes its own cost and price pair. ExportarExcel
-// lays out the sheet's headings and has FusionReporte stream the rows in, in code order. It takes
+// RellenarTabla runs the report's merge, export and result steps. The merge looks each ticked
+// company up (its row of empresas, its own server's settings deciphered) and has FusionReporte
+// merge them, in list order, into the working table: a code gets its row from the first company
+// that has it (its description, and the warning when that company is not the first of the list);
+// every company writes its own cost and price pair. The export (ExportarExcel) lays out the
+// sheet's headings and has FusionReporte stream the rows in, in code order. It takes
 // everything from its inputs (Reporte.h): the request, the host's connections and settings, the
 // progress line.
 class clsLlenarTabla {
@@ -34,6 +35,14 @@ public:
     QString rutaArchivo() const;
 
 private:
+    enum class Exportacion { Escrita, NoEscrita, ExcedeXls };
+    // The merge step: every ticked company, in list order, into the working table.
+    bool fusionar(QString* error);
+    // The export step: the sheet's headings, then the rows in code order, written to the workbook.
+    Exportacion exportar(Recordset& rs, QString* error);
+    // What came of the run, with the companies and products it left out.
+    ResultadoReporte resultado(ResultadoReporte::Estado estado,
+                               const QString& motivo = QString()) const;
     // The company's row and settings looked up, and its database opened on the company connection.
     FusionReporte::Empresa resolverEmpresa(int id, Recordset& empresa, BasesDD& propio,
                                            QString* error);
@@ -53,7 +62,6 @@ private:
     Progreso progreso_;
     QElapsedTimer reloj_;
     qint64 ultimoAviso_ = -1;
-    bool excedeXls_ = false;
     bool cancelado_ = false;
     QString ultimoTexto_;
     QMap<int, QString> omitidas_;  // companies left out whole, and why

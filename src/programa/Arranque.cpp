@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QStringList>
 #include <cmath>
 #include <optional>
 
@@ -30,6 +31,70 @@ std::optional<int> nivelesDeTexto(const QString& texto) {
     const double entero = std::nearbyint(valor);  // the default rounding: halves to even
     if (entero < -32768 || entero > 32767) return std::nullopt;
     return static_cast<int>(entero);
+}
+// "1" .. the number of price levels of the database of "Base de datos a usar", opened on the
+// company connection; nothing with the reason.
+std::optional<QStringList> nivelesDePrecio(Contexto& p, QString* error) {
+    BasesDD& bases = p.basesDD;
+    if (!bases.AbrirBdD(p.ConexionEmpresa, bases.cMiBase)) {
+        if (error)
+            *error = conMotivo(
+                QStringLiteral("No se pudo abrir la base de datos \"%1\"").arg(bases.cMiBase),
+                bases.ultimoError());
+        return std::nullopt;
+    }
+    const std::optional<QString> precios =
+        bases.LeerConfig(QStringLiteral("Precios"), p.ConexionEmpresa);
+    const std::optional<int> cuenta = precios ? nivelesDeTexto(*precios) : std::nullopt;
+    if (!cuenta) {
+        if (error)
+            *error = conMotivo(
+                QStringLiteral("La base de datos \"%1\" no indica un número de precios válido")
+                    .arg(bases.cMiBase),
+                precios ? QStringLiteral("\"%1\"").arg(*precios) : bases.ultimoError());
+        return std::nullopt;
+    }
+    QStringList niveles;
+    for (int nivel = 1; nivel <= *cuenta; ++nivel) niveles << QString::number(nivel);
+    return niveles;
+}
+
+// The host's companies in Id order, each with its saved tick, read on the host connection (opened
+// here); nothing with the reason. A company seen for the first time gets its "Empresa <Id>" key
+// with the default; all of them go into the settings file in one write, which takes the same time
+// for 20,000 companies as for one.
+std::optional<QList<EmpresaInicial>> empresasConMarca(Contexto& p, QString* error) {
+    BasesDD& bases = p.basesDD;
+    if (!bases.AbrirBdD(p.ConexionPrincipal)) {
+        if (error)
+            *error = conMotivo(
+                QStringLiteral("No se pudo abrir la base de datos \"%1\"").arg(bases.baseGeneral),
+                bases.ultimoError());
+        return std::nullopt;
+    }
+    Recordset tabla;
+    if (!bases.AbrirTabla(tabla, p.ConexionPrincipal, QStringLiteral("empresas order by Id"),
+                          QStringLiteral("Id,Empresa")) &&
+        !bases.ultimoError().isEmpty()) {
+        if (error)
+            *error = conMotivo(QStringLiteral("No se pudo leer la tabla de empresas"),
+                               bases.ultimoError());
+        return std::nullopt;
+    }
+    QList<EmpresaInicial> empresas;
+    QList<std::pair<QString, QString>> faltantes;
+    for (; !tabla.alFinal(); tabla.siguiente()) {
+        EmpresaInicial empresa;
+        empresa.id = tabla.campo(QStringLiteral("ID")).toInt();
+        empresa.nombre = tabla.campo(QStringLiteral("Empresa")).toString();
+        const QString clave = QStringLiteral("Empresa %1").arg(empresa.id);
+        const QString marca = ArchivoIni::leer(p.lugares.ajustes, SeccionConfiguracion(), clave);
+        if (marca.isEmpty()) faltantes.push_back({clave, TextoNo()});
+        empresa.marcada = marca == TextoSi();
+        empresas << empresa;
+    }
+    ArchivoIni::escribirVarias(p.lugares.ajustes, SeccionConfiguracion(), faltantes);
+    return empresas;
 }
 }  // namespace
 
@@ -62,30 +127,10 @@ bool ArrancarPrograma(Contexto& c, const QString& rutaEjecutable) {
 }
 
 std::optional<DatosIniciales> CargarDatosIniciales(Contexto& p, QString* error) {
-    BasesDD& bases = p.basesDD;
     DatosIniciales datos;
-
-    if (!bases.AbrirBdD(p.ConexionEmpresa, bases.cMiBase)) {
-        if (error)
-            *error = conMotivo(
-                QStringLiteral("No se pudo abrir la base de datos \"%1\"").arg(bases.cMiBase),
-                bases.ultimoError());
-        return std::nullopt;
-    }
-    const std::optional<QString> precios =
-        bases.LeerConfig(QStringLiteral("Precios"), p.ConexionEmpresa);
-    const std::optional<int> cuenta = precios ? nivelesDeTexto(*precios) : std::nullopt;
-    const int niveles = cuenta.value_or(0);
-    if (!cuenta) {
-        if (error)
-            *error = conMotivo(
-                QStringLiteral("La base de datos \"%1\" no indica un número de precios válido")
-                    .arg(bases.cMiBase),
-                precios ? QStringLiteral("\"%1\"").arg(*precios) : bases.ultimoError());
-        return std::nullopt;
-    }
-    for (int nivel = 1; nivel <= niveles; ++nivel) datos.precios << QString::number(nivel);
-
+    const std::optional<QStringList> precios = nivelesDePrecio(p, error);
+    if (!precios) return std::nullopt;
+    datos.precios = *precios;
     const QString precio = leer(p, QStringLiteral("Precio"), QStringLiteral("1"));
     datos.precioSeleccionado = static_cast<int>(datos.precios.indexOf(precio));
     datos.archivo =
@@ -94,39 +139,9 @@ std::optional<DatosIniciales> CargarDatosIniciales(Contexto& p, QString* error) 
         leer(p, QStringLiteral("Aplicativo de Excel"), QStringLiteral("Excel.Application"));
     p.FormatoPrecios =
         leer(p, QStringLiteral("Formato para precios"), QStringLiteral("##,###,##0.00"));
-
-    if (!bases.AbrirBdD(p.ConexionPrincipal)) {
-        if (error)
-            *error = conMotivo(
-                QStringLiteral("No se pudo abrir la base de datos \"%1\"").arg(bases.baseGeneral),
-                bases.ultimoError());
-        return std::nullopt;
-    }
-    Recordset TablaEmpresas;
-    const bool hayEmpresas =
-        bases.AbrirTabla(TablaEmpresas, p.ConexionPrincipal, QStringLiteral("empresas order by Id"),
-                         QStringLiteral("Id,Empresa"));
-    if (!hayEmpresas && !bases.ultimoError().isEmpty()) {
-        if (error)
-            *error = conMotivo(QStringLiteral("No se pudo leer la tabla de empresas"),
-                               bases.ultimoError());
-        return std::nullopt;
-    }
-    // A company seen for the first time gets its "Empresa <Id>" key with the default; all of them
-    // go into the settings file in one write, which takes the same time for 20,000 companies as for
-    // one.
-    QList<std::pair<QString, QString>> faltantes;
-    for (; !TablaEmpresas.alFinal(); TablaEmpresas.siguiente()) {
-        EmpresaInicial empresa;
-        empresa.id = TablaEmpresas.campo(QStringLiteral("ID")).toInt();
-        empresa.nombre = TablaEmpresas.campo(QStringLiteral("Empresa")).toString();
-        const QString clave = QStringLiteral("Empresa %1").arg(empresa.id);
-        const QString marca = ArchivoIni::leer(p.lugares.ajustes, SeccionConfiguracion(), clave);
-        if (marca.isEmpty()) faltantes.push_back({clave, TextoNo()});
-        empresa.marcada = marca == TextoSi();
-        datos.empresas << empresa;
-    }
-    ArchivoIni::escribirVarias(p.lugares.ajustes, SeccionConfiguracion(), faltantes);
+    const std::optional<QList<EmpresaInicial>> empresas = empresasConMarca(p, error);
+    if (!empresas) return std::nullopt;
+    datos.empresas = *empresas;
     return datos;
 }
 

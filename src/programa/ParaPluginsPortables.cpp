@@ -72,22 +72,10 @@ std::optional<QString> descifrarODefecto(Instalacion& instalacion, const QString
     if (instalacion.DatosTMW(clave).trimmed().isEmpty()) return defecto;
     return descifrar(instalacion, clave);
 }
-}  // namespace
 
-QString SeccionConfiguracion() { return QStringLiteral("Configuración"); }
-
-QString LeeIniDefecto(const QString& seccion, const QString& clave, const QString& defecto,
-                      const QString& archivo) {
-    const QString leido = ArchivoIni::leer(archivo, seccion, clave);
-    if (!leido.isEmpty()) return leido;
-    // One write and one read back: when the file cannot be written the default is still the answer.
-    ArchivoIni::escribir(archivo, seccion, clave, defecto);
-    const QString releido = ArchivoIni::leer(archivo, seccion, clave);
-    return releido.isEmpty() ? defecto : releido;
-}
-
-bool PrepararConexion(Instalacion& instalacion, BasesDD& bases, const QString& archivoIni,
-                      bool leerBase) {
+// The installation named in the program's settings file, with a host settings file it can read;
+// false once the user has been told what is wrong.
+bool encontrarInstalacion(Instalacion& instalacion, const QString& archivoIni) {
     // A settings file that is there but cannot be read (a folder, too large, no permission) would
     // otherwise read as empty and send the user after a wrong installation folder.
     if (const QString motivo = ArchivoIni::motivoIlegible(archivoIni); !motivo.isEmpty()) {
@@ -106,53 +94,82 @@ bool PrepararConexion(Instalacion& instalacion, BasesDD& bases, const QString& a
         avisarAjustesAnfitrionIlegibles(QDir::toNativeSeparators(ajustesAnfitrion), motivo);
         return false;
     }
+    return true;
+}
 
-    const QString puerto = QStringLiteral("MySQLPuerto");
-    const QString servidor = QStringLiteral("MySQLServer");
-    const QString usuario = QStringLiteral("MySQLUsuario");
-    const QString clave = QStringLiteral("MySQLPassword");
+// The port the host stores: none stored (blank, or the number 0) is the server's usual one; any
+// other text must be a port, or the user is told what the host stores instead.
+std::optional<int> puertoDelAnfitrion(const Instalacion& instalacion) {
+    const QString clave = QStringLiteral("MySQLPuerto");
+    const QString texto = instalacion.DatosTMW(clave);
+    bool esNumero = texto.trimmed().isEmpty();
+    double numero = esNumero ? 0 : texto.trimmed().toDouble(&esNumero);
+    if (esNumero && numero == 0) numero = 3306;
+    if (!esNumero || numero < 1 || numero > 65535 || numero != static_cast<int>(numero)) {
+        avisarAjusteDelAnfitrion(instalacion, QStringLiteral("No es un puerto válido el valor"),
+                                 clave, texto);
+        return std::nullopt;
+    }
+    return static_cast<int>(numero);
+}
 
-    // A blank value takes its default for this run only: nothing is written back into the host's
-    // file, so a value missing or garbled there never becomes a stored credential or port.
-    const std::optional<QString> contrasena = descifrarODefecto(instalacion, clave, QString());
+// The host server's settings into `bases`. A blank value takes its default for this run only:
+// nothing is written back into the host's file, so a value missing or garbled there never becomes
+// a stored credential or port.
+bool leerAjustesServidor(Instalacion& instalacion, BasesDD& bases) {
+    const std::optional<QString> contrasena =
+        descifrarODefecto(instalacion, QStringLiteral("MySQLPassword"), QString());
     if (!contrasena) return false;
     const std::optional<QString> nombreUsuario =
-        descifrarODefecto(instalacion, usuario, QStringLiteral("root"));
+        descifrarODefecto(instalacion, QStringLiteral("MySQLUsuario"), QStringLiteral("root"));
     if (!nombreUsuario) return false;
-    // No port stored (blank, or the number 0) is the server's usual one; any other text must be a
-    // port, or the user is told what the host stores instead.
-    const QString textoPuerto = instalacion.DatosTMW(puerto);
-    bool esNumero = textoPuerto.trimmed().isEmpty();
-    double numeroPuerto = esNumero ? 0 : textoPuerto.trimmed().toDouble(&esNumero);
-    if (esNumero && numeroPuerto == 0) numeroPuerto = 3306;
-    if (!esNumero || numeroPuerto < 1 || numeroPuerto > 65535 ||
-        numeroPuerto != static_cast<int>(numeroPuerto)) {
-        avisarAjusteDelAnfitrion(instalacion, QStringLiteral("No es un puerto válido el valor"),
-                                 puerto, textoPuerto);
-        return false;
-    }
+    const std::optional<int> puerto = puertoDelAnfitrion(instalacion);
+    if (!puerto) return false;
     bases.cPassword = *contrasena;
     bases.cUsuario = *nombreUsuario;
-    bases.cPuerto = static_cast<int>(numeroPuerto);
+    bases.cPuerto = *puerto;
     // A blank server is the one of the host's older key.
-    const QString nombreServidor = instalacion.DatosTMW(servidor);
+    const QString nombreServidor = instalacion.DatosTMW(QStringLiteral("MySQLServer"));
     bases.cRuta = nombreServidor.trimmed().isEmpty()
                       ? instalacion.DatosTMW(QStringLiteral("servidor"))
                       : nombreServidor;
     const QString general = instalacion.DatosTMW(QStringLiteral("MySQLBaseGeneral")).trimmed();
     bases.baseGeneral = general.isEmpty() ? QStringLiteral("talmira") : general;
-    // Every session, host and company alike, follows the host's TLS settings.
-    const QString carpetaInstalacion = instalacion.carpeta();
-    QString errorTls;
+    return true;
+}
+
+// Every session, host and company alike, follows the host's TLS settings.
+bool ponerTlsDelAnfitrion(Instalacion& instalacion) {
+    QString error;
     const std::optional<AjustesTls> tls = LeerAjustesTls(
-        [&](const QString& k) { return instalacion.DatosTMW(k); }, carpetaInstalacion, &errorTls);
+        [&](const QString& k) { return instalacion.DatosTMW(k); }, instalacion.carpeta(), &error);
     if (!tls) {
         avisarAjusteDelAnfitrion(instalacion, QStringLiteral("No se puede usar el ajuste de TLS"),
-                                 QStringLiteral("MySQLSSL"), errorTls);
+                                 QStringLiteral("MySQLSSL"), error);
         return false;
     }
     PonerTls(*tls);
+    return true;
+}
+}  // namespace
 
+QString SeccionConfiguracion() { return QStringLiteral("Configuración"); }
+
+QString LeeIniDefecto(const QString& seccion, const QString& clave, const QString& defecto,
+                      const QString& archivo) {
+    const QString leido = ArchivoIni::leer(archivo, seccion, clave);
+    if (!leido.isEmpty()) return leido;
+    // One write and one read back: when the file cannot be written the default is still the answer.
+    ArchivoIni::escribir(archivo, seccion, clave, defecto);
+    const QString releido = ArchivoIni::leer(archivo, seccion, clave);
+    return releido.isEmpty() ? defecto : releido;
+}
+
+bool PrepararConexion(Instalacion& instalacion, BasesDD& bases, const QString& archivoIni,
+                      bool leerBase) {
+    if (!encontrarInstalacion(instalacion, archivoIni) ||
+        !leerAjustesServidor(instalacion, bases) || !ponerTlsDelAnfitrion(instalacion))
+        return false;
     if (leerBase)
         bases.cMiBase =
             LeeIniDefecto(SeccionConfiguracion(), QStringLiteral("Base de datos a usar"),

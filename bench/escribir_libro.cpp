@@ -15,8 +15,8 @@
 
 #include "common/Programa.h"
 #include "components/AnfitrionDemo.h"
-#include "components/LibroExcel.h"
-#include "components/ZipXlsx.h"
+#include "libro/LibroExcel.h"
+#include "libro/ZipXlsx.h"
 #include "report/HojaReporte.h"
 
 namespace {

@@ -17,12 +17,12 @@
 
 #include "LectorLibro.h"
 #include "Soporte.h"
-#include "components/ArchivoCompuesto.h"
-#include "components/EscritorCsv.h"
-#include "components/EscritorXls.h"
-#include "components/EscritorXlsx.h"
-#include "components/EscritorXlsxDirecto.h"
-#include "components/LibroExcel.h"
+#include "libro/ArchivoCompuesto.h"
+#include "libro/EscritorCsv.h"
+#include "libro/EscritorXls.h"
+#include "libro/EscritorXlsx.h"
+#include "libro/EscritorXlsxDirecto.h"
+#include "libro/LibroExcel.h"
 
 namespace {
 

@@ -13,9 +13,9 @@
 #include "ReportePrueba.h"
 #include "ServidorPrueba.h"
 #include "basedatos/Sql.h"
-#include "common/LetraColumna.h"
 #include "common/Programa.h"
 #include "components/BasesDD.h"
+#include "libro/LetraColumna.h"
 #include "report/SolicitudReporte.h"
 #include "report/clsLlenarTabla.h"
 

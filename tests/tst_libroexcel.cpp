@@ -13,9 +13,9 @@
 
 #include "LectorLibro.h"
 #include "Soporte.h"
-#include "components/EscritorXlsx.h"
-#include "components/EscritorXlsxDirecto.h"
-#include "components/LibroExcel.h"
+#include "libro/EscritorXlsx.h"
+#include "libro/EscritorXlsxDirecto.h"
+#include "libro/LibroExcel.h"
 
 Q_DECLARE_METATYPE(std::optional<Rango>)
 

@@ -4,8 +4,8 @@
 #include <thread>
 
 #include "components/BasesDD.h"
-#include "components/EscritorXlsx.h"
-#include "components/LibroExcel.h"
+#include "libro/EscritorXlsx.h"
+#include "libro/LibroExcel.h"
 #include "report/AvanceCompartido.h"
 #include "report/ClavesFuera.h"
 #include "report/FusionEmpresa.h"

@@ -8,7 +8,7 @@
 #include "components/BasesDD.h"
 #include "components/Cifrado.h"
 #include "components/DeAcceso.h"
-#include "components/LibroExcel.h"
+#include "libro/LibroExcel.h"
 #include "report/FusionEmpresa.h"
 #include "report/HojaReporte.h"
 

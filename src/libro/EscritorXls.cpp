@@ -1,4 +1,4 @@
-#include "components/EscritorXls.h"
+#include "libro/EscritorXls.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,9 +11,9 @@
 #include <tuple>
 
 #include "archivos/ErrorSistema.h"
-#include "components/ArchivoCompuesto.h"
-#include "components/Bytes.h"
-#include "components/EscritorXlsx.h"
+#include "libro/ArchivoCompuesto.h"
+#include "libro/Bytes.h"
+#include "libro/EscritorXlsx.h"
 
 namespace {
 

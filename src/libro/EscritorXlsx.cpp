@@ -1,4 +1,4 @@
-#include "components/EscritorXlsx.h"
+#include "libro/EscritorXlsx.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

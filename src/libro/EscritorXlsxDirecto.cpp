@@ -1,4 +1,4 @@
-#include "components/EscritorXlsxDirecto.h"
+#include "libro/EscritorXlsxDirecto.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -12,8 +12,8 @@
 #include <tuple>
 
 #include "archivos/ErrorSistema.h"
-#include "components/EscritorXlsx.h"
-#include "components/ZipXlsx.h"
+#include "libro/EscritorXlsx.h"
+#include "libro/ZipXlsx.h"
 
 namespace {
 const QByteArray Declaracion =

@@ -1,4 +1,4 @@
-#include "components/LibroExcel.h"
+#include "libro/LibroExcel.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -16,10 +16,10 @@
 #include "archivos/CarpetaTrabajo.h"
 #include "archivos/Disco.h"
 #include "archivos/ErrorSistema.h"
-#include "components/EscritorCsv.h"
-#include "components/EscritorXls.h"
-#include "components/EscritorXlsx.h"
-#include "components/EscritorXlsxDirecto.h"
+#include "libro/EscritorCsv.h"
+#include "libro/EscritorXls.h"
+#include "libro/EscritorXlsx.h"
+#include "libro/EscritorXlsxDirecto.h"
 
 // ---------------------------------------------------------------------------------------------
 // Rango

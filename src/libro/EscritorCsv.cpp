@@ -1,4 +1,4 @@
-#include "components/EscritorCsv.h"
+#include "libro/EscritorCsv.h"
 
 #include <QFile>
 #include <cerrno>

@@ -2,7 +2,7 @@
 #include <QByteArray>
 #include <QString>
 
-#include "components/LibroExcel.h"
+#include "libro/LibroExcel.h"
 
 // OOXML (.xlsx) backend that writes the package itself: the rows go out as sheet XML in the shape
 // of Excel's own files (every cell with its reference, the layout's style indexes, text inline),

@@ -1,5 +1,5 @@
 #pragma once
-#include "components/LibroExcel.h"
+#include "libro/LibroExcel.h"
 
 // The Excel 97-2003 grid: rows and columns a .xls sheet can address.
 inline constexpr int kMaxFilasXls = 65536;

@@ -1,5 +1,5 @@
-#include "common/LetraColumna.h"
+#include "libro/LetraColumna.h"
 
-#include "components/LibroExcel.h"
+#include "libro/LibroExcel.h"
 
 QString LetraColumna(int columna) { return QString::fromLatin1(LetrasColumna(columna)); }

@@ -20,8 +20,8 @@
 #include "libro/ArchivoCompuesto.h"
 #include "libro/EscritorCsv.h"
 #include "libro/EscritorXls.h"
-#include "libro/EscritorXlsx.h"
 #include "libro/EscritorXlsxDirecto.h"
+#include "libro/EscritorXlsxReferencia.h"
 #include "libro/LibroExcel.h"
 
 namespace {

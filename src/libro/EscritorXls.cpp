@@ -13,7 +13,7 @@
 #include "archivos/ErrorSistema.h"
 #include "libro/ArchivoCompuesto.h"
 #include "libro/Bytes.h"
-#include "libro/EscritorXlsx.h"
+#include "libro/EscritorXlsxReferencia.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <tuple>
 
 #include "archivos/ErrorSistema.h"
-#include "libro/EscritorXlsx.h"
+#include "libro/EscritorXlsxReferencia.h"
 #include "libro/ZipXlsx.h"
 
 namespace {

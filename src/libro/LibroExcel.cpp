@@ -18,8 +18,8 @@
 #include "archivos/ErrorSistema.h"
 #include "libro/EscritorCsv.h"
 #include "libro/EscritorXls.h"
-#include "libro/EscritorXlsx.h"
 #include "libro/EscritorXlsxDirecto.h"
+#include "libro/EscritorXlsxReferencia.h"
 
 // ---------------------------------------------------------------------------------------------
 // Rango

@@ -4,7 +4,7 @@
 #include <thread>
 
 #include "components/BasesDD.h"
-#include "libro/EscritorXlsx.h"
+#include "libro/EscritorXlsxReferencia.h"
 #include "libro/LibroExcel.h"
 #include "report/AvanceCompartido.h"
 #include "report/ClavesFuera.h"

@@ -1,4 +1,4 @@
-#include "libro/EscritorXlsx.h"
+#include "libro/EscritorXlsxReferencia.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

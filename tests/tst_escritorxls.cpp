@@ -20,7 +20,7 @@
 #include "libro/ArchivoCompuesto.h"
 #include "libro/EscritorCsv.h"
 #include "libro/EscritorXls.h"
-#include "libro/EscritorXlsxDirecto.h"
+#include "libro/EscritorXlsx.h"
 #include "libro/EscritorXlsxReferencia.h"
 #include "libro/LibroExcel.h"
 

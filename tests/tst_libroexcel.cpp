@@ -13,7 +13,7 @@
 
 #include "LectorLibro.h"
 #include "Soporte.h"
-#include "libro/EscritorXlsxDirecto.h"
+#include "libro/EscritorXlsx.h"
 #include "libro/EscritorXlsxReferencia.h"
 #include "libro/LibroExcel.h"
 

@@ -18,7 +18,7 @@
 #include "archivos/ErrorSistema.h"
 #include "libro/EscritorCsv.h"
 #include "libro/EscritorXls.h"
-#include "libro/EscritorXlsxDirecto.h"
+#include "libro/EscritorXlsx.h"
 #include "libro/EscritorXlsxReferencia.h"
 
 // ---------------------------------------------------------------------------------------------

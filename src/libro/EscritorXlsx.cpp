@@ -1,4 +1,4 @@
-#include "libro/EscritorXlsxDirecto.h"
+#include "libro/EscritorXlsx.h"
 
 #include <QDateTime>
 #include <QFile>

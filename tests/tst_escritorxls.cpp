@@ -293,10 +293,11 @@ private slots:
         QCOMPARE(dynamic_cast<EscritorXls*>(escritor.get()) != nullptr, esXls);
         const bool esCsv = nombre.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive);
         QCOMPARE(dynamic_cast<EscritorCsv*>(escritor.get()) != nullptr, esCsv);
-        QCOMPARE(dynamic_cast<EscritorXlsxDirecto*>(escritor.get()) != nullptr, !esXls && !esCsv);
+        QCOMPARE(dynamic_cast<EscritorXlsx*>(escritor.get()) != nullptr, !esXls && !esCsv);
         // libxlsxwriter, kept for comparing the two, only when asked for and only for .xlsx.
         const auto referencia = escritorParaRuta(nombre, EscritorOoxml::Libxlsxwriter);
-        QCOMPARE(dynamic_cast<EscritorXlsx*>(referencia.get()) != nullptr, !esXls && !esCsv);
+        QCOMPARE(dynamic_cast<EscritorXlsxReferencia*>(referencia.get()) != nullptr,
+                 !esXls && !esCsv);
     }
 
     void cabeEnXls_data() {
@@ -560,7 +561,7 @@ private slots:
                 if (const QVariant l = comoSeLee(v); l.isValid())
                     esperado[nombreCelda(f, c)] =
                         v.typeId() == QMetaType::QString
-                            ? QVariant(EscritorXlsx::textoDeCelda(v.toString()))
+                            ? QVariant(EscritorXlsxReferencia::textoDeCelda(v.toString()))
                             : l;
                 return true;
             },

@@ -640,7 +640,7 @@ private slots:
     void textoXml() {
         QFETCH(QString, texto);
         QFETCH(QByteArray, xml);
-        QCOMPARE(EscritorXlsxDirecto::textoXml(texto), xml);
+        QCOMPARE(EscritorXlsx::textoXml(texto), xml);
     }
 
     void continuaEnOtrasHojas() {

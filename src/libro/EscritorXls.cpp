@@ -469,7 +469,7 @@ ValorXls valorXls(const QVariant& v) {
     if (r.numero) {
         r.vacia = !std::isfinite(*r.numero);
     } else if (!r.logico && !r.vacia) {
-        r.texto = EscritorXlsx::textoDeCelda(v.toString());
+        r.texto = EscritorXlsxReferencia::textoDeCelda(v.toString());
         r.vacia = r.texto.isEmpty();
     }
     return r;

@@ -195,12 +195,13 @@ lxw_error escribirCelda(lxw_worksheet* hoja, int fila, int col, const QVariant& 
         return worksheet_write_boolean(hoja, f, c, v.toBool() ? 1 : 0, formato);
     // Always a string, never a formula, even when it begins with "=".
     return worksheet_write_string(
-        hoja, f, c, EscritorXlsx::textoDeCelda(v.toString()).toUtf8().constData(), formato);
+        hoja, f, c, EscritorXlsxReferencia::textoDeCelda(v.toString()).toUtf8().constData(),
+        formato);
 }
 
 }  // namespace
 
-QString EscritorXlsx::textoDeCelda(const QString& texto) {
+QString EscritorXlsxReferencia::textoDeCelda(const QString& texto) {
     QString t = texto;
     t.remove(QChar(u'\0'));  // a C string ends there: it would cut the text short
     if (t.size() > kMaxLargoTexto) {
@@ -211,8 +212,8 @@ QString EscritorXlsx::textoDeCelda(const QString& texto) {
     return t;
 }
 
-bool EscritorXlsx::escribir(HojaExcel& hoja, const QString& ruta, const QString& carpetaTemporal,
-                            QString* error) {
+bool EscritorXlsxReferencia::escribir(HojaExcel& hoja, const QString& ruta,
+                                      const QString& carpetaTemporal, QString* error) {
     auto fallar = [error](const QString& texto) {
         if (error) *error = texto;
         return false;

@@ -5,7 +5,7 @@
 
 // OOXML (.xlsx) backend, written with libxlsxwriter in its constant-memory mode: the sheet is
 // streamed out row by row, so a copy of any number of rows takes the same memory.
-class EscritorXlsx : public EscritorLibro {
+class EscritorXlsxReferencia : public EscritorLibro {
 public:
     bool escribir(HojaExcel& hoja, const QString& ruta, const QString& carpetaTemporal,
                   QString* error) override;

@@ -376,8 +376,8 @@ bool esNombreCsv(const QString& ruta) {
 std::unique_ptr<EscritorLibro> escritorParaRuta(const QString& ruta, EscritorOoxml ooxml) {
     if (esNombreXls(ruta)) return std::make_unique<EscritorXls>();
     if (esNombreCsv(ruta)) return std::make_unique<EscritorCsv>();
-    if (ooxml == EscritorOoxml::Libxlsxwriter) return std::make_unique<EscritorXlsx>();
-    return std::make_unique<EscritorXlsxDirecto>();
+    if (ooxml == EscritorOoxml::Libxlsxwriter) return std::make_unique<EscritorXlsxReferencia>();
+    return std::make_unique<EscritorXlsx>();
 }
 
 double anchoAlmacenado(double ancho) {

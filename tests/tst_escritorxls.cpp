@@ -18,6 +18,7 @@
 #include "LectorLibro.h"
 #include "Soporte.h"
 #include "libro/ArchivoCompuesto.h"
+#include "libro/Celdas.h"
 #include "libro/EscritorCsv.h"
 #include "libro/EscritorXls.h"
 #include "libro/EscritorXlsx.h"
@@ -560,9 +561,7 @@ private slots:
             [&](int f, int c, const QVariant& v, const EstiloCelda&) {
                 if (const QVariant l = comoSeLee(v); l.isValid())
                     esperado[nombreCelda(f, c)] =
-                        v.typeId() == QMetaType::QString
-                            ? QVariant(EscritorXlsxReferencia::textoDeCelda(v.toString()))
-                            : l;
+                        v.typeId() == QMetaType::QString ? QVariant(textoDeCelda(v.toString())) : l;
                 return true;
             },
             &error));

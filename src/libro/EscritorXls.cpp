@@ -13,7 +13,7 @@
 #include "archivos/ErrorSistema.h"
 #include "libro/ArchivoCompuesto.h"
 #include "libro/Bytes.h"
-#include "libro/EscritorXlsxReferencia.h"
+#include "libro/Celdas.h"
 
 namespace {
 
@@ -469,7 +469,7 @@ ValorXls valorXls(const QVariant& v) {
     if (r.numero) {
         r.vacia = !std::isfinite(*r.numero);
     } else if (!r.logico && !r.vacia) {
-        r.texto = EscritorXlsxReferencia::textoDeCelda(v.toString());
+        r.texto = textoDeCelda(v.toString());
         r.vacia = r.texto.isEmpty();
     }
     return r;

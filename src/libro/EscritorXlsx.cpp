@@ -12,7 +12,8 @@
 #include <tuple>
 
 #include "archivos/ErrorSistema.h"
-#include "libro/EscritorXlsxReferencia.h"
+#include "libro/Celdas.h"
+#include "libro/XlsxIncompleto.h"
 #include "libro/ZipXlsx.h"
 
 namespace {
@@ -250,7 +251,7 @@ bool HojasXlsx::celda(int fila, int col, const QVariant& v, const EstiloCelda& e
     bool vacia = v.isNull() || (numero && !std::isfinite(*numero));
     QString texto;
     if (!vacia && !numero && !logico) {
-        texto = EscritorXlsxReferencia::textoDeCelda(v.toString());
+        texto = textoDeCelda(v.toString());
         vacia = texto.isEmpty();
     }
     const int s = estilos_.indice(estilo);

@@ -9,16 +9,7 @@ class EscritorXlsxReferencia : public EscritorLibro {
 public:
     bool escribir(HojaExcel& hoja, const QString& ruta, const QString& carpetaTemporal,
                   QString* error) override;
-
-    // The text a cell holds for `texto`: NUL characters dropped, cut to kMaxLargoTexto UTF-16 units
-    // without splitting a surrogate pair.
-    static QString textoDeCelda(const QString& texto);
 };
-
-// Why the .xlsx workbook at `ruta` is not whole ("" when it is): a zip directory that does not lie
-// where its record says, or a sheet that does not inflate whole to its closing tag. A full disk or
-// a file-size limit may cut a file short without any write reporting it.
-QString LibroXlsxIncompleto(const QString& ruta);
 
 // How far, from 0 to 1, this process has read the largest of libxlsxwriter's working files under
 // `carpetaTemporal`; nullopt when it holds none open. As the rows come the library writes the

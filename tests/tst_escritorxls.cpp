@@ -20,10 +20,12 @@
 #include "libro/ArchivoCompuesto.h"
 #include "libro/Celdas.h"
 #include "libro/EscritorCsv.h"
+#include "libro/EscritorLibro.h"
 #include "libro/EscritorXls.h"
 #include "libro/EscritorXlsx.h"
 #include "libro/EscritorXlsxReferencia.h"
 #include "libro/LibroExcel.h"
+#include "libro/LimitesXls.h"
 
 namespace {
 

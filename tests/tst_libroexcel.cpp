@@ -14,7 +14,6 @@
 #include "LectorLibro.h"
 #include "Soporte.h"
 #include "libro/EscritorXlsx.h"
-#include "libro/EscritorXlsxReferencia.h"
 #include "libro/LibroExcel.h"
 
 Q_DECLARE_METATYPE(std::optional<Rango>)

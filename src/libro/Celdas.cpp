@@ -1,6 +1,8 @@
 #include "libro/Celdas.h"
 
-#include "libro/LibroExcel.h"
+#include <cmath>
+
+#include "libro/HojaExcel.h"
 
 QString textoDeCelda(const QString& texto) {
     QString t = texto;
@@ -11,4 +13,31 @@ QString textoDeCelda(const QString& texto) {
         t.truncate(largo);
     }
     return t;
+}
+
+double anchoAlmacenado(double ancho) {
+    const double pixeles =
+        ancho < 1 ? std::floor(ancho * 12 + 0.5) : std::floor(ancho * 7 + 0.5) + 5;
+    return std::floor(pixeles * 256 / 7) / 256;
+}
+
+std::optional<double> numeroDeCelda(const QVariant& v) {
+    switch (v.typeId()) {
+        case QMetaType::Int:
+        case QMetaType::UInt:
+        case QMetaType::LongLong:
+        case QMetaType::ULongLong:
+        case QMetaType::Short:
+        case QMetaType::UShort:
+        case QMetaType::Long:
+        case QMetaType::ULong:
+        case QMetaType::Char:
+        case QMetaType::SChar:
+        case QMetaType::UChar:
+        case QMetaType::Float:
+        case QMetaType::Double:
+            return v.toDouble();
+        default:
+            return std::nullopt;
+    }
 }

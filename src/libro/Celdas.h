@@ -1,9 +1,20 @@
 #pragma once
 #include <QString>
+#include <QVariant>
+#include <optional>
 
-// What the .xls writer and both .xlsx writers store for a cell's text, so that their files hold
-// the same values.
+// What the writers store for a cell's value and a column's width, one rule for every file format,
+// so that the .xls, .xlsx and CSV files of one sheet hold the same numbers, texts and widths.
 
 // The text a cell holds for `texto`: NUL characters dropped, cut to kMaxLargoTexto UTF-16 units
 // without splitting a surrogate pair.
 QString textoDeCelda(const QString& texto);
+
+// The number a cell value holds, for the writers: integers and floating types go in as doubles;
+// anything else is not a number.
+std::optional<double> numeroDeCelda(const QVariant& v);
+
+// The width a workbook stores for a column of `ancho` characters, as Excel keeps it: the
+// characters' pixels (7 each, 12 below one character) plus 5 of padding, in 1/256 of a character
+// (15 -> 15.7109375). The .xls and .xlsx writers store it.
+double anchoAlmacenado(double ancho);

@@ -14,6 +14,7 @@
 #include "libro/ArchivoCompuesto.h"
 #include "libro/Bytes.h"
 #include "libro/Celdas.h"
+#include "libro/LimitesXls.h"
 
 namespace {
 

@@ -13,6 +13,7 @@
 
 #include "archivos/ErrorSistema.h"
 #include "libro/Celdas.h"
+#include "libro/LetraColumna.h"
 #include "libro/XlsxIncompleto.h"
 #include "libro/ZipXlsx.h"
 

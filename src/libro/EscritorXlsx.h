@@ -2,7 +2,7 @@
 #include <QByteArray>
 #include <QString>
 
-#include "libro/LibroExcel.h"
+#include "libro/EscritorLibro.h"
 
 // OOXML (.xlsx) backend that writes the package itself: the rows go out as sheet XML in the shape
 // of Excel's own files (every cell with its reference, the layout's style indexes, text inline),

@@ -1,7 +1,7 @@
 #pragma once
 #include <optional>
 
-#include "libro/LibroExcel.h"
+#include "libro/EscritorLibro.h"
 
 // OOXML (.xlsx) backend, written with libxlsxwriter in its constant-memory mode: the sheet is
 // streamed out row by row, so a copy of any number of rows takes the same memory.

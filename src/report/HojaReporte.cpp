@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <optional>
 
+#include "libro/HojaExcel.h"
 #include "libro/LetraColumna.h"
-#include "libro/LibroExcel.h"
 
 void EncabezarHoja(HojaExcel& hoja, const QList<EmpresaEnHoja>& empresas) {
     hoja.ponerValor(1, 1, QStringLiteral("Reporte varelmo"));

@@ -9,6 +9,7 @@
 #include "components/Cifrado.h"
 #include "components/DeAcceso.h"
 #include "libro/LibroExcel.h"
+#include "libro/LimitesXls.h"
 #include "report/FusionEmpresa.h"
 #include "report/HojaReporte.h"
 

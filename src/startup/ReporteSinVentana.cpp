@@ -7,7 +7,7 @@
 #include "common/Programa.h"
 #include "components/BasesDD.h"
 #include "components/Dialogos.h"
-#include "libro/LibroExcel.h"
+#include "libro/EscritorLibro.h"
 #include "report/FusionEmpresa.h"
 #include "report/Reporte.h"
 #include "report/SolicitudReporte.h"

@@ -1,10 +1,17 @@
 #pragma once
 #include <QString>
+#include <functional>
 #include <memory>
 
 #include "libro/HojaExcel.h"
 
 // The workbook's file formats: what every writer offers, and which writer a file name gets.
+
+// How far a writer has got, from 0 to 1, with what it still does once it has taken the sheet's
+// last row. The writer's thread calls it. The libxlsxwriter writer reports its close, in which the
+// library copies and deflates the whole sheet into the package, as one step: 0 as it starts, 1 once
+// it ends. The other writers put every row into the file as it comes and report nothing.
+using AvanceCierre = std::function<void(double fraccion)>;
 
 // A file format backend. Writes the whole sheet to `ruta` and closes it; false with a Spanish text
 // in `error` on any failure. `carpetaTemporal` is where a backend may keep its working files.
@@ -13,6 +20,16 @@ public:
     virtual ~EscritorLibro() = default;
     virtual bool escribir(HojaExcel& hoja, const QString& ruta, const QString& carpetaTemporal,
                           QString* error) = 0;
+    // Where the writer reports its close; nowhere unless told.
+    void ponerAvanceCierre(AvanceCierre avance) { avanceCierre_ = std::move(avance); }
+
+protected:
+    void avisarCierre(double fraccion) const {
+        if (avanceCierre_) avanceCierre_(fraccion);
+    }
+
+private:
+    AvanceCierre avanceCierre_;
 };
 
 // Which OOXML writer: the program's own streaming one, or libxlsxwriter, kept as its reference.

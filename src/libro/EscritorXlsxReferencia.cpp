@@ -1,10 +1,7 @@
 #include "libro/EscritorXlsxReferencia.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
 #include <xlsxwriter.h>
 
-#include <QDir>
 #include <QFile>
 #include <cmath>
 #include <tuple>
@@ -158,45 +155,12 @@ bool EscritorXlsxReferencia::escribir(HojaExcel& hoja, const QString& ruta,
         });
     if (!recorrido) return fallar(errorCelda);
 
-    // workbook_close writes the file and frees the workbook whatever its result.
+    // workbook_close writes the file and frees the workbook whatever its result. It reports
+    // nothing while it copies and deflates the sheet, so the close is one step.
+    avisarCierre(0);
     const lxw_error cierre = workbook_close(libro.release());
+    avisarCierre(1);
     if (cierre != LXW_NO_ERROR) return fallar(textoError(cierre));
     if (const QString motivo = LibroXlsxIncompleto(ruta); !motivo.isEmpty()) return fallar(motivo);
     return true;
-}
-
-std::optional<double> LecturaTrabajoXlsx(const QString& carpetaTemporal) {
-    // The library's working files are named "tmp." and something, in a working folder inside
-    // `carpetaTemporal`, and unlinked as soon as they are made: they are found among the
-    // process's open files.
-    const QByteArray carpeta = QFile::encodeName(QDir(carpetaTemporal).absolutePath()) + '/';
-    const QByteArray borrado = QByteArrayLiteral(" (deleted)");
-    QByteArray elegido;
-    off_t mayor = 0;
-    const QStringList abiertos =
-        QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System);
-    for (const QString& fd : abiertos) {
-        const QByteArray enlace = QByteArrayLiteral("/proc/self/fd/") + fd.toLatin1();
-        char destino[4096];
-        const ssize_t largo = ::readlink(enlace.constData(), destino, sizeof destino);
-        if (largo <= 0 || largo == static_cast<ssize_t>(sizeof destino)) continue;
-        const QByteArray ruta(destino, largo);
-        struct stat datos {};
-        const QByteArray nombre = ruta.mid(ruta.lastIndexOf('/') + 1);
-        if (!ruta.startsWith(carpeta) || !nombre.startsWith("tmp.") || !ruta.endsWith(borrado) ||
-            ::stat(enlace.constData(), &datos) != 0 || !S_ISREG(datos.st_mode) ||
-            datos.st_size <= mayor)
-            continue;
-        mayor = datos.st_size;
-        elegido = fd.toLatin1();
-    }
-    if (elegido.isEmpty()) return std::nullopt;
-    QFile info(QStringLiteral("/proc/self/fdinfo/") + QString::fromLatin1(elegido));
-    if (!info.open(QIODevice::ReadOnly)) return std::nullopt;
-    const QByteArray primera = info.readLine().trimmed();  // "pos:\t<offset>"
-    if (!primera.startsWith("pos:")) return std::nullopt;
-    bool bien = false;
-    const qint64 posicion = primera.mid(4).trimmed().toLongLong(&bien);
-    if (!bien) return std::nullopt;
-    return qBound(0.0, static_cast<double>(posicion) / static_cast<double>(mayor), 1.0);
 }

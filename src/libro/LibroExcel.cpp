@@ -115,6 +115,7 @@ bool LibroExcel::preparar(const QString& ruta, QString* error) {
 
     QString detalle;
     const std::unique_ptr<EscritorLibro> escritor = escritorParaRuta(ruta, ooxml_);
+    escritor->ponerAvanceCierre(avanceCierre_);
     if (!escritor->escribir(hoja_, rutaTemporal, privada->ruta(), &detalle))
         return fallar(QStringLiteral("No se guardó el libro '%1': %2").arg(ruta, detalle));
 

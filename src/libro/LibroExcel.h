@@ -31,10 +31,14 @@ public:
     void descartar();
     // The OOXML writer preparar uses (the program's own unless told).
     void ponerEscritorOoxml(EscritorOoxml ooxml) { ooxml_ = ooxml; }
+    // Where the writer preparar uses reports its close (AvanceCierre), from the thread preparar
+    // runs on.
+    void ponerAvanceCierre(AvanceCierre avance) { avanceCierre_ = std::move(avance); }
 
 private:
     HojaExcel hoja_;
     EscritorOoxml ooxml_ = EscritorOoxml::Directo;
+    AvanceCierre avanceCierre_;
     std::unique_ptr<CarpetaTrabajo> preparado_;  // holds the workbook preparar wrote
     QString ruta_;
 };

@@ -196,9 +196,8 @@ bool clsLlenarTabla::ExportarExcel(Recordset& rs, QString* error) {
 
     // While the sheet is written the progress line names the file and the code the writer has
     // reached, and the window repaints.
-    const QString carpeta = QFileInfo(rutaArchivo()).absolutePath();
-    const auto latido = [this, carpeta] {
-        if (tocaAviso()) avanzar(solicitud_.archivo, fusion_.claveEnEscritura(carpeta), true);
+    const auto latido = [this] {
+        if (tocaAviso()) avanzar(solicitud_.archivo, fusion_.claveEnEscritura(), true);
     };
     QString motivo;
     if (!fusion_.abrirFilas(latido, &motivo)) {

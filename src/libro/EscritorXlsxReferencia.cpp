@@ -85,6 +85,46 @@ lxw_error escribirCelda(lxw_worksheet* hoja, int fila, int col, const QVariant& 
                                   formato);
 }
 
+// A new sheet with the column widths, panes and print setup of `hoja`, which every sheet of the
+// workbook gets; null with the reason.
+lxw_worksheet* agregarHoja(lxw_workbook* libro, const HojaExcel& hoja, QString* error) {
+    lxw_worksheet* hojaXlsx = workbook_add_worksheet(libro, nullptr);
+    if (!hojaXlsx) {
+        *error = QStringLiteral("no se pudo agregar la hoja al libro.");
+        return nullptr;
+    }
+    if (const lxw_error e = disponer(hojaXlsx, hoja.disposicion()); e != LXW_NO_ERROR) {
+        *error = textoError(e);
+        return nullptr;
+    }
+    for (const auto& [col, ancho] : hoja.anchosColumna()) {
+        const auto c = static_cast<lxw_col_t>(col - 1);
+        if (const lxw_error e = worksheet_set_column(hojaXlsx, c, c, ancho, nullptr);
+            e != LXW_NO_ERROR) {
+            *error = textoError(e);
+            return nullptr;
+        }
+    }
+    return hojaXlsx;
+}
+
+// One cell with the format of its look; false with the reason.
+bool escribirConEstilo(lxw_worksheet* hoja, FormatosXlsx& formatos, int fila, int col,
+                       const QVariant& v, const EstiloCelda& estilo, QString* error) {
+    lxw_format* formato = nullptr;
+    if (!formatos.para(estilo, &formato)) {
+        *error = QStringLiteral("no se pudo crear un formato de celda.");
+        return false;
+    }
+    const lxw_error e = escribirCelda(hoja, fila, col, v, formato);
+    if (e != LXW_NO_ERROR) {
+        *error =
+            QStringLiteral("celda (fila %1, columna %2): %3").arg(fila).arg(col).arg(textoError(e));
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool EscritorXlsxReferencia::escribir(HojaExcel& hoja, const QString& ruta,
@@ -103,57 +143,17 @@ bool EscritorXlsxReferencia::escribir(HojaExcel& hoja, const QString& ruta,
         workbook_new_opt(QFile::encodeName(ruta).constData(), &opciones));
     if (!libro)
         return fallar(QStringLiteral("no se pudo iniciar el libro (memoria insuficiente)."));
-    // Every sheet gets the same column widths, panes and print setup.
     lxw_worksheet* hojaXlsx = nullptr;
-    QString errorHoja;
-    const auto agregarHoja = [&](int) {
-        hojaXlsx = workbook_add_worksheet(libro.get(), nullptr);
-        if (!hojaXlsx) {
-            errorHoja = QStringLiteral("no se pudo agregar la hoja al libro.");
-            return false;
-        }
-        if (const lxw_error e = disponer(hojaXlsx, hoja.disposicion()); e != LXW_NO_ERROR) {
-            errorHoja = textoError(e);
-            return false;
-        }
-        for (const auto& [col, ancho] : hoja.anchosColumna()) {
-            const auto c = static_cast<lxw_col_t>(col - 1);
-            if (const lxw_error e = worksheet_set_column(hojaXlsx, c, c, ancho, nullptr);
-                e != LXW_NO_ERROR) {
-                errorHoja = textoError(e);
-                return false;
-            }
-        }
-        return true;
-    };
-    if (!agregarHoja(1)) return fallar(errorHoja);
-
+    QString motivo;
+    if (!(hojaXlsx = agregarHoja(libro.get(), hoja, &motivo))) return fallar(motivo);
     FormatosXlsx formatos(libro.get());
-    QString errorCelda;
     const bool recorrido = hoja.recorrer(
         [&](int fila, int col, const QVariant& v, const EstiloCelda& estilo) {
-            lxw_format* formato = nullptr;
-            if (!formatos.para(estilo, &formato)) {
-                errorCelda = QStringLiteral("no se pudo crear un formato de celda.");
-                return false;
-            }
-            const lxw_error e = escribirCelda(hojaXlsx, fila, col, v, formato);
-            if (e != LXW_NO_ERROR) {
-                errorCelda = QStringLiteral("celda (fila %1, columna %2): %3")
-                                 .arg(fila)
-                                 .arg(col)
-                                 .arg(textoError(e));
-                return false;
-            }
-            return true;
+            return escribirConEstilo(hojaXlsx, formatos, fila, col, v, estilo, &motivo);
         },
-        &errorCelda,
-        [&](int numero) {
-            if (agregarHoja(numero)) return true;
-            errorCelda = errorHoja;
-            return false;
-        });
-    if (!recorrido) return fallar(errorCelda);
+        &motivo,
+        [&](int) { return (hojaXlsx = agregarHoja(libro.get(), hoja, &motivo)) != nullptr; });
+    if (!recorrido) return fallar(motivo);
 
     // workbook_close writes the file and frees the workbook whatever its result. It reports
     // nothing while it copies and deflates the sheet, so the close is one step.
@@ -161,6 +161,7 @@ bool EscritorXlsxReferencia::escribir(HojaExcel& hoja, const QString& ruta,
     const lxw_error cierre = workbook_close(libro.release());
     avisarCierre(1);
     if (cierre != LXW_NO_ERROR) return fallar(textoError(cierre));
-    if (const QString motivo = LibroXlsxIncompleto(ruta); !motivo.isEmpty()) return fallar(motivo);
+    if (const QString incompleto = LibroXlsxIncompleto(ruta); !incompleto.isEmpty())
+        return fallar(incompleto);
     return true;
 }

@@ -57,6 +57,37 @@ int asentar(const QString& ruta, mode_t modo) {
     return numero;
 }
 
+// Keep the permissions of the regular file being replaced; a new file gets the usual ones.
+mode_t modoDelLibro(const QString& ruta) {
+    struct stat anterior {};
+    return ::lstat(QFile::encodeName(ruta).constData(), &anterior) == 0 && S_ISREG(anterior.st_mode)
+               ? static_cast<mode_t>(anterior.st_mode & 07777)
+               : permisosNuevos();
+}
+
+// Why no workbook can be written at `ruta` ("" when one can): no name, a folder there, a folder
+// that does not exist, or a file there that cannot be written.
+QString destinoImposible(const QString& ruta) {
+    if (ruta.isEmpty())
+        return QStringLiteral("No se guardó el libro: falta el nombre del archivo.");
+    const QFileInfo destino(ruta);
+    if (destino.isDir())
+        return QStringLiteral("No se guardó el libro: '%1' es una carpeta, no un archivo.")
+            .arg(ruta);
+    const QString carpeta = destino.absolutePath();
+    if (!QFileInfo(carpeta).isDir())
+        return QStringLiteral("No se guardó el libro '%1': no existe la carpeta '%2'.")
+            .arg(ruta, QDir::toNativeSeparators(carpeta));
+    // A file made read-only while the rows were merged keeps its bytes.
+    bool elArchivo = false;
+    if (const int numero = ImpedimentoEscritura(ruta, &elArchivo); numero != 0 && elArchivo)
+        return QStringLiteral("No se guardó el libro '%1': %2.")
+            .arg(ruta, numero == EACCES || numero == EPERM
+                           ? QStringLiteral("el archivo es de solo lectura")
+                           : TextoErrorSistema(numero));
+    return QString();
+}
+
 }  // namespace
 
 LibroExcel::LibroExcel() = default;
@@ -79,25 +110,9 @@ bool LibroExcel::preparar(const QString& ruta, QString* error) {
     } soltarCopia{hoja_};
     if (const QString pendiente = hoja_.errorPendiente(); !pendiente.isEmpty())
         return fallar(QStringLiteral("No se guardó el libro '%1': %2").arg(ruta, pendiente));
-    if (ruta.isEmpty())
-        return fallar(QStringLiteral("No se guardó el libro: falta el nombre del archivo."));
-
-    const QFileInfo destino(ruta);
-    if (destino.isDir())
-        return fallar(
-            QStringLiteral("No se guardó el libro: '%1' es una carpeta, no un archivo.").arg(ruta));
-    const QString carpeta = destino.absolutePath();
-    if (!QFileInfo(carpeta).isDir())
-        return fallar(QStringLiteral("No se guardó el libro '%1': no existe la carpeta '%2'.")
-                          .arg(ruta, QDir::toNativeSeparators(carpeta)));
-
-    // A file made read-only while the rows were merged keeps its bytes.
-    bool elArchivo = false;
-    if (const int numero = ImpedimentoEscritura(ruta, &elArchivo); numero != 0 && elArchivo)
-        return fallar(QStringLiteral("No se guardó el libro '%1': %2.")
-                          .arg(ruta, numero == EACCES || numero == EPERM
-                                         ? QStringLiteral("el archivo es de solo lectura")
-                                         : TextoErrorSistema(numero)));
+    if (const QString impedimento = destinoImposible(ruta); !impedimento.isEmpty())
+        return fallar(impedimento);
+    const QString carpeta = QFileInfo(ruta).absolutePath();
 
     // The workbook and the writers' working files are written in a folder of the process's own
     // (mode 0700) beside the target, on the same file system: nobody else who can write the
@@ -119,13 +134,7 @@ bool LibroExcel::preparar(const QString& ruta, QString* error) {
     if (!escritor->escribir(hoja_, rutaTemporal, privada->ruta(), &detalle))
         return fallar(QStringLiteral("No se guardó el libro '%1': %2").arg(ruta, detalle));
 
-    // Keep the permissions of the regular file being replaced; a new file gets the usual ones.
-    struct stat anterior {};
-    const mode_t modo =
-        ::lstat(QFile::encodeName(ruta).constData(), &anterior) == 0 && S_ISREG(anterior.st_mode)
-            ? static_cast<mode_t>(anterior.st_mode & 07777)
-            : permisosNuevos();
-    if (const int numero = asentar(rutaTemporal, modo); numero != 0)
+    if (const int numero = asentar(rutaTemporal, modoDelLibro(ruta)); numero != 0)
         return fallar(
             QStringLiteral(
                 "No se guardó el libro '%1': no se pudo asentar el archivo en disco (%2).")

@@ -3,8 +3,8 @@
 #include <QVariant>
 #include <optional>
 
-// What the writers store for a cell's value and a column's width, one rule for every file format,
-// so that the .xls, .xlsx and CSV files of one sheet hold the same numbers, texts and widths.
+// The rules the writers share for what a cell's value and a column's width become in the file, so
+// that the formats store one sheet alike.
 
 // The text a cell holds for `texto`: NUL characters dropped, cut to kMaxLargoTexto UTF-16 units
 // without splitting a surrogate pair.

@@ -10,7 +10,7 @@
 // How far a writer has got, from 0 to 1, with what it still does once it has taken the sheet's
 // last row. The writer's thread calls it. The libxlsxwriter writer reports its close, in which the
 // library copies and deflates the whole sheet into the package, as one step: 0 as it starts, 1 once
-// it ends. The other writers put every row into the file as it comes and report nothing.
+// it ends. The other writers report nothing: what they do after the last row is short.
 using AvanceCierre = std::function<void(double fraccion)>;
 
 // A file format backend. Writes the whole sheet to `ruta` and closes it; false with a Spanish text

@@ -13,9 +13,9 @@
 #include <QTemporaryFile>
 #include <cstdio>
 
-#include "components/LibroExcel.h"
-#include "components/ZipXlsx.h"
 #include "demo/AnfitrionDemo.h"
+#include "libro/LibroExcel.h"
+#include "libro/ZipXlsx.h"
 #include "report/HojaReporte.h"
 
 namespace {

@@ -14,7 +14,7 @@
 #include "ServidorPrueba.h"
 #include "basedatos/BasesDD.h"
 #include "basedatos/Sql.h"
-#include "common/LetraColumna.h"
+#include "libro/LetraColumna.h"
 #include "report/SolicitudReporte.h"
 #include "report/clsLlenarTabla.h"
 

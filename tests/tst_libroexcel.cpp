@@ -13,9 +13,8 @@
 
 #include "LectorLibro.h"
 #include "Soporte.h"
-#include "components/EscritorXlsx.h"
-#include "components/EscritorXlsxDirecto.h"
-#include "components/LibroExcel.h"
+#include "libro/EscritorXlsx.h"
+#include "libro/LibroExcel.h"
 
 Q_DECLARE_METATYPE(std::optional<Rango>)
 
@@ -640,7 +639,7 @@ private slots:
     void textoXml() {
         QFETCH(QString, texto);
         QFETCH(QByteArray, xml);
-        QCOMPARE(EscritorXlsxDirecto::textoXml(texto), xml);
+        QCOMPARE(EscritorXlsx::textoXml(texto), xml);
     }
 
     void continuaEnOtrasHojas() {

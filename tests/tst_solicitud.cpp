@@ -2,7 +2,7 @@
 // names of sheet columns.
 #include <QtTest>
 
-#include "common/LetraColumna.h"
+#include "libro/LetraColumna.h"
 #include "report/SolicitudReporte.h"
 
 Q_DECLARE_METATYPE(Validacion)

@@ -5,8 +5,8 @@
 #include <cstdio>
 
 #include "basedatos/BasesDD.h"
-#include "components/LibroExcel.h"
 #include "dialogos/Dialogos.h"
+#include "libro/EscritorLibro.h"
 #include "programa/Arranque.h"
 #include "programa/AvanceEnTerminal.h"
 #include "programa/Contexto.h"

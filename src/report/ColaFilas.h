@@ -7,7 +7,7 @@
 #include <mutex>
 #include <vector>
 
-#include "components/LibroExcel.h"
+#include "libro/HojaExcel.h"
 
 // Rows handed from the thread that reads them from the database (the window's thread, which owns
 // the connection) to the thread that writes the workbook. The reader side waits when the writer

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "basedatos/Conexion.h"
-#include "components/LibroExcel.h"
+#include "libro/HojaExcel.h"
 
 // The working table's rows, ordered by code, streamed into the sheet: read in ranges of codes, so
 // the program never holds more than one range and the first rows come at once. The row count is

@@ -4,8 +4,7 @@
 #include <thread>
 
 #include "basedatos/BasesDD.h"
-#include "components/EscritorXlsx.h"
-#include "components/LibroExcel.h"
+#include "libro/LibroExcel.h"
 #include "report/AvanceCompartido.h"
 #include "report/ClavesFuera.h"
 #include "report/FusionEmpresa.h"
@@ -225,10 +224,9 @@ bool FusionReporte::abrirFilas(const std::function<void()>& latido, QString* err
     return filas_.abrir(conexiones_.principal, intermedia_.tablas(), latido_, error);
 }
 
-QString FusionReporte::claveEnEscritura(const QString& carpeta) const {
-    // With every row taken, the writer copies and compresses the sheet: the line follows it.
-    if (QString enCierre = cola_.claveEnFraccion(LecturaTrabajoXlsx(carpeta).value_or(1.0));
-        !enCierre.isEmpty())
+QString FusionReporte::claveEnEscritura() const {
+    // With every row taken, the writer may still be closing the workbook: the line follows it.
+    if (QString enCierre = cola_.claveEnFraccion(cierre_.load()); !enCierre.isEmpty())
         return enCierre;
     return cola_.claveEnEscritura();
 }
@@ -263,6 +261,8 @@ bool FusionReporte::escribir(LibroExcel& libro, const QString& ruta,
             });
         traslado->empezar();
     }
+    cierre_ = 1.0;
+    libro.ponerAvanceCierre([this](double fraccion) { cierre_ = fraccion; });
     HiloEscritor escritor(libro, ruta, cola_);
     const bool leidas = pasarFilas(seguir);
     // Every row has left the database: what the working table still lacks goes in now, on the

@@ -2,6 +2,7 @@
 #include <QList>
 #include <QMap>
 #include <QString>
+#include <atomic>
 #include <functional>
 #include <optional>
 
@@ -57,8 +58,8 @@ public:
     // with the reason; no workbook short of rows is ever shown, and an earlier one stays.
     bool escribir(LibroExcel& libro, const QString& ruta, const std::function<bool()>& seguir,
                   QString* error);
-    // The code the writer has reached, for the progress line (`carpeta`: where the workbook goes).
-    QString claveEnEscritura(const QString& carpeta) const;
+    // The code the writer has reached, for the progress line.
+    QString claveEnEscritura() const;
     // Every merged row into the working table, when the workbook was not written; false with the
     // server's error.
     bool vaciar(QString* error) { return intermedia_.vaciar(error); }
@@ -84,6 +85,9 @@ private:
     FilasTrabajo filas_;
     ColaFilas cola_;
     std::function<void()> latido_;
+    // How far the writer has closed the workbook (AvanceCierre), set on its thread; 1 while it
+    // reports nothing.
+    std::atomic<double> cierre_{1.0};
     QMap<int, ClavesFuera> clavesFuera_;
     int fusionesEnServidor_ = 0;
     bool enDosPartes_ = false;

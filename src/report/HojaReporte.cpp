@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <optional>
 
-#include "common/LetraColumna.h"
-#include "components/LibroExcel.h"
+#include "libro/HojaExcel.h"
+#include "libro/LetraColumna.h"
 
 void EncabezarHoja(HojaExcel& hoja, const QList<EmpresaEnHoja>& empresas) {
     hoja.ponerValor(1, 1, QStringLiteral("Reporte varelmo"));

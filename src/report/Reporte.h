@@ -4,7 +4,7 @@
 #include <functional>
 #include <optional>
 
-#include "components/LibroExcel.h"
+#include "libro/EscritorLibro.h"
 
 class BasesDD;
 class Conexion;

@@ -8,7 +8,8 @@
 #include "anfitrion/Cifrado.h"
 #include "anfitrion/Instalacion.h"
 #include "basedatos/BasesDD.h"
-#include "components/LibroExcel.h"
+#include "libro/LibroExcel.h"
+#include "libro/LimitesXls.h"
 #include "report/FusionEmpresa.h"
 #include "report/HojaReporte.h"
 
@@ -202,9 +203,8 @@ clsLlenarTabla::Exportacion clsLlenarTabla::exportar(Recordset& rs, QString* err
 
     // While the sheet is written the progress line names the file and the code the writer has
     // reached, and the window repaints.
-    const QString carpeta = QFileInfo(rutaArchivo()).absolutePath();
-    const auto latido = [this, carpeta] {
-        if (tocaAviso()) avanzar(solicitud_.archivo, fusion_.claveEnEscritura(carpeta), true);
+    const auto latido = [this] {
+        if (tocaAviso()) avanzar(solicitud_.archivo, fusion_.claveEnEscritura(), true);
     };
     QString motivo;
     if (!fusion_.abrirFilas(latido, &motivo)) {

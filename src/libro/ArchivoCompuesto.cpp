@@ -1,4 +1,4 @@
-#include "components/ArchivoCompuesto.h"
+#include "libro/ArchivoCompuesto.h"
 
 #include <QByteArray>
 #include <limits>

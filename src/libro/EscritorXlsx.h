@@ -2,7 +2,7 @@
 #include <QByteArray>
 #include <QString>
 
-#include "components/LibroExcel.h"
+#include "libro/EscritorLibro.h"
 
 // OOXML (.xlsx) backend that writes the package itself: the rows go out as sheet XML in the shape
 // of Excel's own files (every cell with its reference, the layout's style indexes, text inline),
@@ -10,7 +10,7 @@
 // same memory and the write keeps pace with the rows. The other parts are small fixed texts.
 // Numbers are written in their shortest exact form, which reads back to the very same double.
 // Sheets are named as a Spanish Excel names them: "Hoja1", "Hoja2", ...
-class EscritorXlsxDirecto : public EscritorLibro {
+class EscritorXlsx : public EscritorLibro {
 public:
     bool escribir(HojaExcel& hoja, const QString& ruta, const QString& carpetaTemporal,
                   QString* error) override;

@@ -1,4 +1,4 @@
-#include "components/EscritorXlsxDirecto.h"
+#include "libro/EscritorXlsx.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -12,8 +12,10 @@
 #include <tuple>
 
 #include "archivos/ErrorSistema.h"
-#include "components/EscritorXlsx.h"
-#include "components/ZipXlsx.h"
+#include "libro/Celdas.h"
+#include "libro/LetraColumna.h"
+#include "libro/XlsxIncompleto.h"
+#include "libro/ZipXlsx.h"
 
 namespace {
 const QByteArray Declaracion =
@@ -46,7 +48,7 @@ void anexarNumero(QByteArray& b, Numero n) {
 
 // An attribute's value: the text escaped, quotes too.
 QByteArray atributo(const QString& texto) {
-    return EscritorXlsxDirecto::textoXml(texto).replace('"', "&quot;");
+    return EscritorXlsx::textoXml(texto).replace('"', "&quot;");
 }
 
 // Fonts, number formats and cell formats, in the order the cells first use them; 0 is the plain
@@ -81,7 +83,7 @@ public:
                         .first;
                 fuentesXml += QByteArrayLiteral("<font>") +
                               (negrita ? QByteArrayLiteral("<b/>") : QByteArray()) + "<sz val=\"" +
-                              EscritorXlsxDirecto::numeroXml(tamano) +
+                              EscritorXlsx::numeroXml(tamano) +
                               "\"/><name val=\"Calibri\"/><family val=\"2\"/></font>";
             }
             int formatoId = 0;
@@ -169,9 +171,8 @@ QByteArray impresion(const DisposicionHoja& d) {
     if (!d.encabezado.isEmpty() || !d.pie.isEmpty()) {
         p += "<headerFooter>";
         if (!d.encabezado.isEmpty())
-            p += "<oddHeader>" + EscritorXlsxDirecto::textoXml(d.encabezado) + "</oddHeader>";
-        if (!d.pie.isEmpty())
-            p += "<oddFooter>" + EscritorXlsxDirecto::textoXml(d.pie) + "</oddFooter>";
+            p += "<oddHeader>" + EscritorXlsx::textoXml(d.encabezado) + "</oddHeader>";
+        if (!d.pie.isEmpty()) p += "<oddFooter>" + EscritorXlsx::textoXml(d.pie) + "</oddFooter>";
         p += "</headerFooter>";
     }
     return p;
@@ -224,8 +225,8 @@ bool HojasXlsx::empezar(int numero) {
         for (const auto& [col, ancho] : anchos_) {
             const QByteArray c = QByteArray::number(col);
             texto_ += "<col min=\"" + c + "\" max=\"" + c + "\" width=\"" +
-                      EscritorXlsxDirecto::numeroXml(ancho == 0 ? 0 : anchoAlmacenado(ancho)) +
-                      "\"" + (ancho == 0 ? " hidden=\"1\"" : "") + " customWidth=\"1\"/>";
+                      EscritorXlsx::numeroXml(ancho == 0 ? 0 : anchoAlmacenado(ancho)) + "\"" +
+                      (ancho == 0 ? " hidden=\"1\"" : "") + " customWidth=\"1\"/>";
         }
         texto_ += "</cols>";
     }
@@ -251,7 +252,7 @@ bool HojasXlsx::celda(int fila, int col, const QVariant& v, const EstiloCelda& e
     bool vacia = v.isNull() || (numero && !std::isfinite(*numero));
     QString texto;
     if (!vacia && !numero && !logico) {
-        texto = EscritorXlsx::textoDeCelda(v.toString());
+        texto = textoDeCelda(v.toString());
         vacia = texto.isEmpty();
     }
     const int s = estilos_.indice(estilo);
@@ -285,7 +286,7 @@ bool HojasXlsx::celda(int fila, int col, const QVariant& v, const EstiloCelda& e
             anexar(texto_, "\" t=\"inlineStr\"><is><t xml:space=\"preserve\">");
         else
             anexar(texto_, "\" t=\"inlineStr\"><is><t>");
-        texto_ += EscritorXlsxDirecto::textoXml(texto);
+        texto_ += EscritorXlsx::textoXml(texto);
         anexar(texto_, "</t></is></c>");
     }
     return true;
@@ -452,7 +453,7 @@ bool partesFijas(ZipXlsx& zip, const EstilosXlsx& estilos, int hojas, int filasT
 }
 }  // namespace
 
-QByteArray EscritorXlsxDirecto::textoXml(const QString& texto) {
+QByteArray EscritorXlsx::textoXml(const QString& texto) {
     // Most texts need nothing escaped.
     const auto especial = [](char16_t c) {
         return c == u'&' || c == u'<' || c == u'>' || c == u'_' || c < 0x20 || c >= 0xFFFE;
@@ -488,14 +489,14 @@ QByteArray EscritorXlsxDirecto::textoXml(const QString& texto) {
     return t.toUtf8();
 }
 
-QByteArray EscritorXlsxDirecto::numeroXml(double valor) {
+QByteArray EscritorXlsx::numeroXml(double valor) {
     char texto[32];
     const std::to_chars_result r = std::to_chars(texto, texto + sizeof texto, valor);
     return QByteArray(texto, r.ptr - texto);
 }
 
-bool EscritorXlsxDirecto::escribir(HojaExcel& hoja, const QString& ruta,
-                                   const QString& carpetaTemporal, QString* error) {
+bool EscritorXlsx::escribir(HojaExcel& hoja, const QString& ruta, const QString& carpetaTemporal,
+                            QString* error) {
     Q_UNUSED(carpetaTemporal);  // everything goes straight into the file
     auto fallar = [error](const QString& texto) {
         if (error) *error = texto;

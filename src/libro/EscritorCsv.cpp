@@ -1,4 +1,4 @@
-#include "components/EscritorCsv.h"
+#include "libro/EscritorCsv.h"
 
 #include <QFile>
 #include <cerrno>
@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "archivos/ErrorSistema.h"
+#include "libro/Celdas.h"
 
 namespace {
 // Text gathered before it goes to the file.

@@ -1,4 +1,4 @@
-#include "components/EscritorXls.h"
+#include "libro/EscritorXls.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,9 +11,10 @@
 #include <tuple>
 
 #include "archivos/ErrorSistema.h"
-#include "components/ArchivoCompuesto.h"
-#include "components/Bytes.h"
-#include "components/EscritorXlsx.h"
+#include "libro/ArchivoCompuesto.h"
+#include "libro/Bytes.h"
+#include "libro/Celdas.h"
+#include "libro/LimitesXls.h"
 
 namespace {
 
@@ -469,7 +470,7 @@ ValorXls valorXls(const QVariant& v) {
     if (r.numero) {
         r.vacia = !std::isfinite(*r.numero);
     } else if (!r.logico && !r.vacia) {
-        r.texto = EscritorXlsx::textoDeCelda(v.toString());
+        r.texto = textoDeCelda(v.toString());
         r.vacia = r.texto.isEmpty();
     }
     return r;

@@ -1,5 +1,5 @@
 #pragma once
-#include "components/LibroExcel.h"
+#include "libro/EscritorLibro.h"
 
 // CSV backend: the sheet's rows as text that a spreadsheet set up for Spanish opens as it is:
 // UTF-8 with a byte-order mark, fields separated by ";", one line per sheet row from the first

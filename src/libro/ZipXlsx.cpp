@@ -1,4 +1,4 @@
-#include "components/ZipXlsx.h"
+#include "libro/ZipXlsx.h"
 
 #include <zlib.h>
 
@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "archivos/ErrorSistema.h"
-#include "components/Bytes.h"
+#include "libro/Bytes.h"
 
 namespace {
 constexpr std::uint32_t Limite32 = 0xFFFFFFFFu;

@@ -1,9 +1,5 @@
 #pragma once
-#include "components/LibroExcel.h"
-
-// The Excel 97-2003 grid: rows and columns a .xls sheet can address.
-inline constexpr int kMaxFilasXls = 65536;
-inline constexpr int kMaxColumnasXls = 256;
+#include "libro/EscritorLibro.h"
 
 // BIFF8 (.xls) backend: one worksheet in an OLE2 compound file, written by our own code.
 //
@@ -13,7 +9,8 @@ inline constexpr int kMaxColumnasXls = 256;
 // Memory grows with the distinct texts of the sheet, never with its cells.
 //
 // A cell beyond row 65536 or column 256 fails the whole write (false, Spanish text) before
-// anything is written to `ruta`; callers check cabeEnXls first, this is the safety net.
+// anything is written to `ruta`; callers check cabeEnXls (LimitesXls.h) first, this is the safety
+// net.
 class EscritorXls : public EscritorLibro {
 public:
     bool escribir(HojaExcel& hoja, const QString& ruta, const QString& carpetaTemporal,

@@ -5,16 +5,14 @@
 #include <cstdint>
 #include <functional>
 #include <map>
-#include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
 
-class CarpetaTrabajo;
-
-// The workbook writer that stands in for the spreadsheet application's automation objects:
-// an application that adds a workbook, whose one worksheet takes values, fonts, widths, number
-// formats and a recordset copy, and a workbook that saves itself to a file.
+// The sheet the report fills, as the spreadsheet's automation objects take it: values, fonts,
+// widths, number formats and the print setup set on cells and ranges, and rows copied from a
+// source (the working table's recordset) that are read only as a writer walks the sheet. It
+// writes nothing itself: the writers (EscritorLibro.h) walk it with recorrer.
 
 // Sheet limits of the workbook formats we write.
 inline constexpr int kMaxFilasHoja = 1048576;
@@ -161,79 +159,4 @@ private:
     std::uint64_t orden_ = 0;
     QString error_;
     int filasPorHoja_ = kMaxFilasHoja;
-};
-
-// A file format backend. Writes the whole sheet to `ruta` and closes it; false with a Spanish text
-// in `error` on any failure. `carpetaTemporal` is where a backend may keep its working files.
-class EscritorLibro {
-public:
-    virtual ~EscritorLibro() = default;
-    virtual bool escribir(HojaExcel& hoja, const QString& ruta, const QString& carpetaTemporal,
-                          QString* error) = 0;
-};
-
-// Which OOXML writer: the program's own streaming one, or libxlsxwriter, kept as its reference.
-enum class EscritorOoxml { Directo, Libxlsxwriter };
-// Whether a workbook of this name is written as BIFF8 (Excel 97-2003): a name ending ".xls", in
-// any letter case, which Excel opens as such a workbook and complains when it holds OOXML.
-bool esNombreXls(const QString& ruta);
-// Whether a workbook of this name is written as CSV text: a name ending ".csv", in any letter case.
-bool esNombreCsv(const QString& ruta);
-// The backend for a file name: a name ending ".xls" (any case) gets BIFF8 (Excel 97-2003), one
-// ending ".csv" CSV text, every other name OOXML (.xlsx), written by `ooxml`.
-std::unique_ptr<EscritorLibro> escritorParaRuta(const QString& ruta,
-                                                EscritorOoxml ooxml = EscritorOoxml::Directo);
-// True when a sheet of `filas` rows and `columnas` columns fits a .xls workbook (65536 rows, 256
-// columns); check it before saving under a ".xls" name, which refuses larger sheets.
-bool cabeEnXls(int filas, int columnas);
-
-// A 1-based column's letters: 1 "A", 26 "Z", 27 "AA", 16384 "XFD"; "" below 1.
-QByteArray LetrasColumna(int columna);
-
-// The width a workbook stores for a column of `ancho` characters, as Excel keeps it: the
-// characters' pixels (7 each, 12 below one character) plus 5 of padding, in 1/256 of a character
-// (15 -> 15.7109375). The writers of both formats store it.
-double anchoAlmacenado(double ancho);
-
-// The number a cell value holds, for the writers: integers and floating types go in as doubles;
-// anything else is not a number.
-std::optional<double> numeroDeCelda(const QVariant& v);
-
-class LibroExcel {
-public:
-    LibroExcel();
-    ~LibroExcel();
-    HojaExcel& hoja() { return hoja_; }  // Worksheets(1)
-    // Writes the workbook to `ruta`: preparar, then reemplazar. On failure: false, `error` a
-    // Spanish text, the earlier file at `ruta` untouched, no temporary file left.
-    bool guardarComo(const QString& ruta, QString* error = nullptr);
-    // Writes the whole workbook into a working folder of its own beside `ruta` and flushes it to
-    // disk; nothing at `ruta` changes yet. False with a Spanish text (the system's reason in the
-    // user's words); the working folder is gone then.
-    bool preparar(const QString& ruta, QString* error = nullptr);
-    // Renames the prepared workbook over `ruta`: the earlier file is replaced in one step, or
-    // stays as it was. False with the reason.
-    bool reemplazar(QString* error = nullptr);
-    // Gives up the prepared workbook: `ruta` keeps the earlier file.
-    void descartar();
-    // The OOXML writer preparar uses (the program's own unless told).
-    void ponerEscritorOoxml(EscritorOoxml ooxml) { ooxml_ = ooxml; }
-
-private:
-    HojaExcel hoja_;
-    EscritorOoxml ooxml_ = EscritorOoxml::Directo;
-    std::unique_ptr<CarpetaTrabajo> preparado_;  // holds the workbook preparar wrote
-    QString ruta_;
-};
-
-// The automation application: created from its class name.
-class AplicacionExcel {
-public:
-    // "Excel.Application" (compared without regard to case) gives the writer; any other name gives
-    // nullptr with a Spanish error, as a failed automation start would.
-    static std::unique_ptr<AplicacionExcel> crear(const QString& clase, QString* error = nullptr);
-    std::unique_ptr<LibroExcel> agregarLibro();  // Workbooks.Add
-
-private:
-    AplicacionExcel() = default;
 };

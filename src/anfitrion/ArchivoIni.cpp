@@ -456,6 +456,18 @@ private:
     QByteArray salida_;
 };
 
+// A Windows-1252 file stays so unless something written (a new section's name, changed values,
+// new lines) has no byte there; then the whole file becomes UTF-8 rather than lose a character.
+Codificacion codificacionDestino(Codificacion actual, const QString& seccionNueva,
+                                 const QHash<qsizetype, QString>& valores,
+                                 const QStringList& lineas) {
+    if (actual != Codificacion::Windows1252) return actual;
+    bool cabe = representable1252(seccionNueva);
+    for (const QString& v : valores) cabe = cabe && representable1252(v);
+    for (const QString& l : lineas) cabe = cabe && representable1252(l);
+    return cabe ? actual : Codificacion::Utf8;
+}
+
 // The new content of the file with every pair of `valores` stored in `seccion`, as storing them
 // one by one would leave it: a key already there changes its value where it is; new keys go, in
 // order, after the last line of the section that is not blank, or into the section added at the
@@ -480,17 +492,8 @@ QByteArray modificar(const Documento& doc, const QString& seccion,
         }
     }
 
-    // A Windows-1252 file stays so unless something written has no byte there; then the whole
-    // file becomes UTF-8 rather than lose a character.
-    Codificacion destino = doc.codificacion;
-    if (destino == Codificacion::Windows1252) {
-        bool cabe = sec || representable1252(nuevaSeccion);
-        for (const QString& v : std::as_const(enSuLinea)) cabe = cabe && representable1252(v);
-        for (const QString& l : std::as_const(nuevas)) cabe = cabe && representable1252(l);
-        if (!cabe) destino = Codificacion::Utf8;
-    }
-
-    Escritura e(doc, destino);
+    Escritura e(doc, codificacionDestino(doc.codificacion, sec ? QString() : nuevaSeccion,
+                                         enSuLinea, nuevas));
     qsizetype despues = -1;  // the line after which new keys go
     if (sec && !nuevas.isEmpty()) {
         despues = sec->fin - 1;

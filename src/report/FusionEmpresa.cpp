@@ -40,18 +40,53 @@ QString ordenProductos(Conexion& empresa, const QString& columnaPrecio) {
            citarIdentificador(columnaPrecio);
 }
 
+namespace {
+// The rows of one company gathered into multi-row INSERTs of FilasPorLote rows each. A code
+// already in the table keeps its description and warning; this company only writes its own pair,
+// as a lookup followed by an update of the found row would.
+class LoteFusion {
+public:
+    LoteFusion(Conexion& principal, const FusionEmpresa& f) : principal_(principal) {
+        const QString destino = citarIdentificador(f.destino);
+        const QString costo = citarIdentificador(QStringLiteral("Costo%1").arg(f.id));
+        const QString precio = citarIdentificador(QStringLiteral("Precio%1").arg(f.id));
+        cabecera_ = QStringLiteral("INSERT INTO %1 (`Clave`,`Descrip`,%2,%3,`Aviso`) VALUES ")
+                        .arg(destino, costo, precio);
+        alDuplicar_ = QStringLiteral(" ON DUPLICATE KEY UPDATE %1.%2=VALUES(%2),%1.%3=VALUES(%3)")
+                          .arg(destino, costo, precio);
+        valores_.reserve(FilasPorLote * 5);
+    }
+    // The product at the recordset's row, with the warning `aviso`.
+    void poner(const Recordset& producto, const QString& aviso) {
+        valores_ << producto.valor(0) << producto.valor(1) << producto.valor(2) << producto.valor(3)
+                 << aviso;
+        ++enLote_;
+    }
+    bool lleno() const { return enLote_ == FilasPorLote; }
+    // Sends what is gathered; false with the server's error.
+    bool vaciar(QString* error) {
+        if (enLote_ == 0) return true;
+        QString sql = cabecera_;
+        sql.reserve(cabecera_.size() + enLote_ * 12 + alDuplicar_.size());
+        for (int i = 0; i < enLote_; ++i)
+            sql += i ? QStringLiteral(",(?,?,?,?,?)") : QStringLiteral("(?,?,?,?,?)");
+        sql += alDuplicar_;
+        const bool bien = principal_.ejecutar(sql, valores_, error);
+        valores_.clear();
+        enLote_ = 0;
+        return bien;
+    }
+
+private:
+    Conexion& principal_;
+    QString cabecera_;
+    QString alDuplicar_;
+    QVariantList valores_;
+    int enLote_ = 0;
+};
+}  // namespace
+
 bool fusionarPorCliente(const FusionEmpresa& f, QString* error) {
-    const QString destino = citarIdentificador(f.destino);
-    const QString costo = citarIdentificador(QStringLiteral("Costo%1").arg(f.id));
-    const QString precio = citarIdentificador(QStringLiteral("Precio%1").arg(f.id));
-    const QString cabecera =
-        QStringLiteral("INSERT INTO %1 (`Clave`,`Descrip`,%2,%3,`Aviso`) VALUES ")
-            .arg(destino, costo, precio);
-    // A code already in the table keeps its description and warning; this company only writes
-    // its own pair, as a lookup followed by an update of the found row would.
-    const QString alDuplicar =
-        QStringLiteral(" ON DUPLICATE KEY UPDATE %1.%2=VALUES(%2),%1.%3=VALUES(%3)")
-            .arg(destino, costo, precio);
     const QString aviso = avisoDeFusion(f.posicion);
     // The products come range of codes by range of codes, their descriptions already cut by the
     // company's server (LEFT counts characters in the column's own character set): whatever a
@@ -63,24 +98,9 @@ bool fusionarPorCliente(const FusionEmpresa& f, QString* error) {
                             tabla;
     const QString orden = QStringLiteral(" ORDER BY ") + ordenProductos(f.empresa, f.columnaPrecio);
 
-    Conexion& principal = f.principal;
-    Transaccion transaccion(principal);
+    Transaccion transaccion(f.principal);
     if (!transaccion.empezar(error)) return false;
-    QVariantList valores;
-    valores.reserve(FilasPorLote * 5);
-    int enLote = 0;
-    auto vaciar = [&]() {
-        if (enLote == 0) return true;
-        QString sql = cabecera;
-        sql.reserve(cabecera.size() + enLote * 12 + alDuplicar.size());
-        for (int i = 0; i < enLote; ++i)
-            sql += i ? QStringLiteral(",(?,?,?,?,?)") : QStringLiteral("(?,?,?,?,?)");
-        sql += alDuplicar;
-        const bool bien = principal.ejecutar(sql, valores, error);
-        valores.clear();
-        enLote = 0;
-        return bien;
-    };
+    LoteFusion lote(f.principal, f);
     RangosDeClaves rangos(f.empresa, tabla);
     for (bool ultimo = false; !ultimo;) {
         QString condicion;
@@ -94,14 +114,13 @@ bool fusionarPorCliente(const FusionEmpresa& f, QString* error) {
             return false;
         }
         for (; !productos.alFinal(); productos.siguiente()) {
-            valores << productos.valor(0) << productos.valor(1) << productos.valor(2)
-                    << productos.valor(3) << aviso;
+            lote.poner(productos, aviso);
             if (f.avance && !f.avance(productos.valor(0).toString())) {
                 *error = TextoFusionCortada();
                 return false;
             }
-            if (++enLote == FilasPorLote && !vaciar()) return false;
+            if (lote.lleno() && !lote.vaciar(error)) return false;
         }
     }
-    return vaciar() && transaccion.confirmar(error);
+    return lote.vaciar(error) && transaccion.confirmar(error);
 }

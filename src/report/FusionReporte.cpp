@@ -148,19 +148,9 @@ FusionReporte::Empresa FusionReporte::fusionarEnDos(const QList<int>& lista,
     // that must go through the program leaves the merge to the one-pass way (Omitida).
     if (!intermedia_.activa() || opciones_.soloPorCliente) return Empresa::Omitida;
     QList<EmpresaParaMitad> empresas;
-    for (int posicion = 1; posicion <= lista.size(); ++posicion) {
-        BasesDD propio;
-        const Empresa paso = resolver(lista[posicion - 1], propio, error);
-        if (paso == Empresa::Fallo) return Empresa::Fallo;
-        if (paso == Empresa::Omitida) continue;
-        if (!enServidor(propio)) return Empresa::Omitida;
-        const std::optional<QString> caben = revisar(lista[posicion - 1], error);
-        if (!caben) return Empresa::Fallo;
-        empresas << EmpresaParaMitad{
-            posicion,       lista[posicion - 1],
-            propio.cMiBase, ordenProductos(conexiones_.empresa, columnaPrecio_),
-            false,          *caben};
-    }
+    if (const Empresa vistas = empresasParaMitad(lista, resolver, &empresas, error);
+        vistas != Empresa::Abierta)
+        return vistas;
     if (empresas.isEmpty()) return Empresa::Omitida;
     Conexion& principal = conexiones_.principal;
     const std::optional<ParteClaves> parte =
@@ -178,28 +168,8 @@ FusionReporte::Empresa FusionReporte::fusionarEnDos(const QList<int>& lista,
         });
     alta.empezar();
     QString motivo;
-    bool bien = true, sigue = true;
-    for (const EmpresaParaMitad& e : std::as_const(empresas)) {
-        QString ultimaClave;
-        const FusionEmpresa f{principal,
-                              principal,
-                              e.base,
-                              e.id,
-                              e.posicion,
-                              columnaPrecio_,
-                              intermedia_.destino(),
-                              [&](const QString& clave) {
-                                  sigue = avance(e.base, clave, ultimaClave.isEmpty());
-                                  ultimaClave = clave;
-                                  return sigue;
-                              },
-                              e.orden,
-                              e.directa ? parte->bajaDirecta : parte->baja,
-                              parte->corte,
-                              e.caben};
-        if (!(bien = fusionarEnServidor(f, &motivo))) break;
-        if (!ultimaClave.isEmpty() && !(sigue = avance(e.base, ultimaClave, true))) break;
-    }
+    bool sigue = true;
+    const bool bien = fusionarParteBaja(empresas, *parte, avance, &sigue, &motivo);
     // The lower part is done: the line follows the upper part until it ends too.
     while (!alta.esperar(MilisegundosPorEspera)) {
         const auto [base, clave] = avanceAlta.tomar();
@@ -217,6 +187,54 @@ FusionReporte::Empresa FusionReporte::fusionarEnDos(const QList<int>& lista,
     // Whatever stopped either part (the copy full, a connection lost), the merge starts again in
     // one pass, which reports what still fails.
     return intermedia_.reiniciar(error) ? Empresa::Omitida : Empresa::Fallo;
+}
+
+FusionReporte::Empresa FusionReporte::empresasParaMitad(const QList<int>& lista,
+                                                        const Resolver& resolver,
+                                                        QList<EmpresaParaMitad>* empresas,
+                                                        QString* error) {
+    for (int posicion = 1; posicion <= lista.size(); ++posicion) {
+        BasesDD propio;
+        const Empresa paso = resolver(lista[posicion - 1], propio, error);
+        if (paso == Empresa::Fallo) return Empresa::Fallo;
+        if (paso == Empresa::Omitida) continue;
+        if (!enServidor(propio)) return Empresa::Omitida;
+        const std::optional<QString> caben = revisar(lista[posicion - 1], error);
+        if (!caben) return Empresa::Fallo;
+        *empresas << EmpresaParaMitad{
+            posicion,       lista[posicion - 1],
+            propio.cMiBase, ordenProductos(conexiones_.empresa, columnaPrecio_),
+            false,          *caben};
+    }
+    return Empresa::Abierta;
+}
+
+bool FusionReporte::fusionarParteBaja(const QList<EmpresaParaMitad>& empresas,
+                                      const ParteClaves& parte, const Avance& avance, bool* sigue,
+                                      QString* motivo) {
+    Conexion& principal = conexiones_.principal;
+    for (const EmpresaParaMitad& e : empresas) {
+        QString ultimaClave;
+        const FusionEmpresa f{principal,
+                              principal,
+                              e.base,
+                              e.id,
+                              e.posicion,
+                              columnaPrecio_,
+                              intermedia_.destino(),
+                              [&](const QString& clave) {
+                                  *sigue = avance(e.base, clave, ultimaClave.isEmpty());
+                                  ultimaClave = clave;
+                                  return *sigue;
+                              },
+                              e.orden,
+                              e.directa ? parte.bajaDirecta : parte.baja,
+                              parte.corte,
+                              e.caben};
+        if (!fusionarEnServidor(f, motivo)) return false;
+        if (!ultimaClave.isEmpty() && !(*sigue = avance(e.base, ultimaClave, true))) return true;
+    }
+    return true;
 }
 
 bool FusionReporte::abrirFilas(const std::function<void()>& latido, QString* error) {

@@ -15,6 +15,8 @@
 
 class BasesDD;
 class LibroExcel;
+struct EmpresaParaMitad;
+struct ParteClaves;
 
 // The fast path of a report, behind one seam: "merge these companies into the working table" and
 // "give the workbook's writer the rows in code order".
@@ -72,6 +74,14 @@ private:
     // apply and the companies go one by one.
     Empresa fusionarEnDos(const QList<int>& lista, const Resolver& resolver, const Avance& avance,
                           QString* error);
+    // The companies of `lista` looked up for the merge in two parts, into `empresas`: Abierta when
+    // the server can merge them all, Omitida when one must go through the program.
+    Empresa empresasParaMitad(const QList<int>& lista, const Resolver& resolver,
+                              QList<EmpresaParaMitad>* empresas, QString* error);
+    // The lower part of every company, on this connection, while the second one merges the upper
+    // part; false with `motivo` when a company failed; `sigue` false when the run was cut short.
+    bool fusionarParteBaja(const QList<EmpresaParaMitad>& empresas, const ParteClaves& parte,
+                           const Avance& avance, bool* sigue, QString* motivo);
     // The condition of the products of company `id` (open on the company connection) that the
     // working table can hold, its left-out ones noted; nothing with the server's error.
     std::optional<QString> revisar(int id, QString* error);

@@ -18,17 +18,21 @@ constexpr qint64 FilasMaximas = 50000;
 constexpr qint64 MilisegundosPorSentencia = 60;
 }  // namespace
 
-bool fusionarEnServidor(const FusionEmpresa& f, QString* error) {
-    const QString productos =
-        productosQueCaben(citarIdentificador(f.base) + QStringLiteral(".`productos`"), f.caben);
+namespace {
+// The statement that merges one range of the company's codes, in two pieces around the range's
+// condition: the same rows as the client path (the code as stored, the description cut by
+// characters, as LEFT counts them in the column's own character set, the company's cost and
+// price, converted by the server exactly as bound values would be). Names taken from data are
+// joined in, never put through arg(), which would read a "%1" in them.
+struct SentenciaFusion {
+    QString cabecera;
+    QString cola;
+};
+
+SentenciaFusion sentenciaFusion(const FusionEmpresa& f, const QString& productos) {
     const QString destino = citarIdentificador(f.destino);
     const QString costo = citarIdentificador(QStringLiteral("Costo%1").arg(f.id));
     const QString precio = citarIdentificador(QStringLiteral("Precio%1").arg(f.id));
-    // The same rows as the client path: the code as stored, the description cut by characters
-    // (LEFT counts characters in the column's own character set), the company's cost and price,
-    // converted by the server exactly as bound values would be.
-    // Names taken from data are joined in, never put through arg(), which would read a "%1" in
-    // them.
     const QString cabecera =
         QStringLiteral("INSERT INTO ") + destino + QStringLiteral(" (`Clave`,`Descrip`,") + costo +
         u',' + precio + QStringLiteral(",`Aviso`) SELECT `Clave`, LEFT(`Descrip`, ") +
@@ -39,6 +43,34 @@ bool fusionarEnServidor(const FusionEmpresa& f, QString* error) {
                          QStringLiteral(" ON DUPLICATE KEY UPDATE ") + destino + u'.' + costo +
                          QStringLiteral("=VALUES(") + costo + QStringLiteral("),") + destino +
                          u'.' + precio + QStringLiteral("=VALUES(") + precio + u')';
+    return {cabecera, cola};
+}
+
+// The progress line names the company's first code while the first range is merged; false with
+// the reason when it cannot be read or the run is cut short.
+bool avisarPrimeraClave(const FusionEmpresa& f, const QString& productos, QString* error) {
+    if (!f.avance) return true;
+    Recordset primera;
+    const QString soloParte = f.parte.isEmpty() ? QString() : QStringLiteral(" WHERE ") + f.parte;
+    if (!primera.abrir(f.principal,
+                       QStringLiteral("SELECT `Clave` FROM ") + productos + soloParte +
+                           QStringLiteral(" ORDER BY `Clave` LIMIT 1"),
+                       f.parte.isEmpty() ? QVariantList{} : QVariantList{f.corte})) {
+        *error = primera.ultimoError();
+        return false;
+    }
+    if (!primera.alFinal() && !f.avance(primera.valor(0).toString())) {
+        *error = TextoFusionCortada();
+        return false;
+    }
+    return true;
+}
+}  // namespace
+
+bool fusionarEnServidor(const FusionEmpresa& f, QString* error) {
+    const QString productos =
+        productosQueCaben(citarIdentificador(f.base) + QStringLiteral(".`productos`"), f.caben);
+    const SentenciaFusion sentencia = sentenciaFusion(f, productos);
     const QString aviso = avisoDeFusion(f.posicion);
 
     Conexion& principal = f.principal;
@@ -48,21 +80,9 @@ bool fusionarEnServidor(const FusionEmpresa& f, QString* error) {
         *error = motivo;
         return false;
     };
+    if (!avisarPrimeraClave(f, productos, error)) return false;
 
-    // The progress line names the company's first code while the first range is merged.
-    if (f.avance) {
-        Recordset primera;
-        const QString soloParte =
-            f.parte.isEmpty() ? QString() : QStringLiteral(" WHERE ") + f.parte;
-        if (!primera.abrir(principal,
-                           QStringLiteral("SELECT `Clave` FROM ") + productos + soloParte +
-                               QStringLiteral(" ORDER BY `Clave` LIMIT 1"),
-                           f.parte.isEmpty() ? QVariantList{} : QVariantList{f.corte}))
-            return fallar(primera.ultimoError());
-        if (!primera.alFinal() && !f.avance(primera.valor(0).toString()))
-            return fallar(TextoFusionCortada());
-    }
-
+    // Ranges of codes sized to keep each statement near its time, one statement per range.
     qint64 filas = FilasIniciales;
     RangosDeClaves rangos(principal, productos, f.parte, f.corte);
     while (true) {
@@ -74,7 +94,7 @@ bool fusionarEnServidor(const FusionEmpresa& f, QString* error) {
             return fallar(motivo);
         QElapsedTimer reloj;
         reloj.start();
-        if (!principal.ejecutar(cabecera + condicion + cola, valores, &motivo))
+        if (!principal.ejecutar(sentencia.cabecera + condicion + sentencia.cola, valores, &motivo))
             return fallar(motivo);
         if (ultimo) break;
         if (f.avance && !f.avance(hasta.toString())) return fallar(TextoFusionCortada());

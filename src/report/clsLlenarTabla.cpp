@@ -49,6 +49,37 @@ bool clsLlenarTabla::avanzar(const QString& base, const QString& clave, bool for
     return !cancelado_;
 }
 
+bool clsLlenarTabla::descifrarServidorPropio(int id, const Recordset& empresa, BasesDD& propio,
+                                             QString* error) {
+    const struct {
+        QString campo;
+        int selector;
+        QString* destino;
+    } cifrados[] = {{QStringLiteral("Servidor"), 1, &propio.cRuta},
+                    {QStringLiteral("BaseDeDatos2"), 2, &propio.cMiBase},
+                    {QStringLiteral("Usuario"), 3, &propio.cUsuario},
+                    {QStringLiteral("Conexion"), 4, &propio.cPassword}};
+    // Each value deciphers only in this company's row and field, the server only with the port
+    // stored beside it.
+    const int puerto = empresa.campo(QStringLiteral("Puerto")).toInt();
+    for (const auto& c : cifrados) {
+        QString motivo;
+        const std::optional<QString> plano = conexiones_.instalacion.DesEncripta(
+            empresa.campo(c.campo).toString(), c.selector, &motivo,
+            Cifrado::lugarEmpresa(id, c.selector, puerto));
+        if (!plano) {
+            *error = QStringLiteral("el campo %1 de la empresa %2 no se pudo descifrar (%3)")
+                         .arg(c.campo)
+                         .arg(id)
+                         .arg(motivo);
+            return false;
+        }
+        *c.destino = *plano;
+    }
+    propio.cPuerto = puerto;
+    return true;
+}
+
 FusionReporte::Empresa clsLlenarTabla::resolverEmpresa(int id, Recordset& empresa, BasesDD& propio,
                                                        QString* error) {
     BasesDD& compartido = conexiones_.anfitrion;
@@ -66,32 +97,8 @@ FusionReporte::Empresa clsLlenarTabla::resolverEmpresa(int id, Recordset& empres
     const QString base2 = empresa.campo(QStringLiteral("BaseDeDatos2")).toString();
     if (!base2.trimmed().isEmpty()) {
         // The company's database lies on its own server, with settings stored enciphered.
-        const struct {
-            QString campo;
-            int selector;
-            QString* destino;
-        } cifrados[] = {{QStringLiteral("Servidor"), 1, &propio.cRuta},
-                        {QStringLiteral("BaseDeDatos2"), 2, &propio.cMiBase},
-                        {QStringLiteral("Usuario"), 3, &propio.cUsuario},
-                        {QStringLiteral("Conexion"), 4, &propio.cPassword}};
-        // Each value deciphers only in this company's row and field, the server only with the port
-        // stored beside it.
-        const int puerto = empresa.campo(QStringLiteral("Puerto")).toInt();
-        for (const auto& c : cifrados) {
-            QString motivo;
-            const std::optional<QString> plano = conexiones_.instalacion.DesEncripta(
-                empresa.campo(c.campo).toString(), c.selector, &motivo,
-                Cifrado::lugarEmpresa(id, c.selector, puerto));
-            if (!plano) {
-                *error = QStringLiteral("el campo %1 de la empresa %2 no se pudo descifrar (%3)")
-                             .arg(c.campo)
-                             .arg(id)
-                             .arg(motivo);
-                return FusionReporte::Empresa::Fallo;
-            }
-            *c.destino = *plano;
-        }
-        propio.cPuerto = puerto;
+        if (!descifrarServidorPropio(id, empresa, propio, error))
+            return FusionReporte::Empresa::Fallo;
     } else {
         propio.cRuta = compartido.cRuta;
         propio.cUsuario = compartido.cUsuario;

@@ -46,6 +46,9 @@ private:
     // The company's row and settings looked up, and its database opened on the company connection.
     FusionReporte::Empresa resolverEmpresa(int id, Recordset& empresa, BasesDD& propio,
                                            QString* error);
+    // The settings of a company's own server, deciphered from its row into `propio`; false with
+    // the reason.
+    bool descifrarServidorPropio(int id, const Recordset& empresa, BasesDD& propio, QString* error);
     // What the report left out, company by company in list order.
     QList<ResultadoReporte::Omision> omisiones() const;
     // The ticked companies with the names their columns show.

@@ -60,7 +60,7 @@ int main(int argc, char** argv) {
     QString error;
     const std::optional<DatosIniciales> datos = CargarDatosIniciales(contexto, &error);
     if (!datos) {
-        dialogos().cajaSistema(error, 16, QStringLiteral("Atención"));
+        dialogos().cajaSistema(error, estilos::Alto, QStringLiteral("Atención"));
         return 1;
     }
     frmInicial ventana(contexto);

@@ -42,13 +42,6 @@ QList<int> ids(const DatosIniciales& d) {
     return r;
 }
 
-QString describir(const QList<CajaMostrada>& cajas) {
-    QStringList partes;
-    for (const CajaMostrada& c : cajas)
-        partes << QStringLiteral("[%1|%2|%3]").arg(c.titulo, QString::number(c.estilo), c.texto);
-    return partes.join(u' ');
-}
-
 #define ANFITRION(a)   \
     AnfitrionPrueba a; \
     QVERIFY2(a.valido(), qPrintable(a.error()))

@@ -83,7 +83,7 @@ private slots:
     // question; No leaves the window open and shown, not minimised. During a report nothing asks.
     void cierreDelSistema() {
         GuionDialogos guion;
-        guion->respuestas << 7;
+        guion->respuestas << Respuesta::No;
         Escena e;
         QVERIFY2(e.valida(), qPrintable(e.error));
         QCloseEvent cierre;
@@ -91,7 +91,7 @@ private slots:
         QVERIFY(!cierre.isAccepted());
         QCOMPARE(guion->mostradas.size(), 1);
         QCOMPARE(guion->mostradas[0].texto, QStringLiteral("¿Desea cerrar este programa?"));
-        QCOMPARE(guion->mostradas[0].estilo, 36);
+        QCOMPARE(guion->mostradas[0].estilo, estilos::Pregunta);
         QVERIFY(e.ventana->isVisible());
         QVERIFY(!(e.ventana->windowState() & Qt::WindowMinimized));
         QVERIFY(e.hayTabla());
@@ -100,14 +100,14 @@ private slots:
 
     void respuestaNo() {
         GuionDialogos guion;
-        guion->respuestas << 7;
+        guion->respuestas << Respuesta::No;
         Escena e;
         QVERIFY2(e.valida(), qPrintable(e.error));
         e.ventana->mfgEmpresas()->setTextMatrix(1, 2, Si);
         e.ventana->txtArchivo()->setText(QStringLiteral("otro.xls"));
         e.ventana->cerrarDesdePrograma();
         QCOMPARE(guion->mostradas.size(), 1);
-        QCOMPARE(guion->mostradas[0].estilo, 36);
+        QCOMPARE(guion->mostradas[0].estilo, estilos::Pregunta);
         QVERIFY(e.ventana->isVisible());
         QVERIFY(e.hayTabla());
         QVERIFY(e.a.contexto().ConexionPrincipal.abierta());
@@ -118,7 +118,7 @@ private slots:
     // Yes: ticks, price and an edited file name saved, the table dropped, everything closed.
     void respuestaSi() {
         GuionDialogos guion;
-        guion->respuestas << 6;
+        guion->respuestas << Respuesta::Si;
         Escena e;
         QVERIFY2(e.valida(), qPrintable(e.error));
         e.ventana->mfgEmpresas()->setTextMatrix(1, 2, Si);
@@ -157,7 +157,7 @@ private slots:
         QFETCH(bool, sinArchivo);
         QFETCH(bool, sinPrecio);
         GuionDialogos guion;
-        guion->respuestas << 6;
+        guion->respuestas << Respuesta::Si;
         Escena e;
         QVERIFY2(e.valida(), qPrintable(e.error));
         e.ventana->cmbPrecios()->setCurrentIndex(sinPrecio ? -1 : 1);
@@ -176,7 +176,7 @@ private slots:
     // Ids that are not the grid rows: the ticks come back onto the same companies.
     void idsSalteados() {
         GuionDialogos guion;
-        guion->respuestas << 6;
+        guion->respuestas << Respuesta::Si;
         Escena e({1, 3, 5});
         QVERIFY2(e.valida(), qPrintable(e.error));
         e.ventana->mfgEmpresas()->setTextMatrix(2, 2, Si);
@@ -196,7 +196,7 @@ private slots:
     // The settings file cannot be written: the user is told, and closing still goes on.
     void iniNoEscribible() {
         GuionDialogos guion;
-        guion->respuestas << 6;
+        guion->respuestas << Respuesta::Si;
         Escena e;
         QVERIFY2(e.valida(), qPrintable(e.error));
         QVERIFY(QFile::remove(e.a.archivoIni()));
@@ -208,7 +208,7 @@ private slots:
                      QStringLiteral("No se pudieron guardar las elecciones para la próxima vez: ")),
                  qPrintable(aviso.texto));
         QVERIFY(aviso.texto.size() > 60);
-        QCOMPARE(aviso.estilo, 16);
+        QCOMPARE(aviso.estilo, estilos::Alto);
         QCOMPARE(aviso.titulo, QStringLiteral("Alerta"));
         QVERIFY(aviso.skin);
         QVERIFY(!e.hayTabla());

@@ -87,7 +87,7 @@ private slots:
         QCOMPARE(guion->mostradas[0].skin, false);
         QCOMPARE(guion->mostradas[0].texto, QStringLiteral("No existe el archivo de ayuda"));
         QCOMPARE(guion->mostradas[0].titulo, QStringLiteral("Error"));
-        QCOMPARE(guion->mostradas[0].estilo, 16);
+        QCOMPARE(guion->mostradas[0].estilo, estilos::Alto);
         QCOMPARE(leer(QStringLiteral("Ventana")), QStringLiteral("Descripción del programa"));
         QVERIFY(!leer(QStringLiteral("Ancho")).isEmpty());
         for (QWidget* v : QApplication::topLevelWidgets())

@@ -298,7 +298,7 @@ private slots:
                      "No se pudo crear el objeto de automatización 'Otro.App': la clase no está "
                      "registrada."));
         QCOMPARE(caja.titulo, QStringLiteral("Alerta"));
-        QCOMPARE(caja.estilo, 16);
+        QCOMPARE(caja.estilo, estilos::Alto);
         QCOMPARE(QFile::exists(ruta), hayAnterior);
         if (hayAnterior) {
             QFile f(ruta);
@@ -344,7 +344,7 @@ private slots:
                      qPrintable(caja.texto));
             QVERIFY(caja.texto.contains(
                 QStringLiteral("- empresa 101: no está en la tabla de empresas\r")));
-            QCOMPARE(caja.estilo, 48);
+            QCOMPARE(caja.estilo, estilos::Advertencia);
             QVERIFY(QFileInfo(ruta).size() > 100);
         } else {
             QCOMPARE(
@@ -353,7 +353,7 @@ private slots:
                                "filas y 256 columnas; use un nombre terminado en .xlsx")
                     .arg(archivo));
             QCOMPARE(caja.titulo, QStringLiteral("Alerta"));
-            QCOMPARE(caja.estilo, 16);
+            QCOMPARE(caja.estilo, estilos::Alto);
             QVERIFY(anterior.open(QIODevice::ReadOnly));
             QCOMPARE(anterior.readAll(), QByteArray("anterior"));
             // Nothing half-written beside it: only the settings file (with the lock file its

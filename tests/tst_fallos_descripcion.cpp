@@ -73,7 +73,7 @@ private slots:
         QTRY_VERIFY(w.isNull());
         QCOMPARE(guion->mostradas.size(), 1);
         QCOMPARE(guion->mostradas[0].titulo, QStringLiteral("Error"));
-        QCOMPARE(guion->mostradas[0].estilo, 16);
+        QCOMPARE(guion->mostradas[0].estilo, estilos::Alto);
         for (QWidget* v : QApplication::topLevelWidgets())
             QVERIFY(!qobject_cast<frmDescripcion*>(v));
     }

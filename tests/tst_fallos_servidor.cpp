@@ -94,7 +94,7 @@ using soporte::entradas;
 bool esAlertaDeFallo(const QList<CajaMostrada>& cajas, QString* porque) {
     *porque = cajas.isEmpty() ? QStringLiteral("ninguna caja") : cajas.last().texto;
     return cajas.size() == 1 && cajas[0].titulo == QLatin1String("Alerta") &&
-           cajas[0].estilo == 16 &&
+           cajas[0].estilo == estilos::Alto &&
            (cajas[0].texto.startsWith(QStringLiteral("El reporte no pudo generarse: ")) ||
             cajas[0].texto.contains(QStringLiteral("no fue creado")));
 }
@@ -237,7 +237,7 @@ private slots:
         anterior.close();
 
         servidor_.matar();
-        guion->respuestas << 6;
+        guion->respuestas << Respuesta::Si;
         QTest::mouseClick(v.cmdReporte(), Qt::LeftButton);
         QVERIFY(esperarReporte(v));
         QCOMPARE(guion->mostradas.size(), 2);
@@ -249,7 +249,7 @@ private slots:
 
         QVERIFY2(servidor_.iniciar(&error), qPrintable(error));
         guion->mostradas.clear();
-        guion->respuestas << 6;
+        guion->respuestas << Respuesta::Si;
         QTest::mouseClick(v.cmdReporte(), Qt::LeftButton);
         QVERIFY(esperarReporte(v));
         QCOMPARE(guion->mostradas.size(), 2);

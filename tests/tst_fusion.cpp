@@ -444,7 +444,7 @@ private slots:
                                   QStringLiteral("|blancos|0|0|7|8|0|0|") + Falta}));
         QCOMPARE(guion->mostradas.size(), 1);
         const CajaMostrada& caja = guion->mostradas.first();
-        QCOMPARE(caja.estilo, 48);
+        QCOMPARE(caja.estilo, estilos::Advertencia);
         QCOMPARE(caja.titulo, QStringLiteral("Aviso"));
         const QStringList lineas = caja.texto.split(u'\r');
         QCOMPARE(lineas.size(), 6);
@@ -491,7 +491,7 @@ private slots:
         QVERIFY(caja.skin);
         QCOMPARE(caja.texto, QStringLiteral("Archivo '%1' creado").arg(archivo));
         QCOMPARE(caja.titulo, QStringLiteral("Aviso"));
-        QCOMPARE(caja.estilo, 0);
+        QCOMPARE(caja.estilo, estilos::Aviso);
         QCOMPARE(consulta::tablaTrabajo(a.general()).size(), conProductos ? 1 : 0);
     }
 
@@ -646,7 +646,7 @@ private slots:
         QVERIFY2(caja.texto.startsWith(prefijo) && caja.texto.size() > prefijo.size(),
                  qPrintable(caja.texto));
         QCOMPARE(caja.titulo, QStringLiteral("Alerta"));
-        QCOMPARE(caja.estilo, 16);
+        QCOMPARE(caja.estilo, estilos::Alto);
         QVERIFY(!QFile::exists(QDir(a.carpetaPrograma()).filePath(QStringLiteral("f.xlsx"))));
         QVERIFY(QDir(a.carpetaPrograma())
                     .entryList({QStringLiteral("*.xlsx*")}, QDir::Files | QDir::Hidden)

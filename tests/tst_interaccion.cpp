@@ -237,7 +237,7 @@ private slots:
         QFETCH(QString, control);
         QFETCH(bool, pregunta);
         GuionDialogos guion;
-        guion->respuestas << 7;
+        guion->respuestas << Respuesta::No;
         QVERIFY(abrir());
         QWidget* destino =
             control == QLatin1String("reja")      ? static_cast<QWidget*>(reja())
@@ -249,7 +249,7 @@ private slots:
         if (pregunta) {
             QCOMPARE(guion->mostradas[0].texto, QStringLiteral("¿Desea cerrar este programa?"));
             QCOMPARE(guion->mostradas[0].titulo, QStringLiteral("Finalizar"));
-            QCOMPARE(guion->mostradas[0].estilo, 36);
+            QCOMPARE(guion->mostradas[0].estilo, estilos::Pregunta);
         }
         QVERIFY(ventana_->isVisible());
     }

@@ -282,7 +282,7 @@ private slots:
     // The close control asks what Alt+F4 asks; No keeps the window.
     void controlCerrar() {
         GuionDialogos guion;
-        guion->respuestas << 7 << 7;
+        guion->respuestas << Respuesta::No << Respuesta::No;
         QVERIFY(abrir());
         QTest::mouseClick(v_->CerrarVentana(), Qt::LeftButton);
         QTest::keyClick(v_->mfgEmpresas(), Qt::Key_F4, Qt::AltModifier);

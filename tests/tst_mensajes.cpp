@@ -13,44 +13,45 @@ class TstMensajes : public QObject {
     Q_OBJECT
 private slots:
     void estilos_data() {
-        QTest::addColumn<int>("estilo");
-        QTest::addColumn<QList<int>>("botones");
-        QTest::addColumn<int>("icono");
-        QTest::addColumn<int>("porDefecto");
-        QTest::addColumn<int>("alEscapar");
-        QTest::newRow("aviso 0") << 0 << QList<int>{1} << int(IconoMensaje::Ninguno) << 1 << 1;
-        QTest::newRow("alerta 16") << 16 << QList<int>{1} << int(IconoMensaje::Critico) << 1 << 1;
-        QTest::newRow("si-no 4") << 4 << QList<int>{6, 7} << int(IconoMensaje::Ninguno) << 6 << 7;
-        QTest::newRow("pregunta 36")
-            << 36 << QList<int>{6, 7} << int(IconoMensaje::Pregunta) << 6 << 7;
-        QTest::newRow("pregunta no por defecto 292")
-            << 292 << QList<int>{6, 7} << int(IconoMensaje::Pregunta) << 7 << 7;
-        QTest::newRow("si-no-cancelar 3 tercero")
-            << (3 + 512) << QList<int>{6, 7, 2} << int(IconoMensaje::Ninguno) << 2 << 2;
-        QTest::newRow("aceptar-cancelar 1")
-            << 1 << QList<int>{1, 2} << int(IconoMensaje::Ninguno) << 1 << 2;
+        using B = BotonesMensaje;
+        using R = Respuesta;
+        QTest::addColumn<EstiloMensaje>("estilo");
+        QTest::addColumn<QList<Respuesta>>("botones");
+        QTest::addColumn<Respuesta>("porDefecto");
+        QTest::addColumn<Respuesta>("alEscapar");
+        QTest::newRow("aviso") << estilos::Aviso << QList<R>{R::Aceptar} << R::Aceptar
+                               << R::Aceptar;
+        QTest::newRow("alto") << estilos::Alto << QList<R>{R::Aceptar} << R::Aceptar << R::Aceptar;
+        QTest::newRow("pregunta") << estilos::Pregunta << QList<R>{R::Si, R::No} << R::Si << R::No;
+        QTest::newRow("pregunta no por defecto")
+            << estilos::PreguntaNo << QList<R>{R::Si, R::No} << R::No << R::No;
+        QTest::newRow("si-no-cancelar tercero")
+            << EstiloMensaje{B::SiNoCancelar, IconoMensaje::Ninguno, 2}
+            << QList<R>{R::Si, R::No, R::Cancelar} << R::Cancelar << R::Cancelar;
+        QTest::newRow("aceptar-cancelar")
+            << EstiloMensaje{B::AceptarCancelar} << QList<R>{R::Aceptar, R::Cancelar} << R::Aceptar
+            << R::Cancelar;
         QTest::newRow("segundo de un solo boton")
-            << 256 << QList<int>{1} << int(IconoMensaje::Ninguno) << 1 << 1;
+            << EstiloMensaje{B::Aceptar, IconoMensaje::Ninguno, 1} << QList<R>{R::Aceptar}
+            << R::Aceptar << R::Aceptar;
     }
     void estilos() {
-        QFETCH(int, estilo);
-        const EstiloMensaje e = EstiloMensaje::desde(estilo);
-        QTEST(e.botones, "botones");
-        QTEST(int(e.icono), "icono");
-        QTEST(e.porDefecto, "porDefecto");
-        QTEST(e.alEscapar, "alEscapar");
+        QFETCH(EstiloMensaje, estilo);
+        QTEST(estilo.respuestas(), "botones");
+        QTEST(estilo.porDefecto(), "porDefecto");
+        QTEST(estilo.alEscapar(), "alEscapar");
     }
 
     void preguntaPasaSuEstilo_data() {
         QTest::addColumn<bool>("noPorDefecto");
-        QTest::addColumn<int>("estilo");
-        QTest::newRow("no por defecto") << true << 292;
-        QTest::newRow("si por defecto") << false << 36;
+        QTest::addColumn<EstiloMensaje>("estilo");
+        QTest::newRow("no por defecto") << true << estilos::PreguntaNo;
+        QTest::newRow("si por defecto") << false << estilos::Pregunta;
     }
     void preguntaPasaSuEstilo() {
         QFETCH(bool, noPorDefecto);
         GuionDialogos guion;
-        guion->respuestas << 6;
+        guion->respuestas << Respuesta::Si;
         QVERIFY(Pregunta(QStringLiteral("¿Desea cerrar este programa?"),
                          QStringLiteral("Finalizar"), noPorDefecto));
         QCOMPARE(guion->mostradas.size(), 1);
@@ -62,16 +63,16 @@ private slots:
     }
 
     void soloSiEsSi_data() {
-        QTest::addColumn<int>("respuesta");
+        QTest::addColumn<Respuesta>("respuesta");
         QTest::addColumn<bool>("si");
-        QTest::newRow("si") << 6 << true;
-        QTest::newRow("no") << 7 << false;
-        QTest::newRow("cancelar") << 2 << false;
-        QTest::newRow("sin respuesta") << 0 << false;
-        QTest::newRow("aceptar") << 1 << false;
+        QTest::newRow("si") << Respuesta::Si << true;
+        QTest::newRow("no") << Respuesta::No << false;
+        QTest::newRow("cancelar") << Respuesta::Cancelar << false;
+        QTest::newRow("sin respuesta") << Respuesta::Ninguna << false;
+        QTest::newRow("aceptar") << Respuesta::Aceptar << false;
     }
     void soloSiEsSi() {
-        QFETCH(int, respuesta);
+        QFETCH(Respuesta, respuesta);
         GuionDialogos guion;
         guion->respuestas << respuesta;
         QTEST(Pregunta(QStringLiteral("¿Desea crear el archivo indicado?"),
@@ -81,63 +82,77 @@ private slots:
 
     void mensajeDevuelveElBoton() {
         GuionDialogos guion;
-        guion->respuestas << 1;
-        QCOMPARE(Mensaje(QStringLiteral("Archivo 'a.xlsx' creado"), 0, QStringLiteral("Aviso")), 1);
-        QCOMPARE(guion->mostradas.first().estilo, 0);
+        guion->respuestas << Respuesta::Aceptar;
+        QCOMPARE(Mensaje(QStringLiteral("Archivo 'a.xlsx' creado"), estilos::Aviso,
+                         QStringLiteral("Aviso")),
+                 Respuesta::Aceptar);
+        QCOMPARE(guion->mostradas.first().estilo, estilos::Aviso);
     }
 
     void cajaSkinMuestraLosBotonesDelEstilo() {
-        CajaSkin caja(nullptr, QStringLiteral("¿Desea crear el archivo indicado?"), 292,
-                      QStringLiteral("Generar archivo"));
-        QVERIFY(caja.boton(6));
-        QVERIFY(caja.boton(7));
-        QVERIFY(!caja.boton(1));
-        QCOMPARE(caja.boton(6)->text(), QStringLiteral("Sí"));
-        QVERIFY(caja.boton(7)->isDefault());
-        QVERIFY(!caja.boton(6)->isDefault());
+        CajaSkin caja(nullptr, QStringLiteral("¿Desea crear el archivo indicado?"),
+                      estilos::PreguntaNo, QStringLiteral("Generar archivo"));
+        QVERIFY(caja.boton(Respuesta::Si));
+        QVERIFY(caja.boton(Respuesta::No));
+        QVERIFY(!caja.boton(Respuesta::Aceptar));
+        QCOMPARE(caja.boton(Respuesta::Si)->text(), QStringLiteral("Sí"));
+        QVERIFY(caja.boton(Respuesta::No)->isDefault());
+        QVERIFY(!caja.boton(Respuesta::Si)->isDefault());
     }
 
     // Buttons clicked, or keys sent to the focused control: Enter and Space press the button
     // that has the focus, which is the default one only when the box opens.
     void cajaSkinDevuelveElCodigo_data() {
-        QTest::addColumn<int>("estilo");
-        QTest::addColumn<QList<int>>("teclas");  // a key, or -code to click that button
-        QTest::addColumn<int>("esperado");
+        using R = Respuesta;
+        QTest::addColumn<EstiloMensaje>("estilo");
+        QTest::addColumn<R>("clic");             // the button clicked, or Ninguna for the keys
+        QTest::addColumn<QList<int>>("teclas");  // keys sent to the focused control
+        QTest::addColumn<R>("esperado");
         QTest::addColumn<QString>("adicional");  // the caption of an extra button
-        QTest::newRow("si") << 36 << QList<int>{-6} << 6 << QString();
-        QTest::newRow("no") << 36 << QList<int>{-7} << 7 << QString();
-        QTest::newRow("escape en si-no") << 36 << QList<int>{Qt::Key_Escape} << 7 << QString();
-        QTest::newRow("aceptar") << 16 << QList<int>{-1} << 1 << QString();
-        QTest::newRow("escape en aviso") << 0 << QList<int>{Qt::Key_Escape} << 1 << QString();
+        const EstiloMensaje pregunta = estilos::Pregunta;
+        QTest::newRow("si") << pregunta << R::Si << QList<int>{} << R::Si << QString();
+        QTest::newRow("no") << pregunta << R::No << QList<int>{} << R::No << QString();
+        QTest::newRow("escape en si-no")
+            << pregunta << R::Ninguna << QList<int>{Qt::Key_Escape} << R::No << QString();
+        QTest::newRow("aceptar") << estilos::Alto << R::Aceptar << QList<int>{} << R::Aceptar
+                                 << QString();
+        QTest::newRow("escape en aviso") << estilos::Aviso << R::Ninguna
+                                         << QList<int>{Qt::Key_Escape} << R::Aceptar << QString();
         QTest::newRow("enter en si por defecto")
-            << 36 << QList<int>{Qt::Key_Return} << 6 << QString();
+            << pregunta << R::Ninguna << QList<int>{Qt::Key_Return} << R::Si << QString();
         QTest::newRow("tab y enter en no")
-            << 36 << QList<int>{Qt::Key_Tab, Qt::Key_Return} << 7 << QString();
+            << pregunta << R::Ninguna << QList<int>{Qt::Key_Tab, Qt::Key_Return} << R::No
+            << QString();
         QTest::newRow("tab y espacio en no")
-            << 36 << QList<int>{Qt::Key_Tab, Qt::Key_Space} << 7 << QString();
+            << pregunta << R::Ninguna << QList<int>{Qt::Key_Tab, Qt::Key_Space} << R::No
+            << QString();
         QTest::newRow("no por defecto, tab y enter en si")
-            << 292 << QList<int>{Qt::Key_Backtab, Qt::Key_Enter} << 6 << QString();
+            << estilos::PreguntaNo << R::Ninguna << QList<int>{Qt::Key_Backtab, Qt::Key_Enter}
+            << R::Si << QString();
         const QString abrir = QStringLiteral("Abrir");
-        QTest::newRow("aviso con abrir, enter") << 0 << QList<int>{Qt::Key_Return} << 1 << abrir;
+        QTest::newRow("aviso con abrir, enter")
+            << estilos::Aviso << R::Ninguna << QList<int>{Qt::Key_Return} << R::Aceptar << abrir;
         QTest::newRow("aviso con abrir, tab y enter")
-            << 0 << QList<int>{Qt::Key_Tab, Qt::Key_Enter} << 100 << abrir;
+            << estilos::Aviso << R::Ninguna << QList<int>{Qt::Key_Tab, Qt::Key_Enter}
+            << R::Adicional << abrir;
     }
     void cajaSkinDevuelveElCodigo() {
-        QFETCH(int, estilo);
+        QFETCH(EstiloMensaje, estilo);
+        QFETCH(Respuesta, clic);
         QFETCH(QList<int>, teclas);
         QFETCH(QString, adicional);
         CajaSkin caja(nullptr, QStringLiteral("texto\rcon dos líneas"), estilo,
                       QStringLiteral("Titulo"), adicional);
-        QTimer::singleShot(0, &caja, [&caja, teclas] {
+        QTimer::singleShot(0, &caja, [&caja, clic, teclas] {
             caja.activateWindow();
             QVERIFY(QTest::qWaitForWindowActive(&caja));
             // A key that answers nothing must not leave the box open for ever.
             QTimer::singleShot(2000, &caja, [&caja] { caja.done(-1); });
+            if (clic != Respuesta::Ninguna) {
+                caja.boton(clic)->click();
+                return;
+            }
             for (int tecla : teclas) {
-                if (tecla < 0) {
-                    caja.boton(-tecla)->click();
-                    return;
-                }
                 QWidget* foco = QApplication::focusWidget() ? QApplication::focusWidget() : &caja;
                 QTest::keyClick(foco, static_cast<Qt::Key>(tecla));
             }
@@ -148,7 +163,7 @@ private slots:
     // A long file name wraps inside a box of a sensible width, every character of it shown.
     void cajaSkinConNombreLargo() {
         const QString nombre = QString(300, u'n') + QStringLiteral("ñ.xlsx");
-        CajaSkin caja(nullptr, QStringLiteral("Archivo '%1' creado").arg(nombre), 0,
+        CajaSkin caja(nullptr, QStringLiteral("Archivo '%1' creado").arg(nombre), estilos::Aviso,
                       QStringLiteral("Aviso"));
         caja.adjustSize();
         QVERIFY2(caja.width() <= 640, qPrintable(QString::number(caja.width())));

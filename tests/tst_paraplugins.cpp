@@ -123,13 +123,6 @@ QString textoCarpetaIncorrecta(const QString& archivoIni, const QString& carpeta
            carpeta;
 }
 
-QString describir(const QList<CajaMostrada>& cajas) {
-    QStringList partes;
-    for (const CajaMostrada& c : cajas)
-        partes << QStringLiteral("[%1|%2|%3]").arg(c.titulo, QString::number(c.estilo), c.texto);
-    return partes.join(u' ');
-}
-
 }  // namespace
 
 class TstParaPlugins : public QObject {
@@ -311,7 +304,7 @@ private slots:
         const std::unique_ptr<Contexto> contexto = prepararPrograma(caso);
         Contexto& p = *contexto;
         GuionDialogos guion;
-        guion->respuestas << respuesta::Aceptar << respuesta::No;
+        guion->respuestas << Respuesta::Aceptar << Respuesta::No;
 
         QVERIFY(!preparar(p));
         QCOMPARE(caso.ajuste(kRuta), QStringLiteral("C:\\talmirapremium"));
@@ -433,7 +426,7 @@ private slots:
         const CajaMostrada& caja = guion->mostradas[0];
         QVERIFY(!caja.skin);
         QCOMPARE(caja.titulo, QStringLiteral("Atención"));
-        QCOMPARE(caja.estilo, 16);
+        QCOMPARE(caja.estilo, estilos::Alto);
         QVERIFY2(caja.texto.contains(QStringLiteral("\"MySQLPuerto\"")), qPrintable(caja.texto));
         QVERIFY2(caja.texto.contains(guardado), qPrintable(caja.texto));
         QVERIFY(!caja.texto.contains(u'\n'));
@@ -604,17 +597,18 @@ private slots:
 
     void carpetaIncorrecta_data() {
         QTest::addColumn<QString>("como");
-        QTest::addColumn<int>("respuesta");  // to "¿Desea editar el archivo de configuración?"
+        QTest::addColumn<Respuesta>(
+            "respuesta");  // to "¿Desea editar el archivo de configuración?"
 
         for (const char* como : {"inexistente", "sin talmira.ini", "talmira.ini es carpeta",
                                  "solo blancos", "vacia", "un archivo"}) {
-            QTest::addRow("%s, si", como) << QString::fromUtf8(como) << respuesta::Si;
-            QTest::addRow("%s, no", como) << QString::fromUtf8(como) << respuesta::No;
+            QTest::addRow("%s, si", como) << QString::fromUtf8(como) << Respuesta::Si;
+            QTest::addRow("%s, no", como) << QString::fromUtf8(como) << Respuesta::No;
         }
     }
     void carpetaIncorrecta() {
         QFETCH(QString, como);
-        QFETCH(int, respuesta);
+        QFETCH(Respuesta, respuesta);
 
         Caso caso;
         QVERIFY(QDir().mkpath(caso.carpetaPrograma()));
@@ -645,14 +639,14 @@ private slots:
         p.basesDD.cMiBase = QStringLiteral("previa");
         p.basesDD.cRuta = QStringLiteral("previo");
         GuionDialogos guion;
-        guion->respuestas << respuesta::Aceptar << respuesta;
+        guion->respuestas << Respuesta::Aceptar << respuesta;
 
         QVERIFY(!preparar(p));
         QCOMPARE(guion->mostradas.size(), 2);
         const CajaMostrada& primera = guion->mostradas[0];
         QVERIFY(!primera.skin);
         QCOMPARE(primera.titulo, QStringLiteral("Atención"));
-        QCOMPARE(primera.estilo, 16);
+        QCOMPARE(primera.estilo, estilos::Alto);
         QCOMPARE(primera.texto, textoCarpetaIncorrecta(p.lugares.ajustes, leida));
         QVERIFY(!primera.texto.contains(u'\n'));
         QCOMPARE(primera.texto.count(u'\r'), 7 + leida.count(u'\r'));
@@ -662,10 +656,10 @@ private slots:
         const CajaMostrada& segunda = guion->mostradas[1];
         QVERIFY(!segunda.skin);
         QCOMPARE(segunda.titulo, QStringLiteral("Editar INI"));
-        QCOMPARE(segunda.estilo, 36);
+        QCOMPARE(segunda.estilo, estilos::Pregunta);
         QCOMPARE(segunda.texto, QStringLiteral("¿Desea editar el archivo de configuración?"));
 
-        if (respuesta == respuesta::Si)
+        if (respuesta == Respuesta::Si)
             QCOMPARE(guion->abiertos, QStringList{caso.ini()});
         else
             QVERIFY(guion->abiertos.isEmpty());
@@ -748,7 +742,7 @@ private slots:
         const CajaMostrada& caja = guion->mostradas[0];
         QVERIFY(!caja.skin);
         QCOMPARE(caja.titulo, QStringLiteral("Atención"));
-        QCOMPARE(caja.estilo, 16);
+        QCOMPARE(caja.estilo, estilos::Alto);
         QVERIFY2(caja.texto.contains(u'"' + clave + u'"'), qPrintable(caja.texto));
         QVERIFY2(caja.texto.contains(caso.talmiraIni()), qPrintable(caja.texto));
         QVERIFY(!caja.texto.contains(u'\n'));
@@ -798,7 +792,7 @@ private slots:
         QCOMPARE(guion->mostradas.size(), 1);
         const CajaMostrada& caja = guion->mostradas[0];
         QCOMPARE(caja.titulo, QStringLiteral("Atención"));
-        QCOMPARE(caja.estilo, 16);
+        QCOMPARE(caja.estilo, estilos::Alto);
         QVERIFY2(caja.texto.contains(u'"' + clave + u'"'), qPrintable(caja.texto));
         QVERIFY2(caja.texto.contains(Cifrado::nombreArchivoClave()), qPrintable(caja.texto));
         // No plain-text fallback: the credentials are stored as they were (blank stays blank).

@@ -134,7 +134,7 @@ private slots:
         QCOMPARE(guion->mostradas.first().texto,
                  QStringLiteral("No está seleccionada ninguna empresa"));
         QCOMPARE(guion->mostradas.first().titulo, QStringLiteral("Alerta"));
-        QCOMPARE(guion->mostradas.first().estilo, 16);
+        QCOMPARE(guion->mostradas.first().estilo, estilos::Alto);
         QCOMPARE(guion->pitidos, 0);
         QCOMPARE(e.ventana->focusWidget(), e.ventana->mfgEmpresas());
         QCOMPARE(e.tabla(), TablaAnterior);
@@ -151,7 +151,7 @@ private slots:
         QCOMPARE(guion->mostradas.size(), 1);
         QVERIFY(guion->mostradas.first().texto.startsWith(
             QStringLiteral("El nombre de archivo '../fuera.xlsx' no es válido")));
-        QCOMPARE(guion->mostradas.first().estilo, 16);
+        QCOMPARE(guion->mostradas.first().estilo, estilos::Alto);
         QCOMPARE(e.tabla(), TablaAnterior);
         QVERIFY(!QFile::exists(e.ruta(QStringLiteral("../fuera.xlsx"))));
         QVERIFY(e.ventana->isEnabled());
@@ -159,14 +159,14 @@ private slots:
 
     // The question is asked with No as the default; No or no answer changes nothing.
     void respuestaNo_data() {
-        QTest::addColumn<QList<int>>("respuestas");
-        QTest::newRow("No (7)") << QList<int>{7};
-        QTest::newRow("boton por defecto") << QList<int>{};
+        QTest::addColumn<QList<Respuesta>>("respuestas");
+        QTest::newRow("No") << QList<Respuesta>{Respuesta::No};
+        QTest::newRow("boton por defecto") << QList<Respuesta>{};
     }
     void respuestaNo() {
-        QFETCH(QList<int>, respuestas);
+        QFETCH(QList<Respuesta>, respuestas);
         GuionDialogos guion;
-        for (int r : respuestas) guion->respuestas << r;
+        for (Respuesta r : respuestas) guion->respuestas << r;
         Escena e;
         QVERIFY2(e.valida(), qPrintable(e.error));
         e.marcar(2);
@@ -176,7 +176,7 @@ private slots:
         QCOMPARE(guion->mostradas.first().texto,
                  QStringLiteral("¿Desea crear el archivo indicado?"));
         QCOMPARE(guion->mostradas.first().titulo, QStringLiteral("Generar archivo"));
-        QCOMPARE(guion->mostradas.first().estilo, 292);
+        QCOMPARE(guion->mostradas.first().estilo, estilos::PreguntaNo);
         QCOMPARE(e.tabla(), TablaAnterior);
         QCOMPARE(e.a.contexto().listaSeleccion, QList<int>{42});
         QVERIFY(!QFile::exists(e.ruta(QStringLiteral("r.xlsx"))));
@@ -205,8 +205,8 @@ private slots:
         QFETCH(bool, abrir);
         GuionDialogos guion;
         // Sí to the report, No to stopping it, then the notice.
-        guion->respuestas << 6 << 7;
-        if (abrir) guion->respuestas << respuesta::Adicional;
+        guion->respuestas << Respuesta::Si << Respuesta::No;
+        if (abrir) guion->respuestas << Respuesta::Adicional;
         Escena e;
         QVERIFY2(e.valida(), qPrintable(e.error));
         for (int f : filasMarcadas) e.marcar(f);
@@ -259,9 +259,9 @@ private slots:
         QCOMPARE(e.tabla(), esperado);
         QCOMPARE(guion->mostradas.size(), 3);
         QCOMPARE(guion->mostradas[1].texto, QStringLiteral("¿Desea detener el reporte?"));
-        QCOMPARE(guion->mostradas[1].estilo, 292);
+        QCOMPARE(guion->mostradas[1].estilo, estilos::PreguntaNo);
         QCOMPARE(guion->mostradas[2].texto, QStringLiteral("Archivo 'r.xlsx' creado"));
-        QCOMPARE(guion->mostradas[2].estilo, 0);
+        QCOMPARE(guion->mostradas[2].estilo, estilos::Aviso);
         QCOMPARE(guion->mostradas[2].adicional, QStringLiteral("Abrir"));
         QCOMPARE(guion->abiertos,
                  abrir ? QStringList{e.ruta(QStringLiteral("r.xlsx"))} : QStringList{});
@@ -279,7 +279,7 @@ private slots:
     // A fill that fails (a price level the companies lack): the reason, and the window back.
     void falloDuranteElLlenado() {
         GuionDialogos guion;
-        guion->respuestas << 6;
+        guion->respuestas << Respuesta::Si;
         Escena e(2);
         QVERIFY2(e.valida(), qPrintable(e.error));
         // The host offers four levels; the companies have two.
@@ -293,7 +293,7 @@ private slots:
             guion->mostradas[1].texto.startsWith(QStringLiteral("El reporte no pudo generarse: ")),
             qPrintable(guion->mostradas[1].texto));
         QCOMPARE(guion->mostradas[1].titulo, QStringLiteral("Alerta"));
-        QCOMPARE(guion->mostradas[1].estilo, 16);
+        QCOMPARE(guion->mostradas[1].estilo, estilos::Alto);
         QVERIFY(e.ventana->isEnabled());
         QVERIFY(e.ventana->Label4()->isHidden());
         QVERIFY(e.ventana->Label4()->text().isEmpty());

@@ -2,20 +2,18 @@
 
 #include <cstdio>
 
-#include "dialogos/EstiloMensaje.h"
-
 namespace {
 std::unique_ptr<Dialogos>& actuales() {
     static std::unique_ptr<Dialogos> instancia = std::make_unique<DialogosConsola>();
     return instancia;
 }
 
-int escribir(const QString& texto, int estilo, const QString& titulo) {
+Respuesta escribir(const QString& texto, const EstiloMensaje& estilo, const QString& titulo) {
     // Carriage returns separate lines in the program's texts; the terminal wants line feeds.
     QString linea = texto;
     linea.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
     std::fprintf(stderr, "%s: %s\n", qUtf8Printable(titulo), qUtf8Printable(linea));
-    return EstiloMensaje::desde(estilo).porDefecto;
+    return estilo.porDefecto();
 }
 }  // namespace
 
@@ -27,12 +25,13 @@ std::unique_ptr<Dialogos> ponerDialogos(std::unique_ptr<Dialogos> nuevos) {
     return anteriores;
 }
 
-int DialogosConsola::cajaSistema(const QString& texto, int estilo, const QString& titulo) {
+Respuesta DialogosConsola::cajaSistema(const QString& texto, const EstiloMensaje& estilo,
+                                       const QString& titulo) {
     return escribir(texto, estilo, titulo);
 }
 
-int DialogosConsola::cajaSkin(const QString& texto, int estilo, const QString& titulo,
-                              const QString&) {
+Respuesta DialogosConsola::cajaSkin(const QString& texto, const EstiloMensaje& estilo,
+                                    const QString& titulo, const QString&) {
     return escribir(texto, estilo, titulo);
 }
 

@@ -2,6 +2,8 @@
 #include <QString>
 #include <memory>
 
+#include "dialogos/EstiloMensaje.h"
+
 // Where the program meets the user with a message, a beep or a document to open.
 //
 // The window program shows real dialogs, the headless report writes to the terminal, and the tests
@@ -10,14 +12,13 @@
 class Dialogos {
 public:
     virtual ~Dialogos() = default;
-    // The platform's plain message box. `estilo` holds the Windows message-box flags; the result is
-    // the Windows code of the button pressed (1 OK, 2 Cancel, 6 Yes, 7 No).
-    virtual int cajaSistema(const QString& texto, int estilo, const QString& titulo) = 0;
-    // The message box drawn in the program's skin; same flags and results. A non-empty `boton`
-    // adds one more button after the style's, with that caption, which answers
-    // respuesta::Adicional.
-    virtual int cajaSkin(const QString& texto, int estilo, const QString& titulo,
-                         const QString& boton = QString()) = 0;
+    // The platform's plain message box; the answer is the button pressed.
+    virtual Respuesta cajaSistema(const QString& texto, const EstiloMensaje& estilo,
+                                  const QString& titulo) = 0;
+    // The message box drawn in the program's skin. A non-empty `boton` adds one more button after
+    // the style's, with that caption, which answers Respuesta::Adicional.
+    virtual Respuesta cajaSkin(const QString& texto, const EstiloMensaje& estilo,
+                               const QString& titulo, const QString& boton = QString()) = 0;
     virtual void beep() = 0;
     // Opens a file for the user in the desktop's own program, without waiting for it.
     virtual bool abrirDocumento(const QString& ruta) = 0;
@@ -39,9 +40,10 @@ std::unique_ptr<Dialogos> ponerDialogos(std::unique_ptr<Dialogos> nuevos);
 // Answers every box with its default button and writes it to the terminal (headless runs).
 class DialogosConsola : public Dialogos {
 public:
-    int cajaSistema(const QString& texto, int estilo, const QString& titulo) override;
-    int cajaSkin(const QString& texto, int estilo, const QString& titulo,
-                 const QString& boton = QString()) override;
+    Respuesta cajaSistema(const QString& texto, const EstiloMensaje& estilo,
+                          const QString& titulo) override;
+    Respuesta cajaSkin(const QString& texto, const EstiloMensaje& estilo, const QString& titulo,
+                       const QString& boton = QString()) override;
     void beep() override;
     bool abrirDocumento(const QString& ruta) override;
 };

@@ -1,53 +1,31 @@
 #include "dialogos/EstiloMensaje.h"
 
-using namespace respuesta;
+QList<Respuesta> EstiloMensaje::respuestas() const {
+    switch (botones) {
+        case BotonesMensaje::AceptarCancelar:
+            return {Respuesta::Aceptar, Respuesta::Cancelar};
+        case BotonesMensaje::AnularReintentarOmitir:
+            return {Respuesta::Anular, Respuesta::Reintentar, Respuesta::Omitir};
+        case BotonesMensaje::SiNoCancelar:
+            return {Respuesta::Si, Respuesta::No, Respuesta::Cancelar};
+        case BotonesMensaje::SiNo:
+            return {Respuesta::Si, Respuesta::No};
+        case BotonesMensaje::ReintentarCancelar:
+            return {Respuesta::Reintentar, Respuesta::Cancelar};
+        case BotonesMensaje::Aceptar:
+            break;
+    }
+    return {Respuesta::Aceptar};
+}
 
-EstiloMensaje EstiloMensaje::desde(int estilo) {
-    EstiloMensaje e;
-    switch (estilo & 0xF) {
-        case 1:
-            e.botones = {Aceptar, Cancelar};
-            break;
-        case 2:
-            e.botones = {Anular, Reintentar, Omitir};
-            break;
-        case 3:
-            e.botones = {Si, No, Cancelar};
-            break;
-        case 4:
-            e.botones = {Si, No};
-            break;
-        case 5:
-            e.botones = {Reintentar, Cancelar};
-            break;
-        default:
-            e.botones = {Aceptar};
-            break;
-    }
-    switch (estilo & 0xF0) {
-        case 16:
-            e.icono = IconoMensaje::Critico;
-            break;
-        case 32:
-            e.icono = IconoMensaje::Pregunta;
-            break;
-        case 48:
-            e.icono = IconoMensaje::Exclamacion;
-            break;
-        case 64:
-            e.icono = IconoMensaje::Informacion;
-            break;
-        default:
-            break;
-    }
-    const int indice = (estilo & 0xF00) >> 8;
-    e.porDefecto = e.botones.value(indice < e.botones.size() ? indice : 0);
-    // Closing the box counts as its Cancel button, else as No, else as its only button.
-    if (e.botones.contains(Cancelar))
-        e.alEscapar = Cancelar;
-    else if (e.botones.contains(No))
-        e.alEscapar = No;
-    else
-        e.alEscapar = e.botones.last();
-    return e;
+Respuesta EstiloMensaje::porDefecto() const {
+    const QList<Respuesta> todas = respuestas();
+    return todas.value(predeterminado >= 0 && predeterminado < todas.size() ? predeterminado : 0);
+}
+
+Respuesta EstiloMensaje::alEscapar() const {
+    const QList<Respuesta> todas = respuestas();
+    if (todas.contains(Respuesta::Cancelar)) return Respuesta::Cancelar;
+    if (todas.contains(Respuesta::No)) return Respuesta::No;
+    return todas.last();
 }

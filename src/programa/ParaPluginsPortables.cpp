@@ -13,26 +13,23 @@
 namespace {
 const QChar CR(u'\r');
 
-constexpr int EstiloAlto = 16;          // stop icon, OK
-constexpr int EstiloPreguntaSiNo = 36;  // question icon, Yes and No, Yes the default
-
 void avisarInstalacionAusente(const QString& archivoIni, const QString& carpeta) {
     const QString texto = QStringLiteral("En el archivo de configuración de este programa") + CR +
                           CR + u'(' + archivoIni + u')' + CR + CR +
                           QStringLiteral("debe indicarse la ruta correcta de Talmira Premium.") +
                           CR + QStringLiteral("Ruta indicada e incorrecta: ") + CR + CR + carpeta;
-    dialogos().cajaSistema(texto, EstiloAlto, QStringLiteral("Atención"));
-    const int editar =
+    dialogos().cajaSistema(texto, estilos::Alto, QStringLiteral("Atención"));
+    const Respuesta editar =
         dialogos().cajaSistema(QStringLiteral("¿Desea editar el archivo de configuración?"),
-                               EstiloPreguntaSiNo, QStringLiteral("Editar INI"));
-    if (editar == respuesta::Si) dialogos().abrirDocumento(archivoIni);
+                               estilos::Pregunta, QStringLiteral("Editar INI"));
+    if (editar == Respuesta::Si) dialogos().abrirDocumento(archivoIni);
 }
 
 void avisarIniIlegible(const QString& archivoIni, const QString& motivo) {
     const QString texto =
         QStringLiteral("No se puede leer el archivo de configuración de este programa") + CR + CR +
         u'(' + archivoIni + u')' + CR + CR + motivo + u'.';
-    dialogos().cajaSistema(texto, EstiloAlto, QStringLiteral("Atención"));
+    dialogos().cajaSistema(texto, estilos::Alto, QStringLiteral("Atención"));
 }
 
 // The host's settings file is there but cannot be read (no permission, a folder, too large): read
@@ -41,7 +38,7 @@ void avisarAjustesAnfitrionIlegibles(const QString& ajustes, const QString& moti
     const QString texto =
         QStringLiteral("No se puede leer el archivo de configuración de Talmira Premium") + CR +
         CR + u'(' + ajustes + u')' + CR + CR + motivo + u'.';
-    dialogos().cajaSistema(texto, EstiloAlto, QStringLiteral("Atención"));
+    dialogos().cajaSistema(texto, estilos::Alto, QStringLiteral("Atención"));
 }
 
 void avisarAjusteDelAnfitrion(const Instalacion& instalacion, const QString& problema,
@@ -50,7 +47,7 @@ void avisarAjusteDelAnfitrion(const Instalacion& instalacion, const QString& pro
     const QString texto = problema + QStringLiteral(" \"") + clave +
                           QStringLiteral("\" de la instalación de Talmira Premium") + CR + u'(' +
                           ajustes + u')' + CR + CR + motivo;
-    dialogos().cajaSistema(texto, EstiloAlto, QStringLiteral("Atención"));
+    dialogos().cajaSistema(texto, estilos::Alto, QStringLiteral("Atención"));
 }
 
 std::optional<QString> descifrar(Instalacion& instalacion, const QString& clave) {

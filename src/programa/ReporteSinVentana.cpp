@@ -21,7 +21,7 @@ namespace {
 constexpr int SalidaIncompleto = 3;
 
 int fallar(const QString& texto) {
-    dialogos().cajaSistema(texto, 16, QStringLiteral("Alerta"));
+    dialogos().cajaSistema(texto, estilos::Alto, QStringLiteral("Alerta"));
     return 1;
 }
 

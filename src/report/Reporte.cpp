@@ -85,9 +85,9 @@ QString ResultadoReporte::texto() const {
     return QString();
 }
 
-int ResultadoReporte::estilo() const {
+EstiloMensaje ResultadoReporte::estilo() const {
     // A workbook written without some companies gets the warning's icon.
-    return incompleto() ? 48 : creado() ? 0 : 16;
+    return incompleto() ? estilos::Advertencia : creado() ? estilos::Aviso : estilos::Alto;
 }
 
 QString ResultadoReporte::titulo() const {
@@ -123,8 +123,8 @@ void AvisarResultado(const ResultadoReporte& resultado) {
     }
     // The notice of a written workbook offers to open it in the desktop's own program.
     if (MensajeConBoton(resultado.texto(), resultado.estilo(), resultado.titulo(),
-                        QStringLiteral("Abrir")) == respuesta::Adicional &&
+                        QStringLiteral("Abrir")) == Respuesta::Adicional &&
         !dialogos().abrirDocumento(resultado.ruta))
-        Mensaje(QStringLiteral("No se pudo abrir el archivo '%1'").arg(resultado.ruta), 16,
-                QStringLiteral("Alerta"));
+        Mensaje(QStringLiteral("No se pudo abrir el archivo '%1'").arg(resultado.ruta),
+                estilos::Alto, QStringLiteral("Alerta"));
 }

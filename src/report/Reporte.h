@@ -4,6 +4,7 @@
 #include <functional>
 #include <optional>
 
+#include "dialogos/EstiloMensaje.h"
 #include "libro/EscritorLibro.h"
 
 class BasesDD;
@@ -80,7 +81,7 @@ struct ResultadoReporte {
     // How the user is told: the text, the Windows message-box style, the title; no text for a run
     // cut short.
     QString texto() const;
-    int estilo() const;
+    EstiloMensaje estilo() const;
     QString titulo() const;
 };
 

@@ -14,28 +14,31 @@
 
 #include "ui/Posicion.h"
 
-using namespace respuesta;
-
 namespace {
-QString textoBoton(int codigo) {
-    switch (codigo) {
-        case Aceptar:
+QString textoBoton(Respuesta respuesta) {
+    switch (respuesta) {
+        case Respuesta::Aceptar:
             return QStringLiteral("Aceptar");
-        case Cancelar:
+        case Respuesta::Cancelar:
             return QStringLiteral("Cancelar");
-        case Anular:
+        case Respuesta::Anular:
             return QStringLiteral("Anular");
-        case Reintentar:
+        case Respuesta::Reintentar:
             return QStringLiteral("Reintentar");
-        case Omitir:
+        case Respuesta::Omitir:
             return QStringLiteral("Omitir");
-        case Si:
+        case Respuesta::Si:
             return QStringLiteral("Sí");
-        case No:
+        case Respuesta::No:
             return QStringLiteral("No");
         default:
-            return QString::number(codigo);
+            return QString();
     }
+}
+
+// The object name of a button, by its answer (tests and accessibility tools find it by name).
+QString nombreBoton(Respuesta respuesta) {
+    return QStringLiteral("boton%1").arg(static_cast<int>(respuesta));
 }
 
 QStyle::StandardPixmap pixmapIcono(IconoMensaje icono) {
@@ -119,11 +122,9 @@ const QColor ColorBorde(24, 45, 76);
 constexpr int AltoBanda = 28;
 }  // namespace
 
-CajaSkin::CajaSkin(QWidget* padre, const QString& texto, int estilo, const QString& titulo,
-                   const QString& adicional)
-    : QDialog(padre, Qt::Dialog | Qt::FramelessWindowHint),
-      estilo_(EstiloMensaje::desde(estilo)),
-      titulo_(titulo) {
+CajaSkin::CajaSkin(QWidget* padre, const QString& texto, const EstiloMensaje& estilo,
+                   const QString& titulo, const QString& adicional)
+    : QDialog(padre, Qt::Dialog | Qt::FramelessWindowHint), estilo_(estilo), titulo_(titulo) {
     setObjectName(QStringLiteral("CajaSkin"));
     setModal(true);
     setWindowTitle(titulo);
@@ -159,36 +160,38 @@ CajaSkin::CajaSkin(QWidget* padre, const QString& texto, int estilo, const QStri
 
     auto* fila = new QHBoxLayout;
     fila->addStretch(1);
-    QList<int> codigos = estilo_.botones;
-    if (!adicional.isEmpty()) codigos << Adicional;
-    for (int codigo : std::as_const(codigos)) {
-        auto* boton = new QPushButton(codigo == Adicional ? adicional : textoBoton(codigo), this);
-        boton->setObjectName(QStringLiteral("boton%1").arg(codigo));
+    QList<Respuesta> respuestas = estilo_.respuestas();
+    if (!adicional.isEmpty()) respuestas << Respuesta::Adicional;
+    for (Respuesta respuesta : std::as_const(respuestas)) {
+        auto* boton = new QPushButton(
+            respuesta == Respuesta::Adicional ? adicional : textoBoton(respuesta), this);
+        boton->setObjectName(nombreBoton(respuesta));
         // Enter presses the button that has the focus, as Space does: the default button only
         // holds it when the box opens.
         boton->setAutoDefault(true);
-        if (codigo == estilo_.porDefecto) {
+        if (respuesta == estilo_.porDefecto()) {
             boton->setDefault(true);
             boton->setFocus();
         }
-        connect(boton, &QPushButton::clicked, this, [this, codigo] { done(codigo); });
+        connect(boton, &QPushButton::clicked, this,
+                [this, respuesta] { done(static_cast<int>(respuesta)); });
         botones_ << boton;
         fila->addWidget(boton);
     }
     principal->addLayout(fila);
 }
 
-int CajaSkin::ejecutar() {
+Respuesta CajaSkin::ejecutar() {
     for (QPushButton* b : std::as_const(botones_))
         if (b->isDefault()) b->setFocus();
-    return exec();
+    return static_cast<Respuesta>(exec());
 }
 
-QPushButton* CajaSkin::boton(int codigo) const {
-    return findChild<QPushButton*>(QStringLiteral("boton%1").arg(codigo));
+QPushButton* CajaSkin::boton(Respuesta respuesta) const {
+    return findChild<QPushButton*>(nombreBoton(respuesta));
 }
 
-void CajaSkin::reject() { done(estilo_.alEscapar); }
+void CajaSkin::reject() { done(static_cast<int>(estilo_.alEscapar())); }
 
 void CajaSkin::showEvent(QShowEvent* evento) {
     QDialog::showEvent(evento);
@@ -211,8 +214,8 @@ void CajaSkin::paintEvent(QPaintEvent*) {
     p.drawRect(rect().adjusted(1, 1, -1, -1));
 }
 
-int DialogosVentanas::cajaSistema(const QString& texto, int estilo, const QString& titulo) {
-    const EstiloMensaje e = EstiloMensaje::desde(estilo);
+Respuesta DialogosVentanas::cajaSistema(const QString& texto, const EstiloMensaje& e,
+                                        const QString& titulo) {
     CajaSistema caja;
     caja.setWindowTitle(titulo);
     caja.setText(conSaltos(texto));
@@ -233,20 +236,20 @@ int DialogosVentanas::cajaSistema(const QString& texto, int estilo, const QStrin
         default:
             break;
     }
-    QHash<QAbstractButton*, int> codigos;
-    for (int codigo : e.botones) {
-        QPushButton* b = caja.addButton(textoBoton(codigo), codigo == No || codigo == Cancelar
-                                                                ? QMessageBox::RejectRole
-                                                                : QMessageBox::AcceptRole);
-        codigos.insert(b, codigo);
-        if (codigo == e.porDefecto) caja.setDefaultButton(b);
+    QHash<QAbstractButton*, Respuesta> respuestas;
+    for (Respuesta respuesta : e.respuestas()) {
+        const bool rechaza = respuesta == Respuesta::No || respuesta == Respuesta::Cancelar;
+        QPushButton* b = caja.addButton(
+            textoBoton(respuesta), rechaza ? QMessageBox::RejectRole : QMessageBox::AcceptRole);
+        respuestas.insert(b, respuesta);
+        if (respuesta == e.porDefecto()) caja.setDefaultButton(b);
     }
     caja.exec();
-    return codigos.value(caja.clickedButton(), e.alEscapar);
+    return respuestas.value(caja.clickedButton(), e.alEscapar());
 }
 
-int DialogosVentanas::cajaSkin(const QString& texto, int estilo, const QString& titulo,
-                               const QString& boton) {
+Respuesta DialogosVentanas::cajaSkin(const QString& texto, const EstiloMensaje& estilo,
+                                     const QString& titulo, const QString& boton) {
     // No owner: the main window is disabled while a report runs, and a box it owned would be too.
     CajaSkin caja(nullptr, texto, estilo, titulo, boton);
     caja.setWindowModality(Qt::ApplicationModal);

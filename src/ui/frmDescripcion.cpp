@@ -70,7 +70,7 @@ frmDescripcion::frmDescripcion(const LugaresPrograma& lugares, QWidget* padre)
     connect(mnCarpeta, &QAction::triggered, this, [this] {
         const QString carpeta = lugares_.libros;
         if (!dialogos().abrirDocumento(carpeta))
-            Mensaje(QStringLiteral("No se pudo abrir la carpeta '%1'").arg(carpeta), 16,
+            Mensaje(QStringLiteral("No se pudo abrir la carpeta '%1'").arg(carpeta), estilos::Alto,
                     QStringLiteral("Alerta"));
     });
 
@@ -119,7 +119,7 @@ void frmDescripcion::activar() {
 void frmDescripcion::cargarDescripcion() {
     const QString ruta = lugares_.descripcion;
     if (!QFileInfo(ruta).isFile()) {
-        dialogos().cajaSistema(QStringLiteral("No existe el archivo de ayuda"), 16,
+        dialogos().cajaSistema(QStringLiteral("No existe el archivo de ayuda"), estilos::Alto,
                                QStringLiteral("Error"));
         // Unload once the activation that brought us here has finished.
         QTimer::singleShot(0, this, &QWidget::close);
@@ -127,8 +127,8 @@ void frmDescripcion::cargarDescripcion() {
     }
     QFile archivo(ruta);
     if (!archivo.open(QIODevice::ReadOnly)) {
-        dialogos().cajaSistema(QStringLiteral("No se pudo leer el archivo de ayuda: ") + ruta, 16,
-                               QStringLiteral("Error"));
+        dialogos().cajaSistema(QStringLiteral("No se pudo leer el archivo de ayuda: ") + ruta,
+                               estilos::Alto, QStringLiteral("Error"));
         QTimer::singleShot(0, this, &QWidget::close);
         return;
     }
@@ -136,8 +136,8 @@ void frmDescripcion::cargarDescripcion() {
     // The description is a page or two; of a huge file only its beginning is shown.
     const QByteArray bytes = archivo.read(BytesMaximosDescripcion);
     if (archivo.error() != QFileDevice::NoError) {
-        dialogos().cajaSistema(QStringLiteral("No se pudo leer el archivo de ayuda: ") + ruta, 16,
-                               QStringLiteral("Error"));
+        dialogos().cajaSistema(QStringLiteral("No se pudo leer el archivo de ayuda: ") + ruta,
+                               estilos::Alto, QStringLiteral("Error"));
         QTimer::singleShot(0, this, &QWidget::close);
         return;
     }
@@ -169,6 +169,6 @@ void frmDescripcion::closeEvent(QCloseEvent* evento) {
         Mensaje(
             QStringLiteral("No se pudo guardar el lugar de la descripción para la próxima vez: ") +
                 error,
-            16, QStringLiteral("Alerta"));
+            estilos::Alto, QStringLiteral("Alerta"));
     QWidget::closeEvent(evento);
 }

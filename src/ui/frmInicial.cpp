@@ -208,7 +208,7 @@ void frmInicial::cmdReporte_Click() {
         return;
     }
     if (validacion != Validacion::Valida) {
-        Mensaje(TextoValidacion(validacion, txtArchivo_->text(), motivo), 16,
+        Mensaje(TextoValidacion(validacion, txtArchivo_->text(), motivo), estilos::Alto,
                 QStringLiteral("Alerta"));
         if (validacion == Validacion::SinEmpresas)
             mfgEmpresas_->setFocus();
@@ -432,7 +432,7 @@ void frmInicial::descargar() {
     if (!fallos.isEmpty())
         Mensaje(QStringLiteral("No se pudieron guardar las elecciones para la próxima vez: ") +
                     fallos.join(u' '),
-                16, QStringLiteral("Alerta"));
+                estilos::Alto, QStringLiteral("Alerta"));
     CerrarBasesDeDatos(contexto_);
     // The description window saves its placement as it closes.
     if (descripcion_) descripcion_->close();

@@ -1,19 +1,19 @@
 #include "DialogosGuion.h"
 
-#include "dialogos/EstiloMensaje.h"
+#include <QStringList>
 
-int DialogosGuion::responder(const CajaMostrada& caja) {
+Respuesta DialogosGuion::responder(const CajaMostrada& caja) {
     mostradas << caja;
-    return respuestas.isEmpty() ? EstiloMensaje::desde(caja.estilo).porDefecto
-                                : respuestas.dequeue();
+    return respuestas.isEmpty() ? caja.estilo.porDefecto() : respuestas.dequeue();
 }
 
-int DialogosGuion::cajaSistema(const QString& texto, int estilo, const QString& titulo) {
+Respuesta DialogosGuion::cajaSistema(const QString& texto, const EstiloMensaje& estilo,
+                                     const QString& titulo) {
     return responder({false, texto, estilo, titulo});
 }
 
-int DialogosGuion::cajaSkin(const QString& texto, int estilo, const QString& titulo,
-                            const QString& boton) {
+Respuesta DialogosGuion::cajaSkin(const QString& texto, const EstiloMensaje& estilo,
+                                  const QString& titulo, const QString& boton) {
     return responder({true, texto, estilo, titulo, boton});
 }
 
@@ -24,3 +24,15 @@ GuionDialogos::GuionDialogos() {
 }
 
 GuionDialogos::~GuionDialogos() { ponerDialogos(std::move(anteriores_)); }
+
+QString describir(const QList<CajaMostrada>& cajas) {
+    QStringList partes;
+    for (const CajaMostrada& c : cajas)
+        partes << QStringLiteral("[%1|%2/%3/%4|%5]")
+                      .arg(c.titulo)
+                      .arg(static_cast<int>(c.estilo.icono))
+                      .arg(static_cast<int>(c.estilo.botones))
+                      .arg(c.estilo.predeterminado)
+                      .arg(c.texto);
+    return partes.join(u' ');
+}

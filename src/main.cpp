@@ -54,13 +54,13 @@ int main(int argc, char** argv) {
     // Logging out, a shutdown or a signal from the system close the window without asking; a
     // signal that comes during start-up waits in the event loop until the window exists.
     SenalesDeCierre senales;
-    ponerDialogos(std::make_unique<DialogosVentanas>());
     Contexto contexto;
+    contexto.dialogos = std::make_shared<DialogosVentanas>();
     if (!ArrancarPrograma(contexto, QCoreApplication::applicationFilePath())) return 1;
     QString error;
     const std::optional<DatosIniciales> datos = CargarDatosIniciales(contexto, &error);
     if (!datos) {
-        dialogos().cajaSistema(error, estilos::Alto, QStringLiteral("Atención"));
+        contexto.dialogos->cajaSistema(error, estilos::Alto, QStringLiteral("Atención"));
         return 1;
     }
     frmInicial ventana(contexto);

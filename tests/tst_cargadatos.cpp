@@ -241,7 +241,8 @@ private slots:
         QVERIFY(ArchivoIni::escribir(archivoIni, kSeccion, QStringLiteral("Base de datos a usar"),
                                      a.general()));
         GuionDialogos guion;
-        Contexto contexto;
+        const std::unique_ptr<Contexto> propio = contextoDePrueba();
+        Contexto& contexto = *propio;
         QVERIFY(ArrancarPrograma(contexto, QDir(a.carpetaPrograma()).filePath(ejecutable)));
         QCOMPARE(contexto.lugares.ajustes, archivoIni);
         QString error;

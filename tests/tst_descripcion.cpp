@@ -18,7 +18,7 @@ class TstDescripcion : public QObject {
     Q_OBJECT
 private:
     QTemporaryDir carpeta_;
-    std::unique_ptr<Contexto> contexto_ = std::make_unique<Contexto>();
+    std::unique_ptr<Contexto> contexto_ = contextoDePrueba();
     int caso_ = 0;
 
     void ponerDescripcion(const QByteArray& contenido) {
@@ -33,7 +33,7 @@ private:
 
 private slots:
     void init() {
-        contexto_ = std::make_unique<Contexto>();
+        contexto_ = contextoDePrueba();
         ++caso_;
         contexto_->lugares.ajustes = carpeta_.filePath(QStringLiteral("d%1.ini").arg(caso_));
         contexto_->lugares.descripcion = carpeta_.filePath(QStringLiteral("d%1.txt").arg(caso_));
@@ -58,7 +58,7 @@ private slots:
         QFETCH(QString, mostrado);
         GuionDialogos guion;
         ponerDescripcion(contenido);
-        frmDescripcion w(contexto_->lugares);
+        frmDescripcion w(contexto_->lugares, *contexto_->dialogos);
         QCOMPARE(w.windowTitle(), QStringLiteral("Descripción del programa"));
         QCOMPARE(w.lecturas(), 0);
         w.show();
@@ -80,7 +80,7 @@ private slots:
     // No description file: one plain box, the window unloads and still saves its placement.
     void sinArchivo() {
         GuionDialogos guion;
-        QPointer<frmDescripcion> w = new frmDescripcion(contexto_->lugares);
+        QPointer<frmDescripcion> w = new frmDescripcion(contexto_->lugares, *contexto_->dialogos);
         w->show();
         QTRY_VERIFY(w.isNull());
         QCOMPARE(guion->mostradas.size(), 1);
@@ -107,7 +107,7 @@ private slots:
         QFETCH(int, alto);
         GuionDialogos guion;
         ponerDescripcion("x");
-        frmDescripcion w(contexto_->lugares);
+        frmDescripcion w(contexto_->lugares, *contexto_->dialogos);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         w.resize(TwipsAPixeles(&w, ancho), TwipsAPixeles(&w, alto));
@@ -123,7 +123,7 @@ private slots:
     void menu() {
         GuionDialogos guion;
         ponerDescripcion("x");
-        frmDescripcion w(contexto_->lugares);
+        frmDescripcion w(contexto_->lugares, *contexto_->dialogos);
         auto* editar = w.findChild<QAction*>(QStringLiteral("mnEditINI"));
         auto* mostrar = w.findChild<QAction*>(QStringLiteral("mnDescrip"));
         QVERIFY(editar && mostrar);
@@ -146,7 +146,7 @@ private slots:
         GuionDialogos guion;
         ponerDescripcion("x");
         contexto_->lugares.ajustes = carpeta_.filePath(QStringLiteral("no-existe/d.ini"));
-        frmDescripcion w(contexto_->lugares);
+        frmDescripcion w(contexto_->lugares, *contexto_->dialogos);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         w.close();
@@ -164,7 +164,7 @@ private slots:
         ponerDescripcion("x");
         QPoint marco;  // where the window system put the frame: the place a window is moved to
         {
-            auto* w = new frmDescripcion(contexto_->lugares);
+            auto* w = new frmDescripcion(contexto_->lugares, *contexto_->dialogos);
             w->show();
             QVERIFY(QTest::qWaitForWindowExposed(w));
             w->setGeometry(80, 60, 600, 400);
@@ -173,7 +173,7 @@ private slots:
             w->close();
             QTRY_VERIFY(p.isNull());
         }
-        frmDescripcion otra(contexto_->lugares);
+        frmDescripcion otra(contexto_->lugares, *contexto_->dialogos);
         QCOMPARE(otra.size(), QSize(600, 400));
         QCOMPARE(otra.pos(), marco);
     }

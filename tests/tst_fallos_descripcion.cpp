@@ -16,12 +16,12 @@
 class TstFallosDescripcion : public QObject {
     Q_OBJECT
     QTemporaryDir carpeta_;
-    std::unique_ptr<Contexto> contexto_ = std::make_unique<Contexto>();
+    std::unique_ptr<Contexto> contexto_ = contextoDePrueba();
     int caso_ = 0;
 
 private slots:
     void init() {
-        contexto_ = std::make_unique<Contexto>();
+        contexto_ = contextoDePrueba();
         ++caso_;
         contexto_->lugares.ajustes = carpeta_.filePath(QStringLiteral("d%1.ini").arg(caso_));
         contexto_->lugares.descripcion = carpeta_.filePath(QStringLiteral("d%1.txt").arg(caso_));
@@ -47,7 +47,7 @@ private slots:
         GuionDialogos guion;
         QElapsedTimer reloj;
         reloj.start();
-        frmDescripcion w(contexto_->lugares);
+        frmDescripcion w(contexto_->lugares, *contexto_->dialogos);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         qInfo("mostrada en %lld ms", reloj.elapsed());
@@ -68,7 +68,7 @@ private slots:
         QFETCH(QString, destino);
         QVERIFY(QFile::link(destino, contexto_->lugares.descripcion));
         GuionDialogos guion;
-        QPointer<frmDescripcion> w = new frmDescripcion(contexto_->lugares);
+        QPointer<frmDescripcion> w = new frmDescripcion(contexto_->lugares, *contexto_->dialogos);
         w->show();
         QTRY_VERIFY(w.isNull());
         QCOMPARE(guion->mostradas.size(), 1);

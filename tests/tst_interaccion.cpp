@@ -33,7 +33,7 @@ class TstInteraccion : public QObject {
     Q_OBJECT
 private:
     QTemporaryDir carpeta_;
-    std::unique_ptr<Contexto> contexto_ = std::make_unique<Contexto>();
+    std::unique_ptr<Contexto> contexto_ = contextoDePrueba();
     std::unique_ptr<frmInicial> ventana_;
 
     bool abrir(int empresas = 2) {
@@ -60,7 +60,7 @@ private:
 
 private slots:
     void init() {
-        contexto_ = std::make_unique<Contexto>();
+        contexto_ = contextoDePrueba();
         contexto_->lugares.ajustes = carpeta_.filePath(QStringLiteral("varelmo.ini"));
         contexto_->lugares.descripcion = carpeta_.filePath(QStringLiteral("varelmo.txt"));
     }

@@ -40,7 +40,7 @@ class TstMarco : public QObject {
     Q_OBJECT
 private:
     QTemporaryDir carpeta_;
-    std::unique_ptr<Contexto> contexto_ = std::make_unique<Contexto>();
+    std::unique_ptr<Contexto> contexto_ = contextoDePrueba();
     std::unique_ptr<frmInicial> v_;
 
     bool abrir() {
@@ -54,7 +54,7 @@ private:
 
 private slots:
     void init() {
-        contexto_ = std::make_unique<Contexto>();
+        contexto_ = contextoDePrueba();
         contexto_->lugares.ajustes = carpeta_.filePath(QStringLiteral("varelmo.ini"));
         contexto_->lugares.descripcion = carpeta_.filePath(QStringLiteral("varelmo.txt"));
         QFile f(contexto_->lugares.descripcion);

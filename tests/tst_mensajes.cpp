@@ -52,7 +52,7 @@ private slots:
         QFETCH(bool, noPorDefecto);
         GuionDialogos guion;
         guion->respuestas << Respuesta::Si;
-        QVERIFY(Pregunta(QStringLiteral("¿Desea cerrar este programa?"),
+        QVERIFY(Pregunta(*guion, QStringLiteral("¿Desea cerrar este programa?"),
                          QStringLiteral("Finalizar"), noPorDefecto));
         QCOMPARE(guion->mostradas.size(), 1);
         const CajaMostrada caja = guion->mostradas.first();
@@ -75,7 +75,7 @@ private slots:
         QFETCH(Respuesta, respuesta);
         GuionDialogos guion;
         guion->respuestas << respuesta;
-        QTEST(Pregunta(QStringLiteral("¿Desea crear el archivo indicado?"),
+        QTEST(Pregunta(*guion, QStringLiteral("¿Desea crear el archivo indicado?"),
                        QStringLiteral("Generar archivo"), true),
               "si");
     }
@@ -83,7 +83,7 @@ private slots:
     void mensajeDevuelveElBoton() {
         GuionDialogos guion;
         guion->respuestas << Respuesta::Aceptar;
-        QCOMPARE(Mensaje(QStringLiteral("Archivo 'a.xlsx' creado"), estilos::Aviso,
+        QCOMPARE(Mensaje(*guion, QStringLiteral("Archivo 'a.xlsx' creado"), estilos::Aviso,
                          QStringLiteral("Aviso")),
                  Respuesta::Aceptar);
         QCOMPARE(guion->mostradas.first().estilo, estilos::Aviso);

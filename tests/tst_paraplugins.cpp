@@ -93,14 +93,14 @@ struct Caso {
 
 // A fresh context whose executable is <programa>/varelmo.
 std::unique_ptr<Contexto> prepararPrograma(const Caso& caso) {
-    auto p = std::make_unique<Contexto>();
+    auto p = contextoDePrueba();
     QDir().mkpath(caso.carpetaPrograma());
     p->ponerEjecutable(QDir(caso.carpetaPrograma()).filePath(QStringLiteral("varelmo")));
     return p;
 }
 
 bool preparar(Contexto& p, bool leerBase = true) {
-    return PrepararConexion(p.instalacion, p.basesDD, p.lugares.ajustes, leerBase);
+    return PrepararConexion(p.instalacion, p.basesDD, p.lugares.ajustes, leerBase, *p.dialogos);
 }
 
 // An installation whose settings come from `ajustes`, and a settings file pointing at it.

@@ -3,11 +3,6 @@
 #include <cstdio>
 
 namespace {
-std::unique_ptr<Dialogos>& actuales() {
-    static std::unique_ptr<Dialogos> instancia = std::make_unique<DialogosConsola>();
-    return instancia;
-}
-
 Respuesta escribir(const QString& texto, const EstiloMensaje& estilo, const QString& titulo) {
     // Carriage returns separate lines in the program's texts; the terminal wants line feeds.
     QString linea = texto;
@@ -16,14 +11,6 @@ Respuesta escribir(const QString& texto, const EstiloMensaje& estilo, const QStr
     return estilo.porDefecto();
 }
 }  // namespace
-
-Dialogos& dialogos() { return *actuales(); }
-
-std::unique_ptr<Dialogos> ponerDialogos(std::unique_ptr<Dialogos> nuevos) {
-    std::unique_ptr<Dialogos> anteriores = std::move(actuales());
-    actuales() = nuevos ? std::move(nuevos) : std::make_unique<DialogosConsola>();
-    return anteriores;
-}
 
 Respuesta DialogosConsola::cajaSistema(const QString& texto, const EstiloMensaje& estilo,
                                        const QString& titulo) {

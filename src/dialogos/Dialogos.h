@@ -1,14 +1,13 @@
 #pragma once
 #include <QString>
-#include <memory>
 
 #include "dialogos/EstiloMensaje.h"
 
 // Where the program meets the user with a message, a beep or a document to open.
 //
 // The window program shows real dialogs, the headless report writes to the terminal, and the tests
-// answer from a script. Every message box of the program passes through the one current instance,
-// so none of them can block a test.
+// answer from a script. Start-up puts the run's instance in its context (Contexto::dialogos), and
+// every message box of the program passes through it, so none of them can block a test.
 class Dialogos {
 public:
     virtual ~Dialogos() = default;
@@ -31,11 +30,6 @@ public:
 private:
     bool desatendido_ = false;
 };
-
-// The instance in use. Until one is installed, a console instance answers.
-Dialogos& dialogos();
-// Installs `nuevos` and returns the one it replaces.
-std::unique_ptr<Dialogos> ponerDialogos(std::unique_ptr<Dialogos> nuevos);
 
 // Answers every box with its default button and writes it to the terminal (headless runs).
 class DialogosConsola : public Dialogos {

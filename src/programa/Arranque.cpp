@@ -123,7 +123,7 @@ bool ArrancarPrograma(Contexto& c, const QString& rutaEjecutable) {
     if (c.lugares.instalado) CrearCarpetasDelUsuario(c.lugares);
     // A relative folder in the settings file counts from the settings file's own folder.
     QDir::setCurrent(QFileInfo(c.lugares.ajustes).absolutePath());
-    return PrepararConexion(c.instalacion, c.basesDD, c.lugares.ajustes, true);
+    return PrepararConexion(c.instalacion, c.basesDD, c.lugares.ajustes, true, *c.dialogos);
 }
 
 std::optional<DatosIniciales> CargarDatosIniciales(Contexto& p, QString* error) {

@@ -2,6 +2,7 @@
 #include <QString>
 
 class BasesDD;
+class Dialogos;
 class Instalacion;
 
 // The host installation and its connection settings.
@@ -14,10 +15,10 @@ QString LeeIniDefecto(const QString& seccion, const QString& clave, const QStrin
                       const QString& archivo);
 
 // True when the installation was found and `bases` holds its connection settings. False after the
-// user has been told why (installation missing, a stored value that does not decipher, host
-// settings that cannot be stored): start-up then ends the program.
+// user has been told why through `dialogos` (installation missing, a stored value that does not
+// decipher, host settings that cannot be stored): start-up then ends the program.
 bool PrepararConexion(Instalacion& instalacion, BasesDD& bases, const QString& archivoIni,
-                      bool leerBase);
+                      bool leerBase, Dialogos& dialogos);
 
 // The settings file's section of the program's own choices.
 QString SeccionConfiguracion();

@@ -20,8 +20,8 @@ namespace {
 // The exit code of a workbook written without some companies or products.
 constexpr int SalidaIncompleto = 3;
 
-int fallar(const QString& texto) {
-    dialogos().cajaSistema(texto, estilos::Alto, QStringLiteral("Alerta"));
+int fallar(Dialogos& dialogos, const QString& texto) {
+    dialogos.cajaSistema(texto, estilos::Alto, QStringLiteral("Alerta"));
     return 1;
 }
 
@@ -181,12 +181,12 @@ int correrReporte(Contexto& p, SolicitudReporte solicitud, const Opciones& opcio
         });
     avance.borrar();
     if (resultado.estado == ResultadoReporte::Estado::Cancelado)
-        return fallar(TextoReporteFallido(TextoFusionCortada()));
+        return fallar(*p.dialogos, TextoReporteFallido(TextoFusionCortada()));
     // A script's standard output holds the workbook's path alone; the notice that all went well
     // is only for a person watching, so a scheduled job's mail holds nothing but failures and
     // what a workbook lacks.
     if (!resultado.creado() || resultado.incompleto() || avance.activo())
-        AvisarResultado(resultado);
+        AvisarResultado(*p.dialogos, resultado);
     if (!resultado.creado()) return 1;
     std::fprintf(stdout, "%s\n", qUtf8Printable(resultado.ruta));
     // A script must not take a workbook that lacks companies or products for a whole one.
@@ -205,9 +205,9 @@ int EjecutarReporteSinVentana(const QStringList& argumentos) {
     Contexto p;
     if (!ArrancarPrograma(p, QCoreApplication::applicationFilePath())) return 1;
     const std::optional<DatosIniciales> datos = CargarDatosIniciales(p, &error);
-    if (!datos) return fallar(error);
+    if (!datos) return fallar(*p.dialogos, error);
     const std::optional<QList<int>> empresas = empresasDelReporte(*opciones, *datos, &error);
-    if (!empresas) return fallar(error);
+    if (!empresas) return fallar(*p.dialogos, error);
 
     const QString archivo = opciones->hayArchivo ? opciones->archivo : datos->archivo;
     const QString precio =
@@ -216,9 +216,9 @@ int EjecutarReporteSinVentana(const QStringList& argumentos) {
     const Validacion validacion =
         ValidarSolicitud(archivo, *empresas, ArchivosDelPrograma(p), &motivo);
     if (validacion != Validacion::Valida)
-        return fallar(TextoValidacion(validacion, archivo, motivo));
+        return fallar(*p.dialogos, TextoValidacion(validacion, archivo, motivo));
     if (const QString problema = problemaPrecio(precio, datos->precios); !problema.isEmpty())
-        return fallar(TextoReporteFallido(problema));
+        return fallar(*p.dialogos, TextoReporteFallido(problema));
 
     p.listaSeleccion = *empresas;
     return correrReporte(p, SolicitudDelPrograma(p, precio, archivo, p.listaSeleccion), *opciones);

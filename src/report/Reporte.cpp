@@ -115,16 +115,16 @@ ResultadoReporte GenerarReporte(const SolicitudReporte& solicitud, ConexionesRep
     return resultado;
 }
 
-void AvisarResultado(const ResultadoReporte& resultado) {
+void AvisarResultado(Dialogos& dialogos, const ResultadoReporte& resultado) {
     if (resultado.estado == ResultadoReporte::Estado::Cancelado) return;
     if (!resultado.creado()) {
-        Mensaje(resultado.texto(), resultado.estilo(), resultado.titulo());
+        Mensaje(dialogos, resultado.texto(), resultado.estilo(), resultado.titulo());
         return;
     }
     // The notice of a written workbook offers to open it in the desktop's own program.
-    if (MensajeConBoton(resultado.texto(), resultado.estilo(), resultado.titulo(),
+    if (MensajeConBoton(dialogos, resultado.texto(), resultado.estilo(), resultado.titulo(),
                         QStringLiteral("Abrir")) == Respuesta::Adicional &&
-        !dialogos().abrirDocumento(resultado.ruta))
-        Mensaje(QStringLiteral("No se pudo abrir el archivo '%1'").arg(resultado.ruta),
+        !dialogos.abrirDocumento(resultado.ruta))
+        Mensaje(dialogos, QStringLiteral("No se pudo abrir el archivo '%1'").arg(resultado.ruta),
                 estilos::Alto, QStringLiteral("Alerta"));
 }

@@ -8,6 +8,7 @@
 #include "libro/EscritorLibro.h"
 
 class BasesDD;
+class Dialogos;
 class Conexion;
 class Instalacion;
 
@@ -92,4 +93,4 @@ ResultadoReporte GenerarReporte(const SolicitudReporte& solicitud, ConexionesRep
 
 // Tells the user the outcome with Mensaje, as the report's end does, offering to open a written
 // workbook; a run cut short tells nothing.
-void AvisarResultado(const ResultadoReporte& resultado);
+void AvisarResultado(Dialogos& dialogos, const ResultadoReporte& resultado);

@@ -44,8 +44,8 @@ QString partirLineasLargas(const QString& texto) {
 }
 }  // namespace
 
-frmDescripcion::frmDescripcion(const LugaresPrograma& lugares, QWidget* padre)
-    : QWidget(padre, Qt::Window), lugares_(lugares) {
+frmDescripcion::frmDescripcion(const LugaresPrograma& lugares, Dialogos& cajas, QWidget* padre)
+    : QWidget(padre, Qt::Window), lugares_(lugares), dialogos_(cajas) {
     setObjectName(QStringLiteral("frmDescripcion"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Descripción del programa"));
@@ -70,8 +70,8 @@ frmDescripcion::frmDescripcion(const LugaresPrograma& lugares, QWidget* padre)
     connect(mnCarpeta, &QAction::triggered, this, [this] {
         const QString carpeta = lugares_.libros;
         if (!dialogos().abrirDocumento(carpeta))
-            Mensaje(QStringLiteral("No se pudo abrir la carpeta '%1'").arg(carpeta), estilos::Alto,
-                    QStringLiteral("Alerta"));
+            Mensaje(dialogos(), QStringLiteral("No se pudo abrir la carpeta '%1'").arg(carpeta),
+                    estilos::Alto, QStringLiteral("Alerta"));
     });
 
     rtbTexto_ = new QPlainTextEdit(this);
@@ -167,6 +167,7 @@ void frmDescripcion::closeEvent(QCloseEvent* evento) {
     QString error;
     if (!GuardarPosicion(lugares_.ajustes, this, true, &error))
         Mensaje(
+            dialogos(),
             QStringLiteral("No se pudo guardar el lugar de la descripción para la próxima vez: ") +
                 error,
             estilos::Alto, QStringLiteral("Alerta"));

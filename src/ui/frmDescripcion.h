@@ -4,6 +4,7 @@
 
 #include "programa/LugaresPrograma.h"
 
+class Dialogos;
 class QMenu;
 class QMenuBar;
 class QPlainTextEdit;
@@ -14,7 +15,7 @@ class QPlainTextEdit;
 class frmDescripcion : public QWidget {
     Q_OBJECT
 public:
-    explicit frmDescripcion(const LugaresPrograma& lugares, QWidget* padre = nullptr);
+    frmDescripcion(const LugaresPrograma& lugares, Dialogos& dialogos, QWidget* padre = nullptr);
 
     QMenu* mnUno() const { return mnUno_; }
     QPlainTextEdit* rtbTexto() const { return rtbTexto_; }
@@ -33,7 +34,9 @@ private:
     void cargarDescripcion();
     void ajustarTexto();
 
+    Dialogos& dialogos() const { return dialogos_; }
     const LugaresPrograma& lugares_;  // the run's, which outlive the window
+    Dialogos& dialogos_;
     QMenuBar* barra_ = nullptr;
     QMenu* mnUno_ = nullptr;
     QPlainTextEdit* rtbTexto_ = nullptr;

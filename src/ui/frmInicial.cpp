@@ -99,6 +99,8 @@ frmInicial::frmInicial(Contexto& contexto, QWidget* padre)
 // A report still running is cut short and waited for (ReporteEnHilo).
 frmInicial::~frmInicial() = default;
 
+Dialogos& frmInicial::dialogos() const { return *contexto_.dialogos; }
+
 void frmInicial::crearControles() {
     lblMuestra_ = etiqueta(QStringLiteral("lblMuestra"), QString(), 1320, 600, 5175, 735);
     lblMuestra_->setAutoFillBackground(true);
@@ -208,7 +210,7 @@ void frmInicial::cmdReporte_Click() {
         return;
     }
     if (validacion != Validacion::Valida) {
-        Mensaje(TextoValidacion(validacion, txtArchivo_->text(), motivo), estilos::Alto,
+        Mensaje(dialogos(), TextoValidacion(validacion, txtArchivo_->text(), motivo), estilos::Alto,
                 QStringLiteral("Alerta"));
         if (validacion == Validacion::SinEmpresas)
             mfgEmpresas_->setFocus();
@@ -216,7 +218,7 @@ void frmInicial::cmdReporte_Click() {
             txtArchivo_->setFocus();
         return;
     }
-    if (!Pregunta(QStringLiteral("¿Desea crear el archivo indicado?"),
+    if (!Pregunta(dialogos(), QStringLiteral("¿Desea crear el archivo indicado?"),
                   QStringLiteral("Generar archivo"), true))
         return;
     ejecutarReporte(empresas);
@@ -237,7 +239,7 @@ void frmInicial::ejecutarReporte(const QList<int>& empresas) {
 }
 
 void frmInicial::reporteTerminado(const ResultadoReporte& resultado) {
-    AvisarResultado(resultado);
+    AvisarResultado(dialogos(), resultado);
     Label4_->hide();
     Label4_->setText(QString());
     setEnabled(true);
@@ -254,7 +256,8 @@ void frmInicial::marcarDesmarcar() {
 }
 
 frmDescripcion* frmInicial::descripcion(bool crear) {
-    if (!descripcion_ && crear) descripcion_ = new frmDescripcion(contexto_.lugares, nullptr);
+    if (!descripcion_ && crear)
+        descripcion_ = new frmDescripcion(contexto_.lugares, dialogos(), nullptr);
     return descripcion_;
 }
 
@@ -297,8 +300,8 @@ void frmInicial::mostrarMenuLogo() {
 void frmInicial::preguntarDetener() {
     if (!reporteEnCurso() || enDetener_ || reporte_->detenido()) return;
     enDetener_ = true;
-    const bool detener =
-        Pregunta(QStringLiteral("¿Desea detener el reporte?"), QStringLiteral("Detener"), true);
+    const bool detener = Pregunta(dialogos(), QStringLiteral("¿Desea detener el reporte?"),
+                                  QStringLiteral("Detener"), true);
     enDetener_ = false;
     // The report may have ended while the question was open; if not, it stops at its next refresh.
     if (detener) reporte_->detener();
@@ -386,7 +389,7 @@ void frmInicial::closeEvent(QCloseEvent* evento) {
         return;
     }
     enPregunta_ = true;
-    const bool cerrar = Pregunta(QStringLiteral("¿Desea cerrar este programa?"),
+    const bool cerrar = Pregunta(dialogos(), QStringLiteral("¿Desea cerrar este programa?"),
                                  QStringLiteral("Finalizar"), false);
     enPregunta_ = false;
     // The system may have asked the program to end while the question was open (its box then
@@ -430,7 +433,8 @@ void frmInicial::descargar() {
     const QStringList fallos = GuardarElecciones(contexto_.lugares.ajustes, elecciones,
                                                  cmbPrecios_->currentText(), txtArchivo_->text());
     if (!fallos.isEmpty())
-        Mensaje(QStringLiteral("No se pudieron guardar las elecciones para la próxima vez: ") +
+        Mensaje(dialogos(),
+                QStringLiteral("No se pudieron guardar las elecciones para la próxima vez: ") +
                     fallos.join(u' '),
                 estilos::Alto, QStringLiteral("Alerta"));
     CerrarBasesDeDatos(contexto_);

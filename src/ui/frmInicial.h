@@ -11,6 +11,7 @@
 
 struct Contexto;
 class BotonDegradado;
+class Dialogos;
 class ImagenMarco;
 class QComboBox;
 class QLabel;
@@ -114,6 +115,7 @@ private:
                      int alto);
     void ponerProgreso(const QString& texto);
 
+    Dialogos& dialogos() const;
     Contexto& contexto_;
     QLabel* lblMuestra_ = nullptr;
     QComboBox* cmbPrecios_ = nullptr;

@@ -135,7 +135,7 @@ bool AnfitrionPrueba::escribirIni(const QStringList& extra) {
 }
 
 std::optional<DatosIniciales> AnfitrionPrueba::arrancar(QString* error) {
-    contexto_ = std::make_unique<Contexto>();
+    contexto_ = contextoDePrueba();
     if (!QFile::exists(archivoIni()) && !escribirIni()) return std::nullopt;
     if (!ArrancarPrograma(*contexto_, ejecutable())) {
         if (error) *error = QStringLiteral("la instalación no se encontró o no se pudo preparar");

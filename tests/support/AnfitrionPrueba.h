@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 
+#include "DialogosGuion.h"
 #include "programa/Arranque.h"
 #include "programa/Contexto.h"
 
@@ -71,5 +72,5 @@ private:
     QString general_;
     QStringList bases_;
     QString error_;
-    std::unique_ptr<Contexto> contexto_ = std::make_unique<Contexto>();
+    std::unique_ptr<Contexto> contexto_ = contextoDePrueba();
 };

@@ -1,6 +1,7 @@
 #include "DialogosGuion.h"
 
 #include <QStringList>
+#include <utility>
 
 Respuesta DialogosGuion::responder(const CajaMostrada& caja) {
     mostradas << caja;
@@ -17,13 +18,39 @@ Respuesta DialogosGuion::cajaSkin(const QString& texto, const EstiloMensaje& est
     return responder({true, texto, estilo, titulo, boton});
 }
 
-GuionDialogos::GuionDialogos() {
-    auto guion = std::make_unique<DialogosGuion>();
-    guion_ = guion.get();
-    anteriores_ = ponerDialogos(std::move(guion));
-}
+namespace {
+DialogosGuion* enCurso = nullptr;
 
-GuionDialogos::~GuionDialogos() { ponerDialogos(std::move(anteriores_)); }
+// What a test's context speaks to: the script in course at the time of each box.
+class DialogosDePrueba : public Dialogos {
+public:
+    Respuesta cajaSistema(const QString& texto, const EstiloMensaje& estilo,
+                          const QString& titulo) override {
+        return actual().cajaSistema(texto, estilo, titulo);
+    }
+    Respuesta cajaSkin(const QString& texto, const EstiloMensaje& estilo, const QString& titulo,
+                       const QString& boton) override {
+        return actual().cajaSkin(texto, estilo, titulo, boton);
+    }
+    void beep() override { actual().beep(); }
+    bool abrirDocumento(const QString& ruta) override { return actual().abrirDocumento(ruta); }
+
+private:
+    Dialogos& actual() { return enCurso ? static_cast<Dialogos&>(*enCurso) : consola_; }
+    DialogosConsola consola_;
+};
+}  // namespace
+
+GuionDialogos::GuionDialogos()
+    : guion_(std::make_unique<DialogosGuion>()), anterior_(std::exchange(enCurso, guion_.get())) {}
+
+GuionDialogos::~GuionDialogos() { enCurso = anterior_; }
+
+std::unique_ptr<Contexto> contextoDePrueba() {
+    auto contexto = std::make_unique<Contexto>();
+    contexto->dialogos = std::make_shared<DialogosDePrueba>();
+    return contexto;
+}
 
 QString describir(const QList<CajaMostrada>& cajas) {
     QStringList partes;

@@ -4,12 +4,14 @@
 #include <QQueue>
 #include <QString>
 #include <QStringList>
+#include <memory>
 
 #include "dialogos/Dialogos.h"
+#include "programa/Contexto.h"
 
 // The dialogs of a test: every box is recorded and answered from a queue of answers (or, when the
 // queue is empty, with the box's default button); beeps and opened documents are counted.
-// Installed for the lifetime of a GuionDialogos.
+// In course for the lifetime of a GuionDialogos: a test's context (contextoDePrueba) speaks to it.
 struct CajaMostrada {
     bool skin = false;  // the skinned box (Mensaje) rather than the platform's plain one
     QString texto;
@@ -48,13 +50,17 @@ public:
     ~GuionDialogos();
     GuionDialogos(const GuionDialogos&) = delete;
     GuionDialogos& operator=(const GuionDialogos&) = delete;
-    DialogosGuion* operator->() const { return guion_; }
+    DialogosGuion* operator->() const { return guion_.get(); }
     DialogosGuion& operator*() const { return *guion_; }
 
 private:
-    DialogosGuion* guion_;
-    std::unique_ptr<Dialogos> anteriores_;
+    std::unique_ptr<DialogosGuion> guion_;
+    DialogosGuion* anterior_;
 };
+
+// A context for a test whose messages go to the script of the GuionDialogos in course when they
+// are shown (made before or after the context), or to the terminal while none is.
+std::unique_ptr<Contexto> contextoDePrueba();
 
 Q_DECLARE_METATYPE(Respuesta)
 Q_DECLARE_METATYPE(EstiloMensaje)

@@ -11,7 +11,7 @@ ResultadoReporte reporte(Contexto& c, const QList<int>& ids, const QString& nive
     c.listaSeleccion = ids;
     const ResultadoReporte r = GenerarReporte(SolicitudDelPrograma(c, nivel, archivo, ids),
                                               ConexionesDelPrograma(c), progreso, opciones);
-    AvisarResultado(r);
+    AvisarResultado(*c.dialogos, r);
     return r;
 }
 
@@ -26,7 +26,7 @@ clsLlenarTabla llenado(Contexto& c, const QList<int>& ids, const QString& nivel,
 ResultadoReporte rellenar(Contexto& c, const QList<int>& ids, const QString& nivel,
                           const QString& archivo) {
     const ResultadoReporte r = llenado(c, ids, nivel, archivo).RellenarTabla();
-    AvisarResultado(r);
+    AvisarResultado(*c.dialogos, r);
     return r;
 }
 

@@ -5,6 +5,13 @@
 
 #include "anfitrion/ArchivoIni.h"
 
+namespace {
+// Why an operation that needs the installation fails before BuscarRegistroTMW found it.
+void sinInstalacion(QString* error) {
+    if (error) *error = QStringLiteral("No se ha localizado la instalación de Talmira Premium");
+}
+}  // namespace
+
 QString Instalacion::nombreArchivoAjustes() { return QStringLiteral("talmira.ini"); }
 QString Instalacion::seccionAjustes() { return QStringLiteral("Talmira"); }
 
@@ -19,7 +26,7 @@ QString Instalacion::archivoAjustes() const {
 
 const Cifrado* Instalacion::cifrado(QString* error) {
     if (carpeta_.isEmpty()) {
-        if (error) *error = QStringLiteral("No se ha localizado la instalación de Talmira Premium");
+        sinInstalacion(error);
         return nullptr;
     }
     if (!cifrado_) cifrado_ = Cifrado::abrir(carpeta_, error);
@@ -40,7 +47,7 @@ QString Instalacion::DatosTMW(const QString& clave) const {
 
 bool Instalacion::GuardaDatosTMW(const QString& clave, const QString& valor, QString* error) {
     if (carpeta_.isEmpty()) {
-        if (error) *error = QStringLiteral("No se ha localizado la instalación de Talmira Premium");
+        sinInstalacion(error);
         return false;
     }
     // talmira.ini keeps the host's enciphered credentials: a new one is for its owner only.

@@ -11,8 +11,6 @@ void EntradaTexto::Resalta(QLineEdit* caja) const {
     QTimer::singleShot(0, caja, [caja] { caja->selectAll(); });
 }
 
-void EntradaTexto::Teclas(int&) const {}
-
 void EntradaTexto::Enter(int& codigoCaracter) const {
     if (codigoCaracter != 13) return;
     codigoCaracter = 0;

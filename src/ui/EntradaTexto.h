@@ -7,8 +7,6 @@ class EntradaTexto {
 public:
     // Its whole text selected when it takes the focus.
     void Resalta(QLineEdit* caja) const;
-    // Key codes pass unchanged.
-    void Teclas(int& codigoTecla) const;
     // Enter (character 13) moves the focus on to the next control, as Tab does, and is cancelled
     // (set to 0); other characters pass unchanged.
     void Enter(int& codigoCaracter) const;

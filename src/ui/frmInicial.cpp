@@ -338,17 +338,12 @@ bool frmInicial::eventFilter(QObject* objeto, QEvent* evento) {
             marcarDesmarcar();
             return true;
         }
-        if (objeto == txtArchivo_) {
-            int codigo = tecla->key();
-            entrada_.Teclas(codigo);
-            if (!tecla->text().isEmpty()) {
-                int caracter = tecla->key() == Qt::Key_Return || tecla->key() == Qt::Key_Enter
-                                   ? 13
-                                   : tecla->text().at(0).unicode();
-                entrada_.Enter(caracter);
-                if (caracter == 0) return true;  // the character is cancelled
-            }
-            if (codigo == 0) return true;
+        if (objeto == txtArchivo_ && !tecla->text().isEmpty()) {
+            int caracter = tecla->key() == Qt::Key_Return || tecla->key() == Qt::Key_Enter
+                               ? 13
+                               : tecla->text().at(0).unicode();
+            entrada_.Enter(caracter);
+            if (caracter == 0) return true;  // the character is cancelled
         }
     } else if (evento->type() == QEvent::MouseButtonDblClick &&
                objeto == mfgEmpresas_->viewport() &&

@@ -28,6 +28,9 @@ struct SolicitudReporte {
     // The working table goes at the end of the run, while the run still holds the host's turn
     // (the headless run, which has no window to keep it for).
     bool quitarTablaAlFinal = false;
+
+    // The workbook's full path: `archivo` in `carpeta`.
+    QString rutaArchivo() const;
 };
 
 // The host the report runs on: its connection (empresas and the working table), the connection that

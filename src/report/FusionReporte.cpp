@@ -57,10 +57,7 @@ FusionReporte::FusionReporte(ConexionesReporte conexiones, OpcionesReporte opcio
 bool FusionReporte::enServidor(const BasesDD& propio) const {
     // The server can read the company's products itself when they lie on the host's server and
     // the host's user reaches them.
-    const BasesDD& compartido = conexiones_.anfitrion;
-    return !opciones_.soloPorCliente && propio.cRuta == compartido.cRuta &&
-           propio.cPuerto == compartido.cPuerto && propio.cUsuario == compartido.cUsuario &&
-           propio.cPassword == compartido.cPassword;
+    return !opciones_.soloPorCliente && propio.mismoServidorYUsuario(conexiones_.anfitrion);
 }
 
 bool FusionReporte::fusionar(const QList<int>& lista, const Resolver& resolver,

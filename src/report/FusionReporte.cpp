@@ -132,12 +132,6 @@ std::optional<QString> FusionReporte::revisar(int id, QString* error) {
     return fuera->condicion;
 }
 
-TrabajoEnHilo::Ajustes FusionReporte::ajustesSegundaConexion() const {
-    const BasesDD& compartido = conexiones_.anfitrion;
-    return {compartido.cRuta, compartido.cUsuario, compartido.cPassword,
-            conexiones_.principal.base(), compartido.cPuerto};
-}
-
 FusionReporte::Empresa FusionReporte::fusionarEnDos(const QList<int>& lista,
                                                     const Resolver& resolver, const Avance& avance,
                                                     QString* error) {
@@ -158,11 +152,12 @@ FusionReporte::Empresa FusionReporte::fusionarEnDos(const QList<int>& lista,
             parte->directa(comparacionClave(principal, e.base, QStringLiteral("productos")));
 
     AvanceCompartido avanceAlta;
-    TrabajoEnHilo alta(
-        ajustesSegundaConexion(), [&, destino = intermedia_.parteAlta(), columna = columnaPrecio_](
-                                      Conexion& otra, QString* e) {
-            return fusionarParteAlta(otra, empresas, columna, destino, *parte, avanceAlta, e);
-        });
+    TrabajoEnHilo alta(conexiones_.anfitrion, principal.base(),
+                       [&, destino = intermedia_.parteAlta(), columna = columnaPrecio_](
+                           Conexion& otra, QString* e) {
+                           return fusionarParteAlta(otra, empresas, columna, destino, *parte,
+                                                    avanceAlta, e);
+                       });
     alta.empezar();
     QString motivo;
     bool sigue = true;
@@ -271,7 +266,8 @@ bool FusionReporte::escribir(LibroExcel& libro, const QString& ruta,
     std::unique_ptr<TrabajoEnHilo> traslado;
     if (!intermedia_.parteAlta().isEmpty()) {
         traslado = std::make_unique<TrabajoEnHilo>(
-            ajustesSegundaConexion(), [tablas = intermedia_.tablas()](Conexion& otra, QString* e) {
+            conexiones_.anfitrion, conexiones_.principal.base(),
+            [tablas = intermedia_.tablas()](Conexion& otra, QString* e) {
                 return TablaIntermedia::moverConOtra(otra, tablas, e);
             });
         traslado->empezar();

@@ -85,7 +85,6 @@ private:
     // The condition of the products of company `id` (open on the company connection) that the
     // working table can hold, its left-out ones noted; nothing with the server's error.
     std::optional<QString> revisar(int id, QString* error);
-    TrabajoEnHilo::Ajustes ajustesSegundaConexion() const;
     bool pasarFilas(const std::function<bool()>& seguir);
 
     ConexionesReporte conexiones_;

@@ -230,8 +230,7 @@ bool FusionReporte::fusionarParteBaja(const QList<EmpresaParaMitad>& empresas,
 }
 
 bool FusionReporte::abrirFilas(const std::function<void()>& latido, QString* error) {
-    latido_ = latido ? latido : [] {};
-    return filas_.abrir(conexiones_.principal, intermedia_.tablas(), latido_, error);
+    return filas_.abrir(conexiones_.principal, intermedia_.tablas(), latido, error);
 }
 
 QString FusionReporte::claveEnEscritura() const {
@@ -241,10 +240,11 @@ QString FusionReporte::claveEnEscritura() const {
     return cola_.claveEnEscritura();
 }
 
-bool FusionReporte::pasarFilas(const std::function<bool()>& seguir) {
+bool FusionReporte::pasarFilas(const std::function<void()>& latido,
+                               const std::function<bool()>& seguir) {
     QVariantList fila;
     bool sigue = true;
-    while ((sigue = seguir()) && filas_.siguiente(fila) && cola_.poner(std::move(fila), latido_)) {
+    while ((sigue = seguir()) && filas_.siguiente(fila) && cola_.poner(std::move(fila), latido)) {
     }
     // Rows that stop before their end (a lost connection, the run cut short) make the writer's
     // save fail: no workbook short of rows is written, and an earlier one stays.
@@ -253,12 +253,13 @@ bool FusionReporte::pasarFilas(const std::function<bool()>& seguir) {
     else if (!filas_.error().isEmpty())
         cola_.abortar(filas_.error());
     else
-        cola_.terminar(latido_);
+        cola_.terminar(latido);
     return sigue && filas_.terminada() && filas_.error().isEmpty();
 }
 
-bool FusionReporte::escribir(LibroExcel& libro, const QString& ruta,
+bool FusionReporte::escribir(LibroExcel& libro, const QString& ruta, std::function<void()> latido,
                              const std::function<bool()>& seguir, QString* error) {
+    if (!latido) latido = [] {};  // the waits below beat it
     // The workbook is written on a thread of its own while this one reads the rows from the
     // database (whose connection belongs to it) and keeps the progress line moving.
     // With the copy in two parts (tables a second connection reaches), that connection moves
@@ -275,7 +276,7 @@ bool FusionReporte::escribir(LibroExcel& libro, const QString& ruta,
     cierre_ = 1.0;
     libro.ponerAvanceCierre([this](double fraccion) { cierre_ = fraccion; });
     HiloEscritor escritor(libro, ruta, cola_);
-    const bool leidas = pasarFilas(seguir);
+    const bool leidas = pasarFilas(latido, seguir);
     // Every row has left the database: what the working table still lacks goes in now, on the
     // server, while the writer finishes the file. Should the second connection fail (it may not
     // even open, on a server that limits the connections), nothing of its work stays, and this
@@ -283,12 +284,12 @@ bool FusionReporte::escribir(LibroExcel& libro, const QString& ruta,
     QString motivoVaciar;
     bool vaciada = !leidas;
     if (traslado) {
-        while (!traslado->esperar(MilisegundosPorEspera)) latido_();
+        while (!traslado->esperar(MilisegundosPorEspera)) latido();
         if (traslado->bien()) intermedia_.vaciadaAparte();
     }
-    vaciada = vaciada || intermedia_.vaciar(&motivoVaciar, [this](const QString&) { latido_(); });
+    vaciada = vaciada || intermedia_.vaciar(&motivoVaciar, [&latido](const QString&) { latido(); });
     QString motivoGuardado;
-    const bool guardado = escritor.terminar(latido_, &motivoGuardado);
+    const bool guardado = escritor.terminar(latido, &motivoGuardado);
     // Only a report whose working table is whole shows its workbook, in one rename: the earlier
     // file stays whatever failed before, and nothing removes the new one once it is in place.
     if (guardado && vaciada && seguir()) return libro.reemplazar(error);

@@ -47,8 +47,8 @@ public:
     const QMap<int, ClavesFuera>& clavesFuera() const { return clavesFuera_; }
     bool enDosPartes() const { return enDosPartes_; }
 
-    // Opens the merged rows in code order; `latido` runs as they are read and while the workbook
-    // is written. False with the server's error.
+    // Opens the merged rows in code order; `latido` runs after each row read (they are read as
+    // escribir hands them to the writer). False with the server's error.
     bool abrirFilas(const std::function<void()>& latido, QString* error);
     qint64 cuenta() const { return filas_.cuenta(); }
     int numCampos() const { return filas_.numCampos(); }
@@ -56,10 +56,11 @@ public:
     FuenteFilas& filas() { return cola_; }
     // Saves `libro` at `ruta` on a thread of its own while this one reads the rows and hands them
     // over; once all are read, the working table gets them while the writer finishes, and only
-    // then is the workbook renamed into place. `seguir` answers false to cut the run short. False
-    // with the reason; no workbook short of rows is ever shown, and an earlier one stays.
-    bool escribir(LibroExcel& libro, const QString& ruta, const std::function<bool()>& seguir,
-                  QString* error);
+    // then is the workbook renamed into place. `latido` runs while this thread waits or hands rows
+    // over; `seguir` answers false to cut the run short. False with the reason; no workbook short
+    // of rows is ever shown, and an earlier one stays.
+    bool escribir(LibroExcel& libro, const QString& ruta, std::function<void()> latido,
+                  const std::function<bool()>& seguir, QString* error);
     // The code the writer has reached, for the progress line.
     QString claveEnEscritura() const;
     // Every merged row into the working table, when the workbook was not written; false with the
@@ -85,7 +86,9 @@ private:
     // The condition of the products of company `id` (open on the company connection) that the
     // working table can hold, its left-out ones noted; nothing with the server's error.
     std::optional<QString> revisar(int id, QString* error);
-    bool pasarFilas(const std::function<bool()>& seguir);
+    // Hands every row read to the writer's queue, `latido` running while the queue is full;
+    // whether all were read (the queue is ended, or aborted with the reason).
+    bool pasarFilas(const std::function<void()>& latido, const std::function<bool()>& seguir);
 
     ConexionesReporte conexiones_;
     OpcionesReporte opciones_;
@@ -93,7 +96,6 @@ private:
     TablaIntermedia intermedia_;
     FilasTrabajo filas_;
     ColaFilas cola_;
-    std::function<void()> latido_;
     // How far the writer has closed the workbook (AvanceCierre), set on its thread; 1 while it
     // reports nothing.
     std::atomic<double> cierre_{1.0};

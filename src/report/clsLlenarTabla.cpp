@@ -224,7 +224,7 @@ clsLlenarTabla::Exportacion clsLlenarTabla::exportar(Recordset& rs, QString* err
     hoja.copiarFilas(4, 1, fusion_.filas());
     FormatearPrecios(hoja, fusion_.numCampos(), filas, solicitud_.formatoPrecios);
     return fusion_.escribir(
-               *libro, solicitud_.rutaArchivo(), [this] { return !cancelado_; }, error)
+               *libro, solicitud_.rutaArchivo(), latido, [this] { return !cancelado_; }, error)
                ? Exportacion::Escrita
                : Exportacion::NoEscrita;
 }

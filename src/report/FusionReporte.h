@@ -11,7 +11,6 @@
 #include "report/FilasTrabajo.h"
 #include "report/Reporte.h"
 #include "report/TablaIntermedia.h"
-#include "report/TrabajoEnHilo.h"
 
 class BasesDD;
 class LibroExcel;
@@ -22,10 +21,12 @@ struct ParteClaves;
 // "give the workbook's writer the rows in code order".
 //
 // Inside it: the copy in the server's memory the companies are merged in, with the lock of its
-// parts (TablaIntermedia); the merge in two parts of the codes at once, the upper one on a second
-// connection (FusionEnDos); one company at a time otherwise, by the server or through the program
-// (FusionEmpresa); the queue of rows and the thread that writes the workbook. Every thread it
-// starts has ended when the call that started it returns, on every path, an exception's too.
+// parts (TablaIntermedia); the way the companies go, chosen once before any is merged: in two
+// parts of the codes at once, the upper one on a second connection (FusionEnDos), when the server
+// can merge every company, or else one company at a time, by the server or through the program
+// (FusionEmpresa), which is also how a merge in two parts that failed starts again; the queue of
+// rows and the thread that writes the workbook. Every thread it starts has ended when the call
+// that started it returns, on every path, an exception's too.
 class FusionReporte {
 public:
     enum class Empresa { Abierta, Omitida, Fallo };
@@ -69,12 +70,21 @@ public:
 
 private:
     bool enServidor(const BasesDD& propio) const;
+    // How the companies go (FusionReporte.cpp): the list and its lookup, and the way chosen.
+    struct Plan;
+    // A way of merging a plan's companies: Abierta once all are merged, Fallo with the reason.
+    using Manera = Empresa (FusionReporte::*)(const Plan& plan, const Avance& avance,
+                                              QString* error);
+    // Chooses the way for `plan`: in two parts when the copy in memory is in use, the server can
+    // merge every company and the codes can be cut (the copy is then split in its two parts);
+    // one company at a time otherwise. False with `error` when looking a company up failed.
+    bool elegirManera(Plan& plan, QString* error);
+    // The ways: every company merged by the server in two parts at once, or one company at a
+    // time (fusionarEmpresa).
+    Empresa fusionarEnDos(const Plan& plan, const Avance& avance, QString* error);
+    Empresa fusionarUnaPorUna(const Plan& plan, const Avance& avance, QString* error);
     Empresa fusionarEmpresa(int posicion, int id, const Resolver& resolver, const Avance& avance,
                             QString* error);
-    // Every company merged by the server in two parts at once; Omitida when that way does not
-    // apply and the companies go one by one.
-    Empresa fusionarEnDos(const QList<int>& lista, const Resolver& resolver, const Avance& avance,
-                          QString* error);
     // The companies of `lista` looked up for the merge in two parts, into `empresas`: Abierta when
     // the server can merge them all, Omitida when one must go through the program.
     Empresa empresasParaMitad(const QList<int>& lista, const Resolver& resolver,

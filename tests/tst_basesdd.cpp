@@ -130,6 +130,35 @@ private slots:
             QVERIFY2(!b.ultimoError().contains(clave), qPrintable(b.ultimoError()));
     }
 
+    // Whether two settings reach the server as the same user: host, port, user and password
+    // count; the database each opens does not.
+    void mismoServidorYUsuario_data() {
+        QTest::addColumn<QString>("cambio");
+        QTest::addColumn<bool>("mismo");
+        QTest::newRow("otra base") << QStringLiteral("base") << true;
+        QTest::newRow("otro servidor") << QStringLiteral("servidor") << false;
+        QTest::newRow("otro puerto") << QStringLiteral("puerto") << false;
+        QTest::newRow("otro usuario") << QStringLiteral("usuario") << false;
+        QTest::newRow("otra clave") << QStringLiteral("clave") << false;
+    }
+    void mismoServidorYUsuario() {
+        QFETCH(QString, cambio);
+        QFETCH(bool, mismo);
+        BasesDD a = configurado();
+        a.cPassword = QStringLiteral("clave");
+        BasesDD b = a;
+        if (cambio == QStringLiteral("base")) {
+            b.cMiBase = QStringLiteral("otra");
+            b.baseGeneral = QStringLiteral("otra");
+        }
+        if (cambio == QStringLiteral("servidor")) b.cRuta += QStringLiteral(".otro");
+        if (cambio == QStringLiteral("puerto")) ++b.cPuerto;
+        if (cambio == QStringLiteral("usuario")) b.cUsuario = QStringLiteral("otro");
+        if (cambio == QStringLiteral("clave")) b.cPassword = QStringLiteral("Clave");
+        QCOMPARE(a.mismoServidorYUsuario(b), mismo);
+        QCOMPARE(b.mismoServidorYUsuario(a), mismo);
+    }
+
     void abrirTabla_data() {
         QTest::addColumn<QString>("origen");
         QTest::addColumn<QString>("campos");

@@ -558,7 +558,7 @@ private slots:
         const QString propio = dir.filePath(QStringLiteral("propio.xlsx"));
         const QString referencia = dir.filePath(QStringLiteral("referencia.xlsx"));
         QString error;
-        QVERIFY2(escribirComparacion(propio, EscritorOoxml::Directo, filasPorHoja, &error),
+        QVERIFY2(escribirComparacion(propio, EscritorOoxml::Propio, filasPorHoja, &error),
                  qPrintable(error));
         QVERIFY2(
             escribirComparacion(referencia, EscritorOoxml::Libxlsxwriter, filasPorHoja, &error),

@@ -23,6 +23,11 @@ bool BasesDD::AbrirBdD(Conexion& c, const QString& base) {
     return false;
 }
 
+bool BasesDD::mismoServidorYUsuario(const BasesDD& otro) const {
+    return cRuta == otro.cRuta && cPuerto == otro.cPuerto && cUsuario == otro.cUsuario &&
+           cPassword == otro.cPassword;
+}
+
 bool BasesDD::AbrirTabla(Recordset& rs, Conexion& c, const QString& origen, const QString& campos,
                          const QVariantList& valores) {
     rs.cerrar();

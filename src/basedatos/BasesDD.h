@@ -5,8 +5,11 @@
 
 #include "basedatos/Conexion.h"
 
-// Connection settings and table helpers; one object per use (the program keeps a shared one and
-// the report makes its own).
+// A server's settings (host, port, user, password, and the database to open) and table helpers;
+// one object per use: the program keeps a shared one for the host's server, the report makes one
+// for each company's, and a second connection's thread (TrabajoEnHilo) opens on a copy of the
+// host's. AbrirBdD makes of them the session's own input (DestinoBase), with the TLS the host's
+// installation asks for.
 class BasesDD {
 public:
     QString cRuta;    // server host
@@ -22,6 +25,9 @@ public:
     // within the connect timeout (5 s); a statement waits at most 120 s for the server. True when
     // open.
     bool AbrirBdD(Conexion& c, const QString& base = QString());
+    // Whether `otro` names the same server (host and port) and logs in as the same user with the
+    // same password: then a session on either reaches what the other's user may.
+    bool mismoServidorYUsuario(const BasesDD& otro) const;
 
     // "SELECT <campos or *> FROM <origen>" with `valores` bound to the "?" of `origen` (program
     // text such as "empresas where Id=?"); `campos` is a comma list of column names, each quoted

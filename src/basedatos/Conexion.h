@@ -20,7 +20,9 @@ struct FalloBase {
     QString texto;
 };
 
-// Where a session connects, on which database, as whom, and the TLS it demands of the server.
+// Where a session connects, on which database, as whom, and the TLS it demands of the server: the
+// session's own input. The program keeps a server's settings in a BasesDD, whose AbrirBdD makes
+// this.
 struct DestinoBase {
     QString host, usuario, password, base;
     int puerto = 0;

@@ -33,7 +33,7 @@ private:
 };
 
 // Which OOXML writer: the program's own streaming one, or libxlsxwriter, kept as its reference.
-enum class EscritorOoxml { Directo, Libxlsxwriter };
+enum class EscritorOoxml { Propio, Libxlsxwriter };
 // Whether a workbook of this name is written as BIFF8 (Excel 97-2003): a name ending ".xls", in
 // any letter case, which Excel opens as such a workbook and complains when it holds OOXML.
 bool esNombreXls(const QString& ruta);
@@ -42,4 +42,4 @@ bool esNombreCsv(const QString& ruta);
 // The backend for a file name: a name ending ".xls" (any case) gets BIFF8 (Excel 97-2003), one
 // ending ".csv" CSV text, every other name OOXML (.xlsx), written by `ooxml`.
 std::unique_ptr<EscritorLibro> escritorParaRuta(const QString& ruta,
-                                                EscritorOoxml ooxml = EscritorOoxml::Directo);
+                                                EscritorOoxml ooxml = EscritorOoxml::Propio);

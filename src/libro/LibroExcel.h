@@ -37,7 +37,7 @@ public:
 
 private:
     HojaExcel hoja_;
-    EscritorOoxml ooxml_ = EscritorOoxml::Directo;
+    EscritorOoxml ooxml_ = EscritorOoxml::Propio;
     AvanceCierre avanceCierre_;
     std::unique_ptr<CarpetaTrabajo> preparado_;  // holds the workbook preparar wrote
     QString ruta_;

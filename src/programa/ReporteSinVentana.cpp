@@ -32,7 +32,7 @@ struct Opciones {
     QString precio;
     bool hayArchivo = false;
     QString archivo;
-    EscritorOoxml escritor = EscritorOoxml::Directo;
+    EscritorOoxml escritor = EscritorOoxml::Propio;
     bool silencio = false;
 };
 
@@ -80,7 +80,7 @@ std::optional<Opciones> leerOpciones(const QStringList& args, QString* error) {
                 return std::nullopt;
             }
             o.escritor = nombre == QStringLiteral("libxlsxwriter") ? EscritorOoxml::Libxlsxwriter
-                                                                   : EscritorOoxml::Directo;
+                                                                   : EscritorOoxml::Propio;
         } else {
             *error = QStringLiteral("opción desconocida: %1").arg(a);
             return std::nullopt;

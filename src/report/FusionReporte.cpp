@@ -9,6 +9,7 @@
 #include "report/ClavesFuera.h"
 #include "report/FusionEmpresa.h"
 #include "report/FusionEnDos.h"
+#include "report/TrabajoEnHilo.h"
 
 namespace {
 // How long the window's thread waits at a time for another thread, between progress refreshes.
@@ -47,6 +48,20 @@ private:
 };
 }  // namespace
 
+// How the companies of a merge go, chosen before any is merged.
+struct FusionReporte::Plan {
+    Plan(const QList<int>& empresasPedidas, const Resolver& buscar)
+        : lista(empresasPedidas), resolver(buscar) {}
+
+    const QList<int>& lista;
+    const Resolver& resolver;
+    // One company at a time, unless elegirManera finds the merge in two parts applies.
+    Manera manera = &FusionReporte::fusionarUnaPorUna;
+    // In two parts: every company looked up, in list order, and where the codes are cut.
+    QList<EmpresaParaMitad> empresas;
+    std::optional<ParteClaves> parte;
+};
+
 FusionReporte::FusionReporte(ConexionesReporte conexiones, OpcionesReporte opciones,
                              QString columnaPrecio)
     : conexiones_(conexiones),
@@ -57,10 +72,7 @@ FusionReporte::FusionReporte(ConexionesReporte conexiones, OpcionesReporte opcio
 bool FusionReporte::enServidor(const BasesDD& propio) const {
     // The server can read the company's products itself when they lie on the host's server and
     // the host's user reaches them.
-    const BasesDD& compartido = conexiones_.anfitrion;
-    return !opciones_.soloPorCliente && propio.cRuta == compartido.cRuta &&
-           propio.cPuerto == compartido.cPuerto && propio.cUsuario == compartido.cUsuario &&
-           propio.cPassword == compartido.cPassword;
+    return !opciones_.soloPorCliente && propio.mismoServidorYUsuario(conexiones_.anfitrion);
 }
 
 bool FusionReporte::fusionar(const QList<int>& lista, const Resolver& resolver,
@@ -69,13 +81,49 @@ bool FusionReporte::fusionar(const QList<int>& lista, const Resolver& resolver,
     enDosPartes_ = false;
     clavesFuera_.clear();
     intermedia_.crear();
-    const Empresa enDos = fusionarEnDos(lista, resolver, avance, error);
-    if (enDos != Empresa::Omitida) return enDos == Empresa::Abierta;
-    for (int posicion = 1; posicion <= lista.size(); ++posicion)
-        if (fusionarEmpresa(posicion, lista[posicion - 1], resolver, avance, error) ==
-            Empresa::Fallo)
-            return false;
+    Plan plan(lista, resolver);
+    if (!elegirManera(plan, error)) return false;
+    Empresa hecha = (this->*plan.manera)(plan, avance, error);
+    if (hecha == Empresa::Fallo && plan.manera == &FusionReporte::fusionarEnDos &&
+        *error != TextoFusionCortada()) {
+        // Whatever stopped either part (the copy full, a connection lost), the copy goes back to
+        // one part, empty, and the merge starts again one company at a time, which reports what
+        // still fails.
+        error->clear();
+        if (!intermedia_.reiniciar(error)) return false;
+        hecha = fusionarUnaPorUna(plan, avance, error);
+    }
+    return hecha == Empresa::Abierta;
+}
+
+bool FusionReporte::elegirManera(Plan& plan, QString* error) {
+    // In two parts only when the server merges every company: the companies are looked up first,
+    // and any that must go through the program leaves them to go one at a time.
+    if (!intermedia_.activa() || opciones_.soloPorCliente) return true;
+    QList<EmpresaParaMitad> empresas;
+    const Empresa vistas = empresasParaMitad(plan.lista, plan.resolver, &empresas, error);
+    if (vistas == Empresa::Fallo) return false;
+    if (vistas == Empresa::Omitida || empresas.isEmpty()) return true;
+    Conexion& principal = conexiones_.principal;
+    std::optional<ParteClaves> parte =
+        partirClaves(principal, empresas.first().base, opciones_.corte);
+    if (!parte || !intermedia_.partir()) return true;
+    for (EmpresaParaMitad& e : empresas)
+        e.directa =
+            parte->directa(comparacionClave(principal, e.base, QStringLiteral("productos")));
+    plan.manera = &FusionReporte::fusionarEnDos;
+    plan.empresas = std::move(empresas);
+    plan.parte = std::move(parte);
     return true;
+}
+
+FusionReporte::Empresa FusionReporte::fusionarUnaPorUna(const Plan& plan, const Avance& avance,
+                                                        QString* error) {
+    for (int posicion = 1; posicion <= plan.lista.size(); ++posicion)
+        if (fusionarEmpresa(posicion, plan.lista[posicion - 1], plan.resolver, avance, error) ==
+            Empresa::Fallo)
+            return Empresa::Fallo;
+    return Empresa::Abierta;
 }
 
 FusionReporte::Empresa FusionReporte::fusionarEmpresa(int posicion, int id,
@@ -135,41 +183,20 @@ std::optional<QString> FusionReporte::revisar(int id, QString* error) {
     return fuera->condicion;
 }
 
-TrabajoEnHilo::Ajustes FusionReporte::ajustesSegundaConexion() const {
-    const BasesDD& compartido = conexiones_.anfitrion;
-    return {compartido.cRuta, compartido.cUsuario, compartido.cPassword,
-            conexiones_.principal.base(), compartido.cPuerto};
-}
-
-FusionReporte::Empresa FusionReporte::fusionarEnDos(const QList<int>& lista,
-                                                    const Resolver& resolver, const Avance& avance,
+FusionReporte::Empresa FusionReporte::fusionarEnDos(const Plan& plan, const Avance& avance,
                                                     QString* error) {
-    // Only when the server merges every company: the companies are looked up first, and any
-    // that must go through the program leaves the merge to the one-pass way (Omitida).
-    if (!intermedia_.activa() || opciones_.soloPorCliente) return Empresa::Omitida;
-    QList<EmpresaParaMitad> empresas;
-    if (const Empresa vistas = empresasParaMitad(lista, resolver, &empresas, error);
-        vistas != Empresa::Abierta)
-        return vistas;
-    if (empresas.isEmpty()) return Empresa::Omitida;
-    Conexion& principal = conexiones_.principal;
-    const std::optional<ParteClaves> parte =
-        partirClaves(principal, empresas.first().base, opciones_.corte);
-    if (!parte || !intermedia_.partir()) return Empresa::Omitida;
-    for (EmpresaParaMitad& e : empresas)
-        e.directa =
-            parte->directa(comparacionClave(principal, e.base, QStringLiteral("productos")));
-
+    // The upper part on a second connection while this one merges the lower part.
     AvanceCompartido avanceAlta;
-    TrabajoEnHilo alta(
-        ajustesSegundaConexion(), [&, destino = intermedia_.parteAlta(), columna = columnaPrecio_](
-                                      Conexion& otra, QString* e) {
-            return fusionarParteAlta(otra, empresas, columna, destino, *parte, avanceAlta, e);
-        });
+    TrabajoEnHilo alta(conexiones_.anfitrion, conexiones_.principal.base(),
+                       [&, destino = intermedia_.parteAlta(), columna = columnaPrecio_](
+                           Conexion& otra, QString* e) {
+                           return fusionarParteAlta(otra, plan.empresas, columna, destino,
+                                                    *plan.parte, avanceAlta, e);
+                       });
     alta.empezar();
     QString motivo;
     bool sigue = true;
-    const bool bien = fusionarParteBaja(empresas, *parte, avance, &sigue, &motivo);
+    const bool bien = fusionarParteBaja(plan.empresas, *plan.parte, avance, &sigue, &motivo);
     // The lower part is done: the line follows the upper part until it ends too.
     while (!alta.esperar(MilisegundosPorEspera)) {
         const auto [base, clave] = avanceAlta.tomar();
@@ -179,14 +206,13 @@ FusionReporte::Empresa FusionReporte::fusionarEnDos(const QList<int>& lista,
         *error = TextoFusionCortada();
         return Empresa::Fallo;
     }
-    if (bien && alta.bien()) {
-        fusionesEnServidor_ = static_cast<int>(empresas.size());
-        enDosPartes_ = true;
-        return Empresa::Abierta;
+    if (!bien || !alta.bien()) {
+        *error = bien ? alta.error() : motivo;
+        return Empresa::Fallo;
     }
-    // Whatever stopped either part (the copy full, a connection lost), the merge starts again in
-    // one pass, which reports what still fails.
-    return intermedia_.reiniciar(error) ? Empresa::Omitida : Empresa::Fallo;
+    fusionesEnServidor_ = static_cast<int>(plan.empresas.size());
+    enDosPartes_ = true;
+    return Empresa::Abierta;
 }
 
 FusionReporte::Empresa FusionReporte::empresasParaMitad(const QList<int>& lista,
@@ -238,8 +264,7 @@ bool FusionReporte::fusionarParteBaja(const QList<EmpresaParaMitad>& empresas,
 }
 
 bool FusionReporte::abrirFilas(const std::function<void()>& latido, QString* error) {
-    latido_ = latido ? latido : [] {};
-    return filas_.abrir(conexiones_.principal, intermedia_.tablas(), latido_, error);
+    return filas_.abrir(conexiones_.principal, intermedia_.tablas(), latido, error);
 }
 
 QString FusionReporte::claveEnEscritura() const {
@@ -249,10 +274,11 @@ QString FusionReporte::claveEnEscritura() const {
     return cola_.claveEnEscritura();
 }
 
-bool FusionReporte::pasarFilas(const std::function<bool()>& seguir) {
+bool FusionReporte::pasarFilas(const std::function<void()>& latido,
+                               const std::function<bool()>& seguir) {
     QVariantList fila;
     bool sigue = true;
-    while ((sigue = seguir()) && filas_.siguiente(fila) && cola_.poner(std::move(fila), latido_)) {
+    while ((sigue = seguir()) && filas_.siguiente(fila) && cola_.poner(std::move(fila), latido)) {
     }
     // Rows that stop before their end (a lost connection, the run cut short) make the writer's
     // save fail: no workbook short of rows is written, and an earlier one stays.
@@ -261,12 +287,13 @@ bool FusionReporte::pasarFilas(const std::function<bool()>& seguir) {
     else if (!filas_.error().isEmpty())
         cola_.abortar(filas_.error());
     else
-        cola_.terminar(latido_);
+        cola_.terminar(latido);
     return sigue && filas_.terminada() && filas_.error().isEmpty();
 }
 
-bool FusionReporte::escribir(LibroExcel& libro, const QString& ruta,
+bool FusionReporte::escribir(LibroExcel& libro, const QString& ruta, std::function<void()> latido,
                              const std::function<bool()>& seguir, QString* error) {
+    if (!latido) latido = [] {};  // the waits below beat it
     // The workbook is written on a thread of its own while this one reads the rows from the
     // database (whose connection belongs to it) and keeps the progress line moving.
     // With the copy in two parts (tables a second connection reaches), that connection moves
@@ -274,7 +301,8 @@ bool FusionReporte::escribir(LibroExcel& libro, const QString& ruta,
     std::unique_ptr<TrabajoEnHilo> traslado;
     if (!intermedia_.parteAlta().isEmpty()) {
         traslado = std::make_unique<TrabajoEnHilo>(
-            ajustesSegundaConexion(), [tablas = intermedia_.tablas()](Conexion& otra, QString* e) {
+            conexiones_.anfitrion, conexiones_.principal.base(),
+            [tablas = intermedia_.tablas()](Conexion& otra, QString* e) {
                 return TablaIntermedia::moverConOtra(otra, tablas, e);
             });
         traslado->empezar();
@@ -282,7 +310,7 @@ bool FusionReporte::escribir(LibroExcel& libro, const QString& ruta,
     cierre_ = 1.0;
     libro.ponerAvanceCierre([this](double fraccion) { cierre_ = fraccion; });
     HiloEscritor escritor(libro, ruta, cola_);
-    const bool leidas = pasarFilas(seguir);
+    const bool leidas = pasarFilas(latido, seguir);
     // Every row has left the database: what the working table still lacks goes in now, on the
     // server, while the writer finishes the file. Should the second connection fail (it may not
     // even open, on a server that limits the connections), nothing of its work stays, and this
@@ -290,12 +318,12 @@ bool FusionReporte::escribir(LibroExcel& libro, const QString& ruta,
     QString motivoVaciar;
     bool vaciada = !leidas;
     if (traslado) {
-        while (!traslado->esperar(MilisegundosPorEspera)) latido_();
+        while (!traslado->esperar(MilisegundosPorEspera)) latido();
         if (traslado->bien()) intermedia_.vaciadaAparte();
     }
-    vaciada = vaciada || intermedia_.vaciar(&motivoVaciar, [this](const QString&) { latido_(); });
+    vaciada = vaciada || intermedia_.vaciar(&motivoVaciar, [&latido](const QString&) { latido(); });
     QString motivoGuardado;
-    const bool guardado = escritor.terminar(latido_, &motivoGuardado);
+    const bool guardado = escritor.terminar(latido, &motivoGuardado);
     // Only a report whose working table is whole shows its workbook, in one rename: the earlier
     // file stays whatever failed before, and nothing removes the new one once it is in place.
     if (guardado && vaciada && seguir()) return libro.reemplazar(error);

@@ -11,7 +11,6 @@
 #include "report/FilasTrabajo.h"
 #include "report/Reporte.h"
 #include "report/TablaIntermedia.h"
-#include "report/TrabajoEnHilo.h"
 
 class BasesDD;
 class LibroExcel;
@@ -22,10 +21,12 @@ struct ParteClaves;
 // "give the workbook's writer the rows in code order".
 //
 // Inside it: the copy in the server's memory the companies are merged in, with the lock of its
-// parts (TablaIntermedia); the merge in two parts of the codes at once, the upper one on a second
-// connection (FusionEnDos); one company at a time otherwise, by the server or through the program
-// (FusionEmpresa); the queue of rows and the thread that writes the workbook. Every thread it
-// starts has ended when the call that started it returns, on every path, an exception's too.
+// parts (TablaIntermedia); the way the companies go, chosen once before any is merged: in two
+// parts of the codes at once, the upper one on a second connection (FusionEnDos), when the server
+// can merge every company, or else one company at a time, by the server or through the program
+// (FusionEmpresa), which is also how a merge in two parts that failed starts again; the queue of
+// rows and the thread that writes the workbook. Every thread it starts has ended when the call
+// that started it returns, on every path, an exception's too.
 class FusionReporte {
 public:
     enum class Empresa { Abierta, Omitida, Fallo };
@@ -47,8 +48,8 @@ public:
     const QMap<int, ClavesFuera>& clavesFuera() const { return clavesFuera_; }
     bool enDosPartes() const { return enDosPartes_; }
 
-    // Opens the merged rows in code order; `latido` runs as they are read and while the workbook
-    // is written. False with the server's error.
+    // Opens the merged rows in code order; `latido` runs after each row read (they are read as
+    // escribir hands them to the writer). False with the server's error.
     bool abrirFilas(const std::function<void()>& latido, QString* error);
     qint64 cuenta() const { return filas_.cuenta(); }
     int numCampos() const { return filas_.numCampos(); }
@@ -56,10 +57,11 @@ public:
     FuenteFilas& filas() { return cola_; }
     // Saves `libro` at `ruta` on a thread of its own while this one reads the rows and hands them
     // over; once all are read, the working table gets them while the writer finishes, and only
-    // then is the workbook renamed into place. `seguir` answers false to cut the run short. False
-    // with the reason; no workbook short of rows is ever shown, and an earlier one stays.
-    bool escribir(LibroExcel& libro, const QString& ruta, const std::function<bool()>& seguir,
-                  QString* error);
+    // then is the workbook renamed into place. `latido` runs while this thread waits or hands rows
+    // over; `seguir` answers false to cut the run short. False with the reason; no workbook short
+    // of rows is ever shown, and an earlier one stays.
+    bool escribir(LibroExcel& libro, const QString& ruta, std::function<void()> latido,
+                  const std::function<bool()>& seguir, QString* error);
     // The code the writer has reached, for the progress line.
     QString claveEnEscritura() const;
     // Every merged row into the working table, when the workbook was not written; false with the
@@ -68,12 +70,21 @@ public:
 
 private:
     bool enServidor(const BasesDD& propio) const;
+    // How the companies go (FusionReporte.cpp): the list and its lookup, and the way chosen.
+    struct Plan;
+    // A way of merging a plan's companies: Abierta once all are merged, Fallo with the reason.
+    using Manera = Empresa (FusionReporte::*)(const Plan& plan, const Avance& avance,
+                                              QString* error);
+    // Chooses the way for `plan`: in two parts when the copy in memory is in use, the server can
+    // merge every company and the codes can be cut (the copy is then split in its two parts);
+    // one company at a time otherwise. False with `error` when looking a company up failed.
+    bool elegirManera(Plan& plan, QString* error);
+    // The ways: every company merged by the server in two parts at once, or one company at a
+    // time (fusionarEmpresa).
+    Empresa fusionarEnDos(const Plan& plan, const Avance& avance, QString* error);
+    Empresa fusionarUnaPorUna(const Plan& plan, const Avance& avance, QString* error);
     Empresa fusionarEmpresa(int posicion, int id, const Resolver& resolver, const Avance& avance,
                             QString* error);
-    // Every company merged by the server in two parts at once; Omitida when that way does not
-    // apply and the companies go one by one.
-    Empresa fusionarEnDos(const QList<int>& lista, const Resolver& resolver, const Avance& avance,
-                          QString* error);
     // The companies of `lista` looked up for the merge in two parts, into `empresas`: Abierta when
     // the server can merge them all, Omitida when one must go through the program.
     Empresa empresasParaMitad(const QList<int>& lista, const Resolver& resolver,
@@ -85,8 +96,9 @@ private:
     // The condition of the products of company `id` (open on the company connection) that the
     // working table can hold, its left-out ones noted; nothing with the server's error.
     std::optional<QString> revisar(int id, QString* error);
-    TrabajoEnHilo::Ajustes ajustesSegundaConexion() const;
-    bool pasarFilas(const std::function<bool()>& seguir);
+    // Hands every row read to the writer's queue, `latido` running while the queue is full;
+    // whether all were read (the queue is ended, or aborted with the reason).
+    bool pasarFilas(const std::function<void()>& latido, const std::function<bool()>& seguir);
 
     ConexionesReporte conexiones_;
     OpcionesReporte opciones_;
@@ -94,7 +106,6 @@ private:
     TablaIntermedia intermedia_;
     FilasTrabajo filas_;
     ColaFilas cola_;
-    std::function<void()> latido_;
     // How far the writer has closed the workbook (AvanceCierre), set on its thread; 1 while it
     // reports nothing.
     std::atomic<double> cierre_{1.0};

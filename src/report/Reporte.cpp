@@ -1,6 +1,6 @@
 #include "report/Reporte.h"
 
-#include <QDir>
+#include <optional>
 
 #include "dialogos/Dialogos.h"
 #include "dialogos/EstiloMensaje.h"
@@ -34,7 +34,7 @@ ResultadoReporte resultadoSinLibro(const SolicitudReporte& solicitud,
                                    ResultadoReporte::Estado estado, const QString& motivo) {
     ResultadoReporte resultado;
     resultado.archivo = solicitud.archivo;
-    resultado.ruta = QDir(solicitud.carpeta).filePath(solicitud.archivo);
+    resultado.ruta = solicitud.rutaArchivo();
     resultado.estado = estado;
     resultado.motivo = motivo;
     return resultado;

@@ -26,10 +26,13 @@ struct SolicitudReporte {
     QString aplicativoExcel = QStringLiteral("Excel.Application");
     QString formatoPrecios = QStringLiteral("##,###,##0.00");
     // The .xlsx writer (the program's own; libxlsxwriter for comparing them).
-    EscritorOoxml escritorOoxml = EscritorOoxml::Directo;
+    EscritorOoxml escritorOoxml = EscritorOoxml::Propio;
     // The working table goes at the end of the run, while the run still holds the host's turn
     // (the headless run, which has no window to keep it for).
     bool quitarTablaAlFinal = false;
+
+    // The workbook's full path: `archivo` in `carpeta`.
+    QString rutaArchivo() const;
 };
 
 // The host the report runs on: its connection (empresas and the working table), the connection that

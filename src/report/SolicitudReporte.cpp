@@ -10,6 +10,9 @@
 #include "basedatos/Sql.h"
 #include "report/Marcas.h"
 #include "report/NombresTrabajo.h"
+#include "report/Reporte.h"
+
+QString SolicitudReporte::rutaArchivo() const { return QDir(carpeta).filePath(archivo); }
 
 Validacion ValidarSolicitud(const QString& archivo, const QList<int>& empresas,
                             const ArchivosPropios& propios, QString* motivo) {

@@ -2,11 +2,10 @@
 
 #include <chrono>
 
-#include "basedatos/BasesDD.h"
 #include "basedatos/Biblioteca.h"
 
-TrabajoEnHilo::TrabajoEnHilo(Ajustes ajustes, Trabajo trabajo)
-    : ajustes_(std::move(ajustes)), trabajo_(std::move(trabajo)) {}
+TrabajoEnHilo::TrabajoEnHilo(BasesDD servidor, QString base, Trabajo trabajo)
+    : servidor_(std::move(servidor)), base_(std::move(base)), trabajo_(std::move(trabajo)) {}
 
 TrabajoEnHilo::~TrabajoEnHilo() {
     if (hilo_.joinable()) hilo_.join();
@@ -15,15 +14,10 @@ TrabajoEnHilo::~TrabajoEnHilo() {
 void TrabajoEnHilo::empezar() {
     hilo_ = std::thread([this] {
         const HiloBaseDatos hilo;
-        BasesDD ajustes;
-        ajustes.cRuta = ajustes_.servidor;
-        ajustes.cUsuario = ajustes_.usuario;
-        ajustes.cPassword = ajustes_.password;
-        ajustes.cPuerto = ajustes_.puerto;
         {
             Conexion conexion;
-            if (!ajustes.AbrirBdD(conexion, ajustes_.base))
-                error_ = ajustes.ultimoError();
+            if (!servidor_.AbrirBdD(conexion, base_))
+                error_ = servidor_.ultimoError();
             else
                 bien_ = trabajo_(conexion, &error_);
         }

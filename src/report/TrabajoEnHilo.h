@@ -5,22 +5,20 @@
 #include <mutex>
 #include <thread>
 
-class Conexion;
+#include "basedatos/BasesDD.h"
 
 // Work for the server on a second connection to the host database, on a thread of its own, while
 // the program's own connection goes on with something else. The connection is made, used and
-// closed on that thread, set up for the client library; the work never touches the window or the
-// program's own connection.
+// closed on that thread, set up for the client library, with a copy of the server's settings
+// (BasesDD) taken when the work is made; the work never touches the window or the program's own
+// connection.
 class TrabajoEnHilo {
 public:
-    struct Ajustes {
-        QString servidor, usuario, password, base;
-        int puerto = 3306;
-    };
     // The work: true when done, false with the server's error.
     using Trabajo = std::function<bool(Conexion& conexion, QString* error)>;
 
-    TrabajoEnHilo(Ajustes ajustes, Trabajo trabajo);
+    // The work on database `base` of the server `servidor` names.
+    TrabajoEnHilo(BasesDD servidor, QString base, Trabajo trabajo);
     ~TrabajoEnHilo();  // waits for the thread
     TrabajoEnHilo(const TrabajoEnHilo&) = delete;
     TrabajoEnHilo& operator=(const TrabajoEnHilo&) = delete;
@@ -33,7 +31,8 @@ public:
     QString error() const { return error_; }
 
 private:
-    Ajustes ajustes_;
+    BasesDD servidor_;
+    QString base_;
     Trabajo trabajo_;
     std::thread hilo_;
     std::mutex mutex_;

@@ -1,6 +1,5 @@
 #include "report/clsLlenarTabla.h"
 
-#include <QDir>
 #include <QFileInfo>
 #include <climits>
 #include <memory>
@@ -26,10 +25,6 @@ clsLlenarTabla::clsLlenarTabla(SolicitudReporte solicitud, ConexionesReporte con
               QStringLiteral("Precio") + solicitud_.nivelPrecio.trimmed()),
       progreso_(std::move(progreso)) {
     reloj_.start();
-}
-
-QString clsLlenarTabla::rutaArchivo() const {
-    return QDir(solicitud_.carpeta).filePath(solicitud_.archivo);
 }
 
 bool clsLlenarTabla::tocaAviso(bool forzar) {
@@ -135,7 +130,7 @@ ResultadoReporte clsLlenarTabla::RellenarTabla() {
     if (!cancelado_ && !fusion_.vaciar(&error))
         return resultado(ResultadoReporte::Estado::Fallido, error);
     if (exportada == Exportacion::ExcedeXls) return resultado(ResultadoReporte::Estado::ExcedeXls);
-    if (exportada == Exportacion::Escrita && QFileInfo::exists(rutaArchivo()))
+    if (exportada == Exportacion::Escrita && QFileInfo::exists(solicitud_.rutaArchivo()))
         return resultado(ResultadoReporte::Estado::Creado);
     return resultado(ResultadoReporte::Estado::NoCreado, motivo);
 }
@@ -159,7 +154,7 @@ ResultadoReporte clsLlenarTabla::resultado(ResultadoReporte::Estado estado,
                                            const QString& motivo) const {
     ResultadoReporte r;
     r.archivo = solicitud_.archivo;
-    r.ruta = rutaArchivo();
+    r.ruta = solicitud_.rutaArchivo();
     // A run cut short tells nobody: the program is being closed or the user stopped it.
     r.estado = cancelado_ ? ResultadoReporte::Estado::Cancelado : estado;
     r.motivo = motivo;
@@ -221,7 +216,7 @@ clsLlenarTabla::Exportacion clsLlenarTabla::exportar(Recordset& rs, QString* err
     // An .xls sheet holds 65,536 rows and 256 columns; a report that does not fit is refused
     // whole, before anything is written, rather than cut short.
     const qint64 filas = fusion_.cuenta();
-    if (esNombreXls(rutaArchivo()) &&
+    if (esNombreXls(solicitud_.rutaArchivo()) &&
         !cabeEnXls(static_cast<int>(qMin<qint64>(filas + 3, INT_MAX)), fusion_.numCampos())) {
         if (error) *error = QStringLiteral("el formato .xls no admite tantas filas o columnas");
         return Exportacion::ExcedeXls;
@@ -229,7 +224,7 @@ clsLlenarTabla::Exportacion clsLlenarTabla::exportar(Recordset& rs, QString* err
     hoja.copiarFilas(4, 1, fusion_.filas());
     FormatearPrecios(hoja, fusion_.numCampos(), filas, solicitud_.formatoPrecios);
     return fusion_.escribir(
-               *libro, rutaArchivo(), [this] { return !cancelado_; }, error)
+               *libro, solicitud_.rutaArchivo(), latido, [this] { return !cancelado_; }, error)
                ? Exportacion::Escrita
                : Exportacion::NoEscrita;
 }

@@ -31,9 +31,6 @@ public:
     // company names. False, with the reason, when the workbook could not be written.
     bool ExportarExcel(Recordset& rs, QString* error);
 
-    // The full path of the workbook.
-    QString rutaArchivo() const;
-
 private:
     enum class Exportacion { Escrita, NoEscrita, ExcedeXls };
     // The merge step: every ticked company, in list order, into the working table.

@@ -13,8 +13,8 @@
 #include <cstring>
 #include <vector>
 
-#include "archivos/Disco.h"
 #include "archivos/ErrorSistema.h"
+#include "plataforma/Disco.h"
 
 namespace archivoclave {
 

@@ -12,8 +12,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "archivos/Disco.h"
 #include "archivos/ErrorSistema.h"
+#include "plataforma/Disco.h"
 
 namespace archivoini {
 

@@ -14,8 +14,8 @@
 #include <cstring>
 
 #include "archivos/CarpetaTrabajo.h"
-#include "archivos/Disco.h"
 #include "archivos/ErrorSistema.h"
+#include "plataforma/Disco.h"
 
 // ---------------------------------------------------------------------------------------------
 // LibroExcel

@@ -4,10 +4,10 @@
 #include <QFileInfo>
 #include <cerrno>
 
-#include "archivos/Disco.h"
 #include "archivos/ErrorSistema.h"
 #include "basedatos/BasesDD.h"
 #include "basedatos/Sql.h"
+#include "plataforma/Disco.h"
 #include "report/Marcas.h"
 #include "report/NombresTrabajo.h"
 #include "report/Reporte.h"

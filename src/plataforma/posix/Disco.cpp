@@ -1,4 +1,4 @@
-#include "archivos/Disco.h"
+#include "plataforma/Disco.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

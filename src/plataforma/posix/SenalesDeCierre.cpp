@@ -1,4 +1,4 @@
-#include "programa/SenalesDeCierre.h"
+#include "plataforma/SenalesDeCierre.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <memory>
 
-#include "anfitrion/Cifrado.h"
 #include "basedatos/Biblioteca.h"
 #include "dialogos/Dialogos.h"
+#include "plataforma/Proceso.h"
 #include "plataforma/SenalesDeCierre.h"
 #include "programa/Arranque.h"
 #include "programa/Contexto.h"

@@ -13,8 +13,6 @@
 //
 // Passwords are never taken from the command line: "instalar --usuario" reads the password from
 // standard input, and "cifrar" reads its text there too.
-#include <termios.h>
-#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -30,6 +28,7 @@
 #include "basedatos/SesionSegura.h"
 #include "demo/AnfitrionDemo.h"
 #include "demo/Resellado.h"
+#include "plataforma/Proceso.h"
 
 namespace {
 const char* const textoUso =
@@ -78,25 +77,6 @@ int fallo(const QString& texto) {
     return 1;
 }
 
-// A line of standard input; at a terminal, what is typed is not shown.
-QString leerEntrada(const char* pregunta) {
-    termios antes{};
-    const bool terminal = ::isatty(STDIN_FILENO) && ::tcgetattr(STDIN_FILENO, &antes) == 0;
-    if (terminal) {
-        termios oculto = antes;
-        oculto.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &oculto);
-        std::fputs(pregunta, stderr);
-    }
-    QTextStream entrada(stdin);
-    QString texto = entrada.readLine();
-    if (terminal) {
-        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &antes);
-        std::fputs("\n", stderr);
-    }
-    return texto;
-}
-
 // Values of "--name value" options after the positional arguments.
 QString opcion(const QStringList& args, const QString& nombre, const QString& defecto = QString()) {
     const qsizetype i = args.indexOf(nombre);
@@ -141,7 +121,7 @@ int instalar(const QString& carpeta, const QStringList& args) {
     if (args.contains(QStringLiteral("--usuario"))) {
         ajustes.guardarUsuario = true;
         ajustes.usuario = opcion(args, QStringLiteral("--usuario"));
-        ajustes.contrasena = leerEntrada("Contraseña: ");
+        ajustes.contrasena = LeerLineaOculta("Contraseña: ");
     }
     ajustes.tlsHuella = opcion(args, QStringLiteral("--tls-huella"));
     QString error;
@@ -181,7 +161,8 @@ int cifrar(const QString& carpeta, const QStringList& args) {
         lugar = Cifrado::lugarEmpresa(id, selector, puerto);
     }
     QString resultado, error;
-    if (!anfitrion::cifrar(carpeta, selector, leerEntrada("Valor: "), &resultado, &error, lugar))
+    if (!anfitrion::cifrar(carpeta, selector, LeerLineaOculta("Valor: "), &resultado, &error,
+                           lugar))
         return fallo(error);
     std::printf("%s\n", qUtf8Printable(resultado));
     return 0;

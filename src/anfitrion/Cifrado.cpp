@@ -1,8 +1,6 @@
 #include "anfitrion/Cifrado.h"
 
 #include <sodium.h>
-#include <sys/prctl.h>
-#include <sys/resource.h>
 
 #include <QDir>
 #include <QStringDecoder>
@@ -58,12 +56,6 @@ bool fallar(QString* error, const QString& texto) {
 }
 
 }  // namespace
-
-void ProhibirVolcadosDeMemoria() {
-    const rlimit ninguno{0, 0};
-    ::setrlimit(RLIMIT_CORE, &ninguno);
-    ::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
-}
 
 QString Cifrado::nombreArchivoClave() { return QStringLiteral("talmira.key"); }
 

@@ -14,10 +14,6 @@
 // secret box, bound to the selector only) are refused where values are read: one copied from
 // another company's row, or put under the other host setting, would decipher there. They are opened
 // only to be sealed again in their place (talmira-host resellar).
-// Keeps the process's memory, which holds the key and the passwords, out of reach: no core dump
-// is written, and other processes of the same user cannot read it.
-void ProhibirVolcadosDeMemoria();
-
 class Cifrado {
 public:
     // Selectors: 0 = the host's own user and password; 1 to 4 = a company's server, database,

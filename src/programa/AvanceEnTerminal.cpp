@@ -1,11 +1,10 @@
 #include "programa/AvanceEnTerminal.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 
-AvanceEnTerminal::AvanceEnTerminal(bool silencio)
-    : activo_(!silencio && ::isatty(STDERR_FILENO) != 0) {}
+#include "plataforma/Proceso.h"
+
+AvanceEnTerminal::AvanceEnTerminal(bool silencio) : activo_(!silencio && ErrorEnTerminal()) {}
 
 AvanceEnTerminal::~AvanceEnTerminal() { borrar(); }
 

@@ -1,75 +1,28 @@
 #include "basedatos/HuellaServidor.h"
 
 #include <errmsg.h>
-#include <netdb.h>
 #include <openssl/err.h>
 #include <openssl/evp.h>
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
-#include <sys/socket.h>
-#include <sys/time.h>
-#include <unistd.h>
 
 #include <memory>
 
 #include "basedatos/Conexion.h"
+#include "plataforma/ConexionTcp.h"
 
 namespace {
 
 constexpr int MilisegundosDeEspera = 5000;
 constexpr unsigned ClienteProtocolo41 = 0x0200, ClienteSsl = 0x0800, ClienteSeguro = 0x8000;
 
-struct Socket {
-    int fd = -1;
-    ~Socket() {
-        if (fd >= 0) ::close(fd);
-    }
-};
-
-// A server that does not answer ends the attempt within seconds, in the connect and in every
-// read and write of the handshake.
-void ponerEspera(int fd) {
-    const timeval espera{MilisegundosDeEspera / 1000, 0};
-    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &espera, sizeof espera);
-    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &espera, sizeof espera);
-}
-
-bool conectar(Socket& s, const QString& host, int puerto) {
-    addrinfo pista{};
-    pista.ai_socktype = SOCK_STREAM;
-    addrinfo* direcciones = nullptr;
-    const QByteArray nombre = host.isEmpty() ? QByteArrayLiteral("localhost") : host.toUtf8();
-    if (::getaddrinfo(nombre.constData(), QByteArray::number(puerto).constData(), &pista,
-                      &direcciones) != 0)
-        return false;
-    for (addrinfo* d = direcciones; d && s.fd < 0; d = d->ai_next) {
-        s.fd = ::socket(d->ai_family, d->ai_socktype | SOCK_CLOEXEC, d->ai_protocol);
-        if (s.fd >= 0) ponerEspera(s.fd);
-        if (s.fd >= 0 && ::connect(s.fd, d->ai_addr, d->ai_addrlen) != 0) {
-            ::close(s.fd);
-            s.fd = -1;
-        }
-    }
-    ::freeaddrinfo(direcciones);
-    return s.fd >= 0;
-}
-
-bool leerTodo(int fd, unsigned char* destino, size_t largo) {
-    for (size_t hecho = 0; hecho < largo;) {
-        const ssize_t n = ::recv(fd, destino + hecho, largo - hecho, 0);
-        if (n <= 0) return false;
-        hecho += static_cast<size_t>(n);
-    }
-    return true;
-}
-
 // The server's greeting: whether it offers TLS.
-bool ofreceTls(int fd, bool* ofrece) {
+bool ofreceTls(ConexionTcp& tcp, bool* ofrece) {
     unsigned char cabecera[4];
-    if (!leerTodo(fd, cabecera, sizeof cabecera)) return false;
+    if (!tcp.leer(cabecera, sizeof cabecera)) return false;
     const size_t largo = cabecera[0] | (cabecera[1] << 8) | (cabecera[2] << 16);
     QByteArray saludo(static_cast<qsizetype>(largo), Qt::Uninitialized);
-    if (!leerTodo(fd, reinterpret_cast<unsigned char*>(saludo.data()), largo)) return false;
+    if (!tcp.leer(reinterpret_cast<unsigned char*>(saludo.data()), largo)) return false;
     // Protocol 10: its number, the server's version (ends with NUL), the thread id (4), the
     // first part of the nonce (8), a filler (1), then the low half of its capabilities.
     const qsizetype fin = saludo.indexOf('\0', 1);
@@ -82,14 +35,13 @@ bool ofreceTls(int fd, bool* ofrece) {
 }
 
 // The request for TLS a client sends in place of its login.
-bool pedirTls(int fd) {
+bool pedirTls(ConexionTcp& tcp) {
     unsigned char paquete[4 + 32] = {32, 0, 0, 1};
     const unsigned capacidades = ClienteProtocolo41 | ClienteSsl | ClienteSeguro;
     for (int i = 0; i < 4; ++i) paquete[4 + i] = static_cast<unsigned char>(capacidades >> (8 * i));
     paquete[4 + 6] = 1;   // largest packet: 16 MiB
     paquete[4 + 8] = 45;  // utf8mb4
-    return ::send(fd, paquete, sizeof paquete, MSG_NOSIGNAL) ==
-           static_cast<ssize_t>(sizeof paquete);
+    return tcp.enviar(paquete, sizeof paquete);
 }
 
 QByteArray resumen(X509* certificado, const EVP_MD* metodo) {
@@ -107,9 +59,9 @@ QByteArray HuellaSha1DeServidorFijado(const QString& host, int puerto, const QSt
         *fallo = {numero, texto};
         return QByteArray();
     };
-    Socket s;
+    ConexionTcp tcp;
     bool ofrece = false;
-    if (!conectar(s, host, puerto) || !ofreceTls(s.fd, &ofrece))
+    if (!tcp.conectar(host, puerto, MilisegundosDeEspera) || !ofreceTls(tcp, &ofrece))
         return falla(
             CR_CONN_HOST_ERROR,
             QStringLiteral("Can't connect to server on '%1' to read its certificate").arg(host));
@@ -121,7 +73,8 @@ QByteArray HuellaSha1DeServidorFijado(const QString& host, int puerto, const QSt
     const std::unique_ptr<SSL, decltype(&SSL_free)> tls(
         contexto ? SSL_new(contexto.get()) : nullptr, SSL_free);
     // The certificate is judged by its fingerprint alone, so the handshake checks nothing else.
-    if (!tls || !pedirTls(s.fd) || SSL_set_fd(tls.get(), s.fd) != 1 || SSL_connect(tls.get()) != 1)
+    if (!tls || !pedirTls(tcp) || SSL_set_fd(tls.get(), tcp.socket()) != 1 ||
+        SSL_connect(tls.get()) != 1)
         return falla(CR_SSL_CONNECTION_ERROR,
                      QStringLiteral("TLS handshake to read the server's certificate failed"));
     const std::unique_ptr<X509, decltype(&X509_free)> certificado(

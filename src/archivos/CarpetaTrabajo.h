@@ -2,6 +2,8 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include "plataforma/Cerrojo.h"
+
 // A working folder of the process's own (mode 0700), named `prefijo` and six random characters,
 // inside `padre`; it goes with the object.
 //
@@ -16,7 +18,7 @@ public:
     CarpetaTrabajo(const CarpetaTrabajo&) = delete;
     CarpetaTrabajo& operator=(const CarpetaTrabajo&) = delete;
 
-    bool valida() const { return cerrojo_ >= 0; }
+    bool valida() const { return cerrojo_.tomado(); }
     QString ruta() const { return carpeta_.path(); }
     QString archivo(const QString& nombre) const { return carpeta_.filePath(nombre); }
     // Why the folder could not be made (when not valida()).
@@ -29,6 +31,6 @@ public:
 
 private:
     QTemporaryDir carpeta_;
-    int cerrojo_ = -1;
+    CerrojoDeProceso cerrojo_;
     QString error_;
 };

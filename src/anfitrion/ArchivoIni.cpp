@@ -1,9 +1,5 @@
 #include "anfitrion/ArchivoIni.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -22,8 +18,8 @@
 #include <string>
 #include <vector>
 
-#include "anfitrion/ArchivoIniDisco.h"
 #include "archivos/ErrorSistema.h"
+#include "plataforma/Archivo.h"
 
 namespace {
 
@@ -291,7 +287,7 @@ std::shared_ptr<const Documento> analizar(QByteArray datos) {
 
 // ---- Cache of parsed files ------------------------------------------------------------------
 
-using archivoini::Firma;
+using Firma = FirmaArchivo;
 
 struct EntradaCache {
     Firma firma;
@@ -329,33 +325,12 @@ QString demasiadoGrande() {
         "el archivo pasa de 16 MiB, más de lo que ocupa un archivo de configuración");
 }
 
-// The bytes of the open file, up to one byte past the size limit. The buffer starts at the size
-// just seen, one byte more to notice a file that grew meanwhile: reserving the largest size at
-// once would take that much memory on every read.
-bool leerTodo(int fd, qint64 tamano, QByteArray* datos) {
-    datos->resize(qsizetype(tamano) + 1);
-    qsizetype leidos = 0;
-    for (;;) {
-        if (leidos == datos->size()) {
-            if (leidos > kTamanoMaximo) break;
-            datos->resize(qsizetype(std::min<qint64>(kTamanoMaximo + 1, leidos * qint64{2})));
-        }
-        const ssize_t n = ::read(fd, datos->data() + leidos, size_t(datos->size() - leidos));
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return false;
-        if (n == 0) break;
-        leidos += n;
-    }
-    datos->resize(leidos);
-    return true;
-}
-
 // Why a file of this kind and size is not read; "" when it is.
-QString motivoPorTipo(const struct stat& info) {
-    if (S_ISDIR(info.st_mode)) return QStringLiteral("es una carpeta");
+QString motivoPorTipo(const DatosArchivo& info) {
+    if (info.tipo == TipoArchivo::Carpeta) return QStringLiteral("es una carpeta");
     // Pipes and devices could block or never end; only ordinary files are settings files.
-    if (!S_ISREG(info.st_mode)) return QStringLiteral("no es un archivo común");
-    if (info.st_size > kTamanoMaximo) return demasiadoGrande();
+    if (info.tipo != TipoArchivo::Comun) return QStringLiteral("no es un archivo común");
+    if (info.tamano > kTamanoMaximo) return demasiadoGrande();
     return {};
 }
 
@@ -387,27 +362,26 @@ Carga fallo(const QString& motivo) { return {Estado::Fallo, nullptr, motivo}; }
 // Reads and parses the file; `usarCache` lets a parse of the same version of the file (see
 // Firma) stand in for reading it again.
 Carga cargar(const QString& archivo, bool usarCache) {
-    const QByteArray ruta = QFile::encodeName(archivo);
-    struct stat info {};
-    if (ruta.isEmpty() || ::stat(ruta.constData(), &info) != 0) return {};
-    if (const QString motivo = motivoPorTipo(info); !motivo.isEmpty()) return fallo(motivo);
+    std::optional<DatosArchivo> info = DatosDeArchivo(archivo);
+    if (!info) return {};
+    if (const QString motivo = motivoPorTipo(*info); !motivo.isEmpty()) return fallo(motivo);
     const QString clave = QFileInfo(archivo).absoluteFilePath();
     if (usarCache)
-        if (auto doc = enCache(clave, archivoini::firmaDe(info))) return {Estado::Cargado, doc, {}};
+        if (auto doc = enCache(clave, info->firma)) return {Estado::Cargado, doc, {}};
 
     // Opened without blocking, in case a pipe took the file's place since it was seen.
-    const int fd = ::open(ruta.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return fallo(TextoErrorLectura(errno));
+    LecturaArchivo lectura(archivo);
+    if (lectura.error() != 0) return fallo(TextoErrorLectura(lectura.error()));
     QByteArray datos;
     // The version is taken before reading: a change in between makes the next call read again.
-    const bool leido = ::fstat(fd, &info) == 0;
-    QString motivo = leido ? motivoPorTipo(info) : TextoErrorLectura(errno);
-    if (motivo.isEmpty() && !leerTodo(fd, info.st_size, &datos)) motivo = TextoErrorLectura(errno);
-    ::close(fd);
+    info = lectura.datos();
+    QString motivo = info ? motivoPorTipo(*info) : TextoErrorLectura(errno);
+    if (motivo.isEmpty() && !lectura.leerTodo(info->tamano, kTamanoMaximo, &datos))
+        motivo = TextoErrorLectura(errno);
     if (motivo.isEmpty() && datos.size() > kTamanoMaximo) motivo = demasiadoGrande();
     if (!motivo.isEmpty()) return fallo(motivo);
     auto doc = analizar(std::move(datos));
-    if (usarCache) guardarEnCache(clave, archivoini::firmaDe(info), doc);
+    if (usarCache) guardarEnCache(clave, info->firma, doc);
     return {Estado::Cargado, doc, {}};
 }
 
@@ -550,20 +524,18 @@ bool fallar(QString* error, const QString& texto) {
 
 // The permissions of the file that replaces `archivo`: its own, group included, when it exists,
 // else those that `nuevo` asks for.
-archivoini::Permisos permisosPara(const QString& archivo, ArchivoIni::Acceso nuevo) {
-    struct stat info {};
-    if (::stat(QFile::encodeName(archivo).constData(), &info) == 0)
-        return {info.st_mode & 0777, true, true, info.st_gid};
-    if (nuevo == ArchivoIni::Acceso::SoloDueno) return {S_IRUSR | S_IWUSR, true};
+PermisosArchivo permisosPara(const QString& archivo, ArchivoIni::Acceso nuevo) {
+    if (const std::optional<DatosArchivo> info = DatosDeArchivo(archivo))
+        return {info->permisos, true, true, info->grupo};
+    if (nuevo == ArchivoIni::Acceso::SoloDueno) return SoloParaElDueno();
     return {0666, false};
 }
 
 // Why the existing `archivo` is not a file to write (a folder, a device); "" when it is or when it
 // does not exist. Told before the lock is taken, so that no lock file is left beside a folder.
 QString motivoPrevio(const QString& archivo) {
-    struct stat info {};
-    if (::stat(QFile::encodeName(archivo).constData(), &info) != 0) return {};
-    return motivoPorTipo(info);
+    const std::optional<DatosArchivo> info = DatosDeArchivo(archivo);
+    return info ? motivoPorTipo(*info) : QString();
 }
 
 std::function<void()>& pausaAntesDeReemplazar() {
@@ -583,25 +555,50 @@ QString textoSinEscribir(const QString& nombre, const QString& motivo) {
 
 // Reads `archivo`, stores `valores` and replaces the file `destino` it leads to, with the lock
 // held by the caller.
-bool reescribir(const QString& archivo, const QString& destino, archivoini::Permisos permisos,
+bool reescribir(const QString& archivo, const QString& destino, PermisosArchivo permisos,
                 const QString& seccion, const QList<std::pair<QString, QString>>& valores,
                 QString* error) {
     const QString nombre = QDir::toNativeSeparators(archivo);
     const Carga carga = cargar(archivo, false);
     if (carga.estado == Estado::Fallo)
         return fallar(error, textoSinModificar(nombre, carga.motivo));
-    if (carga.estado == Estado::Cargado &&
-        ::access(QFile::encodeName(destino).constData(), W_OK) != 0)
-        return fallar(error, textoSinModificar(nombre, TextoErrorSistema(errno)));
+    if (const int numero = ImpedimentoDeEscribir(destino);
+        carga.estado == Estado::Cargado && numero != 0)
+        return fallar(error, textoSinModificar(nombre, TextoErrorSistema(numero)));
     const Documento vacio;
     const QByteArray contenido = modificar(carga.doc ? *carga.doc : vacio, seccion, valores);
     if (contenido.size() > kTamanoMaximo)
         return fallar(
             error, textoSinModificar(nombre, QStringLiteral("con lo guardado pasaría de 16 MiB")));
     if (pausaAntesDeReemplazar()) pausaAntesDeReemplazar()();
-    QString motivo;
-    return archivoini::reemplazar(destino, contenido, permisos, &motivo) ||
-           fallar(error, textoSinEscribir(nombre, motivo));
+    int numero = 0;
+    return ReemplazarArchivo(destino, contenido, permisos, &numero) ||
+           fallar(error, textoSinEscribir(nombre, TextoErrorSistema(numero)));
+}
+
+// The path a write goes to: a symbolic link is followed to the file it names, so that the link
+// stays a link.
+QString destinoReal(const QString& archivo) {
+    QFileInfo info(archivo);
+    for (int vuelta = 0; vuelta < 40 && info.isSymLink(); ++vuelta)
+        info.setFile(info.symLinkTarget());
+    return info.isSymLink() ? archivo : info.filePath();
+}
+
+// Takes the lock of `destino`, waiting a while for another program that holds it; "" once taken,
+// else why not.
+QString tomarCerrojo(CerrojoDeArchivo& cerrojo, const QString& destino, PermisosArchivo permisos) {
+    int numero = 0;
+    switch (cerrojo.tomar(destino, permisos, kEsperaCerrojoMs, &numero)) {
+        case CerrojoDeArchivo::Toma::Tomado:
+            return QString();
+        case CerrojoDeArchivo::Toma::Ocupado:
+            return QStringLiteral("otro programa lo está modificando y no terminó en %1 segundos")
+                .arg(kEsperaCerrojoMs / 1000);
+        case CerrojoDeArchivo::Toma::Fallo:
+            break;
+    }
+    return TextoErrorSistema(numero);
 }
 
 QMutex& mutexEscritura() {
@@ -657,16 +654,15 @@ bool ArchivoIni::escribirVarias(const QString& archivo, const QString& seccion,
                                   .arg(clave, seccion, nombre, motivo));
             }
         if (valores.isEmpty()) return true;
-        const QString destino = archivoini::destinoReal(archivo);
+        const QString destino = destinoReal(archivo);
         if (const QString motivo = motivoPrevio(destino); !motivo.isEmpty())
             return fallar(error, textoSinModificar(nombre, motivo));
-        const archivoini::Permisos permisos = permisosPara(destino, nuevo);
+        const PermisosArchivo permisos = permisosPara(destino, nuevo);
         // Reading, changing and replacing the file is one step: for the threads of this process
         // through the mutex, for other processes through the lock file.
         const QMutexLocker bloqueo(&mutexEscritura());
-        archivoini::Cerrojo cerrojo;
-        QString motivo;
-        if (!cerrojo.tomar(destino, permisos, kEsperaCerrojoMs, &motivo))
+        CerrojoDeArchivo cerrojo;
+        if (const QString motivo = tomarCerrojo(cerrojo, destino, permisos); !motivo.isEmpty())
             return fallar(error, textoSinEscribir(nombre, motivo));
         const bool escrito = reescribir(archivo, destino, permisos, seccion, valores, error);
         olvidar(QFileInfo(archivo).absoluteFilePath());

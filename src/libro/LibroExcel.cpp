@@ -1,9 +1,5 @@
 #include "libro/LibroExcel.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -21,49 +17,6 @@
 // LibroExcel
 
 namespace {
-
-// The mode a new file gets: 0666 less the process's umask, read without changing it (setting
-// the mask to read it back would affect every thread of the process meanwhile).
-mode_t permisosNuevos() {
-    mode_t mascara = 022;
-    QFile estado(QStringLiteral("/proc/self/status"));
-    if (estado.open(QIODevice::ReadOnly)) {
-        for (const QByteArray& linea : estado.readAll().split('\n')) {
-            if (!linea.startsWith("Umask:")) continue;
-            bool bien = false;
-            const uint valor = linea.mid(6).trimmed().toUInt(&bien, 8);
-            if (bien) mascara = static_cast<mode_t>(valor & 0777);
-            break;
-        }
-    }
-    return static_cast<mode_t>(0666 & ~mascara);
-}
-
-// Gives the finished working file at `ruta` its mode and flushes it to disk, through one
-// descriptor opened without following a link, so that the rename never exposes a workbook still
-// in the cache. The errno of the failure, or 0.
-int asentar(const QString& ruta, mode_t modo) {
-    const int fd = ::open(QFile::encodeName(ruta).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-    if (fd < 0) return errno;
-    struct stat datos {};
-    int numero = 0;
-    if (::fstat(fd, &datos) != 0)
-        numero = errno;
-    else if (!S_ISREG(datos.st_mode))
-        numero = EINVAL;
-    else if (::fchmod(fd, modo) != 0 || !sincronizar(fd))
-        numero = errno;
-    if (::close(fd) != 0 && numero == 0) numero = errno;
-    return numero;
-}
-
-// Keep the permissions of the regular file being replaced; a new file gets the usual ones.
-mode_t modoDelLibro(const QString& ruta) {
-    struct stat anterior {};
-    return ::lstat(QFile::encodeName(ruta).constData(), &anterior) == 0 && S_ISREG(anterior.st_mode)
-               ? static_cast<mode_t>(anterior.st_mode & 07777)
-               : permisosNuevos();
-}
 
 // Why no workbook can be written at `ruta` ("" when one can): no name, a folder there, a folder
 // that does not exist, or a file there that cannot be written.
@@ -134,7 +87,7 @@ bool LibroExcel::preparar(const QString& ruta, QString* error) {
     if (!escritor->escribir(hoja_, rutaTemporal, privada->ruta(), &detalle))
         return fallar(QStringLiteral("No se guardó el libro '%1': %2").arg(ruta, detalle));
 
-    if (const int numero = asentar(rutaTemporal, modoDelLibro(ruta)); numero != 0)
+    if (const int numero = AsentarArchivo(rutaTemporal, PermisosParaReemplazar(ruta)); numero != 0)
         return fallar(
             QStringLiteral(
                 "No se guardó el libro '%1': no se pudo asentar el archivo en disco (%2).")
@@ -152,17 +105,14 @@ bool LibroExcel::reemplazar(QString* error) {
         return false;
     }
     const std::unique_ptr<CarpetaTrabajo> privada = std::move(preparado_);
-    if (std::rename(QFile::encodeName(privada->archivo(QStringLiteral("libro"))).constData(),
-                    QFile::encodeName(ruta_).constData()) != 0) {
-        if (error)
-            *error = QStringLiteral("No se pudo reemplazar el archivo '%1': %2")
-                         .arg(ruta_, TextoErrorSistema(errno));
-        return false;
-    }
-    // The rename itself reaches the disk too, so that a power cut cannot bring the earlier file
-    // back after the user was told the new one is there.
-    sincronizarCarpeta(ruta_);
-    return true;
+    // The new file takes the earlier one's place in one step, and that step reaches the disk too,
+    // so that a power cut cannot bring the earlier file back after the user was told the new one
+    // is there.
+    if (PonerEnSuLugar(privada->archivo(QStringLiteral("libro")), ruta_)) return true;
+    if (error)
+        *error = QStringLiteral("No se pudo reemplazar el archivo '%1': %2")
+                     .arg(ruta_, TextoErrorSistema(errno));
+    return false;
 }
 
 // ---------------------------------------------------------------------------------------------

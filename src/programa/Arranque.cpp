@@ -8,6 +8,7 @@
 
 #include "anfitrion/ArchivoIni.h"
 #include "basedatos/BasesDD.h"
+#include "plataforma/Disco.h"
 #include "programa/Contexto.h"
 #include "programa/LugaresPrograma.h"
 #include "programa/ParaPluginsPortables.h"

@@ -1,7 +1,5 @@
 #include "programa/LugaresPrograma.h"
 
-#include <unistd.h>
-
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -72,9 +70,4 @@ void CrearCarpetasDelUsuario(const LugaresPrograma& lugares) {
     if (!QFileInfo::exists(ajustes) && QDir().mkpath(QFileInfo(ajustes).absolutePath()))
         QDir().mkdir(ajustes, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QDir().mkpath(lugares.libros);
-}
-
-bool CarpetaEscribible(const QString& carpeta) {
-    // access() answers for this user, its groups and a file system mounted read-only.
-    return ::access(QFile::encodeName(carpeta).constData(), W_OK | X_OK) == 0;
 }

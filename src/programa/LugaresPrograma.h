@@ -39,5 +39,3 @@ LugaresPrograma ElegirLugares(const QString& rutaEjecutable, bool carpetaEscribi
 // folder (the user's alone) and the documents folder.
 void CrearCarpetasDelUsuario(const LugaresPrograma& lugares);
 
-// Whether this user may create files in `carpeta`.
-bool CarpetaEscribible(const QString& carpeta);

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>
+#include <cstdio>
 
 bool escribirTodo(int fd, const void* datos, std::size_t tamano) {
     const auto* p = static_cast<const char*>(datos);
@@ -60,4 +61,57 @@ int ImpedimentoEscritura(const QString& ruta, bool* elArchivo) {
     if (::lstat(archivo.constData(), &datos) != 0 || !S_ISREG(datos.st_mode)) return 0;
     *elArchivo = true;
     return impedimento(archivo, datos, W_OK);
+}
+
+namespace {
+// The permissions a new file gets: 0666 less the process's umask, read without changing it
+// (setting the mask to read it back would affect every thread of the process meanwhile).
+mode_t permisosNuevos() {
+    mode_t mascara = 022;
+    QFile estado(QStringLiteral("/proc/self/status"));
+    if (estado.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& linea : estado.readAll().split('\n')) {
+            if (!linea.startsWith("Umask:")) continue;
+            bool bien = false;
+            const uint valor = linea.mid(6).trimmed().toUInt(&bien, 8);
+            if (bien) mascara = static_cast<mode_t>(valor & 0777);
+            break;
+        }
+    }
+    return static_cast<mode_t>(0666 & ~mascara);
+}
+}  // namespace
+
+unsigned PermisosParaReemplazar(const QString& ruta) {
+    struct stat anterior {};
+    return ::lstat(QFile::encodeName(ruta).constData(), &anterior) == 0 && S_ISREG(anterior.st_mode)
+               ? static_cast<unsigned>(anterior.st_mode & 07777)
+               : permisosNuevos();
+}
+
+int AsentarArchivo(const QString& ruta, unsigned permisos) {
+    const int fd = ::open(QFile::encodeName(ruta).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) return errno;
+    struct stat datos {};
+    int numero = 0;
+    if (::fstat(fd, &datos) != 0)
+        numero = errno;
+    else if (!S_ISREG(datos.st_mode))
+        numero = EINVAL;
+    else if (::fchmod(fd, static_cast<mode_t>(permisos)) != 0 || !sincronizar(fd))
+        numero = errno;
+    if (::close(fd) != 0 && numero == 0) numero = errno;
+    return numero;
+}
+
+bool PonerEnSuLugar(const QString& nuevo, const QString& destino) {
+    if (std::rename(QFile::encodeName(nuevo).constData(), QFile::encodeName(destino).constData()) !=
+        0)
+        return false;
+    sincronizarCarpeta(destino);
+    return true;
+}
+
+bool CarpetaEscribible(const QString& carpeta) {
+    return ::access(QFile::encodeName(carpeta).constData(), W_OK | X_OK) == 0;
 }

@@ -12,6 +12,13 @@
 // the error number of the failure.
 int CrearArchivoSecreto(const QString& ruta, const unsigned char* datos, std::size_t tamano);
 
+// Whether the system has a group of users named `grupo`.
+bool ExisteGrupo(const QString& grupo);
+// Gives the secret file `ruta` to the group of users `grupo`, who may then read it; only its owner
+// may change it. The group is given before the permissions, so that the file is never readable by
+// the group it had before. 0, or the error number of the failure.
+int CompartirConGrupo(const QString& ruta, const QString& grupo);
+
 // The size of the regular file at `ruta` (a link not followed); -1 when something else is there;
 // nothing when nothing is.
 std::optional<qint64> TamanoSinSeguirEnlaces(const QString& ruta);

@@ -1,10 +1,5 @@
 #include "demo/AnfitrionDemo.h"
 
-#include <fcntl.h>
-#include <grp.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
@@ -17,6 +12,7 @@
 #include "archivos/ErrorSistema.h"
 #include "basedatos/BasesDD.h"
 #include "basedatos/Sql.h"
+#include "plataforma/ArchivoSecreto.h"
 
 namespace anfitrion {
 
@@ -55,32 +51,19 @@ const QStringList NombresEmpresas = {
     QStringLiteral("Ferre-Útil del Norte"),  QStringLiteral("Almacenes Begoña"),
     QStringLiteral("Eléctrica Martínez"),    QStringLiteral("Grupo Señorío")};
 
-// Gives file `ruta` to group `grupo`, which may then read it, and only its owner change it. The
-// group is given before the mode, so that the file is never readable by the group it had before.
-bool darAlGrupo(const QString& ruta, gid_t grupo, QString* error) {
-    const int fd =
-        ::open(QFile::encodeName(ruta).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    const bool bien = fd >= 0 && ::fchown(fd, static_cast<uid_t>(-1), grupo) == 0 &&
-                      ::fchmod(fd, S_IRUSR | S_IWUSR | S_IRGRP) == 0;
-    const int numero = errno;
-    if (fd >= 0) ::close(fd);
-    if (!bien && error)
-        *error = QStringLiteral("No se pudo compartir el archivo %1 con su grupo: %2")
-                     .arg(ruta, TextoErrorSistema(numero));
-    return bien;
-}
-
-// The id of group `nombre`; nullopt, with the reason, when there is none.
-std::optional<gid_t> grupoLlamado(const QString& nombre, QString* error) {
-    if (const group* g = ::getgrnam(QFile::encodeName(nombre).constData())) return g->gr_gid;
-    if (error) *error = QStringLiteral("No existe el grupo %1.").arg(nombre);
-    return std::nullopt;
-}
-
-// Shares the key and talmira.ini of `carpeta` with the users of group `grupo`.
-bool compartirConGrupo(const QString& carpeta, gid_t grupo, QString* error) {
-    return darAlGrupo(QDir(carpeta).filePath(Cifrado::nombreArchivoClave()), grupo, error) &&
-           darAlGrupo(QDir(carpeta).filePath(Instalacion::nombreArchivoAjustes()), grupo, error);
+// Gives the key and talmira.ini of `carpeta` to the users of group `grupo`, who may then read them.
+bool compartirConGrupo(const QString& carpeta, const QString& grupo, QString* error) {
+    for (const QString& nombre :
+         {Cifrado::nombreArchivoClave(), Instalacion::nombreArchivoAjustes()}) {
+        const QString ruta = QDir(carpeta).filePath(nombre);
+        if (const int numero = CompartirConGrupo(ruta, grupo); numero != 0) {
+            if (error)
+                *error = QStringLiteral("No se pudo compartir el archivo %1 con su grupo: %2")
+                             .arg(ruta, TextoErrorSistema(numero));
+            return false;
+        }
+    }
+    return true;
 }
 
 QString descripcion(quint32 n) {
@@ -121,10 +104,9 @@ QList<ProductoDemo> productosDemo(const Demo& demo, int e) {
 
 bool crearInstalacion(const QString& carpeta, const AjustesInstalacion& ajustes, QString* error) {
     // A group that does not exist is told before anything is made.
-    std::optional<gid_t> grupo;
-    if (!ajustes.grupo.isEmpty()) {
-        grupo = grupoLlamado(ajustes.grupo, error);
-        if (!grupo) return false;
+    if (!ajustes.grupo.isEmpty() && !ExisteGrupo(ajustes.grupo)) {
+        if (error) *error = QStringLiteral("No existe el grupo %1.").arg(ajustes.grupo);
+        return false;
     }
     if (!QDir().mkpath(carpeta)) {
         if (error) *error = QStringLiteral("No se pudo crear la carpeta %1").arg(carpeta);
@@ -151,7 +133,7 @@ bool crearInstalacion(const QString& carpeta, const AjustesInstalacion& ajustes,
         return false;
     return guardar(archivo, QStringLiteral("MySQLUsuario"), usuario, error) &&
            guardar(archivo, QStringLiteral("MySQLPassword"), contrasena, error) &&
-           (!grupo || compartirConGrupo(carpeta, *grupo, error));
+           (ajustes.grupo.isEmpty() || compartirConGrupo(carpeta, ajustes.grupo, error));
 }
 
 bool cifrar(const QString& carpeta, int selector, const QString& texto, QString* resultado,

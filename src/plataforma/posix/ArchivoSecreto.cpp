@@ -1,6 +1,7 @@
 #include "plataforma/ArchivoSecreto.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,6 +28,22 @@ int CrearArchivoSecreto(const QString& ruta, const unsigned char* datos, std::si
         errno != EEXIST)  // another process made it first: that one stands
         numero = errno;
     ::unlink(plantilla.constData());
+    return numero;
+}
+
+bool ExisteGrupo(const QString& grupo) {
+    return ::getgrnam(QFile::encodeName(grupo).constData()) != nullptr;
+}
+
+int CompartirConGrupo(const QString& ruta, const QString& grupo) {
+    const group* g = ::getgrnam(QFile::encodeName(grupo).constData());
+    if (!g) return ENOENT;
+    const int fd =
+        ::open(QFile::encodeName(ruta).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    const bool bien = fd >= 0 && ::fchown(fd, static_cast<uid_t>(-1), g->gr_gid) == 0 &&
+                      ::fchmod(fd, S_IRUSR | S_IWUSR | S_IRGRP) == 0;
+    const int numero = bien ? 0 : errno;
+    if (fd >= 0) ::close(fd);
     return numero;
 }
 

@@ -4,14 +4,16 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include "plataforma/Carpetas.h"
+
 namespace {
-// The folder under the user's configuration folder and under each data folder.
+// The folder of the program's data under each data folder.
 const QString kCarpetaPropia = QStringLiteral("varelmo");
 }  // namespace
 
 CarpetasUsuario CarpetasDelUsuario() {
     CarpetasUsuario c;
-    c.configuracion = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    c.configuracion = CarpetaAjustesDelUsuario();
     c.documentos = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     if (c.documentos.isEmpty()) c.documentos = QDir::homePath();
     c.datos = QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation);
@@ -50,7 +52,7 @@ LugaresPrograma ElegirLugares(const QString& rutaEjecutable, bool carpetaEscribi
     l.instalado = !carpetaEscribible || (!hayJunto && hayEnArbol);
     if (!l.instalado) return LugaresJunto(rutaEjecutable);
     l.ajustes = QDir(usuario.configuracion)
-                    .filePath(kCarpetaPropia + u'/' + nombre + QStringLiteral(".ini"));
+                    .filePath(NombreCarpetaAjustes() + u'/' + nombre + QStringLiteral(".ini"));
     l.libros = QDir::cleanPath(usuario.documentos);
     // A folder that is only read (a shared copy) still holds its own description file; else the
     // package's, in its own tree first, then in the user's and the system's data folders.

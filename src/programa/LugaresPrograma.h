@@ -17,9 +17,10 @@ struct LugaresPrograma {
     bool instalado = false;
 };
 
-// The user's places, as the desktop names them (XDG folders).
+// The user's places, as the desktop names them (XDG folders; on Windows the roaming application
+// data and the Documents folder).
 struct CarpetasUsuario {
-    QString configuracion;  // ~/.config
+    QString configuracion;  // ~/.config, %APPDATA%
     QString documentos;     // ~/Documents, or its name in the user's language
     QStringList datos;      // ~/.local/share, /usr/local/share, /usr/share
 };
@@ -38,4 +39,3 @@ LugaresPrograma ElegirLugares(const QString& rutaEjecutable, bool carpetaEscribi
 // Makes the user's folders an installed program writes to: its folder under the configuration
 // folder (the user's alone) and the documents folder.
 void CrearCarpetasDelUsuario(const LugaresPrograma& lugares);
-

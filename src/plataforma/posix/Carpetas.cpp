@@ -1,0 +1,9 @@
+#include "plataforma/Carpetas.h"
+
+#include <QStandardPaths>
+
+QString CarpetaAjustesDelUsuario() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+}
+
+QString NombreCarpetaAjustes() { return QStringLiteral("varelmo"); }

@@ -13,7 +13,9 @@ struct Motivo {
 // The failures a user meets while the program writes a file, each said once.
 constexpr Motivo Motivos[] = {
     {ENOSPC, u"no queda espacio en el disco"},
+#ifdef EDQUOT  // disk quotas: not every system's C library names them
     {EDQUOT, u"se agotó el espacio en disco asignado a este usuario"},
+#endif
     {EFBIG, u"el archivo pasa del tamaño máximo que se permite escribir"},
     {EACCES, u"no hay permiso para escribir en la carpeta o el archivo"},
     {EPERM, u"la operación no está permitida en la carpeta o el archivo"},

@@ -6,8 +6,12 @@
 #include <QRandomGenerator>
 #include <cerrno>
 
+// Not in every SDK's headers.
 #ifndef ERROR_STOPPED_ON_SYMLINK
-#define ERROR_STOPPED_ON_SYMLINK 681L  // not in every SDK's headers
+#define ERROR_STOPPED_ON_SYMLINK 681L
+#endif
+#ifndef ERROR_DISK_QUOTA_EXCEEDED
+#define ERROR_DISK_QUOTA_EXCEEDED 1295L
 #endif
 
 namespace sistema {
@@ -23,14 +27,17 @@ int errnoDe(DWORD error) {
         case ERROR_BAD_NET_NAME:
             return ENOENT;
         case ERROR_ACCESS_DENIED:
+        case ERROR_NETWORK_ACCESS_DENIED:
         case ERROR_PRIVILEGE_NOT_HELD:
             return EACCES;
         // A file another program holds open (a workbook open in a spreadsheet program).
         case ERROR_SHARING_VIOLATION:
         case ERROR_LOCK_VIOLATION:
+        case ERROR_BUSY:
             return EBUSY;
         case ERROR_DISK_FULL:
         case ERROR_HANDLE_DISK_FULL:
+        case ERROR_DISK_QUOTA_EXCEEDED:  // the CRT has no EDQUOT
             return ENOSPC;
         case ERROR_ALREADY_EXISTS:
         case ERROR_FILE_EXISTS:
@@ -38,8 +45,18 @@ int errnoDe(DWORD error) {
         case ERROR_WRITE_PROTECT:
             return EROFS;
         case ERROR_INVALID_NAME:
-        case ERROR_DIRECTORY:
+        case ERROR_INVALID_PARAMETER:
             return EINVAL;
+        case ERROR_DIRECTORY:  // a part of the path that should be a folder is not one
+            return ENOTDIR;
+        case ERROR_FILENAME_EXCED_RANGE:
+            return ENAMETOOLONG;
+        case ERROR_NOT_SAME_DEVICE:  // a move between two volumes
+            return EXDEV;
+        case ERROR_DIR_NOT_EMPTY:
+            return ENOTEMPTY;
+        case ERROR_TOO_MANY_OPEN_FILES:
+            return EMFILE;
         case ERROR_CANT_RESOLVE_FILENAME:
         case ERROR_NOT_A_REPARSE_POINT:
         case ERROR_REPARSE_TAG_INVALID:

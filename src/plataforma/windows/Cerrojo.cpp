@@ -14,13 +14,15 @@ HANDLE comoHandle(long long archivo) { return reinterpret_cast<HANDLE>(intptr_t(
 
 CerrojoDeProceso::~CerrojoDeProceso() { soltar(); }
 
-// The file is opened sharing nothing: while this handle lives no other open of it succeeds, and the
-// system closes the handle with the process however it ends.
+// The file is opened sharing neither reading nor writing: while this handle lives no other open
+// that reads or writes it succeeds, and the system closes the handle with the process however it
+// ends. Its removal is shared, as a POSIX file under lock may be unlinked: the owner of the working
+// folder removes the folder, this file in it, before it lets the lock go.
 bool CerrojoDeProceso::tomar(const QString& ruta, int* error) {
     soltar();
     Descriptor soloDueno(SoloDueno);
-    const HANDLE h = CreateFileW(rutaNativa(ruta).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
-                                 soloDueno.atributos(), CREATE_NEW,
+    const HANDLE h = CreateFileW(rutaNativa(ruta).c_str(), GENERIC_READ | GENERIC_WRITE,
+                                 FILE_SHARE_DELETE, soloDueno.atributos(), CREATE_NEW,
                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         *error = errnoDelSistema();

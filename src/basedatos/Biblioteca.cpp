@@ -2,7 +2,7 @@
 
 #include <mysql.h>
 
-#include <cstdlib>
+#include <QtGlobal>
 #include <mutex>
 
 // Connector/C 3.3 brought the library's own safeguards the sessions rely on (the restricted login
@@ -19,7 +19,7 @@ void IniciarBibliotecaBaseDatos() {
              {"LIBMYSQL_PLUGINS", "LIBMYSQL_PLUGIN_DIR", "MARIADB_PLUGIN_DIR", "MYSQL_HOST",
               "MYSQL_TCP_PORT", "MYSQL_UNIX_PORT", "MYSQL_PWD", "MYSQL_DEBUG",
               "MARIADB_TLS_DISABLE_PEER_VERIFICATION", "LIBMYSQL_ENABLE_CLEARTEXT_PLUGIN"})
-            ::unsetenv(variable);
+            qunsetenv(variable);
         mysql_library_init(0, nullptr, nullptr);
     });
 }

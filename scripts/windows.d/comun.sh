@@ -3,9 +3,9 @@
 
 # The dependencies in build order, the Debian source package of each, the prefixes each is built on
 # and its patch files in scripts/windows.d.
-ORDEN=(openssl libmariadb libsodium libxlsxwriter)
+ORDEN=(openssl libmariadb libsodium libxlsxwriter qtbase)
 declare -A FUENTE=([openssl]=openssl [libmariadb]=mariadb [libsodium]=libsodium
-                   [libxlsxwriter]=libxlsxwriter)
+                   [libxlsxwriter]=libxlsxwriter [qtbase]=qt6-base)
 declare -A SOBRE=([libmariadb]=openssl)
 declare -A PARCHES=([libmariadb]=mariadb-win_crypt-atexit.patch)
 declare -A PREFIJO=() VERSION=()
@@ -18,7 +18,7 @@ sudo=""
 instalar_paquetes() {
   local paquetes=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools
                   libz-mingw-w64-dev cmake ninja-build make autoconf automake libtool dpkg-dev
-                  patch nsis wine wine64 xvfb xauth) faltan=() p
+                  patch qt6-base-dev qt6-base-dev-tools nsis wine wine64 xvfb xauth) faltan=() p
   for p in "${paquetes[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || faltan+=("$p")
   done
@@ -46,10 +46,13 @@ preparar_cache() {
   fi
 }
 
-# The versions of the tools a build's output depends on.
+# The versions of the tools a build's output depends on. Only the upstream version of the host's Qt
+# counts: its tools (moc, rcc, uic) must be the same Qt release as the qtbase built.
 version_herramientas() {
   dpkg-query -W -f='${Package} ${Version}\n' g++-mingw-w64-x86-64-posix \
     binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev libz-mingw-w64-dev
+  [ "$1" = qtbase ] && dpkg-query -W -f='${Version}\n' qt6-base-dev-tools | sed 's/[+-].*//'
+  return 0
 }
 
 # The key of a dependency: its source version, the text of its recipe and of the helpers every

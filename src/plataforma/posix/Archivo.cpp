@@ -7,12 +7,12 @@
 
 #include <QDeadlineTimer>
 #include <QFile>
-#include <QRandomGenerator>
 #include <QThread>
 #include <algorithm>
 #include <cerrno>
 
 #include "plataforma/Disco.h"
+#include "plataforma/NombreAlAzar.h"
 
 namespace {
 
@@ -63,12 +63,8 @@ bool intentarBloqueo(int fd, int* numero) {
 
 // Creates a new file beside `archivo` under a name no other file has; its path goes to `ruta`.
 int crearNuevo(const QString& archivo, PermisosArchivo permisos, QByteArray* ruta) {
-    static constexpr char letras[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     for (int intento = 0; intento < 100; ++intento) {
-        QByteArray sufijo(".", 1);
-        for (int i = 0; i < 8; ++i)
-            sufijo += letras[QRandomGenerator::global()->bounded(int(sizeof letras) - 1)];
-        *ruta = nativo(archivo) + sufijo + ".nuevo";
+        *ruta = nativo(archivo + u'.' + SufijoAlAzar(8) + QStringLiteral(".nuevo"));
         const mode_t modo = permisos.exactos ? S_IRUSR | S_IWUSR : permisos.permisos;
         const int fd = ::open(ruta->constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, modo);
         if (fd >= 0 || errno != EEXIST) return fd;

@@ -96,7 +96,7 @@ bool paraElDueno(PermisosArchivo permisos) {
 HANDLE crearNuevo(const QString& archivo, PermisosArchivo permisos, QString* ruta) {
     Descriptor soloDueno(SoloDueno);
     for (int intento = 0; intento < 100; ++intento) {
-        *ruta = archivo + u'.' + sufijoAlAzar(8) + QStringLiteral(".nuevo");
+        *ruta = archivo + u'.' + SufijoAlAzar(8) + QStringLiteral(".nuevo");
         const HANDLE h = CreateFileW(rutaNativa(*ruta).c_str(), GENERIC_WRITE, 0,
                                      paraElDueno(permisos) ? soloDueno.atributos() : nullptr,
                                      CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);

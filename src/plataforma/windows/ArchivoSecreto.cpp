@@ -35,7 +35,7 @@ HANDLE crearTemporal(const QString& ruta, QString* temporal) {
     if (!soloDueno.valido()) return INVALID_HANDLE_VALUE;
     const QFileInfo info(ruta);
     for (int intento = 0; intento < 100; ++intento) {
-        *temporal = info.dir().filePath(u'.' + info.fileName() + u'.' + sufijoAlAzar(8));
+        *temporal = info.dir().filePath(u'.' + info.fileName() + u'.' + SufijoAlAzar(8));
         const HANDLE h =
             CreateFileW(rutaNativa(*temporal).c_str(), GENERIC_WRITE, 0, soloDueno.atributos(),
                         CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr);

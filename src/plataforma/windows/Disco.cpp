@@ -42,7 +42,7 @@ namespace {
 int pruebaCarpeta(const QString& carpeta) {
     for (int intento = 0; intento < 10; ++intento) {
         const QString prueba =
-            carpeta + QStringLiteral("/.varelmo-") + sufijoAlAzar(8) + QStringLiteral(".prueba");
+            carpeta + QStringLiteral("/.varelmo-") + SufijoAlAzar(8) + QStringLiteral(".prueba");
         const HANDLE h = CreateFileW(
             rutaNativa(prueba).c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
             FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);

@@ -3,7 +3,6 @@
 #include <sddl.h>
 
 #include <QDir>
-#include <QRandomGenerator>
 #include <cerrno>
 
 // Not in every SDK's headers.
@@ -78,14 +77,6 @@ int errnoDelSistema() {
 
 std::wstring rutaNativa(const QString& ruta) {
     return QDir::toNativeSeparators(ruta).toStdWString();
-}
-
-QString sufijoAlAzar(int largo) {
-    static constexpr char letras[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    QString sufijo;
-    for (int i = 0; i < largo; ++i)
-        sufijo += QLatin1Char(letras[QRandomGenerator::global()->bounded(int(sizeof letras) - 1)]);
-    return sufijo;
 }
 
 Descriptor::Descriptor(const wchar_t* sddl) {

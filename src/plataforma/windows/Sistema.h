@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "plataforma/NombreAlAzar.h"
+
 namespace sistema {
 
 // The errno value that tells the same as the system's error `error` (GetLastError()).
@@ -24,9 +26,6 @@ int errnoDelSistema();
 // `ruta` with the system's separators, as the wide string the W functions take; UNC paths
 // (\\server\share\...) pass as they are.
 std::wstring rutaNativa(const QString& ruta);
-
-// A random name part of `largo` letters and digits, for files created beside another.
-QString sufijoAlAzar(int largo);
 
 // A security descriptor built from its SDDL text, freed when it goes.
 class Descriptor {

@@ -29,8 +29,9 @@ construir_openssl() {
   make install_dev
 }
 
-# Connector/C as libmariadb.dll on the static OpenSSL (Schannel failed under wine), the ed25519
-# login built in, and a libmariadb.pc for pkg-config, which the Windows build of Connector/C
+# Connector/C as libmariadb.dll on the static OpenSSL (Schannel failed under wine), the login
+# methods the sessions allow built in (ed25519, and the SHA-2 ones a verified server may ask for),
+# so that the program loads no plugin DLL, and a libmariadb.pc for pkg-config, which the Windows build of Connector/C
 # does not install (its import library is liblibmariadb.dll.a).
 construir_libmariadb() {
   local fuente=$1 prefijo=$2 ossl=${PREFIJO[openssl]} version
@@ -39,7 +40,8 @@ construir_libmariadb() {
     -DOPENSSL_ROOT_DIR="$ossl" -DOPENSSL_INCLUDE_DIR="$ossl/include" \
     -DLIB_EAY="$ossl/lib/libcrypto.a" -DSSL_EAY="$ossl/lib/libssl.a" \
     -DCMAKE_C_STANDARD_LIBRARIES="-lws2_32 -lcrypt32 -lbcrypt -lgdi32 -luser32 -ladvapi32 -lkernel32" \
-    -DWITH_UNIT_TESTS=OFF -DWITH_CURL=OFF -DWITH_DOCS=OFF -DCLIENT_PLUGIN_CLIENT_ED25519=STATIC
+    -DWITH_UNIT_TESTS=OFF -DWITH_CURL=OFF -DWITH_DOCS=OFF -DCLIENT_PLUGIN_CLIENT_ED25519=STATIC \
+    -DCLIENT_PLUGIN_CACHING_SHA2_PASSWORD=STATIC -DCLIENT_PLUGIN_SHA256_PASSWORD=STATIC
   cmake --build obj -j"$JOBS"
   cmake --install obj
   version=$(sed -n 's/^#define MARIADB_PACKAGE_VERSION "\(.*\)"/\1/p' \
@@ -71,10 +73,15 @@ construir_libsodium() {
 }
 
 # libxlsxwriter, static, on Debian's MinGW zlib (the static libz.a, so no zlib1.dll to ship).
+# Without its own MD5 (only for images, which the reports have none of): its MD5_* functions
+# would clash with OpenSSL's in the same program. Its pkg-config file names zlib as private, so
+# that the program links zlib itself, statically, instead of through -lz's import library.
 construir_libxlsxwriter() {
   local fuente=$1 prefijo=$2
   configurar_cmake "$fuente" "$prefijo" libxlsxwriter -DBUILD_SHARED_LIBS=OFF \
-    -DBUILD_TESTS=OFF -DBUILD_EXAMPLES=OFF -DZLIB_USE_STATIC_LIBS=ON
+    -DBUILD_TESTS=OFF -DBUILD_EXAMPLES=OFF -DZLIB_USE_STATIC_LIBS=ON -DUSE_NO_MD5=ON
   cmake --build obj -j"$JOBS"
   cmake --install obj
+  sed -i 's/^Libs: \(.*\) -lz$/Libs: \1\nLibs.private: -lz/' "$prefijo/lib/pkgconfig/xlsxwriter.pc"
+  grep -q '^Libs.private: -lz$' "$prefijo/lib/pkgconfig/xlsxwriter.pc"
 }

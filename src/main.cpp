@@ -10,6 +10,7 @@
 #include "programa/Arranque.h"
 #include "programa/Contexto.h"
 #include "programa/Escritorio.h"
+#include "programa/LugaresPrograma.h"
 #include "programa/ReporteSinVentana.h"
 #include "ui/CajaSkin.h"
 #include "ui/PintarSkin.h"
@@ -19,6 +20,7 @@ int main(int argc, char** argv) {
     IniciarBibliotecaBaseDatos();
     CallarMensajesDeQt();
     ProhibirVolcadosDeMemoria();
+    PrepararConsola();
     QStringList argumentos;
     for (int i = 1; i < argc; ++i) argumentos << QString::fromLocal8Bit(argv[i]);
     if (argumentos.contains(QStringLiteral("--help")) ||
@@ -56,7 +58,7 @@ int main(int argc, char** argv) {
     SenalesDeCierre senales;
     Contexto contexto;
     contexto.dialogos = std::make_shared<DialogosVentanas>();
-    if (!ArrancarPrograma(contexto, QCoreApplication::applicationFilePath())) return 1;
+    if (!ArrancarPrograma(contexto, RutaDelPrograma())) return 1;
     QString error;
     const std::optional<DatosIniciales> datos = CargarDatosIniciales(contexto, &error);
     if (!datos) {

@@ -291,6 +291,7 @@ int resellar(const QString& carpeta) {
 int main(int argc, char** argv) {
     IniciarBibliotecaBaseDatos();
     ProhibirVolcadosDeMemoria();
+    PrepararConsola();
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
     if (args.contains(QStringLiteral("--help")) || args.value(0) == QStringLiteral("-h"))

@@ -159,7 +159,8 @@ struct Documento {
     QByteArray datos;
     Codificacion codificacion = Codificacion::Utf8;
     qsizetype bom = 0;  // length of the UTF-8 byte order mark that opens the file
-    bool crlf = false;  // lines end with CR LF (taken from the first line)
+    // Lines end with CR LF: as the first line ends, or as the system's text files do in a new file.
+    bool crlf = LineasConCrLf();
     std::vector<Linea> lineas;
     std::vector<Seccion> secciones;
     QHash<QString, qsizetype> indice;  // folded section name -> its first section

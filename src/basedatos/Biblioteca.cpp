@@ -2,6 +2,8 @@
 
 #include <mysql.h>
 
+#include <QCoreApplication>
+#include <QFile>
 #include <QtGlobal>
 #include <mutex>
 
@@ -24,7 +26,14 @@ void IniciarBibliotecaBaseDatos() {
     });
 }
 
-QByteArray CarpetaPluginsBaseDatos() { return QByteArrayLiteral(VARELMO_PLUGINS_BASE_DATOS); }
+// The build names the library's plugin folder; a build that names none (Windows, whose library
+// has its login methods inside) gives the folder "plugin" beside the program, which only who may
+// change the program may write, so that no other folder's DLL is ever loaded as a plugin.
+QByteArray CarpetaPluginsBaseDatos() {
+    const QByteArray construida = QByteArrayLiteral(VARELMO_PLUGINS_BASE_DATOS);
+    if (!construida.isEmpty()) return construida;
+    return QFile::encodeName(QCoreApplication::applicationDirPath() + QStringLiteral("/plugin"));
+}
 
 HiloBaseDatos::HiloBaseDatos() { mysql_thread_init(); }
 

@@ -9,6 +9,7 @@
 #include <QRegularExpression>
 
 #include "basedatos/Biblioteca.h"
+#include "plataforma/Carpetas.h"
 
 namespace {
 // Login methods that never reveal the password to the server, whoever it is.
@@ -86,6 +87,14 @@ bool ProtegerSesion(MYSQL* sesion, const AjustesTls& a, const QByteArray& huella
                      .arg(a.ca);
         return false;
     }
+    const QByteArray autoridades = QFile::encodeName(CarpetaAutoridadesDelSistema());
+    if (a.ca.isEmpty() && a.huella.isEmpty() && autoridades.isEmpty()) {
+        *error = QStringLiteral(
+            "en este sistema el programa no puede leer las autoridades de certificación del "
+            "sistema: indique en MySQLSSLCA el certificado de la autoridad que firmó el del "
+            "servidor, o en MySQLSSLHuella la huella del certificado del servidor");
+        return false;
+    }
     const my_bool si = 1;
     bien = bien && opcion(sesion, MYSQL_OPT_SSL_ENFORCE, &si);
     if (a.huella.isEmpty()) {
@@ -93,7 +102,7 @@ bool ProtegerSesion(MYSQL* sesion, const AjustesTls& a, const QByteArray& huella
         // against the server's name or address.
         const QByteArray ca = QFile::encodeName(a.ca);
         bien = bien && opcion(sesion, MYSQL_OPT_SSL_VERIFY_SERVER_CERT, &si) &&
-               (a.ca.isEmpty() ? opcion(sesion, MYSQL_OPT_SSL_CAPATH, "/etc/ssl/certs")
+               (a.ca.isEmpty() ? opcion(sesion, MYSQL_OPT_SSL_CAPATH, autoridades.constData())
                                : opcion(sesion, MYSQL_OPT_SSL_CA, ca.constData()));
     } else {
         // A pinned certificate stands for itself, whoever signed it and for whatever name.

@@ -28,6 +28,9 @@ struct DatosArchivo {
     quint32 grupo = 0;
 };
 
+// Whether the system's own text files end their lines with CR LF (Windows) rather than LF: how a
+// text file written new ends its lines, so that the system's own editor shows them.
+bool LineasConCrLf();
 // What the system tells of the file `ruta` names, a link followed; nothing with errno set.
 std::optional<DatosArchivo> DatosDeArchivo(const QString& ruta);
 

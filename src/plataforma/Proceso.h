@@ -7,6 +7,9 @@
 // is written, and other processes of the same user cannot read it.
 void ProhibirVolcadosDeMemoria();
 
+// Makes the console the program was started from show its UTF-8 text as written (a Windows
+// console takes its own code page otherwise, and would garble every accent).
+void PrepararConsola();
 // Whether a person watches the standard error at a terminal (not a file, a pipe or a scheduled
 // job's log).
 bool ErrorEnTerminal();

@@ -173,3 +173,5 @@ bool ReemplazarArchivo(const QString& archivo, const QByteArray& contenido,
     sincronizarCarpeta(archivo);
     return true;
 }
+
+bool LineasConCrLf() { return false; }

@@ -7,3 +7,5 @@ QString CarpetaAjustesDelUsuario() {
 }
 
 QString NombreCarpetaAjustes() { return QStringLiteral("varelmo"); }
+
+QString CarpetaAutoridadesDelSistema() { return QStringLiteral("/etc/ssl/certs"); }

@@ -33,3 +33,5 @@ QString LeerLineaOculta(const char* pregunta) {
     }
     return texto;
 }
+
+void PrepararConsola() {}  // a terminal takes the locale's UTF-8 as it comes

@@ -251,3 +251,5 @@ bool ReemplazarArchivo(const QString& archivo, const QByteArray& contenido,
     }
     return bien;
 }
+
+bool LineasConCrLf() { return true; }

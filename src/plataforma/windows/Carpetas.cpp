@@ -12,3 +12,6 @@ QString CarpetaAjustesDelUsuario() {
 }
 
 QString NombreCarpetaAjustes() { return QStringLiteral("Varelmo"); }
+
+// The authorities live in the system's certificate store, which OpenSSL 3.0 cannot read.
+QString CarpetaAutoridadesDelSistema() { return QString(); }

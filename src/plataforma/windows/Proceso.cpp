@@ -71,3 +71,5 @@ QString LeerLineaOculta(const char* pregunta) {
     std::fputs("\n", stderr);
     return texto;
 }
+
+void PrepararConsola() { SetConsoleOutputCP(CP_UTF8); }

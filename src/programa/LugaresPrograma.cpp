@@ -1,5 +1,6 @@
 #include "programa/LugaresPrograma.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -9,7 +10,19 @@
 namespace {
 // The folder of the program's data under each data folder.
 const QString kCarpetaPropia = QStringLiteral("varelmo");
+// The console companion's name is the program's with this ending (varelmo-consola.exe).
+const QString kSufijoConsola = QStringLiteral("-consola");
 }  // namespace
+
+QString RutaDelPrograma() {
+    const QFileInfo propia(QCoreApplication::applicationFilePath());
+    QString nombre = propia.completeBaseName();
+    if (!nombre.endsWith(kSufijoConsola) || nombre.size() == kSufijoConsola.size())
+        return propia.filePath();
+    nombre.chop(kSufijoConsola.size());
+    if (!propia.suffix().isEmpty()) nombre += u'.' + propia.suffix();
+    return propia.dir().filePath(nombre);
+}
 
 CarpetasUsuario CarpetasDelUsuario() {
     CarpetasUsuario c;

@@ -25,6 +25,10 @@ struct CarpetasUsuario {
     QStringList datos;      // ~/.local/share, /usr/local/share, /usr/share
 };
 CarpetasUsuario CarpetasDelUsuario();
+// The program's own path, whose name and folder give its settings and description file. The
+// console companion (varelmo-consola.exe beside varelmo.exe, for scripts on Windows) speaks for the
+// program beside it: it gives that program's path, so that both share settings and workbooks.
+QString RutaDelPrograma();
 
 // The folder of the program's own data in an installed tree, relative to the executable's folder:
 // <prefix>/bin/varelmo reads <prefix>/share/varelmo/.

@@ -1,6 +1,7 @@
 #include "programa/ReporteSinVentana.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QSet>
 #include <cstdio>
 
@@ -11,6 +12,7 @@
 #include "programa/Arranque.h"
 #include "programa/AvanceEnTerminal.h"
 #include "programa/Contexto.h"
+#include "programa/LugaresPrograma.h"
 #include "programa/ReporteDelPrograma.h"
 #include "report/FusionEmpresa.h"
 #include "report/Reporte.h"
@@ -188,7 +190,7 @@ int correrReporte(Contexto& p, SolicitudReporte solicitud, const Opciones& opcio
     if (!resultado.creado() || resultado.incompleto() || avance.activo())
         AvisarResultado(*p.dialogos, resultado);
     if (!resultado.creado()) return 1;
-    std::fprintf(stdout, "%s\n", qUtf8Printable(resultado.ruta));
+    std::fprintf(stdout, "%s\n", qUtf8Printable(QDir::toNativeSeparators(resultado.ruta)));
     // A script must not take a workbook that lacks companies or products for a whole one.
     return resultado.incompleto() ? SalidaIncompleto : 0;
 }
@@ -203,7 +205,7 @@ int EjecutarReporteSinVentana(const QStringList& argumentos) {
         return 2;
     }
     Contexto p;
-    if (!ArrancarPrograma(p, QCoreApplication::applicationFilePath())) return 1;
+    if (!ArrancarPrograma(p, RutaDelPrograma())) return 1;
     const std::optional<DatosIniciales> datos = CargarDatosIniciales(p, &error);
     if (!datos) return fallar(*p.dialogos, error);
     const std::optional<QList<int>> empresas = empresasDelReporte(*opciones, *datos, &error);

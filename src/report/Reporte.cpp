@@ -1,5 +1,6 @@
 #include "report/Reporte.h"
 
+#include <QDir>
 #include <optional>
 
 #include "dialogos/Dialogos.h"
@@ -125,6 +126,8 @@ void AvisarResultado(Dialogos& dialogos, const ResultadoReporte& resultado) {
     if (MensajeConBoton(dialogos, resultado.texto(), resultado.estilo(), resultado.titulo(),
                         QStringLiteral("Abrir")) == Respuesta::Adicional &&
         !dialogos.abrirDocumento(resultado.ruta))
-        Mensaje(dialogos, QStringLiteral("No se pudo abrir el archivo '%1'").arg(resultado.ruta),
+        Mensaje(dialogos,
+                QStringLiteral("No se pudo abrir el archivo '%1'")
+                    .arg(QDir::toNativeSeparators(resultado.ruta)),
                 estilos::Alto, QStringLiteral("Alerta"));
 }

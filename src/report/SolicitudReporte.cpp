@@ -97,6 +97,12 @@ QString ProblemaDestino(const QString& archivo, const QString& carpeta) {
     const QString inicio = QStringLiteral("El archivo '%1' no fue creado: ").arg(archivo);
     if (elArchivo && (numero == EACCES || numero == EPERM))
         return inicio + QStringLiteral("'%1' es de solo lectura y se deja como está").arg(ruta);
+    // Held by another program without sharing writes (a workbook open in a spreadsheet program).
+    if (elArchivo && numero == EBUSY)
+        return inicio + QStringLiteral(
+                            "'%1' está abierto en otro programa; ciérrelo y vuelva a generar el "
+                            "reporte")
+                            .arg(ruta);
     if (elArchivo)
         return inicio + QStringLiteral("no se puede escribir '%1' (%2)")
                             .arg(ruta, TextoErrorSistema(numero));

@@ -17,12 +17,12 @@
 #include "ui/frmInicial.h"
 
 int main(int argc, char** argv) {
+    AjustarBibliotecas();
     IniciarBibliotecaBaseDatos();
     CallarMensajesDeQt();
     ProhibirVolcadosDeMemoria();
     PrepararConsola();
-    QStringList argumentos;
-    for (int i = 1; i < argc; ++i) argumentos << QString::fromLocal8Bit(argv[i]);
+    const QStringList argumentos = ArgumentosDelPrograma(argc, argv);
     if (argumentos.contains(QStringLiteral("--help")) ||
         argumentos.contains(QStringLiteral("-h"))) {
         std::fputs(qUtf8Printable(AyudaLineaDeOrdenes()), stdout);

@@ -289,6 +289,7 @@ int resellar(const QString& carpeta) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    AjustarBibliotecas();
     IniciarBibliotecaBaseDatos();
     ProhibirVolcadosDeMemoria();
     PrepararConsola();

@@ -35,3 +35,11 @@ QString LeerLineaOculta(const char* pregunta) {
 }
 
 void PrepararConsola() {}  // a terminal takes the locale's UTF-8 as it comes
+
+QStringList ArgumentosDelPrograma(int argc, char** argv) {
+    QStringList argumentos;
+    for (int i = 1; i < argc; ++i) argumentos << QString::fromLocal8Bit(argv[i]);
+    return argumentos;
+}
+
+void AjustarBibliotecas() {}

@@ -2,6 +2,7 @@
 
 #include <aclapi.h>
 #include <sddl.h>
+#include <shellapi.h>
 
 #include <QTextStream>
 #include <cstdio>
@@ -73,3 +74,15 @@ QString LeerLineaOculta(const char* pregunta) {
 }
 
 void PrepararConsola() { SetConsoleOutputCP(CP_UTF8); }
+
+// The command line as the system keeps it, in UTF-16, split by the system's own rules.
+QStringList ArgumentosDelPrograma(int, char**) {
+    int cuantos = 0;
+    wchar_t** partes = CommandLineToArgvW(GetCommandLineW(), &cuantos);
+    QStringList argumentos;
+    for (int i = 1; partes && i < cuantos; ++i) argumentos << QString::fromWCharArray(partes[i]);
+    LocalFree(partes);
+    return argumentos;
+}
+
+void AjustarBibliotecas() { qputenv("QT_ENABLE_REGEXP_JIT", "0"); }

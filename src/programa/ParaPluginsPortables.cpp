@@ -16,7 +16,7 @@ const QChar CR(u'\r');
 void avisarInstalacionAusente(Dialogos& dialogos, const QString& archivoIni,
                               const QString& carpeta) {
     const QString texto = QStringLiteral("En el archivo de configuración de este programa") + CR +
-                          CR + u'(' + archivoIni + u')' + CR + CR +
+                          CR + u'(' + QDir::toNativeSeparators(archivoIni) + u')' + CR + CR +
                           QStringLiteral("debe indicarse la ruta correcta de Talmira Premium.") +
                           CR + QStringLiteral("Ruta indicada e incorrecta: ") + CR + CR + carpeta;
     dialogos.cajaSistema(texto, estilos::Alto, QStringLiteral("Atención"));
@@ -29,7 +29,7 @@ void avisarInstalacionAusente(Dialogos& dialogos, const QString& archivoIni,
 void avisarIniIlegible(Dialogos& dialogos, const QString& archivoIni, const QString& motivo) {
     const QString texto =
         QStringLiteral("No se puede leer el archivo de configuración de este programa") + CR + CR +
-        u'(' + archivoIni + u')' + CR + CR + motivo + u'.';
+        u'(' + QDir::toNativeSeparators(archivoIni) + u')' + CR + CR + motivo + u'.';
     dialogos.cajaSistema(texto, estilos::Alto, QStringLiteral("Atención"));
 }
 

@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 #include <QWidget>
 #include <QtTest>
+#include <algorithm>
 
 #include "anfitrion/ArchivoIni.h"
 #include "ui/Posicion.h"
@@ -76,17 +77,19 @@ private slots:
         QTest::newRow("solo posicion") << "150"
                                        << "300" << QString() << QString() << QPoint(0, 0) << Diseno;
         // Partly off the screen: back on it, wholly; a window larger than the screen is made as
-        // large as the screen.
-        QTest::newRow("pasada del borde derecho") << "900"
-                                                  << "9000"
-                                                  << "9000"
-                                                  << "6000" << QPoint(200, 60) << QSize(600, 400);
+        // large as the screen. 600 pixels wide at 600: past the right edge of a screen narrower
+        // than 1200 pixels (the test platform's is 800).
+        const QRect pantalla = QGuiApplication::primaryScreen()->availableGeometry();
+        QTest::newRow("pasada del borde derecho")
+            << "900"
+            << "9000"
+            << "9000"
+            << "6000" << QPoint(std::min(600, pantalla.right() + 1 - 600), 60) << QSize(600, 400);
         QTest::newRow("mas ancha que la pantalla")
             << "0"
             << "-45000"
             << "48000"
-            << "3000" << QPoint(0, 0)
-            << QSize(QGuiApplication::primaryScreen()->availableGeometry().width(), 200);
+            << "3000" << QPoint(0, 0) << QSize(pantalla.width(), 200);
     }
     void leer() {
         QFETCH(QString, linea);

@@ -1,5 +1,6 @@
 // The checks of a report request, the ticked companies, the working table's definition and the
 // names of sheet columns.
+#include <QDir>
 #include <QtTest>
 
 #include "libro/LetraColumna.h"
@@ -99,7 +100,8 @@ private slots:
                                        esperado != Validacion::DestinoNoEscribible);
         // A name with folders is told which folder the workbook goes to.
         if (esperado == Validacion::ArchivoInvalido && archivo.contains(u'/'))
-            QVERIFY2(motivo.endsWith(propios.carpeta), qPrintable(motivo));
+            QVERIFY2(motivo.endsWith(QDir::toNativeSeparators(propios.carpeta)),
+                     qPrintable(motivo));
     }
 
     void marcadas_data() {

@@ -90,6 +90,19 @@ armar_carpeta() {
     >"$carpeta/LEEME.txt"
 }
 
+# The tests built for Windows, in a folder of their own with what they import, for
+# scripts/probar-windows.
+armar_pruebas() {
+  local carpeta=$SALIDA/pruebas qt=$CACHE/actual/qtbase/plugins exe
+  rm -rf "$carpeta"
+  mkdir -p "$carpeta/platforms"
+  for exe in "$SALIDA"/obj/tests/windows/tst_*.exe; do
+    $TRIPLETE-strip -o "$carpeta/$(basename "$exe")" "$exe"
+  done
+  $TRIPLETE-strip --strip-unneeded -o "$carpeta/platforms/qwindows.dll" "$qt/platforms/qwindows.dll"
+  copiar_dlls "$carpeta"
+}
+
 hacer_zip() {
   rm -f "$SALIDA/$NOMBRE_PORTATIL.zip"
   (cd "$SALIDA" && python3 -m zipfile -c "$NOMBRE_PORTATIL.zip" "$NOMBRE_PORTATIL/")

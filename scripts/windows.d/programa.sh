@@ -10,8 +10,6 @@ carpetas_dll() {
   echo "$CACHE/actual/qtbase/bin" "$CACHE/actual/libmariadb/lib/mariadb" \
     "$(dirname "$($TRIPLETE-g++-posix -print-libgcc-file-name)")" "/usr/$TRIPLETE/lib"
 }
-# Windows' own DLLs, as wine provides them.
-SISTEMA_WINE=/usr/lib/x86_64-linux-gnu/wine/x86_64-windows
 
 construir_programa() {
   local raices=() dep pc=()
@@ -28,23 +26,11 @@ construir_programa() {
   cmake --build "$SALIDA/obj" --parallel "$JOBS"
 }
 
-# Whether a DLL is Windows' own: one that wine provides, or an API set (api-ms-win-*, ext-ms-*),
-# which names a part of Windows' own DLLs.
-es_de_windows() {
-  [[ "${1,,}" == api-ms-win-* || "${1,,}" == ext-ms-* ]] ||
-    [ -n "$(find "$SISTEMA_WINE" -maxdepth 1 -iname "$1" -print -quit)" ]
-}
-
-# The DLLs a PE file imports, by the names it gives.
-dlls_importadas() {
-  $TRIPLETE-objdump -p "$1" | sed -n 's/^\s*DLL Name: //p'
-}
-
 # The file of a DLL in the folders it is taken from; nothing when it is none of them.
 buscar_dll() {
   local nombre=$1 d f
   for d in $(carpetas_dll); do
-    f=$(find "$d" -maxdepth 1 -iname "$nombre" -print -quit)
+    f=$(dll_en "$nombre" "$d")
     [ -n "$f" ] && { echo "$f"; return 0; }
   done
   return 0
@@ -58,7 +44,7 @@ copiar_dlls() {
     cambio=0
     while IFS= read -r -d '' pe; do
       for nombre in $(dlls_importadas "$pe"); do
-        [ -n "$(find "$carpeta" -maxdepth 1 -iname "$nombre" -print -quit)" ] && continue
+        [ -n "$(dll_en "$nombre" "$carpeta")" ] && continue
         f=$(buscar_dll "$nombre")
         if [ -n "$f" ]; then
           $TRIPLETE-strip --strip-unneeded -o "$carpeta/$(basename "$f")" "$f"

@@ -79,12 +79,12 @@ armar_carpeta() {
 # The tests built for Windows, in a folder of their own with what they import, for
 # scripts/probar-windows.
 armar_pruebas() {
-  local carpeta=$SALIDA/pruebas qt=$CACHE/actual/qtbase/plugins exe
+  local carpeta=$SALIDA/pruebas qt=$CACHE/actual/qtbase/plugins prueba
   rm -rf "$carpeta"
   mkdir -p "$carpeta/platforms"
-  for exe in "$SALIDA"/obj/tests/windows/tst_*.exe; do
-    $TRIPLETE-strip -o "$carpeta/$(basename "$exe")" "$exe"
-  done
+  while read -r prueba; do
+    $TRIPLETE-strip -o "$carpeta/$prueba.exe" "$SALIDA/obj/tests/windows/$prueba.exe"
+  done <"$SALIDA/obj/tests/windows/pruebas.txt"
   $TRIPLETE-strip --strip-unneeded -o "$carpeta/platforms/qwindows.dll" "$qt/platforms/qwindows.dll"
   copiar_dlls "$carpeta"
 }

@@ -17,6 +17,9 @@ namespace archivoclave {
 
 namespace {
 
+// The key file's path as the system writes it, for the messages.
+QString nativa(const QString& ruta) { return QDir::toNativeSeparators(ruta); }
+
 bool fallar(QString* error, const QString& texto) {
     if (error) *error = texto;
     return false;
@@ -24,17 +27,18 @@ bool fallar(QString* error, const QString& texto) {
 
 QString noSeCreo(const QString& ruta, int numero) {
     return QStringLiteral("No se pudo crear el archivo de clave %1: %2")
-        .arg(ruta, TextoErrorSistema(numero));
+        .arg(nativa(ruta), TextoErrorSistema(numero));
 }
 
 // Why the key file could not be opened.
 QString noSeAbrio(const QString& ruta, int numero) {
-    if (numero == ENOENT) return QStringLiteral("No se encontró el archivo de clave %1.").arg(ruta);
+    if (numero == ENOENT)
+        return QStringLiteral("No se encontró el archivo de clave %1.").arg(nativa(ruta));
     if (numero == ELOOP)
         return QStringLiteral("El archivo de clave %1 no se usa: es un enlace simbólico.")
-            .arg(ruta);
+            .arg(nativa(ruta));
     return QStringLiteral("No se pudo leer el archivo de clave %1: %2")
-        .arg(ruta, TextoErrorLectura(numero));
+        .arg(nativa(ruta), TextoErrorLectura(numero));
 }
 
 // `tamano` random bytes into a new key file `ruta`; the errno of a failure, else 0.
@@ -51,12 +55,12 @@ int llenar(const QString& ruta, std::size_t tamano) {
 bool crear(const QString& ruta, std::size_t tamano, QString* error) {
     if (const std::optional<qint64> existente = TamanoSinSeguirEnlaces(ruta)) {
         if (*existente < 0)
-            return fallar(
-                error, QStringLiteral("El archivo de clave %1 no es un archivo normal.").arg(ruta));
+            return fallar(error, QStringLiteral("El archivo de clave %1 no es un archivo normal.")
+                                     .arg(nativa(ruta)));
         if (static_cast<std::size_t>(*existente) != tamano)
             return fallar(error,
                           QStringLiteral("El archivo de clave %1 existe pero no tiene %2 bytes.")
-                              .arg(ruta, QString::number(tamano)));
+                              .arg(nativa(ruta), QString::number(tamano)));
         return true;
     }
     const int numero = llenar(ruta, tamano);
@@ -71,7 +75,7 @@ bool leer(const QString& ruta, unsigned char* destino, std::size_t tamano, QStri
     const std::optional<QString> motivo = lectura.motivoNoConfiable();
     if (!motivo || !motivo->isEmpty())
         return fallar(error, QStringLiteral("El archivo de clave %1 no se usa: %2.")
-                                 .arg(ruta, motivo ? *motivo : TextoErrorSistema(errno)));
+                                 .arg(nativa(ruta), motivo ? *motivo : TextoErrorSistema(errno)));
     // One byte more than a key: a longer file is detected without reading it all.
     std::vector<unsigned char> leido(tamano + 1);
     const qint64 total = lectura.leerHasta(leido.data(), leido.size());
@@ -81,9 +85,9 @@ bool leer(const QString& ruta, unsigned char* destino, std::size_t tamano, QStri
     sodium_memzero(leido.data(), leido.size());
     if (total < 0)
         return fallar(error, QStringLiteral("No se pudo leer el archivo de clave %1: %2")
-                                 .arg(ruta, TextoErrorSistema(numero)));
+                                 .arg(nativa(ruta), TextoErrorSistema(numero)));
     return completo || fallar(error, QStringLiteral("El archivo de clave %1 no tiene %2 bytes.")
-                                         .arg(ruta, QString::number(tamano)));
+                                         .arg(nativa(ruta), QString::number(tamano)));
 }
 
 }  // namespace archivoclave

@@ -61,6 +61,14 @@ QString motivoEnDacl(PACL dacl, PSID dueno) {
 
 }  // namespace
 
+QString sistema::motivoNoConfiable(PSID dueno, PACL dacl) {
+    if (!esDeEsteUsuario(dueno) && !esCuenta(dueno, WinLocalSystemSid) &&
+        !esCuenta(dueno, WinBuiltinAdministratorsSid))
+        return QStringLiteral(
+            "pertenece a otro usuario (su dueño debe ser este usuario, SYSTEM o Administradores)");
+    return motivoEnDacl(dacl, dueno);
+}
+
 std::optional<QString> LecturaSecreto::motivoNoConfiable() const {
     const intptr_t crudo = ::_get_osfhandle(archivo_);
     if (crudo == -1) {
@@ -85,13 +93,7 @@ std::optional<QString> LecturaSecreto::motivoNoConfiable() const {
         errno = errnoDe(error);
         return std::nullopt;
     }
-    QString motivo;
-    if (!esDeEsteUsuario(dueno) && !esCuenta(dueno, WinLocalSystemSid) &&
-        !esCuenta(dueno, WinBuiltinAdministratorsSid))
-        motivo = QStringLiteral(
-            "pertenece a otro usuario (su dueño debe ser este usuario, SYSTEM o Administradores)");
-    else
-        motivo = motivoEnDacl(dacl, dueno);
+    const QString motivo = sistema::motivoNoConfiable(dueno, dacl);
     LocalFree(descriptor);
     return motivo;
 }

@@ -57,4 +57,8 @@ std::vector<BYTE> sidDelDuenoPorDefecto();
 // Whether `sid` is this user (either of the two above).
 bool esDeEsteUsuario(PSID sid);
 
+// Why a secret file of owner `dueno` and DACL `dacl` (null: none, everybody may do anything) is
+// not to be trusted, "" when it is: see LecturaSecreto::motivoNoConfiable.
+QString motivoNoConfiable(PSID dueno, PACL dacl);
+
 }  // namespace sistema

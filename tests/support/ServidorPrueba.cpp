@@ -1,10 +1,5 @@
 #include "ServidorPrueba.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <QCoreApplication>
 #include <atomic>
 
@@ -64,18 +59,4 @@ QString ServidorPrueba::nombreUnico(const QString& prefijo) {
     return QStringLiteral("t_%1_%2_%3")
         .arg(prefijo, QString::number(QCoreApplication::applicationPid()),
              QString::number(++contador));
-}
-
-int ServidorPrueba::puertoCerrado() {
-    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in dir{};
-    dir.sin_family = AF_INET;
-    dir.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t largo = sizeof dir;
-    int puerto = 0;
-    if (::bind(s, reinterpret_cast<sockaddr*>(&dir), sizeof dir) == 0 &&
-        ::getsockname(s, reinterpret_cast<sockaddr*>(&dir), &largo) == 0)
-        puerto = ntohs(dir.sin_port);
-    ::close(s);
-    return puerto;
 }

@@ -241,9 +241,7 @@ bool ReemplazarArchivo(const QString& archivo, const QByteArray& contenido,
     bool bien = escribirYAsentar(h, contenido);
     DWORD error = bien ? ERROR_SUCCESS : GetLastError();
     if (!CloseHandle(h) && bien) bien = false, error = GetLastError();
-    if (bien && !MoveFileExW(rutaNativa(nuevo).c_str(), rutaNativa(archivo).c_str(),
-                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        bien = false, error = GetLastError();
+    if (bien && !moverReemplazando(nuevo, archivo)) bien = false, error = GetLastError();
     if (!bien) {
         DeleteFileW(rutaNativa(nuevo).c_str());
         *numero = errnoDe(error);

@@ -127,9 +127,7 @@ int AsentarArchivo(const QString& ruta, unsigned permisos) {
 }
 
 bool PonerEnSuLugar(const QString& nuevo, const QString& destino) {
-    if (MoveFileExW(rutaNativa(nuevo).c_str(), rutaNativa(destino).c_str(),
-                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return true;
+    if (moverReemplazando(nuevo, destino)) return true;
     errnoDelSistema();
     return false;
 }

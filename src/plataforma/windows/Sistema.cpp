@@ -2,7 +2,10 @@
 
 #include <sddl.h>
 
+#include <QDeadlineTimer>
 #include <QDir>
+#include <QThread>
+#include <algorithm>
 #include <cerrno>
 
 // Not in every SDK's headers.
@@ -101,6 +104,24 @@ PACL Descriptor::dacl() const {
 }
 
 SECURITY_ATTRIBUTES* Descriptor::atributos() { return descriptor_ ? &atributos_ : nullptr; }
+
+bool moverReemplazando(const QString& nuevo, const QString& destino) {
+    const std::wstring desde = rutaNativa(nuevo), hacia = rutaNativa(destino);
+    const QDeadlineTimer plazo(2000);
+    for (unsigned long pausa = 2;; pausa = std::min(pausa * 2, 50UL)) {
+        if (MoveFileExW(desde.c_str(), hacia.c_str(),
+                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return true;
+        const DWORD error = GetLastError();
+        const bool abierto = error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION ||
+                             error == ERROR_LOCK_VIOLATION;
+        if (!abierto || plazo.hasExpired()) {
+            SetLastError(error);
+            return false;
+        }
+        QThread::msleep(pausa);
+    }
+}
 
 namespace {
 // The SID the process's token holds in `clase` (TokenUser or TokenOwner).

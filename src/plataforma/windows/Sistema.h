@@ -27,6 +27,13 @@ int errnoDelSistema();
 // (\\server\share\...) pass as they are.
 std::wstring rutaNativa(const QString& ruta);
 
+// Moves the file `nuevo` to the name `destino`, replacing the file there, and returns once the
+// move is on the disk. A file that any program holds open, even only to read its size, cannot be
+// replaced: the move is tried again for up to two seconds while the system says so, for the
+// other users of a settings file and the indexers and virus scanners that open a file briefly.
+// False with GetLastError() set.
+bool moverReemplazando(const QString& nuevo, const QString& destino);
+
 // A security descriptor built from its SDDL text, freed when it goes.
 class Descriptor {
 public:

@@ -394,6 +394,7 @@ private slots:
                                 {}, [&](const QString&) { return ++llamadas < paso; });
             if (r.creado()) {
                 QVERIFY2(paso > 3, qPrintable(QString::number(paso)));
+                REQUIERE_LECTOR();
                 QCOMPARE(leerResumenLibro(ruta).filasConValor, 3 + 60000);
                 break;
             }
@@ -667,6 +668,7 @@ private slots:
             correrReporte(a, {1}, QStringLiteral("2"), QStringLiteral("x.xlsx"), &escrito, &error),
             qPrintable(error));
         QVERIFY(escrito);
+        REQUIERE_LECTOR();
         const LibroLeido libro =
             leerLibro(QDir(a.carpetaPrograma()).filePath(QStringLiteral("x.xlsx")));
         QVERIFY2(libro.ok, qPrintable(libro.error));

@@ -40,9 +40,19 @@ CarpetaTrabajo::CarpetaTrabajo(const QString& padre, const QString& prefijo)
 }
 
 CarpetaTrabajo::~CarpetaTrabajo() {
-    // The folder goes first: until then its lock tells other runs it is in use.
-    carpeta_.remove();
+    // What the folder holds goes first: until then its lock tells other runs it is in use. The
+    // lock file and the folder go last, once the lock is let go, since Windows removes no folder
+    // while a file in it is open.
+    if (cerrojo_.tomado()) {
+        QDir dir(carpeta_.path());
+        const QStringList nombres =
+            dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        for (const QString& nombre : nombres)
+            if (nombre != ArchivoCerrojo && !dir.remove(nombre))
+                QDir(dir.filePath(nombre)).removeRecursively();
+    }
     cerrojo_.soltar();
+    carpeta_.remove();
 }
 
 void CarpetaTrabajo::limpiarAbandonadas(const QString& padre, const QString& prefijo) {

@@ -32,6 +32,9 @@ AnfitrionPrueba::AnfitrionPrueba(const QString& usuario, const QString& contrase
 AnfitrionPrueba::~AnfitrionPrueba() {
     // Connections of the program may still be open on these databases.
     contexto_.reset();
+    // Start-up made the program's folder the current one, and Windows removes no folder that is
+    // some process's current one.
+    QDir::setCurrent(QDir::tempPath());
     for (const QString& base : std::as_const(bases_))
         ServidorPrueba::ejecutar(
             QStringLiteral("DROP DATABASE IF EXISTS %1").arg(citarIdentificador(base)));

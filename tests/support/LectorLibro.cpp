@@ -1,5 +1,6 @@
 #include "LectorLibro.h"
 
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -10,6 +11,8 @@
 
 namespace {
 
+const QString Python = QStringLiteral("/usr/bin/python3");
+
 LibroLeido ejecutar(const QStringList& argumentos) {
     LibroLeido libro;
     QProcess proceso;
@@ -18,10 +21,9 @@ LibroLeido ejecutar(const QStringList& argumentos) {
     const bool xls = argumentos.last().endsWith(QStringLiteral(".xls"), Qt::CaseInsensitive);
     const bool csv = argumentos.last().endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive);
     proceso.start(
-        QStringLiteral("/usr/bin/python3"),
-        QStringList{soporte::carpetaPruebas() +
-                    (xls ? QStringLiteral("/leer_xls.py") : QStringLiteral("/leer_libro.py"))} +
-            (csv ? QStringList{QStringLiteral("--csv")} : QStringList()) + argumentos);
+        Python, QStringList{soporte::carpetaPruebas() + (xls ? QStringLiteral("/leer_xls.py")
+                                                             : QStringLiteral("/leer_libro.py"))} +
+                    (csv ? QStringList{QStringLiteral("--csv")} : QStringList()) + argumentos);
     if (!proceso.waitForFinished(300000)) {
         libro.error = QStringLiteral("leer_libro.py no terminó: ") + proceso.errorString();
         proceso.kill();
@@ -77,6 +79,8 @@ LibroLeido ejecutar(const QStringList& argumentos) {
 }
 
 }  // namespace
+
+bool hayLectorDeLibros() { return QFileInfo(Python).isExecutable(); }
 
 LibroLeido leerLibro(const QString& ruta, int hoja) {
     return hoja == 0 ? ejecutar({ruta})

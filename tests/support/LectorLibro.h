@@ -38,6 +38,15 @@ struct LibroLeido {
     CeldaLeida celda(const QString& nombre) const { return celdas.value(nombre); }
 };
 
+// Whether the readers can run here: they need this system's Python, which a Windows build of the
+// tests run under wine does not have.
+bool hayLectorDeLibros();
+// In a test function: skips the rest of it where the readers cannot run.
+#define REQUIERE_LECTOR()                                                                 \
+    do {                                                                                  \
+        if (!hayLectorDeLibros()) QSKIP("los libros se leen con Python, que aquí falta"); \
+    } while (false)
+
 // Every non-empty cell of sheet `hoja` (0 the first), its font and number format, widths, the
 // sheet's extent and its print setup. A ".csv" file is read as a Spanish spreadsheet opens it: its
 // cells only, numbers as numbers.

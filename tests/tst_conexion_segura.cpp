@@ -16,6 +16,7 @@
 #include "anfitrion/ArchivoIni.h"
 #include "anfitrion/Instalacion.h"
 #include "basedatos/BasesDD.h"
+#include "basedatos/Conexion.h"
 #include "demo/AnfitrionDemo.h"
 
 namespace {
@@ -207,6 +208,31 @@ private slots:
         QTest::newRow("relevo que esconde el TLS del servidor")
             << QStringList{QStringLiteral("relevo_tls.py")} << exigeTls << QByteArray() << sinTls;
     }
+    // A session opened to load its own rows (cargaLocal) still sends no file of the client's to a
+    // server that asks for one, at connect or on any statement.
+    void cargaLocalNoEntregaArchivos() {
+        QTemporaryDir dir;
+        const QString registro = dir.filePath(QStringLiteral("recibido.log"));
+        QProcess falso;
+        falso.start(QStringLiteral("/usr/bin/python3"),
+                    {soporte::carpetaPruebas() + QStringLiteral("/servidor_falso.py"),
+                     QStringLiteral("archivo"), registro});
+        QVERIFY(falso.waitForReadyRead(10000));
+        DestinoBase destino;
+        destino.host = QStringLiteral("127.0.0.1");
+        destino.puerto = falso.readLine().trimmed().toInt();
+        destino.usuario = QStringLiteral("varelmo");
+        destino.cargaLocal = true;
+        Conexion c;
+        const bool abierta = c.abrir(destino);
+        if (abierta) QVERIFY(!c.ejecutar(QStringLiteral("SELECT 1")));
+        falso.kill();
+        falso.waitForFinished();
+        const QByteArray recibido = soporte::contenido(registro);
+        QVERIFY(recibido.contains("LOGIN"));
+        QVERIFY2(!recibido.contains(QByteArray("root:x:0:0").toHex()), recibido.constData());
+    }
+
     void servidorFalso() {
         QFETCH(QStringList, guion);
         QFETCH(QStringList, ajustesTls);

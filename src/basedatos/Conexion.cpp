@@ -61,11 +61,36 @@ bool terminaTransaccion(const QString& palabra) {
     return palabras.contains(palabra);
 }
 
-// The options of every session: timeouts, the character set, no local files for the server to
-// ask for, and what SesionSegura.h demands.
-bool prepararOpciones(MYSQL* sesion, const AjustesTls& tls, const QByteArray& huellaSha1,
-                      QString* problema) {
-    const unsigned int conectar = 5, esperar = 120, sinArchivos = 0;
+// The local data a session sends for a LOAD DATA LOCAL INFILE: only the rows of the load the
+// program itself is running (`datos`, the FuenteCarga), never a file, whatever name the server
+// asks for. Without a load running (`datos` null) a server's request is refused.
+int alAbrirCarga(void** estado, const char*, void* datos) {
+    *estado = datos;
+    return datos ? 0 : 1;
+}
+int alLeerCarga(void* estado, char* destino, unsigned int tamano) {
+    const qint64 n = (*static_cast<const FuenteCarga*>(estado))(destino, qint64{tamano});
+    return n < 0 ? -1 : static_cast<int>(n);
+}
+void alTerminarCarga(void*) {}
+int alFallarCarga(void* estado, char* mensaje, unsigned int tamano) {
+    const char* texto = estado ? "la carga de datos locales se interrumpió"
+                               : "el servidor pidió un archivo que esta sesión no envía";
+    qstrncpy(mensaje, texto, tamano);
+    return CR_UNKNOWN_ERROR;
+}
+void ponerCarga(MYSQL* sesion, const FuenteCarga* fuente) {
+    mysql_set_local_infile_handler(sesion, alAbrirCarga, alLeerCarga, alTerminarCarga,
+                                   alFallarCarga,
+                                   const_cast<void*>(static_cast<const void*>(fuente)));
+}
+
+// The options of every session: timeouts, the character set, local data only for the loads of
+// its own on a session made for them (never a file), and what SesionSegura.h demands.
+bool prepararOpciones(MYSQL* sesion, const AjustesTls& tls, bool cargaLocal,
+                      const QByteArray& huellaSha1, QString* problema) {
+    if (cargaLocal) ponerCarga(sesion, nullptr);
+    const unsigned int conectar = 5, esperar = 120, sinArchivos = cargaLocal ? 1 : 0;
     const bool bien = mysql_optionsv(sesion, MYSQL_OPT_CONNECT_TIMEOUT, &conectar) == 0 &&
                       mysql_optionsv(sesion, MYSQL_OPT_READ_TIMEOUT, &esperar) == 0 &&
                       mysql_optionsv(sesion, MYSQL_OPT_WRITE_TIMEOUT, &esperar) == 0 &&
@@ -188,7 +213,7 @@ MYSQL* Conexion::conectar(const DestinoBase& d, FalloBase* fallo) {
         MYSQL* sesion = mysql_init(nullptr);
         if (!sesion) return noAbre({0, QStringLiteral("no queda memoria para la sesión")});
         QString problema;
-        if (!prepararOpciones(sesion, d.tls, huellaSha1, &problema)) {
+        if (!prepararOpciones(sesion, d.tls, d.cargaLocal, huellaSha1, &problema)) {
             mysql_close(sesion);
             return noAbre({0, problema});
         }
@@ -330,12 +355,28 @@ bool Conexion::enviar(const QString& sql, const QVariantList& valores) {
         fallo_ = {0, problema};
         return false;
     }
-    if (mysql_real_query(sesion_, sentencia.constData(),
-                         static_cast<unsigned long>(sentencia.size())) != 0) {
+    // The rows of a load go only with the statement that asked for them.
+    if (destino_.cargaLocal) ponerCarga(sesion_, carga_);
+    const int estado = mysql_real_query(sesion_, sentencia.constData(),
+                                        static_cast<unsigned long>(sentencia.size()));
+    if (destino_.cargaLocal) ponerCarga(sesion_, nullptr);
+    if (estado != 0) {
         anotarFallo(sql);
         return false;
     }
     return true;
+}
+
+bool Conexion::cargarLocal(const QString& sql, const FuenteCarga& fuente, QString* error) {
+    if (!destino_.cargaLocal) {
+        fallo_ = {0, QStringLiteral("esta sesión no se abrió para cargar datos locales")};
+        if (error) *error = fallo_.texto;
+        return false;
+    }
+    carga_ = &fuente;
+    const bool hecho = ejecutar(sql, {}, error);
+    carga_ = nullptr;
+    return hecho;
 }
 
 void Conexion::cerrar() {

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QVariant>
 #include <QVariantList>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -27,7 +28,14 @@ struct DestinoBase {
     QString host, usuario, password, base;
     int puerto = 0;
     AjustesTls tls;
+    // The session may feed the server a LOAD DATA LOCAL INFILE from memory (Conexion::cargarLocal).
+    // No session ever sends the server a file: a request for one is refused.
+    bool cargaLocal = false;
 };
+
+// The bytes of a LOAD DATA LOCAL INFILE, given as the server takes them: up to `tamano` bytes
+// into `destino`, and the count written; 0 once all are given; -1 to cut the load short.
+using FuenteCarga = std::function<qint64(char* destino, qint64 tamano)>;
 
 // One session with a database server, on the MariaDB client library. Move-only; closed when it
 // goes.
@@ -60,6 +68,9 @@ public:
     // Runs one statement with `valores` in place of its "?" in order; false with the server's
     // error text in `error` (and in ultimoError()).
     bool ejecutar(const QString& sql, const QVariantList& valores = {}, QString* error = nullptr);
+    // Runs `sql`, a LOAD DATA LOCAL INFILE, the server taking the rows from `fuente` whatever file
+    // the statement names, on a session opened with cargaLocal; false with the reason.
+    bool cargarLocal(const QString& sql, const FuenteCarga& fuente, QString* error = nullptr);
     QString ultimoError() const { return fallo_.texto; }
     FalloBase ultimoFallo() const { return fallo_; }
     void cerrar();
@@ -82,10 +93,11 @@ private:
     Lectura* lectura_ = nullptr;  // a streamed read not yet over: closed before anything else
     DestinoBase destino_;
     FalloBase fallo_;
-    bool perdida_ = false;             // the server dropped it; reopen before the next statement
-    bool enTransaccion_ = false;       // a START TRANSACTION not yet ended by COMMIT or ROLLBACK
-    bool transaccionPerdida_ = false;  // the loss happened inside that transaction
-    QElapsedTimer usoReciente_;        // since the last statement that reached the server
+    bool perdida_ = false;                // the server dropped it; reopen before the next statement
+    bool enTransaccion_ = false;          // a START TRANSACTION not yet ended by COMMIT or ROLLBACK
+    bool transaccionPerdida_ = false;     // the loss happened inside that transaction
+    QElapsedTimer usoReciente_;           // since the last statement that reached the server
+    const FuenteCarga* carga_ = nullptr;  // the rows of the LOAD DATA being sent, if one is
 };
 
 // A transaction on a session, undone unless confirmed: whatever leaves the scope before

@@ -16,6 +16,7 @@
 #include "basedatos/Sql.h"
 #include "demo/AnfitrionDemo.h"
 #include "report/FusionEnDos.h"
+#include "report/MezclaEmpresas.h"
 #include "report/SolicitudReporte.h"
 #include "report/clsLlenarTabla.h"
 
@@ -158,6 +159,20 @@ bool fusionarFilaPorFila(AnfitrionPrueba& a, const QList<int>& ids, QList<QVaria
     return consulta::filas(a.general(), QStringLiteral("SELECT * FROM referencia ORDER BY Clave"),
                            filas, {}, error);
 }
+// A company's products read whole, for the merge in the program.
+class ProductosLeidos : public ProductosEmpresa {
+public:
+    explicit ProductosLeidos(QList<QVariantList> filas) : filas_(std::move(filas)) {}
+    bool siguiente(ProductoEmpresa& p) override {
+        if (filas_.isEmpty()) return false;
+        const QVariantList f = filas_.takeFirst();
+        p = {f[0].toByteArray(), f[1], f[2], f[3], f[4]};
+        return true;
+    }
+
+private:
+    QList<QVariantList> filas_;
+};
 }  // namespace
 
 class TstFusion : public QObject {
@@ -674,6 +689,57 @@ private slots:
         QVERIFY2(libro.ok, qPrintable(libro.error));
         QCOMPARE(libro.celda(QStringLiteral("C4")).v.toDouble(), 1234567.89);
         QCOMPARE(libro.celda(QStringLiteral("D4")).v.toDouble(), 9876543.21);
+    }
+
+    // The merge in the program, k ways, over each company's products ordered by their code's
+    // weight in the working table's key (WEIGHT_STRING in the key's collation, padded to the key's
+    // length as the key's comparison pads with blanks), gives the rows the
+    // report's merge left in the working table: the same codes taken as equal, in the same order,
+    // with the same spelling, description, pairs and warning.
+    void mezclaEnElPrograma() {
+        GuionDialogos guion;
+        AnfitrionPrueba a;
+        QString error;
+        QRandomGenerator azar(13);
+        QVERIFY2(prepararAnfitrion(a, empresasAlAzar(azar, 300, 200), &error), qPrintable(error));
+        const QList<int> ids{3, 1, 2};
+        bool escrito = false;
+        QVERIFY2(
+            correrReporte(a, ids, QStringLiteral("2"), QStringLiteral("k.xlsx"), &escrito, &error),
+            qPrintable(error));
+        QList<QVariantList> cotejo;
+        QVERIFY2(
+            consulta::filas(a.general(),
+                            QStringLiteral("SELECT COLLATION_NAME FROM information_schema.COLUMNS "
+                                           "WHERE TABLE_SCHEMA = DATABASE() AND TABLE_NAME = "
+                                           "'tbltempproductos' AND COLUMN_NAME = 'Clave'"),
+                            &cotejo, {}, &error) &&
+                cotejo.size() == 1,
+            qPrintable(error));
+        std::vector<std::unique_ptr<ProductosLeidos>> empresas;
+        QList<ProductosEmpresa*> lista;
+        for (int id : ids) {
+            QList<QVariantList> productos;
+            QVERIFY2(
+                consulta::filas(
+                    a.general() + QStringLiteral("_e%1").arg(id),
+                    QStringLiteral("SELECT WEIGHT_STRING(CONVERT(Clave USING utf8mb4) COLLATE "
+                                   "%1 AS CHAR(15)), Clave, LEFT(Descrip, 60), Costo, Precio2 FROM "
+                                   "productos ORDER BY 1, Clave, CAST(Clave AS BINARY), "
+                                   "CAST(Descrip AS BINARY), Costo, Precio2")
+                        .arg(cotejo.first().first().toString()),
+                    &productos, {}, &error),
+                qPrintable(error));
+            empresas.push_back(std::make_unique<ProductosLeidos>(productos));
+            lista << empresas.back().get();
+        }
+        MezclaEmpresas mezcla(lista);
+        QStringList mezcladas;
+        for (QVariantList fila; mezcla.siguiente(fila);) mezcladas << consulta::textoFila(fila);
+        const QStringList trabajo = consulta::tablaTrabajo(a.general());
+        QVERIFY(trabajo.size() > 100);
+        QCOMPARE(mezcladas.size(), trabajo.size());
+        for (int i = 0; i < trabajo.size(); ++i) QCOMPARE(mezcladas[i], trabajo[i]);
     }
 
     // A random host, merged by RellenarTabla and, here, one product at a time with a keyed lookup

@@ -1,0 +1,81 @@
+// The merge of the companies' products in the program, k ways, against the rules of the merge one
+// company at a time into the working table.
+#include <QtTest>
+
+#include "report/MezclaEmpresas.h"
+
+namespace {
+// A company's products from "peso clave costo" texts; its description is "d" and the code, its
+// price the cost plus a half. "falla" as the last text stops the rows with an error.
+class Productos : public ProductosEmpresa {
+public:
+    explicit Productos(QStringList textos) : textos_(std::move(textos)) {}
+    bool siguiente(ProductoEmpresa& p) override {
+        if (textos_.isEmpty()) return false;
+        const QStringList partes = textos_.takeFirst().split(u' ');
+        if (partes.first() == QStringLiteral("falla")) {
+            error_ = QStringLiteral("se perdió la conexión");
+            return false;
+        }
+        const double costo = partes[2].toDouble();
+        p = {partes[0].toUtf8(), partes[1], u'd' + partes[1], costo, costo + 0.5};
+        return true;
+    }
+    QString error() const override { return error_; }
+
+private:
+    QStringList textos_;
+    QString error_;
+};
+}  // namespace
+
+class TstMezcla : public QObject {
+    Q_OBJECT
+private slots:
+    void mezcla_data() {
+        QTest::addColumn<QList<QStringList>>("empresas");  // "omitida" alone: a skipped company
+        QTest::addColumn<QStringList>("filas");  // Clave Descrip Costo Precio... Aviso, by "|"
+        QTest::addColumn<QString>("error");
+        const QString f = QStringLiteral("No existe en alguna empresa");
+        QTest::newRow("códigos solos y compartidos")
+            << QList<QStringList>{{"a a 1", "b b 2"}, {"b b 3", "c c 4"}}
+            << QStringList{"a|da|1|1.5|0|0|", "b|db|2|2.5|3|3.5|", "c|dc|0|0|4|4.5|" + f}
+            << QString();
+        QTest::newRow("la grafía de la primera empresa que lo tiene")
+            << QList<QStringList>{{"b b 1"}, {"a A 2"}, {"a a_ 3"}}
+            << QStringList{"A|dA|0|0|2|2.5|3|3.5|" + f, "b|db|1|1.5|0|0|0|0|"} << QString();
+        QTest::newRow("repetido en una empresa: la primera fila da la clave, la última el par")
+            << QList<QStringList>{{"a a 1", "a A 2", "b b 5"}, {"a x 7"}}
+            << QStringList{"a|da|2|2.5|7|7.5|", "b|db|5|5.5|0|0|"} << QString();
+        QTest::newRow("la primera empresa omitida: todo marcado")
+            << QList<QStringList>{{"omitida"}, {"a a 1"}} << QStringList{"a|da|0|0|1|1.5|" + f}
+            << QString();
+        QTest::newRow("una empresa que se corta: ninguna fila más")
+            << QList<QStringList>{{"a a 1", "falla"}, {"b b 2"}} << QStringList{}
+            << QStringLiteral("se perdió la conexión");
+    }
+    void mezcla() {
+        QFETCH(QList<QStringList>, empresas);
+        QFETCH(QStringList, filas);
+        QFETCH(QString, error);
+        std::vector<std::unique_ptr<Productos>> productos;
+        QList<ProductosEmpresa*> lista;
+        for (const QStringList& e : std::as_const(empresas)) {
+            productos.push_back(std::make_unique<Productos>(e));
+            lista << (e == QStringList{QStringLiteral("omitida")} ? nullptr
+                                                                  : productos.back().get());
+        }
+        MezclaEmpresas mezcla(lista);
+        QStringList obtenidas;
+        for (QVariantList fila; mezcla.siguiente(fila);) {
+            QStringList campos;
+            for (const QVariant& v : std::as_const(fila)) campos << v.toString();
+            obtenidas << campos.join(u'|');
+        }
+        QCOMPARE(obtenidas, filas);
+        QCOMPARE(mezcla.error(), error);
+    }
+};
+
+QTEST_GUILESS_MAIN(TstMezcla)
+#include "tst_mezcla.moc"

@@ -13,10 +13,12 @@
 #include "ReportePrueba.h"
 #include "ServidorPrueba.h"
 #include "Soporte.h"
+#include "basedatos/BasesDD.h"
 #include "basedatos/Sql.h"
 #include "demo/AnfitrionDemo.h"
 #include "report/FusionEnDos.h"
 #include "report/MezclaEmpresas.h"
+#include "report/ProductosEnLectura.h"
 #include "report/SolicitudReporte.h"
 #include "report/clsLlenarTabla.h"
 
@@ -159,20 +161,6 @@ bool fusionarFilaPorFila(AnfitrionPrueba& a, const QList<int>& ids, QList<QVaria
     return consulta::filas(a.general(), QStringLiteral("SELECT * FROM referencia ORDER BY Clave"),
                            filas, {}, error);
 }
-// A company's products read whole, for the merge in the program.
-class ProductosLeidos : public ProductosEmpresa {
-public:
-    explicit ProductosLeidos(QList<QVariantList> filas) : filas_(std::move(filas)) {}
-    bool siguiente(ProductoEmpresa& p) override {
-        if (filas_.isEmpty()) return false;
-        const QVariantList f = filas_.takeFirst();
-        p = {f[0].toByteArray(), f[1], f[2], f[3], f[4]};
-        return true;
-    }
-
-private:
-    QList<QVariantList> filas_;
-};
 }  // namespace
 
 class TstFusion : public QObject {
@@ -716,21 +704,22 @@ private slots:
                             &cotejo, {}, &error) &&
                 cotejo.size() == 1,
             qPrintable(error));
-        std::vector<std::unique_ptr<ProductosLeidos>> empresas;
+        // Each company on a session of its own, all read at once.
+        std::vector<Conexion> sesiones(static_cast<size_t>(ids.size()));
+        std::vector<std::unique_ptr<ProductosEnLectura>> empresas;
         QList<ProductosEmpresa*> lista;
-        for (int id : ids) {
-            QList<QVariantList> productos;
-            QVERIFY2(
-                consulta::filas(
-                    a.general() + QStringLiteral("_e%1").arg(id),
-                    QStringLiteral("SELECT WEIGHT_STRING(CONVERT(Clave USING utf8mb4) COLLATE "
-                                   "%1 AS CHAR(15)), Clave, LEFT(Descrip, 60), Costo, Precio2 FROM "
-                                   "productos ORDER BY 1, Clave, CAST(Clave AS BINARY), "
-                                   "CAST(Descrip AS BINARY), Costo, Precio2")
-                        .arg(cotejo.first().first().toString()),
-                    &productos, {}, &error),
-                qPrintable(error));
-            empresas.push_back(std::make_unique<ProductosLeidos>(productos));
+        for (size_t i = 0; i < sesiones.size(); ++i) {
+            BasesDD b;
+            b.cRuta = ServidorPrueba::host();
+            b.cPuerto = ServidorPrueba::puerto();
+            b.cUsuario = QStringLiteral("root");
+            QVERIFY(b.AbrirBdD(sesiones[i],
+                               a.general() + QStringLiteral("_e%1").arg(ids[qsizetype(i)])));
+            empresas.push_back(std::make_unique<ProductosEnLectura>(
+                sesiones[i], cotejo.first().first().toString(), QStringLiteral("`productos`"),
+                QStringLiteral("Precio2"),
+                QStringLiteral("`Clave`, CAST(`Clave` AS BINARY), CAST(`Descrip` AS BINARY), "
+                               "`Costo`, `Precio2`")));
             lista << empresas.back().get();
         }
         MezclaEmpresas mezcla(lista);

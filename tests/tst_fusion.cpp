@@ -16,6 +16,7 @@
 #include "basedatos/BasesDD.h"
 #include "basedatos/Sql.h"
 #include "demo/AnfitrionDemo.h"
+#include "report/CargaTablaTrabajo.h"
 #include "report/FusionEnDos.h"
 #include "report/MezclaEmpresas.h"
 #include "report/ProductosEnLectura.h"
@@ -729,6 +730,46 @@ private slots:
         QVERIFY(trabajo.size() > 100);
         QCOMPARE(mezcladas.size(), trabajo.size());
         for (int i = 0; i < trabajo.size(); ++i) QCOMPARE(mezcladas[i], trabajo[i]);
+    }
+
+    // The working table loaded from memory on a thread of its own while rows keep coming: every
+    // row arrives as given; a load cut short leaves the table empty.
+    void cargaDeLaTablaDeTrabajo() {
+        AnfitrionPrueba a;
+        QString error;
+        QVERIFY2(prepararAnfitrion(a, {}, &error), qPrintable(error));
+        BasesDD b;
+        b.cRuta = ServidorPrueba::host();
+        b.cPuerto = ServidorPrueba::puerto();
+        b.cUsuario = QStringLiteral("root");
+        for (const bool cortada : {false, true}) {
+            Conexion c;
+            QVERIFY(b.AbrirBdD(c, a.general()));
+            QVERIFY2(CrearTablaTrabajo(c, {1, 2}, &error), qPrintable(error));
+            CargaTablaTrabajo carga(b, a.general(), QStringLiteral("tbltempproductos"));
+            carga.empezar();
+            for (int i = 0; i < 30000; ++i) {
+                if (cortada && i == 20000) carga.abortar(QStringLiteral("cortada"));
+                QVariantList fila{QStringLiteral("K%1").arg(i, 5, 10, QLatin1Char('0')),
+                                  QStringLiteral("d\t%1").arg(i),
+                                  i + 0.25,
+                                  QVariant(),
+                                  i * 2.0,
+                                  0.1,
+                                  i % 2 ? Falta : QString()};
+                if (!carga.poner(std::move(fila), {})) break;
+            }
+            QCOMPARE(carga.terminar({}, &error), !cortada);
+            const QStringList filas = consulta::tablaTrabajo(a.general());
+            if (cortada) {
+                QVERIFY(filas.isEmpty());
+                continue;
+            }
+            QCOMPARE(filas.size(), 30000);
+            QCOMPARE(filas.last(),
+                     consulta::textoFila({QStringLiteral("K29999"), QStringLiteral("d\t29999"),
+                                          29999.25, QVariant(), 59998.0, 0.1, Falta}));
+        }
     }
 
     // A random host, merged by RellenarTabla and, here, one product at a time with a keyed lookup

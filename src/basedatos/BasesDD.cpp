@@ -13,11 +13,11 @@ void BasesDD::fallo(const QString& texto) {
     error_ = texto;
 }
 
-bool BasesDD::AbrirBdD(Conexion& c, const QString& base) {
+bool BasesDD::AbrirBdD(Conexion& c, const QString& base, bool cargaLocal) {
     error_.clear();
     // Every session on the host's servers demands the TLS the host's installation asks for.
-    if (c.abrir(
-            {cRuta, cUsuario, cPassword, base.isEmpty() ? baseGeneral : base, cPuerto, TlsEnUso()}))
+    if (c.abrir({cRuta, cUsuario, cPassword, base.isEmpty() ? baseGeneral : base, cPuerto,
+                 TlsEnUso(), cargaLocal}))
         return true;
     fallo(c.ultimoError());
     return false;

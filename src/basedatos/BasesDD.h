@@ -23,8 +23,8 @@ public:
     // Opens `c` (closing whatever it held) with this object's settings on `base`, or on
     // baseGeneral when `base` is empty. Character set utf8mb4. A server that does not answer fails
     // within the connect timeout (5 s); a statement waits at most 120 s for the server. True when
-    // open.
-    bool AbrirBdD(Conexion& c, const QString& base = QString());
+    // open. `cargaLocal`: the session may load rows from memory (Conexion::cargarLocal).
+    bool AbrirBdD(Conexion& c, const QString& base = QString(), bool cargaLocal = false);
     // Whether `otro` names the same server (host and port) and logs in as the same user with the
     // same password: then a session on either reaches what the other's user may.
     bool mismoServidorYUsuario(const BasesDD& otro) const;

@@ -4,8 +4,11 @@
 
 #include "basedatos/Biblioteca.h"
 
-TrabajoEnHilo::TrabajoEnHilo(BasesDD servidor, QString base, Trabajo trabajo)
-    : servidor_(std::move(servidor)), base_(std::move(base)), trabajo_(std::move(trabajo)) {}
+TrabajoEnHilo::TrabajoEnHilo(BasesDD servidor, QString base, Trabajo trabajo, bool cargaLocal)
+    : servidor_(std::move(servidor)),
+      base_(std::move(base)),
+      trabajo_(std::move(trabajo)),
+      cargaLocal_(cargaLocal) {}
 
 TrabajoEnHilo::~TrabajoEnHilo() {
     if (hilo_.joinable()) hilo_.join();
@@ -16,7 +19,7 @@ void TrabajoEnHilo::empezar() {
         const HiloBaseDatos hilo;
         {
             Conexion conexion;
-            if (!servidor_.AbrirBdD(conexion, base_))
+            if (!servidor_.AbrirBdD(conexion, base_, cargaLocal_))
                 error_ = servidor_.ultimoError();
             else
                 bien_ = trabajo_(conexion, &error_);

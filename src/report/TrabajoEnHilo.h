@@ -17,8 +17,9 @@ public:
     // The work: true when done, false with the server's error.
     using Trabajo = std::function<bool(Conexion& conexion, QString* error)>;
 
-    // The work on database `base` of the server `servidor` names.
-    TrabajoEnHilo(BasesDD servidor, QString base, Trabajo trabajo);
+    // The work on database `base` of the server `servidor` names; `cargaLocal` for a session that
+    // loads rows from memory (Conexion::cargarLocal).
+    TrabajoEnHilo(BasesDD servidor, QString base, Trabajo trabajo, bool cargaLocal = false);
     ~TrabajoEnHilo();  // waits for the thread
     TrabajoEnHilo(const TrabajoEnHilo&) = delete;
     TrabajoEnHilo& operator=(const TrabajoEnHilo&) = delete;
@@ -37,6 +38,7 @@ private:
     std::thread hilo_;
     std::mutex mutex_;
     std::condition_variable fin_;
+    bool cargaLocal_ = false;
     bool terminado_ = false;
     bool bien_ = false;
     QString error_;

@@ -1,0 +1,77 @@
+#include "report/CargaTablaTrabajo.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "basedatos/FilasCarga.h"
+
+namespace {
+// The load's text as the server takes it, made from the queued rows a few at a time.
+class TextoDeFilas {
+public:
+    explicit TextoDeFilas(ColaFilas& cola) : cola_(cola) {}
+    // Up to `tamano` bytes into `destino`; 0 after the last row, -1 when the rows stopped early.
+    qint64 dar(char* destino, qint64 tamano) {
+        while (pendiente_.size() - dado_ < tamano && !agotada_) {
+            if (dado_ > 0) pendiente_.remove(0, dado_), dado_ = 0;
+            if (!cola_.siguiente(fila_)) {
+                agotada_ = true;
+                if (!cola_.error().isEmpty()) return -1;
+                break;
+            }
+            AnadirFilaCarga(pendiente_, fila_);
+        }
+        const qint64 n = std::min<qint64>(tamano, pendiente_.size() - dado_);
+        std::memcpy(destino, pendiente_.constData() + dado_, static_cast<size_t>(n));
+        dado_ += n;
+        return n;
+    }
+
+private:
+    ColaFilas& cola_;
+    QByteArray pendiente_;
+    qsizetype dado_ = 0;
+    QVariantList fila_;
+    bool agotada_ = false;
+};
+}  // namespace
+
+CargaTablaTrabajo::CargaTablaTrabajo(BasesDD servidor, const QString& base, const QString& tabla)
+    : trabajo_(
+          std::move(servidor), base,
+          [this, tabla](Conexion& conexion, QString* error) {
+              // The client library ends a load cut short as if it were whole, and the server
+              // keeps what it got: only the transaction's rollback undoes it.
+              TextoDeFilas texto(cola_);
+              Transaccion transaccion(conexion);
+              const bool hecho =
+                  transaccion.empezar(error) &&
+                  conexion.cargarLocal(
+                      SentenciaCarga(tabla),
+                      [&texto](char* destino, qint64 tamano) { return texto.dar(destino, tamano); },
+                      error) &&
+                  transaccion.confirmar(error);
+              cola_.cerrarLector();
+              return hecho;
+          },
+          true) {}
+
+CargaTablaTrabajo::~CargaTablaTrabajo() {
+    abortar(QStringLiteral("la carga de la tabla de trabajo se interrumpió"));
+}
+
+void CargaTablaTrabajo::empezar() { trabajo_.empezar(); }
+
+bool CargaTablaTrabajo::poner(QVariantList&& fila, const std::function<void()>& esperando) {
+    return cola_.poner(std::move(fila), esperando);
+}
+
+bool CargaTablaTrabajo::terminar(const std::function<void()>& esperando, QString* error) {
+    cola_.terminar(esperando);
+    while (!trabajo_.esperar(50))
+        if (esperando) esperando();
+    if (!trabajo_.bien() && error) *error = trabajo_.error();
+    return trabajo_.bien();
+}
+
+void CargaTablaTrabajo::abortar(const QString& motivo) { cola_.abortar(motivo); }

@@ -1,0 +1,37 @@
+#pragma once
+#include <QString>
+#include <QVariantList>
+#include <functional>
+
+#include "basedatos/BasesDD.h"
+#include "report/ColaFilas.h"
+#include "report/TrabajoEnHilo.h"
+
+// The working table filled from the program's memory while the workbook is written: the merged
+// rows are handed over here as they are made, and a thread of its own loads them into the table
+// with one LOAD DATA LOCAL INFILE, in a transaction, on a second session of the host's server made
+// for that load alone. No file is written on the way. Cut short, the load leaves the table as it
+// was.
+class CargaTablaTrabajo {
+public:
+    // Into `tabla` (the working table, made already with the rows' columns) of database `base` of
+    // the server `servidor` names.
+    CargaTablaTrabajo(BasesDD servidor, const QString& base, const QString& tabla);
+    ~CargaTablaTrabajo();  // a load not finished is cut short
+    CargaTablaTrabajo(const CargaTablaTrabajo&) = delete;
+    CargaTablaTrabajo& operator=(const CargaTablaTrabajo&) = delete;
+
+    void empezar();
+    // One row, its columns in the table's order. False when the load no longer takes rows (it
+    // failed); `esperando` runs between short waits while the load lags.
+    bool poner(QVariantList&& fila, const std::function<void()>& esperando);
+    // No more rows: waits, running `esperando` between short waits, until the load has ended.
+    // False with the reason when it failed.
+    bool terminar(const std::function<void()>& esperando, QString* error);
+    // Cuts the load short for `motivo`; the table keeps none of the rows.
+    void abortar(const QString& motivo);
+
+private:
+    ColaFilas cola_;
+    TrabajoEnHilo trabajo_;
+};

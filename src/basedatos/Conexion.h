@@ -69,7 +69,9 @@ public:
     // error text in `error` (and in ultimoError()).
     bool ejecutar(const QString& sql, const QVariantList& valores = {}, QString* error = nullptr);
     // Runs `sql`, a LOAD DATA LOCAL INFILE, the server taking the rows from `fuente` whatever file
-    // the statement names, on a session opened with cargaLocal; false with the reason.
+    // the statement names, on a session opened with cargaLocal; false with the reason. A load the
+    // source cuts short (-1) fails here, but the server keeps the rows it got: run it inside a
+    // transaction to undo them.
     bool cargarLocal(const QString& sql, const FuenteCarga& fuente, QString* error = nullptr);
     QString ultimoError() const { return fallo_.texto; }
     FalloBase ultimoFallo() const { return fallo_; }

@@ -15,13 +15,13 @@
 #include <QMap>
 #include <QTemporaryFile>
 #include <cstdio>
-#include <cstring>
 
 #include "basedatos/Conexion.h"
 #include "basedatos/FilasCarga.h"
 #include "demo/AnfitrionDemo.h"
 #include "libro/LibroExcel.h"
 #include "libro/ZipXlsx.h"
+#include "report/CargaTablaTrabajo.h"
 #include "report/HojaReporte.h"
 #include "report/NombresTrabajo.h"
 #include "report/SolicitudReporte.h"
@@ -104,26 +104,11 @@ int cargar(const QMap<QString, Fila>& filas, int empresas) {
     }
     QElapsedTimer reloj;
     reloj.start();
-    auto it = filas.begin();
-    QByteArray pendiente;
-    qsizetype dado = 0;
-    QVariantList fila;
-    const FuenteCarga fuente = [&](char* hacia, qint64 tamano) -> qint64 {
-        while (pendiente.size() - dado < tamano && it != filas.end()) {
-            if (dado > 0) pendiente.remove(0, dado), dado = 0;
-            fila.clear();
-            fila << it->clave << it->descrip;
-            fila.append(it->pares);
-            fila << it->aviso;
-            AnadirFilaCarga(pendiente, fila);
-            ++it;
-        }
-        const qint64 n = std::min<qint64>(tamano, pendiente.size() - dado);
-        std::memcpy(hacia, pendiente.constData() + dado, static_cast<size_t>(n));
-        dado += n;
-        return n;
-    };
-    const bool hecho = c.cargarLocal(SentenciaCarga(nombres::TablaTrabajo()), fuente, &error);
+    FilasEnMemoria fuente(filas);
+    TextoCarga texto(fuente);
+    const bool hecho = c.cargarLocal(
+        SentenciaCarga(nombres::TablaTrabajo()),
+        [&texto](char* hacia, qint64 tamano) { return texto.dar(hacia, tamano); }, &error);
     const double segundos = static_cast<double>(reloj.nsecsElapsed()) / 1e9;
     c.ejecutar(QStringLiteral("DROP DATABASE varelmo_piso"));
     if (!hecho) {

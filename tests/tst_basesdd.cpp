@@ -22,14 +22,6 @@ class TstBasesDD : public QObject {
     QString base_;         // company-like database with empresas and configuracion
     QStringList creadas_;  // every database a test made, dropped at the end
 
-    BasesDD configurado() const {
-        BasesDD b;
-        b.cRuta = ServidorPrueba::host();
-        b.cPuerto = ServidorPrueba::puerto();
-        b.cUsuario = QStringLiteral("root");
-        return b;
-    }
-
     // Creates a database of its own for a test; dropped in cleanupTestCase.
     QString crearBase(const QString& nombre) {
         QString error;
@@ -49,7 +41,7 @@ private slots:
     void initTestCase() {
         REQUIERE_SERVIDOR();
         base_ = crearBase(ServidorPrueba::nombreUnico(QStringLiteral("bdd")));
-        BasesDD b = configurado();
+        BasesDD b = ServidorPrueba::comoRoot();
         Conexion c;
         QVERIFY2(b.AbrirBdD(c, base_), qPrintable(b.ultimoError()));
         QString error;
@@ -85,7 +77,7 @@ private slots:
     }
     void abrirBdD() {
         QFETCH(bool, porDefecto);
-        BasesDD b = configurado();
+        BasesDD b = ServidorPrueba::comoRoot();
         b.baseGeneral = base_;
         Conexion c;
         QVERIFY2(b.AbrirBdD(c, porDefecto ? QString() : base_), qPrintable(b.ultimoError()));
@@ -113,11 +105,11 @@ private slots:
         QFETCH(QString, clave);
         QFETCH(int, puerto);
         QFETCH(QString, base);
-        BasesDD b = configurado();
+        BasesDD b = ServidorPrueba::comoRoot();
         b.cPassword = clave;
         b.cPuerto = puerto;
         Conexion c;
-        QVERIFY(BasesDD(configurado())
+        QVERIFY(BasesDD(ServidorPrueba::comoRoot())
                     .AbrirBdD(c, base_));  // a failed reopen must not leave the old one open
         QElapsedTimer reloj;
         reloj.start();
@@ -147,7 +139,7 @@ private slots:
     void mismoServidorYUsuario() {
         QFETCH(QString, cambio);
         QFETCH(bool, mismo);
-        BasesDD a = configurado();
+        BasesDD a = ServidorPrueba::comoRoot();
         a.cPassword = QStringLiteral("clave");
         BasesDD b = a;
         if (cambio == QStringLiteral("base")) {
@@ -190,7 +182,7 @@ private slots:
         QFETCH(QString, campos);
         QFETCH(QVariantList, valores);
         QFETCH(QStringList, empresas);
-        BasesDD b = configurado();
+        BasesDD b = ServidorPrueba::comoRoot();
         Conexion c;
         QVERIFY(b.AbrirBdD(c, base_));
         Recordset rs;
@@ -215,7 +207,7 @@ private slots:
     }
 
     void camposDeLaFila() {
-        BasesDD b = configurado();
+        BasesDD b = ServidorPrueba::comoRoot();
         Conexion c;
         QVERIFY(b.AbrirBdD(c, base_));
         Recordset rs;
@@ -262,7 +254,7 @@ private slots:
         QFETCH(QString, sql);
         QFETCH(QVariantList, valores);
         QFETCH(QVariantList, esperados);
-        BasesDD b = configurado();
+        BasesDD b = ServidorPrueba::comoRoot();
         Conexion c;
         QVERIFY(b.AbrirBdD(c, base_));
         QVERIFY(c.ejecutar(QStringLiteral("SET SESSION sql_mode = ?"), {modo}));
@@ -344,7 +336,7 @@ private slots:
         QFETCH(QString, origen);
         QFETCH(QString, campos);
         QFETCH(bool, conectada);
-        BasesDD b = configurado();
+        BasesDD b = ServidorPrueba::comoRoot();
         Conexion c;
         QVERIFY(b.AbrirBdD(c, base_));
         Recordset rs;
@@ -372,7 +364,7 @@ private slots:
         QFETCH(QString, nombre);
         QFETCH(bool, conTabla);
         QFETCH(std::optional<QString>, esperado);
-        BasesDD b = configurado();
+        BasesDD b = ServidorPrueba::comoRoot();
         Conexion c;
         QVERIFY(b.AbrirBdD(
             c, conTabla ? base_ : crearBase(ServidorPrueba::nombreUnico(QStringLiteral("bdd")))));
@@ -401,7 +393,7 @@ private slots:
     void identificadoresConComillaEnElServidor() {
         const QString base =
             crearBase(ServidorPrueba::nombreUnico(QStringLiteral("bdd")) + QStringLiteral("`x"));
-        BasesDD b = configurado();
+        BasesDD b = ServidorPrueba::comoRoot();
         Conexion c;
         QVERIFY2(b.AbrirBdD(c, base), qPrintable(b.ultimoError()));
         QCOMPARE(unValor(c, QStringLiteral("SELECT DATABASE()")).toString(), base);
@@ -421,7 +413,7 @@ private slots:
     }
 
     void ejecutarDevuelveElError() {
-        BasesDD b = configurado();
+        BasesDD b = ServidorPrueba::comoRoot();
         Conexion c;
         QVERIFY(b.AbrirBdD(c, base_));
         QString error;
@@ -438,7 +430,7 @@ private slots:
     }
 
     void acentosEnTablaLatin1() {
-        BasesDD b = configurado();
+        BasesDD b = ServidorPrueba::comoRoot();
         Conexion c;
         QVERIFY(b.AbrirBdD(c, base_));
         QString error;
@@ -469,7 +461,7 @@ private slots:
     }
     void cuentaDeMuchasFilas() {
         QFETCH(QVariantList, valores);
-        BasesDD b = configurado();
+        BasesDD b = ServidorPrueba::comoRoot();
         Conexion c;
         QVERIFY(b.AbrirBdD(c, base_));
         Recordset rs;
@@ -487,7 +479,7 @@ private slots:
     // The statement that meets a dropped connection fails with the reason; the next one runs on
     // the connection reopened with its own settings.
     void conexionPerdida() {
-        BasesDD b = configurado();
+        BasesDD b = ServidorPrueba::comoRoot();
         Conexion c;
         QVERIFY(b.AbrirBdD(c, base_));
         Recordset rs;
@@ -505,7 +497,7 @@ private slots:
     }
 
     void recordsetTrasCerrarLaConexion() {
-        BasesDD b = configurado();
+        BasesDD b = ServidorPrueba::comoRoot();
         Conexion c;
         QVERIFY(b.AbrirBdD(c, base_));
         Recordset rs;

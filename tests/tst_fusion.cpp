@@ -710,10 +710,7 @@ private slots:
         std::vector<std::unique_ptr<ProductosEnLectura>> empresas;
         QList<ProductosEmpresa*> lista;
         for (size_t i = 0; i < sesiones.size(); ++i) {
-            BasesDD b;
-            b.cRuta = ServidorPrueba::host();
-            b.cPuerto = ServidorPrueba::puerto();
-            b.cUsuario = QStringLiteral("root");
+            BasesDD b = ServidorPrueba::comoRoot();
             QVERIFY(b.AbrirBdD(sesiones[i],
                                a.general() + QStringLiteral("_e%1").arg(ids[qsizetype(i)])));
             empresas.push_back(std::make_unique<ProductosEnLectura>(
@@ -738,10 +735,7 @@ private slots:
         AnfitrionPrueba a;
         QString error;
         QVERIFY2(prepararAnfitrion(a, {}, &error), qPrintable(error));
-        BasesDD b;
-        b.cRuta = ServidorPrueba::host();
-        b.cPuerto = ServidorPrueba::puerto();
-        b.cUsuario = QStringLiteral("root");
+        BasesDD b = ServidorPrueba::comoRoot();
         for (const bool cortada : {false, true}) {
             Conexion c;
             QVERIFY(b.AbrirBdD(c, a.general()));

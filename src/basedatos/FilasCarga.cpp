@@ -1,59 +1,42 @@
 #include "basedatos/FilasCarga.h"
 
-#include <charconv>
+#include <algorithm>
+#include <iterator>
+#include <utility>
 
 #include "basedatos/Sql.h"
 
 namespace {
 
+// The characters a text escapes, and the letter that follows the backslash for each.
+constexpr std::pair<char, char> Escapes[] = {
+    {'\\', '\\'}, {'\t', 't'}, {'\n', 'n'}, {'\r', 'r'}, {'\0', '0'}};
+
 void anadirTexto(QByteArray& destino, const QByteArray& texto) {
     for (const char c : texto) {
-        switch (c) {
-            case '\\':
-                destino.append("\\\\", 2);
-                break;
-            case '\t':
-                destino.append("\\t", 2);
-                break;
-            case '\n':
-                destino.append("\\n", 2);
-                break;
-            case '\r':
-                destino.append("\\r", 2);
-                break;
-            case '\0':
-                destino.append("\\0", 2);
-                break;
-            default:
-                destino.append(c);
+        const auto* escape = std::find_if(std::begin(Escapes), std::end(Escapes),
+                                          [c](const auto& par) { return par.first == c; });
+        if (escape == std::end(Escapes)) {
+            destino.append(c);
+        } else {
+            destino.append('\\');
+            destino.append(escape->second);
         }
     }
 }
 
-void anadirNumero(QByteArray& destino, double valor) {
-    char texto[32];
-    const std::to_chars_result hecho = std::to_chars(texto, texto + sizeof texto, valor);
-    destino.append(texto, hecho.ptr - texto);
-}
-
 void anadirCampo(QByteArray& destino, const QVariant& valor) {
+    QByteArray numero;
     if (valor.isNull()) {
         destino.append("\\N", 2);
-        return;
-    }
-    switch (valor.typeId()) {
-        case QMetaType::Double:
-        case QMetaType::Float:
-            anadirNumero(destino, valor.toDouble());
-            break;
-        case QMetaType::Int:
-        case QMetaType::LongLong:
-        case QMetaType::UInt:
-        case QMetaType::ULongLong:
-            destino.append(valor.toByteArray());
-            break;
-        default:
-            anadirTexto(destino, valor.toString().toUtf8());
+    } else if (valor.typeId() == QMetaType::Double || valor.typeId() == QMetaType::Float) {
+        // No table holds a NaN or an infinity: such a value goes as NULL.
+        destino.append(literalDoble(valor.toDouble(), &numero) ? numero : QByteArray("\\N"));
+    } else if (valor.typeId() == QMetaType::Int || valor.typeId() == QMetaType::LongLong ||
+               valor.typeId() == QMetaType::UInt || valor.typeId() == QMetaType::ULongLong) {
+        destino.append(valor.toByteArray());
+    } else {
+        anadirTexto(destino, valor.toString().toUtf8());
     }
 }
 

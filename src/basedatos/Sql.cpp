@@ -8,6 +8,16 @@
 #include <charconv>
 #include <cmath>
 
+bool literalDoble(double valor, QByteArray* salida) {
+    if (!std::isfinite(valor)) return false;
+    char texto[32];
+    const std::to_chars_result r = std::to_chars(texto, texto + sizeof texto, valor);
+    QByteArray literal(texto, r.ptr - texto);
+    if (!literal.contains('e')) literal += "e0";
+    *salida = literal;
+    return true;
+}
+
 QString citarIdentificador(const QString& nombre) {
     QString citado = nombre;
     citado.replace(QLatin1Char('`'), QLatin1String("``"));
@@ -26,18 +36,6 @@ QByteArray textoCitado(MYSQL* sesion, const QByteArray& valor) {
     salida.truncate(static_cast<qsizetype>(largo) + 1);
     salida.append('\'');
     return salida;
-}
-
-// A double as a literal the server reads back as the very same double: its shortest decimal
-// form, always with an exponent, since "1.5" alone would be an exact decimal and not a double.
-bool literalDoble(double valor, QByteArray* salida) {
-    if (!std::isfinite(valor)) return false;
-    char texto[32];
-    const std::to_chars_result r = std::to_chars(texto, texto + sizeof texto, valor);
-    QByteArray literal(texto, r.ptr - texto);
-    if (!literal.contains('e')) literal += "e0";
-    *salida = literal;
-    return true;
 }
 
 bool literal(MYSQL* sesion, const QVariant& valor, QByteArray* salida) {

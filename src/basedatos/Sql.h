@@ -16,3 +16,7 @@ QString citarIdentificador(const QString& nombre);
 // or a value has no literal (a double that is not a number or infinite).
 bool armarSentencia(MYSQL* sesion, const QString& sql, const QVariantList& valores,
                     QByteArray* sentencia, QString* error);
+
+// A double as the shortest text the server reads back as the very same double, always with an
+// exponent (so that "1.5" is not taken as an exact decimal). False for a NaN or an infinity.
+bool literalDoble(double valor, QByteArray* salida);

@@ -5,36 +5,21 @@
 
 #include "basedatos/FilasCarga.h"
 
-namespace {
-// The load's text as the server takes it, made from the queued rows a few at a time.
-class TextoDeFilas {
-public:
-    explicit TextoDeFilas(ColaFilas& cola) : cola_(cola) {}
-    // Up to `tamano` bytes into `destino`; 0 after the last row, -1 when the rows stopped early.
-    qint64 dar(char* destino, qint64 tamano) {
-        while (pendiente_.size() - dado_ < tamano && !agotada_) {
-            if (dado_ > 0) pendiente_.remove(0, dado_), dado_ = 0;
-            if (!cola_.siguiente(fila_)) {
-                agotada_ = true;
-                if (!cola_.error().isEmpty()) return -1;
-                break;
-            }
-            AnadirFilaCarga(pendiente_, fila_);
+qint64 TextoCarga::dar(char* destino, qint64 tamano) {
+    while (pendiente_.size() - dado_ < tamano && !agotadas_) {
+        if (dado_ > 0) pendiente_.remove(0, dado_), dado_ = 0;
+        if (!filas_.siguiente(fila_)) {
+            agotadas_ = true;
+            if (!filas_.error().isEmpty()) return -1;
+            break;
         }
-        const qint64 n = std::min<qint64>(tamano, pendiente_.size() - dado_);
-        std::memcpy(destino, pendiente_.constData() + dado_, static_cast<size_t>(n));
-        dado_ += n;
-        return n;
+        AnadirFilaCarga(pendiente_, fila_);
     }
-
-private:
-    ColaFilas& cola_;
-    QByteArray pendiente_;
-    qsizetype dado_ = 0;
-    QVariantList fila_;
-    bool agotada_ = false;
-};
-}  // namespace
+    const qint64 n = std::min<qint64>(tamano, pendiente_.size() - dado_);
+    std::memcpy(destino, pendiente_.constData() + dado_, static_cast<size_t>(n));
+    dado_ += n;
+    return n;
+}
 
 CargaTablaTrabajo::CargaTablaTrabajo(BasesDD servidor, const QString& base, const QString& tabla)
     : trabajo_(
@@ -42,7 +27,7 @@ CargaTablaTrabajo::CargaTablaTrabajo(BasesDD servidor, const QString& base, cons
           [this, tabla](Conexion& conexion, QString* error) {
               // The client library ends a load cut short as if it were whole, and the server
               // keeps what it got: only the transaction's rollback undoes it.
-              TextoDeFilas texto(cola_);
+              TextoCarga texto(cola_);
               Transaccion transaccion(conexion);
               const bool hecho =
                   transaccion.empezar(error) &&

@@ -1,4 +1,5 @@
 #pragma once
+#include <QByteArray>
 #include <QString>
 #include <QVariantList>
 #include <functional>
@@ -6,6 +7,22 @@
 #include "basedatos/BasesDD.h"
 #include "report/ColaFilas.h"
 #include "report/TrabajoEnHilo.h"
+
+// The text of a LOAD DATA LOCAL INFILE made from `filas` a few rows at a time, as the server asks
+// for it (a FuenteCarga): rows stop early when their source stops with an error.
+class TextoCarga {
+public:
+    explicit TextoCarga(FuenteFilas& filas) : filas_(filas) {}
+    // Up to `tamano` bytes into `destino`; 0 after the last row, -1 when the rows stopped early.
+    qint64 dar(char* destino, qint64 tamano);
+
+private:
+    FuenteFilas& filas_;
+    QByteArray pendiente_;
+    qsizetype dado_ = 0;
+    QVariantList fila_;
+    bool agotadas_ = false;
+};
 
 // The working table filled from the program's memory while the workbook is written: the merged
 // rows are handed over here as they are made, and a thread of its own loads them into the table

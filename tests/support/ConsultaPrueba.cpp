@@ -10,10 +10,7 @@ namespace consulta {
 
 bool filas(const QString& base, const QString& sql, QList<QVariantList>* resultado,
            const QVariantList& valores, QString* error) {
-    BasesDD b;
-    b.cRuta = ServidorPrueba::host();
-    b.cPuerto = ServidorPrueba::puerto();
-    b.cUsuario = QStringLiteral("root");
+    BasesDD b = ServidorPrueba::comoRoot();
     Conexion c;
     if (!b.AbrirBdD(c, base)) {
         if (error) *error = b.ultimoError();

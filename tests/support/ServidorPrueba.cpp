@@ -47,6 +47,14 @@ int ServidorPrueba::puerto() {
     return ok && n > 0 && n < 65536 ? n : 0;
 }
 
+BasesDD ServidorPrueba::comoRoot() {
+    BasesDD b;
+    b.cRuta = host();
+    b.cPuerto = puerto();
+    b.cUsuario = QStringLiteral("root");
+    return b;
+}
+
 bool ServidorPrueba::disponible(QString* razon) { return conexionAdmin(razon) != nullptr; }
 
 bool ServidorPrueba::ejecutar(const QString& sql, QString* error) {

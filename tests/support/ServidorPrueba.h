@@ -1,6 +1,8 @@
 #pragma once
 #include <QString>
 
+#include "basedatos/BasesDD.h"
+
 // The private MariaDB server of the test run, named by VARELMO_DB_HOST and VARELMO_DB_PORT.
 // A test that needs it fails (never skips) when it is missing.
 struct ServidorPrueba {
@@ -8,6 +10,8 @@ struct ServidorPrueba {
     static int puerto();    // 0 when the environment does not name it
     // True when the server answers; otherwise false with a Spanish reason (tests QFAIL with it).
     static bool disponible(QString* razon = nullptr);
+    // The server as a host's settings name it, logging in as root.
+    static BasesDD comoRoot();
     // Runs one SQL statement as root on an admin connection of its own (text is sent as is,
     // never split at ';'). False with the error text.
     static bool ejecutar(const QString& sql, QString* error = nullptr);

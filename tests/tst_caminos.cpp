@@ -10,6 +10,7 @@
 #include "AnfitrionPrueba.h"
 #include "ConsultaPrueba.h"
 #include "DialogosGuion.h"
+#include "LectorLibro.h"
 #include "ReportePrueba.h"
 #include "ServidorPrueba.h"
 #include "basedatos/BasesDD.h"
@@ -102,6 +103,41 @@ private slots:
                    QStringLiteral("CAFÉ"), QStringLiteral("zz"),       QStringLiteral(""),
                    QStringLiteral("~"),    QStringLiteral("O'Neil\\"), QStringLiteral("N")};
 
+        // Amounts hard to carry (the smallest and largest doubles, FLOAT and DECIMAL columns the
+        // server turns into doubles), and the company at position 1 without its row, so that
+        // every code carries the warning.
+        QTest::newRow("importes dificiles, FLOAT y DECIMAL, la primera empresa omitida")
+            << QList<EmpresaPrueba>{empresa(1, {producto(QStringLiteral("a"), QStringLiteral("x"),
+                                                         5e-324, 1.7976931348623157e308),
+                                                producto(QStringLiteral("b"), QStringLiteral("y"),
+                                                         -0.1, 1234567.89)}),
+                                    empresa(
+                                        2, {producto(QStringLiteral("A"), QStringLiteral("z"), 1.1,
+                                                     2.675),
+                                            producto(QStringLiteral("c"), QString(), 0.3, -1.005)})}
+            << QStringList{QStringLiteral("ALTER TABLE {g}_e2.productos MODIFY Costo FLOAT, "
+                                          "MODIFY Precio2 DECIMAL(12,3)")}
+            << QList<int>{9, 1, 2} << QStringList{QStringLiteral("b")};
+
+        // Forty companies, each with a few codes most of the others share, spelt apart.
+        QList<EmpresaPrueba> cuarenta;
+        QList<int> ids40;
+        for (int e = 1; e <= 40; ++e) {
+            QList<ProductoPrueba> productos;
+            for (int k = 0; k < 5; ++k)
+                productos << producto(
+                    QStringLiteral("%1%2")
+                            .arg(e % 2 ? QStringLiteral("c") : QStringLiteral("C "))
+                            .arg((e + k * 7) % 23)
+                            .trimmed() +
+                        QString(e % 3, u' '),
+                    QStringLiteral("de %1").arg(e), e + k / 4.0, e * 1.5);
+            cuarenta << empresa(e, productos);
+            ids40.prepend(e);
+        }
+        QTest::newRow("cuarenta empresas")
+            << cuarenta << QStringList{} << ids40 << QStringList{QStringLiteral("c12")};
+
         // Thousands of products with many codes equal but for case and trailing blanks, so that
         // the server's ranges of codes are many and equal codes sit on their bounds.
         QStringList masivo;
@@ -141,14 +177,18 @@ private slots:
         Contexto& p = a.contexto();
         p.listaSeleccion = ids;
 
-        // Through the program, by the server as it chooses, then by the server in two parts cut
-        // at each of `cortes`.
-        QStringList resultado[2];
-        for (int camino = 0; camino < 2 + cortes.size(); ++camino) {
+        // Into the working table through the program, then by the server as it chooses, then in
+        // the program in one pass to both outputs, then by the server in two parts cut at each of
+        // `cortes`. Each leaves the same working table and the same workbook.
+        enum { PorCliente, PorServidor, EnUnaPasada, EnDosPartes };
+        QStringList tablas[2];
+        QString libros[2];
+        for (int camino = 0; camino < EnDosPartes + cortes.size(); ++camino) {
             QStringList avance;
             OpcionesReporte opciones;
-            opciones.soloPorCliente = camino == 0;
-            if (camino >= 2) opciones.corte = cortes[camino - 2];
+            opciones.soloPorCliente = camino == PorCliente;
+            opciones.enTablaPrimero = camino == PorServidor;
+            if (camino >= EnDosPartes) opciones.corte = cortes[camino - EnDosPartes];
             const ResultadoReporte llenar =
                 prueba::reporte(a.contexto(), ids, QStringLiteral("2"), QStringLiteral("c.xlsx"),
                                 opciones, [&avance](const QString& t) {
@@ -156,21 +196,29 @@ private slots:
                                     return true;
                                 });
             QVERIFY(llenar.creado());
-            QCOMPARE(llenar.fusionesEnServidor, camino == 0 ? 0 : static_cast<int>(ids.size()));
-            if (camino >= 2) QVERIFY(llenar.enDosPartes);
-            // The progress line always names a code; in one pass it names every company as it is
-            // merged (in two parts, the upper part's companies may pass between two refreshes).
+            QCOMPARE(llenar.fusionesEnServidor, camino == PorCliente || camino == EnUnaPasada
+                                                    ? 0
+                                                    : static_cast<int>(empresas.size()));
+            QCOMPARE(llenar.enUnaPasada, camino == EnUnaPasada);
+            if (camino >= EnDosPartes) QVERIFY(llenar.enDosPartes);
+            // The progress line always names a code, and every company as it is merged (in two
+            // parts, the upper part's companies may pass between two refreshes).
             for (const QString& texto : std::as_const(avance))
                 QVERIFY2(!texto.endsWith(QStringLiteral(".- ")), qPrintable(avance.join(u'\n')));
-            for (int id : std::as_const(ids))
-                QVERIFY2(camino >= 2 || !avance.filter(QStringLiteral("_e%1.- ").arg(id)).isEmpty(),
+            for (const EmpresaPrueba& e : std::as_const(empresas))
+                QVERIFY2(camino >= EnDosPartes || !ids.contains(e.id) ||
+                             !avance.filter(QStringLiteral("_e%1.- ").arg(e.id)).isEmpty(),
                          qPrintable(avance.join(u'\n')));
-            resultado[qMin(camino, 1)] = filasExactas(a.general(), static_cast<int>(ids.size()));
-            if (camino == 0) continue;
-            QVERIFY(!resultado[0].isEmpty());
-            QCOMPARE(resultado[1].size(), resultado[0].size());
-            for (int i = 0; i < resultado[0].size(); ++i)
-                QCOMPARE(resultado[1][i], resultado[0][i]);
+            const int i = qMin(camino, 1);
+            tablas[i] = filasExactas(a.general(), static_cast<int>(ids.size()));
+            libros[i] = huellaLibro(QDir(a.carpetaPrograma()).filePath(QStringLiteral("c.xlsx")));
+            if (camino == PorCliente) continue;
+            QVERIFY(!tablas[0].isEmpty());
+            QCOMPARE(tablas[1].size(), tablas[0].size());
+            for (int f = 0; f < tablas[0].size(); ++f) QCOMPARE(tablas[1][f], tablas[0][f]);
+            if (!hayLectorDeLibros()) continue;
+            QVERIFY(!libros[0].isEmpty());
+            QCOMPARE(libros[1], libros[0]);
         }
     }
 

@@ -19,7 +19,6 @@
 #include "report/CargaTablaTrabajo.h"
 #include "report/FusionEnDos.h"
 #include "report/MezclaEmpresas.h"
-#include "report/ProductosEnLectura.h"
 #include "report/SolicitudReporte.h"
 #include "report/clsLlenarTabla.h"
 
@@ -680,53 +679,35 @@ private slots:
         QCOMPARE(libro.celda(QStringLiteral("D4")).v.toDouble(), 9876543.21);
     }
 
-    // The merge in the program, k ways, over each company's products ordered by their code's
-    // weight in the working table's key (WEIGHT_STRING in the key's collation, padded to the key's
-    // length as the key's comparison pads with blanks), gives the rows the
-    // report's merge left in the working table: the same codes taken as equal, in the same order,
-    // with the same spelling, description, pairs and warning.
+    // The merge in the program in one pass (each company streamed by its code's weight in the
+    // working table's key, merged k ways, loaded in bulk while the sheet is written) against the
+    // server's merge into the working table, on a random hostile host: the same rows (the same
+    // codes taken as equal, in the same order, with the same spelling, description, pairs and
+    // warning) and the same workbook.
     void mezclaEnElPrograma() {
         GuionDialogos guion;
         AnfitrionPrueba a;
         QString error;
         QRandomGenerator azar(13);
         QVERIFY2(prepararAnfitrion(a, empresasAlAzar(azar, 300, 200), &error), qPrintable(error));
-        const QList<int> ids{3, 1, 2};
-        bool escrito = false;
-        QVERIFY2(
-            correrReporte(a, ids, QStringLiteral("2"), QStringLiteral("k.xlsx"), &escrito, &error),
-            qPrintable(error));
-        QList<QVariantList> cotejo;
-        QVERIFY2(
-            consulta::filas(a.general(),
-                            QStringLiteral("SELECT COLLATION_NAME FROM information_schema.COLUMNS "
-                                           "WHERE TABLE_SCHEMA = DATABASE() AND TABLE_NAME = "
-                                           "'tbltempproductos' AND COLUMN_NAME = 'Clave'"),
-                            &cotejo, {}, &error) &&
-                cotejo.size() == 1,
-            qPrintable(error));
-        // Each company on a session of its own, all read at once.
-        std::vector<Conexion> sesiones(static_cast<size_t>(ids.size()));
-        std::vector<std::unique_ptr<ProductosEnLectura>> empresas;
-        QList<ProductosEmpresa*> lista;
-        for (size_t i = 0; i < sesiones.size(); ++i) {
-            BasesDD b = ServidorPrueba::comoRoot();
-            QVERIFY(b.AbrirBdD(sesiones[i],
-                               a.general() + QStringLiteral("_e%1").arg(ids[qsizetype(i)])));
-            empresas.push_back(std::make_unique<ProductosEnLectura>(
-                sesiones[i], cotejo.first().first().toString(), QStringLiteral("`productos`"),
-                QStringLiteral("Precio2"),
-                QStringLiteral("`Clave`, CAST(`Clave` AS BINARY), CAST(`Descrip` AS BINARY), "
-                               "`Costo`, `Precio2`")));
-            lista << empresas.back().get();
+        QVERIFY2(a.arrancar(&error), qPrintable(error));
+        QStringList tablas[2];
+        QString libros[2];
+        for (int i = 0; i < 2; ++i) {
+            OpcionesReporte opciones;
+            opciones.enTablaPrimero = i == 0;
+            const ResultadoReporte r = prueba::reporte(a.contexto(), {3, 1, 2}, QStringLiteral("2"),
+                                                       QStringLiteral("k.xlsx"), opciones);
+            QVERIFY(r.creado());
+            QCOMPARE(r.enUnaPasada, i == 1);
+            tablas[i] = consulta::tablaTrabajo(a.general());
+            libros[i] = huellaLibro(QDir(a.carpetaPrograma()).filePath(QStringLiteral("k.xlsx")));
         }
-        MezclaEmpresas mezcla(lista);
-        QStringList mezcladas;
-        for (QVariantList fila; mezcla.siguiente(fila);) mezcladas << consulta::textoFila(fila);
-        const QStringList trabajo = consulta::tablaTrabajo(a.general());
-        QVERIFY(trabajo.size() > 100);
-        QCOMPARE(mezcladas.size(), trabajo.size());
-        for (int i = 0; i < trabajo.size(); ++i) QCOMPARE(mezcladas[i], trabajo[i]);
+        QVERIFY(tablas[0].size() > 100);
+        QCOMPARE(tablas[1], tablas[0]);
+        REQUIERE_LECTOR();
+        QVERIFY(!libros[0].isEmpty());
+        QCOMPARE(libros[1], libros[0]);
     }
 
     // The working table loaded from memory on a thread of its own while rows keep coming: every

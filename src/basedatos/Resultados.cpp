@@ -3,9 +3,9 @@
 #include <QDate>
 #include <QDateTime>
 #include <QTime>
-#include <charconv>
 
 #include "basedatos/Conexion.h"
+#include "basedatos/Sql.h"
 
 namespace {
 
@@ -57,7 +57,7 @@ QVariant valorCelda(const MYSQL_FIELD& campo, const char* datos, unsigned long l
             return texto.toULongLong();
         case QMetaType::Double: {
             double valor = 0;
-            std::from_chars(datos, datos + largo, valor);
+            leerDoble(datos, datos + largo, &valor);
             return valor;
         }
         case QMetaType::QDate:

@@ -18,6 +18,16 @@ bool literalDoble(double valor, QByteArray* salida) {
     return true;
 }
 
+bool leerDoble(const char* desde, const char* hasta, double* valor) {
+    const std::from_chars_result r = std::from_chars(desde, hasta, *valor);
+    if (r.ec == std::errc() && r.ptr == hasta) return true;
+    // Values so small that they lose precision (subnormals) come back from from_chars as out of
+    // range, and untouched.
+    bool bien = false;
+    *valor = QByteArray(desde, hasta - desde).toDouble(&bien);
+    return bien;
+}
+
 QString citarIdentificador(const QString& nombre) {
     QString citado = nombre;
     citado.replace(QLatin1Char('`'), QLatin1String("``"));

@@ -1,6 +1,7 @@
 #include "report/CargaTablaTrabajo.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 
 #include "basedatos/FilasCarga.h"
@@ -29,13 +30,15 @@ CargaTablaTrabajo::CargaTablaTrabajo(BasesDD servidor, const QString& base, cons
               // keeps what it got: only the transaction's rollback undoes it.
               TextoCarga texto(cola_);
               Transaccion transaccion(conexion);
-              const bool hecho =
-                  transaccion.empezar(error) &&
-                  conexion.cargarLocal(
-                      SentenciaCarga(tabla),
-                      [&texto](char* destino, qint64 tamano) { return texto.dar(destino, tamano); },
-                      error) &&
-                  transaccion.confirmar(error);
+              const bool hecho = transaccion.empezar(error) &&
+                                 conexion.cargarLocal(
+                                     SentenciaCarga(tabla),
+                                     [this, &texto](char* destino, qint64 tamano) {
+                                         avisarPedido();
+                                         return texto.dar(destino, tamano);
+                                     },
+                                     error) &&
+                                 transaccion.confirmar(error);
               cola_.cerrarLector();
               return hecho;
           },
@@ -46,6 +49,28 @@ CargaTablaTrabajo::~CargaTablaTrabajo() {
 }
 
 void CargaTablaTrabajo::empezar() { trabajo_.empezar(); }
+
+void CargaTablaTrabajo::avisarPedido() {
+    const std::lock_guard<std::mutex> cerrojo(mutex_);
+    if (pedida_) return;
+    pedida_ = true;
+    pedido_.notify_all();
+}
+
+bool CargaTablaTrabajo::esperarPedido(QString* error) {
+    while (true) {
+        {
+            std::unique_lock<std::mutex> cerrojo(mutex_);
+            if (pedido_.wait_for(cerrojo, std::chrono::milliseconds(50),
+                                 [this] { return pedida_; }))
+                return true;
+        }
+        if (trabajo_.esperar(0)) {
+            if (error) *error = trabajo_.error();
+            return false;
+        }
+    }
+}
 
 bool CargaTablaTrabajo::poner(QVariantList&& fila, const std::function<void()>& esperando) {
     return cola_.poner(std::move(fila), esperando);

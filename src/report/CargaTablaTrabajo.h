@@ -2,7 +2,9 @@
 #include <QByteArray>
 #include <QString>
 #include <QVariantList>
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 
 #include "basedatos/BasesDD.h"
 #include "report/ColaFilas.h"
@@ -39,6 +41,10 @@ public:
     CargaTablaTrabajo& operator=(const CargaTablaTrabajo&) = delete;
 
     void empezar();
+    // Once started: waits until the server asks for the rows, which tells that it takes a load
+    // from the program; false with the reason when the load failed before (the server does not
+    // take local loads, or no session was left for it).
+    bool esperarPedido(QString* error);
     // One row, its columns in the table's order. False when the load no longer takes rows (it
     // failed); `esperando` runs between short waits while the load lags.
     bool poner(QVariantList&& fila, const std::function<void()>& esperando);
@@ -49,6 +55,11 @@ public:
     void abortar(const QString& motivo);
 
 private:
+    void avisarPedido();
+
     ColaFilas cola_;
-    TrabajoEnHilo trabajo_;
+    std::mutex mutex_;
+    std::condition_variable pedido_;
+    bool pedida_ = false;
+    TrabajoEnHilo trabajo_;  // last: its work uses the members above
 };

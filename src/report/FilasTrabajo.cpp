@@ -11,17 +11,6 @@ namespace {
 // Rows per query: each range is a query of its own along the key, so a session lost half way
 // costs one range, and no query holds the server's rows for long.
 constexpr int FilasPorConsulta = 5000;
-
-// The decimal text of a double as the server writes it (the shortest that reads back to the
-// same double), read back; from_chars rounds correctly, as the server's own reading does.
-bool leerDoble(const char* desde, const char* hasta, double* valor) {
-    const std::from_chars_result r = std::from_chars(desde, hasta, *valor);
-    if (r.ec == std::errc() && r.ptr == hasta) return true;
-    // Values so small that they lose precision (subnormals) may come back as out of range.
-    bool bien = false;
-    *valor = QByteArray(desde, hasta - desde).toDouble(&bien);
-    return bien;
-}
 }  // namespace
 
 bool FilasTrabajo::abrir(Conexion& principal, const QStringList& tablas,

@@ -92,7 +92,11 @@ bool fusionarPorCliente(const FusionEmpresa& f, QString* error) {
     // company's server (LEFT counts characters in the column's own character set): whatever a
     // company holds, the program holds one range of short rows at a time.
     const QString tabla = productosQueCaben(QStringLiteral("`productos`"), f.caben);
-    const QString lectura = QStringLiteral("SELECT `Clave`, LEFT(`Descrip`, %1), `Costo`, %2 FROM ")
+    // The amounts as the server turns them into the working table's doubles (a FLOAT or DECIMAL
+    // column's text would read back as another double).
+    const QString lectura = QStringLiteral(
+                                "SELECT `Clave`, LEFT(`Descrip`, %1), CAST(`Costo` AS DOUBLE), "
+                                "CAST(%2 AS DOUBLE) FROM ")
                                 .arg(LargoDescripcion)
                                 .arg(citarIdentificador(f.columnaPrecio)) +
                             tabla;

@@ -35,9 +35,14 @@ std::optional<ComparacionClave> comparacionClave(Conexion& conexion, const QStri
     return *c;
 }
 
-bool ParteClaves::directa(const std::optional<ComparacionClave>& empresa) const {
+bool comparaComoTrabajo(const std::optional<ComparacionClave>& empresa,
+                        const ComparacionClave& trabajo) {
     return empresa && empresa->juego == trabajo.juego && empresa->cotejo == trabajo.cotejo &&
            empresa->largo <= trabajo.largo;
+}
+
+bool ParteClaves::directa(const std::optional<ComparacionClave>& empresa) const {
+    return comparaComoTrabajo(empresa, trabajo);
 }
 
 std::optional<ParteClaves> partirClaves(Conexion& principal, const QString& base,

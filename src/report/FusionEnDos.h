@@ -24,6 +24,11 @@ using ComparacionClave = DefinicionTexto;
 std::optional<ComparacionClave> comparacionClave(Conexion& conexion, const QString& base,
                                                  const QString& tabla);
 
+// Whether the codes of a company (its `Clave`, as comparacionClave gives it) compare as those of
+// the working table's `trabajo`: the same character set and collation, and no longer.
+bool comparaComoTrabajo(const std::optional<ComparacionClave>& empresa,
+                        const ComparacionClave& trabajo);
+
 struct ParteClaves {
     // Conditions on a company's `Clave`, with one "?" for `corte`: the lower part and the upper.
     QString baja, alta;

@@ -9,6 +9,8 @@
 #include "report/ClavesFuera.h"
 #include "report/FusionEmpresa.h"
 #include "report/FusionEnDos.h"
+#include "report/FusionEnPrograma.h"
+#include "report/NombresTrabajo.h"
 #include "report/TrabajoEnHilo.h"
 
 namespace {
@@ -69,6 +71,8 @@ FusionReporte::FusionReporte(ConexionesReporte conexiones, OpcionesReporte opcio
       columnaPrecio_(std::move(columnaPrecio)),
       intermedia_(conexiones.principal) {}
 
+FusionReporte::~FusionReporte() = default;
+
 bool FusionReporte::enServidor(const BasesDD& propio) const {
     // The server can read the company's products itself when they lie on the host's server and
     // the host's user reaches them.
@@ -80,8 +84,17 @@ bool FusionReporte::fusionar(const QList<int>& lista, const Resolver& resolver,
     fusionesEnServidor_ = 0;
     enDosPartes_ = false;
     clavesFuera_.clear();
-    intermedia_.crear();
+    enPrograma_.reset();
+    columnas_ = static_cast<int>(2 * lista.size() + 3);
     Plan plan(lista, resolver);
+    if (!opciones_.enTablaPrimero && !opciones_.soloPorCliente && !opciones_.corte) {
+        const Empresa enPrograma = prepararEnPrograma(plan, avance, error);
+        if (enPrograma != Empresa::Omitida) return enPrograma == Empresa::Abierta;
+        // The companies then go into the working table, looked up again.
+        error->clear();
+        clavesFuera_.clear();
+    }
+    intermedia_.crear();
     if (!elegirManera(plan, error)) return false;
     Empresa hecha = (this->*plan.manera)(plan, avance, error);
     if (hecha == Empresa::Fallo && plan.manera == &FusionReporte::fusionarEnDos &&
@@ -115,6 +128,50 @@ bool FusionReporte::elegirManera(Plan& plan, QString* error) {
     plan.empresas = std::move(empresas);
     plan.parte = std::move(parte);
     return true;
+}
+
+FusionReporte::Empresa FusionReporte::prepararEnPrograma(const Plan& plan, const Avance& avance,
+                                                         QString* error) {
+    Conexion& principal = conexiones_.principal;
+    const std::optional<ComparacionClave> trabajo =
+        comparacionClave(principal, principal.base(), nombres::TablaTrabajo());
+    if (!trabajo) return Empresa::Omitida;
+    auto pasada = std::make_unique<FusionEnPrograma>(conexiones_.anfitrion, principal.base());
+    QStringList bases;
+    for (int posicion = 1; posicion <= plan.lista.size(); ++posicion) {
+        const int id = plan.lista[posicion - 1];
+        BasesDD propio;
+        const Empresa resuelta = plan.resolver(id, propio, error);
+        bases << propio.cMiBase;
+        if (resuelta == Empresa::Fallo) return Empresa::Fallo;
+        if (resuelta == Empresa::Omitida) {
+            pasada->omitir();
+            continue;
+        }
+        Conexion& empresa = conexiones_.empresa;
+        const std::optional<QString> caben = revisar(id, error);
+        if (!caben) return Empresa::Fallo;
+        const bool directa = comparaComoTrabajo(
+            comparacionClave(empresa, propio.cMiBase, QStringLiteral("productos")), *trabajo);
+        // A company whose own session does not open (the server allows no more of them) leaves
+        // the merge to go into the working table, one session for all.
+        if (!pasada->anadir(propio, *trabajo, directa,
+                            productosQueCaben(QStringLiteral("`productos`"), *caben),
+                            columnaPrecio_, ordenProductos(empresa, columnaPrecio_), error))
+            return Empresa::Omitida;
+    }
+    bool cargaRechazada = false;
+    if (!pasada->empezar(error, &cargaRechazada))
+        return cargaRechazada ? Empresa::Omitida : Empresa::Fallo;
+    // Every company shows on the line, with its first code.
+    for (int posicion = 1; posicion <= plan.lista.size(); ++posicion)
+        if (const QString clave = pasada->primeraClave(posicion);
+            !clave.isEmpty() && !avance(bases[posicion - 1], clave, true)) {
+            *error = TextoFusionCortada();
+            return Empresa::Fallo;
+        }
+    enPrograma_ = std::move(pasada);
+    return Empresa::Abierta;
 }
 
 FusionReporte::Empresa FusionReporte::fusionarUnaPorUna(const Plan& plan, const Avance& avance,
@@ -264,7 +321,26 @@ bool FusionReporte::fusionarParteBaja(const QList<EmpresaParaMitad>& empresas,
 }
 
 bool FusionReporte::abrirFilas(const std::function<void()>& latido, QString* error) {
+    if (enPrograma_) return true;  // the merge gives them as it goes
     return filas_.abrir(conexiones_.principal, intermedia_.tablas(), latido, error);
+}
+
+std::optional<qint64> FusionReporte::cuenta() const {
+    if (!enPrograma_) return filas_.cuenta();
+    if (enPrograma_->vacia()) return 0;
+    return std::nullopt;
+}
+
+int FusionReporte::numCampos() const { return enPrograma_ ? columnas_ : filas_.numCampos(); }
+
+bool FusionReporte::libroExcedido() const { return enPrograma_ && enPrograma_->excedida(); }
+
+bool FusionReporte::vaciar(QString* error, const std::function<void()>& latido) {
+    if (!enPrograma_) return intermedia_.vaciar(error);
+    // Only the working table still lacks the rows (the workbook was not written): the merge goes
+    // to it alone.
+    return enPrograma_->repartir(
+        nullptr, 0, latido ? latido : [] {}, [] { return true; }, error);
 }
 
 QString FusionReporte::claveEnEscritura() const {
@@ -294,6 +370,7 @@ bool FusionReporte::pasarFilas(const std::function<void()>& latido,
 bool FusionReporte::escribir(LibroExcel& libro, const QString& ruta, std::function<void()> latido,
                              const std::function<bool()>& seguir, QString* error) {
     if (!latido) latido = [] {};  // the waits below beat it
+    if (enPrograma_) return escribirEnUnaPasada(libro, ruta, latido, seguir, error);
     // The workbook is written on a thread of its own while this one reads the rows from the
     // database (whose connection belongs to it) and keeps the progress line moving.
     // With the copy in two parts (tables a second connection reaches), that connection moves
@@ -329,5 +406,22 @@ bool FusionReporte::escribir(LibroExcel& libro, const QString& ruta, std::functi
     if (guardado && vaciada && seguir()) return libro.reemplazar(error);
     libro.descartar();
     if (error) *error = !guardado ? motivoGuardado : vaciada ? TextoFusionCortada() : motivoVaciar;
+    return false;
+}
+
+bool FusionReporte::escribirEnUnaPasada(LibroExcel& libro, const QString& ruta,
+                                        const std::function<void()>& latido,
+                                        const std::function<bool()>& seguir, QString* error) {
+    cierre_ = 1.0;
+    libro.ponerAvanceCierre([this](double fraccion) { cierre_ = fraccion; });
+    HiloEscritor escritor(libro, ruta, cola_);
+    QString motivoCarga;
+    const bool cargada = enPrograma_->repartir(&cola_, filasLibro_, latido, seguir, &motivoCarga);
+    QString motivoGuardado;
+    const bool guardado = escritor.terminar(latido, &motivoGuardado);
+    // As in the other ways: only a report whose working table is whole shows its workbook.
+    if (guardado && cargada && seguir()) return libro.reemplazar(error);
+    libro.descartar();
+    if (error) *error = !cargada ? motivoCarga : !guardado ? motivoGuardado : TextoFusionCortada();
     return false;
 }

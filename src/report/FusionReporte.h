@@ -4,6 +4,8 @@
 #include <QString>
 #include <atomic>
 #include <functional>
+#include <limits>
+#include <memory>
 #include <optional>
 
 #include "report/ClavesFuera.h"
@@ -13,6 +15,7 @@
 #include "report/TablaIntermedia.h"
 
 class BasesDD;
+class FusionEnPrograma;
 class LibroExcel;
 struct EmpresaParaMitad;
 struct ParteClaves;
@@ -20,7 +23,11 @@ struct ParteClaves;
 // The fast path of a report, behind one seam: "merge these companies into the working table" and
 // "give the workbook's writer the rows in code order".
 //
-// Inside it: the copy in the server's memory the companies are merged in, with the lock of its
+// Inside it, the way the companies go, chosen once before any is merged. Merged in the program in
+// one pass to both outputs (FusionEnPrograma), each company streamed on a session of its own, when
+// the server takes the working table's load from the program and a session for every company
+// opens. Otherwise merged into the working table first, then read back for the writer: through
+// the copy in the server's memory the companies are merged in, with the lock of its
 // parts (TablaIntermedia); the way the companies go, chosen once before any is merged: in two
 // parts of the codes at once, the upper one on a second connection (FusionEnDos), when the server
 // can merge every company, or else one company at a time, by the server or through the program
@@ -38,6 +45,7 @@ public:
     using Avance = std::function<bool(const QString& base, const QString& clave, bool forzar)>;
 
     FusionReporte(ConexionesReporte conexiones, OpcionesReporte opciones, QString columnaPrecio);
+    ~FusionReporte();
 
     // Merges the companies of `lista`, in its order, into the working table (or its copy); false
     // with the reason.
@@ -47,12 +55,20 @@ public:
     // The companies some of whose products the working table could not hold, by Id.
     const QMap<int, ClavesFuera>& clavesFuera() const { return clavesFuera_; }
     bool enDosPartes() const { return enDosPartes_; }
+    // Merged in the program in one pass to the sheet and the working table.
+    bool enUnaPasada() const { return enPrograma_ != nullptr; }
 
     // Opens the merged rows in code order; `latido` runs after each row read (they are read as
     // escribir hands them to the writer). False with the server's error.
     bool abrirFilas(const std::function<void()>& latido, QString* error);
-    qint64 cuenta() const { return filas_.cuenta(); }
-    int numCampos() const { return filas_.numCampos(); }
+    // The number of rows; nothing when it is known only once they are written (in one pass, a
+    // merge that has rows).
+    std::optional<qint64> cuenta() const;
+    int numCampos() const;
+    // The most rows the sheet may take: in one pass, a longer report stops the writer's rows (the
+    // working table still gets them all) and libroExcedido() says so.
+    void limitarFilasLibro(qint64 filas) { filasLibro_ = filas; }
+    bool libroExcedido() const;
     // The rows as the writer takes them: the source a sheet copies from.
     FuenteFilas& filas() { return cola_; }
     // Saves `libro` at `ruta` on a thread of its own while this one reads the rows and hands them
@@ -64,9 +80,9 @@ public:
                   const std::function<bool()>& seguir, QString* error);
     // The code the writer has reached, for the progress line.
     QString claveEnEscritura() const;
-    // Every merged row into the working table, when the workbook was not written; false with the
-    // server's error.
-    bool vaciar(QString* error) { return intermedia_.vaciar(error); }
+    // Every merged row into the working table, when the workbook was not written, `latido`
+    // running meanwhile; false with the server's error.
+    bool vaciar(QString* error, const std::function<void()>& latido = {});
 
 private:
     bool enServidor(const BasesDD& propio) const;
@@ -79,6 +95,13 @@ private:
     // merge every company and the codes can be cut (the copy is then split in its two parts);
     // one company at a time otherwise. False with `error` when looking a company up failed.
     bool elegirManera(Plan& plan, QString* error);
+    // Prepares the merge in the program in one pass: Abierta when it is ready, Omitida when it
+    // cannot go that way (the merge then goes into the working table), Fallo with the reason.
+    Empresa prepararEnPrograma(const Plan& plan, const Avance& avance, QString* error);
+    // The rows of the merge in one pass to the writer and the working table, as escribir.
+    bool escribirEnUnaPasada(LibroExcel& libro, const QString& ruta,
+                             const std::function<void()>& latido,
+                             const std::function<bool()>& seguir, QString* error);
     // The ways: every company merged by the server in two parts at once, or one company at a
     // time (fusionarEmpresa).
     Empresa fusionarEnDos(const Plan& plan, const Avance& avance, QString* error);
@@ -106,6 +129,9 @@ private:
     TablaIntermedia intermedia_;
     FilasTrabajo filas_;
     ColaFilas cola_;
+    std::unique_ptr<FusionEnPrograma> enPrograma_;
+    int columnas_ = 0;  // of the working table
+    qint64 filasLibro_ = std::numeric_limits<qint64>::max();
     // How far the writer has closed the workbook (AvanceCierre), set on its thread; 1 while it
     // reports nothing.
     std::atomic<double> cierre_{1.0};

@@ -7,27 +7,34 @@
 #include "report/FusionEmpresa.h"
 
 namespace {
-// A collation's name goes into the statement's text: it must be one, nothing else.
-bool esNombreDeCotejo(const QString& cotejo) {
-    static const QRegularExpression nombre(QStringLiteral("^[A-Za-z0-9_]{1,64}$"));
-    return nombre.match(cotejo).hasMatch();
+// A character set's or collation's name goes into the statement's text: it must be one, nothing
+// else.
+bool esNombre(const QString& nombre) {
+    static const QRegularExpression valido(QStringLiteral("^[A-Za-z0-9_]{1,64}$"));
+    return valido.match(nombre).hasMatch();
 }
 }  // namespace
 
-ProductosEnLectura::ProductosEnLectura(Conexion& empresa, const QString& cotejo,
-                                       const QString& tabla, const QString& columnaPrecio,
-                                       const QString& orden) {
-    if (!esNombreDeCotejo(cotejo)) {
-        error_ = QStringLiteral("el cotejo «%1» de la tabla de trabajo no es un nombre válido")
-                     .arg(cotejo);
+ProductosEnLectura::ProductosEnLectura(Conexion& empresa, const DefinicionTexto& trabajo,
+                                       bool directa, const QString& tabla,
+                                       const QString& columnaPrecio, const QString& orden)
+    : base_(empresa.base()) {
+    if (!esNombre(trabajo.juego) || !esNombre(trabajo.cotejo) || trabajo.largo <= 0) {
+        error_ =
+            QStringLiteral("la clave de la tabla de trabajo («%1», «%2») no es un texto válido")
+                .arg(trabajo.juego, trabajo.cotejo);
         return;
     }
+    const QString usando = QStringLiteral(" USING ") + trabajo.juego + u')';
+    const QString largo = QString::number(trabajo.largo);
     const QString sql =
-        QStringLiteral("SELECT WEIGHT_STRING(CONVERT(`Clave` USING utf8mb4) COLLATE ") + cotejo +
-        QStringLiteral(" AS CHAR(") + QString::number(LargoClave) +
-        QStringLiteral(")), `Clave`, LEFT(`Descrip`, ") + QString::number(LargoDescripcion) +
-        QStringLiteral("), `Costo`, ") + citarIdentificador(columnaPrecio) +
-        QStringLiteral(" FROM ") + tabla + QStringLiteral(" ORDER BY 1, ") + orden;
+        QStringLiteral("SELECT WEIGHT_STRING(CONVERT(`Clave`") + usando +
+        QStringLiteral(" COLLATE ") + trabajo.cotejo + QStringLiteral(" AS CHAR(") + largo +
+        QStringLiteral(")), CONVERT(LEFT(`Clave`, ") + largo + u')' + usando +
+        QStringLiteral(", CONVERT(LEFT(`Descrip`, ") + QString::number(LargoDescripcion) + u')' +
+        usando + QStringLiteral(", CAST(`Costo` AS DOUBLE), CAST(") +
+        citarIdentificador(columnaPrecio) + QStringLiteral(" AS DOUBLE) FROM ") + tabla +
+        QStringLiteral(" ORDER BY ") + (directa ? orden : QStringLiteral("1, ") + orden);
     if (!lectura_.abrir(empresa, sql)) error_ = lectura_.fallo().texto;
 }
 
@@ -37,9 +44,19 @@ bool ProductosEnLectura::siguiente(ProductoEmpresa& producto) {
         return false;
     }
     producto.peso = QByteArray(lectura_.datos(0), lectura_.largo(0));
+    // The merge holds only if every company comes in the key's order: a server that orders its
+    // own key otherwise stops the report rather than merge codes apart.
+    if (producto.peso < pesoAnterior_) {
+        error_ =
+            QStringLiteral("los productos de la base «%1» no llegaron en el orden de sus claves")
+                .arg(base_);
+        return false;
+    }
     producto.clave = lectura_.valor(1);
+    if (pesoAnterior_.isNull()) primeraClave_ = producto.clave.toString();
     producto.descrip = lectura_.valor(2);
     producto.costo = lectura_.valor(3);
     producto.precio = lectura_.valor(4);
+    pesoAnterior_ = producto.peso;
     return true;
 }

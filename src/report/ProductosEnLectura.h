@@ -1,27 +1,34 @@
 #pragma once
+#include <QByteArray>
 #include <QString>
 
 #include "basedatos/Conexion.h"
 #include "report/MezclaEmpresas.h"
 
-class Conexion;
-
 // A company's products streamed from its server for the merge in the program, in the order of
 // their code's weight in the working table's key: WEIGHT_STRING in the key's collation, padded to
 // the key's length as the key's comparison pads with blanks, so that codes the key takes as equal
 // weigh the same. Products of equal weight come in the company's own merge order (`orden`, see
-// ordenProductos). The company's session is busy until the read ends.
+// ordenProductos). The values come as the working table would keep them: the code and description
+// in its character set and cut to its lengths, the amounts as the server turns them into its
+// doubles. The company's session is busy until the read ends.
 class ProductosEnLectura : public ProductosEmpresa {
 public:
-    // `cotejo`: the collation of the working table's `Clave` (a name of letters, digits and
-    // underscores, else the read fails); `tabla`: the products as the merge reads them
-    // (productosQueCaben); `columnaPrecio`: the price level's column.
-    ProductosEnLectura(Conexion& empresa, const QString& cotejo, const QString& tabla,
-                       const QString& columnaPrecio, const QString& orden);
+    // `trabajo`: how the working table's `Clave` keeps codes (comparacionClave); `directa` when
+    // the company's codes compare as those (ordered along its own key, then, with no sort);
+    // `tabla`: the products as the merge reads them (productosQueCaben); `columnaPrecio`: the
+    // price level's column.
+    ProductosEnLectura(Conexion& empresa, const DefinicionTexto& trabajo, bool directa,
+                       const QString& tabla, const QString& columnaPrecio, const QString& orden);
     bool siguiente(ProductoEmpresa& producto) override;
     QString error() const override { return error_; }
+    // The code of the first product read, "" before it (or when there is none).
+    QString primeraClave() const { return primeraClave_; }
 
 private:
+    QString base_;
     Lectura lectura_;
+    QByteArray pesoAnterior_;
+    QString primeraClave_;
     QString error_;
 };

@@ -45,8 +45,12 @@ struct ConexionesReporte {
     Instalacion& instalacion;
 };
 
-// Ways of merging kept for comparing them (tests, benchmark); a report uses the defaults.
+// Ways of merging kept for comparing them (tests, benchmark); a report uses the defaults. Any of
+// them merges into the working table first, then reads it back for the sheet.
 struct OpcionesReporte {
+    // Merged into the working table first, by the server as it chooses (or through the program),
+    // not in the program in one pass.
+    bool enTablaPrimero = false;
     // Every company through the program, even one the server could merge itself.
     bool soloPorCliente = false;
     // The codes cut in two parts at this code, whatever the companies' sizes.
@@ -70,6 +74,7 @@ struct ResultadoReporte {
     QString motivo;              // Fallido: why
     int fusionesEnServidor = 0;  // companies merged by the server
     bool enDosPartes = false;    // merged in two parts at once
+    bool enUnaPasada = false;    // merged in the program in one pass to both outputs
     // What a written workbook lacks, in list order, one entry per company: the whole company (its
     // row or its database not available) or some of its products (codes the working table cannot
     // hold), and why.

@@ -127,7 +127,7 @@ ResultadoReporte clsLlenarTabla::RellenarTabla() {
     const Exportacion exportada = exportar(trabajo, &motivo);
     conexiones_.anfitrion.CierraTabla(trabajo);
     // Whatever the export's outcome, the working table gets every row.
-    if (!cancelado_ && !fusion_.vaciar(&error))
+    if (!cancelado_ && !fusion_.vaciar(&error, [this] { avanzar(QString(), QString()); }))
         return resultado(ResultadoReporte::Estado::Fallido, error);
     if (exportada == Exportacion::ExcedeXls) return resultado(ResultadoReporte::Estado::ExcedeXls);
     if (exportada == Exportacion::Escrita && QFileInfo::exists(solicitud_.rutaArchivo()))
@@ -160,6 +160,7 @@ ResultadoReporte clsLlenarTabla::resultado(ResultadoReporte::Estado estado,
     r.motivo = motivo;
     r.fusionesEnServidor = fusion_.fusionesEnServidor();
     r.enDosPartes = fusion_.enDosPartes();
+    r.enUnaPasada = fusion_.enUnaPasada();
     r.omisiones = omisiones();
     return r;
 }
@@ -214,17 +215,26 @@ clsLlenarTabla::Exportacion clsLlenarTabla::exportar(Recordset& rs, QString* err
         return Exportacion::NoEscrita;
     }
     // An .xls sheet holds 65,536 rows and 256 columns; a report that does not fit is refused
-    // whole, before anything is written, rather than cut short.
-    const qint64 filas = fusion_.cuenta();
-    if (esNombreXls(solicitud_.rutaArchivo()) &&
-        !cabeEnXls(static_cast<int>(qMin<qint64>(filas + 3, INT_MAX)), fusion_.numCampos())) {
-        if (error) *error = QStringLiteral("el formato .xls no admite tantas filas o columnas");
-        return Exportacion::ExcedeXls;
+    // whole, rather than cut short: before anything is written when its rows are counted, or once
+    // the merge in one pass has given the sheet more than it holds (no workbook is then shown).
+    const std::optional<qint64> filas = fusion_.cuenta();
+    if (esNombreXls(solicitud_.rutaArchivo())) {
+        if (!cabeEnXls(static_cast<int>(qMin<qint64>(filas.value_or(0) + 3, INT_MAX)),
+                       fusion_.numCampos())) {
+            if (error) *error = QStringLiteral("el formato .xls no admite tantas filas o columnas");
+            return Exportacion::ExcedeXls;
+        }
+        fusion_.limitarFilasLibro(kMaxFilasXls - 3);
     }
     hoja.copiarFilas(4, 1, fusion_.filas());
-    FormatearPrecios(hoja, fusion_.numCampos(), filas, solicitud_.formatoPrecios);
-    return fusion_.escribir(
-               *libro, solicitud_.rutaArchivo(), latido, [this] { return !cancelado_; }, error)
-               ? Exportacion::Escrita
-               : Exportacion::NoEscrita;
+    // Rows not yet counted take the format down to the sheet's end: the writer stops at the last
+    // row written, so the sheet is the same as with the count.
+    FormatearPrecios(hoja, fusion_.numCampos(), filas.value_or(kMaxFilasHoja),
+                     solicitud_.formatoPrecios);
+    // The line turns to the workbook as its rows start (a last chance to stop before them).
+    avanzar(solicitud_.archivo, fusion_.claveEnEscritura(), true);
+    if (!fusion_.escribir(
+            *libro, solicitud_.rutaArchivo(), latido, [this] { return !cancelado_; }, error))
+        return fusion_.libroExcedido() ? Exportacion::ExcedeXls : Exportacion::NoEscrita;
+    return Exportacion::Escrita;
 }

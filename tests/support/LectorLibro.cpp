@@ -1,5 +1,7 @@
 #include "LectorLibro.h"
 
+#include <QCryptographicHash>
+#include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -98,4 +100,24 @@ double anchoGuardado(double ancho) {
     if (ancho == 16) return 16.7109375;
     if (ancho == 60) return 60.7109375;
     return std::nan("");
+}
+
+QString huellaLibro(const QString& ruta) {
+    if (!ruta.endsWith(QStringLiteral(".xlsx"), Qt::CaseInsensitive)) {
+        QFile archivo(ruta);
+        if (!archivo.open(QIODevice::ReadOnly)) return QString();
+        return QString::fromLatin1(
+            QCryptographicHash::hash(archivo.readAll(), QCryptographicHash::Sha256).toHex());
+    }
+    QProcess proceso;
+    proceso.start(Python,
+                  {QStringLiteral("-c"),
+                   QStringLiteral("import sys, zipfile, hashlib\n"
+                                  "z = zipfile.ZipFile(sys.argv[1])\n"
+                                  "for n in z.namelist():\n"
+                                  "    if n != 'docProps/core.xml':\n"
+                                  "        print(n, hashlib.sha256(z.read(n)).hexdigest())"),
+                   ruta});
+    if (!proceso.waitForFinished(120000) || proceso.exitCode() != 0) return QString();
+    return QString::fromUtf8(proceso.readAllStandardOutput());
 }

@@ -55,6 +55,10 @@ LibroLeido leerLibro(const QString& ruta, int hoja = 0);
 // and last rows holding one. No widths.
 LibroLeido leerResumenLibro(const QString& ruta);
 
+// What a workbook holds, to compare two of them: each part of an .xlsx package with its digest
+// (all but the creation time's part), or the digest of any other file; "" when it cannot be read.
+QString huellaLibro(const QString& ruta);
+
 // The width Excel stores for a column of `ancho` characters, 15, 16 or 60 (15 -> 15.7109375, 60 ->
 // 60.7109375); NaN for any other. Compare read widths with this, within 1/256.
 double anchoGuardado(double ancho);

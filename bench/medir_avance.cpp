@@ -70,7 +70,10 @@ int medirAvance(const QString& carpeta, int empresas, const QString& precio,
     if (!resultado.creado()) return 1;
     std::printf("%d %.3f %.3f %.3f %d %d %.3f\n", refrescos, static_cast<double>(nsRefresco) / 1e9,
                 segundos, static_cast<double>(mayorPausa) / 1e9, resultado.fusionesEnServidor,
-                resultado.enDosPartes ? 1 : 0, static_cast<double>(mayorQuieta) / 1e9);
+                resultado.enUnaPasada   ? 2
+                : resultado.enDosPartes ? 1
+                                        : 0,
+                static_cast<double>(mayorQuieta) / 1e9);
     return 0;
 }
 }  // namespace

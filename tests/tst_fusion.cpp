@@ -745,6 +745,12 @@ private slots:
                      consulta::textoFila({QStringLiteral("K29999"), QStringLiteral("d\t29999"),
                                           29999.25, QVariant(), 59998.0, 0.1, Falta}));
         }
+        // A load the server refuses (here, into a table that is not there) fails before the
+        // server asks for any row: the report can still go another way.
+        CargaTablaTrabajo rechazada(b, a.general(), QStringLiteral("no_existe"));
+        rechazada.empezar();
+        QVERIFY(!rechazada.esperarPedido(&error));
+        QVERIFY2(error.contains(QStringLiteral("no_existe")), qPrintable(error));
     }
 
     // A random host, merged by RellenarTabla and, here, one product at a time with a keyed lookup

@@ -12,26 +12,37 @@ namespace {
 constexpr std::pair<char, char> Escapes[] = {
     {'\\', '\\'}, {'\t', 't'}, {'\n', 'n'}, {'\r', 'r'}, {'\0', '0'}};
 
+// The escape letter of a character the text escapes, 0 for any other.
+char escapeDe(char c) {
+    for (const auto& [caracter, letra] : Escapes)
+        if (c == caracter) return letra;
+    return 0;
+}
+
 void anadirTexto(QByteArray& destino, const QByteArray& texto) {
-    for (const char c : texto) {
-        const auto* escape = std::find_if(std::begin(Escapes), std::end(Escapes),
-                                          [c](const auto& par) { return par.first == c; });
-        if (escape == std::end(Escapes)) {
-            destino.append(c);
-        } else {
-            destino.append('\\');
-            destino.append(escape->second);
-        }
+    // Runs of characters that need no escape (most texts are one run) go in whole.
+    const char* desde = texto.constData();
+    const char* const fin = desde + texto.size();
+    for (const char* c = desde; c != fin; ++c) {
+        const char letra = escapeDe(*c);
+        if (letra == 0) continue;
+        destino.append(desde, c - desde).append('\\').append(letra);
+        desde = c + 1;
     }
+    destino.append(desde, fin - desde);
 }
 
 void anadirCampo(QByteArray& destino, const QVariant& valor) {
-    QByteArray numero;
     if (valor.isNull()) {
         destino.append("\\N", 2);
     } else if (valor.typeId() == QMetaType::Double || valor.typeId() == QMetaType::Float) {
         // No table holds a NaN or an infinity: such a value goes as NULL.
-        destino.append(literalDoble(valor.toDouble(), &numero) ? numero : QByteArray("\\N"));
+        char numero[LargoLiteralDoble];
+        const int largo = escribirDoble(valor.toDouble(), numero);
+        if (largo > 0)
+            destino.append(numero, largo);
+        else
+            destino.append("\\N", 2);
     } else if (valor.typeId() == QMetaType::Int || valor.typeId() == QMetaType::LongLong ||
                valor.typeId() == QMetaType::UInt || valor.typeId() == QMetaType::ULongLong) {
         destino.append(valor.toByteArray());

@@ -5,16 +5,27 @@
 #include <QDate>
 #include <QDateTime>
 #include <QTime>
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
+int escribirDoble(double valor, char (&texto)[LargoLiteralDoble]) {
+    if (!std::isfinite(valor)) return 0;
+    // The shortest form is at most 24 characters ("-2.2250738585072014e-308"), "e0" included.
+    const std::to_chars_result r = std::to_chars(texto, texto + LargoLiteralDoble - 2, valor);
+    char* fin = r.ptr;
+    if (std::find(texto, fin, 'e') == fin) {
+        *fin++ = 'e';
+        *fin++ = '0';
+    }
+    return static_cast<int>(fin - texto);
+}
+
 bool literalDoble(double valor, QByteArray* salida) {
-    if (!std::isfinite(valor)) return false;
-    char texto[32];
-    const std::to_chars_result r = std::to_chars(texto, texto + sizeof texto, valor);
-    QByteArray literal(texto, r.ptr - texto);
-    if (!literal.contains('e')) literal += "e0";
-    *salida = literal;
+    char texto[LargoLiteralDoble];
+    const int largo = escribirDoble(valor, texto);
+    if (largo == 0) return false;
+    *salida = QByteArray(texto, largo);
     return true;
 }
 

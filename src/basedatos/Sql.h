@@ -20,6 +20,9 @@ bool armarSentencia(MYSQL* sesion, const QString& sql, const QVariantList& valor
 // A double as the shortest text the server reads back as the very same double, always with an
 // exponent (so that "1.5" is not taken as an exact decimal). False for a NaN or an infinity.
 bool literalDoble(double valor, QByteArray* salida);
+// The same text into `texto`, without allocating: its length, 0 for a NaN or an infinity.
+inline constexpr int LargoLiteralDoble = 32;
+int escribirDoble(double valor, char (&texto)[LargoLiteralDoble]);
 // The decimal text of a double as the server writes it (the shortest that reads back to the same
 // double), read back rounding correctly as the server's own reading does, subnormals included;
 // false when the text is not a whole number's or a double's.

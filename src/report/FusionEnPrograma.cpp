@@ -75,6 +75,7 @@ bool FusionEnPrograma::pasar(ColaFilas* libro, qint64 filasLibro,
     qint64 filas = 0;
     bool sigue = true, cargando = true;
     while ((sigue = seguir()) && siguiente(fila)) {
+        latido();  // the progress line moves while neither side lags
         if (libro && ++filas > filasLibro) {
             excedida_ = true;
             libro->abortar(TextoLibroExcedido());

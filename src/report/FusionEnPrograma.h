@@ -44,9 +44,9 @@ public:
 
     // The pass: every merged row to the working table's load and, while it takes them, to
     // `libro` (the writer's queue; none when only the table is filled), at most `filasLibro` rows
-    // of them (a longer sheet stops the writer's rows, and excedida() says so). `latido` runs while
-    // either side lags; `seguir` false cuts the pass short. True once the working table holds
-    // every row; false with the reason otherwise. Only one pass is ever made.
+    // of them (a longer sheet stops the writer's rows, and excedida() says so). `latido` runs after
+    // each row and while either side lags; `seguir` false cuts the pass short. True once the
+    // working table holds every row; false with the reason otherwise. Only one pass is ever made.
     bool repartir(ColaFilas* libro, qint64 filasLibro, const std::function<void()>& latido,
                   const std::function<bool()>& seguir, QString* error);
     bool hecha() const { return hecha_; }

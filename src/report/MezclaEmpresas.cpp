@@ -30,6 +30,7 @@ bool MezclaEmpresas::siguiente(QVariantList& fila) {
     if (primera < 0) return false;
     const QByteArray peso = cabezas_[size_t(primera)].producto.peso;
     fila.clear();
+    fila.reserve(2 + 2 * cabezas_.size() + 1);
     fila << cabezas_[size_t(primera)].producto.clave << cabezas_[size_t(primera)].producto.descrip;
     for (int i = 0; i < int(cabezas_.size()); ++i) {
         QVariant costo = 0.0, precio = 0.0;

@@ -28,17 +28,22 @@ CargaTablaTrabajo::CargaTablaTrabajo(BasesDD servidor, const QString& base, cons
           [this, tabla](Conexion& conexion, QString* error) {
               // The client library ends a load cut short as if it were whole, and the server
               // keeps what it got: only the transaction's rollback undoes it.
+              // The server waits for the rows while the merge waits for the companies' servers
+              // and the writer: longer than its default half minute.
               TextoCarga texto(cola_);
               Transaccion transaccion(conexion);
-              const bool hecho = transaccion.empezar(error) &&
-                                 conexion.cargarLocal(
-                                     SentenciaCarga(tabla),
-                                     [this, &texto](char* destino, qint64 tamano) {
-                                         avisarPedido();
-                                         return texto.dar(destino, tamano);
-                                     },
-                                     error) &&
-                                 transaccion.confirmar(error);
+              const bool hecho =
+                  conexion.ejecutar(QStringLiteral("SET SESSION net_read_timeout = 600"), {},
+                                    error) &&
+                  transaccion.empezar(error) &&
+                  conexion.cargarLocal(
+                      SentenciaCarga(tabla),
+                      [this, &texto](char* destino, qint64 tamano) {
+                          avisarPedido();
+                          return texto.dar(destino, tamano);
+                      },
+                      error) &&
+                  transaccion.confirmar(error);
               cola_.cerrarLector();
               return hecho;
           },

@@ -22,27 +22,31 @@ bool FusionEnPrograma::anadir(BasesDD& propio, const DefinicionTexto& trabajo, b
         *error = propio.ultimoError();
         return false;
     }
-    productos_.push_back(std::make_unique<ProductosEnLectura>(*sesion, trabajo, directa, tabla,
-                                                              columnaPrecio, orden));
-    sesiones_.push_back(std::move(sesion));
-    empresas_ << productos_.back().get();
+    porLeer_.push_back({std::move(sesion), trabajo, directa, tabla, columnaPrecio, orden});
     return true;
 }
 
-void FusionEnPrograma::omitir() { empresas_ << nullptr; }
+void FusionEnPrograma::omitir() { porLeer_.push_back({}); }
 
 bool FusionEnPrograma::empezar(QString* error, bool* cargaRechazada) {
+    // The load first: a server that refuses it leaves nothing read, to be given up.
+    carga_.empezar();
+    *cargaRechazada = !carga_.esperarPedido(error);
+    if (*cargaRechazada) return false;
+    for (const Empresa& e : porLeer_) {
+        if (!e.sesion) {
+            empresas_ << nullptr;
+            continue;
+        }
+        productos_.push_back(std::make_unique<ProductosEnLectura>(
+            *e.sesion, e.trabajo, e.directa, e.tabla, e.columnaPrecio, e.orden));
+        empresas_ << productos_.back().get();
+    }
     mezcla_ = std::make_unique<MezclaEmpresas>(empresas_);
     QVariantList fila;
     if (mezcla_->siguiente(fila)) pendiente_ = std::move(fila);
-    *cargaRechazada = false;
-    if (!mezcla_->error().isEmpty()) {
-        *error = mezcla_->error();
-        return false;
-    }
-    carga_.empezar();
-    *cargaRechazada = !carga_.esperarPedido(error);
-    return !*cargaRechazada;
+    *error = mezcla_->error();
+    return error->isEmpty();
 }
 
 QString FusionEnPrograma::primeraClave(int posicion) const {

@@ -27,15 +27,16 @@ public:
     FusionEnPrograma(const FusionEnPrograma&) = delete;
     FusionEnPrograma& operator=(const FusionEnPrograma&) = delete;
 
-    // The next company in list order, its products read on a new session of `propio` (the other
-    // arguments as ProductosEnLectura takes them); false with the reason when that session does
-    // not open. A company left out of the report goes in as `omitir`.
+    // The next company in list order, on a new session of `propio` (the other arguments as
+    // ProductosEnLectura takes them; its products are read from empezar on); false with the
+    // reason when that session does not open. A company left out of the report goes in as
+    // `omitir`.
     bool anadir(BasesDD& propio, const DefinicionTexto& trabajo, bool directa, const QString& tabla,
                 const QString& columnaPrecio, const QString& orden, QString* error);
     void omitir();
-    // Every company added: reads each one's first product, and starts the load. False with the
-    // reason when a company's products cannot be read (`cargaRechazada` false) or when the server
-    // does not take the load (`cargaRechazada` true: the merge may go another way).
+    // Every company added: starts the load, then reads each company's first product. False with
+    // the reason when the server does not take the load (`cargaRechazada` true: nothing was read
+    // yet, and the merge may go another way) or when a company's products cannot be read.
     bool empezar(QString* error, bool* cargaRechazada);
     // The first code of the company at `posicion` (1-based), "" when it has none.
     QString primeraClave(int posicion) const;
@@ -58,7 +59,14 @@ private:
     bool pasar(ColaFilas* libro, qint64 filasLibro, const std::function<void()>& latido,
                const std::function<bool()>& seguir);
 
-    std::vector<std::unique_ptr<Conexion>> sesiones_;
+    // A company as it is added: its session, and what its read takes.
+    struct Empresa {
+        std::unique_ptr<Conexion> sesion;
+        DefinicionTexto trabajo;
+        bool directa = false;
+        QString tabla, columnaPrecio, orden;
+    };
+    std::vector<Empresa> porLeer_;  // in list order; no session for a company left out
     std::vector<std::unique_ptr<ProductosEnLectura>> productos_;
     QList<ProductosEmpresa*> empresas_;  // in list order, null for a company left out
     std::unique_ptr<MezclaEmpresas> mezcla_;

@@ -17,6 +17,19 @@ namespace {
 // How long the window's thread waits at a time for another thread, between progress refreshes.
 constexpr int MilisegundosPorEspera = 100;
 
+// Whether the host's server has room for `sesiones` more sessions while it keeps at least half
+// of its free ones for everybody else: a report of many companies must not take them all.
+bool sesionesDeSobra(Conexion& principal, qsizetype sesiones) {
+    Recordset libres;
+    if (!libres.abrir(principal,
+                      QStringLiteral("SELECT @@max_connections - (SELECT VARIABLE_VALUE FROM "
+                                     "information_schema.GLOBAL_STATUS WHERE VARIABLE_NAME = "
+                                     "'THREADS_CONNECTED')")) ||
+        libres.alFinal())
+        return false;
+    return sesiones <= libres.valor(0).toLongLong() / 2;
+}
+
 // The thread that saves the workbook from the queue of rows. Whatever way the scope is left, the
 // queue is closed first (the writer then fails its save, if it had not finished) and the thread
 // joined.
@@ -135,7 +148,8 @@ FusionReporte::Empresa FusionReporte::prepararEnPrograma(const Plan& plan, const
     Conexion& principal = conexiones_.principal;
     const std::optional<ComparacionClave> trabajo =
         comparacionClave(principal, principal.base(), nombres::TablaTrabajo());
-    if (!trabajo) return Empresa::Omitida;
+    // A session for each company and one for the load.
+    if (!trabajo || !sesionesDeSobra(principal, plan.lista.size() + 1)) return Empresa::Omitida;
     auto pasada = std::make_unique<FusionEnPrograma>(conexiones_.anfitrion, principal.base());
     QStringList bases;
     for (int posicion = 1; posicion <= plan.lista.size(); ++posicion) {

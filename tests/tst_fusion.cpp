@@ -407,6 +407,40 @@ private slots:
         }
     }
 
+    // An .xls sheet holds 65,536 rows: a report one row longer than the headings leave room for
+    // is refused whole once the merge has given the sheet more (the earlier workbook stays),
+    // while the working table still gets every row.
+    void limiteDeXls_data() {
+        QTest::addColumn<int>("filas");
+        QTest::addColumn<bool>("cabe");
+        QTest::newRow("las que caben") << 65533 << true;
+        QTest::newRow("una de mas") << 65534 << false;
+    }
+    void limiteDeXls() {
+        QFETCH(int, filas);
+        QFETCH(bool, cabe);
+        GuionDialogos guion;
+        AnfitrionPrueba a;
+        QString error;
+        QVERIFY2(prepararAnfitrion(a, {empresa(1, {})}, &error), qPrintable(error));
+        QVERIFY2(a.sql(QStringLiteral("INSERT INTO %1.productos (Clave, Descrip, Costo, Precio1) "
+                                      "SELECT CONCAT('P', seq), 'd', seq, seq FROM "
+                                      "%1.seq_1_to_%2")
+                           .arg(citarIdentificador(a.general() + QStringLiteral("_e1")))
+                           .arg(filas)),
+                 qPrintable(a.error()));
+        QVERIFY2(a.arrancar(&error), qPrintable(error));
+        const QString ruta = QDir(a.carpetaPrograma()).filePath(QStringLiteral("x.xls"));
+        QVERIFY(soporte::guardar(ruta, "el libro anterior"));
+        const ResultadoReporte r =
+            prueba::reporte(a.contexto(), {1}, QStringLiteral("1"), QStringLiteral("x.xls"));
+        QVERIFY(r.enUnaPasada);
+        QCOMPARE(r.estado,
+                 cabe ? ResultadoReporte::Estado::Creado : ResultadoReporte::Estado::ExcedeXls);
+        QCOMPARE(soporte::contenido(ruta) == QByteArray("el libro anterior"), !cabe);
+        QCOMPARE(consulta::tablaTrabajo(a.general()).size(), filas);
+    }
+
     // What a written workbook lacks is told after the result, company by company in list order:
     // a company without its row or its database, and products whose code the working table
     // cannot hold (NULL, over 15 characters once its end blanks go), which are left out while the

@@ -39,12 +39,26 @@ void anexar(QByteArray& b, const char (&literal)[N]) {
     b.append(literal, static_cast<qsizetype>(N - 1));
 }
 
-template <class Numero>
-void anexarNumero(QByteArray& b, Numero n) {
-    char t[32];
-    const std::to_chars_result r = std::to_chars(t, t + sizeof t, n);
-    b.append(t, r.ptr - t);
-}
+// A cell's markup gathered on the stack: its longest (a styled text cell's opening, or a number
+// cell whole) takes well under its room.
+class Marca {
+public:
+    void poner(const char* literal) { poner(literal, std::strlen(literal)); }
+    void poner(const QByteArray& b) { poner(b.constData(), static_cast<std::size_t>(b.size())); }
+    template <class Numero>
+    void numero(Numero n) {
+        fin_ = std::to_chars(fin_, texto_ + sizeof texto_, n).ptr;
+    }
+    void anexarA(QByteArray& destino) const { destino.append(texto_, fin_ - texto_); }
+
+private:
+    void poner(const char* datos, std::size_t largo) {
+        std::memcpy(fin_, datos, largo);
+        fin_ += largo;
+    }
+    char texto_[160];
+    char* fin_ = texto_;
+};
 
 // An attribute's value: the text escaped, quotes too.
 QByteArray atributo(const QString& texto) {
@@ -259,36 +273,36 @@ bool HojasXlsx::celda(int fila, int col, const QVariant& v, const EstiloCelda& e
     if (vacia && s == 0) return true;
     if (fila != filaAbierta_ && !abrirFila(fila)) return false;
     anotar(fila, col);
-    // Appended piece by piece into the sheet's text, which keeps its room: a report has millions
-    // of cells.
-    anexar(texto_, "<c r=\"");
-    texto_.append(letra(col));
-    anexarNumero(texto_, fila);
+    // The cell's markup is gathered on the stack and appended to the sheet's text (which keeps
+    // its room) in one piece, its text apart: a report has millions of cells, and every append
+    // costs a call.
+    Marca m;
+    m.poner("<c r=\"");
+    m.poner(letra(col));
+    m.numero(fila);
     if (s != 0) {
-        anexar(texto_, "\" s=\"");
-        anexarNumero(texto_, s);
+        m.poner("\" s=\"");
+        m.numero(s);
     }
     if (vacia) {
-        anexar(texto_, "\"/>");
+        m.poner("\"/>");
     } else if (numero) {
-        anexar(texto_, "\"><v>");
-        anexarNumero(texto_, *numero);
-        anexar(texto_, "</v></c>");
+        m.poner("\"><v>");
+        m.numero(*numero);
+        m.poner("</v></c>");
     } else if (logico) {
-        if (v.toBool())
-            anexar(texto_, "\" t=\"b\"><v>1</v></c>");
-        else
-            anexar(texto_, "\" t=\"b\"><v>0</v></c>");
+        m.poner(v.toBool() ? "\" t=\"b\"><v>1</v></c>" : "\" t=\"b\"><v>0</v></c>");
     } else {
         // Blanks at either end are kept only when the text says so.
         const bool conservar = texto.front().isSpace() || texto.back().isSpace();
-        if (conservar)
-            anexar(texto_, "\" t=\"inlineStr\"><is><t xml:space=\"preserve\">");
-        else
-            anexar(texto_, "\" t=\"inlineStr\"><is><t>");
+        m.poner(conservar ? "\" t=\"inlineStr\"><is><t xml:space=\"preserve\">"
+                          : "\" t=\"inlineStr\"><is><t>");
+        m.anexarA(texto_);
         texto_ += EscritorXlsx::textoXml(texto);
         anexar(texto_, "</t></is></c>");
+        return true;
     }
+    m.anexarA(texto_);
     return true;
 }
 

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QtTest>
 
 #include "AnfitrionPrueba.h"
@@ -117,7 +118,7 @@ private slots:
 
     void muereDuranteElReporte_data() {
         QTest::addColumn<QString>("corte");
-        QTest::newRow("en una pasada") << QString();
+        QTest::newRow("en el programa, en una pasada") << QString();
         QTest::newRow("en dos partes, en dos conexiones") << QStringLiteral("B");
     }
     void muereDuranteElReporte() {
@@ -167,6 +168,24 @@ private slots:
         QVERIFY(reporte(a, {2, 1}, QStringLiteral("s.xlsx")));
         QCOMPARE(guion->mostradas.size(), 1);
         QCOMPARE(guion->mostradas[0].texto, QStringLiteral("Archivo 's.xlsx' creado"));
+    }
+
+    // A server that takes no load from the client: the companies go into the working table on
+    // the server and the workbook is read back from it, with the same rows.
+    void sinCargaLocal() {
+        GuionDialogos guion;
+        AnfitrionPrueba a;
+        QString error;
+        QVERIFY2(preparar(a, &error), qPrintable(error));
+        QVERIFY2(a.sql(QStringLiteral("SET GLOBAL local_infile = 0")), qPrintable(a.error()));
+        const auto restaurar =
+            qScopeGuard([&] { a.sql(QStringLiteral("SET GLOBAL local_infile = 1")); });
+        const ResultadoReporte r =
+            prueba::reporte(a.contexto(), {1, 2}, QStringLiteral("2"), QStringLiteral("r.xlsx"));
+        QVERIFY(r.creado());
+        QVERIFY(!r.enUnaPasada);
+        QCOMPARE(r.fusionesEnServidor, 2);
+        QCOMPARE(consulta::tablaTrabajo(a.general()), TablaEsperada);
     }
 
     // A transaction the server dropped is not finished on a fresh connection as if nothing was

@@ -23,17 +23,17 @@ struct ParteClaves;
 // The fast path of a report, behind one seam: "merge these companies into the working table" and
 // "give the workbook's writer the rows in code order".
 //
-// Inside it, the way the companies go, chosen once before any is merged. Merged in the program in
-// one pass to both outputs (FusionEnPrograma), each company streamed on a session of its own, when
-// the server takes the working table's load from the program and a session for every company
-// opens. Otherwise merged into the working table first, then read back for the writer: through
-// the copy in the server's memory the companies are merged in, with the lock of its
-// parts (TablaIntermedia); the way the companies go, chosen once before any is merged: in two
-// parts of the codes at once, the upper one on a second connection (FusionEnDos), when the server
-// can merge every company, or else one company at a time, by the server or through the program
-// (FusionEmpresa), which is also how a merge in two parts that failed starts again; the queue of
-// rows and the thread that writes the workbook. Every thread it starts has ended when the call
-// that started it returns, on every path, an exception's too.
+// Inside it, the way the companies go, chosen once before any is merged:
+// - merged in the program in one pass to both outputs (FusionEnPrograma), each company streamed
+//   on a session of its own, when the server takes the working table's load from the program and
+//   has sessions to spare for every company;
+// - otherwise merged into the working table first and read back for the writer, through the copy
+//   in the server's memory, with the lock of its parts (TablaIntermedia): in two parts of the codes
+//   at once, the upper one on a second connection (FusionEnDos), when the server can merge every
+//   company, or else one company at a time, by the server or through the program (FusionEmpresa),
+//   which is also how a merge in two parts that failed starts again.
+// Then the queue of rows and the thread that writes the workbook. Every thread it starts has ended
+// when the call that started it returns, on every path, an exception's too.
 class FusionReporte {
 public:
     enum class Empresa { Abierta, Omitida, Fallo };

@@ -38,7 +38,7 @@ void anadirCampo(QByteArray& destino, const QVariant& valor) {
     } else if (valor.typeId() == QMetaType::Double || valor.typeId() == QMetaType::Float) {
         // No table holds a NaN or an infinity: such a value goes as NULL.
         char numero[LargoLiteralDoble];
-        const int largo = escribirDoble(valor.toDouble(), numero);
+        const int largo = escribirDoble(valor.toDouble(), numero, false);
         if (largo > 0)
             destino.append(numero, largo);
         else

@@ -9,12 +9,12 @@
 #include <charconv>
 #include <cmath>
 
-int escribirDoble(double valor, char (&texto)[LargoLiteralDoble]) {
+int escribirDoble(double valor, char (&texto)[LargoLiteralDoble], bool conExponente) {
     if (!std::isfinite(valor)) return 0;
     // The shortest form is at most 24 characters ("-2.2250738585072014e-308"), "e0" included.
     const std::to_chars_result r = std::to_chars(texto, texto + LargoLiteralDoble - 2, valor);
     char* fin = r.ptr;
-    if (std::find(texto, fin, 'e') == fin) {
+    if (conExponente && std::find(texto, fin, 'e') == fin) {
         *fin++ = 'e';
         *fin++ = '0';
     }

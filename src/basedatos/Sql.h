@@ -21,8 +21,10 @@ bool armarSentencia(MYSQL* sesion, const QString& sql, const QVariantList& valor
 // exponent (so that "1.5" is not taken as an exact decimal). False for a NaN or an infinity.
 bool literalDoble(double valor, QByteArray* salida);
 // The same text into `texto`, without allocating: its length, 0 for a NaN or an infinity.
+// `conExponente` false leaves out the exponent a literal needs: a DOUBLE column reads the bare
+// shortest text as that double too, and a bulk load reads fewer bytes.
 inline constexpr int LargoLiteralDoble = 32;
-int escribirDoble(double valor, char (&texto)[LargoLiteralDoble]);
+int escribirDoble(double valor, char (&texto)[LargoLiteralDoble], bool conExponente = true);
 // The decimal text of a double as the server writes it (the shortest that reads back to the same
 // double), read back rounding correctly as the server's own reading does, subnormals included;
 // false when the text is not a whole number's or a double's.

@@ -13,6 +13,7 @@ typedef struct st_mysql MYSQL;
 typedef struct st_mysql_res MYSQL_RES;
 typedef struct st_mysql_field MYSQL_FIELD;
 class Lectura;
+class LecturaBinaria;
 
 // A failure of a session: the client library's or the server's error number (0 when the program
 // itself refused the statement) and its text.
@@ -80,6 +81,7 @@ public:
 private:
     friend class Recordset;
     friend class Lectura;
+    friend class LecturaBinaria;
     // Sends `sql` on the session, reopening it first when it was lost; its result then waits on
     // the session. False with the reason in fallo_.
     bool correr(const QString& sql, const QVariantList& valores);
@@ -200,5 +202,35 @@ private:
     char** fila_ = nullptr;
     unsigned long* largos_ = nullptr;
     int campos_ = 0;
+    FalloBase fallo_;
+};
+
+// A query's rows streamed in the server's binary form (a prepared statement), one at a time: the
+// numbers come as the server keeps them, with no text to write there and to read here, which
+// halves the server's work on a big read of amounts; texts and bytes come into buffers as long as
+// their columns are, and a cell longer than its column says stops the read. The session runs
+// nothing else until the read ends.
+class LecturaBinaria {
+public:
+    LecturaBinaria();
+    ~LecturaBinaria();
+    LecturaBinaria(const LecturaBinaria&) = delete;
+    LecturaBinaria& operator=(const LecturaBinaria&) = delete;
+
+    bool abrir(Conexion& c, const QString& sql);
+    // The next row; false at the end or on a failure (then fallo() says which).
+    bool siguiente();
+    // A text's or bytes' cell as the server sent it.
+    QByteArrayView bytes(int i) const;
+    // A number as a double, a binary column as bytes, any other as text; NULL as a null of them.
+    QVariant valor(int i) const;
+    FalloBase fallo() const { return fallo_; }
+    void cerrar();
+
+private:
+    struct Estado;
+    void fallar(Conexion& c, const QString& sql);
+    Conexion* conexion_ = nullptr;
+    std::unique_ptr<Estado> estado_;
     FalloBase fallo_;
 };

@@ -43,7 +43,7 @@ bool ProductosEnLectura::siguiente(ProductoEmpresa& producto) {
         if (error_.isEmpty()) error_ = lectura_.fallo().texto;
         return false;
     }
-    producto.peso = QByteArray(lectura_.datos(0), lectura_.largo(0));
+    producto.peso = lectura_.bytes(0).toByteArray();
     // The merge holds only if every company comes in the key's order: a server that orders its
     // own key otherwise stops the report rather than merge codes apart.
     if (producto.peso < pesoAnterior_) {

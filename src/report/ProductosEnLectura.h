@@ -11,7 +11,7 @@
 // weigh the same. Products of equal weight come in the company's own merge order (`orden`, see
 // ordenProductos). The values come as the working table would keep them: the code and description
 // in its character set and cut to its lengths, the amounts as the server turns them into its
-// doubles. The company's session is busy until the read ends.
+// doubles, in the server's binary form. The company's session is busy until the read ends.
 class ProductosEnLectura : public ProductosEmpresa {
 public:
     // `trabajo`: how the working table's `Clave` keeps codes (comparacionClave); `directa` when
@@ -27,7 +27,7 @@ public:
 
 private:
     QString base_;
-    Lectura lectura_;
+    LecturaBinaria lectura_;
     QByteArray pesoAnterior_;
     QString primeraClave_;
     QString error_;

@@ -11,21 +11,26 @@ namespace {
 class Productos : public ProductosEmpresa {
 public:
     explicit Productos(QStringList textos) : textos_(std::move(textos)) {}
-    bool siguiente(ProductoEmpresa& p) override {
+    bool siguiente() override {
         if (textos_.isEmpty()) return false;
-        const QStringList partes = textos_.takeFirst().split(u' ');
-        if (partes.first() == QStringLiteral("falla")) {
+        partes_ = textos_.takeFirst().split(u' ');
+        if (partes_.first() == QStringLiteral("falla")) {
             error_ = QStringLiteral("se perdió la conexión");
             return false;
         }
-        const double costo = partes[2].toDouble();
-        p = {partes[0].toUtf8(), partes[1], u'd' + partes[1], costo, costo + 0.5};
+        peso_ = partes_[0].toUtf8();
         return true;
     }
+    QByteArrayView peso() const override { return peso_; }
+    QVariant clave() const override { return partes_[1]; }
+    QVariant descrip() const override { return u'd' + partes_[1]; }
+    QVariant costo() const override { return partes_[2].toDouble(); }
+    QVariant precio() const override { return partes_[2].toDouble() + 0.5; }
     QString error() const override { return error_; }
 
 private:
-    QStringList textos_;
+    QStringList textos_, partes_;
+    QByteArray peso_;
     QString error_;
 };
 }  // namespace

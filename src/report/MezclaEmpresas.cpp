@@ -1,25 +1,26 @@
 #include "report/MezclaEmpresas.h"
 
+#include <algorithm>
+
 #include "report/FusionEmpresa.h"
 
 MezclaEmpresas::MezclaEmpresas(QList<ProductosEmpresa*> empresas)
-    : empresas_(std::move(empresas)), cabezas_(static_cast<size_t>(empresas_.size())) {
+    : empresas_(std::move(empresas)), hay_(static_cast<size_t>(empresas_.size()), false) {
     for (int i = 0; i < empresas_.size(); ++i) avanzar(i);
 }
 
 bool MezclaEmpresas::avanzar(int i) {
-    Cabeza& cabeza = cabezas_[size_t(i)];
     ProductosEmpresa* empresa = empresas_[i];
-    cabeza.hay = empresa && empresa->siguiente(cabeza.producto);
-    if (!cabeza.hay && empresa && error_.isEmpty()) error_ = empresa->error();
-    return cabeza.hay;
+    const bool hay = empresa && empresa->siguiente();
+    hay_[size_t(i)] = hay;
+    if (!hay && empresa && error_.isEmpty()) error_ = empresa->error();
+    return hay;
 }
 
 int MezclaEmpresas::menor() const {
     int elegida = -1;
-    for (int i = 0; i < int(cabezas_.size()); ++i)
-        if (cabezas_[size_t(i)].hay && (elegida < 0 || cabezas_[size_t(i)].producto.peso <
-                                                           cabezas_[size_t(elegida)].producto.peso))
+    for (int i = 0; i < empresas_.size(); ++i)
+        if (hay_[size_t(i)] && (elegida < 0 || empresas_[i]->peso() < empresas_[elegida]->peso()))
             elegida = i;
     return elegida;
 }
@@ -28,16 +29,19 @@ bool MezclaEmpresas::siguiente(QVariantList& fila) {
     if (!error_.isEmpty()) return false;
     const int primera = menor();
     if (primera < 0) return false;
-    const QByteArray peso = cabezas_[size_t(primera)].producto.peso;
+    // The weight is kept: the companies' own bytes go as they move on.
+    const QByteArrayView peso = empresas_[primera]->peso();
+    peso_.resize(peso.size());
+    std::copy(peso.begin(), peso.end(), peso_.begin());
     fila.clear();
-    fila.reserve(2 + 2 * cabezas_.size() + 1);
-    fila << cabezas_[size_t(primera)].producto.clave << cabezas_[size_t(primera)].producto.descrip;
-    for (int i = 0; i < int(cabezas_.size()); ++i) {
+    fila.reserve(2 + 2 * empresas_.size() + 1);
+    fila << empresas_[primera]->clave() << empresas_[primera]->descrip();
+    for (int i = 0; i < empresas_.size(); ++i) {
         QVariant costo = 0.0, precio = 0.0;
         // The company's last product of this code gives its pair.
-        while (cabezas_[size_t(i)].hay && cabezas_[size_t(i)].producto.peso == peso) {
-            costo = cabezas_[size_t(i)].producto.costo;
-            precio = cabezas_[size_t(i)].producto.precio;
+        while (hay_[size_t(i)] && empresas_[i]->peso() == QByteArrayView(peso_)) {
+            costo = empresas_[i]->costo();
+            precio = empresas_[i]->precio();
             if (!avanzar(i) && !error_.isEmpty()) return false;
         }
         fila << costo << precio;

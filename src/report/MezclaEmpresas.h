@@ -1,26 +1,29 @@
 #pragma once
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QList>
 #include <QVariant>
 #include <vector>
 
 #include "libro/HojaExcel.h"
 
-// One product of a company as the merge in the program takes it: `peso`, the code's weight in
+// A company's products in the order of their weights, one at a time: `peso`, the code's weight in
 // the working table's key (what WEIGHT_STRING gives in its collation: equal weights are one code,
-// their order is the key's order), and the values the working table keeps of it.
-struct ProductoEmpresa {
-    QByteArray peso;
-    QVariant clave, descrip, costo, precio;
-};
-
-// A company's products in the order of their weights; products of equal weight in the order the
-// company's own merge would meet them. False after the last one, or when the company's rows
-// stopped (its error() says why).
+// their order is the key's order), and the values the working table keeps of it, read from the
+// current product only when the merge needs them. Products of equal weight come in the order the
+// company's own merge would meet them.
 class ProductosEmpresa {
 public:
     virtual ~ProductosEmpresa() = default;
-    virtual bool siguiente(ProductoEmpresa& producto) = 0;
+    // Moves to the next product: false after the last one, or when the company's rows stopped
+    // (error() says why).
+    virtual bool siguiente() = 0;
+    // The current product's; the weight's bytes hold until the next product.
+    virtual QByteArrayView peso() const = 0;
+    virtual QVariant clave() const = 0;
+    virtual QVariant descrip() const = 0;
+    virtual QVariant costo() const = 0;
+    virtual QVariant precio() const = 0;
     virtual QString error() const { return QString(); }
 };
 
@@ -43,16 +46,13 @@ public:
     QString error() const override { return error_; }
 
 private:
-    struct Cabeza {
-        ProductoEmpresa producto;
-        bool hay = false;
-    };
     bool avanzar(int i);
     // The company whose next product has the least weight (the first in list order among equals),
     // -1 when none has products left.
     int menor() const;
 
     QList<ProductosEmpresa*> empresas_;
-    std::vector<Cabeza> cabezas_;
+    std::vector<bool> hay_;  // whether each company is on a product
+    QByteArray peso_;        // the weight of the code being merged
     QString error_;
 };

@@ -1,6 +1,7 @@
 #include "report/ProductosEnLectura.h"
 
 #include <QRegularExpression>
+#include <algorithm>
 
 #include "basedatos/Sql.h"
 #include "report/ClavesFuera.h"
@@ -38,25 +39,23 @@ ProductosEnLectura::ProductosEnLectura(Conexion& empresa, const DefinicionTexto&
     if (!lectura_.abrir(empresa, sql)) error_ = lectura_.fallo().texto;
 }
 
-bool ProductosEnLectura::siguiente(ProductoEmpresa& producto) {
+bool ProductosEnLectura::siguiente() {
     if (!error_.isEmpty() || !lectura_.siguiente()) {
         if (error_.isEmpty()) error_ = lectura_.fallo().texto;
         return false;
     }
-    producto.peso = lectura_.bytes(0).toByteArray();
     // The merge holds only if every company comes in the key's order: a server that orders its
     // own key otherwise stops the report rather than merge codes apart.
-    if (producto.peso < pesoAnterior_) {
+    const QByteArrayView actual = peso();
+    if (actual < QByteArrayView(pesoAnterior_)) {
         error_ =
             QStringLiteral("los productos de la base «%1» no llegaron en el orden de sus claves")
                 .arg(base_);
         return false;
     }
-    producto.clave = lectura_.valor(1);
-    if (pesoAnterior_.isNull()) primeraClave_ = producto.clave.toString();
-    producto.descrip = lectura_.valor(2);
-    producto.costo = lectura_.valor(3);
-    producto.precio = lectura_.valor(4);
-    pesoAnterior_ = producto.peso;
+    if (!leido_) primeraClave_ = clave().toString();
+    leido_ = true;
+    pesoAnterior_.resize(actual.size());
+    std::copy(actual.begin(), actual.end(), pesoAnterior_.begin());
     return true;
 }

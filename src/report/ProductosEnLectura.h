@@ -20,7 +20,12 @@ public:
     // price level's column.
     ProductosEnLectura(Conexion& empresa, const DefinicionTexto& trabajo, bool directa,
                        const QString& tabla, const QString& columnaPrecio, const QString& orden);
-    bool siguiente(ProductoEmpresa& producto) override;
+    bool siguiente() override;
+    QByteArrayView peso() const override { return lectura_.bytes(0); }
+    QVariant clave() const override { return lectura_.valor(1); }
+    QVariant descrip() const override { return lectura_.valor(2); }
+    QVariant costo() const override { return lectura_.valor(3); }
+    QVariant precio() const override { return lectura_.valor(4); }
     QString error() const override { return error_; }
     // The code of the first product read, "" before it (or when there is none).
     QString primeraClave() const { return primeraClave_; }
@@ -30,5 +35,6 @@ private:
     LecturaBinaria lectura_;
     QByteArray pesoAnterior_;
     QString primeraClave_;
+    bool leido_ = false;  // a product was read
     QString error_;
 };

@@ -18,7 +18,6 @@
 #include "demo/AnfitrionDemo.h"
 #include "report/CargaTablaTrabajo.h"
 #include "report/FusionEnDos.h"
-#include "report/MezclaEmpresas.h"
 #include "report/SolicitudReporte.h"
 #include "report/clsLlenarTabla.h"
 

@@ -93,10 +93,11 @@ bool fusionarPorCliente(const FusionEmpresa& f, QString* error) {
     // company holds, the program holds one range of short rows at a time.
     const QString tabla = productosQueCaben(QStringLiteral("`productos`"), f.caben);
     // The amounts as the server turns them into the working table's doubles (a FLOAT or DECIMAL
-    // column's text would read back as another double).
+    // column's text would read back as another double): times a double 1, which any server's
+    // version takes (CAST AS DOUBLE is recent) and which keeps every double, -0 too.
     const QString lectura = QStringLiteral(
-                                "SELECT `Clave`, LEFT(`Descrip`, %1), CAST(`Costo` AS DOUBLE), "
-                                "CAST(%2 AS DOUBLE) FROM ")
+                                "SELECT `Clave`, LEFT(`Descrip`, %1), `Costo` * 1e0, "
+                                "%2 * 1e0 FROM ")
                                 .arg(LargoDescripcion)
                                 .arg(citarIdentificador(f.columnaPrecio)) +
                             tabla;

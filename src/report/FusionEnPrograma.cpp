@@ -28,11 +28,10 @@ bool FusionEnPrograma::anadir(BasesDD& propio, const DefinicionTexto& trabajo, b
 
 void FusionEnPrograma::omitir() { porLeer_.push_back({}); }
 
-bool FusionEnPrograma::empezar(QString* error, bool* cargaRechazada) {
+bool FusionEnPrograma::empezar(QString* error) {
     // The load first: a server that refuses it leaves nothing read, to be given up.
     carga_.empezar();
-    *cargaRechazada = !carga_.esperarPedido(error);
-    if (*cargaRechazada) return false;
+    if (!carga_.esperarPedido(error)) return false;
     for (const Empresa& e : porLeer_) {
         if (!e.sesion) {
             empresas_ << nullptr;

@@ -35,9 +35,10 @@ public:
                 const QString& columnaPrecio, const QString& orden, QString* error);
     void omitir();
     // Every company added: starts the load, then reads each company's first product. False with
-    // the reason when the server does not take the load (`cargaRechazada` true: nothing was read
-    // yet, and the merge may go another way) or when a company's products cannot be read.
-    bool empezar(QString* error, bool* cargaRechazada);
+    // the reason when the server does not take the load or a company's products cannot be read
+    // this way (a server of its own that lacks a collation or a function the read uses): nothing
+    // is merged then, and the merge may go the other way, which reports what still fails.
+    bool empezar(QString* error);
     // The first code of the company at `posicion` (1-based), "" when it has none.
     QString primeraClave(int posicion) const;
     // No merged rows at all.

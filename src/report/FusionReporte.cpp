@@ -174,9 +174,7 @@ FusionReporte::Empresa FusionReporte::prepararEnPrograma(const Plan& plan, const
                             columnaPrecio_, ordenProductos(empresa, columnaPrecio_), error))
             return Empresa::Omitida;
     }
-    bool cargaRechazada = false;
-    if (!pasada->empezar(error, &cargaRechazada))
-        return cargaRechazada ? Empresa::Omitida : Empresa::Fallo;
+    if (!pasada->empezar(error)) return Empresa::Omitida;
     // Every company shows on the line, with its first code.
     for (int posicion = 1; posicion <= plan.lista.size(); ++posicion)
         if (const QString clave = pasada->primeraClave(posicion);

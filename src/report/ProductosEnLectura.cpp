@@ -28,14 +28,14 @@ ProductosEnLectura::ProductosEnLectura(Conexion& empresa, const DefinicionTexto&
     }
     const QString usando = QStringLiteral(" USING ") + trabajo.juego + u')';
     const QString largo = QString::number(trabajo.largo);
-    const QString sql =
-        QStringLiteral("SELECT WEIGHT_STRING(CONVERT(`Clave`") + usando +
-        QStringLiteral(" COLLATE ") + trabajo.cotejo + QStringLiteral(" AS CHAR(") + largo +
-        QStringLiteral(")), CONVERT(LEFT(`Clave`, ") + largo + u')' + usando +
-        QStringLiteral(", CONVERT(LEFT(`Descrip`, ") + QString::number(LargoDescripcion) + u')' +
-        usando + QStringLiteral(", CAST(`Costo` AS DOUBLE), CAST(") +
-        citarIdentificador(columnaPrecio) + QStringLiteral(" AS DOUBLE) FROM ") + tabla +
-        QStringLiteral(" ORDER BY ") + (directa ? orden : QStringLiteral("1, ") + orden);
+    const QString sql = QStringLiteral("SELECT WEIGHT_STRING(CONVERT(`Clave`") + usando +
+                        QStringLiteral(" COLLATE ") + trabajo.cotejo + QStringLiteral(" AS CHAR(") +
+                        largo + QStringLiteral(")), CONVERT(LEFT(`Clave`, ") + largo + u')' +
+                        usando + QStringLiteral(", CONVERT(LEFT(`Descrip`, ") +
+                        QString::number(LargoDescripcion) + u')' + usando +
+                        QStringLiteral(", `Costo` * 1e0, ") + citarIdentificador(columnaPrecio) +
+                        QStringLiteral(" * 1e0 FROM ") + tabla + QStringLiteral(" ORDER BY ") +
+                        (directa ? orden : QStringLiteral("1, ") + orden);
     if (!lectura_.abrir(empresa, sql)) error_ = lectura_.fallo().texto;
 }
 

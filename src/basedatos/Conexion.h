@@ -208,7 +208,7 @@ private:
 // A query's rows streamed in the server's binary form (a prepared statement), one at a time: the
 // numbers come as the server keeps them, with no text to write there and to read here, which
 // halves the server's work on a big read of amounts; texts and bytes come into buffers as long as
-// their columns are, and a cell longer than its column says stops the read. The session runs
+// their columns are (64 KiB at most), and a longer cell stops the read. The session runs
 // nothing else until the read ends.
 class LecturaBinaria {
 public:

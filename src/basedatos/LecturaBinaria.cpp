@@ -7,8 +7,9 @@
 #include "basedatos/Conexion.h"
 
 namespace {
-// The most a text or bytes cell may take, whatever its column declares.
-constexpr unsigned long LargoMaximoCelda = 1 << 20;
+// The most a text or bytes cell may take, whatever its column declares: a server that declares
+// huge columns gets no huge buffers.
+constexpr unsigned long LargoMaximoCelda = 1 << 16;
 
 bool esNumero(enum_field_types tipo) {
     switch (tipo) {

@@ -51,7 +51,6 @@ public:
     // working table holds every row; false with the reason otherwise. Only one pass is ever made.
     bool repartir(ColaFilas* libro, qint64 filasLibro, const std::function<void()>& latido,
                   const std::function<bool()>& seguir, QString* error);
-    bool hecha() const { return hecha_; }
     bool excedida() const { return excedida_; }
 
 private:

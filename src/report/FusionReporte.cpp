@@ -20,14 +20,15 @@ constexpr int MilisegundosPorEspera = 100;
 // Whether the host's server has room for `sesiones` more sessions while it keeps at least half
 // of its free ones for everybody else: a report of many companies must not take them all.
 bool sesionesDeSobra(Conexion& principal, qsizetype sesiones) {
-    Recordset libres;
-    if (!libres.abrir(principal,
-                      QStringLiteral("SELECT @@max_connections - (SELECT VARIABLE_VALUE FROM "
-                                     "information_schema.GLOBAL_STATUS WHERE VARIABLE_NAME = "
-                                     "'THREADS_CONNECTED')")) ||
-        libres.alFinal())
+    // SHOW and @@ as every server's version takes them (the status's table moved in MySQL).
+    Recordset maximo, conectadas;
+    if (!maximo.abrir(principal, QStringLiteral("SELECT @@max_connections")) || maximo.alFinal() ||
+        !conectadas.abrir(principal,
+                          QStringLiteral("SHOW GLOBAL STATUS LIKE 'Threads_connected'")) ||
+        conectadas.alFinal())
         return false;
-    return sesiones <= libres.valor(0).toLongLong() / 2;
+    const qint64 libres = maximo.valor(0).toLongLong() - conectadas.valor(1).toLongLong();
+    return sesiones <= libres / 2;
 }
 
 // The thread that saves the workbook from the queue of rows. Whatever way the scope is left, the

@@ -327,19 +327,22 @@ bool Conexion::seguirTrasPerdida(const QString& palabra) {
     return palabra != QLatin1String("ROLLBACK");
 }
 
-bool Conexion::correr(const QString& sql, const QVariantList& valores) {
+bool Conexion::disponer(const QString& palabra) {
     if (lectura_) lectura_->cerrar();
     fallo_ = FalloBase();
     if (!abierta()) {
         fallo_.texto = errorCerrada;
         return false;
     }
-    const QString palabra = primeraPalabra(sql);
     if (!perdida_ && !transaccionPerdida_) comprobar();
     if (!fallo_.texto.isEmpty()) return false;
     if (transaccionPerdida_ && !seguirTrasPerdida(palabra)) return false;
-    if (perdida_ && !reabrir()) return false;
-    if (!enviar(sql, valores)) return false;
+    return !perdida_ || reabrir();
+}
+
+bool Conexion::correr(const QString& sql, const QVariantList& valores) {
+    const QString palabra = primeraPalabra(sql);
+    if (!disponer(palabra) || !enviar(sql, valores)) return false;
     usoReciente_.start();
     if (palabra == QLatin1String("START") || palabra == QLatin1String("BEGIN"))
         enTransaccion_ = true;

@@ -85,6 +85,10 @@ private:
     // Sends `sql` on the session, reopening it first when it was lost; its result then waits on
     // the session. False with the reason in fallo_.
     bool correr(const QString& sql, const QVariantList& valores);
+    // The session ready for a statement whose first word is `palabra`: a streamed read closed, a
+    // session the server dropped reopened (or the statement refused, after a transaction it
+    // lost). False with the reason in fallo_.
+    bool disponer(const QString& palabra);
     bool enviar(const QString& sql, const QVariantList& valores);
     bool seguirTrasPerdida(const QString& palabra);
     void comprobar();  // after a pause, finds out whether the server dropped the session

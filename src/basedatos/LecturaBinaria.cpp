@@ -99,12 +99,8 @@ void LecturaBinaria::fallar(Conexion& c, const QString& sql) {
 bool LecturaBinaria::abrir(Conexion& c, const QString& sql) {
     cerrar();
     fallo_ = FalloBase();
-    if (c.lectura_) c.lectura_->cerrar();
-    if (!c.abierta() || (c.perdida_ && !c.reabrir())) {
-        fallo_ = c.fallo_.texto.isEmpty() ? FalloBase{0, QStringLiteral("La conexión con la base "
-                                                                        "de datos no está "
-                                                                        "abierta.")}
-                                          : c.fallo_;
+    if (!c.disponer(QStringLiteral("SELECT"))) {
+        fallo_ = c.fallo_;
         return false;
     }
     estado_ = std::make_unique<Estado>();

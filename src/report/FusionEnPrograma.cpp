@@ -22,26 +22,21 @@ bool FusionEnPrograma::anadir(BasesDD& propio, const DefinicionTexto& trabajo, b
         *error = propio.ultimoError();
         return false;
     }
-    porLeer_.push_back({std::move(sesion), trabajo, directa, tabla, columnaPrecio, orden});
+    productos_.push_back(std::make_unique<ProductosEnLectura>(*sesion, trabajo, directa, tabla,
+                                                              columnaPrecio, orden));
+    sesiones_.push_back(std::move(sesion));
     return true;
 }
 
-void FusionEnPrograma::omitir() { porLeer_.push_back({}); }
+void FusionEnPrograma::omitir() { productos_.push_back(nullptr); }
 
 bool FusionEnPrograma::empezar(QString* error) {
     // The load first: a server that refuses it leaves nothing read, to be given up.
     carga_.empezar();
     if (!carga_.esperarPedido(error)) return false;
-    for (const Empresa& e : porLeer_) {
-        if (!e.sesion) {
-            empresas_ << nullptr;
-            continue;
-        }
-        productos_.push_back(std::make_unique<ProductosEnLectura>(
-            *e.sesion, e.trabajo, e.directa, e.tabla, e.columnaPrecio, e.orden));
-        empresas_ << productos_.back().get();
-    }
-    mezcla_ = std::make_unique<MezclaEmpresas>(empresas_);
+    QList<ProductosEmpresa*> empresas;
+    for (const auto& productos : productos_) empresas << productos.get();
+    mezcla_ = std::make_unique<MezclaEmpresas>(empresas);
     QVariantList fila;
     if (mezcla_->siguiente(fila)) pendiente_ = std::move(fila);
     *error = mezcla_->error();
@@ -49,8 +44,8 @@ bool FusionEnPrograma::empezar(QString* error) {
 }
 
 QString FusionEnPrograma::primeraClave(int posicion) const {
-    const auto* empresa = static_cast<const ProductosEnLectura*>(empresas_.value(posicion - 1));
-    return empresa ? empresa->primeraClave() : QString();
+    const auto i = static_cast<std::size_t>(posicion - 1);
+    return i < productos_.size() && productos_[i] ? productos_[i]->primeraClave() : QString();
 }
 
 bool FusionEnPrograma::siguiente(QVariantList& fila) {

@@ -28,8 +28,8 @@ public:
     FusionEnPrograma& operator=(const FusionEnPrograma&) = delete;
 
     // The next company in list order, on a new session of `propio` (the other arguments as
-    // ProductosEnLectura takes them; its products are read from empezar on); false with the
-    // reason when that session does not open. A company left out of the report goes in as
+    // ProductosEnLectura takes them; its products are read once the merge starts); false with
+    // the reason when that session does not open. A company left out of the report goes in as
     // `omitir`.
     bool anadir(BasesDD& propio, const DefinicionTexto& trabajo, bool directa, const QString& tabla,
                 const QString& columnaPrecio, const QString& orden, QString* error);
@@ -59,16 +59,9 @@ private:
     bool pasar(ColaFilas* libro, qint64 filasLibro, const std::function<void()>& latido,
                const std::function<bool()>& seguir);
 
-    // A company as it is added: its session, and what its read takes.
-    struct Empresa {
-        std::unique_ptr<Conexion> sesion;
-        DefinicionTexto trabajo;
-        bool directa = false;
-        QString tabla, columnaPrecio, orden;
-    };
-    std::vector<Empresa> porLeer_;  // in list order; no session for a company left out
+    std::vector<std::unique_ptr<Conexion>> sesiones_;
+    // In list order, null for a company left out; each starts its read with its first product.
     std::vector<std::unique_ptr<ProductosEnLectura>> productos_;
-    QList<ProductosEmpresa*> empresas_;  // in list order, null for a company left out
     std::unique_ptr<MezclaEmpresas> mezcla_;
     std::optional<QVariantList> pendiente_;  // the first merged row, read ahead
     CargaTablaTrabajo carga_;

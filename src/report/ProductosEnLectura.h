@@ -11,13 +11,14 @@
 // weigh the same. Products of equal weight come in the company's own merge order (`orden`, see
 // ordenProductos). The values come as the working table would keep them: the code and description
 // in its character set and cut to its lengths, the amounts as the server turns them into its
-// doubles, in the server's binary form. The company's session is busy until the read ends.
+// doubles, in the server's binary form. The read starts with the first product; the company's
+// session is busy from then until the read ends.
 class ProductosEnLectura : public ProductosEmpresa {
 public:
-    // `trabajo`: how the working table's `Clave` keeps codes (comparacionClave); `directa` when
-    // the company's codes compare as those (ordered along its own key, then, with no sort);
-    // `tabla`: the products as the merge reads them (productosQueCaben); `columnaPrecio`: the
-    // price level's column.
+    // `trabajo`: how the working table's `Clave` keeps codes (comparacionClave, whose names it
+    // checked); `directa` when the company's codes compare as those (ordered along its own key,
+    // then, with no sort); `tabla`: the products as the merge reads them (productosQueCaben);
+    // `columnaPrecio`: the price level's column.
     ProductosEnLectura(Conexion& empresa, const DefinicionTexto& trabajo, bool directa,
                        const QString& tabla, const QString& columnaPrecio, const QString& orden);
     bool siguiente() override;
@@ -31,10 +32,13 @@ public:
     QString primeraClave() const { return primeraClave_; }
 
 private:
+    Conexion& empresa_;
     QString base_;
+    QString sql_;
     LecturaBinaria lectura_;
     QByteArray pesoAnterior_;
     QString primeraClave_;
-    bool leido_ = false;  // a product was read
+    bool abierta_ = false;  // the read was started
+    bool leido_ = false;    // a product was read
     QString error_;
 };
